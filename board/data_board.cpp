@@ -1,0 +1,26 @@
+#include "board/data_board.h"
+
+namespace board {
+
+DataBoard::DataBoard(QObject *parent) : QObject(parent) {}
+
+void DataBoard::AppendLine(const QByteArray &line)
+{
+    // After loading a file whose last line had no break the board ends inside a line; the
+    // new line then goes on a line of its own and the board again ends without a break.
+    QByteArray added;
+    if (text_.isEmpty() || text_.endsWith("\r\n"))
+        added = line + "\r\n";
+    else
+        added = "\r\n" + line;
+    text_ += added;
+    emit appended(added);
+}
+
+void DataBoard::ClearBoard()
+{
+    text_.clear();
+    emit replaced();
+}
+
+} // namespace board

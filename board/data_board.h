@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+namespace board {
+
+// The data board: the program's only store of readings, one string of 8-bit text (GBK for
+// what the program writes) with lines separated by CR LF. It owns the bytes; views observe
+// it through its two signals and never hold a copy of their own.
+class DataBoard : public QObject {
+    Q_OBJECT
+public:
+    // The largest file a load accepts; a larger one raises "Text exceeds memo capacity".
+    static constexpr qsizetype kMaxLoadBytes = qsizetype(64) * 1024 * 1024;
+
+    explicit DataBoard(QObject *parent = nullptr);
+
+    const QByteArray &text() const { return text_; }
+
+    // Adds one line (no line breaks of its own) at the end. Never fails.
+    void AppendLine(const QByteArray &line);
+    // Empties the board.
+    void ClearBoard();
+    // Writes the board text byte for byte to path, replacing the file only once every byte
+    // is on disk. Raises EFCreateError or EWriteError; the board is never changed.
+    void SaveBoard(const QString &path) const;
+    // Replaces the board with the file's text, line breaks made CR LF. Raises EFOpenError or
+    // EInvalidOperation, leaving the board as it was.
+    void LoadBoard(const QString &path);
+
+signals:
+    // `bytes` were added at the end of the text.
+    void appended(const QByteArray &bytes);
+    // The whole text was replaced (a load) or emptied (a clear).
+    void replaced();
+
+private:
+    QByteArray text_;
+};
+
+} // namespace board
