@@ -38,6 +38,9 @@ void DataBoard::LoadBoard(const QString &path)
     normalizeLineBreaksInPlace(text);
     if (text.size() > kMaxLoadBytes)
         throw textExceedsCapacity();
+    // Readings appended after a load would otherwise copy the whole text at the first one;
+    // the room costs address space only until it is written.
+    text.reserve(text.size() + text.size() / 2);
     text_ = std::move(text);
     emit replaced();
 }
