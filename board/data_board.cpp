@@ -1,5 +1,9 @@
 #include "board/data_board.h"
 
+#include "board/errors.h"
+#include "board/line_breaks.h"
+#include "board/text_file.h"
+
 namespace board {
 
 DataBoard::DataBoard(QObject *parent) : QObject(parent) {}
@@ -20,6 +24,24 @@ void DataBoard::AppendLine(const QByteArray &line)
 void DataBoard::ClearBoard()
 {
     text_.clear();
+    emit replaced();
+}
+
+void DataBoard::SaveBoard(const QString &path) const
+{
+    replaceFileContent(path, text_);
+}
+
+void DataBoard::LoadBoard(const QString &path)
+{
+    QByteArray text = readWholeFile(path, kMaxLoadBytes);
+    normalizeLineBreaksInPlace(text);
+    if (text.size() > kMaxLoadBytes)
+        throw textExceedsCapacity();
+    // Readings appended after a load would otherwise copy the whole text at the first one;
+    // the room costs address space only until it is written.
+    text.reserve(text.size() + text.size() / 2);
+    text_ = std::move(text);
     emit replaced();
 }
 

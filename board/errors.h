@@ -1,6 +1,9 @@
 #pragma once
 
 #include "core/error.h"
+#include "core/system_error.h"
+
+#include <QString>
 
 // Errors raised by the data board's file operations.
 
@@ -12,3 +15,31 @@ CORE_DECLARE_ERROR(EFOpenError);
 CORE_DECLARE_ERROR(EWriteError);
 // "Text exceeds memo capacity"
 CORE_DECLARE_ERROR(EInvalidOperation);
+
+namespace board {
+
+// The errors with their exact texts; absolutePath is the file's path made absolute, errnum
+// the error number of the call that failed.
+inline EFCreateError cannotCreateFile(const QString &absolutePath, int errnum)
+{
+    return EFCreateError(QStringLiteral("Cannot create file \"%1\". %2")
+                             .arg(absolutePath, core::systemErrorText(errnum)));
+}
+
+inline EFOpenError cannotOpenFile(const QString &absolutePath, int errnum)
+{
+    return EFOpenError(QStringLiteral("Cannot open file \"%1\". %2")
+                           .arg(absolutePath, core::systemErrorText(errnum)));
+}
+
+inline EWriteError streamWriteError()
+{
+    return EWriteError(QStringLiteral("Stream write error"));
+}
+
+inline EInvalidOperation textExceedsCapacity()
+{
+    return EInvalidOperation(QStringLiteral("Text exceeds memo capacity"));
+}
+
+} // namespace board

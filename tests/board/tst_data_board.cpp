@@ -1,0 +1,330 @@
+// The data board on real files: what a load puts on it, what a save writes, and what a
+// failure leaves behind.
+#include "board/data_board.h"
+#include "board/errors.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using board::DataBoard;
+
+namespace {
+
+const QByteArray kWorkedExampleLine(" Group 7       056.7m\xA6\xB8     4.123V");
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat info {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_mode & 07777;
+}
+
+} // namespace
+
+class TestDataBoard : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void appendsAndSaves_data();
+    void appendsAndSaves();
+    void loadsAndSavesBack_data();
+    void loadsAndSavesBack();
+    void appendAfterLastLineWithoutBreak();
+    void clearReplacesText();
+    void failedLoadKeepsBoard_data();
+    void failedLoadKeepsBoard();
+    void loadAtCapacity();
+    void failedSaveKeepsFile_data();
+    void failedSaveKeepsFile();
+    void saveKeepsPermissionsAndLinks();
+    void fullDiskKeepsFile_data();
+    void fullDiskKeepsFile();
+
+private:
+    QString path(const QString &name) const { return dir_->filePath(name); }
+    QStringList folderEntries() const
+    {
+        return QDir(dir_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+    }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString previousFolder_;
+};
+
+void TestDataBoard::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    previousFolder_ = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir_->path()));
+}
+
+void TestDataBoard::cleanup()
+{
+    QDir::setCurrent(previousFolder_);
+    dir_.reset();
+}
+
+void TestDataBoard::appendsAndSaves_data()
+{
+    QTest::addColumn<QByteArrayList>("lines");
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("worked example, 36 bytes") << QByteArrayList{kWorkedExampleLine} << kWorkedExampleLine + "\r\n";
+    QTest::newRow("two lines") << QByteArrayList{"one", "two"} << QByteArray("one\r\ntwo\r\n");
+    QTest::newRow("empty line") << QByteArrayList{""} << QByteArray("\r\n");
+    QTest::newRow("empty board") << QByteArrayList{} << QByteArray();
+}
+
+void TestDataBoard::appendsAndSaves()
+{
+    QFETCH(QByteArrayList, lines);
+    QFETCH(QByteArray, file);
+    DataBoard board;
+    QSignalSpy appended(&board, &DataBoard::appended);
+    QSignalSpy replaced(&board, &DataBoard::replaced);
+    for (const QByteArray &line : lines)
+        board.AppendLine(line);
+
+    QByteArray observed;
+    for (const QList<QVariant> &signal : appended)
+        observed += signal.at(0).toByteArray();
+    QCOMPARE(observed, board.text());
+    QCOMPARE(appended.size(), lines.size());
+    QCOMPARE(replaced.size(), 0);
+
+    // An existing file is replaced without a question, also by an empty board.
+    writeFile(path("board.txt"), "older content that is longer than the new one\r\n");
+    board.SaveBoard("board.txt");
+    QCOMPARE(readFile(path("board.txt")), file);
+    QCOMPARE(folderEntries(), QStringList{"board.txt"});
+}
+
+void TestDataBoard::loadsAndSavesBack_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("board");
+    QTest::newRow("worked example") << kWorkedExampleLine + "\r\n" << kWorkedExampleLine + "\r\n";
+    QTest::newRow("LF only") << QByteArray("a\nb\n") << QByteArray("a\r\nb\r\n");
+    QTest::newRow("A CR CR B") << QByteArray("A\r\rB") << QByteArray("A\r\n\r\nB");
+    QTest::newRow("zero byte") << QByteArray("ab\r\n\0cd\n", 8) << QByteArray("ab\r\n");
+    QTest::newRow("lead byte then CR") << QByteArray("x\xA6\r\n") << QByteArray("x\xA6\r\r\n");
+    QTest::newRow("lead byte then LF") << QByteArray("x\xA6\ny") << QByteArray("x\xA6\ny");
+    QTest::newRow("lead byte last") << QByteArray("x\r\n\xA6") << QByteArray("x\r\n\xA6");
+    QTest::newRow("empty file") << QByteArray() << QByteArray();
+}
+
+void TestDataBoard::loadsAndSavesBack()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, board);
+    writeFile(path("in.txt"), file);
+    DataBoard data;
+    data.AppendLine("on the board before");
+    QSignalSpy appended(&data, &DataBoard::appended);
+    QSignalSpy replaced(&data, &DataBoard::replaced);
+
+    data.LoadBoard(path("in.txt"));
+    QCOMPARE(data.text(), board);
+    QCOMPARE(replaced.size(), 1);
+    QCOMPARE(appended.size(), 0);
+
+    data.SaveBoard(path("out.txt"));
+    QCOMPARE(readFile(path("out.txt")), board);
+}
+
+void TestDataBoard::appendAfterLastLineWithoutBreak()
+{
+    writeFile(path("in.txt"), "a\nb");
+    DataBoard board;
+    board.LoadBoard(path("in.txt"));
+    QSignalSpy appended(&board, &DataBoard::appended);
+    board.AppendLine("c");
+    board.AppendLine("d");
+    QCOMPARE(board.text(), QByteArray("a\r\nb\r\nc\r\nd"));
+    QCOMPARE(appended.at(0).at(0).toByteArray(), QByteArray("\r\nc"));
+    QCOMPARE(appended.at(1).at(0).toByteArray(), QByteArray("\r\nd"));
+    board.SaveBoard(path("out.txt"));
+    QCOMPARE(readFile(path("out.txt")), QByteArray("a\r\nb\r\nc\r\nd"));
+}
+
+void TestDataBoard::clearReplacesText()
+{
+    DataBoard board;
+    board.AppendLine("a");
+    QSignalSpy replaced(&board, &DataBoard::replaced);
+    board.ClearBoard();
+    QCOMPARE(board.text(), QByteArray());
+    QCOMPARE(replaced.size(), 1);
+    board.AppendLine("b");
+    QCOMPARE(board.text(), QByteArray("b\r\n"));
+}
+
+void TestDataBoard::failedLoadKeepsBoard_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("size"); // "sparse:N" makes a file of N zero bytes
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing file, relative name") << "missing.txt" << QByteArray() << "EFOpenError"
+        << "Cannot open file \"%1/missing.txt\". No such file or directory";
+    QTest::newRow("missing folder") << "nowhere/../nowhere/x.txt" << QByteArray() << "EFOpenError"
+        << "Cannot open file \"%1/nowhere/x.txt\". No such file or directory";
+    QTest::newRow("a folder") << "." << QByteArray() << "EFOpenError"
+        << "Cannot open file \"%1\". Is a directory";
+    QTest::newRow("larger than the limit") << "big.txt" << QByteArray::number(DataBoard::kMaxLoadBytes + 1)
+        << "EInvalidOperation" << "Text exceeds memo capacity";
+}
+
+void TestDataBoard::failedLoadKeepsBoard()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, size);
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    if (!size.isEmpty()) {
+        // Sparse: the limit is checked before anything is read.
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(size.toLongLong()));
+    }
+    DataBoard board;
+    board.AppendLine("kept");
+    QSignalSpy replaced(&board, &DataBoard::replaced);
+    try {
+        board.LoadBoard(name);
+        QFAIL("loaded");
+    } catch (const core::Error &e) {
+        QCOMPARE(QString(e.kind()), kind);
+        QCOMPARE(e.message(), message.contains("%1") ? message.arg(dir_->path()) : message);
+    }
+    QCOMPARE(board.text(), QByteArray("kept\r\n"));
+    QCOMPARE(replaced.size(), 0);
+}
+
+void TestDataBoard::loadAtCapacity()
+{
+    // Lone LFs double: half the limit fills the board exactly, one byte more overflows it.
+    const qsizetype half = DataBoard::kMaxLoadBytes / 2;
+    writeFile(path("fits.txt"), QByteArray(half, '\n'));
+    writeFile(path("overflows.txt"), QByteArray(half + 1, '\n'));
+    DataBoard board;
+    board.LoadBoard(path("fits.txt"));
+    QCOMPARE(board.text().size(), DataBoard::kMaxLoadBytes);
+    QVERIFY_THROWS_EXCEPTION(EInvalidOperation, board.LoadBoard(path("overflows.txt")));
+    QCOMPARE(board.text().size(), DataBoard::kMaxLoadBytes);
+}
+
+void TestDataBoard::failedSaveKeepsFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing folder") << "nowhere/x.txt"
+        << "Cannot create file \"%1/nowhere/x.txt\". No such file or directory";
+    QTest::newRow("read-only file") << "readonly.txt" << "Cannot create file \"%1/readonly.txt\". Permission denied";
+    QTest::newRow("a folder") << "sub" << "Cannot create file \"%1/sub\". Is a directory";
+}
+
+void TestDataBoard::failedSaveKeepsFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    writeFile(path("readonly.txt"), "saved readings\r\n");
+    QVERIFY(QFile::setPermissions(path("readonly.txt"), QFile::ReadOwner | QFile::ReadGroup));
+    QVERIFY(QDir(dir_->path()).mkdir("sub"));
+    const QStringList entries = folderEntries();
+
+    DataBoard board;
+    board.AppendLine("new");
+    try {
+        board.SaveBoard(name);
+        QFAIL("saved");
+    } catch (const EFCreateError &e) {
+        QCOMPARE(e.message(), message.arg(dir_->path()));
+    }
+    QCOMPARE(readFile(path("readonly.txt")), QByteArray("saved readings\r\n"));
+    QCOMPARE(modeOf(path("readonly.txt")), mode_t(0440));
+    QCOMPARE(folderEntries(), entries);
+}
+
+void TestDataBoard::saveKeepsPermissionsAndLinks()
+{
+    DataBoard board;
+    board.AppendLine("new");
+    const mode_t previousMask = ::umask(022);
+    board.SaveBoard(path("new.txt"));
+    ::umask(previousMask);
+    QCOMPARE(modeOf(path("new.txt")), mode_t(0644));
+
+    writeFile(path("private.txt"), "old");
+    QVERIFY(QFile::setPermissions(path("private.txt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    QVERIFY(QFile::link(path("private.txt"), path("link.txt")));
+    board.SaveBoard(path("link.txt"));
+    QCOMPARE(readFile(path("private.txt")), QByteArray("new\r\n"));
+    QCOMPARE(modeOf(path("private.txt")), mode_t(0640));
+    QVERIFY(QFileInfo(path("link.txt")).isSymLink());
+}
+
+void TestDataBoard::fullDiskKeepsFile_data()
+{
+    QTest::addColumn<QByteArray>("original"); // null: no file before the save
+    QTest::newRow("existing file") << QByteArray("saved readings\r\n");
+    QTest::newRow("new file") << QByteArray();
+}
+
+void TestDataBoard::fullDiskKeepsFile()
+{
+    QFETCH(QByteArray, original);
+    if (!original.isNull())
+        writeFile(path("readings.txt"), original);
+    DataBoard board;
+    for (int i = 0; i < 10000; ++i)
+        board.AppendLine(kWorkedExampleLine);
+
+    // A file-size limit makes the disk "full" after 64 KiB for the child alone.
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        const rlimit limit{64 * 1024, 64 * 1024};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            board.SaveBoard(path("readings.txt"));
+        } catch (const EWriteError &e) {
+            ::_exit(e.message() == "Stream write error" ? 0 : 3);
+        } catch (...) {
+            ::_exit(2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QCOMPARE(folderEntries(), original.isNull() ? QStringList() : QStringList{"readings.txt"});
+    if (!original.isNull())
+        QCOMPARE(readFile(path("readings.txt")), original);
+}
+
+QTEST_GUILESS_MAIN(TestDataBoard)
+#include "tst_data_board.moc"
