@@ -1,16 +1,12 @@
 // Connect, Disconnect, Download, Clear Memory and receive, over a pseudo-terminal.
-#include "board/data_board.h"
-#include "link/connection.h"
 #include "link/errors.h"
 #include "link/protocol.h"
-#include "link/tmscomm.h"
+#include "link_rig.h"
 #include "pty_device.h"
 
 #include <QtTest>
 
 #include <ctime>
-
-using analyzer::LinkButton;
 
 namespace {
 
@@ -18,24 +14,9 @@ const QByteArray kRecord7 = QByteArray::fromHex("07050237101B");
 const QByteArray kRecord12 = QByteArray::fromHex("0C00303904D2");
 const QByteArray kNoData = QByteArray::fromHex("058800000000");
 
-QByteArray line(const char *text)
-{
-    QByteArray l(text);
-    l.replace("~", analyzer::kOhmGbk);
-    return l;
-}
-
 const QByteArray kLine7A = line(" Group 7       056.7m~     4.123V");
 const QByteArray kLine7B = line(" Group 7       05.67m~     4.123V");
 const QByteArray kLine12A = line(" Group 12       123.45m~     12.34V");
-
-QByteArray boardText(const QList<QByteArray> &lines)
-{
-    QByteArray text;
-    for (const QByteArray &l : lines)
-        text += l + "\r\n";
-    return text;
-}
 
 const QStringList kToConnected{"Connect off", "Disconnect on", "ClearMemory on", "Download on"};
 const QStringList kToDisconnected{"Connect on", "Disconnect off", "ClearMemory off", "Download off"};
@@ -46,54 +27,6 @@ double processCpuSeconds()
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
-
-// The window as the connection sees it, without widgets.
-class TestView : public analyzer::ConnectionView {
-public:
-    QString port = QStringLiteral("3");
-    bool rm40a = true;
-    QStringList buttonChanges;
-    int noDataShown = 0;
-    std::function<void()> whileNoDataShown;
-
-    QString portText() const override { return port; }
-    bool rm40aSelected() const override { return rm40a; }
-    void setButtonEnabled(LinkButton button, bool enabled) override
-    {
-        static const char *names[] = {"Connect", "Disconnect", "Download", "ClearMemory"};
-        buttonChanges << QString::fromLatin1(names[int(button)]) + (enabled ? " on" : " off");
-    }
-    void showNoData() override
-    {
-        ++noDataShown;
-        if (whileNoDataShown)
-            whileNoDataShown();
-    }
-};
-
-// One window's worth of link: control, board, view and handlers, with the receive event
-// wired as the window wires it, errors collected where the window would show them.
-struct Rig {
-    Rig() : connection(comm, board, view)
-    {
-        QObject::connect(&comm, &TMSComm::OnComm, [this] { run([this] { connection.commEvent(); }); });
-    }
-    void run(const std::function<void()> &handler)
-    {
-        try {
-            handler();
-        } catch (const core::Error &e) {
-            errors << e.message();
-        }
-    }
-    qsizetype lines() const { return board.text().count("\r\n"); }
-
-    TMSComm comm;
-    board::DataBoard board;
-    TestView view;
-    analyzer::Connection connection;
-    QStringList errors;
-};
 
 } // namespace
 
