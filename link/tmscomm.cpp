@@ -9,7 +9,9 @@
 #include <QScopeGuard>
 #include <QSerialPort>
 
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -118,24 +120,16 @@ struct TMSComm::Private {
         if (port.isOpen())
             throw EOleException(analyzer::commtext::alreadyOpen(commPort, device));
 
-        const QString path = analyzer::portDevicePath(commPort);
-        const QFileInfo info(path);
-        const QString entry = info.isSymLink() ? path : QString();
-        const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-        if (!info.exists())
-            throw EOleException(analyzer::commtext::noSuchDevice(commPort, target, entry));
-        // The lock the serial library takes is named after the device, so two links to one
-        // adapter still count as one port.
-        const QString canonical = info.canonicalFilePath();
+        const QString canonical = existingDevice(analyzer::portDevicePath(commPort));
 
         auto guard = ownCall();
         port.setPortName(canonical);
         if (!port.open(QIODevice::ReadWrite))
             throw EOleException(openFailureText(canonical));
 
-        // The old control raised DTR and lowered RTS; adapters of such instruments may take
-        // their power from these lines, and Linux raises both on open. Pseudo-terminals have
-        // no modem lines, so a refusal here is not an error.
+        // DTR up and RTS down, as the instrument's adapter cables expect (some take their
+        // power from these lines); Linux raises both on open. Pseudo-terminals have no modem
+        // lines, so a refusal here is not an error.
         port.setDataTerminalReady(true);
         port.setRequestToSend(false);
         // Nothing received or queued before this opening belongs to it.
@@ -150,6 +144,35 @@ struct TMSComm::Private {
         lostDevice.clear();
     }
 
+    // The device to open, with links resolved: the lock the serial library takes is named
+    // after it, so two links to one adapter still count as one port.
+    QString existingDevice(const QString &path) const
+    {
+#ifdef Q_OS_UNIX
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            const QString entry = info.isSymLink() ? path : QString();
+            const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+            throw EOleException(analyzer::commtext::noSuchDevice(commPort, target, entry));
+        }
+        return info.canonicalFilePath();
+#else
+        return path;
+#endif
+    }
+
+    // The library reports a refused open and a port locked by another program alike; only
+    // the device's permissions tell them apart.
+    bool mayOpen(const QString &path) const
+    {
+#ifdef Q_OS_UNIX
+        return ::access(path.toLocal8Bit().constData(), R_OK | W_OK) == 0;
+#else
+        Q_UNUSED(path);
+        return true;
+#endif
+    }
+
     QString openFailureText(const QString &path) const
     {
         using namespace analyzer::commtext;
@@ -157,11 +180,7 @@ struct TMSComm::Private {
         case QSerialPort::DeviceNotFoundError:
             return noSuchDevice(commPort, path, QString());
         case QSerialPort::PermissionError:
-            // The library reports a refused open and a port locked by another program
-            // alike; only the device's permissions tell them apart.
-            if (::access(path.toLocal8Bit().constData(), R_OK | W_OK) != 0)
-                return permissionDenied(commPort, path);
-            return portBusy(commPort, path);
+            return mayOpen(path) ? portBusy(commPort, path) : permissionDenied(commPort, path);
         case QSerialPort::UnsupportedOperationError:
             return notASerialDevice(commPort, path, port.errorString());
         default:
