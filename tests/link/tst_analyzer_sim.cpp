@@ -162,8 +162,6 @@ void TestAnalyzerSim::refusesBadInput_data()
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("COM 0") << QStringList{"--ports", "{dir}", "--com", "0"} << QByteArray() << 2
                            << QByteArray("--com takes a whole number from 1 to 255, not '0'");
-    QTest::newRow("no port folder") << QStringList{"--com", "3"} << QByteArray() << 2
-                                    << QByteArray("--ports FOLDER is required");
     QTest::newRow("two memories") << QStringList{"--ports", "{dir}", "--com", "3", "--empty", "--generate", "2"}
                                   << QByteArray() << 2
                                   << QByteArray("choose at most one of --readings, --generate and --empty");

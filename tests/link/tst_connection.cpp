@@ -56,7 +56,6 @@ void TestConnection::connect_data()
     QTest::newRow("3") << "3" << 3;
     QTest::newRow("blank before the digits") << " 3" << 3;
     QTest::newRow("$A is COM 10") << "$A" << 10;
-    QTest::newRow("255") << "255" << 255;
 }
 
 void TestConnection::connect()
@@ -191,8 +190,6 @@ void TestConnection::receive_data()
     QTest::newRow("RM-40B selected") << L{kRecord7} << false << L{kLine7B} << 0;
     QTest::newRow("twelve bytes at once give two lines")
         << L{kRecord7 + kRecord12} << true << L{kLine7A, kLine12A} << 0;
-    QTest::newRow("a record split 2+3+1")
-        << L{kRecord7.left(2), kRecord7.mid(2, 3), kRecord7.mid(5)} << true << L{kLine7A} << 0;
     QTest::newRow("no-data reply") << L{kNoData} << true << L{} << 1;
 }
 
