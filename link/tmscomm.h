@@ -19,14 +19,16 @@ class TMSComm : public QObject {
     Q_OBJECT
 public:
     static constexpr short kCommEventReceive = 2;
-    // Raised once when the device went away and the control closed the port.
+    // Raised once when the device went away (the first read or write error that the event
+    // loop reports while the port is open) and the control closed the port.
     static constexpr short kCommEventLineError = 1010;
 
     explicit TMSComm(QObject *parent = nullptr);
     ~TMSComm() override;
 
     // The COM port number that the next opening uses. Ports 1 to 255 are valid; any other
-    // number raises EOleException and keeps the previous one.
+    // number raises EOleException and keeps the previous one, as does another number while
+    // the port is open. See port_path.h for the device a number stands for.
     short CommPort() const;
     void setCommPort(int port);
 
@@ -40,6 +42,7 @@ public:
     void setOutput(const QString &oneCharacter);
 
     // Takes the next received block: six bytes, or fewer when fewer are waiting.
+    // EOleException when the port is not open.
     QByteArray Input();
 
     // The cause of the current OnComm event; 2 means received data is waiting.

@@ -1,0 +1,88 @@
+#include "link/comm_error_text.h"
+
+#include "core/error.h"
+#include "link/port_path.h"
+
+namespace analyzer::commtext {
+
+namespace {
+
+// Every text passes through here: messages are shown inside the error dialog, which adds
+// its own period.
+QString tidy(const QString &text) { return core::trimErrorTail(text); }
+
+} // namespace
+
+QString portAndDevice(int port, const QString &device)
+{
+    return QStringLiteral("COM %1 (%2)").arg(port).arg(device);
+}
+
+QString invalidPortNumber(int port)
+{
+    return tidy(QStringLiteral("Invalid port number %1: COM ports are numbered 1 to 255").arg(port));
+}
+
+QString noSuchDevice(int port, const QString &device, const QString &entry)
+{
+    if (!entry.isEmpty())
+        return tidy(QStringLiteral("COM %1 has no device: %2, named by %3, does not exist")
+                        .arg(port)
+                        .arg(device, entry));
+    return tidy(QStringLiteral("COM %1 has no device: %2 does not exist; to use an adapter, "
+                               "make %3/com%1 a link to it")
+                    .arg(port)
+                    .arg(device, portFolder()));
+}
+
+QString permissionDenied(int port, const QString &device)
+{
+    return tidy(QStringLiteral("Permission denied opening %1: add your user to the dialout "
+                               "group, then log in again")
+                    .arg(portAndDevice(port, device)));
+}
+
+QString portBusy(int port, const QString &device)
+{
+    return tidy(QStringLiteral("%1 is in use by another program").arg(portAndDevice(port, device)));
+}
+
+QString notASerialDevice(int port, const QString &device, const QString &systemText)
+{
+    return tidy(QStringLiteral("Cannot open %1: it is not a serial port (%2)")
+                    .arg(portAndDevice(port, device), systemText));
+}
+
+QString cannotOpen(int port, const QString &device, const QString &systemText)
+{
+    return tidy(QStringLiteral("Cannot open %1: %2").arg(portAndDevice(port, device), systemText));
+}
+
+QString alreadyOpen(int port, const QString &device)
+{
+    return tidy(QStringLiteral("%1 is already open").arg(portAndDevice(port, device)));
+}
+
+QString openWithAnotherNumber(int requested, int openPort, const QString &device)
+{
+    return tidy(QStringLiteral("COM %1 cannot be chosen while %2 is open; disconnect first")
+                    .arg(requested)
+                    .arg(portAndDevice(openPort, device)));
+}
+
+QString notOpen(int port, const QString &lostDevice)
+{
+    if (!lostDevice.isEmpty())
+        return tidy(QStringLiteral("COM %1 is not open: its device %2 went away; connect again "
+                                   "once the analyzer is back")
+                        .arg(port)
+                        .arg(lostDevice));
+    return tidy(QStringLiteral("COM %1 is not open").arg(port));
+}
+
+QString cannotWrite(int port, const QString &device, const QString &systemText)
+{
+    return tidy(QStringLiteral("Cannot write to %1: %2").arg(portAndDevice(port, device), systemText));
+}
+
+} // namespace analyzer::commtext

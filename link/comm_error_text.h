@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// The wording of the serial control's own errors. Each names the COM port and the device, and
+// where the user can do something about it, says what.
+namespace analyzer::commtext {
+
+// "COM 3 (/dev/ttyUSB0)".
+QString portAndDevice(int port, const QString &device);
+
+QString invalidPortNumber(int port);
+// `device` is what COM `port` maps to; `entry` the port folder's entry naming it, or empty.
+QString noSuchDevice(int port, const QString &device, const QString &entry);
+QString permissionDenied(int port, const QString &device);
+QString portBusy(int port, const QString &device);
+QString notASerialDevice(int port, const QString &device, const QString &systemText);
+QString cannotOpen(int port, const QString &device, const QString &systemText);
+QString alreadyOpen(int port, const QString &device);
+QString openWithAnotherNumber(int requested, int openPort, const QString &device);
+// `lostDevice` is the device that went away while the port was open, or empty.
+QString notOpen(int port, const QString &lostDevice);
+QString cannotWrite(int port, const QString &device, const QString &systemText);
+
+} // namespace analyzer::commtext

@@ -1,0 +1,93 @@
+#include "link/connection.h"
+
+#include "board/data_board.h"
+#include "core/error.h"
+#include "link/port_text.h"
+#include "link/protocol.h"
+#include "link/tmscomm.h"
+
+#include <exception>
+
+namespace analyzer {
+
+namespace {
+
+void setButtons(ConnectionView &view, bool connected)
+{
+    // The order is part of the behaviour the window shows: Connect first, then Disconnect,
+    // Clear Memory and Download Data.
+    view.setButtonEnabled(LinkButton::Connect, !connected);
+    view.setButtonEnabled(LinkButton::Disconnect, connected);
+    view.setButtonEnabled(LinkButton::ClearMemory, connected);
+    view.setButtonEnabled(LinkButton::Download, connected);
+}
+
+} // namespace
+
+Connection::Connection(TMSComm &comm, board::DataBoard &board, ConnectionView &view)
+    : comm_(comm), board_(board), view_(view)
+{
+}
+
+void Connection::connectClicked()
+{
+    const std::int32_t port = portTextToNumber(view_.portText());
+    comm_.setCommPort(port);
+    if (!comm_.PortOpen())
+        comm_.setPortOpen(true);
+    const CommandBytes &command = commandBytes(Command::Connect);
+    send(command.first, command.second);
+    setButtons(view_, true);
+}
+
+void Connection::disconnectClicked()
+{
+    // After the cable was pulled the command cannot go out; the port must still be closed
+    // and the buttons return to Disconnected, or Connect would stay disabled for good.
+    std::exception_ptr commandFailure;
+    try {
+        const CommandBytes &command = commandBytes(Command::Disconnect);
+        send(command.first, command.second);
+    } catch (const core::Error &) {
+        commandFailure = std::current_exception();
+    }
+    if (comm_.PortOpen())
+        comm_.setPortOpen(false);
+    setButtons(view_, false);
+    if (commandFailure)
+        std::rethrow_exception(commandFailure);
+}
+
+void Connection::downloadClicked()
+{
+    const CommandBytes &command = commandBytes(Command::Download);
+    send(command.first, command.second);
+}
+
+void Connection::clearMemoryClicked()
+{
+    const CommandBytes &command = commandBytes(Command::ClearMemory);
+    send(command.first, command.second);
+}
+
+void Connection::commEvent()
+{
+    if (comm_.CommEvent() != TMSComm::kCommEventReceive)
+        return;
+    lastReceivedBlock_ = comm_.Input();
+    // The decoder's result is local: a receive event handled inside the no-data box below
+    // replaces the last received block and appends its own line without touching this one.
+    const DecodeResult result = decodeRecord(lastReceivedBlock_, view_.rm40aSelected());
+    if (result.isNoData())
+        view_.showNoData();
+    else
+        board_.AppendLine(result.line);
+}
+
+void Connection::send(char first, char second)
+{
+    comm_.setOutput(QString(QChar::fromLatin1(first)));
+    comm_.setOutput(QString(QChar::fromLatin1(second)));
+}
+
+} // namespace analyzer

@@ -1,0 +1,274 @@
+#include "link/tmscomm.h"
+
+#include "link/comm_error_text.h"
+#include "link/errors.h"
+#include "link/port_path.h"
+#include "link/protocol.h"
+
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <QSerialPort>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int kFirstPort = 1;
+constexpr int kLastPort = 255;
+
+} // namespace
+
+struct TMSComm::Private {
+    explicit Private(TMSComm *owner) : q(owner) {}
+
+    TMSComm *q;
+    QSerialPort port;
+    short commPort = 1;
+    short commEvent = 0;
+    // The device the open port was opened on; kept after a loss for the "not open" text.
+    QString device;
+    QString lostDevice;
+    // Bytes read from the port and not yet taken by Input.
+    QByteArray received;
+    // Receive events posted and not yet delivered.
+    int receiveEventsPosted = 0;
+    // Changes on every open and close, so that events posted for an earlier opening are
+    // dropped rather than delivered against a later one.
+    quint64 session = 0;
+    // Non-zero while the control itself calls into the port: errors there are reported by
+    // that call, and only errors that arrive from the event loop mean the device is gone.
+    int ownCalls = 0;
+    bool closingAfterLoss = false;
+
+    auto ownCall()
+    {
+        ++ownCalls;
+        return qScopeGuard([this] { --ownCalls; });
+    }
+
+    void raise(short event)
+    {
+        const short previous = commEvent;
+        commEvent = event;
+        auto restore = qScopeGuard([this, previous] { commEvent = previous; });
+        emit q->OnComm();
+    }
+
+    // Runs from readyRead, which QIODevice does not emit again until its slot returns; a
+    // handler that opens a modal box must therefore never run here. Every complete block
+    // gets its own posted event, delivered by whichever event loop runs next, a modal box's
+    // included.
+    void takeReceivedBytes()
+    {
+        received += port.readAll();
+        while (receiveEventsPosted < received.size() / analyzer::kRecordSize) {
+            ++receiveEventsPosted;
+            QMetaObject::invokeMethod(
+                q, [this, s = session] { deliverReceive(s); }, Qt::QueuedConnection);
+        }
+    }
+
+    void deliverReceive(quint64 postedIn)
+    {
+        if (postedIn != session)
+            return;
+        --receiveEventsPosted;
+        if (!port.isOpen() || received.size() < analyzer::kRecordSize)
+            return;
+        raise(kCommEventReceive);
+    }
+
+    // On a vanished device the port reports a read error on every pass of the event loop
+    // while staying open. The first one closes the port; closing happens in a posted event
+    // because the port's notifier is still inside its own handler here, and because the
+    // blocks received before the loss are still to be delivered ahead of it.
+    void portError(QSerialPort::SerialPortError error)
+    {
+        if (error == QSerialPort::NoError || ownCalls > 0 || closingAfterLoss || !port.isOpen())
+            return;
+        closingAfterLoss = true;
+        QMetaObject::invokeMethod(
+            q, [this, s = session] { closeAfterLoss(s); }, Qt::QueuedConnection);
+    }
+
+    void closeAfterLoss(quint64 postedIn)
+    {
+        if (postedIn != session)
+            return;
+        const QString gone = device;
+        close();
+        lostDevice = gone;
+        raise(kCommEventLineError);
+    }
+
+    void close()
+    {
+        auto guard = ownCall();
+        if (port.isOpen())
+            port.close();
+        ++session;
+        received.clear();
+        receiveEventsPosted = 0;
+        closingAfterLoss = false;
+        device.clear();
+    }
+
+    void open()
+    {
+        if (port.isOpen())
+            throw EOleException(analyzer::commtext::alreadyOpen(commPort, device));
+
+        const QString canonical = existingDevice(analyzer::portDevicePath(commPort));
+
+        auto guard = ownCall();
+        port.setPortName(canonical);
+        if (!port.open(QIODevice::ReadWrite))
+            throw EOleException(openFailureText(canonical));
+
+        // DTR up and RTS down, as the instrument's adapter cables expect (some take their
+        // power from these lines); Linux raises both on open. Pseudo-terminals have no modem
+        // lines, so a refusal here is not an error.
+        port.setDataTerminalReady(true);
+        port.setRequestToSend(false);
+        // Nothing received or queued before this opening belongs to it.
+        port.clear(QSerialPort::AllDirections);
+        port.clearError();
+
+        ++session;
+        received.clear();
+        receiveEventsPosted = 0;
+        closingAfterLoss = false;
+        device = canonical;
+        lostDevice.clear();
+    }
+
+    // The device to open, with links resolved: the lock the serial library takes is named
+    // after it, so two links to one adapter still count as one port.
+    QString existingDevice(const QString &path) const
+    {
+#ifdef Q_OS_UNIX
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            const QString entry = info.isSymLink() ? path : QString();
+            const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+            throw EOleException(analyzer::commtext::noSuchDevice(commPort, target, entry));
+        }
+        return info.canonicalFilePath();
+#else
+        return path;
+#endif
+    }
+
+    // The library reports a refused open and a port locked by another program alike; only
+    // the device's permissions tell them apart.
+    bool mayOpen(const QString &path) const
+    {
+#ifdef Q_OS_UNIX
+        return ::access(path.toLocal8Bit().constData(), R_OK | W_OK) == 0;
+#else
+        Q_UNUSED(path);
+        return true;
+#endif
+    }
+
+    QString openFailureText(const QString &path) const
+    {
+        using namespace analyzer::commtext;
+        switch (port.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            return noSuchDevice(commPort, path, QString());
+        case QSerialPort::PermissionError:
+            return mayOpen(path) ? portBusy(commPort, path) : permissionDenied(commPort, path);
+        case QSerialPort::UnsupportedOperationError:
+            return notASerialDevice(commPort, path, port.errorString());
+        default:
+            return cannotOpen(commPort, path, port.errorString());
+        }
+    }
+
+    void write(const QString &text)
+    {
+        if (!port.isOpen())
+            throw EOleException(analyzer::commtext::notOpen(commPort, lostDevice));
+        const QByteArray bytes = text.toLatin1();
+        auto guard = ownCall();
+        port.clearError();
+        // Handing the bytes to the system at once keeps the failure with the write that
+        // caused it, instead of surfacing later from the event loop.
+        if (port.write(bytes) != bytes.size() || !port.flush()
+            || port.error() != QSerialPort::NoError)
+            throw EOleException(
+                analyzer::commtext::cannotWrite(commPort, device, port.errorString()));
+    }
+
+    QByteArray read()
+    {
+        if (!port.isOpen())
+            throw EOleException(analyzer::commtext::notOpen(commPort, lostDevice));
+        const QByteArray block = received.left(analyzer::kRecordSize);
+        received.remove(0, block.size());
+        return block;
+    }
+};
+
+TMSComm::TMSComm(QObject *parent) : QObject(parent), d(std::make_unique<Private>(this))
+{
+    d->port.setBaudRate(QSerialPort::Baud2400);
+    d->port.setDataBits(QSerialPort::Data8);
+    d->port.setParity(QSerialPort::NoParity);
+    d->port.setStopBits(QSerialPort::OneStop);
+    d->port.setFlowControl(QSerialPort::NoFlowControl);
+    connect(&d->port, &QSerialPort::readyRead, this, [this] { d->takeReceivedBytes(); });
+    connect(&d->port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError e) { d->portError(e); });
+}
+
+TMSComm::~TMSComm()
+{
+    d->port.disconnect(this);
+    d->close();
+}
+
+short TMSComm::CommPort() const
+{
+    return d->commPort;
+}
+
+void TMSComm::setCommPort(int port)
+{
+    if (port < kFirstPort || port > kLastPort)
+        throw EOleException(analyzer::commtext::invalidPortNumber(port));
+    if (d->port.isOpen() && port != d->commPort)
+        throw EOleException(analyzer::commtext::openWithAnotherNumber(port, d->commPort, d->device));
+    d->commPort = short(port);
+}
+
+bool TMSComm::PortOpen() const
+{
+    return d->port.isOpen();
+}
+
+void TMSComm::setPortOpen(bool open)
+{
+    if (open)
+        d->open();
+    else
+        d->close();
+}
+
+void TMSComm::setOutput(const QString &oneCharacter)
+{
+    d->write(oneCharacter);
+}
+
+QByteArray TMSComm::Input()
+{
+    return d->read();
+}
+
+short TMSComm::CommEvent() const
+{
+    return d->commEvent;
+}
