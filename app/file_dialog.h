@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+
+class QFileDialog;
+class QWidget;
+
+namespace app {
+
+// A file dialog with the properties the window's handlers set (FileName, DefaultExt), shown
+// through Qt's own QFileDialog. The QFileDialog is kept between showings, so it opens in the
+// folder used last.
+//
+// Open: accepts the name of a file that does not exist (the load then reports it).
+// Save: the dialog's standard question before an existing file is replaced.
+class TFileDialog : public QObject {
+    Q_OBJECT
+public:
+    enum class Kind { Open, Save };
+
+    // Shows the prepared dialog and returns its QDialog result. The default runs it
+    // modally; tests put in one that answers it.
+    using Presenter = std::function<int(QFileDialog &dialog)>;
+
+    TFileDialog(Kind kind, QWidget *owner);
+    ~TFileDialog() override;
+
+    Kind kind() const { return kind_; }
+
+    // The name proposed at the next showing; after a confirmed showing, the full path chosen.
+    const QString &FileName() const { return fileName_; }
+    void setFileName(const QString &name) { fileName_ = name; }
+
+    // Appended, after a period, to a name given without an extension. Empty: none.
+    const QString &DefaultExt() const { return defaultExt_; }
+    void setDefaultExt(const QString &suffix) { defaultExt_ = suffix; }
+
+    // Shows the dialog. True when confirmed, FileName() then holding the chosen full path;
+    // false when cancelled, nothing changed.
+    bool Execute();
+
+    void setPresenter(Presenter presenter);
+
+private:
+    QFileDialog &prepare();
+
+    Kind kind_;
+    QWidget *owner_;
+    QString fileName_;
+    QString defaultExt_;
+    QPointer<QFileDialog> dialog_;
+    Presenter presenter_;
+};
+
+} // namespace app

@@ -1,0 +1,222 @@
+#include "app/form1.h"
+
+#include "app/board_view.h"
+#include "app/clock_text.h"
+#include "app/error_dialog.h"
+#include "app/file_dialog.h"
+#include "app/menu_shortcut_filter.h"
+#include "app/no_data_box.h"
+#include "app/wrapping_button.h"
+#include "link/tmscomm.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDateTime>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+
+TForm1 *Form1 = nullptr;
+
+TMSComm *TForm1::createComm(QObject *parent)
+{
+    return new TMSComm(parent);
+}
+
+TForm1::TForm1(const CommFactory &makeComm)
+{
+    buildMenu();
+    buildControls();
+    setSizeLimits();
+
+    MSComm1 = makeComm(this);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
+
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(1000);
+    Timer2->start();
+
+    OpenDialog1 = new app::TFileDialog(app::TFileDialog::Kind::Open, this);
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    SaveDialog1 = new app::TFileDialog(app::TFileDialog::Kind::Save, this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+
+    connection_ = std::make_unique<analyzer::Connection>(*MSComm1, board_, *this);
+
+    setTabOrderAndFocus();
+    connectHandlers();
+    Form1 = this;
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    if (Form1 == this)
+        Form1 = nullptr;
+}
+
+template <class Sender, class Signal>
+void TForm1::bind(Sender *sender, Signal signal, void (TForm1::*handler)())
+{
+    // The one place where errors of handlers are caught.
+    connect(sender, signal, this,
+            [this, handler] { app::runHandler([this, handler] { (this->*handler)(); }); });
+}
+
+void TForm1::connectHandlers()
+{
+    bind(Button1, &QPushButton::clicked, &TForm1::Button1Click);
+    bind(Button2, &QPushButton::clicked, &TForm1::Button2Click);
+    bind(Button14, &QPushButton::clicked, &TForm1::Button14Click);
+    bind(Button4, &QPushButton::clicked, &TForm1::Button4Click);
+    bind(Button8, &QPushButton::clicked, &TForm1::Button8Click);
+    bind(Button16, &QPushButton::clicked, &TForm1::Button16Click);
+    bind(Button7, &QPushButton::clicked, &TForm1::Button7Click);
+    bind(Button3, &QPushButton::clicked, &TForm1::Button3Click);
+    bind(N1, &QAction::triggered, &TForm1::N1Click);
+    bind(English1, &QAction::triggered, &TForm1::English1Click);
+    bind(Timer2, &QTimer::timeout, &TForm1::Timer2Timer);
+    bind(MSComm1, &TMSComm::OnComm, &TForm1::comm1comm);
+
+    // The editable COM field would take Ctrl+Z as undo (and Ctrl+E as end of line); the
+    // language commands come first wherever the focus is.
+    auto *filter = new app::MenuShortcutFilter({N1, English1}, this);
+    filter->watch(ComboBox1);
+    filter->watch(ComboBox1->lineEdit());
+}
+
+void TForm1::FormCreate()
+{
+    board_.ClearBoard();
+    English1->trigger();
+}
+
+bool TForm1::event(QEvent *event)
+{
+    // Menu items would put their (empty) status tips over the clock.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
+}
+
+// Connection.
+
+void TForm1::Button1Click()
+{
+    connection_->connectClicked();
+}
+
+void TForm1::Button2Click()
+{
+    connection_->disconnectClicked();
+}
+
+void TForm1::Button14Click()
+{
+    connection_->downloadClicked();
+}
+
+void TForm1::Button4Click()
+{
+    connection_->clearMemoryClicked();
+}
+
+void TForm1::comm1comm()
+{
+    connection_->commEvent();
+}
+
+QString TForm1::portText() const
+{
+    return ComboBox1->currentText();
+}
+
+bool TForm1::rm40aSelected() const
+{
+    return RadioButton1->isChecked();
+}
+
+void TForm1::setButtonEnabled(analyzer::LinkButton button, bool enabled)
+{
+    switch (button) {
+    case analyzer::LinkButton::Connect:
+        Button1->setEnabled(enabled);
+        break;
+    case analyzer::LinkButton::Disconnect:
+        Button2->setEnabled(enabled);
+        break;
+    case analyzer::LinkButton::Download:
+        Button14->setEnabled(enabled);
+        break;
+    case analyzer::LinkButton::ClearMemory:
+        Button4->setEnabled(enabled);
+        break;
+    }
+}
+
+void TForm1::showNoData()
+{
+    app::showNoDataBox(this);
+}
+
+// Data board and files.
+
+void TForm1::Button7Click()
+{
+    board_.ClearBoard();
+}
+
+void TForm1::Button8Click()
+{
+    // Set anew every time: a name chosen before is not proposed again.
+    SaveDialog1->setFileName(QStringLiteral("data of battery analyzer"));
+    SaveDialog1->setDefaultExt(QStringLiteral("txt"));
+    if (SaveDialog1->Execute())
+        board_.SaveBoard(SaveDialog1->FileName());
+}
+
+void TForm1::Button16Click()
+{
+    // The board is replaced only once the file has been read, so a failed open keeps it.
+    if (OpenDialog1->Execute())
+        board_.LoadBoard(OpenDialog1->FileName());
+}
+
+// Window, clock and languages.
+
+void TForm1::Button3Click()
+{
+    close();
+}
+
+void TForm1::Timer2Timer()
+{
+    StatusBar1->showMessage(app::statusClockText(QDateTime::currentDateTime(), QLocale()));
+}
+
+void TForm1::N1Click()
+{
+    applyLanguage(app::Language::Chinese);
+}
+
+void TForm1::English1Click()
+{
+    applyLanguage(app::Language::English);
+}
+
+void TForm1::applyLanguage(app::Language language)
+{
+    for (const app::LanguageRow &row : app::kLanguageRows) {
+        QWidget *control = findChild<QWidget *>(QLatin1StringView(row.control));
+        const QString text = row.text(language);
+        if (row.property == app::TextProperty::Hint)
+            control->setToolTip(text);
+        else if (auto *box = qobject_cast<QGroupBox *>(control))
+            box->setTitle(text);
+        else
+            qobject_cast<QAbstractButton *>(control)->setText(text);
+    }
+}

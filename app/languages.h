@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+namespace app {
+
+enum class Language { Chinese, English };
+
+enum class TextProperty { Caption, Hint };
+
+// One switchable text: the control (by object name), what is replaced, and the text in
+// each language.
+struct LanguageRow {
+    const char *control;
+    TextProperty property;
+    const char16_t *chinese;
+    const char16_t *english;
+
+    QString text(Language language) const
+    {
+        return QString::fromUtf16(language == Language::Chinese ? chinese : english);
+    }
+};
+
+// Both languages in one table, in the order in which a switch applies them: the ten
+// captions, then the five hints.
+extern const std::array<LanguageRow, 15> kLanguageRows;
+
+} // namespace app

@@ -1,0 +1,85 @@
+#include "app/startup.h"
+
+#include "app/program_title.h"
+#include "core/error.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <cxxabi.h>
+#include <dlfcn.h>
+#include <memory>
+#include <typeinfo>
+
+namespace app {
+namespace {
+
+// Where in the program the failure was caught, as an offset into the executable.
+[[gnu::noinline]] quintptr callerOffset()
+{
+    void *address = __builtin_extract_return_addr(__builtin_return_address(0));
+    Dl_info info{};
+    if (dladdr(address, &info) != 0 && info.dli_fbase != nullptr)
+        return quintptr(address) - quintptr(info.dli_fbase);
+    return quintptr(address);
+}
+
+QString className(const std::exception &error)
+{
+    int status = 0;
+    std::unique_ptr<char, void (*)(void *)> name(
+        abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), std::free);
+    return QString::fromLatin1(status == 0 && name ? name.get() : typeid(error).name());
+}
+
+void showStartupFailure(const QString &kind, const QString &message, quintptr address)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"),
+                    startupFailureText(kind, programFileName(), address, message),
+                    QMessageBox::Ok);
+    box.exec();
+}
+
+} // namespace
+
+QString startupFailureText(const QString &kind, const QString &module, quintptr address,
+                           const QString &message)
+{
+    const QString where = QStringLiteral("Exception %1 in module %2 at %3.")
+                              .arg(kind, module,
+                                   QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper());
+    return where + u'\n' + (message.endsWith(u'.') ? message : message + u'.');
+}
+
+void centreOnScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    // With its platform window created, the frame's margins are known where the platform
+    // can tell them before the window is shown.
+    (void)window->winId();
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+int runApplication(const TForm1::CommFactory &makeComm)
+{
+    std::unique_ptr<TForm1> window;
+    try {
+        window = std::make_unique<TForm1>(makeComm);
+    } catch (const core::Error &error) {
+        showStartupFailure(QString::fromLatin1(error.kind()), error.message(), callerOffset());
+        return 1;
+    } catch (const std::exception &error) {
+        showStartupFailure(className(error), QString::fromLocal8Bit(error.what()), callerOffset());
+        return 1;
+    }
+    centreOnScreen(window.get());
+    window->show();
+    return QApplication::exec();
+}
+
+} // namespace app

@@ -1,0 +1,172 @@
+// The application-wide error dialog, the one catch around handlers, and the start-up failure.
+#include "app/error_dialog.h"
+#include "app/form1.h"
+#include "app/program_title.h"
+#include "app/startup.h"
+#include "core/error.h"
+#include "link/errors.h"
+#include "message_box_answerer.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+CORE_DECLARE_ERROR(ETestError);
+
+class TestDialogs : public QObject {
+    Q_OBJECT
+private slots:
+    void programTitleIsTheExecutableName();
+    void errorDialog_data();
+    void errorDialog();
+    void handlerErrorsEndInTheDialog_data();
+    void handlerErrorsEndInTheDialog();
+    void errorDialogReleasesTheMouse();
+    void errorInsideAnErrorDialogOpensAnother();
+    void startupFailure_data();
+    void startupFailure();
+    void startupRunsUntilTheWindowCloses();
+};
+
+void TestDialogs::programTitleIsTheExecutableName()
+{
+    QCOMPARE(app::programTitle(), "tst_dialogs");
+}
+
+void TestDialogs::errorDialog_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("period added") << "Stream write error" << "Stream write error.";
+    QTest::newRow("period kept") << "Cannot open file \"/x\". Gone." << "Cannot open file \"/x\". Gone.";
+    QTest::newRow("blank at the end") << "Odd " << "Odd ";
+}
+
+void TestDialogs::errorDialog()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    MessageBoxAnswerer answerer;
+    app::showErrorDialog(message);
+    QCOMPARE(answerer.seen.size(), 1);
+    const auto &box = answerer.seen.first();
+    QCOMPARE(box.title, app::programTitle());
+    QCOMPARE(box.text, shown);
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+void TestDialogs::handlerErrorsEndInTheDialog_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("program error") << 0 << "Text exceeds memo capacity.";
+    QTest::newRow("standard exception") << 1 << "bad thing.";
+}
+
+void TestDialogs::handlerErrorsEndInTheDialog()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, shown);
+    MessageBoxAnswerer answerer;
+    QStringList steps;
+    // Through the event loop, as a click would come: the error must not reach it.
+    QTimer::singleShot(0, this, [&] {
+        app::runHandler([&] {
+            steps << "before";
+            if (kind == 0)
+                throw ETestError("Text exceeds memo capacity");
+            throw std::runtime_error("bad thing");
+            steps << "after";
+        });
+        steps << "carried on";
+    });
+    QTRY_COMPARE(steps, (QStringList{"before", "carried on"}));
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(answerer.seen.first().text, shown);
+}
+
+void TestDialogs::errorDialogReleasesTheMouse()
+{
+    QWidget widget;
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+    widget.grabMouse();
+    QCOMPARE(QWidget::mouseGrabber(), &widget);
+    MessageBoxAnswerer answerer;
+    QWidget *grabberWhileShown = &widget;
+    QTimer probe;
+    connect(&probe, &QTimer::timeout, this, [&] {
+        if (qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            grabberWhileShown = QWidget::mouseGrabber();
+    });
+    probe.start(1);
+    app::runHandler([] { throw ETestError("x"); });
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(grabberWhileShown, nullptr);
+}
+
+void TestDialogs::errorInsideAnErrorDialogOpensAnother()
+{
+    MessageBoxAnswerer answerer;
+    // A timer handler fails while the first box is still open.
+    QTimer::singleShot(0, this, [] {
+        QTimer::singleShot(30, [] { app::runHandler([] { throw ETestError("second"); }); });
+        app::runHandler([] { throw ETestError("first"); });
+    });
+    QTRY_COMPARE(answerer.seen.size(), 2);
+    QCOMPARE(answerer.seen[0].text, "first.");
+    QCOMPARE(answerer.seen[1].text, "second.");
+}
+
+void TestDialogs::startupFailure_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("secondLine");
+    QTest::newRow("without full stop") << "Class not registered" << "Class not registered.";
+    QTest::newRow("with full stop") << "Class not registered." << "Class not registered.";
+}
+
+void TestDialogs::startupFailure()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, secondLine);
+    MessageBoxAnswerer answerer;
+    const int code = app::runApplication([&](QObject *) -> TMSComm * { throw EOleSysError(message); });
+    QCOMPARE(code, 1);
+    QCOMPARE(Form1, nullptr);
+    for (QWidget *w : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<TForm1 *>(w));
+    QCOMPARE(answerer.seen.size(), 1);
+    const auto &box = answerer.seen.first();
+    QCOMPARE(box.title, "Application Error");
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    const QStringList lines = box.text.split(u'\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(QRegularExpression("^Exception EOleSysError in module tst_dialogs at [0-9A-F]{8,16}\\.$")
+                 .match(lines[0])
+                 .hasMatch(),
+             qPrintable(lines[0]));
+    QCOMPARE(lines[1], secondLine);
+}
+
+void TestDialogs::startupRunsUntilTheWindowCloses()
+{
+    bool shownCentred = false;
+    bool englishWhenShown = false;
+    QTimer::singleShot(100, this, [&] {
+        if (!Form1 || !Form1->isVisible())
+            return;
+        const QRect screen = Form1->screen()->availableGeometry();
+        shownCentred = (Form1->frameGeometry().center() - screen.center()).manhattanLength() <= 2;
+        englishWhenShown = Form1->Button1->text() == "Connect";
+        Form1->Button3->click();
+    });
+    QCOMPARE(app::runApplication(), 0);
+    QCOMPARE(Form1, nullptr); // the window and its serial control are gone
+    QVERIFY(shownCentred);
+    QVERIFY(englishWhenShown);
+}
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"

@@ -1,0 +1,209 @@
+// The window's connection buttons and receive event over a pseudo-terminal standing for the
+// analyzer, in both languages; the no-data box; errors of a click reaching the error dialog.
+#include "app/board_view.h"
+#include "app/form1.h"
+#include "app/program_title.h"
+#include "app/wrapping_button.h"
+#include "message_box_answerer.h"
+#include "pty_port.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+struct ButtonStates {
+    bool connect, disconnect, download, clearMemory;
+    bool operator==(const ButtonStates &) const = default;
+};
+
+ButtonStates states(const TForm1 &w)
+{
+    return {w.Button1->isEnabled(), w.Button2->isEnabled(), w.Button14->isEnabled(),
+            w.Button4->isEnabled()};
+}
+
+constexpr ButtonStates kDisconnected{true, false, false, false};
+constexpr ButtonStates kConnected{false, true, true, true};
+
+} // namespace
+
+class TestWindowLink : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void connectDownloadDisconnect_data();
+    void connectDownloadDisconnect();
+    void languageSwitchWhileConnected();
+    void noDataBox();
+    void closingWhileConnectedSendsNoDisconnect();
+    void clickErrors_data();
+    void clickErrors();
+
+private:
+    void click(QAbstractButton *button);
+
+    std::unique_ptr<TForm1> window_;
+};
+
+void TestWindowLink::init()
+{
+    window_ = std::make_unique<TForm1>();
+    window_->move(0, 0);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+}
+
+void TestWindowLink::cleanup()
+{
+    window_.reset();
+}
+
+void TestWindowLink::click(QAbstractButton *button)
+{
+    QVERIFY(button->isEnabled());
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void TestWindowLink::connectDownloadDisconnect_data()
+{
+    QTest::addColumn<bool>("chinese");
+    QTest::addColumn<QString>("portText");
+    QTest::newRow("English, picked") << false << "3";
+    QTest::newRow("Chinese, typed with a blank") << true << " 3";
+}
+
+void TestWindowLink::connectDownloadDisconnect()
+{
+    QFETCH(bool, chinese);
+    QFETCH(QString, portText);
+    PtyPort analyzer(3);
+    QVERIFY(analyzer.isValid());
+    TForm1 &w = *window_;
+    if (chinese)
+        w.N1Click();
+    w.ComboBox1->setEditText(portText);
+
+    click(w.Button1);
+    QCOMPARE(states(w), kConnected);
+    QTRY_COMPARE(analyzer.received(), QByteArray("SE"));
+
+    click(w.Button14);
+    QTRY_COMPARE(analyzer.received(), QByteArray("SESK"));
+    analyzer.send(QByteArray::fromHex("07050237101B") + QByteArray::fromHex("0C00303904D2"));
+    QTRY_COMPARE(w.board().text(), QByteArray(" Group 7       056.7m\xA6\xB8     4.123V\r\n"
+                                              " Group 12       123.45m\xA6\xB8     12.34V\r\n"));
+    QTRY_COMPARE(w.Memo1->toPlainText(),
+                 QString::fromUtf16(u" Group 7       056.7mΩ     4.123V\n"
+                                    u" Group 12       123.45mΩ     12.34V\n"));
+
+    // The model is read for every record.
+    w.RadioButton2->setChecked(true);
+    analyzer.send(QByteArray::fromHex("07050237101B"));
+    QTRY_VERIFY(w.board().text().endsWith(" Group 7       05.67m\xA6\xB8     4.123V\r\n"));
+
+    click(w.Button4);
+    QTRY_COMPARE(analyzer.received(), QByteArray("SESKSU"));
+    QCOMPARE(states(w), kConnected);
+
+    click(w.Button2);
+    QCOMPARE(states(w), kDisconnected);
+    QTRY_COMPARE(analyzer.received(), QByteArray("SESKSUST"));
+    // Captions stayed in the chosen language.
+    QCOMPARE(w.Button1->text(), chinese ? QString::fromUtf16(u"建立连接") : QString("Connect"));
+}
+
+void TestWindowLink::languageSwitchWhileConnected()
+{
+    PtyPort analyzer(4);
+    TForm1 &w = *window_;
+    w.ComboBox1->setEditText("4");
+    click(w.Button1);
+    QCOMPARE(states(w), kConnected);
+    w.N1->trigger();
+    QCOMPARE(states(w), kConnected);
+    QCOMPARE(w.Button1->text(), QString::fromUtf16(u"建立连接"));
+    QCOMPARE(w.Button2->text(), QString::fromUtf16(u"中断连接"));
+    w.English1->trigger();
+    QCOMPARE(states(w), kConnected);
+    // The port is still open: Download still goes out.
+    click(w.Button14);
+    QTRY_COMPARE(analyzer.received(), QByteArray("SESK"));
+}
+
+void TestWindowLink::noDataBox()
+{
+    PtyPort analyzer(5);
+    TForm1 &w = *window_;
+    w.ComboBox1->setEditText("5");
+    click(w.Button1);
+    MessageBoxAnswerer answerer;
+    analyzer.send(QByteArray::fromHex("058800000000"));
+    QTRY_COMPARE(answerer.seen.size(), 1);
+    const auto &box = answerer.seen.first();
+    QCOMPARE(box.title, app::programTitle());
+    QCOMPARE(box.text, QString::fromUtf16(u"仪器没有存储数据"));
+    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    // Centred on the screen, not over the window in the corner.
+    const QPoint screenCentre = w.screen()->availableGeometry().center();
+    QVERIFY2((box.frame.center() - screenCentre).manhattanLength() <= 2,
+             qPrintable(QString("box centre %1,%2").arg(box.frame.center().x()).arg(box.frame.center().y())));
+    QVERIFY(w.board().text().isEmpty());
+
+    // The next record is handled as usual.
+    analyzer.send(QByteArray::fromHex("0106012C0E74"));
+    QTRY_VERIFY(w.board().text().startsWith(" Group 1"));
+}
+
+void TestWindowLink::closingWhileConnectedSendsNoDisconnect()
+{
+    PtyPort analyzer(6);
+    TForm1 &w = *window_;
+    w.ComboBox1->setEditText("6");
+    click(w.Button1);
+    QTRY_COMPARE(analyzer.received(), QByteArray("SE"));
+    MessageBoxAnswerer answerer;
+    QVERIFY(w.close());
+    window_.reset(); // the serial control goes with the window
+    QTest::qWait(100);
+    QCOMPARE(analyzer.received(), QByteArray("SE"));
+    QVERIFY(answerer.seen.isEmpty());
+}
+
+void TestWindowLink::clickErrors_data()
+{
+    QTest::addColumn<QString>("portText");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("not a number") << "abc" << "'abc' is not a valid integer value.";
+    QTest::newRow("blank after the digits") << "3 " << "'3 ' is not a valid integer value.";
+    QTest::newRow("empty") << "" << "'' is not a valid integer value.";
+    QTest::newRow("port that does not exist") << "200" << "";
+}
+
+void TestWindowLink::clickErrors()
+{
+    QFETCH(QString, portText);
+    QFETCH(QString, message);
+    TForm1 &w = *window_;
+    w.ComboBox1->setEditText(portText);
+    MessageBoxAnswerer answerer;
+    click(w.Button1);
+    QTRY_COMPARE(answerer.seen.size(), 1);
+    const auto &box = answerer.seen.first();
+    QCOMPARE(box.title, app::programTitle());
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    if (!message.isEmpty())
+        QCOMPARE(box.text, message);
+    else
+        QVERIFY(!box.text.isEmpty());
+    QCOMPARE(states(w), kDisconnected);
+    QCOMPARE(w.ComboBox1->currentText(), portText);
+    // The program carries on: the clock still ticks.
+    QTRY_VERIFY_WITH_TIMEOUT(!w.StatusBar1->currentMessage().isEmpty(), 3000);
+}
+
+QTEST_MAIN(TestWindowLink)
+#include "tst_window_link.moc"
