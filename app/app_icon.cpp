@@ -42,7 +42,8 @@ QPixmap appIconPixmap(int size)
     bolt.lineTo(23 * s, 21 * s);
     bolt.closeSubpath();
     p.setBrush(QColor(255, 204, 0));
-    p.setPen(QPen(outline, std::max<qreal>(1.0, 1.5 * s)));
+    // At 16 pixels an outline would swallow the bolt.
+    p.setPen(size > 16 ? QPen(outline, 1.5 * s) : QPen(Qt::NoPen));
     p.drawPath(bolt);
     return pixmap;
 }
