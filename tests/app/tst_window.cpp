@@ -98,6 +98,7 @@ private slots:
     void languageKeys();
     void tabOrder_data();
     void tabOrder();
+    void arrowKeysMoveTheModel();
     void wrappedCaptions_data();
     void wrappedCaptions();
     void clockTicks();
@@ -437,6 +438,24 @@ void TestWindow::tabOrder()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), stop);
     }
+}
+
+void TestWindow::arrowKeysMoveTheModel()
+{
+    TForm1 &w = *window_;
+    w.RadioButton1->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), w.RadioButton1);
+    QTest::keyClick(w.RadioButton1, Qt::Key_Right);
+    QCOMPARE(QApplication::focusWidget(), w.RadioButton2);
+    QVERIFY(w.RadioButton2->isChecked());
+    QVERIFY(!w.RadioButton1->isChecked());
+    // The newly selected model is the group's tab stop, both ways.
+    QTest::keyClick(w.RadioButton2, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w.Button1);
+    QTest::keyClick(w.Button1, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), w.RadioButton2);
+    QTest::keyClick(w.RadioButton2, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), w.ComboBox1);
 }
 
 void TestWindow::wrappedCaptions_data()
