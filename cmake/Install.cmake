@@ -1,0 +1,34 @@
+# Installs like a desktop program: the executable in bin/, a desktop entry and the icon in
+# the hicolor theme at 16, 32 and 48 pixels; `cpack -G DEB` builds a Debian package.
+include(GNUInstallDirs)
+
+install(TARGETS battery-analyzer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES app/desktop/battery-analyzer.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+# The icon files come from the drawing the window itself uses.
+set(icon_dir "${CMAKE_BINARY_DIR}/icons")
+add_custom_command(
+  OUTPUT ${icon_dir}/16.png ${icon_dir}/32.png ${icon_dir}/48.png
+  COMMAND icon-export ${icon_dir}
+  DEPENDS icon-export
+  COMMENT "Drawing the icon files")
+add_custom_target(icon-files ALL DEPENDS ${icon_dir}/16.png ${icon_dir}/32.png ${icon_dir}/48.png)
+foreach(size 16 32 48)
+  install(FILES ${icon_dir}/${size}.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+    RENAME battery-analyzer.png)
+endforeach()
+
+set(CPACK_PACKAGE_NAME battery-analyzer)
+set(CPACK_PACKAGE_VENDOR "Battery Analyzer project")
+set(CPACK_PACKAGE_CONTACT "Battery Analyzer project <maintainers@battery-analyzer.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop companion for a handheld battery analyzer on a serial port")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+# The Qt libraries come from dpkg-shlibdeps; the platform plugins and the fonts the window
+# is drawn with are not linked, so they are named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation, fonts-wqy-microhei")
+include(CPack)

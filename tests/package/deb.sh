@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build tree and checks it: the files a desktop program
+# installs, the dependencies apt must pull in, and that the packaged program starts.
+#   deb.sh BUILD_DIR
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; fail "cpack failed"; }
+deb=$(ls "$work"/out/*.deb)
+
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for f in ./usr/bin/battery-analyzer ./usr/share/applications/battery-analyzer.desktop \
+         ./usr/share/icons/hicolor/16x16/apps/battery-analyzer.png \
+         ./usr/share/icons/hicolor/32x32/apps/battery-analyzer.png \
+         ./usr/share/icons/hicolor/48x48/apps/battery-analyzer.png; do
+  grep -qx "$f" <<<"$contents" || fail "the package lacks $f"
+done
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for d in libqt6widgets6 libqt6serialport6 qt6-qpa-plugins fonts-liberation fonts-wqy-microhei; do
+  grep -q "$d" <<<"$depends" || fail "the package does not depend on $d ($depends)"
+done
+
+# The packaged program starts and keeps running until it is stopped.
+dpkg-deb -x "$deb" "$work/root"
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"
+"$work/root/usr/bin/battery-analyzer" &
+pid=$!
+sleep 2
+kill -0 "$pid" 2>/dev/null || fail "the packaged program did not keep running"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+echo "1 passed, 0 failed"
