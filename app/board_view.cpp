@@ -12,6 +12,8 @@ BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
     : QPlainTextEdit(parent), board_(board), appendDecoder_("GBK")
 {
     setReadOnly(true);
+    // Readings can still be selected and copied, with the mouse or the keyboard.
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setUndoRedoEnabled(false);
     setTabChangesFocus(true);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -20,7 +22,6 @@ BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-    setContextMenuPolicy(Qt::NoContextMenu);
 
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(0);

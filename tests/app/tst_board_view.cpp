@@ -182,6 +182,10 @@ void TestBoardView::userCannotEdit()
     QTest::keyClick(view_, Qt::Key_Delete);
     QCOMPARE(view_->toPlainText(), "kept\n");
     QCOMPARE(board_->text(), QByteArray("kept\r\n"));
+    // Selecting and copying work.
+    QTest::keyClick(view_, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view_, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), "kept\n");
 }
 
 QTEST_MAIN(TestBoardView)
