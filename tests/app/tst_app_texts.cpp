@@ -13,8 +13,6 @@ class TestAppTexts : public QObject {
 private slots:
     void clockText_data();
     void clockText();
-    void clockTextCarriesNoZoneName_data();
-    void clockTextCarriesNoZoneName();
     void finalPeriod_data();
     void finalPeriod();
     void programTitle_data();
@@ -55,30 +53,6 @@ void TestAppTexts::clockText()
     const QDateTime now(QDate(2024, 3, 5), time);
     QCOMPARE(app::statusClockText(now, locale),
              " Now: " + dateAndTime + QString(29, u' ') + "Battery Analyzer V2.0");
-}
-
-void TestAppTexts::clockTextCarriesNoZoneName_data()
-{
-    QTest::addColumn<QLocale>("locale");
-    for (const auto language : {QLocale::English, QLocale::German, QLocale::Chinese,
-                                QLocale::Korean, QLocale::Japanese, QLocale::Arabic,
-                                QLocale::Hungarian, QLocale::Russian})
-        QTest::newRow(qPrintable(QLocale::languageToString(language))) << QLocale(language);
-}
-
-void TestAppTexts::clockTextCarriesNoZoneName()
-{
-    QFETCH(QLocale, locale);
-    // A UTC time stamp names its zone as "UTC" in Qt's long format.
-    const QDateTime now(QDate(2024, 3, 5), QTime(13, 4, 5), Qt::UTC);
-    const QString text = app::statusClockText(now, locale);
-    QVERIFY2(!text.contains(QLatin1String("UTC")), qPrintable(text));
-    QVERIFY2(!text.contains(QLatin1String("GMT")), qPrintable(text));
-    // Seconds are shown, in the locale's digits.
-    QVERIFY2(text.contains(locale.toString(5)) || text.contains(locale.toString(13)),
-             qPrintable(text));
-    QVERIFY(text.endsWith(QString(29, u' ') + "Battery Analyzer V2.0"));
-    QVERIFY(!text.contains(QString(30, u' ') + "Battery"));
 }
 
 void TestAppTexts::finalPeriod_data()
