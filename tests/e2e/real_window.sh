@@ -36,6 +36,18 @@ wait_for() {
   return 1
 }
 
+# Prints the first visible window that `xdotool search ARGS` finds within $1 seconds.
+find_window() {
+  local seconds=$1; shift
+  local found
+  for _ in $(seq $((seconds * 20))); do
+    found=$(xdotool search --onlyvisible "$@" 2>/dev/null | grep -vx "${window:-none}" | head -n1) || true
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.05
+  done
+  return 1
+}
+
 # An X server of our own; -noreset keeps it from resetting between clients.
 exec 5>"$work/display"
 Xvfb -noreset -nolisten tcp -screen 0 1280x1024x24 -displayfd 5 2>"$work/xvfb.log" &
@@ -56,12 +68,7 @@ ASAN_OPTIONS="${ASAN_OPTIONS:-}:strict_string_checks=0" \
   "$program" >"$work/app.log" 2>&1 &
 app=$!
 pids+=($app)
-window=""
-for _ in $(seq 200); do
-  window=$(xdotool search --onlyvisible --name '^Battery Analyzer' 2>/dev/null | head -n1) && [ -n "$window" ] && break
-  sleep 0.05
-done
-[ -n "$window" ] || fail "the main window did not appear"
+window=$(find_window 10 --name '^Battery Analyzer') || fail "the main window did not appear"
 xdotool windowfocus --sync "$window" || true
 eval "$(xdotool getwindowgeometry --shell "$window")"
 # Without a window manager the X window is the client area; the menu bar sits above the
@@ -101,12 +108,7 @@ back=$(snapshot)
 # Save through the real save dialog to a new path.
 saved="$work/readings of today.txt"
 save_button
-dialog=""
-for _ in $(seq 100); do
-  dialog=$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -vx "$window" | head -n1) && [ -n "$dialog" ] && break
-  sleep 0.05
-done
-[ -n "$dialog" ] || fail "the save dialog did not appear"
+dialog=$(find_window 5 --pid "$app") || fail "the save dialog did not appear"
 xdotool windowfocus --sync "$dialog" || true
 sleep 0.3
 xdotool key --window "$dialog" ctrl+a
@@ -135,12 +137,7 @@ click 88 40 49 27 # ComboBox1, inside GroupBox1 at 8, 8
 xdotool key --window "$window" ctrl+a
 xdotool type --window "$window" --delay 5 abc
 connect_button
-box=""
-for _ in $(seq 100); do
-  box=$(xdotool search --onlyvisible --name '^battery-analyzer$' 2>/dev/null | head -n1) && [ -n "$box" ] && break
-  sleep 0.05
-done
-[ -n "$box" ] || fail "no error box titled battery-analyzer"
+box=$(find_window 5 --name '^battery-analyzer$') || fail "no error box titled battery-analyzer"
 xdotool windowfocus --sync "$box" || true
 xdotool key Return
 wait_for 5 sh -c "! xdotool search --onlyvisible --name '^battery-analyzer\$'" || fail "the error box did not close"
