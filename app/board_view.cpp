@@ -9,7 +9,7 @@
 namespace app {
 
 BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
-    : QPlainTextEdit(parent), board_(board), appendDecoder_("GBK")
+    : QPlainTextEdit(parent), board_(board)
 {
     setReadOnly(true);
     // Readings can still be selected and copied, with the mouse or the keyboard.
@@ -51,7 +51,9 @@ void BoardView::flushAppended()
     flushTimer_.stop();
     if (pending_.isEmpty())
         return;
-    const QString text = displayText(appendDecoder_, pending_);
+    if (!appendDecoder_)
+        appendDecoder_.emplace("GBK");
+    const QString text = displayText(*appendDecoder_, pending_);
     pending_.clear();
 
     QScrollBar *bar = verticalScrollBar();
@@ -67,7 +69,12 @@ void BoardView::onReplaced()
 {
     flushTimer_.stop();
     pending_.clear();
-    appendDecoder_.resetState();
+    if (appendDecoder_)
+        appendDecoder_->resetState();
+    if (board_.text().isEmpty()) {
+        clear();
+        return;
+    }
     QStringDecoder decoder("GBK");
     setPlainText(displayText(decoder, board_.text()));
 }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QPlainTextEdit>
 #include <QStringDecoder>
+
+#include <optional>
 #include <QTimer>
 
 namespace board {
@@ -37,7 +39,8 @@ private:
     QByteArray pending_;
     QTimer flushTimer_;
     // Kept across appends so that a character split between two of them still decodes.
-    QStringDecoder appendDecoder_;
+    // Made on the first text to show: an empty board at start needs no code-page tables.
+    std::optional<QStringDecoder> appendDecoder_;
 };
 
 } // namespace app
