@@ -1,6 +1,9 @@
 #include "app/file_dialog.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 
 namespace app {
 
@@ -33,7 +36,21 @@ QFileDialog &TFileDialog::prepare()
     }
     QFileDialog &dialog = *dialog_;
     dialog.setDefaultSuffix(defaultExt_);
-    dialog.selectFile(fileName_); // a full path also opens its folder
+    const QFileInfo proposed(fileName_);
+    if (proposed.isAbsolute() && !proposed.dir().exists()) {
+        // Qt's dialog cannot open a folder that is gone and would cut the proposal down to a
+        // bare name; show the nearest folder that still exists and propose the full path.
+        QString nearest = proposed.absolutePath();
+        while (!QFileInfo(nearest).isDir() && nearest != QDir::rootPath())
+            nearest = QFileInfo(nearest).absolutePath();
+        dialog.setDirectory(nearest);
+        if (auto *field = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            field->setText(fileName_);
+        else
+            dialog.selectFile(fileName_);
+    } else {
+        dialog.selectFile(fileName_); // a full path also opens its folder
+    }
     dialog.setResult(QDialog::Rejected);
     return dialog;
 }

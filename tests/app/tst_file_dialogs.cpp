@@ -90,6 +90,7 @@ private slots:
     void openFailureKeepsTheBoard();
     void cancelChangesNothing();
     void realSaveDialog();
+    void realOpenDialogAfterTheFolderWentAway();
 
 private:
     QString path(const QString &name) const { return dir_.filePath(name); }
@@ -298,6 +299,41 @@ void TestFileDialogs::realSaveDialog()
     window_->Button8->click();
     QCOMPARE(typedInto, "data of battery analyzer");
     QCOMPARE(readFile(target + ".txt"), window_->board().text());
+}
+
+void TestFileDialogs::realOpenDialogAfterTheFolderWentAway()
+{
+    // The file opened last was in a folder that is gone by the next Open; Qt's dialog
+    // cannot show that folder, yet the full path must still be what is proposed.
+    const QString folder = path("today");
+    QVERIFY(QDir().mkdir(folder));
+    const QString opened = folder + "/readings.txt";
+    writeFile(opened, "A\r\n");
+    answers_->answers = {opened};
+    window_->Button16->click();
+    QCOMPARE(window_->board().text(), QByteArray("A\r\n"));
+    QVERIFY(QDir(folder).removeRecursively());
+
+    window_->OpenDialog1->setPresenter([](QFileDialog &dialog) { return dialog.exec(); });
+    MessageBoxAnswerer answerer;
+    QString proposed;
+    QTimer user;
+    connect(&user, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        user.stop();
+        auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        proposed = field->text();
+        QTest::keyClick(field, Qt::Key_Return);
+    });
+    user.start(20);
+    window_->Button16->click();
+    QCOMPARE(proposed, opened);
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(answerer.seen.first().text,
+             "Cannot open file \"" + opened + "\". No such file or directory.");
+    QCOMPARE(window_->board().text(), QByteArray("A\r\n"));
 }
 
 QTEST_MAIN(TestFileDialogs)
