@@ -15,14 +15,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
+using namespace sample;
 
-const QByteArray kRecord7 = QByteArray::fromHex("07050237101B");
-const QByteArray kRecord12 = QByteArray::fromHex("0C00303904D2");
-const QByteArray kRecord1 = QByteArray::fromHex("0106012C0E74");
-const QByteArray kLine7 = line(" Group 7       056.7m~     4.123V");
-const QByteArray kLine12 = line(" Group 12       123.45m~     12.34V");
-const QByteArray kLine1 = line(" Group 1       0.300 ~     3.700V");
+namespace {
 
 QByteArray readFile(const QString &path)
 {

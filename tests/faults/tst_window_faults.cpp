@@ -14,15 +14,10 @@
 #include <QtWidgets>
 #include <algorithm>
 
+using namespace sample;
+
 namespace {
 
-const QByteArray kRecord7 = QByteArray::fromHex("07050237101B");
-const QByteArray kRecord12 = QByteArray::fromHex("0C00303904D2");
-const QByteArray kRecord1 = QByteArray::fromHex("0106012C0E74");
-const QByteArray kNoData = QByteArray::fromHex("058800000000");
-const QByteArray kLine7 = line(" Group 7       056.7m~     4.123V");
-const QByteArray kLine12 = line(" Group 12       123.45m~     12.34V");
-const QByteArray kLine1 = line(" Group 1       0.300 ~     3.700V");
 const QString kNoDataText = QString::fromUtf16(u"仪器没有存储数据");
 
 struct ButtonStates {

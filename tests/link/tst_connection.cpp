@@ -8,15 +8,9 @@
 
 #include <ctime>
 
+using namespace sample;
+
 namespace {
-
-const QByteArray kRecord7 = QByteArray::fromHex("07050237101B");
-const QByteArray kRecord12 = QByteArray::fromHex("0C00303904D2");
-const QByteArray kNoData = QByteArray::fromHex("058800000000");
-
-const QByteArray kLine7A = line(" Group 7       056.7m~     4.123V");
-const QByteArray kLine7B = line(" Group 7       05.67m~     4.123V");
-const QByteArray kLine12A = line(" Group 12       123.45m~     12.34V");
 
 const QStringList kToConnected{"Connect off", "Disconnect on", "ClearMemory on", "Download on"};
 const QStringList kToDisconnected{"Connect on", "Disconnect off", "ClearMemory off", "Download off"};
@@ -170,11 +164,11 @@ void TestConnection::downloadTwiceAndClearMemory()
     QCOMPARE(device.received(2), QByteArray("SK"));
     device.send(kRecord12);
     QTRY_COMPARE(rig.lines(), 2);
-    QCOMPARE(rig.board.text(), boardText({kLine7A, kLine12A}));
+    QCOMPARE(rig.board.text(), boardText({kLine7, kLine12}));
 
     rig.connection.clearMemoryClicked();
     QCOMPARE(device.received(2), QByteArray("SU"));
-    QCOMPARE(rig.board.text(), boardText({kLine7A, kLine12A}));
+    QCOMPARE(rig.board.text(), boardText({kLine7, kLine12}));
     QCOMPARE(rig.view.buttonChanges, kToConnected);
     QVERIFY(rig.errors.isEmpty());
 }
@@ -186,10 +180,10 @@ void TestConnection::receive_data()
     QTest::addColumn<QList<QByteArray>>("lines");
     QTest::addColumn<int>("noData");
     using L = QList<QByteArray>;
-    QTest::newRow("one record") << L{kRecord7} << true << L{kLine7A} << 0;
-    QTest::newRow("RM-40B selected") << L{kRecord7} << false << L{kLine7B} << 0;
+    QTest::newRow("one record") << L{kRecord7} << true << L{kLine7} << 0;
+    QTest::newRow("RM-40B selected") << L{kRecord7} << false << L{kLine7OtherModel} << 0;
     QTest::newRow("twelve bytes at once give two lines")
-        << L{kRecord7 + kRecord12} << true << L{kLine7A, kLine12A} << 0;
+        << L{kRecord7 + kRecord12} << true << L{kLine7, kLine12} << 0;
     QTest::newRow("no-data reply") << L{kNoData} << true << L{} << 1;
 }
 
@@ -244,7 +238,7 @@ void TestConnection::recordArrivesWhileNoDataBoxIsOpen()
 
     QCOMPARE(linesWhileBoxOpen, 1);
     QCOMPARE(blockWhileBoxOpen, kRecord12);
-    QCOMPARE(rig.board.text(), boardText({kLine12A}));
+    QCOMPARE(rig.board.text(), boardText({kLine12}));
     QCOMPARE(rig.connection.lastReceivedBlock(), kRecord12);
     QVERIFY(rig.errors.isEmpty());
 }
@@ -281,7 +275,7 @@ void TestConnection::deviceVanishesMidDownload()
     rig.connection.connectClicked();
     QCOMPARE(back.received(2), QByteArray("SE"));
     QCOMPARE(rig.view.buttonChanges, kToConnected + kToDisconnected + kToConnected);
-    QCOMPARE(rig.board.text(), boardText({kLine7A}));
+    QCOMPARE(rig.board.text(), boardText({kLine7}));
 }
 
 QTEST_GUILESS_MAIN(TestConnection)
