@@ -35,8 +35,7 @@ void Connection::connectClicked()
     comm_.setCommPort(port);
     if (!comm_.PortOpen())
         comm_.setPortOpen(true);
-    const CommandBytes &command = commandBytes(Command::Connect);
-    send(command.first, command.second);
+    send(Command::Connect);
     setButtons(view_, true);
 }
 
@@ -46,8 +45,7 @@ void Connection::disconnectClicked()
     // and the buttons return to Disconnected, or Connect would stay disabled for good.
     std::exception_ptr commandFailure;
     try {
-        const CommandBytes &command = commandBytes(Command::Disconnect);
-        send(command.first, command.second);
+        send(Command::Disconnect);
     } catch (const core::Error &) {
         commandFailure = std::current_exception();
     }
@@ -60,14 +58,12 @@ void Connection::disconnectClicked()
 
 void Connection::downloadClicked()
 {
-    const CommandBytes &command = commandBytes(Command::Download);
-    send(command.first, command.second);
+    send(Command::Download);
 }
 
 void Connection::clearMemoryClicked()
 {
-    const CommandBytes &command = commandBytes(Command::ClearMemory);
-    send(command.first, command.second);
+    send(Command::ClearMemory);
 }
 
 void Connection::commEvent()
@@ -84,10 +80,11 @@ void Connection::commEvent()
         board_.AppendLine(result.line);
 }
 
-void Connection::send(char first, char second)
+void Connection::send(Command command)
 {
-    comm_.setOutput(QString(QChar::fromLatin1(first)));
-    comm_.setOutput(QString(QChar::fromLatin1(second)));
+    const CommandBytes &bytes = commandBytes(command);
+    comm_.setOutput(QString(QChar::fromLatin1(bytes.first)));
+    comm_.setOutput(QString(QChar::fromLatin1(bytes.second)));
 }
 
 } // namespace analyzer

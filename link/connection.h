@@ -10,6 +10,7 @@ class DataBoard;
 
 namespace analyzer {
 
+enum class Command;
 enum class LinkButton { Connect, Disconnect, Download, ClearMemory };
 
 // What the connection needs from the window: the COM field, the model choice, the four
@@ -41,7 +42,8 @@ public:
     const QByteArray &lastReceivedBlock() const { return lastReceivedBlock_; }
 
 private:
-    void send(char first, char second);
+    // Writes the command's two bytes, 'S' first, as two one-character writes.
+    void send(Command command);
 
     TMSComm &comm_;
     board::DataBoard &board_;

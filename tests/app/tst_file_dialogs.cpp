@@ -10,6 +10,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <functional>
+
 namespace {
 
 // One showing of a file dialog as the test saw it.
@@ -61,6 +63,27 @@ QByteArray readFile(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
+
+// Acts as the user once Qt's own file dialog shows modally: `act` gets the dialog's name
+// field to read, type into and confirm.
+class FileDialogUser {
+public:
+    explicit FileDialogUser(std::function<void(QLineEdit *)> act) : act_(std::move(act))
+    {
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            poll_.stop();
+            act_(dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")));
+        });
+        poll_.start(20);
+    }
+
+private:
+    std::function<void(QLineEdit *)> act_;
+    QTimer poll_;
+};
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -283,19 +306,12 @@ void TestFileDialogs::realSaveDialog()
     fillBoard();
     const QString target = path("typed name");
     QString typedInto;
-    QTimer typist;
-    connect(&typist, &QTimer::timeout, this, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        typist.stop();
-        auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    FileDialogUser user([&](QLineEdit *field) {
         typedInto = field->text();
         field->selectAll();
         QTest::keyClicks(field, target);
         QTest::keyClick(field, Qt::Key_Return);
     });
-    typist.start(20);
     window_->Button8->click();
     QCOMPARE(typedInto, "data of battery analyzer");
     QCOMPARE(readFile(target + ".txt"), window_->board().text());
@@ -317,17 +333,10 @@ void TestFileDialogs::realOpenDialogAfterTheFolderWentAway()
     window_->OpenDialog1->setPresenter([](QFileDialog &dialog) { return dialog.exec(); });
     MessageBoxAnswerer answerer;
     QString proposed;
-    QTimer user;
-    connect(&user, &QTimer::timeout, this, [&] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        user.stop();
-        auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    FileDialogUser user([&](QLineEdit *field) {
         proposed = field->text();
         QTest::keyClick(field, Qt::Key_Return);
     });
-    user.start(20);
     window_->Button16->click();
     QCOMPARE(proposed, opened);
     QCOMPARE(answerer.seen.size(), 1);

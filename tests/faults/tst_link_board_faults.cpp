@@ -69,8 +69,7 @@ void TestLinkBoardFaults::analyzerNeverAnswers()
     PtyDevice device;
     device.linkAs(3);
     Rig rig;
-    rig.connection.connectClicked();
-    rig.connection.downloadClicked();
+    rig.connectAndDownload();
     QCOMPARE(device.received(4), QByteArray("SESK"));
 
     // No time-out, no message: the program just goes on waiting, connected.
@@ -92,8 +91,7 @@ void TestLinkBoardFaults::clearTextDuringDownload()
     PtyDevice device;
     device.linkAs(3);
     Rig rig;
-    rig.connection.connectClicked();
-    rig.connection.downloadClicked();
+    rig.connectAndDownload();
     device.send(kRecord7);
     QTRY_COMPARE(rig.lines(), 1);
 

@@ -81,6 +81,12 @@ struct Rig {
             errors << e.message();
         }
     }
+    // The user's first two clicks of most sessions: Connect, then Download Data.
+    void connectAndDownload()
+    {
+        connection.connectClicked();
+        connection.downloadClicked();
+    }
     qsizetype lines() const { return board.text().count("\r\n"); }
 
     TMSComm comm;

@@ -197,8 +197,7 @@ void TestConnection::receive()
     device.linkAs(3);
     Rig rig;
     rig.view.rm40a = rm40a;
-    rig.connection.connectClicked();
-    rig.connection.downloadClicked();
+    rig.connectAndDownload();
 
     for (const QByteArray &piece : pieces) {
         device.send(piece);
@@ -217,8 +216,7 @@ void TestConnection::recordArrivesWhileNoDataBoxIsOpen()
     PtyDevice device;
     device.linkAs(3);
     Rig rig;
-    rig.connection.connectClicked();
-    rig.connection.downloadClicked();
+    rig.connectAndDownload();
 
     qsizetype linesWhileBoxOpen = -1;
     QByteArray blockWhileBoxOpen;
@@ -249,8 +247,7 @@ void TestConnection::deviceVanishesMidDownload()
     device->linkAs(3);
     const QString path = device->path();
     Rig rig;
-    rig.connection.connectClicked();
-    rig.connection.downloadClicked();
+    rig.connectAndDownload();
     device->send(kRecord7 + kRecord12.left(4));
     QTRY_COMPARE(rig.lines(), 1);
 
