@@ -1,0 +1,21 @@
+#include "cli/exit_codes.h"
+#include "cli/input_files.h"
+#include "cli/output.h"
+#include "cli/rows.h"
+#include "cli/subcommands.h"
+
+namespace cli {
+
+int runConvert(const Invocation &inv)
+{
+    Output out(inv.output);
+    ReadingTable table(inv.format, true, out);
+    forEachReading(
+        inv.files, inv.strict,
+        [&](int file, int line, const analysis::Reading &r) { table.add(r, inv.files[file], line); },
+        printMessage);
+    table.finish();
+    return kExitOk;
+}
+
+} // namespace cli

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/error.h"
+
+// Errors raised by the command-line tool; main() turns each into its exit code.
+
+// The command line is wrong; the message says how.
+CORE_DECLARE_ERROR(EUsageError);
+// A line of an input file is no reading (with --strict).
+CORE_DECLARE_ERROR(ENotAReading);
+// The files hold no reading at all.
+CORE_DECLARE_ERROR(ENoReadings);
+// The analyzer answered a download with the no-data reply.
+CORE_DECLARE_ERROR(ENoData);
+// The analyzer's port went away, or a received block could not be decoded.
+CORE_DECLARE_ERROR(EDeviceFault);
+// Clearing the analyzer's memory was not confirmed.
+CORE_DECLARE_ERROR(ENotConfirmed);

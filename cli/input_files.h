@@ -1,0 +1,28 @@
+#pragma once
+
+#include "analysis/reading.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace cli {
+
+// The text of a reading file as the window's Open puts it on the board: read whole (up to
+// the board's limit), line breaks made CR LF, cut at the first zero byte. Raises
+// EFOpenError or EInvalidOperation.
+QByteArray loadBoardText(const QString &path);
+
+// "FILE:LINE: not a reading: <the line>", the line shown as text (GBK) and shortened when long.
+QString notAReadingText(const QString &file, int lineNumber, QByteArrayView line);
+
+// Every reading of the files, in order: f(file index, line number from 1, reading). The
+// reading's texts point into the file's text and are valid only during the call. A line
+// that is not a reading goes to `report` (or raises ENotAReading when strict); empty
+// lines are skipped. Files are read one at a time.
+using ReadingHandler = std::function<void(int file, int line, const analysis::Reading &reading)>;
+void forEachReading(const QStringList &paths, bool strict, const ReadingHandler &f,
+                    const std::function<void(const QString &)> &report);
+
+} // namespace cli

@@ -1,0 +1,69 @@
+// battery-analyzer-cli: the analyzer and its reading files from the command line.
+#include "analysis/errors.h"
+#include "cli/arguments.h"
+#include "cli/errors.h"
+#include "cli/exit_codes.h"
+#include "cli/output.h"
+#include "cli/subcommands.h"
+#include "link/errors.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+int exitCodeFor(const core::Error &e)
+{
+    if (dynamic_cast<const EUsageError *>(&e))
+        return cli::kExitUsage;
+    if (dynamic_cast<const ENotAReading *>(&e) || dynamic_cast<const ENoReadings *>(&e))
+        return cli::kExitNotAReading;
+    if (dynamic_cast<const ENoData *>(&e))
+        return cli::kExitNoData;
+    if (dynamic_cast<const EDeviceFault *>(&e) || dynamic_cast<const EOleException *>(&e) ||
+        dynamic_cast<const EOleSysError *>(&e))
+        return cli::kExitDevice;
+    if (dynamic_cast<const ENotEnoughCells *>(&e))
+        return cli::kExitNotEnoughCells;
+    if (dynamic_cast<const ENotConfirmed *>(&e))
+        return cli::kExitNotConfirmed;
+    return cli::kExitFileError;
+}
+
+int run(const cli::Invocation &inv)
+{
+    switch (inv.subcommand) {
+    case cli::Subcommand::Download: return cli::runDownload(inv);
+    case cli::Subcommand::ClearMemory: return cli::runClearMemory(inv);
+    case cli::Subcommand::Convert: return cli::runConvert(inv);
+    case cli::Subcommand::Stats: return cli::runStats(inv);
+    case cli::Subcommand::Match: return cli::runMatch(inv);
+    case cli::Subcommand::None: break;
+    }
+    return cli::kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    try {
+        const cli::Invocation inv = cli::parseArguments(app.arguments().mid(1));
+        if (inv.version) {
+            cli::Output out(QString{});
+            out.write("battery-analyzer-cli " + QByteArray(BATTERY_VERSION) + '\n');
+            out.finish();
+            return cli::kExitOk;
+        }
+        if (inv.help) {
+            cli::Output out(QString{});
+            out.write(cli::helpText(inv.subcommand).toUtf8());
+            out.finish();
+            return cli::kExitOk;
+        }
+        return run(inv);
+    } catch (const core::Error &e) {
+        cli::printMessage(QStringLiteral("battery-analyzer-cli: ") + e.message());
+        return exitCodeFor(e);
+    }
+}
