@@ -49,7 +49,7 @@ const SubcommandInfo *infoOf(Subcommand s)
 {
     const QString name = s == Subcommand::None ? QString() : QString::fromLatin1(subcommandName(s));
     throw EUsageError(QStringLiteral("%1%2\nTry '%3 %4--help'.")
-                          .arg(name.isEmpty() ? name : name + u": ", text, QString::fromLatin1(kProgram),
+                          .arg(name.isEmpty() ? name : name + QStringLiteral(": "), text, QString::fromLatin1(kProgram),
                                name.isEmpty() ? name : name + u' '));
 }
 
