@@ -21,7 +21,7 @@ std::int64_t Decimal::at(int places) const
     return places >= decimals ? units * powerOfTen(places - decimals) : units / powerOfTen(decimals - places);
 }
 
-QByteArray decimalText(Decimal d)
+void appendDecimalText(QByteArray &out, Decimal d)
 {
     const bool negative = d.units < 0;
     std::uint64_t magnitude = negative ? 0 - std::uint64_t(d.units) : std::uint64_t(d.units);
@@ -30,15 +30,27 @@ QByteArray decimalText(Decimal d)
         magnitude /= 10;
         --decimals;
     }
-    QByteArray digits = QByteArray::number(magnitude);
-    if (decimals > 0) {
-        if (digits.size() <= decimals)
-            digits.prepend(QByteArray(decimals - digits.size() + 1, '0'));
-        digits.insert(digits.size() - decimals, '.');
+    // Digits from the last; at least one before the point.
+    char digits[32];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0 || n <= decimals);
+    if (negative && !(n == 1 && digits[0] == '0'))
+        out += '-';
+    for (int i = n - 1; i >= 0; --i) {
+        out += digits[i];
+        if (i == decimals && decimals > 0)
+            out += '.';
     }
-    if (negative && magnitude != 0)
-        digits.prepend('-');
-    return digits;
+}
+
+QByteArray decimalText(Decimal d)
+{
+    QByteArray text;
+    appendDecimalText(text, d);
+    return text;
 }
 
 QByteArray roundedText(double value, int places)

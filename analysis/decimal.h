@@ -20,6 +20,8 @@ struct Decimal {
 // The shortest plain decimal text of the value: no exponent, no trailing zeros after the
 // point, no point for a whole number ("0.0567", "4.123", "0", "12").
 QByteArray decimalText(Decimal d);
+// The same text appended to out, for writers of millions of rows.
+void appendDecimalText(QByteArray &out, Decimal d);
 
 // value rounded to `places` decimals (half away from zero), written as decimalText writes it.
 QByteArray roundedText(double value, int places);

@@ -65,29 +65,49 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
         ++rows_;
         return;
     }
-    if (withSource_ && file != lastFile_) {
+    if (withSource_ && (file != lastFile_ || rows_ == 0)) {
         lastFile_ = file;
-        lastFileText_ = file.toUtf8();
+        sourceField_ = format_ == Format::Csv ? csvField(file.toUtf8()) : jsonString(file.toUtf8());
     }
-    const QByteArray ohms = analysis::decimalText(r.ohms);
-    const QByteArray volts = analysis::decimalText(r.volts);
-    const QByteArray resistanceText = analysis::resistanceTextUtf8(r);
-    QByteArray row;
-    row.reserve(96);
+    // The unit's sign is the last two bytes (GBK) of the resistance text; it goes out as UTF-8.
+    const QByteArrayView resistanceDigits = r.resistanceText.chopped(2);
+    QByteArray &row = row_;
+    row.clear();
     if (format_ == Format::Csv) {
         if (withSource_) {
-            row += csvField(lastFileText_) + ',' + QByteArray::number(line) + ',';
+            row += sourceField_;
+            row += ',';
+            row += QByteArray::number(line);
+            row += ',';
         }
-        row += QByteArray::number(r.group) + ',' + ohms + ',' + volts + ',' + resistanceText + ',';
+        row += QByteArray::number(r.group);
+        row += ',';
+        analysis::appendDecimalText(row, r.ohms);
+        row += ',';
+        analysis::appendDecimalText(row, r.volts);
+        row += ',';
+        row += resistanceDigits;
+        row += "\xCE\xA9,";
         row += r.voltageText;
         row += '\n';
     } else {
         row += rows_ == 0 ? "\n  {" : ",\n  {";
-        if (withSource_)
-            row += "\"file\": " + jsonString(lastFileText_) + ", \"line\": " + QByteArray::number(line) + ", ";
-        row += "\"group\": " + QByteArray::number(r.group) + ", \"resistance_ohm\": " + ohms +
-               ", \"voltage_v\": " + volts + ", \"resistance_text\": " + jsonString(resistanceText) +
-               ", \"voltage_text\": \"";
+        if (withSource_) {
+            row += "\"file\": ";
+            row += sourceField_;
+            row += ", \"line\": ";
+            row += QByteArray::number(line);
+            row += ", ";
+        }
+        row += "\"group\": ";
+        row += QByteArray::number(r.group);
+        row += ", \"resistance_ohm\": ";
+        analysis::appendDecimalText(row, r.ohms);
+        row += ", \"voltage_v\": ";
+        analysis::appendDecimalText(row, r.volts);
+        row += ", \"resistance_text\": \"";
+        row += resistanceDigits;
+        row += "\xCE\xA9\", \"voltage_text\": \"";
         row += r.voltageText;
         row += "\"}";
     }

@@ -35,7 +35,8 @@ private:
     Output &out_;
     board::DataBoard board_;
     QString lastFile_;
-    QByteArray lastFileText_;
+    QByteArray sourceField_; // the file's name as this format writes it
+    QByteArray row_;
     qsizetype rows_ = 0;
 };
 

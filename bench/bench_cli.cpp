@@ -1,0 +1,228 @@
+// battery-analyzer-cli measured: convert of a million-line board file against a plain read
+// of it, its peak memory against the file size, and cell matching against the two naive
+// arrangements of the same cells, all in one run.
+#include "harness.h"
+
+#include "analysis/matching.h"
+#include "analysis/reading.h"
+#include "link/protocol.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+constexpr int kConvertLines = 1'000'000;
+constexpr int kMatchCells = 10'000;
+constexpr int kSeries = 20;
+constexpr int kParallel = 10;
+
+// A child process's wall time and peak resident memory.
+struct Run {
+    double seconds = 0;
+    double peakBytes = 0;
+    int status = -1;
+};
+
+Run spawnAndWait(const std::vector<std::string> &args, const char *stdoutPath)
+{
+    std::vector<char *> argv;
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    Run run;
+    const auto start = bench::Clock::now();
+    pid_t pid = 0;
+    const bool spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    if (!spawned)
+        return run;
+    rusage usage{};
+    int status = 0;
+    ::wait4(pid, &status, 0, &usage);
+    run.seconds = bench::secondsSince(start);
+    run.peakBytes = double(usage.ru_maxrss) * 1024;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// A child's peak memory counts the peak of the process it was started from (the kernel
+// carries it over at exec), and this benchmark holds the whole file. So the tool is started
+// from a fresh, small copy of this program, which reports the figures on its output.
+Run runProcess(const std::vector<std::string> &args, const char *stdoutPath)
+{
+    QTemporaryDir dir;
+    const std::string report = dir.filePath("report").toStdString();
+    std::vector<std::string> launcher{"/proc/self/exe", "--run", stdoutPath};
+    launcher.insert(launcher.end(), args.begin(), args.end());
+    launcher[0] = QFile::symLinkTarget(QStringLiteral("/proc/self/exe")).toStdString();
+    if (spawnAndWait(launcher, report.c_str()).status != 0)
+        return {};
+    Run run;
+    QFile f(QString::fromStdString(report));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QByteArray> fields = f.readAll().split(' ');
+    if (fields.size() != 3)
+        return {};
+    run.seconds = fields[0].toDouble();
+    run.peakBytes = fields[1].toDouble();
+    run.status = fields[2].trimmed().toInt();
+    return run;
+}
+
+// The best of three runs, by time; peak memory is the largest seen.
+Run bestOfThree(const std::vector<std::string> &args, const char *stdoutPath)
+{
+    Run best;
+    best.seconds = 1e300;
+    for (int i = 0; i < 3; ++i) {
+        const Run r = runProcess(args, stdoutPath);
+        if (r.status != 0) {
+            std::fprintf(stderr, "bench_cli: %s exited with %d\n", args[1].c_str(), r.status);
+            std::exit(1);
+        }
+        best.seconds = std::min(best.seconds, r.seconds);
+        best.peakBytes = std::max(best.peakBytes, r.peakBytes);
+        best.status = 0;
+    }
+    return best;
+}
+
+QByteArray plainRead(const char *path)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    ::fstat(fd, &info);
+    QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
+    qsizetype used = 0;
+    while (used < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + used, size_t(bytes.size() - used));
+        if (n <= 0)
+            break;
+        used += n;
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// A board line of a cell drawn from a realistic batch: resistance normal around 40 mΩ
+// (sigma 5 mΩ) in steps of 1 µΩ, voltage normal around 3.600 V (sigma 0.02 V) in mV.
+QByteArray cellLine(std::mt19937 &random, int group)
+{
+    std::normal_distribution<double> milliohms(40.0, 5.0), volts(3.6, 0.02);
+    analyzer::AnalyzerRecord r;
+    r.group = std::uint8_t(group);
+    r.flags = 4; // range 0 (RM-40B: 0.001 mΩ steps), millivolts
+    r.resistance = std::uint16_t(std::clamp(std::lround(milliohms(random) * 1000), 1L, 65535L));
+    r.voltage = std::uint16_t(std::clamp(std::lround(volts(random) * 1000), 0L, 65535L));
+    return analyzer::decodeRecord(analyzer::encodeRecord(r), false).line;
+}
+
+void benchConvert(const QTemporaryDir &dir)
+{
+    std::mt19937 random(12);
+    QByteArray text;
+    text.reserve(qsizetype(kConvertLines) * 36);
+    for (int i = 0; i < kConvertLines; ++i)
+        text += cellLine(random, i % 256) + "\r\n";
+    const std::string file = dir.filePath("million.txt").toStdString();
+    const std::string empty = dir.filePath("empty.txt").toStdString();
+    QFile f(QString::fromStdString(file));
+    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
+        std::exit(1);
+    f.close();
+    QFile(QString::fromStdString(empty)).open(QIODevice::WriteOnly);
+
+    const double read = bench::secondsPerCall([&] { bench::keep(plainRead(file.c_str())); });
+    const Run csv = bestOfThree({BATTERY_CLI, "convert", file, "--format", "csv"}, "/dev/null");
+    const Run json = bestOfThree({BATTERY_CLI, "convert", file, "--format", "json"}, "/dev/null");
+    const Run idle = bestOfThree({BATTERY_CLI, "convert", empty}, "/dev/null");
+
+    bench::row("cli convert 1M lines to CSV", csv.seconds, "s", csv.seconds / read,
+               "x a plain read() of the file (" + std::to_string(int(read * 1000)) + " ms)", "< 2 s");
+    bench::row("cli convert 1M lines to JSON", json.seconds, "s", json.seconds / read, "x a plain read() of the file",
+               "< 2 s");
+    bench::row("cli convert peak memory", csv.peakBytes / 1e6, "MB", (csv.peakBytes - idle.peakBytes) / double(text.size()),
+               "x the file size (" + std::to_string(text.size() / 1000000) + " MB), less the tool's own", "<= 3");
+}
+
+double spreadOf(const std::vector<analysis::Cell> &cells, const std::vector<std::size_t> &order)
+{
+    std::vector<std::vector<std::size_t>> groups(kSeries);
+    for (std::size_t i = 0; i < order.size(); ++i)
+        groups[i / kParallel].push_back(order[i]);
+    return analysis::spreadOf(analysis::makeGroups(cells, groups)).ohms;
+}
+
+void benchMatch()
+{
+    std::mt19937 random(40);
+    std::vector<QByteArray> lines;
+    for (int i = 0; i < kMatchCells; ++i)
+        lines.push_back(cellLine(random, i % 256));
+    std::vector<analysis::Cell> cells;
+    const auto parseStart = bench::Clock::now();
+    for (const QByteArray &l : lines) {
+        const auto r = analysis::parseReading(l);
+        cells.push_back({r->microohms(), r->microvolts()});
+    }
+    const double parse = bench::secondsSince(parseStart);
+
+    const analysis::PackShape shape{kSeries, kParallel, 50'000};
+    analysis::PackMatch m;
+    const double seconds = bench::secondsPerCall([&] { m = analysis::matchCells(cells, shape); }, 0.5, 3);
+
+    // The baselines arrange the same chosen cells: in resistance order into consecutive
+    // groups, and at random.
+    std::vector<std::size_t> chosen;
+    for (const auto &g : m.groups)
+        chosen.insert(chosen.end(), g.cells.begin(), g.cells.end());
+    std::sort(chosen.begin(), chosen.end(), [&](std::size_t a, std::size_t b) {
+        return cells[a].microohms != cells[b].microohms ? cells[a].microohms < cells[b].microohms : a < b;
+    });
+    const double sortedChunks = spreadOf(cells, chosen);
+    std::shuffle(chosen.begin(), chosen.end(), random);
+    const double shuffled = spreadOf(cells, chosen);
+
+    const double mean = m.spread.meanOhms;
+    bench::row("cli match 20Sx10P of 10000: spread", 100 * m.spread.ohms / mean, "% of mean",
+               m.spread.ohms / sortedChunks,
+               "x sorted-chunk spread (" + std::to_string(100 * sortedChunks / mean) + " %)", "<= 1 %, <= 0.1");
+    bench::row("cli match spread vs random", 100 * shuffled / mean, "% of mean", m.spread.ohms / shuffled,
+               "x the spread of a random arrangement", "< 1");
+    bench::row("cli match 10000 cells time", seconds, "s", seconds / parse,
+               "x parsing the 10000 lines", "< 1 s");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc > 3 && std::string(argv[1]) == "--run") {
+        const Run r = spawnAndWait(std::vector<std::string>(argv + 3, argv + argc), argv[2]);
+        std::printf("%.9g %.0f %d\n", r.seconds, r.peakBytes, r.status);
+        return 0;
+    }
+    QTemporaryDir dir;
+    benchConvert(dir);
+    benchMatch();
+    return 0;
+}
