@@ -1,0 +1,350 @@
+// The tool on real files: its command line, its help, and convert, stats and match on the
+// files the window saves.
+#include "tool_process.h"
+
+#include "analysis/reading.h"
+#include "board/data_board.h"
+#include "link/protocol.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <set>
+
+namespace {
+
+QByteArray gbk(const char *text)
+{
+    QByteArray l(text);
+    l.replace("~", analyzer::kOhmGbk);
+    return l;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// Records of every range code, both voltage scales and both model families, with the ohms
+// and volts each stands for worked out from the counts.
+struct Sample {
+    const char *record;
+    bool rm40a;
+    const char *ohms;
+    const char *volts;
+};
+const Sample kSamples[] = {
+    {"07050237101B", true, "0.0567", "4.123"},   {"07050237101B", false, "0.00567", "4.123"},
+    {"0C00303904D2", true, "0.12345", "12.34"},  {"0C00303904D2", false, "0.012345", "12.34"},
+    {"0106012C0E74", true, "0.3", "3.7"},         {"0106012C0E74", false, "0.03", "3.7"},
+    {"020700053039", true, "0.05", "12.345"},     {"020700053039", false, "0.005", "12.345"},
+    {"1203FFFF0000", true, "655.35", "0"},        {"FF0400010E10", false, "0.000001", "3.6"},
+};
+
+QByteArray sampleLine(const Sample &s)
+{
+    return analyzer::decodeRecord(QByteArray::fromHex(s.record), s.rm40a).line;
+}
+
+// The board the window holds after receiving every sample, as its Save writes it.
+QByteArray savedBoard()
+{
+    board::DataBoard board;
+    for (const Sample &s : kSamples)
+        board.AppendLine(sampleLine(s));
+    return board.text();
+}
+
+} // namespace
+
+class TestCliFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QVERIFY(dir.isValid()); }
+
+    void badArguments_data();
+    void badArguments();
+    void help_data();
+    void help();
+    void fileFaults_data();
+    void fileFaults();
+    void convertRoundTrip_data();
+    void convertRoundTrip();
+    void convertNumbers_data();
+    void convertNumbers();
+    void statsSummary();
+    void matchProperties();
+
+private:
+    QTemporaryDir dir;
+};
+
+void TestCliFiles::badArguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    const auto row = [](const char *name, const QStringList &args, const QString &text, const char *sub) {
+        const QString prefix = sub[0] ? QString::fromLatin1(sub) + ": " : QString();
+        const QString again = sub[0] ? QString::fromLatin1(sub) + " " : QString();
+        QTest::newRow(name) << args
+                            << "battery-analyzer-cli: " + prefix + text + "\nTry 'battery-analyzer-cli " + again +
+                                   "--help'.\n";
+    };
+    row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats or match", "");
+    row("unknown subcommand", {"frobnicate"}, "unknown subcommand 'frobnicate'", "");
+    row("no port", {"download"}, "--com N is required", "download");
+    row("port 0", {"download", "--com", "0"}, "--com takes a port number from 1 to 255, not '0'", "download");
+    row("port 256", {"clear-memory", "--com=256"}, "--com takes a port number from 1 to 255, not '256'", "clear-memory");
+    row("port not a number", {"download", "--com", "three"}, "--com takes a port number from 1 to 255, not 'three'",
+        "download");
+    row("unknown model", {"download", "--com", "3", "--model", "RM-50"},
+        "unknown model 'RM-50'; the models are RM-40A, RM-40B and RM-40C", "download");
+    row("unknown format", {"download", "--com", "3", "--format", "xml"},
+        "unknown format 'xml'; the formats are text, csv, json", "download");
+    row("idle zero", {"download", "--com", "3", "--idle", "0"}, "--idle takes seconds from 0.001 to 3600, not '0'",
+        "download");
+    row("no files", {"convert", "--format", "csv"}, "at least one FILE is required", "convert");
+    row("unknown option", {"convert", "a.txt", "--bogus"}, "unknown option '--bogus'", "convert");
+    row("value missing", {"convert", "a.txt", "--output"}, "--output needs a value", "convert");
+    row("flag with value", {"stats", "a.txt", "--strict=yes"}, "--strict takes no value", "stats");
+    row("stray argument", {"clear-memory", "--com", "3", "now"}, "unexpected argument 'now'", "clear-memory");
+    row("no parallel", {"match", "a.txt", "--series", "20"}, "--series S and --parallel P are required", "match");
+    row("parallel 0", {"match", "a.txt", "--series", "2", "--parallel", "0"},
+        "--parallel takes a whole number from 1 to 100000, not '0'", "match");
+    row("voltage spread", {"match", "a.txt", "--series", "2", "--parallel", "2", "--max-voltage-spread", "0.05V"},
+        "--max-voltage-spread takes volts from 0 to 100, not '0.05V'", "match");
+    row("stats has no format", {"stats", "a.txt", "--format", "csv"}, "unknown option '--format'", "stats");
+}
+
+void TestCliFiles::badArguments()
+{
+    QFETCH(QStringList, args);
+    const ToolRun run = runTool(args, dir.path());
+    QCOMPARE(run.exitCode, 2);
+    QTEST(QString::fromUtf8(run.err), "message");
+    QCOMPARE(run.out, QByteArray());
+}
+
+void TestCliFiles::help_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("mentions"); // the first: what the usage line starts with
+    QTest::newRow("tool") << QStringList{"--help"}
+                          << QStringList{"SUBCOMMAND", "download", "clear-memory", "convert", "stats", "match"};
+    QTest::newRow("download") << QStringList{"download", "--help"}
+                              << QStringList{"download", "--com N", "--model", "--format", "--output", "--idle"};
+    QTest::newRow("clear-memory") << QStringList{"clear-memory", "-h"} << QStringList{"clear-memory", "--com N", "--yes"};
+    QTest::newRow("convert") << QStringList{"convert", "--help", "--bogus"}
+                             << QStringList{"convert", "--format", "--output", "--strict"};
+    QTest::newRow("stats") << QStringList{"help", "stats"} << QStringList{"stats", "--strict", "standard deviation"};
+    QTest::newRow("match") << QStringList{"match", "--help"}
+                           << QStringList{"match", "--series", "--parallel", "--max-voltage-spread", "--format"};
+}
+
+void TestCliFiles::help()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, mentions);
+    const ToolRun run = runTool(args);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    const QString text = QString::fromUtf8(run.out);
+    QVERIFY(text.startsWith("Usage: battery-analyzer-cli " + mentions.front() + ' '));
+    for (const QString &m : mentions + QStringList{"Exit codes:", "130"})
+        QVERIFY2(text.contains(m), qPrintable(m));
+}
+
+void TestCliFiles::fileFaults_data()
+{
+    QTest::addColumn<QByteArray>("content"); // of in.txt
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    const QByteArray two = gbk(" Group 1       040.0m~     3.600V\r\nhello \xC4\xE3\xBA\xC3\n\n Group 2       040.1m~     3.601V");
+    QTest::newRow("missing file") << QByteArray() << QStringList{"stats", "missing.txt"} << 1
+                                  << "battery-analyzer-cli: Cannot open file \"{dir}/missing.txt\". No such file or "
+                                     "directory\n";
+    QTest::newRow("a folder") << QByteArray() << QStringList{"convert", "."} << 1
+                              << "battery-analyzer-cli: Cannot open file \"{dir}\". Is a directory\n";
+    QTest::newRow("line not a reading, shown from GBK") << two << QStringList{"convert", "in.txt"} << 0
+                                                        << "in.txt:2: not a reading: hello 你好\n";
+    QTest::newRow("strict") << two << QStringList{"stats", "--strict", "in.txt"} << 3
+                            << "battery-analyzer-cli: in.txt:2: not a reading: hello 你好\n";
+    QTest::newRow("no readings") << QByteArray("x\r\n") << QStringList{"stats", "in.txt"} << 3
+                                 << "in.txt:1: not a reading: x\nbattery-analyzer-cli: no readings in in.txt\n";
+    QTest::newRow("too few cells") << two << QStringList{"match", "in.txt", "--series", "3", "--parallel", "1"} << 6
+                                   << "in.txt:2: not a reading: hello 你好\nbattery-analyzer-cli: 3S1P needs 3 cells "
+                                      "whose voltages lie within 0.05 V of each other; the most there are is 2, 1 "
+                                      "missing\n";
+    QTest::newRow("output folder missing") << two << QStringList{"convert", "in.txt", "--output", "no/out.csv"} << 1
+                                           << "in.txt:2: not a reading: hello 你好\nbattery-analyzer-cli: Cannot "
+                                              "create file \"{dir}/no/out.csv\". No such file or directory\n";
+}
+
+void TestCliFiles::fileFaults()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    writeFile(dir.filePath("in.txt"), content);
+    const ToolRun run = runTool(args, dir.path());
+    QTEST(run.exitCode, "exitCode");
+    QCOMPARE(QString::fromUtf8(run.err), message.replace("{dir}", QDir(dir.path()).canonicalPath()));
+}
+
+// A saved board, in any of the line breaks the window opens, converts back to the same
+// bytes the window saves.
+void TestCliFiles::convertRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    const QByteArray saved = savedBoard();
+    QTest::newRow("as saved") << saved;
+    QTest::newRow("LF breaks") << QByteArray(saved).replace("\r\n", "\n");
+    QTest::newRow("CR breaks, no last break") << QByteArray(saved).replace("\r\n", "\r").chopped(1);
+    QTest::newRow("cut at a zero byte") << saved + QByteArray("\0 Group 9       040.0m\xA6\xB8     3.600V\r\n", 38);
+}
+
+void TestCliFiles::convertRoundTrip()
+{
+    QFETCH(QByteArray, file);
+    writeFile(dir.filePath("board.txt"), file);
+    const ToolRun run = runTool({"convert", "board.txt", "--format", "text", "--output", "out.txt"}, dir.path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    QFile out(dir.filePath("out.txt"));
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll(), savedBoard());
+}
+
+void TestCliFiles::convertNumbers_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("csv") << "csv";
+    QTest::newRow("json") << "json";
+}
+
+// Every row carries the numbers the records' counts stand for, and the texts as shown.
+void TestCliFiles::convertNumbers()
+{
+    QFETCH(QString, format);
+    writeFile(dir.filePath("board.txt"), savedBoard());
+    const ToolRun run = runTool({"convert", "board.txt", "--format", format}, dir.path());
+    QCOMPARE(run.exitCode, 0);
+    const std::size_t count = std::size(kSamples);
+    QList<QStringList> rows; // group, ohms, volts, resistance text, voltage text, file, line
+    if (format == u"csv") {
+        QList<QByteArray> lines = run.out.split('\n');
+        QCOMPARE(lines.takeFirst(), "file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text");
+        QCOMPARE(lines.takeLast(), QByteArray());
+        for (const QByteArray &l : lines) {
+            const QStringList f = QString::fromUtf8(l).split(u',');
+            QCOMPARE(f.size(), 7);
+            rows << QStringList{f[2], f[3], f[4], f[5], f[6], f[0], f[1]};
+        }
+    } else {
+        QJsonParseError error;
+        const QJsonArray array = QJsonDocument::fromJson(run.out, &error).array();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        for (const QJsonValue &v : array) {
+            const QJsonObject o = v.toObject();
+            rows << QStringList{QString::number(o["group"].toInt()), QString::number(o["resistance_ohm"].toDouble(), 'g', 17),
+                                QString::number(o["voltage_v"].toDouble(), 'g', 17), o["resistance_text"].toString(),
+                                o["voltage_text"].toString(), o["file"].toString(), QString::number(o["line"].toInt())};
+        }
+    }
+    QCOMPARE(std::size_t(rows.size()), count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Sample &s = kSamples[i];
+        const QStringList &row = rows[qsizetype(i)];
+        const QByteArray line = sampleLine(s);
+        const QString shown = QString::fromUtf8(QByteArray(line).replace(analyzer::kOhmGbk, "\xCE\xA9"));
+        QCOMPARE(row[0], QString::number(QByteArray::fromHex(s.record)[0] & 0xFF));
+        if (format == u"csv") {
+            QCOMPARE(row[1], QString::fromLatin1(s.ohms));
+            QCOMPARE(row[2], QString::fromLatin1(s.volts));
+        } else {
+            QCOMPARE(row[1].toDouble(), QByteArray(s.ohms).toDouble());
+            QCOMPARE(row[2].toDouble(), QByteArray(s.volts).toDouble());
+        }
+        QCOMPARE(" Group " + row[0] + "       " + row[3] + "     " + row[4], shown);
+        QCOMPARE(row[5], "board.txt");
+        QCOMPARE(row[6], QString::number(i + 1));
+    }
+}
+
+void TestCliFiles::statsSummary()
+{
+    writeFile(dir.filePath("a.txt"), gbk(" Group 1       040.0m~     3.600V\r\n Group 2       0.050 ~     3.610V\r\n"));
+    writeFile(dir.filePath("b.txt"), gbk(" Group 3       045.0m~     3.650V\n"));
+    const ToolRun run = runTool({"stats", "a.txt", "b.txt"}, dir.path());
+    QCOMPARE(run.exitCode, 0);
+    const QStringList lines = QString::fromUtf8(run.out).split(u'\n');
+    QCOMPARE(lines[0], "readings      3");
+    QCOMPARE(lines[3].simplified(), "resistance/Ω 0.04 0.05 0.045 0.045 0.0040825");
+    QCOMPARE(lines[4].simplified(), "voltage/V 3.6 3.65 3.62 3.61 0.0216");
+    QCOMPARE(lines.filter(QStringLiteral("#")).size(), 3);
+}
+
+// The pack the tool prints holds every chosen cell once, each as the reading on the line it
+// names, within the voltage window, with group resistances and spread computed right.
+void TestCliFiles::matchProperties()
+{
+    QByteArray text;
+    std::vector<std::pair<qint64, qint64>> cells; // microohms, millivolts by line
+    for (int i = 0; i < 60; ++i) {
+        const qint64 r = 35000 + (i * 7919) % 10000, mv = 3570 + (i * 31) % 61;
+        cells.push_back({r, mv});
+        text += " Group " + QByteArray::number(i % 256) + "       " + QByteArray::number(r / 1000) + '.' +
+                QByteArray::number(r % 1000).rightJustified(3, '0') + "m\xA6\xB8     " + QByteArray::number(mv / 1000) +
+                '.' + QByteArray::number(mv % 1000).rightJustified(3, '0') + "V\r\n";
+    }
+    writeFile(dir.filePath("cells.txt"), text);
+    const ToolRun run = runTool({"match", "cells.txt", "--series", "4", "--parallel", "3", "--max-voltage-spread",
+                                 "0.02", "--format", "json"},
+                                dir.path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    const QJsonObject result = QJsonDocument::fromJson(run.out).object();
+    const QJsonArray groups = result["groups"].toArray();
+    QCOMPARE(groups.size(), 4);
+    std::set<int> seen;
+    qint64 lowV = 1 << 30, highV = 0;
+    double lowR = 1e9, highR = 0;
+    const auto check = [&](const QJsonObject &cell) {
+        const int line = cell["line"].toInt();
+        QVERIFY(line >= 1 && line <= 60);
+        QVERIFY2(seen.insert(line).second, "a cell is listed twice");
+        QCOMPARE(cell["file"].toString(), "cells.txt");
+        QCOMPARE(cell["resistance_ohm"].toDouble(), double(cells[std::size_t(line - 1)].first) / 1e6);
+        QCOMPARE(cell["voltage_v"].toDouble(), double(cells[std::size_t(line - 1)].second) / 1e3);
+    };
+    for (const QJsonValue &g : groups) {
+        const QJsonArray members = g["cells"].toArray();
+        QCOMPARE(members.size(), 3);
+        double conductance = 0;
+        for (const QJsonValue &c : members) {
+            check(c.toObject());
+            conductance += 1 / c["resistance_ohm"].toDouble();
+            lowV = std::min(lowV, qint64(cells[std::size_t(c["line"].toInt() - 1)].second));
+            highV = std::max(highV, qint64(cells[std::size_t(c["line"].toInt() - 1)].second));
+        }
+        const double ohms = g["resistance_ohm"].toDouble();
+        QVERIFY(std::abs(ohms - 1 / conductance) < 1e-9 * ohms);
+        lowR = std::min(lowR, ohms);
+        highR = std::max(highR, ohms);
+    }
+    QVERIFY(highV - lowV <= 20);
+    QVERIFY(std::abs(result["spread_ohm"].toDouble() - (highR - lowR)) < 1e-9 * highR);
+    for (const QJsonValue &c : result["left_out"].toArray())
+        check(c.toObject());
+    QCOMPARE(seen.size(), std::size_t(60));
+}
+
+QTEST_GUILESS_MAIN(TestCliFiles)
+#include "tst_cli_files.moc"
