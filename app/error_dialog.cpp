@@ -32,6 +32,8 @@ void showErrorDialog(const QString &message)
 
     QMessageBox box(QMessageBox::Critical, programTitle(), withFinalPeriod(message),
                     QMessageBox::Ok, QApplication::activeWindow());
+    // Messages carry file names, device paths and what the user typed: never markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

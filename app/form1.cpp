@@ -7,6 +7,8 @@
 #include "app/menu_shortcut_filter.h"
 #include "app/no_data_box.h"
 #include "app/wrapping_button.h"
+#include "link/port_text.h"
+#include "link/session.h"
 #include "link/tmscomm.h"
 
 #include <QAction>
@@ -15,6 +17,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -44,7 +47,7 @@ TForm1::TForm1(const CommFactory &makeComm)
     SaveDialog1 = new app::TFileDialog(app::TFileDialog::Kind::Save, this);
     SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
 
-    connection_ = std::make_unique<analyzer::Connection>(*MSComm1, board_, *this);
+    session_ = new analyzer::Session(*MSComm1, this);
 
     setTabOrderAndFocus();
     connectHandlers();
@@ -79,7 +82,17 @@ void TForm1::connectHandlers()
     bind(N1, &QAction::triggered, &TForm1::N1Click);
     bind(English1, &QAction::triggered, &TForm1::English1Click);
     bind(Timer2, &QTimer::timeout, &TForm1::Timer2Timer);
-    bind(MSComm1, &TMSComm::OnComm, &TForm1::comm1comm);
+    connect(session_, &analyzer::Session::reading, this,
+            [this](const analyzer::AnalyzerRecord &, const QByteArray &line) {
+                receiveReading(line);
+            });
+    connect(session_, &analyzer::Session::noData, this, &TForm1::receiveNoData);
+    connect(session_, &analyzer::Session::receiveFailed, this, &TForm1::receiveFailure);
+    connect(session_, &analyzer::Session::deviceLost, this, &TForm1::deviceLost);
+    // Only RM-40A decodes differently; the other two models are never asked.
+    connect(RadioButton1, &QRadioButton::toggled, this, [this](bool rm40a) {
+        session_->setModel(rm40a ? analyzer::AnalyzerModel::RM40A : analyzer::AnalyzerModel::RM40B);
+    });
 
     // The editable COM field would take Ctrl+Z as undo (and Ctrl+E as end of line); the
     // language commands come first wherever the focus is.
@@ -106,60 +119,61 @@ bool TForm1::event(QEvent *event)
 
 void TForm1::Button1Click()
 {
-    connection_->connectClicked();
+    session_->open(analyzer::portTextToNumber(ComboBox1->currentText()));
+    setLinkButtons(true);
 }
 
 void TForm1::Button2Click()
 {
-    connection_->disconnectClicked();
+    // After the cable was pulled the command cannot go out; the port is still closed and the
+    // buttons return to Disconnected, or Connect would stay disabled for good.
+    auto buttons = qScopeGuard([this] { setLinkButtons(false); });
+    session_->close();
 }
 
 void TForm1::Button14Click()
 {
-    connection_->downloadClicked();
+    session_->download();
 }
 
 void TForm1::Button4Click()
 {
-    connection_->clearMemoryClicked();
+    session_->clearMemory();
 }
 
-void TForm1::comm1comm()
+void TForm1::setLinkButtons(bool connected)
 {
-    connection_->commEvent();
+    // The order is part of what the window shows: Connect first, then Disconnect, Clear
+    // Memory and Download Data.
+    Button1->setEnabled(!connected);
+    Button2->setEnabled(connected);
+    Button4->setEnabled(connected);
+    Button14->setEnabled(connected);
 }
 
-QString TForm1::portText() const
+void TForm1::receiveReading(const QByteArray &line)
 {
-    return ComboBox1->currentText();
+    board_.AppendLine(line);
 }
 
-bool TForm1::rm40aSelected() const
+void TForm1::receiveNoData()
 {
-    return RadioButton1->isChecked();
-}
-
-void TForm1::setButtonEnabled(analyzer::LinkButton button, bool enabled)
-{
-    switch (button) {
-    case analyzer::LinkButton::Connect:
-        Button1->setEnabled(enabled);
-        break;
-    case analyzer::LinkButton::Disconnect:
-        Button2->setEnabled(enabled);
-        break;
-    case analyzer::LinkButton::Download:
-        Button14->setEnabled(enabled);
-        break;
-    case analyzer::LinkButton::ClearMemory:
-        Button4->setEnabled(enabled);
-        break;
-    }
-}
-
-void TForm1::showNoData()
-{
+    if (noDataBoxOpen_)
+        return;
+    noDataBoxOpen_ = true;
+    auto reset = qScopeGuard([this] { noDataBoxOpen_ = false; });
     app::showNoDataBox(this);
+}
+
+void TForm1::receiveFailure(const QString &message)
+{
+    app::showErrorDialog(message);
+}
+
+void TForm1::deviceLost(const QString &message)
+{
+    setLinkButtons(false);
+    app::showErrorDialog(message);
 }
 
 // Data board and files.

@@ -2,7 +2,7 @@
 
 #include "app/languages.h"
 #include "board/data_board.h"
-#include "link/connection.h"
+#include "link/protocol.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -20,6 +20,10 @@ class QStatusBar;
 class QTimer;
 class TMSComm;
 
+namespace analyzer {
+class Session;
+}
+
 namespace app {
 class BoardView;
 class TFileDialog;
@@ -27,9 +31,10 @@ class WrappingButton;
 } // namespace app
 
 // The main window. Every component is a member under its own name, which is also its
-// object name. The handlers only pass clicks on to the connection (link/) and the data
-// board (board/); every one of them runs under the one error catch of bind().
-class TForm1 : public QMainWindow, public analyzer::ConnectionView {
+// object name. The handlers pass clicks on to the analyzer session (link/) and the data
+// board (board/) and keep the connection's button states; every one of them runs under the
+// one error catch of bind().
+class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     // Creates the serial control as a child of the window. A failure here is a failure to
@@ -79,16 +84,15 @@ public:
     void Button16Click();
     void Button7Click();
     void Button3Click();
-    void comm1comm();
     void Timer2Timer();
     void N1Click();
     void English1Click();
 
-    // analyzer::ConnectionView
-    QString portText() const override;
-    bool rm40aSelected() const override;
-    void setButtonEnabled(analyzer::LinkButton button, bool enabled) override;
-    void showNoData() override;
+    // What the analyzer sends, as the session reports it.
+    void receiveReading(const QByteArray &line);
+    void receiveNoData();
+    void receiveFailure(const QString &message);
+    void deviceLost(const QString &message);
 
 protected:
     bool event(QEvent *event) override;
@@ -100,12 +104,17 @@ private:
     void setTabOrderAndFocus();
     void connectHandlers();
     void applyLanguage(app::Language language);
+    // Connected: Disconnect, Download Data and Clear Memory enabled, Connect disabled.
+    void setLinkButtons(bool connected);
 
     template <class Sender, class Signal>
     void bind(Sender *sender, Signal signal, void (TForm1::*handler)());
 
     board::DataBoard board_;
-    std::unique_ptr<analyzer::Connection> connection_;
+    analyzer::Session *session_ = nullptr;
+    // A no-data reply that arrives while the box of an earlier one is open shows no
+    // second box: at the line rate they would pile up without end.
+    bool noDataBoxOpen_ = false;
 };
 
 // The one main window, from its construction until it is destroyed.

@@ -32,6 +32,8 @@ void showNoDataBox(QWidget *owner)
 {
     ScreenCentredMessageBox box(QMessageBox::NoIcon, programTitle(),
                                 QString::fromUtf16(u"仪器没有存储数据"), QMessageBox::Ok, owner);
+    // Messages carry file names, device paths and what the user typed: never markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -38,6 +38,7 @@ void showStartupFailure(const QString &kind, const QString &message, quintptr ad
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"),
                     startupFailureText(kind, programFileName(), address, message),
                     QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -4,6 +4,7 @@
 #include "app/app_icon.h"
 #include "app/board_view.h"
 #include "app/form1.h"
+#include "app/wrapping_button.h"
 #include "link/protocol.h"
 
 #include <QApplication>
@@ -61,10 +62,11 @@ int main(int argc, char *argv[])
     window.N1Click();
     ok &= save(settled(&window), folder, QStringLiteral("window-zh.png"));
     window.English1Click();
-    for (auto button : {analyzer::LinkButton::Disconnect, analyzer::LinkButton::Download,
-                        analyzer::LinkButton::ClearMemory})
-        window.setButtonEnabled(button, true);
-    window.setButtonEnabled(analyzer::LinkButton::Connect, false);
+    // The buttons as a Connect leaves them; no analyzer is needed for a picture.
+    window.Button1->setEnabled(false);
+    for (QPushButton *button :
+         {window.Button2, static_cast<QPushButton *>(window.Button14), static_cast<QPushButton *>(window.Button4)})
+        button->setEnabled(true);
     ok &= save(settled(&window), folder, QStringLiteral("window-connected-en.png"));
     window.N1Click();
     ok &= save(settled(&window), folder, QStringLiteral("window-connected-zh.png"));

@@ -80,6 +80,13 @@ QString notOpen(int port, const QString &lostDevice)
     return tidy(QStringLiteral("COM %1 is not open").arg(port));
 }
 
+QString deviceLost(int port, const QString &device)
+{
+    return tidy(QStringLiteral("%1 lost its device and was closed; click Connect once the "
+                               "analyzer is back")
+                    .arg(portAndDevice(port, device)));
+}
+
 QString cannotWrite(int port, const QString &device, const QString &systemText)
 {
     return tidy(QStringLiteral("Cannot write to %1: %2").arg(portAndDevice(port, device), systemText));

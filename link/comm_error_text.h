@@ -20,6 +20,8 @@ QString alreadyOpen(int port, const QString &device);
 QString openWithAnotherNumber(int requested, int openPort, const QString &device);
 // `lostDevice` is the device that went away while the port was open, or empty.
 QString notOpen(int port, const QString &lostDevice);
+// The port closed because its device went away while it was open.
+QString deviceLost(int port, const QString &device);
 QString cannotWrite(int port, const QString &device, const QString &systemText);
 
 } // namespace analyzer::commtext

@@ -62,6 +62,7 @@ DecodeResult decodeRecord(QByteArrayView block, bool rm40aSelected)
 
     DecodeResult result;
     result.kind = DecodeResult::Kind::Line;
+    result.record = {group, flags, resistance, voltage};
     result.line.reserve(48);
     result.line += " Group ";
     result.line += QByteArray::number(group);

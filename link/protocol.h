@@ -56,6 +56,7 @@ struct DecodeResult {
     enum class Kind { Line, NoData };
     Kind kind = Kind::NoData;
     BoardLine line; // empty for NoData
+    AnalyzerRecord record; // the fields the line was made from; zero for NoData
 
     bool isNoData() const { return kind == Kind::NoData; }
 };

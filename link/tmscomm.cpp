@@ -5,9 +5,13 @@
 #include "link/port_path.h"
 #include "link/protocol.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QSerialPort>
+#include <QTimer>
+
+#include <deque>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -17,6 +21,19 @@ namespace {
 
 constexpr int kFirstPort = 1;
 constexpr int kLastPort = 255;
+
+// A record takes 25 ms at 2400 baud. A piece of one that has waited a second is what is
+// left of a fault (a glitch, a lost byte, an echo), not the start of a record.
+constexpr qint64 kStalePieceMs = 1000;
+// A no-data reply may be shorter than a record; once the line has been quiet this long
+// after it, nothing more of it is coming.
+constexpr int kShortReplyQuietMs = 200;
+
+bool isShortNoDataReply(const QByteArray &piece)
+{
+    return piece.size() >= 2 && piece.size() < analyzer::kRecordSize
+        && quint8(piece[1]) == analyzer::kNoDataMarker;
+}
 
 } // namespace
 
@@ -30,10 +47,13 @@ struct TMSComm::Private {
     // The device the open port was opened on; kept after a loss for the "not open" text.
     QString device;
     QString lostDevice;
-    // Bytes read from the port and not yet taken by Input.
-    QByteArray received;
-    // Receive events posted and not yet delivered.
-    int receiveEventsPosted = 0;
+    // Blocks cut from the received bytes and not yet taken by Input, oldest first; each has
+    // its own posted receive event.
+    std::deque<QByteArray> blocks;
+    // The bytes of a record not yet complete, and when the last of them arrived.
+    QByteArray piece;
+    QElapsedTimer pieceAge;
+    QTimer quietTimer;
     // Changes on every open and close, so that events posted for an earlier opening are
     // dropped rather than delivered against a later one.
     quint64 session = 0;
@@ -60,22 +80,53 @@ struct TMSComm::Private {
     // handler that opens a modal box must therefore never run here. Every complete block
     // gets its own posted event, delivered by whichever event loop runs next, a modal box's
     // included.
+    //
+    // The protocol has no framing, so records stay aligned only because every download
+    // starts on a record boundary: a stale piece is dropped before new bytes join it, and
+    // Download drops the piece left before it (discardPiece).
     void takeReceivedBytes()
     {
-        received += port.readAll();
-        while (receiveEventsPosted < received.size() / analyzer::kRecordSize) {
-            ++receiveEventsPosted;
-            QMetaObject::invokeMethod(
-                q, [this, s = session] { deliverReceive(s); }, Qt::QueuedConnection);
-        }
+        const QByteArray bytes = port.readAll();
+        if (bytes.isEmpty())
+            return;
+        if (!piece.isEmpty() && pieceAge.elapsed() > kStalePieceMs)
+            piece.clear();
+        piece += bytes;
+        pieceAge.start();
+        qsizetype taken = 0;
+        for (; piece.size() - taken >= analyzer::kRecordSize; taken += analyzer::kRecordSize)
+            postBlock(piece.mid(taken, analyzer::kRecordSize));
+        piece.remove(0, taken);
+        if (isShortNoDataReply(piece))
+            quietTimer.start();
+        else
+            quietTimer.stop();
+    }
+
+    void lineQuiet()
+    {
+        if (!isShortNoDataReply(piece))
+            return;
+        postBlock(piece);
+        piece.clear();
+    }
+
+    void discardPiece()
+    {
+        piece.clear();
+        quietTimer.stop();
+    }
+
+    void postBlock(const QByteArray &block)
+    {
+        blocks.push_back(block);
+        QMetaObject::invokeMethod(
+            q, [this, s = session] { deliverReceive(s); }, Qt::QueuedConnection);
     }
 
     void deliverReceive(quint64 postedIn)
     {
-        if (postedIn != session)
-            return;
-        --receiveEventsPosted;
-        if (!port.isOpen() || received.size() < analyzer::kRecordSize)
+        if (postedIn != session || !port.isOpen() || blocks.empty())
             return;
         raise(kCommEventReceive);
     }
@@ -103,14 +154,20 @@ struct TMSComm::Private {
         raise(kCommEventLineError);
     }
 
+    // Events posted for the blocks dropped here are told apart by the session number.
+    void forgetReceived()
+    {
+        ++session;
+        blocks.clear();
+        discardPiece();
+    }
+
     void close()
     {
         auto guard = ownCall();
         if (port.isOpen())
             port.close();
-        ++session;
-        received.clear();
-        receiveEventsPosted = 0;
+        forgetReceived();
         closingAfterLoss = false;
         device.clear();
     }
@@ -136,9 +193,7 @@ struct TMSComm::Private {
         port.clear(QSerialPort::AllDirections);
         port.clearError();
 
-        ++session;
-        received.clear();
-        receiveEventsPosted = 0;
+        forgetReceived();
         closingAfterLoss = false;
         device = canonical;
         lostDevice.clear();
@@ -207,8 +262,10 @@ struct TMSComm::Private {
     {
         if (!port.isOpen())
             throw EOleException(analyzer::commtext::notOpen(commPort, lostDevice));
-        const QByteArray block = received.left(analyzer::kRecordSize);
-        received.remove(0, block.size());
+        if (blocks.empty())
+            return {};
+        QByteArray block = std::move(blocks.front());
+        blocks.pop_front();
         return block;
     }
 };
@@ -221,6 +278,9 @@ TMSComm::TMSComm(QObject *parent) : QObject(parent), d(std::make_unique<Private>
     d->port.setStopBits(QSerialPort::OneStop);
     d->port.setFlowControl(QSerialPort::NoFlowControl);
     connect(&d->port, &QSerialPort::readyRead, this, [this] { d->takeReceivedBytes(); });
+    d->quietTimer.setSingleShot(true);
+    d->quietTimer.setInterval(kShortReplyQuietMs);
+    connect(&d->quietTimer, &QTimer::timeout, this, [this] { d->lineQuiet(); });
     connect(&d->port, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError e) { d->portError(e); });
 }
@@ -266,6 +326,16 @@ void TMSComm::setOutput(const QString &oneCharacter)
 QByteArray TMSComm::Input()
 {
     return d->read();
+}
+
+void TMSComm::discardPartialRecord()
+{
+    d->discardPiece();
+}
+
+QString TMSComm::lostDevice() const
+{
+    return d->lostDevice;
 }
 
 short TMSComm::CommEvent() const

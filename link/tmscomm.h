@@ -12,7 +12,9 @@ class QSerialPort;
 //
 // Line settings are fixed: 2400 baud, 8 data bits, no parity, 1 stop bit, no flow control,
 // DTR raised and RTS lowered after opening. OnComm is raised with CommEvent 2 once for every
-// six received bytes waiting; each read of Input takes exactly six bytes. OnComm is always
+// received block: six bytes of a record, or a no-data reply of two to five bytes once the
+// line has been quiet for 0.2 s after it. Each read of Input takes one block. A piece of a
+// record that waited more than a second for its next byte is dropped. OnComm is always
 // delivered from the event loop (queued), never from inside the serial library's signal,
 // so a handler may open a modal box and further events still arrive.
 class TMSComm : public QObject {
@@ -41,9 +43,17 @@ public:
     // write fails.
     void setOutput(const QString &oneCharacter);
 
-    // Takes the next received block: six bytes, or fewer when fewer are waiting.
-    // EOleException when the port is not open.
+    // Takes the next received block; empty when none is waiting. EOleException when the
+    // port is not open.
     QByteArray Input();
+
+    // Drops received bytes that do not form a whole block yet; blocks already cut are still
+    // delivered. Called before a command whose answer must start on a record boundary.
+    void discardPartialRecord();
+
+    // The device that went away while the port was open (CommEvent 1010), until the next
+    // opening; empty otherwise.
+    QString lostDevice() const;
 
     // The cause of the current OnComm event; 2 means received data is waiting.
     short CommEvent() const;

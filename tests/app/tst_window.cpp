@@ -428,10 +428,10 @@ void TestWindow::tabOrder()
     }
 
     // With the connection's buttons enabled they take their places in the order.
-    w.setButtonEnabled(analyzer::LinkButton::Connect, false);
-    for (auto b : {analyzer::LinkButton::Disconnect, analyzer::LinkButton::Download,
-                   analyzer::LinkButton::ClearMemory})
-        w.setButtonEnabled(b, true);
+    w.Button1->setEnabled(false);
+    for (QPushButton *b : {w.Button2, static_cast<QPushButton *>(w.Button14),
+                           static_cast<QPushButton *>(w.Button4)})
+        b->setEnabled(true);
     const QStringList connected{radio,     "Button2", "Button14", "Button8", "Button16",
                                 "Button7", "Button3", "Memo1",    "Button4", "ComboBox1"};
     for (const QString &stop : connected) {

@@ -75,12 +75,12 @@ void TestLinkBoardFaults::analyzerNeverAnswers()
     // No time-out, no message: the program just goes on waiting, connected.
     QTest::qWait(600);
     QVERIFY(rig.errors.isEmpty());
-    QCOMPARE(rig.view.noDataShown, 0);
+    QCOMPARE(rig.noDataShown, 0);
     QVERIFY(rig.board.text().isEmpty());
     QVERIFY(rig.comm.PortOpen());
 
     // A later download still goes out, and a late answer is still taken.
-    rig.connection.downloadClicked();
+    rig.session.download();
     QCOMPARE(device.received(2), QByteArray("SK"));
     device.send(kRecord7);
     QTRY_COMPARE(rig.board.text(), boardText({kLine7}));

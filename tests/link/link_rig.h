@@ -1,10 +1,9 @@
 #pragma once
 
-// The link as a window holds it, for tests: control, board, handlers and a view without
-// widgets.
+// The link as a window holds it, for tests: control, session and board, without widgets.
 #include "board/data_board.h"
 #include "core/error.h"
-#include "link/connection.h"
+#include "link/session.h"
 #include "link/protocol.h"
 #include "link/tmscomm.h"
 
@@ -42,41 +41,25 @@ inline QByteArray boardText(const QList<QByteArray> &lines)
     return text;
 }
 
-// The window as the connection sees it, without widgets.
-class TestView : public analyzer::ConnectionView {
-public:
-    QString port = QStringLiteral("3");
-    bool rm40a = true;
-    QStringList buttonChanges;
-    int noDataShown = 0;
-    std::function<void()> whileNoDataShown;
-
-    QString portText() const override { return port; }
-    bool rm40aSelected() const override { return rm40a; }
-    void setButtonEnabled(analyzer::LinkButton button, bool enabled) override
-    {
-        static const char *names[] = {"Connect", "Disconnect", "Download", "ClearMemory"};
-        buttonChanges << QString::fromLatin1(names[int(button)]) + (enabled ? " on" : " off");
-    }
-    void showNoData() override
-    {
-        ++noDataShown;
-        if (whileNoDataShown)
-            whileNoDataShown();
-    }
-};
-
-// One window's worth of link: control, board, view and handlers, with the receive event
-// wired as the window wires it, errors collected where the window would show them.
+// A session wired to a board as the window wires it, without widgets: readings are
+// appended, and what the window would show in a box is collected.
 struct Rig {
-    Rig() : connection(comm, board, view)
+    Rig() : session(comm)
     {
-        QObject::connect(&comm, &TMSComm::OnComm, [this] { run([this] { connection.commEvent(); }); });
+        QObject::connect(&session, &analyzer::Session::reading,
+                         [this](const analyzer::AnalyzerRecord &, const QByteArray &l) {
+                             board.AppendLine(l);
+                         });
+        QObject::connect(&session, &analyzer::Session::noData, [this] { ++noDataShown; });
+        QObject::connect(&session, &analyzer::Session::receiveFailed,
+                         [this](const QString &m) { errors << m; });
+        QObject::connect(&session, &analyzer::Session::deviceLost,
+                         [this](const QString &m) { lost << m; });
     }
-    void run(const std::function<void()> &handler)
+    void run(const std::function<void()> &action)
     {
         try {
-            handler();
+            action();
         } catch (const core::Error &e) {
             errors << e.message();
         }
@@ -84,15 +67,16 @@ struct Rig {
     // The user's first two clicks of most sessions: Connect, then Download Data.
     void connectAndDownload()
     {
-        connection.connectClicked();
-        connection.downloadClicked();
+        session.open(port);
+        session.download();
     }
     qsizetype lines() const { return board.text().count("\r\n"); }
 
+    int port = 3;
     TMSComm comm;
+    analyzer::Session session;
     board::DataBoard board;
-    TestView view;
-    analyzer::Connection connection;
+    int noDataShown = 0;
     QStringList errors;
+    QStringList lost;
 };
-

@@ -93,13 +93,13 @@ void TestAnalyzerSim::download()
     Simulator sim(memory);
     QVERIFY(sim.path().startsWith("/dev/pts/"));
     Rig rig;
-    rig.view.port = QString::number(kCom);
-    rig.connection.connectClicked();
-    rig.connection.downloadClicked();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.lines() + rig.view.noDataShown, lines + noData, 10000);
+    rig.port = kCom;
+    rig.session.open(rig.port);
+    rig.session.download();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.lines() + rig.noDataShown, lines + noData, 10000);
     QTest::qWait(100);
     QCOMPARE(rig.lines(), lines);
-    QCOMPARE(rig.view.noDataShown, noData);
+    QCOMPARE(rig.noDataShown, noData);
     QVERIFY(rig.board.text().startsWith(boardText(someLines)));
     QVERIFY(rig.errors.isEmpty());
 }
@@ -108,14 +108,14 @@ void TestAnalyzerSim::clearMemoryEmptiesIt()
 {
     Simulator sim({"--generate", "3", "--full-speed"});
     Rig rig;
-    rig.view.port = QString::number(kCom);
-    rig.connection.connectClicked();
-    rig.connection.clearMemoryClicked();
-    rig.connection.downloadClicked();
-    QTRY_COMPARE(rig.view.noDataShown, 1);
+    rig.port = kCom;
+    rig.session.open(rig.port);
+    rig.session.clearMemory();
+    rig.session.download();
+    QTRY_COMPARE(rig.noDataShown, 1);
     QTest::qWait(100);
     QCOMPARE(rig.lines(), 0);
-    rig.connection.disconnectClicked();
+    rig.session.close();
 
     sim.stop();
     const QByteArray log = sim.process().readAllStandardError();
@@ -134,11 +134,11 @@ void TestAnalyzerSim::linePacing()
     // Twenty records are 120 bytes; at 2400 baud that is half a second at the least.
     Simulator sim({});
     Rig rig;
-    rig.view.port = QString::number(kCom);
-    rig.connection.connectClicked();
+    rig.port = kCom;
+    rig.session.open(rig.port);
     QElapsedTimer timer;
     timer.start();
-    rig.connection.downloadClicked();
+    rig.session.download();
     QTRY_COMPARE_WITH_TIMEOUT(rig.lines(), 20, 10000);
     QVERIFY2(timer.elapsed() >= 450, qPrintable(QString::number(timer.elapsed()) + " ms"));
 }

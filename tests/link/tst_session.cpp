@@ -1,0 +1,229 @@
+// The analyzer session over a pseudo-terminal: commands out, readings and faults in.
+#include "link/errors.h"
+#include "link/protocol.h"
+#include "link_rig.h"
+#include "pty_device.h"
+
+#include <QtTest>
+
+#include <ctime>
+
+using namespace sample;
+
+namespace {
+
+double processCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// A line from the analyzer's side as a test script step: "send HEX", "wait MS",
+// "download", "echo" (the adapter hands back the command just written).
+using Script = QStringList;
+
+} // namespace
+
+class TestSession : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { clearTestPortFolder(); }
+
+    void openRefused_data();
+    void openRefused();
+    void openOnOpenPort_data();
+    void openOnOpenPort();
+    void connectCommandFailsClosesThePort();
+    void commandsInOrder();
+    void recordsStayAligned_data();
+    void recordsStayAligned();
+    void deviceVanishesMidDownload();
+};
+
+void TestSession::openRefused_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("message");
+    for (int port : {0, -1, 256, 65537})
+        QTest::addRow("%d", port)
+            << port << QStringLiteral("Invalid port number %1: COM ports are numbered 1 to 255").arg(port);
+}
+
+void TestSession::openRefused()
+{
+    QFETCH(int, port);
+    QFETCH(QString, message);
+    // COM 1 leads to the device, so a number that wrapped would reach it.
+    PtyDevice device;
+    device.linkAs(1);
+    Rig rig;
+    rig.run([&] { rig.session.open(port); });
+    QCOMPARE(rig.errors, QStringList{message});
+    QVERIFY(!rig.session.isOpen());
+    QCOMPARE(device.received(0, 0), QByteArray());
+}
+
+void TestSession::openOnOpenPort_data()
+{
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("message"); // empty: Connect goes out
+    QTest::newRow("same number") << 3 << "";
+    QTest::newRow("another number")
+        << 4 << "COM 4 cannot be chosen while COM 3 ({pty}) is open; disconnect first";
+}
+
+void TestSession::openOnOpenPort()
+{
+    QFETCH(int, port);
+    QFETCH(QString, message);
+    PtyDevice device;
+    device.linkAs(3);
+    device.linkAs(4);
+    Rig rig;
+    rig.comm.setCommPort(3);
+    rig.comm.setPortOpen(true);
+
+    rig.run([&] { rig.session.open(port); });
+    QVERIFY(rig.session.isOpen());
+    QCOMPARE(rig.comm.CommPort(), short(3));
+    if (message.isEmpty()) {
+        QVERIFY(rig.errors.isEmpty());
+        QCOMPARE(device.received(2), QByteArray("SE"));
+    } else {
+        QCOMPARE(rig.errors, QStringList{QString(message).replace("{pty}", device.path())});
+        QCOMPARE(device.received(0, 0), QByteArray());
+    }
+}
+
+void TestSession::connectCommandFailsClosesThePort()
+{
+    PtyDevice device;
+    device.linkAs(3);
+    Rig rig;
+    rig.comm.setCommPort(3);
+    rig.comm.setPortOpen(true);
+    // The cable is pulled before the event loop notices: only the write finds out.
+    device.vanish();
+    rig.run([&] { rig.session.open(3); });
+    QCOMPARE(rig.errors.size(), 1);
+    QVERIFY2(rig.errors.first().startsWith("Cannot write to COM 3"), qPrintable(rig.errors.first()));
+    QVERIFY(!rig.session.isOpen());
+}
+
+void TestSession::commandsInOrder()
+{
+    PtyDevice device;
+    device.linkAs(3);
+    Rig rig;
+    rig.session.open(3);
+    rig.session.download();
+    rig.session.download();
+    rig.session.clearMemory();
+    rig.session.close();
+    QCOMPARE(device.received(10), QByteArray("SESKSKSUST"));
+    QVERIFY(!rig.session.isOpen());
+    QVERIFY(rig.errors.isEmpty());
+}
+
+void TestSession::recordsStayAligned_data()
+{
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<bool>("rm40a");
+    QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<int>("noData");
+    using L = QList<QByteArray>;
+    const QString r7 = "send " + kRecord7.toHex(), r12 = "send " + kRecord12.toHex(),
+                  r1 = "send " + kRecord1.toHex();
+
+    QTest::newRow("one record") << Script{"download", r7} << true << L{kLine7} << 0;
+    QTest::newRow("RM-40B") << Script{"download", r7} << false << L{kLine7OtherModel} << 0;
+    QTest::newRow("twelve bytes give two lines")
+        << Script{"download", "send " + (kRecord7 + kRecord12).toHex()} << true << L{kLine7, kLine12} << 0;
+    QTest::newRow("a stray byte before Download")
+        << Script{"send 06", "wait 50", "download", r7, r12, r1} << true << L{kLine7, kLine12, kLine1} << 0;
+    QTest::newRow("whole records waiting are kept, their tail is not")
+        << Script{"download", "send " + kRecord7.toHex() + "0c0030", "wait 50", "download", r12}
+        << true << L{kLine7, kLine12} << 0;
+    QTest::newRow("a record split 2+3+1 over half a second")
+        << Script{"download", "send 0705", "wait 250", "send 023710", "wait 250", "send 1b"}
+        << true << L{kLine7} << 0;
+    QTest::newRow("a piece a second old is dropped")
+        << Script{"download", "send 070502", "wait 1150", r12} << true << L{kLine12} << 0;
+    QTest::newRow("two-byte no-data reply, then a download")
+        << Script{"download", "send 0588", "wait 400", "download", r7} << true << L{kLine7} << 1;
+    QTest::newRow("five-byte no-data reply")
+        << Script{"download", "send 0588000000", "wait 400", r7} << true << L{kLine7} << 1;
+    QTest::newRow("six-byte no-data reply") << Script{"download", "send 058800000000"} << true << L{} << 1;
+    QTest::newRow("seven-byte no-data reply, then a download")
+        << Script{"download", "send 05880000000000", "wait 400", "download", r7} << true << L{kLine7} << 1;
+    QTest::newRow("loopback plug: every command byte comes back")
+        << Script{"echo", "download", "echo", "download", "echo", "wait 400"} << true << L{} << 0;
+}
+
+void TestSession::recordsStayAligned()
+{
+    QFETCH(Script, script);
+    QFETCH(bool, rm40a);
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(int, noData);
+    PtyDevice device;
+    device.linkAs(3);
+    Rig rig;
+    rig.session.setModel(rm40a ? analyzer::AnalyzerModel::RM40A : analyzer::AnalyzerModel::RM40B);
+    rig.session.open(3);
+    QByteArray written = device.received(2);
+
+    for (const QString &step : script) {
+        const QString arg = step.section(' ', 1);
+        if (step == "download") {
+            rig.session.download();
+            written = device.received(2);
+        } else if (step == "echo") {
+            device.send(written);
+        } else if (step.startsWith("send ")) {
+            device.send(QByteArray::fromHex(arg.toLatin1()));
+        } else if (step.startsWith("wait ")) {
+            QTest::qWait(arg.toInt());
+        }
+        QTest::qWait(20);
+    }
+    QTRY_COMPARE(rig.lines() + rig.noDataShown, lines.size() + noData);
+    QTest::qWait(400);
+    QCOMPARE(rig.board.text(), boardText(lines));
+    QCOMPARE(rig.noDataShown, noData);
+    QCOMPARE(rig.errors, QStringList());
+}
+
+void TestSession::deviceVanishesMidDownload()
+{
+    auto device = std::make_unique<PtyDevice>();
+    device->linkAs(3);
+    const QString path = device->path();
+    Rig rig;
+    rig.connectAndDownload();
+    device->send(kRecord7 + kRecord12.left(4));
+    QTRY_COMPARE(rig.lines(), 1);
+
+    device->vanish();
+    QTRY_COMPARE(rig.lost.size(), 1);
+    QCOMPARE(rig.lost.first(), QStringLiteral("COM 3 (%1) lost its device and was closed; click "
+                                              "Connect once the analyzer is back")
+                                   .arg(path));
+    QVERIFY(!rig.session.isOpen());
+    const double cpuBefore = processCpuSeconds();
+    QTest::qWait(500);
+    const double cpuUsed = processCpuSeconds() - cpuBefore;
+    QVERIFY2(cpuUsed < 0.1, qPrintable(QStringLiteral("%1 s of CPU while idle").arg(cpuUsed)));
+    QCOMPARE(rig.lost.size(), 1);
+    QVERIFY(rig.errors.isEmpty());
+
+    PtyDevice back;
+    back.linkAs(3);
+    rig.session.open(3);
+    QCOMPARE(back.received(2), QByteArray("SE"));
+    QCOMPARE(rig.board.text(), boardText({kLine7}));
+}
+
+QTEST_GUILESS_MAIN(TestSession)
+#include "tst_session.moc"
