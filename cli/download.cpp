@@ -1,18 +1,166 @@
+#include "board/data_board.h"
 #include "cli/errors.h"
+#include "cli/exit_codes.h"
+#include "cli/interrupt.h"
+#include "cli/live_count.h"
+#include "cli/output.h"
+#include "cli/rows.h"
 #include "cli/subcommands.h"
+#include "link/comm_error_text.h"
+#include "link/session.h"
+#include "link/tmscomm.h"
 
-// The link's session for one analyzer arrives with the lead's link work; until then the two
-// link subcommands say so.
+#include <QEventLoop>
+#include <QTimer>
+
 namespace cli {
 
-int runDownload(const Invocation &)
-{
-    throw EDeviceFault(QStringLiteral("download: not built yet"));
-}
+namespace {
 
-int runClearMemory(const Invocation &)
+// How a download ended.
+enum class End { Quiet, NoData, DeviceLost, Interrupted };
+
+// One download: the readings go onto a data board exactly as the window's receive handler
+// puts them there, so that the text format is the window's Save byte for byte.
+class Download {
+public:
+    explicit Download(const Invocation &inv) : inv_(inv), session_(comm_)
+    {
+        session_.setModel(inv.model);
+        idle_.setSingleShot(true);
+        idle_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&idle_, &QTimer::timeout, [this] { end(End::Quiet); });
+        QObject::connect(&interrupt_, &InterruptNotifier::interrupted, [this] { end(End::Interrupted); });
+        QObject::connect(&session_, &analyzer::Session::reading, [this](const auto &, const QByteArray &line) {
+            board_.AppendLine(line);
+            ++readings_;
+            count_.update(readings_);
+            idle_.start(inv_.idleMilliseconds);
+        });
+        QObject::connect(&session_, &analyzer::Session::noData, [this] { end(End::NoData); });
+        QObject::connect(&session_, &analyzer::Session::receiveFailed, [this](const QString &message) {
+            // The window shows this and carries on; so does the download, and the exit
+            // code says that something did not arrive whole.
+            printMessage(QStringLiteral("battery-analyzer-cli: COM %1: %2").arg(inv_.com).arg(message));
+            ++receiveFailures_;
+            idle_.start(inv_.idleMilliseconds);
+        });
+        QObject::connect(&session_, &analyzer::Session::deviceLost, [this] {
+            // The session's own text tells a window user to click Connect; here the
+            // device and what happened to the readings are what matter.
+            lostText_ = QStringLiteral("%1 lost its device during the download")
+                            .arg(analyzer::commtext::portAndDevice(inv_.com, comm_.lostDevice()));
+            end(End::DeviceLost);
+        });
+    }
+
+    int run()
+    {
+        session_.open(inv_.com);
+        session_.download();
+        idle_.start(inv_.idleMilliseconds);
+        loop_.exec();
+        count_.finish(readings_);
+
+        // The port is closed before anything is written, so that Disconnect goes out at the
+        // end of the download whatever happens to the output.
+        QString closeFailure;
+        if (session_.isOpen()) {
+            try {
+                session_.close();
+            } catch (const core::Error &e) {
+                closeFailure = e.message();
+            }
+        }
+
+        if (end_ == End::NoData)
+            throw ENoData(QStringLiteral("COM %1: the analyzer holds no readings").arg(inv_.com));
+        if (readings_ > 0 || end_ == End::Interrupted || end_ == End::DeviceLost)
+            write();
+
+        if (end_ == End::DeviceLost)
+            throw EDeviceFault(QStringLiteral("%1; %2 written").arg(lostText_, readingsText()));
+        if (!closeFailure.isEmpty())
+            throw EDeviceFault(closeFailure);
+        if (end_ == End::Interrupted) {
+            printMessage(QStringLiteral("battery-analyzer-cli: interrupted; %1 written").arg(readingsText()));
+            return kExitInterrupted;
+        }
+        if (receiveFailures_ > 0)
+            throw EDeviceFault(QStringLiteral("COM %1: %2 received block(s) could not be read; %3 written")
+                                   .arg(inv_.com)
+                                   .arg(receiveFailures_)
+                                   .arg(readingsText()));
+        if (readings_ == 0)
+            throw EDeviceFault(QStringLiteral("COM %1: no answer from the analyzer within %2 s")
+                                   .arg(inv_.com)
+                                   .arg(inv_.idleMilliseconds / 1000.0));
+        return kExitOk;
+    }
+
+private:
+    void end(End how)
+    {
+        if (loop_.isRunning() && !ended_) {
+            ended_ = true;
+            end_ = how;
+            idle_.stop();
+            loop_.quit();
+        }
+    }
+
+    QString readingsText() const
+    {
+        return readings_ == 1 ? QStringLiteral("1 reading") : QStringLiteral("%1 readings").arg(readings_);
+    }
+
+    void write()
+    {
+        if (inv_.format == Format::Text) {
+            if (inv_.output.isEmpty()) {
+                Output out(QString{});
+                out.write(board_.text());
+                out.finish();
+            } else {
+                board_.SaveBoard(inv_.output);
+            }
+            return;
+        }
+        // Every line on the board was appended by this download, so its lines are
+        // exactly the readings' lines.
+        Output out(inv_.output);
+        ReadingTable table(inv_.format, false, out);
+        const QByteArray &text = board_.text();
+        for (qsizetype start = 0; start < text.size();) {
+            const qsizetype end = text.indexOf("\r\n", start);
+            if (const auto r = analysis::parseReading(QByteArrayView(text).sliced(start, end - start)))
+                table.add(*r);
+            start = end + 2;
+        }
+        table.finish();
+    }
+
+    const Invocation &inv_;
+    TMSComm comm_;
+    analyzer::Session session_;
+    board::DataBoard board_;
+    InterruptNotifier interrupt_;
+    LiveCount count_;
+    QTimer idle_;
+    QEventLoop loop_;
+    qsizetype readings_ = 0;
+    int receiveFailures_ = 0;
+    bool ended_ = false;
+    End end_ = End::Quiet;
+    QString lostText_;
+};
+
+} // namespace
+
+int runDownload(const Invocation &inv)
 {
-    throw EDeviceFault(QStringLiteral("clear-memory: not built yet"));
+    Download download(inv);
+    return download.run();
 }
 
 } // namespace cli
