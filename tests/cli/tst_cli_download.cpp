@@ -1,0 +1,287 @@
+// The tool against an analyzer on a pseudo-terminal: the simulated one for whole downloads,
+// a bare device for the cable pulled, Ctrl+C and clearing the memory.
+#include "tool_process.h"
+
+#include "../link/pty_device.h"
+#include "analysis/reading.h"
+#include "board/data_board.h"
+#include "link/protocol.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <QDir>
+
+#include <csignal>
+#include <fcntl.h>
+
+namespace {
+
+constexpr int kSimCom = 5;
+constexpr int kDeviceCom = 6;
+
+// Every range code with both voltage scales, group numbers 0 to 255.
+const char *const kRecords[] = {"07050237101B", "0C00303904D2", "0106012C0E74", "020700053039",
+                                "1203FFFF0000", "00049C400E10", "FF019C400E10", "800200010001"};
+
+// Micro-ohms a count stands for, by model and range code.
+std::int64_t microohmsOf(const analyzer::AnalyzerRecord &r, bool rm40a)
+{
+    static const std::int64_t stepA[4] = {10, 100, 1000, 10000}, stepOther[4] = {1, 10, 100, 1000};
+    return std::int64_t(r.resistance) * (rm40a ? stepA : stepOther)[r.flags & 3];
+}
+
+analyzer::AnalyzerRecord recordOf(const char *hex)
+{
+    const QByteArray b = QByteArray::fromHex(hex);
+    return {std::uint8_t(b[0]), std::uint8_t(b[1]), std::uint16_t(std::uint8_t(b[2]) << 8 | std::uint8_t(b[3])),
+            std::uint16_t(std::uint8_t(b[4]) << 8 | std::uint8_t(b[5]))};
+}
+
+// analyzer-sim as COM kSimCom with the given memory, stopped at the end of the test.
+class Simulator {
+public:
+    explicit Simulator(const QStringList &memory)
+    {
+        process_.start(QStringLiteral(ANALYZER_SIM),
+                       QStringList{"--ports", testPortFolder(), "--com", QString::number(kSimCom), "--full-speed"} + memory);
+        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
+        }
+        started_ = !process_.readLine().trimmed().isEmpty();
+    }
+    ~Simulator()
+    {
+        process_.terminate();
+        process_.waitForFinished(5000);
+    }
+    bool started() const { return started_; }
+
+private:
+    QProcess process_;
+    bool started_ = false;
+};
+
+// The test's end of a pseudo-terminal must not live on in the tool (openpty leaves it
+// inheritable), or pulling the cable would not hang up the tool's side.
+void keepDescriptorsFromChildren()
+{
+    for (const QString &name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
+        const int fd = name.toInt();
+        if (fd > 2)
+            ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+    }
+}
+
+// The tool started in the background, for tests that act while it runs.
+struct RunningTool {
+    explicit RunningTool(const QStringList &args)
+    {
+        keepDescriptorsFromChildren();
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(QStringLiteral(BATTERY_CLI), args);
+        process.waitForStarted();
+    }
+    ToolRun finish()
+    {
+        process.waitForFinished(10000);
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput(), process.readAllStandardError()};
+    }
+    QProcess process;
+};
+
+QByteArray fileContent(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+} // namespace
+
+class TestCliDownload : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { clearTestPortFolder(); }
+
+    void download_data();
+    void download();
+    void noData();
+    void noDevice();
+    void deviceLostKeepsWhatArrived();
+    void interruptDisconnectsAndWrites();
+    void clearMemory_data();
+    void clearMemory();
+
+private:
+    QTemporaryDir dir;
+};
+
+void TestCliDownload::download_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("toFile");
+    QTest::newRow("text, RM-40A, stdout") << "RM-40A" << "text" << false;
+    QTest::newRow("text, RM-40B, file") << "RM-40B" << "text" << true;
+    QTest::newRow("csv, RM-40A") << "RM-40A" << "csv" << false;
+    QTest::newRow("csv, RM-40C, file") << "RM-40C" << "csv" << true;
+    QTest::newRow("json, RM-40A") << "RM-40A" << "json" << false;
+    QTest::newRow("json, RM-40B") << "RM-40B" << "json" << true;
+}
+
+// Text is the window's Save of the same records byte for byte; CSV and JSON carry the
+// numbers the records' counts stand for.
+void TestCliDownload::download()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, format);
+    QFETCH(bool, toFile);
+    QByteArray memory;
+    for (const char *r : kRecords)
+        memory += QByteArray(r) + '\n';
+    const QString readings = dir.filePath("memory.txt");
+    QFile f(readings);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(memory) == memory.size());
+    f.close();
+    Simulator sim({"--readings", readings});
+    QVERIFY(sim.started());
+
+    const QString outFile = dir.filePath("out." + format);
+    QStringList args{"download", "--com", QString::number(kSimCom), "--model", model, "--format", format, "--idle", "0.3"};
+    if (toFile)
+        args << "--output" << outFile;
+    const ToolRun run = runTool(args);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray out = toFile ? fileContent(outFile) : run.out;
+    if (toFile)
+        QCOMPARE(run.out, QByteArray());
+
+    const bool rm40a = model == u"RM-40A";
+    if (format == u"text") {
+        board::DataBoard board;
+        for (const char *r : kRecords)
+            board.AppendLine(analyzer::decodeRecord(QByteArray::fromHex(r), rm40a).line);
+        QCOMPARE(out, board.text());
+        return;
+    }
+    // group, ohms, volts of each row, as texts
+    QList<QStringList> rows;
+    if (format == u"csv") {
+        QList<QByteArray> lines = out.split('\n');
+        QCOMPARE(lines.takeFirst(), "group,resistance_ohm,voltage_v,resistance_text,voltage_text");
+        QCOMPARE(lines.takeLast(), QByteArray());
+        for (const QByteArray &l : lines)
+            rows << QString::fromUtf8(l).split(u',').mid(0, 3);
+    } else {
+        for (const QJsonValue &v : QJsonDocument::fromJson(out).array())
+            rows << QStringList{QString::number(v["group"].toInt()),
+                                QString::number(v["resistance_ohm"].toDouble(), 'g', 17),
+                                QString::number(v["voltage_v"].toDouble(), 'g', 17)};
+    }
+    QCOMPARE(rows.size(), qsizetype(std::size(kRecords)));
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const analyzer::AnalyzerRecord r = recordOf(kRecords[i]);
+        QCOMPARE(rows[i][0].toInt(), int(r.group));
+        const std::int64_t microvolts = std::int64_t(r.voltage) * ((r.flags & 4) ? 1000 : 10000);
+        if (format == u"csv") {
+            // Exact decimal texts: no binary rounding on the way.
+            QCOMPARE(rows[i][1].toLatin1(), analysis::decimalText({microohmsOf(r, rm40a), 6}));
+            QCOMPARE(rows[i][2].toLatin1(), analysis::decimalText({microvolts, 6}));
+        } else {
+            QCOMPARE(rows[i][1].toDouble(), analysis::decimalText({microohmsOf(r, rm40a), 6}).toDouble());
+            QCOMPARE(rows[i][2].toDouble(), analysis::decimalText({microvolts, 6}).toDouble());
+        }
+    }
+}
+
+void TestCliDownload::noData()
+{
+    Simulator sim({"--empty"});
+    QVERIFY(sim.started());
+    const ToolRun run = runTool({"download", "--com", QString::number(kSimCom), "--idle", "0.3"});
+    QCOMPARE(run.exitCode, 4);
+    QCOMPARE(run.err, "battery-analyzer-cli: COM 5: the analyzer holds no readings\n");
+    QCOMPARE(run.out, QByteArray());
+}
+
+void TestCliDownload::noDevice()
+{
+    const ToolRun run = runTool({"download", "--com", "9"});
+    QCOMPARE(run.exitCode, 5);
+    QCOMPARE(QString::fromUtf8(run.err),
+             "battery-analyzer-cli: COM 9 has no device: /dev/ttyS8 does not exist; to use an adapter, make " +
+                 testPortFolder() + "/com9 a link to it\n");
+}
+
+// The cable pulled after three readings: they are written, and the exit code says it.
+void TestCliDownload::deviceLostKeepsWhatArrived()
+{
+    PtyDevice device;
+    device.linkAs(kDeviceCom);
+    const QString out = dir.filePath("lost.txt");
+    RunningTool tool({"download", "--com", QString::number(kDeviceCom), "--idle", "30", "--output", out});
+    QCOMPARE(device.received(4, 5000), "SESK");
+    for (int i = 0; i < 3; ++i)
+        device.send(QByteArray::fromHex(kRecords[i]));
+    QTest::qWait(300);
+    device.vanish();
+    const ToolRun run = tool.finish();
+    QCOMPARE(run.exitCode, 5);
+    QCOMPARE(QString::fromUtf8(run.err), "battery-analyzer-cli: COM 6 (" + device.path() +
+                                             ") lost its device during the download; 3 readings written\n");
+    board::DataBoard board;
+    for (int i = 0; i < 3; ++i)
+        board.AppendLine(analyzer::decodeRecord(QByteArray::fromHex(kRecords[i]), true).line);
+    QCOMPARE(fileContent(out), board.text());
+}
+
+// Ctrl+C: Disconnect still goes out and what arrived is written.
+void TestCliDownload::interruptDisconnectsAndWrites()
+{
+    PtyDevice device;
+    device.linkAs(kDeviceCom);
+    const QString out = dir.filePath("interrupted.txt");
+    RunningTool tool({"download", "--com", QString::number(kDeviceCom), "--idle", "30", "--output", out});
+    QCOMPARE(device.received(4, 5000), "SESK");
+    device.send(QByteArray::fromHex(kRecords[0]) + QByteArray::fromHex(kRecords[1]));
+    QTest::qWait(300);
+    ::kill(pid_t(tool.process.processId()), SIGINT);
+    const ToolRun run = tool.finish();
+    QCOMPARE(run.exitCode, 130);
+    QCOMPARE(run.err, "battery-analyzer-cli: interrupted; 2 readings written\n");
+    QCOMPARE(device.received(2, 2000), "ST");
+    QCOMPARE(fileContent(out).count("\r\n"), 2);
+}
+
+void TestCliDownload::clearMemory_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("--yes") << QStringList{"--yes"} << 0 << QByteArray("SESUST") << QByteArray();
+    QTest::newRow("no terminal to ask") << QStringList{} << 7 << QByteArray()
+                                        << QByteArray("battery-analyzer-cli: clear-memory: no terminal to ask for "
+                                                      "confirmation; add --yes to erase the analyzer's memory without "
+                                                      "asking\n");
+}
+
+void TestCliDownload::clearMemory()
+{
+    QFETCH(QStringList, extra);
+    PtyDevice device;
+    device.linkAs(kDeviceCom);
+    const ToolRun run = runTool(QStringList{"clear-memory", "--com", QString::number(kDeviceCom)} + extra);
+    QTEST(run.exitCode, "exitCode");
+    QTEST(run.err, "message");
+    QFETCH(QByteArray, sent);
+    QCOMPARE(device.received(int(sent.size()), 1000), sent);
+    QCOMPARE(device.received(0), QByteArray());
+}
+
+QTEST_GUILESS_MAIN(TestCliDownload)
+#include "tst_cli_download.moc"
