@@ -8,6 +8,8 @@
 #include "link/protocol.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QProcess>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -212,6 +214,46 @@ void benchMatch()
                "x parsing the 10000 lines", "< 1 s");
 }
 
+// 100000 records from the simulated analyzer at full speed, through the tool into a file.
+void benchDownload(const QTemporaryDir &dir)
+{
+    constexpr int kRecords = 100'000;
+    constexpr double kIdleSeconds = 0.5;
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toLocal8Bit());
+    const QString ports = dir.filePath("config/battery-analyzer/ports");
+    // The sim logs every command on its error stream; it is shown only if the sim fails.
+    QProcess sim;
+    sim.start(QStringLiteral(ANALYZER_SIM), {"--ports", ports, "--com", "9", "--generate", QString::number(kRecords),
+                                             "--full-speed"});
+    while (!sim.canReadLine() && sim.waitForReadyRead(5000)) {
+    }
+    if (sim.readLine().trimmed().isEmpty()) {
+        std::fprintf(stderr, "bench_cli: analyzer-sim did not start: %s\n", sim.readAllStandardError().constData());
+        std::exit(1);
+    }
+
+    const std::string out = dir.filePath("download.txt").toStdString();
+    const Run run = runProcess({BATTERY_CLI, "download", "--com", "9", "--idle", "0.5",
+                                "--output", out},
+                               "/dev/null");
+    sim.terminate();
+    sim.waitForFinished(5000);
+    if (run.status != 0) {
+        std::fprintf(stderr, "bench_cli: download exited with %d\n", run.status);
+        std::exit(1);
+    }
+    QFile f(QString::fromStdString(out));
+    const qsizetype lines = f.open(QIODevice::ReadOnly) ? f.readAll().count("\r\n") : 0;
+    // The run ends once the line has been quiet for the idle time; that wait is no transfer.
+    const double seconds = run.seconds - kIdleSeconds;
+    const double recordsPerSecond = double(lines) / seconds;
+    const double lineRate = 2400.0 / 10.0 / 6.0;
+    bench::row("cli download 100000 records", recordsPerSecond, "records/s", recordsPerSecond / lineRate,
+               "x the 2400-baud line rate (40 records/s)", ">= 1");
+    bench::row("cli download records lost", double(kRecords - lines), "records", double(lines) / kRecords,
+               "of the records sent were written", "0 lost");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -221,8 +263,10 @@ int main(int argc, char *argv[])
         std::printf("%.9g %.0f %d\n", r.seconds, r.peakBytes, r.status);
         return 0;
     }
+    QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     benchConvert(dir);
     benchMatch();
+    benchDownload(dir);
     return 0;
 }
