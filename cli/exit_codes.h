@@ -9,7 +9,7 @@ enum ExitCode : int {
     kExitUsage = 2,         // bad arguments
     kExitNotAReading = 3,   // a line is no reading (--strict), or no reading at all
     kExitNoData = 4,        // the analyzer holds no readings
-    kExitDevice = 5,        // the port cannot be opened or written, or its device went away
+    kExitDevice = 5,        // a port or device fault, or no answer from the analyzer
     kExitNotEnoughCells = 6, // too few cells within the voltage window
     kExitNotConfirmed = 7,  // clearing the memory was not confirmed
     kExitInterrupted = 130, // Ctrl+C (SIGINT) or SIGTERM: what arrived is still written

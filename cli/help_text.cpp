@@ -11,7 +11,8 @@ Exit codes:
   2    bad arguments
   3    a line is not a reading (--strict), or the files hold no reading
   4    the analyzer holds no readings (download)
-  5    the port cannot be opened or written, or its device went away
+  5    the port cannot be opened or written, its device went away, the analyzer did not
+       answer, or a received block could not be read; what arrived is still written
   6    too few cells lie within the voltage window (match)
   7    clearing the memory was not confirmed (clear-memory)
   130  interrupted by Ctrl+C; what had arrived is still written

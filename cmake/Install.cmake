@@ -1,8 +1,9 @@
-# Installs like a desktop program: the executable in bin/, a desktop entry and the icon in
-# the hicolor theme at 16, 32 and 48 pixels; `cpack -G DEB` builds a Debian package.
+# Installs like a desktop program: the executable and the command-line tool in bin/, a
+# desktop entry and the icon in the hicolor theme at 16, 32 and 48 pixels; `cpack -G DEB`
+# builds a Debian package.
 include(GNUInstallDirs)
 
-install(TARGETS battery-analyzer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS battery-analyzer battery-analyzer-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES app/desktop/battery-analyzer.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
 # The icon files come from the drawing the window itself uses.

@@ -12,7 +12,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 deb=$(ls "$work"/out/*.deb)
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for f in ./usr/bin/battery-analyzer ./usr/share/applications/battery-analyzer.desktop \
+for f in ./usr/bin/battery-analyzer ./usr/bin/battery-analyzer-cli ./usr/share/applications/battery-analyzer.desktop \
          ./usr/share/icons/hicolor/16x16/apps/battery-analyzer.png \
          ./usr/share/icons/hicolor/32x32/apps/battery-analyzer.png \
          ./usr/share/icons/hicolor/48x48/apps/battery-analyzer.png; do
@@ -24,9 +24,12 @@ for d in libqt6widgets6 libqt6serialport6 qt6-qpa-plugins fonts-liberation fonts
   grep -q "$d" <<<"$depends" || fail "the package does not depend on $d ($depends)"
 done
 
-# The packaged program starts and keeps running until it is stopped.
+# The packaged program starts and keeps running until it is stopped; the packaged tool
+# answers --help.
 dpkg-deb -x "$deb" "$work/root"
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"
+"$work/root/usr/bin/battery-analyzer-cli" --help | grep -q '^Usage: battery-analyzer-cli' \
+  || fail "the packaged battery-analyzer-cli does not answer --help"
 "$work/root/usr/bin/battery-analyzer" &
 pid=$!
 sleep 2
