@@ -30,20 +30,21 @@ void appendDecimalText(QByteArray &out, Decimal d)
         magnitude /= 10;
         --decimals;
     }
-    // Digits from the last; at least one before the point.
-    char digits[32];
-    int n = 0;
+    // Digits from the last, at least one before the point, written into a local buffer
+    // from its end and appended in one go.
+    char text[40];
+    char *p = text + sizeof text;
+    int written = 0;
     do {
-        digits[n++] = char('0' + magnitude % 10);
+        if (written == decimals && decimals > 0)
+            *--p = '.';
+        *--p = char('0' + magnitude % 10);
         magnitude /= 10;
-    } while (magnitude != 0 || n <= decimals);
-    if (negative && !(n == 1 && digits[0] == '0'))
-        out += '-';
-    for (int i = n - 1; i >= 0; --i) {
-        out += digits[i];
-        if (i == decimals && decimals > 0)
-            out += '.';
-    }
+        ++written;
+    } while (magnitude != 0 || written <= decimals);
+    if (negative && !(p[0] == '0' && p + 1 == text + sizeof text))
+        *--p = '-';
+    out.append(p, text + sizeof text - p);
 }
 
 QByteArray decimalText(Decimal d)

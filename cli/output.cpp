@@ -29,7 +29,11 @@ void writeAll(int fd, QByteArrayView bytes)
 
 } // namespace
 
-Output::Output(const QString &path) : path_(path) {}
+Output::Output(const QString &path) : path_(path)
+{
+    if (path_.isEmpty())
+        buffer_.reserve(kStreamChunk + kStreamChunk / 4);
+}
 
 Output::~Output() = default;
 
@@ -43,7 +47,8 @@ void Output::write(QByteArrayView bytes)
 void Output::flush()
 {
     writeAll(STDOUT_FILENO, buffer_);
-    buffer_.clear();
+    // Keeps the allocation for the next chunk.
+    buffer_.resize(0);
 }
 
 void Output::finish()

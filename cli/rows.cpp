@@ -72,15 +72,15 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
     // The unit's sign is the last two bytes (GBK) of the resistance text; it goes out as UTF-8.
     const QByteArrayView resistanceDigits = r.resistanceText.chopped(2);
     QByteArray &row = row_;
-    row.clear();
+    row.resize(0); // keeps the allocation
     if (format_ == Format::Csv) {
         if (withSource_) {
             row += sourceField_;
             row += ',';
-            row += QByteArray::number(line);
+            analysis::appendDecimalText(row, {line, 0});
             row += ',';
         }
-        row += QByteArray::number(r.group);
+        analysis::appendDecimalText(row, {r.group, 0});
         row += ',';
         analysis::appendDecimalText(row, r.ohms);
         row += ',';
@@ -96,11 +96,11 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
             row += "\"file\": ";
             row += sourceField_;
             row += ", \"line\": ";
-            row += QByteArray::number(line);
+            analysis::appendDecimalText(row, {line, 0});
             row += ", ";
         }
         row += "\"group\": ";
-        row += QByteArray::number(r.group);
+        analysis::appendDecimalText(row, {r.group, 0});
         row += ", \"resistance_ohm\": ";
         analysis::appendDecimalText(row, r.ohms);
         row += ", \"voltage_v\": ";
