@@ -73,10 +73,10 @@ public:
             }
         }
 
-        if (end_ == End::NoData)
-            throw ENoData(QStringLiteral("COM %1: the analyzer holds no readings").arg(inv_.com));
         if (readings_ > 0 || end_ == End::Interrupted || end_ == End::DeviceLost)
             write();
+        if (end_ == End::NoData)
+            throw ENoData(QStringLiteral("COM %1: the analyzer holds no readings").arg(inv_.com));
 
         if (end_ == End::DeviceLost)
             throw EDeviceFault(QStringLiteral("%1; %2 written").arg(lostText_, readingsText()));
