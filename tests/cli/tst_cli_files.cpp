@@ -76,7 +76,6 @@ private slots:
     void fileFaults();
     void convertRoundTrip_data();
     void convertRoundTrip();
-    void convertNumbers_data();
     void convertNumbers();
     void statsSummary();
     void matchProperties();
@@ -222,59 +221,28 @@ void TestCliFiles::convertRoundTrip()
     QCOMPARE(out.readAll(), savedBoard());
 }
 
-void TestCliFiles::convertNumbers_data()
-{
-    QTest::addColumn<QString>("format");
-    QTest::newRow("csv") << "csv";
-    QTest::newRow("json") << "json";
-}
-
-// Every row carries the numbers the records' counts stand for, and the texts as shown.
+// Every row carries the numbers the records' counts stand for, exact, the texts as shown and
+// the file and line it came from.
 void TestCliFiles::convertNumbers()
 {
-    QFETCH(QString, format);
     writeFile(dir.filePath("board.txt"), savedBoard());
-    const ToolRun run = runTool({"convert", "board.txt", "--format", format}, dir.path());
+    const ToolRun run = runTool({"convert", "board.txt"}, dir.path());
     QCOMPARE(run.exitCode, 0);
-    const std::size_t count = std::size(kSamples);
-    QList<QStringList> rows; // group, ohms, volts, resistance text, voltage text, file, line
-    if (format == u"csv") {
-        QList<QByteArray> lines = run.out.split('\n');
-        QCOMPARE(lines.takeFirst(), "file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text");
-        QCOMPARE(lines.takeLast(), QByteArray());
-        for (const QByteArray &l : lines) {
-            const QStringList f = QString::fromUtf8(l).split(u',');
-            QCOMPARE(f.size(), 7);
-            rows << QStringList{f[2], f[3], f[4], f[5], f[6], f[0], f[1]};
-        }
-    } else {
-        QJsonParseError error;
-        const QJsonArray array = QJsonDocument::fromJson(run.out, &error).array();
-        QCOMPARE(error.error, QJsonParseError::NoError);
-        for (const QJsonValue &v : array) {
-            const QJsonObject o = v.toObject();
-            rows << QStringList{QString::number(o["group"].toInt()), QString::number(o["resistance_ohm"].toDouble(), 'g', 17),
-                                QString::number(o["voltage_v"].toDouble(), 'g', 17), o["resistance_text"].toString(),
-                                o["voltage_text"].toString(), o["file"].toString(), QString::number(o["line"].toInt())};
-        }
-    }
-    QCOMPARE(std::size_t(rows.size()), count);
-    for (std::size_t i = 0; i < count; ++i) {
+    QList<QByteArray> lines = run.out.split('\n');
+    QCOMPARE(lines.takeFirst(), "file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text");
+    QCOMPARE(lines.takeLast(), QByteArray());
+    QCOMPARE(std::size_t(lines.size()), std::size(kSamples));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
         const Sample &s = kSamples[i];
-        const QStringList &row = rows[qsizetype(i)];
-        const QByteArray line = sampleLine(s);
-        const QString shown = QString::fromUtf8(QByteArray(line).replace(analyzer::kOhmGbk, "\xCE\xA9"));
-        QCOMPARE(row[0], QString::number(QByteArray::fromHex(s.record)[0] & 0xFF));
-        if (format == u"csv") {
-            QCOMPARE(row[1], QString::fromLatin1(s.ohms));
-            QCOMPARE(row[2], QString::fromLatin1(s.volts));
-        } else {
-            QCOMPARE(row[1].toDouble(), QByteArray(s.ohms).toDouble());
-            QCOMPARE(row[2].toDouble(), QByteArray(s.volts).toDouble());
-        }
-        QCOMPARE(" Group " + row[0] + "       " + row[3] + "     " + row[4], shown);
-        QCOMPARE(row[5], "board.txt");
-        QCOMPARE(row[6], QString::number(i + 1));
+        const QStringList f = QString::fromUtf8(lines[i]).split(u',');
+        QCOMPARE(f.size(), 7);
+        QCOMPARE(f[0], "board.txt");
+        QCOMPARE(f[1], QString::number(i + 1));
+        QCOMPARE(f[2], QString::number(QByteArray::fromHex(s.record)[0] & 0xFF));
+        QCOMPARE(f[3], QString::fromLatin1(s.ohms));
+        QCOMPARE(f[4], QString::fromLatin1(s.volts));
+        const QByteArray shown = QByteArray(sampleLine(s)).replace(analyzer::kOhmGbk, "\xCE\xA9");
+        QCOMPARE(" Group " + f[2] + "       " + f[5] + "     " + f[6], QString::fromUtf8(shown));
     }
 }
 
