@@ -13,6 +13,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <exception>
+
 namespace cli {
 
 namespace {
@@ -64,12 +66,12 @@ public:
 
         // The port is closed before anything is written, so that Disconnect goes out at the
         // end of the download whatever happens to the output.
-        QString closeFailure;
+        std::exception_ptr closeFailure;
         if (session_.isOpen()) {
             try {
                 session_.close();
-            } catch (const core::Error &e) {
-                closeFailure = e.message();
+            } catch (const core::Error &) {
+                closeFailure = std::current_exception();
             }
         }
 
@@ -80,8 +82,8 @@ public:
 
         if (end_ == End::DeviceLost)
             throw EDeviceFault(QStringLiteral("%1; %2 written").arg(lostText_, readingsText()));
-        if (!closeFailure.isEmpty())
-            throw EDeviceFault(closeFailure);
+        if (closeFailure)
+            std::rethrow_exception(closeFailure);
         if (end_ == End::Interrupted) {
             printMessage(QStringLiteral("battery-analyzer-cli: interrupted; %1 written").arg(readingsText()));
             return kExitInterrupted;
