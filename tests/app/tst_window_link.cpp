@@ -38,6 +38,7 @@ private slots:
     void connectDownloadDisconnect();
     void languageSwitchWhileConnected();
     void noDataBox();
+    void noDataFloodOpensOneBox();
     void closingWhileConnectedSendsNoDisconnect();
     void clickErrors_data();
     void clickErrors();
@@ -158,6 +159,52 @@ void TestWindowLink::noDataBox()
     QTRY_VERIFY(w.board().text().startsWith(" Group 1"));
 }
 
+void TestWindowLink::noDataFloodOpensOneBox()
+{
+    PtyPort analyzer(5);
+    TForm1 &w = *window_;
+    w.ComboBox1->setEditText("5");
+    click(w.Button1);
+    click(w.Button14);
+    const QByteArray noData = QByteArray::fromHex("058800000000");
+    const QByteArray record = QByteArray::fromHex("0106012C0E74");
+    const qsizetype windowsBefore = QApplication::topLevelWidgets().size();
+
+    // The first box stays open while hundreds more replies and then a reading arrive; all
+    // of it happens inside the box's own event loop, as it would for the user.
+    QList<QPointer<QWidget>> boxes;
+    qsizetype mostWindows = 0;
+    bool closed = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        mostWindows = std::max(mostWindows, QApplication::topLevelWidgets().size());
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || closed)
+            return;
+        if (!boxes.contains(box)) {
+            boxes << box;
+            if (boxes.size() == 1) {
+                for (int i = 0; i < 300; ++i)
+                    analyzer.send(noData);
+                analyzer.send(record);
+            }
+        }
+        if (w.board().text().startsWith(" Group 1")) {
+            closed = true;
+            QTimer::singleShot(100, box, [box] { box->button(QMessageBox::Ok)->click(); });
+        }
+    });
+    watch.start(5);
+    analyzer.send(noData);
+    QTRY_VERIFY_WITH_TIMEOUT(closed && !QApplication::activeModalWidget(), 20000);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(mostWindows, windowsBefore + 1);
+
+    // Still alive and still receiving.
+    analyzer.send(record);
+    QTRY_COMPARE(w.board().text().count("\r\n"), 2);
+}
+
 void TestWindowLink::closingWhileConnectedSendsNoDisconnect()
 {
     PtyPort analyzer(6);
@@ -179,6 +226,7 @@ void TestWindowLink::clickErrors_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("not a number") << "abc" << "'abc' is not a valid integer value.";
     QTest::newRow("port that does not exist") << "200" << "";
+    QTest::newRow("markup is shown as typed") << "<b>3</b>" << "'<b>3</b>' is not a valid integer value.";
 }
 
 void TestWindowLink::clickErrors()
@@ -193,6 +241,7 @@ void TestWindowLink::clickErrors()
     const auto &box = answerer.seen.first();
     QCOMPARE(box.title, app::programTitle());
     QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.format, Qt::PlainText);
     if (!message.isEmpty())
         QCOMPARE(box.text, message);
     else
