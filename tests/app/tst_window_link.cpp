@@ -5,28 +5,15 @@
 #include "app/program_title.h"
 #include "app/wrapping_button.h"
 #include "message_box_answerer.h"
-#include "pty_port.h"
+#include "pty_device.h"
+#include "samples.h"
+#include "window_fixture.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-namespace {
 
-struct ButtonStates {
-    bool connect, disconnect, download, clearMemory;
-    bool operator==(const ButtonStates &) const = default;
-};
-
-ButtonStates states(const TForm1 &w)
-{
-    return {w.Button1->isEnabled(), w.Button2->isEnabled(), w.Button14->isEnabled(),
-            w.Button4->isEnabled()};
-}
-
-constexpr ButtonStates kDisconnected{true, false, false, false};
-constexpr ButtonStates kConnected{false, true, true, true};
-
-} // namespace
+using namespace sample;
 
 class TestWindowLink : public QObject {
     Q_OBJECT
@@ -44,28 +31,18 @@ private slots:
     void clickErrors();
 
 private:
-    void click(QAbstractButton *button);
-
     std::unique_ptr<TForm1> window_;
 };
 
 void TestWindowLink::init()
 {
-    window_ = std::make_unique<TForm1>();
-    window_->move(0, 0);
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    window_ = openWindow();
+    QVERIFY(window_);
 }
 
 void TestWindowLink::cleanup()
 {
     window_.reset();
-}
-
-void TestWindowLink::click(QAbstractButton *button)
-{
-    QVERIFY(button->isEnabled());
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 void TestWindowLink::connectDownloadDisconnect_data()
@@ -80,8 +57,7 @@ void TestWindowLink::connectDownloadDisconnect()
 {
     QFETCH(bool, chinese);
     QFETCH(QString, portText);
-    PtyPort analyzer(3);
-    QVERIFY(analyzer.isValid());
+    PtyDevice analyzer(3);
     TForm1 &w = *window_;
     if (chinese)
         w.N1Click();
@@ -89,36 +65,35 @@ void TestWindowLink::connectDownloadDisconnect()
 
     click(w.Button1);
     QCOMPARE(states(w), kConnected);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SE"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SE"));
 
     click(w.Button14);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SESK"));
-    analyzer.send(QByteArray::fromHex("07050237101B") + QByteArray::fromHex("0C00303904D2"));
-    QTRY_COMPARE(w.board().text(), QByteArray(" Group 7       056.7m\xA6\xB8     4.123V\r\n"
-                                              " Group 12       123.45m\xA6\xB8     12.34V\r\n"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SESK"));
+    analyzer.send(kRecord7 + kRecord12);
+    QTRY_COMPARE(w.board().text(), boardText({kLine7, kLine12}));
     QTRY_COMPARE(w.Memo1->toPlainText(),
                  QString::fromUtf16(u" Group 7       056.7mΩ     4.123V\n"
                                     u" Group 12       123.45mΩ     12.34V\n"));
 
     // The model is read for every record.
     w.RadioButton2->setChecked(true);
-    analyzer.send(QByteArray::fromHex("07050237101B"));
-    QTRY_VERIFY(w.board().text().endsWith(" Group 7       05.67m\xA6\xB8     4.123V\r\n"));
+    analyzer.send(kRecord7);
+    QTRY_VERIFY(w.board().text().endsWith(kLine7OtherModel + "\r\n"));
 
     click(w.Button4);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SESKSU"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SESKSU"));
     QCOMPARE(states(w), kConnected);
 
     click(w.Button2);
     QCOMPARE(states(w), kDisconnected);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SESKSUST"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SESKSUST"));
     // Captions stayed in the chosen language.
     QCOMPARE(w.Button1->text(), chinese ? QString::fromUtf16(u"建立连接") : QString("Connect"));
 }
 
 void TestWindowLink::languageSwitchWhileConnected()
 {
-    PtyPort analyzer(4);
+    PtyDevice analyzer(4);
     TForm1 &w = *window_;
     w.ComboBox1->setEditText("4");
     click(w.Button1);
@@ -131,17 +106,17 @@ void TestWindowLink::languageSwitchWhileConnected()
     QCOMPARE(states(w), kConnected);
     // The port is still open: Download still goes out.
     click(w.Button14);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SESK"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SESK"));
 }
 
 void TestWindowLink::noDataBox()
 {
-    PtyPort analyzer(5);
+    PtyDevice analyzer(5);
     TForm1 &w = *window_;
     w.ComboBox1->setEditText("5");
     click(w.Button1);
     MessageBoxAnswerer answerer;
-    analyzer.send(QByteArray::fromHex("058800000000"));
+    analyzer.send(kNoData);
     QTRY_COMPARE(answerer.seen.size(), 1);
     const auto &box = answerer.seen.first();
     QCOMPARE(box.title, app::programTitle());
@@ -155,19 +130,19 @@ void TestWindowLink::noDataBox()
     QVERIFY(w.board().text().isEmpty());
 
     // The next record is handled as usual.
-    analyzer.send(QByteArray::fromHex("0106012C0E74"));
+    analyzer.send(kRecord1);
     QTRY_VERIFY(w.board().text().startsWith(" Group 1"));
 }
 
 void TestWindowLink::noDataFloodOpensOneBox()
 {
-    PtyPort analyzer(5);
+    PtyDevice analyzer(5);
     TForm1 &w = *window_;
     w.ComboBox1->setEditText("5");
     click(w.Button1);
     click(w.Button14);
-    const QByteArray noData = QByteArray::fromHex("058800000000");
-    const QByteArray record = QByteArray::fromHex("0106012C0E74");
+    const QByteArray noData = kNoData;
+    const QByteArray record = kRecord1;
     const qsizetype windowsBefore = QApplication::topLevelWidgets().size();
 
     // The first box stays open while hundreds more replies and then a reading arrive; all
@@ -207,16 +182,16 @@ void TestWindowLink::noDataFloodOpensOneBox()
 
 void TestWindowLink::closingWhileConnectedSendsNoDisconnect()
 {
-    PtyPort analyzer(6);
+    PtyDevice analyzer(6);
     TForm1 &w = *window_;
     w.ComboBox1->setEditText("6");
     click(w.Button1);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SE"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SE"));
     MessageBoxAnswerer answerer;
     QVERIFY(w.close());
     window_.reset(); // the serial control goes with the window
     QTest::qWait(100);
-    QCOMPARE(analyzer.received(), QByteArray("SE"));
+    QCOMPARE(analyzer.receivedSoFar(), QByteArray("SE"));
     QVERIFY(answerer.seen.isEmpty());
 }
 

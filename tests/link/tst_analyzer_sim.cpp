@@ -72,7 +72,7 @@ void TestAnalyzerSim::download_data()
     QTest::newRow("from a file")
         << QStringList{"--readings", "{file}", "--full-speed"}
         << QByteArray("# two readings\n07 05 02 37 10 1B\n\n0c0030 3904d2  # group 12\n") << 2
-        << L{line(" Group 7       056.7m~     4.123V"), line(" Group 12       123.45m~     12.34V")} << 0;
+        << L{sample::kLine7, sample::kLine12} << 0;
     QTest::newRow("empty") << QStringList{"--empty"} << QByteArray() << 0 << L{} << 1;
 }
 
