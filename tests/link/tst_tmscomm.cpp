@@ -33,7 +33,7 @@ QString messageOf(const std::function<void()> &action)
     try {
         action();
     } catch (const core::Error &e) {
-        return QString::fromLatin1(e.kind()) + ": " + e.message();
+        return core::errorClassName(e) + ": " + e.message();
     }
     return QStringLiteral("(no error)");
 }
