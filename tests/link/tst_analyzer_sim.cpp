@@ -1,4 +1,5 @@
 // The link against the simulated analyzer, run as a child process.
+#include "files.h"
 #include "link_rig.h"
 #include "pty_device.h"
 
@@ -84,11 +85,9 @@ void TestAnalyzerSim::download()
     QFETCH(QList<QByteArray>, someLines);
     QFETCH(int, noData);
     QTemporaryDir dir;
-    QFile file(dir.filePath("readings.txt"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(readings);
-    file.close();
-    memory.replaceInStrings("{file}", file.fileName());
+    const QString file = dir.filePath("readings.txt");
+    QVERIFY(writeFile(file, readings));
+    memory.replaceInStrings("{file}", file);
 
     Simulator sim(memory);
     QVERIFY(sim.path().startsWith("/dev/pts/"));
@@ -177,12 +176,10 @@ void TestAnalyzerSim::refusesBadInput()
     QFETCH(int, exitCode);
     QFETCH(QByteArray, message);
     QTemporaryDir dir;
-    QFile file(dir.filePath("readings.txt"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(readings);
-    file.close();
+    const QString file = dir.filePath("readings.txt");
+    QVERIFY(writeFile(file, readings));
     args.replaceInStrings("{dir}", dir.path());
-    args.replaceInStrings("{file}", file.fileName());
+    args.replaceInStrings("{file}", file);
 
     QProcess sim;
     sim.start(QStringLiteral(ANALYZER_SIM), args);
