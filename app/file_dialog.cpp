@@ -27,8 +27,8 @@ QFileDialog &TFileDialog::prepare()
 {
     if (!dialog_) {
         dialog_ = new QFileDialog(owner_);
-        // Qt's own dialog everywhere: the same behaviour on every desktop, and tests can
-        // answer it.
+        // Qt's own dialog everywhere: the same behaviour and the same settings on every
+        // desktop, whatever platform dialog it has.
         dialog_->setOption(QFileDialog::DontUseNativeDialog);
         dialog_->setFileMode(QFileDialog::AnyFile);
         dialog_->setAcceptMode(kind_ == Kind::Save ? QFileDialog::AcceptSave

@@ -22,13 +22,12 @@ public:
     enum class Kind { Open, Save };
 
     // Shows the prepared dialog and returns its QDialog result. The default runs it
-    // modally; tests put in one that answers it.
+    // modally; another presenter can answer it in its place.
     using Presenter = std::function<int(QFileDialog &dialog)>;
 
     TFileDialog(Kind kind, QWidget *owner);
     ~TFileDialog() override;
 
-    Kind kind() const { return kind_; }
 
     // The name proposed at the next showing; after a confirmed showing, the full path chosen.
     const QString &FileName() const { return fileName_; }

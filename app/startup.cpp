@@ -7,10 +7,8 @@
 #include <QMessageBox>
 #include <QScreen>
 
-#include <cxxabi.h>
 #include <dlfcn.h>
 #include <memory>
-#include <typeinfo>
 
 namespace app {
 namespace {
@@ -23,14 +21,6 @@ namespace {
     if (dladdr(address, &info) != 0 && info.dli_fbase != nullptr)
         return quintptr(address) - quintptr(info.dli_fbase);
     return quintptr(address);
-}
-
-QString className(const std::exception &error)
-{
-    int status = 0;
-    std::unique_ptr<char, void (*)(void *)> name(
-        abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), std::free);
-    return QString::fromLatin1(status == 0 && name ? name.get() : typeid(error).name());
 }
 
 void showStartupFailure(const QString &kind, const QString &message, quintptr address)
@@ -72,10 +62,10 @@ int runApplication(const TForm1::CommFactory &makeComm)
     try {
         window = std::make_unique<TForm1>(makeComm);
     } catch (const core::Error &error) {
-        showStartupFailure(QString::fromLatin1(error.kind()), error.message(), callerOffset());
+        showStartupFailure(core::errorClassName(error), error.message(), callerOffset());
         return 1;
     } catch (const std::exception &error) {
-        showStartupFailure(className(error), QString::fromLocal8Bit(error.what()), callerOffset());
+        showStartupFailure(core::errorClassName(error), QString::fromLocal8Bit(error.what()), callerOffset());
         return 1;
     }
     centreOnScreen(window.get());

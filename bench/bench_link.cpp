@@ -5,9 +5,9 @@
 
 #include "board/data_board.h"
 #include "core/error.h"
-#include "link/connection.h"
 #include "link/port_path.h"
 #include "link/protocol.h"
+#include "link/session.h"
 #include "link/tmscomm.h"
 
 #include <QCoreApplication>
@@ -21,15 +21,6 @@ namespace {
 
 constexpr int kRecords = 100'000;
 constexpr int kCom = 9;
-
-class BenchView : public analyzer::ConnectionView {
-public:
-    QString portText() const override { return QString::number(kCom); }
-    bool rm40aSelected() const override { return true; }
-    void setButtonEnabled(analyzer::LinkButton, bool) override {}
-    void showNoData() override { ++noData; }
-    int noData = 0;
-};
 
 // The decoder on its own over the same kind of records, seconds per record.
 double decoderSecondsPerRecord()
@@ -72,8 +63,11 @@ int main(int argc, char *argv[])
 
     TMSComm comm;
     board::DataBoard board;
-    BenchView view;
-    analyzer::Connection connection(comm, board, view);
+    analyzer::Session session(comm);
+    QObject::connect(&session, &analyzer::Session::reading,
+                     [&](const analyzer::AnalyzerRecord &, const QByteArray &line) { board.AppendLine(line); });
+    QObject::connect(&session, &analyzer::Session::receiveFailed,
+                     [](const QString &m) { std::fprintf(stderr, "bench_link: %s\n", qPrintable(m)); });
     int lines = 0;
     bench::Clock::time_point lastLine;
     double cpuAtLastLine = 0;
@@ -89,19 +83,11 @@ int main(int argc, char *argv[])
         else
             idle.start(5000);
     });
-    QObject::connect(&comm, &TMSComm::OnComm, [&] {
-        try {
-            connection.commEvent();
-        } catch (const core::Error &e) {
-            std::fprintf(stderr, "bench_link: %s\n", qPrintable(e.message()));
-        }
-    });
-
     try {
-        connection.connectClicked();
+        session.open(kCom);
         const auto start = bench::Clock::now();
         const double cpuStart = bench::cpuSeconds();
-        connection.downloadClicked();
+        session.download();
         idle.start(5000);
         app.exec();
         sim.terminate();

@@ -6,7 +6,7 @@
 #include "cli/output.h"
 #include "cli/rows.h"
 #include "cli/subcommands.h"
-#include "link/comm_error_text.h"
+#include "link/error_text.h"
 #include "link/session.h"
 #include "link/tmscomm.h"
 
@@ -51,7 +51,7 @@ public:
             // The session's own text tells a window user to click Connect; here the
             // device and what happened to the readings are what matter.
             lostText_ = QStringLiteral("%1 lost its device during the download")
-                            .arg(analyzer::commtext::portAndDevice(inv_.com, comm_.lostDevice()));
+                            .arg(analyzer::errortext::portAndDevice(inv_.com, comm_.lostDevice()));
             end(End::DeviceLost);
         });
     }

@@ -6,19 +6,14 @@ include(GNUInstallDirs)
 install(TARGETS battery-analyzer battery-analyzer-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES app/desktop/battery-analyzer.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
-# The icon files come from the drawing the window itself uses.
-set(icon_dir "${CMAKE_BINARY_DIR}/icons")
-add_custom_command(
-  OUTPUT ${icon_dir}/16.png ${icon_dir}/32.png ${icon_dir}/48.png
-  COMMAND icon-export ${icon_dir}
-  DEPENDS icon-export
-  COMMENT "Drawing the icon files")
-add_custom_target(icon-files ALL DEPENDS ${icon_dir}/16.png ${icon_dir}/32.png ${icon_dir}/48.png)
+# The icon files are drawn from app/icons/battery-analyzer.svg; the window draws the same
+# picture itself.
 foreach(size 16 32 48)
-  install(FILES ${icon_dir}/${size}.png
+  install(FILES app/icons/${size}.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
     RENAME battery-analyzer.png)
 endforeach()
+install(FILES app/icons/battery-analyzer.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 set(CPACK_PACKAGE_NAME battery-analyzer)
 set(CPACK_PACKAGE_VENDOR "Battery Analyzer project")

@@ -1,5 +1,24 @@
 # Shared settings for every target of the project.
 
+# battery_layer(target folder)
+# Makes the headers of `folder` includable as "folder/name.h" by the target and by whatever
+# links it, and by nothing else. Each layer's include root holds that one folder, so a file
+# that includes a header of a layer its target does not link fails to compile: the build
+# keeps the layers apart.
+function(battery_layer target folder)
+  set(root "${CMAKE_BINARY_DIR}/include/${folder}")
+  if(NOT EXISTS "${root}/${folder}")
+    file(MAKE_DIRECTORY "${root}")
+    file(CREATE_LINK "${PROJECT_SOURCE_DIR}/${folder}" "${root}/${folder}" SYMBOLIC)
+  endif()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE "${root}")
+  else()
+    target_include_directories(${target} PUBLIC "${root}")
+  endif()
+endfunction()
+
 function(battery_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
 endfunction()

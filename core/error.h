@@ -1,20 +1,22 @@
 #pragma once
 
 #include <QString>
+#include <cstdlib>
+#include <cxxabi.h>
+#include <memory>
 #include <stdexcept>
+#include <typeinfo>
 
 namespace core {
 
 // Base of every error the program shows to the user. The message is the exact text the
-// error dialog displays (before its period rule); kind() is the error's class name, which
-// the start-up failure box reports.
+// error dialog displays (before its period rule).
 class Error : public std::runtime_error {
 public:
     explicit Error(const QString &message)
         : std::runtime_error(message.toStdString()), message_(message) {}
 
     const QString &message() const noexcept { return message_; }
-    virtual const char *kind() const noexcept = 0;
 
 private:
     QString message_;
@@ -22,15 +24,24 @@ private:
 
 } // namespace core
 
-// Declares an error kind with its class name.
+// Declares an error kind; its class name is what errorClassName() reports.
 #define CORE_DECLARE_ERROR(Name)                                                           \
     class Name : public ::core::Error {                                                    \
     public:                                                                                \
         using ::core::Error::Error;                                                        \
-        const char *kind() const noexcept override { return #Name; }                       \
     }
 
 namespace core {
+
+// The class name of any error, as the start-up failure box reports it: "EOleException",
+// "std::bad_alloc".
+inline QString errorClassName(const std::exception &error)
+{
+    int status = 0;
+    const std::unique_ptr<char, void (*)(void *)> name(
+        abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), std::free);
+    return QString::fromLatin1(status == 0 && name ? name.get() : typeid(error).name());
+}
 
 // Removes trailing blanks, control characters and periods, as the texts of system and
 // control errors are shown inside longer messages.

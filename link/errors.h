@@ -8,11 +8,5 @@
 CORE_DECLARE_ERROR(EConvertError);
 // The serial control refused an operation; the message is its own description.
 CORE_DECLARE_ERROR(EOleException);
-// The serial control failed with a status code but no description.
-CORE_DECLARE_ERROR(EOleSysError);
 // A received block is too short for the record decoder.
 CORE_DECLARE_ERROR(EVariantBadIndexError);
-
-namespace analyzer {
-inline constexpr char kBadIndexText[] = "Variant or safe array index out of bounds";
-}

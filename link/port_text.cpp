@@ -1,5 +1,6 @@
 #include "link/port_text.h"
 
+#include "link/error_text.h"
 #include "link/errors.h"
 
 namespace analyzer {
@@ -22,9 +23,7 @@ int hexDigit(QChar c)
 
 std::int32_t portTextToNumber(const QString &text)
 {
-    auto fail = [&text]() -> EConvertError {
-        return EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    };
+    auto fail = [&text] { return EConvertError(errortext::notAnInteger(text)); };
 
     qsizetype i = 0;
     const qsizetype n = text.size();

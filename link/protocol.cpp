@@ -1,5 +1,6 @@
 #include "link/protocol.h"
 
+#include "link/error_text.h"
 #include "link/errors.h"
 
 namespace analyzer {
@@ -42,7 +43,7 @@ DecodeResult decodeRecord(QByteArrayView block, bool rm40aSelected)
 {
     auto byteAt = [&block](qsizetype i) -> std::uint8_t {
         if (i >= block.size())
-            throw EVariantBadIndexError(QString::fromLatin1(kBadIndexText));
+            throw EVariantBadIndexError(errortext::indexOutOfBounds());
         return static_cast<std::uint8_t>(block[i]);
     };
 

@@ -43,7 +43,7 @@ struct AnalyzerRecord {
     std::uint16_t voltage = 0;
 };
 
-// The six bytes of a record, high bytes first; used by the simulator and tests.
+// The six bytes of a record, high bytes first, as the analyzer sends it.
 QByteArray encodeRecord(const AnalyzerRecord &record);
 
 // "Ω" in the GBK code page, the encoding of every line the program writes.

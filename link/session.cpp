@@ -1,7 +1,7 @@
 #include "link/session.h"
 
 #include "core/error.h"
-#include "link/comm_error_text.h"
+#include "link/error_text.h"
 #include "link/tmscomm.h"
 
 #include <exception>
@@ -71,7 +71,7 @@ void Session::onComm()
     case TMSComm::kCommEventReceive:
         break;
     case TMSComm::kCommEventLineError:
-        emit deviceLost(commtext::deviceLost(comm_.CommPort(), comm_.lostDevice()));
+        emit deviceLost(errortext::deviceLost(comm_.CommPort(), comm_.lostDevice()));
         return;
     default:
         return;

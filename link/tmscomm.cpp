@@ -1,6 +1,6 @@
 #include "link/tmscomm.h"
 
-#include "link/comm_error_text.h"
+#include "link/error_text.h"
 #include "link/errors.h"
 #include "link/port_path.h"
 #include "link/protocol.h"
@@ -175,7 +175,7 @@ struct TMSComm::Private {
     void open()
     {
         if (port.isOpen())
-            throw EOleException(analyzer::commtext::alreadyOpen(commPort, device));
+            throw EOleException(analyzer::errortext::alreadyOpen(commPort, device));
 
         const QString canonical = existingDevice(analyzer::portDevicePath(commPort));
 
@@ -208,7 +208,7 @@ struct TMSComm::Private {
         if (!info.exists()) {
             const QString entry = info.isSymLink() ? path : QString();
             const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-            throw EOleException(analyzer::commtext::noSuchDevice(commPort, target, entry));
+            throw EOleException(analyzer::errortext::noSuchDevice(commPort, target, entry));
         }
         return info.canonicalFilePath();
 #else
@@ -230,7 +230,7 @@ struct TMSComm::Private {
 
     QString openFailureText(const QString &path) const
     {
-        using namespace analyzer::commtext;
+        using namespace analyzer::errortext;
         switch (port.error()) {
         case QSerialPort::DeviceNotFoundError:
             return noSuchDevice(commPort, path, QString());
@@ -246,7 +246,7 @@ struct TMSComm::Private {
     void write(const QString &text)
     {
         if (!port.isOpen())
-            throw EOleException(analyzer::commtext::notOpen(commPort, lostDevice));
+            throw EOleException(analyzer::errortext::notOpen(commPort, lostDevice));
         const QByteArray bytes = text.toLatin1();
         auto guard = ownCall();
         port.clearError();
@@ -255,13 +255,13 @@ struct TMSComm::Private {
         if (port.write(bytes) != bytes.size() || !port.flush()
             || port.error() != QSerialPort::NoError)
             throw EOleException(
-                analyzer::commtext::cannotWrite(commPort, device, port.errorString()));
+                analyzer::errortext::cannotWrite(commPort, device, port.errorString()));
     }
 
     QByteArray read()
     {
         if (!port.isOpen())
-            throw EOleException(analyzer::commtext::notOpen(commPort, lostDevice));
+            throw EOleException(analyzer::errortext::notOpen(commPort, lostDevice));
         if (blocks.empty())
             return {};
         QByteArray block = std::move(blocks.front());
@@ -299,9 +299,9 @@ short TMSComm::CommPort() const
 void TMSComm::setCommPort(int port)
 {
     if (port < kFirstPort || port > kLastPort)
-        throw EOleException(analyzer::commtext::invalidPortNumber(port));
+        throw EOleException(analyzer::errortext::invalidPortNumber(port));
     if (d->port.isOpen() && port != d->commPort)
-        throw EOleException(analyzer::commtext::openWithAnotherNumber(port, d->commPort, d->device));
+        throw EOleException(analyzer::errortext::openWithAnotherNumber(port, d->commPort, d->device));
     d->commPort = short(port);
 }
 

@@ -46,8 +46,16 @@ RawPty::RawPty()
 
 RawPty::~RawPty()
 {
-    ::close(master_);
-    ::close(slave_);
+    close();
+}
+
+void RawPty::close()
+{
+    if (master_ >= 0)
+        ::close(master_);
+    if (slave_ >= 0)
+        ::close(slave_);
+    master_ = slave_ = -1;
 }
 
 PortEntry::PortEntry(const std::string &folder, int com, const std::string &target)

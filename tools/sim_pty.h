@@ -16,6 +16,8 @@ public:
 
     int master() const { return master_; }
     const std::string &path() const { return path_; }
+    // Closes both sides at once, as a pulled cable leaves the other end hung up.
+    void close();
 
 private:
     int master_ = -1;

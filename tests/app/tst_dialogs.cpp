@@ -4,13 +4,14 @@
 #include "app/program_title.h"
 #include "app/startup.h"
 #include "core/error.h"
-#include "link/errors.h"
 #include "message_box_answerer.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 CORE_DECLARE_ERROR(ETestError);
+// What building the serial control raises when the platform cannot create it.
+CORE_DECLARE_ERROR(EOleSysError);
 
 class TestDialogs : public QObject {
     Q_OBJECT

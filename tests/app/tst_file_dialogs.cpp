@@ -5,12 +5,17 @@
 #include "app/file_dialog.h"
 #include "app/form1.h"
 #include "app/program_title.h"
+#include "files.h"
 #include "message_box_answerer.h"
+#include "samples.h"
+#include "window_fixture.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 #include <functional>
+
+using namespace sample;
 
 namespace {
 
@@ -58,42 +63,6 @@ private:
     QString folder_;
 };
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-// Acts as the user once Qt's own file dialog shows modally: `act` gets the dialog's name
-// field to read, type into and confirm.
-class FileDialogUser {
-public:
-    explicit FileDialogUser(std::function<void(QLineEdit *)> act) : act_(std::move(act))
-    {
-        QObject::connect(&poll_, &QTimer::timeout, [this] {
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
-            poll_.stop();
-            act_(dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")));
-        });
-        poll_.start(20);
-    }
-
-private:
-    std::function<void(QLineEdit *)> act_;
-    QTimer poll_;
-};
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-const QByteArray kLine1 = " Group 7       056.7m\xA6\xB8     4.123V";
-const QByteArray kLine2 = " Group 12       123.45m\xA6\xB8     12.34V";
 
 } // namespace
 
@@ -127,9 +96,8 @@ private:
 void TestFileDialogs::init()
 {
     QVERIFY(dir_.isValid());
-    window_ = std::make_unique<TForm1>();
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    window_ = openWindow();
+    QVERIFY(window_);
     answers_ = std::make_unique<DialogAnswers>(dir_.path());
     window_->SaveDialog1->setPresenter(answers_->presenter());
     window_->OpenDialog1->setPresenter(answers_->presenter());
@@ -148,8 +116,8 @@ void TestFileDialogs::cleanup()
 
 void TestFileDialogs::fillBoard()
 {
-    window_->board().AppendLine(kLine1);
-    window_->board().AppendLine(kLine2);
+    window_->board().AppendLine(kLine7);
+    window_->board().AppendLine(kLine12);
 }
 
 void TestFileDialogs::clearText()
@@ -174,7 +142,7 @@ void TestFileDialogs::saveAcceptsTheProposal()
     QCOMPARE(shown.acceptMode, QFileDialog::AcceptSave);
     QVERIFY(!shown.native);
     QVERIFY(shown.confirmsOverwrite);
-    QCOMPARE(readFile(path("data of battery analyzer.txt")), kLine1 + "\r\n" + kLine2 + "\r\n");
+    QCOMPARE(readFile(path("data of battery analyzer.txt")), kLine7 + "\r\n" + kLine12 + "\r\n");
 }
 
 void TestFileDialogs::saveProposesTheSameNameEveryTime()
@@ -207,7 +175,7 @@ void TestFileDialogs::saveAsksBeforeReplacing()
     QFETCH(QMessageBox::StandardButton, answer);
     QFETCH(bool, replaced);
     const QString target = path("data of battery analyzer.txt");
-    writeFile(target, "first day\r\n");
+    QVERIFY(writeFile(target, "first day\r\n"));
     fillBoard();
     MessageBoxAnswerer answerer({answer});
     answers_->answers = {""};
@@ -236,8 +204,8 @@ void TestFileDialogs::saveFailureReachesTheErrorDialog()
 
 void TestFileDialogs::openLoadsAndRemembersThePath()
 {
-    writeFile(path("a.txt"), "A\nB");
-    writeFile(path("b.txt"), "C\r\n");
+    QVERIFY(writeFile(path("a.txt"), "A\nB"));
+    QVERIFY(writeFile(path("b.txt"), "C\r\n"));
     answers_->answers = {path("a.txt"), "b.txt", QString()};
     window_->Button16->click();
     QCOMPARE(window_->board().text(), QByteArray("A\r\nB"));
@@ -285,7 +253,7 @@ void TestFileDialogs::openFailureKeepsTheBoard()
 void TestFileDialogs::cancelChangesNothing()
 {
     fillBoard();
-    writeFile(path("data of battery analyzer.txt"), "kept");
+    QVERIFY(writeFile(path("data of battery analyzer.txt"), "kept"));
     window_->OpenDialog1->setFileName(path("data of battery analyzer.txt"));
     MessageBoxAnswerer answerer;
     answers_->answers = {QString(), QString()};
@@ -294,7 +262,7 @@ void TestFileDialogs::cancelChangesNothing()
     QCOMPARE(answers_->shown.size(), 2);
     QVERIFY(answerer.seen.isEmpty());
     QCOMPARE(readFile(path("data of battery analyzer.txt")), QByteArray("kept"));
-    QCOMPARE(window_->board().text(), kLine1 + "\r\n" + kLine2 + "\r\n");
+    QCOMPARE(window_->board().text(), kLine7 + "\r\n" + kLine12 + "\r\n");
     QCOMPARE(window_->OpenDialog1->FileName(), path("data of battery analyzer.txt"));
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files).size(), 1);
 }
@@ -324,7 +292,7 @@ void TestFileDialogs::realOpenDialogAfterTheFolderWentAway()
     const QString folder = path("today");
     QVERIFY(QDir().mkdir(folder));
     const QString opened = folder + "/readings.txt";
-    writeFile(opened, "A\r\n");
+    QVERIFY(writeFile(opened, "A\r\n"));
     answers_->answers = {opened};
     window_->Button16->click();
     QCOMPARE(window_->board().text(), QByteArray("A\r\n"));

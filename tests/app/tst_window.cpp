@@ -2,6 +2,7 @@
 #include "app/board_view.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"
+#include "window_fixture.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -110,10 +111,8 @@ private:
 
 void TestWindow::init()
 {
-    window_ = std::make_unique<TForm1>();
-    window_->move(0, 0);
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    window_ = openWindow();
+    QVERIFY(window_);
 }
 
 void TestWindow::cleanup()

@@ -5,28 +5,15 @@
 #include "app/program_title.h"
 #include "app/wrapping_button.h"
 #include "message_box_answerer.h"
-#include "pty_port.h"
+#include "pty_device.h"
+#include "samples.h"
+#include "window_fixture.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-namespace {
 
-struct ButtonStates {
-    bool connect, disconnect, download, clearMemory;
-    bool operator==(const ButtonStates &) const = default;
-};
-
-ButtonStates states(const TForm1 &w)
-{
-    return {w.Button1->isEnabled(), w.Button2->isEnabled(), w.Button14->isEnabled(),
-            w.Button4->isEnabled()};
-}
-
-constexpr ButtonStates kDisconnected{true, false, false, false};
-constexpr ButtonStates kConnected{false, true, true, true};
-
-} // namespace
+using namespace sample;
 
 class TestWindowLink : public QObject {
     Q_OBJECT
@@ -38,33 +25,24 @@ private slots:
     void connectDownloadDisconnect();
     void languageSwitchWhileConnected();
     void noDataBox();
+    void noDataFloodOpensOneBox();
     void closingWhileConnectedSendsNoDisconnect();
     void clickErrors_data();
     void clickErrors();
 
 private:
-    void click(QAbstractButton *button);
-
     std::unique_ptr<TForm1> window_;
 };
 
 void TestWindowLink::init()
 {
-    window_ = std::make_unique<TForm1>();
-    window_->move(0, 0);
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    window_ = openWindow();
+    QVERIFY(window_);
 }
 
 void TestWindowLink::cleanup()
 {
     window_.reset();
-}
-
-void TestWindowLink::click(QAbstractButton *button)
-{
-    QVERIFY(button->isEnabled());
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 void TestWindowLink::connectDownloadDisconnect_data()
@@ -79,8 +57,7 @@ void TestWindowLink::connectDownloadDisconnect()
 {
     QFETCH(bool, chinese);
     QFETCH(QString, portText);
-    PtyPort analyzer(3);
-    QVERIFY(analyzer.isValid());
+    PtyDevice analyzer(3);
     TForm1 &w = *window_;
     if (chinese)
         w.N1Click();
@@ -88,36 +65,35 @@ void TestWindowLink::connectDownloadDisconnect()
 
     click(w.Button1);
     QCOMPARE(states(w), kConnected);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SE"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SE"));
 
     click(w.Button14);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SESK"));
-    analyzer.send(QByteArray::fromHex("07050237101B") + QByteArray::fromHex("0C00303904D2"));
-    QTRY_COMPARE(w.board().text(), QByteArray(" Group 7       056.7m\xA6\xB8     4.123V\r\n"
-                                              " Group 12       123.45m\xA6\xB8     12.34V\r\n"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SESK"));
+    analyzer.send(kRecord7 + kRecord12);
+    QTRY_COMPARE(w.board().text(), boardText({kLine7, kLine12}));
     QTRY_COMPARE(w.Memo1->toPlainText(),
                  QString::fromUtf16(u" Group 7       056.7mΩ     4.123V\n"
                                     u" Group 12       123.45mΩ     12.34V\n"));
 
     // The model is read for every record.
     w.RadioButton2->setChecked(true);
-    analyzer.send(QByteArray::fromHex("07050237101B"));
-    QTRY_VERIFY(w.board().text().endsWith(" Group 7       05.67m\xA6\xB8     4.123V\r\n"));
+    analyzer.send(kRecord7);
+    QTRY_VERIFY(w.board().text().endsWith(kLine7OtherModel + "\r\n"));
 
     click(w.Button4);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SESKSU"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SESKSU"));
     QCOMPARE(states(w), kConnected);
 
     click(w.Button2);
     QCOMPARE(states(w), kDisconnected);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SESKSUST"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SESKSUST"));
     // Captions stayed in the chosen language.
     QCOMPARE(w.Button1->text(), chinese ? QString::fromUtf16(u"建立连接") : QString("Connect"));
 }
 
 void TestWindowLink::languageSwitchWhileConnected()
 {
-    PtyPort analyzer(4);
+    PtyDevice analyzer(4);
     TForm1 &w = *window_;
     w.ComboBox1->setEditText("4");
     click(w.Button1);
@@ -130,17 +106,17 @@ void TestWindowLink::languageSwitchWhileConnected()
     QCOMPARE(states(w), kConnected);
     // The port is still open: Download still goes out.
     click(w.Button14);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SESK"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SESK"));
 }
 
 void TestWindowLink::noDataBox()
 {
-    PtyPort analyzer(5);
+    PtyDevice analyzer(5);
     TForm1 &w = *window_;
     w.ComboBox1->setEditText("5");
     click(w.Button1);
     MessageBoxAnswerer answerer;
-    analyzer.send(QByteArray::fromHex("058800000000"));
+    analyzer.send(kNoData);
     QTRY_COMPARE(answerer.seen.size(), 1);
     const auto &box = answerer.seen.first();
     QCOMPARE(box.title, app::programTitle());
@@ -154,22 +130,68 @@ void TestWindowLink::noDataBox()
     QVERIFY(w.board().text().isEmpty());
 
     // The next record is handled as usual.
-    analyzer.send(QByteArray::fromHex("0106012C0E74"));
+    analyzer.send(kRecord1);
     QTRY_VERIFY(w.board().text().startsWith(" Group 1"));
+}
+
+void TestWindowLink::noDataFloodOpensOneBox()
+{
+    PtyDevice analyzer(5);
+    TForm1 &w = *window_;
+    w.ComboBox1->setEditText("5");
+    click(w.Button1);
+    click(w.Button14);
+    const QByteArray noData = kNoData;
+    const QByteArray record = kRecord1;
+    const qsizetype windowsBefore = QApplication::topLevelWidgets().size();
+
+    // The first box stays open while hundreds more replies and then a reading arrive; all
+    // of it happens inside the box's own event loop, as it would for the user.
+    QList<QPointer<QWidget>> boxes;
+    qsizetype mostWindows = 0;
+    bool closed = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        mostWindows = std::max(mostWindows, QApplication::topLevelWidgets().size());
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || closed)
+            return;
+        if (!boxes.contains(box)) {
+            boxes << box;
+            if (boxes.size() == 1) {
+                for (int i = 0; i < 300; ++i)
+                    analyzer.send(noData);
+                analyzer.send(record);
+            }
+        }
+        if (w.board().text().startsWith(" Group 1")) {
+            closed = true;
+            QTimer::singleShot(100, box, [box] { box->button(QMessageBox::Ok)->click(); });
+        }
+    });
+    watch.start(5);
+    analyzer.send(noData);
+    QTRY_VERIFY_WITH_TIMEOUT(closed && !QApplication::activeModalWidget(), 20000);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(mostWindows, windowsBefore + 1);
+
+    // Still alive and still receiving.
+    analyzer.send(record);
+    QTRY_COMPARE(w.board().text().count("\r\n"), 2);
 }
 
 void TestWindowLink::closingWhileConnectedSendsNoDisconnect()
 {
-    PtyPort analyzer(6);
+    PtyDevice analyzer(6);
     TForm1 &w = *window_;
     w.ComboBox1->setEditText("6");
     click(w.Button1);
-    QTRY_COMPARE(analyzer.received(), QByteArray("SE"));
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SE"));
     MessageBoxAnswerer answerer;
     QVERIFY(w.close());
     window_.reset(); // the serial control goes with the window
     QTest::qWait(100);
-    QCOMPARE(analyzer.received(), QByteArray("SE"));
+    QCOMPARE(analyzer.receivedSoFar(), QByteArray("SE"));
     QVERIFY(answerer.seen.isEmpty());
 }
 
@@ -179,6 +201,7 @@ void TestWindowLink::clickErrors_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("not a number") << "abc" << "'abc' is not a valid integer value.";
     QTest::newRow("port that does not exist") << "200" << "";
+    QTest::newRow("markup is shown as typed") << "<b>3</b>" << "'<b>3</b>' is not a valid integer value.";
 }
 
 void TestWindowLink::clickErrors()
@@ -193,6 +216,7 @@ void TestWindowLink::clickErrors()
     const auto &box = answerer.seen.first();
     QCOMPARE(box.title, app::programTitle());
     QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.format, Qt::PlainText);
     if (!message.isEmpty())
         QCOMPARE(box.text, message);
     else

@@ -215,7 +215,7 @@ void TestDataBoard::failedLoadKeepsBoard()
         board.LoadBoard(name);
         QFAIL("loaded");
     } catch (const core::Error &e) {
-        QCOMPARE(QString(e.kind()), kind);
+        QCOMPARE(core::errorClassName(e), kind);
         QCOMPARE(e.message(), message.contains("%1") ? message.arg(dir_->path()) : message);
     }
     QCOMPARE(board.text(), QByteArray("kept\r\n"));

@@ -2,7 +2,8 @@
 // a bare device for the cable pulled, Ctrl+C and clearing the memory.
 #include "tool_process.h"
 
-#include "../link/pty_device.h"
+#include "files.h"
+#include "pty_device.h"
 #include "analysis/reading.h"
 #include "board/data_board.h"
 #include "link/protocol.h"
@@ -93,12 +94,6 @@ struct RunningTool {
     QProcess process;
 };
 
-QByteArray fileContent(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
-}
-
 } // namespace
 
 class TestCliDownload : public QObject {
@@ -143,9 +138,7 @@ void TestCliDownload::download()
     for (const char *r : kRecords)
         memory += QByteArray(r) + '\n';
     const QString readings = dir.filePath("memory.txt");
-    QFile f(readings);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(memory) == memory.size());
-    f.close();
+    QVERIFY(writeFile(readings, memory));
     Simulator sim({"--readings", readings});
     QVERIFY(sim.started());
 
@@ -156,7 +149,7 @@ void TestCliDownload::download()
     const ToolRun run = runTool(args);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 0);
-    const QByteArray out = toFile ? fileContent(outFile) : run.out;
+    const QByteArray out = toFile ? readFile(outFile) : run.out;
     if (toFile)
         QCOMPARE(run.out, QByteArray());
 
@@ -236,7 +229,7 @@ void TestCliDownload::deviceLostKeepsWhatArrived()
     board::DataBoard board;
     for (int i = 0; i < 3; ++i)
         board.AppendLine(analyzer::decodeRecord(QByteArray::fromHex(kRecords[i]), true).line);
-    QCOMPARE(fileContent(out), board.text());
+    QCOMPARE(readFile(out), board.text());
 }
 
 // Ctrl+C: Disconnect still goes out and what arrived is written.
@@ -254,7 +247,7 @@ void TestCliDownload::interruptDisconnectsAndWrites()
     QCOMPARE(run.exitCode, 130);
     QCOMPARE(run.err, "battery-analyzer-cli: interrupted; 2 readings written\n");
     QCOMPARE(device.received(2, 2000), "ST");
-    QCOMPARE(fileContent(out).count("\r\n"), 2);
+    QCOMPARE(readFile(out).count("\r\n"), 2);
 }
 
 void TestCliDownload::clearMemory_data()

@@ -1,5 +1,7 @@
 // The tool on real files: its command line, its help, and convert, stats and match on the
 // files the window saves.
+#include "files.h"
+#include "samples.h"
 #include "tool_process.h"
 
 #include "analysis/reading.h"
@@ -16,20 +18,6 @@
 #include <set>
 
 namespace {
-
-QByteArray gbk(const char *text)
-{
-    QByteArray l(text);
-    l.replace("~", analyzer::kOhmGbk);
-    return l;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 // Records of every range code, both voltage scales and both model families, with the ohms
 // and volts each stands for worked out from the counts.
@@ -165,7 +153,7 @@ void TestCliFiles::fileFaults_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
-    const QByteArray two = gbk(" Group 1       040.0m~     3.600V\r\nhello \xC4\xE3\xBA\xC3\n\n Group 2       040.1m~     3.601V");
+    const QByteArray two = line(" Group 1       040.0m~     3.600V\r\nhello \xC4\xE3\xBA\xC3\n\n Group 2       040.1m~     3.601V");
     QTest::newRow("missing file") << QByteArray() << QStringList{"stats", "missing.txt"} << 1
                                   << "battery-analyzer-cli: Cannot open file \"{dir}/missing.txt\". No such file or "
                                      "directory\n";
@@ -191,7 +179,7 @@ void TestCliFiles::fileFaults()
     QFETCH(QByteArray, content);
     QFETCH(QStringList, args);
     QFETCH(QString, message);
-    writeFile(dir.filePath("in.txt"), content);
+    QVERIFY(writeFile(dir.filePath("in.txt"), content));
     const ToolRun run = runTool(args, dir.path());
     QTEST(run.exitCode, "exitCode");
     QCOMPARE(QString::fromUtf8(run.err), message.replace("{dir}", QDir(dir.path()).canonicalPath()));
@@ -212,20 +200,18 @@ void TestCliFiles::convertRoundTrip_data()
 void TestCliFiles::convertRoundTrip()
 {
     QFETCH(QByteArray, file);
-    writeFile(dir.filePath("board.txt"), file);
+    QVERIFY(writeFile(dir.filePath("board.txt"), file));
     const ToolRun run = runTool({"convert", "board.txt", "--format", "text", "--output", "out.txt"}, dir.path());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray());
-    QFile out(dir.filePath("out.txt"));
-    QVERIFY(out.open(QIODevice::ReadOnly));
-    QCOMPARE(out.readAll(), savedBoard());
+    QCOMPARE(readFile(dir.filePath("out.txt")), savedBoard());
 }
 
 // Every row carries the numbers the records' counts stand for, exact, the texts as shown and
 // the file and line it came from.
 void TestCliFiles::convertNumbers()
 {
-    writeFile(dir.filePath("board.txt"), savedBoard());
+    QVERIFY(writeFile(dir.filePath("board.txt"), savedBoard()));
     const ToolRun run = runTool({"convert", "board.txt"}, dir.path());
     QCOMPARE(run.exitCode, 0);
     QList<QByteArray> lines = run.out.split('\n');
@@ -248,8 +234,8 @@ void TestCliFiles::convertNumbers()
 
 void TestCliFiles::statsSummary()
 {
-    writeFile(dir.filePath("a.txt"), gbk(" Group 1       040.0m~     3.600V\r\n Group 2       0.050 ~     3.610V\r\n"));
-    writeFile(dir.filePath("b.txt"), gbk(" Group 3       045.0m~     3.650V\n"));
+    QVERIFY(writeFile(dir.filePath("a.txt"), line(" Group 1       040.0m~     3.600V\r\n Group 2       0.050 ~     3.610V\r\n")));
+    QVERIFY(writeFile(dir.filePath("b.txt"), line(" Group 3       045.0m~     3.650V\n")));
     const ToolRun run = runTool({"stats", "a.txt", "b.txt"}, dir.path());
     QCOMPARE(run.exitCode, 0);
     const QStringList lines = QString::fromUtf8(run.out).split(u'\n');
@@ -272,7 +258,7 @@ void TestCliFiles::matchProperties()
                 QByteArray::number(r % 1000).rightJustified(3, '0') + "m\xA6\xB8     " + QByteArray::number(mv / 1000) +
                 '.' + QByteArray::number(mv % 1000).rightJustified(3, '0') + "V\r\n";
     }
-    writeFile(dir.filePath("cells.txt"), text);
+    QVERIFY(writeFile(dir.filePath("cells.txt"), text));
     const ToolRun run = runTool({"match", "cells.txt", "--series", "4", "--parallel", "3", "--max-voltage-spread",
                                  "0.02", "--format", "json"},
                                 dir.path());

@@ -4,6 +4,7 @@
 #include "board/data_board.h"
 #include "board/errors.h"
 #include "board/line_breaks.h"
+#include "files.h"
 #include "link_rig.h"
 #include "pty_device.h"
 
@@ -16,41 +17,6 @@
 #include <unistd.h>
 
 using namespace sample;
-
-namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-// Runs body in a child process without root's right to write anywhere (as "nobody" when
-// the tests run as root) and returns its exit code.
-int runUnprivileged(const std::function<int()> &body)
-{
-    const pid_t child = fork();
-    if (child == 0) {
-        if (geteuid() == 0) {
-            const passwd *nobody = getpwnam("nobody");
-            if (!nobody || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)
-                _exit(90);
-        }
-        _exit(body());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
-}
-
-} // namespace
 
 class TestLinkBoardFaults : public QObject {
     Q_OBJECT
@@ -115,7 +81,7 @@ void TestLinkBoardFaults::readOnlyFolder()
     const QString folder = dir.filePath(QStringLiteral("readonly"));
     QVERIFY(QDir().mkdir(folder));
     const QString saved = folder + QStringLiteral("/data of battery analyzer.txt");
-    writeFile(saved, "yesterday\r\n");
+    QVERIFY(writeFile(saved, "yesterday\r\n"));
     QVERIFY(::chmod(QFile::encodeName(saved).constData(), 0644) == 0);
     QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0555) == 0);
 
@@ -164,7 +130,7 @@ void TestLinkBoardFaults::millionLineFile()
     const QByteArray lines[3] = {kLine7, kLine12, kLine1};
     for (int i = 0; i < 1000000; ++i)
         text += lines[i % 3] + "\r\n";
-    writeFile(path, text);
+    QVERIFY(writeFile(path, text));
 
     board::DataBoard board;
     board.LoadBoard(path);
@@ -187,7 +153,7 @@ void TestLinkBoardFaults::fileOfRandomBytes()
     QByteArray noise(1 << 20, Qt::Uninitialized);
     for (char &c : noise)
         c = char(rng() % 255 + 1); // no zero byte, so the whole file is text
-    writeFile(path, noise);
+    QVERIFY(writeFile(path, noise));
 
     board::DataBoard board;
     board.LoadBoard(path);

@@ -7,8 +7,10 @@
 #include "app/form1.h"
 #include "app/wrapping_button.h"
 #include "link/tmscomm.h"
+#include "files.h"
 #include "link_rig.h"
 #include "pty_device.h"
+#include "window_fixture.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -19,50 +21,6 @@ using namespace sample;
 namespace {
 
 const QString kNoDataText = QString::fromUtf16(u"仪器没有存储数据");
-
-struct ButtonStates {
-    bool connect, disconnect, download, clearMemory;
-    bool operator==(const ButtonStates &) const = default;
-};
-constexpr ButtonStates kDisconnected{true, false, false, false};
-constexpr ButtonStates kConnected{false, true, true, true};
-
-ButtonStates states(const TForm1 &w)
-{
-    return {w.Button1->isEnabled(), w.Button2->isEnabled(), w.Button14->isEnabled(),
-            w.Button4->isEnabled()};
-}
-
-// The board text as the view must show it.
-QString displayed(const QByteArray &boardText)
-{
-    QStringDecoder gbk("GBK");
-    return app::BoardView::displayText(gbk, boardText);
-}
-
-bool viewAgrees(TForm1 &w)
-{
-    return w.Memo1->toPlainText() == displayed(w.board().text());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-// Answers a file dialog through its seam with `path`, as a user confirming it would.
-app::TFileDialog::Presenter answerWith(const QString &path,
-                                       const std::function<void()> &after = {})
-{
-    return [path, after](QFileDialog &dialog) {
-        dialog.selectFile(path);
-        static_cast<QDialog &>(dialog).accept();
-        if (after)
-            after();
-        return dialog.result();
-    };
-}
 
 // Plays the user while modal boxes are open. For each box in turn it runs the step's `act`
 // once the box shows, waits until `settled` holds (5 s at most), notes what the board and the
@@ -186,7 +144,6 @@ private slots:
     void clearTextDuringDownload();
 
 private:
-    void click(QAbstractButton *button);
     // Connects on COM 3 and asks for the readings.
     void startDownload(PtyDevice &device);
 
@@ -198,10 +155,8 @@ void TestWindowFaults::init()
 {
     QVERIFY(dir_.isValid());
     clearTestPortFolder();
-    window_ = std::make_unique<TForm1>();
-    window_->move(0, 0);
-    window_->show();
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    window_ = openWindow();
+    QVERIFY(window_);
 }
 
 void TestWindowFaults::cleanup()
@@ -209,12 +164,6 @@ void TestWindowFaults::cleanup()
     window_.reset();
     QDir(dir_.path()).removeRecursively();
     QDir().mkpath(dir_.path());
-}
-
-void TestWindowFaults::click(QAbstractButton *button)
-{
-    QVERIFY(button->isEnabled());
-    QTest::mouseClick(button, Qt::LeftButton);
 }
 
 void TestWindowFaults::startDownload(PtyDevice &device)

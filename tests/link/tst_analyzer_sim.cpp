@@ -1,4 +1,5 @@
 // The link against the simulated analyzer, run as a child process.
+#include "files.h"
 #include "link_rig.h"
 #include "pty_device.h"
 
@@ -72,7 +73,7 @@ void TestAnalyzerSim::download_data()
     QTest::newRow("from a file")
         << QStringList{"--readings", "{file}", "--full-speed"}
         << QByteArray("# two readings\n07 05 02 37 10 1B\n\n0c0030 3904d2  # group 12\n") << 2
-        << L{line(" Group 7       056.7m~     4.123V"), line(" Group 12       123.45m~     12.34V")} << 0;
+        << L{sample::kLine7, sample::kLine12} << 0;
     QTest::newRow("empty") << QStringList{"--empty"} << QByteArray() << 0 << L{} << 1;
 }
 
@@ -84,11 +85,9 @@ void TestAnalyzerSim::download()
     QFETCH(QList<QByteArray>, someLines);
     QFETCH(int, noData);
     QTemporaryDir dir;
-    QFile file(dir.filePath("readings.txt"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(readings);
-    file.close();
-    memory.replaceInStrings("{file}", file.fileName());
+    const QString file = dir.filePath("readings.txt");
+    QVERIFY(writeFile(file, readings));
+    memory.replaceInStrings("{file}", file);
 
     Simulator sim(memory);
     QVERIFY(sim.path().startsWith("/dev/pts/"));
@@ -177,12 +176,10 @@ void TestAnalyzerSim::refusesBadInput()
     QFETCH(int, exitCode);
     QFETCH(QByteArray, message);
     QTemporaryDir dir;
-    QFile file(dir.filePath("readings.txt"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(readings);
-    file.close();
+    const QString file = dir.filePath("readings.txt");
+    QVERIFY(writeFile(file, readings));
     args.replaceInStrings("{dir}", dir.path());
-    args.replaceInStrings("{file}", file.fileName());
+    args.replaceInStrings("{file}", file);
 
     QProcess sim;
     sim.start(QStringLiteral(ANALYZER_SIM), args);

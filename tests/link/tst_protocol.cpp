@@ -139,7 +139,7 @@ void TestProtocol::shortBlockFails()
         QFAIL("a short block decoded");
     } catch (const EVariantBadIndexError &e) {
         QCOMPARE(e.message(), QStringLiteral("Variant or safe array index out of bounds"));
-        QCOMPARE(QByteArray(e.kind()), QByteArray("EVariantBadIndexError"));
+        QCOMPARE(core::errorClassName(e), QStringLiteral("EVariantBadIndexError"));
     }
 }
 

@@ -2,22 +2,14 @@
 #include "link/errors.h"
 #include "link/protocol.h"
 #include "link_rig.h"
+#include "files.h"
 #include "pty_device.h"
 
 #include <QtTest>
 
-#include <ctime>
-
 using namespace sample;
 
 namespace {
-
-double processCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
 
 // A line from the analyzer's side as a test script step: "send HEX", "wait MS",
 // "download", "echo" (the adapter hands back the command just written).

@@ -1,25 +1,18 @@
 // The serial control against real pseudo-terminals.
 #include "link/errors.h"
 #include "link/tmscomm.h"
+#include "files.h"
 #include "pty_device.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <ctime>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
-
-double processCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
 
 // Every OnComm the control raises, with what the handler read in it.
 struct EventLog {
@@ -40,7 +33,7 @@ QString messageOf(const std::function<void()> &action)
     try {
         action();
     } catch (const core::Error &e) {
-        return QString::fromLatin1(e.kind()) + ": " + e.message();
+        return core::errorClassName(e) + ": " + e.message();
     }
     return QStringLiteral("(no error)");
 }

@@ -18,6 +18,7 @@ public:
         QMessageBox::StandardButtons buttons;
         QRect frame;
         QString parentClass;
+        Qt::TextFormat format;
     };
 
     explicit MessageBoxAnswerer(QList<QMessageBox::StandardButton> answers = {});

@@ -2,9 +2,14 @@
 
 #include <QString>
 
-// The wording of the serial control's own errors. Each names the COM port and the device, and
-// where the user can do something about it, says what.
-namespace analyzer::commtext {
+// The wording of the link's errors, the one place they are made. The serial control's own
+// name the COM port and the device, and where the user can do something about it, say what.
+namespace analyzer::errortext {
+
+// The COM-port field does not hold a whole number; `typed` as the user typed it.
+QString notAnInteger(const QString &typed);
+// A received block is too short for the record decoder.
+QString indexOutOfBounds();
 
 // "COM 3 (/dev/ttyUSB0)".
 QString portAndDevice(int port, const QString &device);
@@ -24,4 +29,4 @@ QString notOpen(int port, const QString &lostDevice);
 QString deviceLost(int port, const QString &device);
 QString cannotWrite(int port, const QString &device, const QString &systemText);
 
-} // namespace analyzer::commtext
+} // namespace analyzer::errortext

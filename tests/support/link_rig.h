@@ -4,6 +4,7 @@
 #include "board/data_board.h"
 #include "core/error.h"
 #include "link/session.h"
+#include "samples.h"
 #include "link/protocol.h"
 #include "link/tmscomm.h"
 
@@ -11,35 +12,6 @@
 #include <QList>
 #include <QStringList>
 #include <functional>
-
-// A board line from its text, "~" standing for the GBK sign of ohms.
-inline QByteArray line(const char *text)
-{
-    QByteArray l(text);
-    l.replace("~", analyzer::kOhmGbk);
-    return l;
-}
-
-// Records from the worked examples, and the lines they give with RM-40A selected.
-namespace sample {
-inline const QByteArray kRecord7 = QByteArray::fromHex("07050237101B");
-inline const QByteArray kRecord12 = QByteArray::fromHex("0C00303904D2");
-inline const QByteArray kRecord1 = QByteArray::fromHex("0106012C0E74");
-inline const QByteArray kNoData = QByteArray::fromHex("058800000000");
-inline const QByteArray kLine7 = line(" Group 7       056.7m~     4.123V");
-inline const QByteArray kLine7OtherModel = line(" Group 7       05.67m~     4.123V");
-inline const QByteArray kLine12 = line(" Group 12       123.45m~     12.34V");
-inline const QByteArray kLine1 = line(" Group 1       0.300 ~     3.700V");
-} // namespace sample
-
-// The board text that holds these lines.
-inline QByteArray boardText(const QList<QByteArray> &lines)
-{
-    QByteArray text;
-    for (const QByteArray &l : lines)
-        text += l + "\r\n";
-    return text;
-}
 
 // A session wired to a board as the window wires it, without widgets: readings are
 // appended, and what the window would show in a box is collected.

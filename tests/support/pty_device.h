@@ -2,6 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
+
+namespace sim {
+class RawPty;
+}
 
 // The analyzer's end of the cable in tests: a raw pseudo-terminal whose slave side is
 // reachable as COM n through the port folder. The test writes what the analyzer sends to
@@ -9,6 +14,8 @@
 class PtyDevice {
 public:
     PtyDevice();
+    // A device linked as COM `com` at once.
+    explicit PtyDevice(int com);
     ~PtyDevice();
     PtyDevice(const PtyDevice &) = delete;
     PtyDevice &operator=(const PtyDevice &) = delete;
@@ -19,9 +26,11 @@ public:
     const QString &path() const { return path_; }
 
     void send(const QByteArray &bytes) const;
-    // What the program wrote: waits up to timeoutMs until `count` bytes came (or, with
-    // count 0, returns at once with whatever is there).
-    QByteArray received(int count = 0, int timeoutMs = 2000) const;
+    // What the program wrote since the last call: waits up to timeoutMs until `count` bytes
+    // came (or, with count 0, returns at once with whatever is there).
+    QByteArray received(int count = 0, int timeoutMs = 2000);
+    // Everything the program wrote since the device was made.
+    const QByteArray &receivedSoFar();
     // The settings the program put on its side of the line.
     bool lineSettings(struct termios *settings) const;
 
@@ -29,9 +38,9 @@ public:
     void vanish();
 
 private:
-    int master_ = -1;
-    int slave_ = -1;
+    std::unique_ptr<sim::RawPty> pty_;
     QString path_;
+    QByteArray log_;
 };
 
 // The port folder of the test's private configuration folder; emptied with clear().

@@ -1,9 +1,9 @@
-#include "link/comm_error_text.h"
+#include "link/error_text.h"
 
 #include "core/error.h"
 #include "link/port_path.h"
 
-namespace analyzer::commtext {
+namespace analyzer::errortext {
 
 namespace {
 
@@ -12,6 +12,16 @@ namespace {
 QString tidy(const QString &text) { return core::trimErrorTail(text); }
 
 } // namespace
+
+QString notAnInteger(const QString &typed)
+{
+    return QStringLiteral("'%1' is not a valid integer value").arg(typed);
+}
+
+QString indexOutOfBounds()
+{
+    return QStringLiteral("Variant or safe array index out of bounds");
+}
 
 QString portAndDevice(int port, const QString &device)
 {
@@ -92,4 +102,4 @@ QString cannotWrite(int port, const QString &device, const QString &systemText)
     return tidy(QStringLiteral("Cannot write to %1: %2").arg(portAndDevice(port, device), systemText));
 }
 
-} // namespace analyzer::commtext
+} // namespace analyzer::errortext

@@ -19,7 +19,8 @@ void MessageBoxAnswerer::answerOpenBox()
     QWidget *parent = box->parentWidget();
     seen.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
                  box->frameGeometry(),
-                 parent ? QString::fromLatin1(parent->metaObject()->className()) : QString()});
+                 parent ? QString::fromLatin1(parent->metaObject()->className()) : QString(),
+                 box->textFormat()});
     const QMessageBox::StandardButton answer =
         answers_.isEmpty() ? QMessageBox::Ok : answers_.takeFirst();
     if (QAbstractButton *button = box->button(answer))
