@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray line(reinterpret_cast<const char *>(data), qsizetype(size));
     const auto reading = analysis::parseReading(line);
 
-    // Latin-1 keeps one character a byte, so the sign is the two characters A6 B8; "\\z", as
-    // "$" would also match before a final line break.
+    // Latin-1 keeps one character a byte, so the sign is the two characters A6 B8. The
+    // pattern ends in \z: "$" would also match before a final line break.
     static const QRegularExpression shape(QStringLiteral(
         "^ Group (0|[1-9][0-9]{0,2}) {7}([0-9]+\\.[0-9]+)(m| )\\x{A6}\\x{B8} {5}([0-9]+\\.[0-9]+)V\\z"));
     const auto m = shape.match(QString::fromLatin1(line));
