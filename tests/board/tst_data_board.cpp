@@ -54,7 +54,8 @@ private slots:
     void clearReplacesText();
     void failedLoadKeepsBoard_data();
     void failedLoadKeepsBoard();
-    void loadAtCapacity();
+    void loadLimitCountsBoardText_data();
+    void loadLimitCountsBoardText();
     void failedSaveKeepsFile_data();
     void failedSaveKeepsFile();
     void saveKeepsPermissionsAndLinks();
@@ -183,31 +184,20 @@ void TestDataBoard::clearReplacesText()
 void TestDataBoard::failedLoadKeepsBoard_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("size"); // "sparse:N" makes a file of N zero bytes
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing file, relative name") << "missing.txt" << QByteArray() << "EFOpenError"
+    QTest::newRow("missing file, relative name") << "missing.txt" << "EFOpenError"
         << "Cannot open file \"%1/missing.txt\". No such file or directory";
-    QTest::newRow("missing folder") << "nowhere/../nowhere/x.txt" << QByteArray() << "EFOpenError"
+    QTest::newRow("missing folder") << "nowhere/../nowhere/x.txt" << "EFOpenError"
         << "Cannot open file \"%1/nowhere/x.txt\". No such file or directory";
-    QTest::newRow("a folder") << "." << QByteArray() << "EFOpenError"
-        << "Cannot open file \"%1\". Is a directory";
-    QTest::newRow("larger than the limit") << "big.txt" << QByteArray::number(DataBoard::kMaxLoadBytes + 1)
-        << "EInvalidOperation" << "Text exceeds memo capacity";
+    QTest::newRow("a folder") << "." << "EFOpenError" << "Cannot open file \"%1\". Is a directory";
 }
 
 void TestDataBoard::failedLoadKeepsBoard()
 {
     QFETCH(QString, name);
-    QFETCH(QByteArray, size);
     QFETCH(QString, kind);
     QFETCH(QString, message);
-    if (!size.isEmpty()) {
-        // Sparse: the limit is checked before anything is read.
-        QFile file(path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.resize(size.toLongLong()));
-    }
     DataBoard board;
     board.AppendLine("kept");
     QSignalSpy replaced(&board, &DataBoard::replaced);
@@ -222,17 +212,46 @@ void TestDataBoard::failedLoadKeepsBoard()
     QCOMPARE(replaced.size(), 0);
 }
 
-void TestDataBoard::loadAtCapacity()
+void TestDataBoard::loadLimitCountsBoardText_data()
 {
+    // A file of `text`, then zero bytes up to `fileSize` (a sparse file: none on disk).
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<qint64>("fileSize");
+    QTest::addColumn<qsizetype>("boardSize"); // -1: refused
     // Lone LFs double: half the limit fills the board exactly, one byte more overflows it.
     const qsizetype half = DataBoard::kMaxLoadBytes / 2;
-    writeFile(path("fits.txt"), QByteArray(half, '\n'));
-    writeFile(path("overflows.txt"), QByteArray(half + 1, '\n'));
+    QTest::newRow("exactly full once LFs become CR LF") << QByteArray(half, '\n') << qint64(half)
+                                                       << DataBoard::kMaxLoadBytes;
+    QTest::newRow("one byte over once LFs become CR LF") << QByteArray(half + 1, '\n') << qint64(half + 1)
+                                                        << qsizetype(-1);
+    // Far more than memory holds: only the text before the zero byte may be read.
+    QTest::newRow("16 GiB file, short text before its zero bytes")
+        << kWorkedExampleLine + "\r\n" << (qint64(16) << 30) << qsizetype(36);
+    QTest::newRow("file over the limit, text at the limit before a zero byte")
+        << QByteArray(DataBoard::kMaxLoadBytes, 'x') << qint64(DataBoard::kMaxLoadBytes) + 2
+        << DataBoard::kMaxLoadBytes;
+}
+
+void TestDataBoard::loadLimitCountsBoardText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(qint64, fileSize);
+    QFETCH(qsizetype, boardSize);
+    {
+        QFile file(path("in.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(text), text.size());
+        QVERIFY(file.resize(fileSize));
+    }
     DataBoard board;
-    board.LoadBoard(path("fits.txt"));
-    QCOMPARE(board.text().size(), DataBoard::kMaxLoadBytes);
-    QVERIFY_THROWS_EXCEPTION(EInvalidOperation, board.LoadBoard(path("overflows.txt")));
-    QCOMPARE(board.text().size(), DataBoard::kMaxLoadBytes);
+    board.AppendLine("kept");
+    if (boardSize >= 0) {
+        board.LoadBoard(path("in.txt"));
+        QCOMPARE(board.text().size(), boardSize);
+    } else {
+        QVERIFY_THROWS_EXCEPTION(EInvalidOperation, board.LoadBoard(path("in.txt")));
+        QCOMPARE(board.text(), QByteArray("kept\r\n"));
+    }
 }
 
 void TestDataBoard::failedSaveKeepsFile_data()

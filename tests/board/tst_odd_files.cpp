@@ -1,0 +1,358 @@
+// The data board on files that are not plain files in a folder of one's own: pipes, terminals
+// and devices, which must never keep the caller waiting or end the program; links to files
+// yet to be made; and files that may be written in folders that may not.
+#include "board/data_board.h"
+#include "board/device_write.h"
+#include "board/errors.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using board::DataBoard;
+
+namespace {
+
+// Far more than a pipe or a terminal buffers, so that a reader's pace matters.
+QByteArray manyLines()
+{
+    QByteArray text;
+    for (int i = 0; i < 10000; ++i)
+        text += " Group 7       056.7m\xA6\xB8     4.123V\r\n";
+    return text;
+}
+
+// A call that waited on its file would not come back at all; one that came back later than
+// this has waited too.
+constexpr qint64 kPromptMillis = board::kDeviceWriteMillis + 1000;
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+ino_t inodeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+// Reads the pipe's reading end as a program at the other end would: `limit` bytes at most,
+// then closes it.
+class PipeReader {
+public:
+    PipeReader(int fd, qsizetype limit)
+        : thread_([this, fd, limit] {
+              pollfd entry{fd, POLLIN, 0};
+              if (::poll(&entry, 1, 5000) == 1) {
+                  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+                  char buffer[4096];
+                  while (received.size() < limit) {
+                      const ssize_t n = ::read(fd, buffer, size_t(std::min<qsizetype>(limit - received.size(), 4096)));
+                      if (n <= 0)
+                          break;
+                      received.append(buffer, n);
+                  }
+              }
+              ::close(fd);
+          })
+    {
+    }
+    ~PipeReader() { taken(); }
+
+    // What it read, once it has closed the pipe.
+    const QByteArray &taken()
+    {
+        if (thread_.joinable())
+            thread_.join();
+        return received;
+    }
+
+private:
+    QByteArray received;
+    std::thread thread_;
+};
+
+// Runs `save` in a child process as the unprivileged user nobody (65534) when this test runs
+// as root, which may write anything; as itself otherwise. Returns the child's exit status, 77
+// when it could not give up root.
+int exitStatusAsUnprivileged(const std::function<int()> &save)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0
+            && (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0
+                || ::setresuid(65534, 65534, 65534) != 0))
+            ::_exit(77);
+        ::_exit(save());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+} // namespace
+
+class TestOddFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void openRefusesAllButRegularFiles_data();
+    void openRefusesAllButRegularFiles();
+    void saveToPipesAndDevices_data();
+    void saveToPipesAndDevices();
+    void saveThroughLinks_data();
+    void saveThroughLinks();
+    void saveInFolderNotWritable_data();
+    void saveInFolderNotWritable();
+
+private:
+    QString path(const QString &name) const { return dir_->filePath(name); }
+    QStringList folderEntries(const QString &folder) const
+    {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+    }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TestOddFiles::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+void TestOddFiles::cleanup()
+{
+    ::chmod(QFile::encodeName(dir_->path()).constData(), 0700);
+    dir_.reset();
+}
+
+void TestOddFiles::openRefusesAllButRegularFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("named pipe with no writer") << "fifo";
+    QTest::newRow("named pipe with a writer that sends nothing") << "fifo+writer";
+    QTest::newRow("terminal") << "pty";
+    QTest::newRow("device that reads as empty") << "/dev/null";
+}
+
+void TestOddFiles::openRefusesAllButRegularFiles()
+{
+    QFETCH(QString, kind);
+    QString name = path("readings.txt");
+    int master = -1, slave = -1, writer = -1;
+    if (kind.startsWith("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0666), 0);
+        if (kind.endsWith("writer"))
+            writer = ::open(QFile::encodeName(name).constData(), O_RDWR | O_CLOEXEC);
+    } else if (kind == "pty") {
+        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        name = QString::fromLocal8Bit(::ttyname(slave));
+    } else {
+        name = kind;
+    }
+
+    DataBoard board;
+    board.AppendLine("kept");
+    QSignalSpy replaced(&board, &DataBoard::replaced);
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        board.LoadBoard(name);
+        QFAIL("loaded");
+    } catch (const EFOpenError &e) {
+        QCOMPARE(e.message(), "Cannot open file \"" + name + "\". Not a regular file");
+    }
+    QVERIFY(clock.elapsed() < kPromptMillis);
+    QCOMPARE(board.text(), QByteArray("kept\r\n"));
+    QCOMPARE(replaced.size(), 0);
+    for (const int fd : {master, slave, writer})
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void TestOddFiles::saveToPipesAndDevices_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<qsizetype>("readerTakes"); // -1: no reader
+    QTest::addColumn<QString>("error");         // empty: saved
+    const QString cannotCreate = "Cannot create file \"%1\". ";
+    QTest::newRow("named pipe with no reader") << "fifo" << qsizetype(-1) << cannotCreate + "No program reads from the pipe";
+    QTest::newRow("named pipe whose reader closes early") << "fifo" << qsizetype(10) << "Stream write error";
+    QTest::newRow("named pipe whose reader takes everything") << "fifo" << manyLines().size() + 1 << "";
+    QTest::newRow("terminal nobody reads") << "pty" << qsizetype(-1) << "Stream write error";
+    QTest::newRow("device that takes anything") << "/dev/null" << qsizetype(-1) << "";
+}
+
+void TestOddFiles::saveToPipesAndDevices()
+{
+    QFETCH(QString, kind);
+    QFETCH(qsizetype, readerTakes);
+    QFETCH(QString, error);
+    QString name = path("readings.txt");
+    int master = -1, slave = -1;
+    std::unique_ptr<PipeReader> reader;
+    if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0666), 0);
+        if (readerTakes >= 0) {
+            const int fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            QVERIFY(fd >= 0);
+            reader = std::make_unique<PipeReader>(fd, readerTakes);
+        }
+    } else if (kind == "pty") {
+        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        name = QString::fromLocal8Bit(::ttyname(slave));
+    } else {
+        name = kind;
+    }
+
+    DataBoard board;
+    for (const QByteArray &line : manyLines().split('\n'))
+        if (!line.isEmpty())
+            board.AppendLine(line.chopped(1));
+    const QByteArray before = board.text();
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        board.SaveBoard(name); // without the fix, SIGPIPE ends the test here
+        QVERIFY2(error.isEmpty(), "saved");
+    } catch (const core::Error &e) {
+        QCOMPARE(e.message(), QString(error).replace("%1", name));
+    }
+    QVERIFY(clock.elapsed() < kPromptMillis);
+    QCOMPARE(board.text(), before);
+    if (reader)
+        QCOMPARE(reader->taken(), error.isEmpty() ? before : before.left(readerTakes));
+    for (const int fd : {master, slave})
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void TestOddFiles::saveThroughLinks_data()
+{
+    QTest::addColumn<QStringList>("links"); // "name>target", made in this order
+    QTest::addColumn<QString>("written");   // the file that gets the board; empty: none
+    QTest::addColumn<QString>("error");
+    QTest::newRow("to a missing file beside it") << QStringList{"link.txt>new.txt"} << "new.txt" << "";
+    QTest::newRow("to a missing file in a sub folder") << QStringList{"link.txt>sub/new.txt"} << "sub/new.txt" << "";
+    QTest::newRow("to an absolute name") << QStringList{"link.txt>%1/sub/new.txt"} << "sub/new.txt" << "";
+    QTest::newRow("through a second link") << QStringList{"second>sub/new.txt", "link.txt>second"}
+                                           << "sub/new.txt" << "";
+    QTest::newRow("into a folder through a link to it") << QStringList{"folder>sub", "link.txt>folder/../sub/new.txt"}
+                                                        << "sub/new.txt" << "";
+    QTest::newRow("to a missing folder") << QStringList{"link.txt>gone/new.txt"} << ""
+                                         << "Cannot create file \"%1/link.txt\". No such file or directory";
+    QTest::newRow("in a loop") << QStringList{"link.txt>loop", "loop>link.txt"} << ""
+                               << "Cannot create file \"%1/link.txt\". Too many levels of symbolic links";
+}
+
+void TestOddFiles::saveThroughLinks()
+{
+    QFETCH(QStringList, links);
+    QFETCH(QString, written);
+    QFETCH(QString, error);
+    QVERIFY(QDir(dir_->path()).mkdir("sub"));
+    for (const QString &link : links) {
+        const QStringList parts = link.split('>');
+        const QString target = parts[1].contains("%1") ? parts[1].arg(dir_->path()) : parts[1];
+        QCOMPARE(::symlink(QFile::encodeName(target).constData(),
+                           QFile::encodeName(path(parts[0])).constData()), 0);
+    }
+    const QStringList entries = folderEntries(dir_->path()) + folderEntries(path("sub"));
+
+    DataBoard board;
+    board.AppendLine("new");
+    try {
+        board.SaveBoard(path("link.txt"));
+        QVERIFY2(error.isEmpty(), "saved");
+        QCOMPARE(readFile(path(written)), QByteArray("new\r\n"));
+    } catch (const EFCreateError &e) {
+        QCOMPARE(e.message(), QString(error).replace("%1", dir_->path()));
+        QCOMPARE(folderEntries(dir_->path()) + folderEntries(path("sub")), entries);
+    }
+    for (const QString &link : links)
+        QVERIFY(QFileInfo(path(link.section('>', 0, 0))).isSymLink());
+}
+
+void TestOddFiles::saveInFolderNotWritable_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("error"); // empty: saved in place
+    QTest::newRow("writable file") << "writable.txt" << "";
+    QTest::newRow("read-only file") << "readonly.txt" << "Cannot create file \"%1\". Permission denied";
+    QTest::newRow("new file") << "new.txt" << "Cannot create file \"%1\". Permission denied";
+    // A folder anyone may write, but only a file's owner may replace it (as in /tmp).
+    QTest::newRow("another user's writable file in a sticky folder") << "sticky/others.txt" << "";
+}
+
+void TestOddFiles::saveInFolderNotWritable()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, error);
+    const bool root = ::geteuid() == 0;
+    if (name.startsWith("sticky/") && !root)
+        QSKIP("A file of another user can only be made as root");
+    const QByteArray old = "saved readings, longer than the new ones\r\n";
+    for (const char *file : {"writable.txt", "readonly.txt"}) {
+        QFile f(path(file));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    QCOMPARE(::chmod(QFile::encodeName(path("writable.txt")).constData(), 0666), 0);
+    QCOMPARE(::chmod(QFile::encodeName(path("readonly.txt")).constData(), 0444), 0);
+    if (root) {
+        QVERIFY(QDir(dir_->path()).mkdir("sticky"));
+        QVERIFY(QFile::copy(path("writable.txt"), path("sticky/others.txt")));
+        QCOMPARE(::chmod(QFile::encodeName(path("sticky/others.txt")).constData(), 0666), 0);
+        QCOMPARE(::chmod(QFile::encodeName(path("sticky")).constData(), 01777), 0);
+    }
+    // Root's folder that nobody else may write; as anyone else, a folder of one's own made
+    // read-only.
+    QCOMPARE(::chmod(QFile::encodeName(dir_->path()).constData(), root ? 0755 : 0555), 0);
+    const QString folder = QFileInfo(path(name)).absolutePath();
+    const QStringList entries = folderEntries(folder);
+    const ino_t inode = inodeOf(path(name));
+
+    DataBoard board;
+    board.AppendLine("new");
+    const QString expected = QString(error).replace("%1", path(name));
+    const int status = exitStatusAsUnprivileged([&] {
+        try {
+            board.SaveBoard(path(name));
+            if (expected.isEmpty())
+                return 0;
+            qWarning("saved, expected: %s", qPrintable(expected));
+        } catch (const core::Error &e) {
+            if (e.message() == expected)
+                return 0;
+            qWarning("raised: %s", qPrintable(e.message()));
+        }
+        return 1;
+    });
+    if (status == 77)
+        QSKIP("Running as root, but cannot become the unprivileged user 65534 here");
+    QCOMPARE(status, 0);
+    QCOMPARE(folderEntries(folder), entries); // no file left beside it
+    if (error.isEmpty()) {
+        QCOMPARE(readFile(path(name)), QByteArray("new\r\n"));
+        QCOMPARE(inodeOf(path(name)), inode); // the same file, overwritten
+    } else if (inode) {
+        QCOMPARE(readFile(path(name)), old);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestOddFiles)
+#include "tst_odd_files.moc"
