@@ -1,0 +1,219 @@
+// Open and Save through the real window and Qt's own file dialogs, with files that are no
+// plain files: a named pipe or a terminal must be refused at once with the board kept, and a
+// file the user may write in a folder the user may not is still saved.
+#include "app/board_view.h"
+#include "app/form1.h"
+#include "message_box_answerer.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
+namespace {
+
+const QByteArray kLine1 = " Group 7       056.7m\xA6\xB8     4.123V";
+const QByteArray kLine2 = " Group 12       123.45m\xA6\xB8     12.34V";
+
+// A handler that waited on its file would never come back; the boxes are answered within
+// a fraction of this.
+constexpr qint64 kPromptMillis = 3000;
+
+// Types `path` into Qt's file dialog once it shows modally, and presses Return.
+class FileDialogTyping {
+public:
+    explicit FileDialogTyping(const QString &path)
+    {
+        QObject::connect(&poll_, &QTimer::timeout, [this, path] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            poll_.stop();
+            auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            field->selectAll();
+            QTest::keyClicks(field, path);
+            QTest::keyClick(field, Qt::Key_Return);
+        });
+        poll_.start(20);
+    }
+
+private:
+    QTimer poll_;
+};
+
+ino_t inodeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+// The unprivileged user that runs a test which root, who may write anything, cannot.
+constexpr uid_t kNobody = 65534;
+constexpr int kCannotDropPrivileges = 77;
+
+} // namespace
+
+class TestWindowFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void oddFileRefusedAtOnce_data();
+    void oddFileRefusedAtOnce();
+    void saveInFolderNotWritable();
+
+private:
+    QString path(const QString &name) const { return dir_->filePath(name); }
+    void fillBoard()
+    {
+        window_->board().AppendLine(kLine1);
+        window_->board().AppendLine(kLine2);
+    }
+    void runAsNobody(const char *testFunction);
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<TForm1> window_;
+};
+
+void TestWindowFiles::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    window_ = std::make_unique<TForm1>();
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+}
+
+void TestWindowFiles::cleanup()
+{
+    window_.reset();
+    ::chmod(QFile::encodeName(dir_->path()).constData(), 0700);
+    dir_.reset();
+}
+
+void TestWindowFiles::oddFileRefusedAtOnce_data()
+{
+    QTest::addColumn<bool>("save"); // false: Open
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("open a named pipe") << false << "fifo" << "Cannot open file \"%1\". Not a regular file.";
+    QTest::newRow("open a terminal") << false << "pty" << "Cannot open file \"%1\". Not a regular file.";
+    QTest::newRow("save to a named pipe nobody reads")
+        << true << "fifo" << "Cannot create file \"%1\". No program reads from the pipe.";
+}
+
+void TestWindowFiles::oddFileRefusedAtOnce()
+{
+    QFETCH(bool, save);
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    QString name = path("readings.txt");
+    int master = -1, slave = -1;
+    if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0666), 0);
+    } else {
+        QCOMPARE(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        name = QString::fromLocal8Bit(::ttyname(slave));
+    }
+    fillBoard();
+    const QByteArray before = window_->board().text();
+
+    // Save asks before it replaces what is there; the answer is yes.
+    MessageBoxAnswerer answerer(save ? QList{QMessageBox::Yes} : QList<QMessageBox::StandardButton>{});
+    FileDialogTyping typing(name);
+    QElapsedTimer clock;
+    clock.start();
+    (save ? window_->Button8 : window_->Button16)->click();
+    QVERIFY(clock.elapsed() < kPromptMillis);
+
+    QCOMPARE(answerer.seen.size(), save ? 2 : 1);
+    QCOMPARE(answerer.seen.last().icon, QMessageBox::Critical);
+    QCOMPARE(answerer.seen.last().text, QString(message).replace("%1", name));
+    QCOMPARE(window_->board().text(), before);
+    QCoreApplication::processEvents();
+    QStringDecoder gbk("GBK");
+    QCOMPARE(window_->Memo1->toPlainText(), app::BoardView::displayText(gbk, before));
+    for (const int fd : {master, slave})
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void TestWindowFiles::saveInFolderNotWritable()
+{
+    // Root may write into any folder, so the case exists only for another user.
+    if (::geteuid() == 0)
+        return runAsNobody("saveInFolderNotWritable");
+
+    const QString target = path("readings.txt");
+    {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("readings of the day before, longer than today's\r\n");
+    }
+    QCOMPARE(::chmod(QFile::encodeName(dir_->path()).constData(), 0555), 0);
+    const ino_t inode = inodeOf(target);
+    fillBoard();
+
+    MessageBoxAnswerer answerer({QMessageBox::Yes});
+    FileDialogTyping typing(target);
+    window_->Button8->click();
+    // The question before replacing, and no error.
+    QVERIFY2(answerer.seen.size() == 1, qPrintable(answerer.seen.last().text));
+    QCOMPARE(readFile(target), window_->board().text());
+    QCOMPARE(inodeOf(target), inode); // overwritten where it is
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System),
+             QStringList{"readings.txt"});
+}
+
+// Runs one test function of this executable again as the unprivileged user, with a home
+// and runtime folder of that user's own, and takes over its outcome.
+void TestWindowFiles::runAsNobody(const char *testFunction)
+{
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    for (const char *sub : {"config", "runtime"})
+        QVERIFY(QDir(home.path()).mkdir(sub));
+    for (const char *sub : {"", "/config", "/runtime"})
+        QCOMPARE(::chown(QFile::encodeName(home.path() + sub).constData(), kNobody, kNobody), 0);
+    QCOMPARE(::chmod(QFile::encodeName(home.path() + "/runtime").constData(), 0700), 0);
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", home.path());
+    environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
+    environment.insert("XDG_RUNTIME_DIR", home.path() + "/runtime");
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setChildProcessModifier([] {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0
+            || ::setresuid(kNobody, kNobody, kNobody) != 0)
+            ::_exit(kCannotDropPrivileges);
+    });
+    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(testFunction)});
+    QVERIFY(child.waitForFinished(60000));
+    const QByteArray output = child.readAll();
+    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == kCannotDropPrivileges)
+        QSKIP("Running as root, but cannot become the unprivileged user 65534 here");
+    // Its failures, without the platform plugin's chatter.
+    QByteArray failures;
+    for (const QByteArray &line : output.split('\n'))
+        if (line.startsWith("FAIL") || line.startsWith("   "))
+            failures += line + '\n';
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, failures.constData());
+    QVERIFY2(output.contains("PASS   : TestWindowFiles::" + QByteArray(testFunction) + "()"), output.constData());
+}
+
+QTEST_MAIN(TestWindowFiles)
+#include "tst_window_files.moc"
