@@ -140,11 +140,11 @@ QByteArray followLinks(const QByteArray &name, const QString &absolute)
 }
 
 // Whether a file that may be written, which could not be replaced for this reason, is to be
-// overwritten where it is: its folder may not be written, or (a sticky folder) the file is
-// another user's.
+// overwritten where it is: its folder may not be written, the file is another user's in a
+// sticky folder, or it is mounted over a file of its own (as containers mount some files).
 bool writableInPlaceOnly(int errnum)
 {
-    return errnum == EACCES || errnum == EPERM;
+    return errnum == EACCES || errnum == EPERM || errnum == EBUSY;
 }
 
 // Truncates the regular file target and writes bytes into it, every write checked and the
