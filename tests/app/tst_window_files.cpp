@@ -21,9 +21,9 @@ namespace {
 const QByteArray kLine1 = " Group 7       056.7m\xA6\xB8     4.123V";
 const QByteArray kLine2 = " Group 12       123.45m\xA6\xB8     12.34V";
 
-// A handler that waited on its file would never come back; the boxes are answered within
-// a fraction of this.
-constexpr qint64 kPromptMillis = 3000;
+// A handler that waited on its file would never come back; the dialog and boxes are answered
+// within a fraction of this, also in a sanitizer build on a busy machine.
+constexpr qint64 kPromptMillis = 10000;
 
 // Puts `path` into the name field of Qt's file dialog once it shows modally, as a paste
 // does, and clicks Open or Save.

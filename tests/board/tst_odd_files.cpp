@@ -31,9 +31,9 @@ QByteArray manyLines()
     return text;
 }
 
-// A call that waited on its file would not come back at all; one that came back later than
-// this has waited too.
-constexpr qint64 kPromptMillis = board::kDeviceWriteMillis + 1000;
+// A call that waited on its file would not come back at all; the margin over a device's own
+// time allows for a slow build (sanitizers) on a busy machine.
+constexpr qint64 kPromptMillis = board::kDeviceWriteMillis + 4000;
 
 QByteArray readFile(const QString &path)
 {
