@@ -27,7 +27,10 @@ public:
     // Empties the board.
     void ClearBoard();
     // Writes the board text byte for byte to path, replacing the file only once every byte
-    // is on disk. Raises EFCreateError or EWriteError; the board is never changed.
+    // is on disk (in place only where no file can be made beside it; see replaceFileContent).
+    // A pipe or device that would keep it waiting is refused at once, and a reader that goes
+    // away raises EWriteError rather than ending the program. Raises EFCreateError or
+    // EWriteError; the board is never changed.
     void SaveBoard(const QString &path) const;
     // Replaces the board with the text of the regular file at path, up to its first zero
     // byte, line breaks made CR LF. A pipe, a terminal or any other device is refused at once
