@@ -200,12 +200,29 @@ void TestWindowFiles::runAsNobody(const char *testFunction)
         QCOMPARE(::chown(QFile::encodeName(home.path() + sub).constData(), kNobody, kNobody), 0);
     QCOMPARE(::chmod(QFile::encodeName(home.path() + "/runtime").constData(), 0700), 0);
 
+    // A copy of this executable (its own libraries are linked in), as the build folder may
+    // lie where that user cannot reach it, such as root's home.
+    const QString copy = home.path() + "/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+    QCOMPARE(::chmod(QFile::encodeName(copy).constData(), 0755), 0);
+
     QProcess child;
+    child.setWorkingDirectory(home.path());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("HOME", home.path());
     environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
     environment.insert("XDG_RUNTIME_DIR", home.path() + "/runtime");
     environment.insert(kAsNobody, "1");
+    // So may the leak checker's suppressions, which it must read or fail.
+    QStringList leakOptions = environment.value("LSAN_OPTIONS").split(':');
+    for (QString &option : leakOptions) {
+        if (option.startsWith("suppressions=")) {
+            const QString suppressions = home.path() + "/lsan.supp";
+            QVERIFY(QFile::copy(option.mid(13), suppressions));
+            option = "suppressions=" + suppressions;
+        }
+    }
+    environment.insert("LSAN_OPTIONS", leakOptions.join(':'));
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.setChildProcessModifier([] {
@@ -213,7 +230,7 @@ void TestWindowFiles::runAsNobody(const char *testFunction)
             || ::setresuid(kNobody, kNobody, kNobody) != 0)
             ::_exit(kCannotDropPrivileges);
     });
-    child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(testFunction)});
+    child.start(copy, {QString::fromLatin1(testFunction)});
     QVERIFY(child.waitForFinished(60000));
     const QByteArray output = child.readAll();
     if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == kCannotDropPrivileges)
