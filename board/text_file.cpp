@@ -181,12 +181,17 @@ QByteArray readFileText(const QString &path, qsizetype maxBytes)
     const QByteArray name = systemName(absolute);
     if (name.isNull())
         throw cannotOpenFile(absolute, EINVAL);
-    // Opened without waiting: a pipe would otherwise wait for a writer, a serial device for
-    // its carrier. Only a regular file is read, and reading one never waits.
+    // Looked at before it is opened: opening a serial device alone raises its control lines,
+    // and opening a pipe lets a program waiting to write into it go on.
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        throw cannotOpenFile(absolute, notARegularFile());
+    // Opened without waiting, in case that changed meanwhile: a pipe would wait for a writer,
+    // a serial device for its carrier. Only a regular file is read, and reading one never
+    // waits.
     FileDescriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0)
         throw cannotOpenFile(absolute, errno);
-    struct stat info {};
     if (::fstat(fd.get(), &info) != 0)
         throw cannotOpenFile(absolute, errno);
     if (S_ISDIR(info.st_mode))

@@ -15,6 +15,9 @@
 #include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+
+#include <atomic>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -43,15 +46,6 @@ public:
         for (const int fd : fds_)
             ::close(fd);
     }
-    // Opens it as another program would; the pipe reader takes over what it is given.
-    int open(int flags, bool keep = true)
-    {
-        const int fd = ::open(QFile::encodeName(name).constData(), flags | O_CLOEXEC);
-        if (keep && fd >= 0)
-            fds_.append(fd);
-        return fd;
-    }
-
     QString name;
 
 private:
@@ -73,6 +67,30 @@ ino_t inodeOf(const QString &path)
     struct stat info {};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
 }
+
+// A program waiting in opening the pipe to write into it until some reader opens it; the
+// load must not be that reader.
+class WaitingWriter {
+public:
+    explicit WaitingWriter(const QString &fifo)
+        : name_(QFile::encodeName(fifo)), thread_([this] { fd_ = ::open(name_.constData(), O_WRONLY | O_CLOEXEC); })
+    {
+        QTest::qWait(50); // for it to be waiting
+    }
+    ~WaitingWriter()
+    {
+        const int reader = ::open(name_.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); // lets it go
+        thread_.join();
+        ::close(reader);
+        ::close(fd_);
+    }
+    bool stillWaiting() const { return fd_ < 0; }
+
+private:
+    QByteArray name_;
+    std::atomic<int> fd_ = -1;
+    std::thread thread_;
+};
 
 // Reads the pipe's reading end as a program at the other end would: `limit` bytes at most,
 // then closes it.
@@ -172,7 +190,7 @@ void TestOddFiles::openRefusesAllButRegularFiles_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("writer");
     QTest::newRow("named pipe with no writer") << "fifo" << false;
-    QTest::newRow("named pipe with a writer that sends nothing") << "fifo" << true;
+    QTest::newRow("named pipe a program waits to write into") << "fifo" << true;
     QTest::newRow("terminal") << "pty" << false;
     QTest::newRow("device that reads as empty") << "/dev/null" << false;
 }
@@ -182,9 +200,10 @@ void TestOddFiles::openRefusesAllButRegularFiles()
     QFETCH(QString, kind);
     QFETCH(bool, writer);
     OddFile file(kind, path("readings.txt"));
-    if (writer)
-        QVERIFY(file.open(O_RDWR) >= 0);
     const QString &name = file.name;
+    std::optional<WaitingWriter> waitingWriter;
+    if (writer)
+        waitingWriter.emplace(name);
 
     DataBoard board;
     board.AppendLine("kept");
@@ -200,6 +219,10 @@ void TestOddFiles::openRefusesAllButRegularFiles()
     QVERIFY(clock.elapsed() < kPromptMillis);
     QCOMPARE(board.text(), QByteArray("kept\r\n"));
     QCOMPARE(replaced.size(), 0);
+    if (waitingWriter) {
+        QTest::qWait(100);
+        QVERIFY2(waitingWriter->stillWaiting(), "the load opened the pipe and let its writer go on");
+    }
 }
 
 void TestOddFiles::saveToPipesAndDevices_data()
@@ -224,7 +247,7 @@ void TestOddFiles::saveToPipesAndDevices()
     const QString &name = file.name;
     std::unique_ptr<PipeReader> reader;
     if (readerTakes >= 0) {
-        const int fd = file.open(O_RDONLY | O_NONBLOCK, false);
+        const int fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         QVERIFY(fd >= 0);
         reader = std::make_unique<PipeReader>(fd, readerTakes);
     }
