@@ -276,9 +276,7 @@ void TestFileDialogs::realSaveDialog()
     QString typedInto;
     FileDialogUser user([&](QLineEdit *field) {
         typedInto = field->text();
-        field->selectAll();
-        QTest::keyClicks(field, target);
-        QTest::keyClick(field, Qt::Key_Return);
+        pastePathAndConfirm(field, target);
     });
     window_->Button8->click();
     QCOMPARE(typedInto, "data of battery analyzer");
