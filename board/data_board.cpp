@@ -34,7 +34,9 @@ void DataBoard::SaveBoard(const QString &path) const
 
 void DataBoard::LoadBoard(const QString &path)
 {
-    QByteArray text = readWholeFile(path, kMaxLoadBytes);
+    // Line breaks can only add bytes, so a text too long before they are made CR LF is too
+    // long after, and the read stops there.
+    QByteArray text = readFileText(path, kMaxLoadBytes);
     normalizeLineBreaksInPlace(text);
     if (text.size() > kMaxLoadBytes)
         throw textExceedsCapacity();

@@ -12,7 +12,8 @@ namespace board {
 class DataBoard : public QObject {
     Q_OBJECT
 public:
-    // The largest file a load accepts, and the largest text it puts on the board; more raises
+    // The largest text a load puts on the board, counted as the board holds it (cut at the
+    // first zero byte, line breaks made CR LF), whatever the size of the file; more raises
     // "Text exceeds memo capacity". The text view is the limit: it takes about 3 s and 590 MB
     // to show 35 MB. Appends have no limit of their own.
     static constexpr qsizetype kMaxLoadBytes = qsizetype(64) * 1024 * 1024;
@@ -26,11 +27,15 @@ public:
     // Empties the board.
     void ClearBoard();
     // Writes the board text byte for byte to path, replacing the file only once every byte
-    // is on disk. Raises EFCreateError or EWriteError; the board is never changed.
+    // is on disk (in place only where no file can be made beside it; see replaceFileContent).
+    // A pipe or device that would keep it waiting is refused at once, and a reader that goes
+    // away raises EWriteError rather than ending the program. Raises EFCreateError or
+    // EWriteError; the board is never changed.
     void SaveBoard(const QString &path) const;
-    // Replaces the board with the file's text, line breaks made CR LF, up to its first zero
-    // byte. The file is read whole before the board changes, so a failure (EFOpenError or
-    // EInvalidOperation) leaves the board as it was.
+    // Replaces the board with the text of the regular file at path, up to its first zero
+    // byte, line breaks made CR LF. A pipe, a terminal or any other device is refused at once
+    // rather than waited on. The text is read whole before the board changes, so a failure
+    // (EFOpenError or EInvalidOperation) leaves the board as it was.
     void LoadBoard(const QString &path);
 
 signals:

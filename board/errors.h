@@ -19,17 +19,37 @@ CORE_DECLARE_ERROR(EInvalidOperation);
 namespace board {
 
 // The errors with their exact texts; absolutePath is the file's path made absolute, errnum
-// the error number of the call that failed.
+// the error number of the call that failed, reason a short text where no error number says
+// it well.
+inline EFCreateError cannotCreateFile(const QString &absolutePath, const QString &reason)
+{
+    return EFCreateError(QStringLiteral("Cannot create file \"%1\". %2").arg(absolutePath, reason));
+}
+
 inline EFCreateError cannotCreateFile(const QString &absolutePath, int errnum)
 {
-    return EFCreateError(QStringLiteral("Cannot create file \"%1\". %2")
-                             .arg(absolutePath, core::systemErrorText(errnum)));
+    return cannotCreateFile(absolutePath, core::systemErrorText(errnum));
+}
+
+inline EFOpenError cannotOpenFile(const QString &absolutePath, const QString &reason)
+{
+    return EFOpenError(QStringLiteral("Cannot open file \"%1\". %2").arg(absolutePath, reason));
 }
 
 inline EFOpenError cannotOpenFile(const QString &absolutePath, int errnum)
 {
-    return EFOpenError(QStringLiteral("Cannot open file \"%1\". %2")
-                           .arg(absolutePath, core::systemErrorText(errnum)));
+    return cannotOpenFile(absolutePath, core::systemErrorText(errnum));
+}
+
+// The reasons of our own.
+inline QString notARegularFile()
+{
+    return QStringLiteral("Not a regular file");
+}
+
+inline QString noReaderOnThePipe()
+{
+    return QStringLiteral("No program reads from the pipe");
 }
 
 inline EWriteError streamWriteError()

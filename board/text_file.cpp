@@ -1,6 +1,8 @@
 #include "board/text_file.h"
 
+#include "board/device_write.h"
 #include "board/errors.h"
+#include "board/file_descriptor.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,36 +21,12 @@ namespace board {
 
 namespace {
 
-// Closes a file descriptor when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
+// Large enough that the system calls cost nothing next to the copy; small enough that a
+// file whose text ends early at a zero byte is not read on needlessly.
+constexpr qsizetype kReadChunk = qsizetype(4) * 1024 * 1024;
 
-    int get() const { return fd_; }
-    void reset(int fd)
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-    // Closes now. A file system may report a delayed write error only here.
-    bool close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
+// As many links as the system itself follows in one name.
+constexpr int kMaxLinkHops = 40;
 
 // A new file beside the one it is to replace, removed again unless it was moved into place.
 class ReplacementFile {
@@ -126,13 +106,65 @@ QByteArray folderOf(const QByteArray &absoluteName)
     return slash <= 0 ? QByteArray("/") : absoluteName.left(slash);
 }
 
-// Devices and pipes cannot be replaced by another file: they are written directly.
-void writeInPlace(const QByteArray &name, const QString &absolute, QByteArrayView bytes)
+void clearNonBlocking(int fd)
 {
-    FileDescriptor fd(::open(name.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY));
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0 && (flags & O_NONBLOCK))
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+// The file that name leads to through symbolic links, also when the last link names a file
+// that is yet to be made; name itself when it is no link.
+QByteArray followLinks(const QByteArray &name, const QString &absolute)
+{
+    if (char *resolved = ::realpath(name.constData(), nullptr)) {
+        QByteArray target(resolved);
+        std::free(resolved);
+        return target;
+    }
+    QByteArray current = name;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(current.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return current;
+        QByteArray link(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(current.constData(), link.data(), size_t(link.size()));
+        if (length < 0)
+            throw cannotCreateFile(absolute, errno);
+        link.truncate(length);
+        // A relative link counts from the folder the link is in; the system resolves any
+        // ".." in it the way it would through the link itself.
+        current = link.startsWith('/') ? link : folderOf(current) + '/' + link;
+    }
+    throw cannotCreateFile(absolute, ELOOP);
+}
+
+// Whether a file that may be written, which could not be replaced for this reason, is to be
+// overwritten where it is: its folder may not be written, the file is another user's in a
+// sticky folder, or it is mounted over a file of its own (as containers mount some files).
+bool writableInPlaceOnly(int errnum)
+{
+    return errnum == EACCES || errnum == EPERM || errnum == EBUSY;
+}
+
+// Truncates the regular file target and writes bytes into it, every write checked and the
+// whole flushed to the disk. An interruption leaves it holding only the start of bytes,
+// possibly nothing.
+void overwriteInPlace(const QByteArray &target, const QString &absolute, QByteArrayView bytes)
+{
+    // Without waiting, in case a pipe took the file's place since it was looked at.
+    FileDescriptor fd(::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0)
         throw cannotCreateFile(absolute, errno);
-    if (!writeAll(fd.get(), bytes) || !fd.close())
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        throw cannotCreateFile(absolute, errno);
+    if (!S_ISREG(info.st_mode))
+        throw cannotCreateFile(absolute, notARegularFile());
+    clearNonBlocking(fd.get());
+    if (::ftruncate(fd.get(), 0) != 0)
+        throw cannotCreateFile(absolute, errno);
+    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || !fd.close())
         throw streamWriteError();
 }
 
@@ -143,58 +175,64 @@ QString absoluteFilePath(const QString &path)
     return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
-QByteArray readWholeFile(const QString &path, qsizetype maxBytes)
+QByteArray readFileText(const QString &path, qsizetype maxBytes)
 {
     const QString absolute = absoluteFilePath(path);
     const QByteArray name = systemName(absolute);
     if (name.isNull())
         throw cannotOpenFile(absolute, EINVAL);
-    FileDescriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Looked at before it is opened: opening a serial device alone raises its control lines,
+    // and opening a pipe lets a program waiting to write into it go on.
+    struct stat info {};
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        throw cannotOpenFile(absolute, notARegularFile());
+    // Opened without waiting, in case that changed meanwhile: a pipe would wait for a writer,
+    // a serial device for its carrier. Only a regular file is read, and reading one never
+    // waits.
+    FileDescriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0)
         throw cannotOpenFile(absolute, errno);
-    struct stat info {};
     if (::fstat(fd.get(), &info) != 0)
         throw cannotOpenFile(absolute, errno);
+    if (S_ISDIR(info.st_mode))
+        throw cannotOpenFile(absolute, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        throw cannotOpenFile(absolute, notARegularFile());
+    clearNonBlocking(fd.get());
 
-    // A regular file is read to its length at the time of opening; anything else, whose
-    // length is not known beforehand, to its end.
-    const bool regular = S_ISREG(info.st_mode);
-    if (regular && info.st_size > maxBytes)
-        throw textExceedsCapacity();
-    QByteArray bytes(regular ? qsizetype(info.st_size) : 0, Qt::Uninitialized);
+    // One byte beyond maxBytes shows that the text is too long. The room costs address
+    // space only until it is read into.
+    const qsizetype wanted = qsizetype(std::min<qint64>(info.st_size, qint64(maxBytes) + 1));
+    QByteArray text(wanted, Qt::Uninitialized);
     qsizetype used = 0;
-    for (;;) {
-        if (used == bytes.size()) {
-            if (regular)
-                break;
-            if (used > maxBytes)
-                throw textExceedsCapacity();
-            bytes.resize(std::min(std::max<qsizetype>(2 * used, 64 * 1024), maxBytes + 1));
-        }
-        const ssize_t n = ::read(fd.get(), bytes.data() + used, size_t(bytes.size() - used));
+    while (used < wanted) {
+        const ssize_t n = ::read(fd.get(), text.data() + used, size_t(std::min(wanted - used, kReadChunk)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             throw cannotOpenFile(absolute, errno);
         if (n == 0)
-            break;
+            break; // the file became shorter since it was opened
+        if (const void *zero = std::memchr(text.constData() + used, 0, size_t(n))) {
+            text.truncate(static_cast<const char *>(zero) - text.constData());
+            text.squeeze();
+            return text;
+        }
         used += n;
     }
-    bytes.truncate(used);
-    return bytes;
+    if (used > maxBytes)
+        throw textExceedsCapacity();
+    text.truncate(used);
+    return text;
 }
 
 void replaceFileContent(const QString &path, QByteArrayView bytes)
 {
     const QString absolute = absoluteFilePath(path);
-    QByteArray target = systemName(absolute);
-    if (target.isNull())
+    const QByteArray name = systemName(absolute);
+    if (name.isNull())
         throw cannotCreateFile(absolute, EINVAL);
-    // Through a symbolic link the file it names is replaced, and the link stays.
-    if (char *resolved = ::realpath(target.constData(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
+    const QByteArray target = followLinks(name, absolute);
 
     struct stat existing {};
     const bool exists = ::stat(target.constData(), &existing) == 0;
@@ -208,16 +246,20 @@ void replaceFileContent(const QString &path, QByteArrayView bytes)
         // root may write anything; a file that nobody may write is still left as it is.
         if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
             throw cannotCreateFile(absolute, EACCES);
+        // Devices and pipes cannot be replaced by another file: they are written directly.
         if (!S_ISREG(existing.st_mode)) {
-            writeInPlace(target, absolute, bytes);
+            writeToDevice(target, absolute, bytes);
             return;
         }
     }
 
     const QByteArray folder = folderOf(target);
     ReplacementFile file(folder);
-    if (file.fd() < 0)
+    if (file.fd() < 0) {
+        if (exists && writableInPlaceOnly(errno))
+            return overwriteInPlace(target, absolute, bytes);
         throw cannotCreateFile(absolute, errno);
+    }
     if (exists) {
         // Only root can hand the file back to another owner; anyone else keeps it as theirs.
         if (::fchown(file.fd(), existing.st_uid, existing.st_gid) != 0) {
@@ -226,8 +268,11 @@ void replaceFileContent(const QString &path, QByteArrayView bytes)
     }
     if (!writeAll(file.fd(), bytes) || !file.finish())
         throw streamWriteError();
-    if (!file.moveTo(target))
+    if (!file.moveTo(target)) {
+        if (exists && writableInPlaceOnly(errno))
+            return overwriteInPlace(target, absolute, bytes);
         throw cannotCreateFile(absolute, errno);
+    }
 
     // The new name is on disk only once the folder is.
     FileDescriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

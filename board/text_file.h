@@ -9,16 +9,23 @@ namespace board {
 // path made absolute against the current folder, as error messages show it.
 QString absoluteFilePath(const QString &path);
 
-// The bytes of the file at path, from its start to its length at the time of opening.
-// Raises EFOpenError when the file cannot be opened or read, and EInvalidOperation when it
-// holds more than maxBytes; nothing larger is ever read into memory.
-QByteArray readWholeFile(const QString &path, qsizetype maxBytes);
+// The text of the regular file at path: its bytes from its start up to its first zero byte,
+// or up to its length at the time of opening. Raises EFOpenError when the file cannot be
+// opened or read, or is no regular file (reading a pipe or a device could wait for ever),
+// and EInvalidOperation as soon as more than maxBytes come before the first zero byte; no
+// more than maxBytes + 1 bytes are ever held, however large the file.
+QByteArray readFileText(const QString &path, qsizetype maxBytes);
 
 // Makes bytes the whole content of the file at path. The bytes go to a new file in the same
 // folder, which replaces the file at path only once every byte is written and on disk, so a
-// failed write leaves an existing file as it was and no temporary file behind. An existing
-// file keeps its permissions; a read-only one is refused. Raises EFCreateError when the file
-// cannot be created or replaced, and EWriteError when a write does not complete.
+// failed write leaves an existing file as it was and no temporary file behind. Through a
+// symbolic link the file it names is written (and made, when missing), and the link stays.
+// An existing file keeps its permissions; a read-only one is refused. A file that may be
+// written but not replaced (its folder may not be written) is overwritten in place: a
+// failure part-way then leaves it holding only the start of bytes. A pipe or a device is
+// written directly, never waiting for long: one that would keep the caller waiting is
+// refused. Raises EFCreateError when the file cannot be created, replaced or opened, and
+// EWriteError when a write does not complete.
 void replaceFileContent(const QString &path, QByteArrayView bytes);
 
 } // namespace board

@@ -4,7 +4,7 @@
 #include "app/program_title.h"
 #include "app/startup.h"
 #include "core/error.h"
-#include "message_box_answerer.h"
+#include "modal_box_user.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -33,7 +33,7 @@ void TestDialogs::programTitleIsTheExecutableName()
 
 void TestDialogs::errorDialog()
 {
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     app::showErrorDialog("Stream write error");
     QCOMPARE(answerer.seen.size(), 1);
     const auto &box = answerer.seen.first();
@@ -55,7 +55,7 @@ void TestDialogs::handlerErrorsEndInTheDialog()
 {
     QFETCH(int, kind);
     QFETCH(QString, shown);
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     QStringList steps;
     // Through the event loop, as a click would come: the error must not reach it.
     QTimer::singleShot(0, this, [&] {
@@ -80,7 +80,7 @@ void TestDialogs::errorDialogReleasesTheMouse()
     QVERIFY(QTest::qWaitForWindowExposed(&widget));
     widget.grabMouse();
     QCOMPARE(QWidget::mouseGrabber(), &widget);
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     QWidget *grabberWhileShown = &widget;
     QTimer probe;
     connect(&probe, &QTimer::timeout, this, [&] {
@@ -95,7 +95,7 @@ void TestDialogs::errorDialogReleasesTheMouse()
 
 void TestDialogs::errorInsideAnErrorDialogOpensAnother()
 {
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     // A timer handler fails while the first box is still open.
     QTimer::singleShot(0, this, [] {
         QTimer::singleShot(30, [] { app::runHandler([] { throw ETestError("second"); }); });
@@ -108,7 +108,7 @@ void TestDialogs::errorInsideAnErrorDialogOpensAnother()
 
 void TestDialogs::startupFailure()
 {
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     const int code = app::runApplication(
         [](QObject *) -> TMSComm * { throw EOleSysError("Class not registered"); });
     QCOMPARE(code, 1);

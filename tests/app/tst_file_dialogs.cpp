@@ -6,7 +6,7 @@
 #include "app/form1.h"
 #include "app/program_title.h"
 #include "files.h"
-#include "message_box_answerer.h"
+#include "modal_box_user.h"
 #include "samples.h"
 #include "window_fixture.h"
 
@@ -123,7 +123,7 @@ void TestFileDialogs::fillBoard()
 void TestFileDialogs::clearText()
 {
     fillBoard();
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     window_->Button7->click();
     QVERIFY(window_->board().text().isEmpty());
     QVERIFY(window_->Memo1->toPlainText().isEmpty());
@@ -177,7 +177,7 @@ void TestFileDialogs::saveAsksBeforeReplacing()
     const QString target = path("data of battery analyzer.txt");
     QVERIFY(writeFile(target, "first day\r\n"));
     fillBoard();
-    MessageBoxAnswerer answerer({answer});
+    ModalBoxUser answerer({answer});
     answers_->answers = {""};
     window_->Button8->click();
     QCOMPARE(answerer.seen.size(), 1);
@@ -190,7 +190,7 @@ void TestFileDialogs::saveAsksBeforeReplacing()
 void TestFileDialogs::saveFailureReachesTheErrorDialog()
 {
     fillBoard();
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     const QString missing = path("no such folder/x.txt");
     answers_->answers = {missing};
     window_->Button8->click();
@@ -232,7 +232,7 @@ void TestFileDialogs::openFailureKeepsTheBoard()
 {
     fillBoard();
     const QByteArray before = window_->board().text();
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     const QString missing = path("not there.txt");
     answers_->answers = {missing, QString()};
     window_->Button16->click();
@@ -255,7 +255,7 @@ void TestFileDialogs::cancelChangesNothing()
     fillBoard();
     QVERIFY(writeFile(path("data of battery analyzer.txt"), "kept"));
     window_->OpenDialog1->setFileName(path("data of battery analyzer.txt"));
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     answers_->answers = {QString(), QString()};
     window_->Button8->click();
     window_->Button16->click();
@@ -276,9 +276,7 @@ void TestFileDialogs::realSaveDialog()
     QString typedInto;
     FileDialogUser user([&](QLineEdit *field) {
         typedInto = field->text();
-        field->selectAll();
-        QTest::keyClicks(field, target);
-        QTest::keyClick(field, Qt::Key_Return);
+        pastePathAndConfirm(field, target);
     });
     window_->Button8->click();
     QCOMPARE(typedInto, "data of battery analyzer");
@@ -299,7 +297,7 @@ void TestFileDialogs::realOpenDialogAfterTheFolderWentAway()
     QVERIFY(QDir(folder).removeRecursively());
 
     window_->OpenDialog1->setPresenter([](QFileDialog &dialog) { return dialog.exec(); });
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     QString proposed;
     FileDialogUser user([&](QLineEdit *field) {
         proposed = field->text();

@@ -4,7 +4,7 @@
 #include "app/form1.h"
 #include "app/program_title.h"
 #include "app/wrapping_button.h"
-#include "message_box_answerer.h"
+#include "modal_box_user.h"
 #include "pty_device.h"
 #include "samples.h"
 #include "window_fixture.h"
@@ -115,7 +115,7 @@ void TestWindowLink::noDataBox()
     TForm1 &w = *window_;
     w.ComboBox1->setEditText("5");
     click(w.Button1);
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     analyzer.send(kNoData);
     QTRY_COMPARE(answerer.seen.size(), 1);
     const auto &box = answerer.seen.first();
@@ -187,7 +187,7 @@ void TestWindowLink::closingWhileConnectedSendsNoDisconnect()
     w.ComboBox1->setEditText("6");
     click(w.Button1);
     QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SE"));
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     QVERIFY(w.close());
     window_.reset(); // the serial control goes with the window
     QTest::qWait(100);
@@ -210,7 +210,7 @@ void TestWindowLink::clickErrors()
     QFETCH(QString, message);
     TForm1 &w = *window_;
     w.ComboBox1->setEditText(portText);
-    MessageBoxAnswerer answerer;
+    ModalBoxUser answerer;
     click(w.Button1);
     QTRY_COMPARE(answerer.seen.size(), 1);
     const auto &box = answerer.seen.first();

@@ -2,6 +2,8 @@
 // failure leaves behind.
 #include "board/data_board.h"
 #include "board/errors.h"
+#include "files.h"
+#include "samples.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -16,21 +18,6 @@
 using board::DataBoard;
 
 namespace {
-
-const QByteArray kWorkedExampleLine(" Group 7       056.7m\xA6\xB8     4.123V");
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
 
 mode_t modeOf(const QString &path)
 {
@@ -54,7 +41,8 @@ private slots:
     void clearReplacesText();
     void failedLoadKeepsBoard_data();
     void failedLoadKeepsBoard();
-    void loadAtCapacity();
+    void loadLimitCountsBoardText_data();
+    void loadLimitCountsBoardText();
     void failedSaveKeepsFile_data();
     void failedSaveKeepsFile();
     void saveKeepsPermissionsAndLinks();
@@ -90,7 +78,7 @@ void TestDataBoard::appendsAndSaves_data()
 {
     QTest::addColumn<QByteArrayList>("lines");
     QTest::addColumn<QByteArray>("file");
-    QTest::newRow("worked example, 36 bytes") << QByteArrayList{kWorkedExampleLine} << kWorkedExampleLine + "\r\n";
+    QTest::newRow("worked example, 36 bytes") << QByteArrayList{sample::kLine7} << sample::kLine7 + "\r\n";
     QTest::newRow("two lines") << QByteArrayList{"one", "two"} << QByteArray("one\r\ntwo\r\n");
     QTest::newRow("empty line") << QByteArrayList{""} << QByteArray("\r\n");
     QTest::newRow("empty board") << QByteArrayList{} << QByteArray();
@@ -114,7 +102,7 @@ void TestDataBoard::appendsAndSaves()
     QCOMPARE(replaced.size(), 0);
 
     // An existing file is replaced without a question, also by an empty board.
-    writeFile(path("board.txt"), "older content that is longer than the new one\r\n");
+    QVERIFY(writeFile(path("board.txt"), "older content that is longer than the new one\r\n"));
     board.SaveBoard("board.txt");
     QCOMPARE(readFile(path("board.txt")), file);
     QCOMPARE(folderEntries(), QStringList{"board.txt"});
@@ -124,7 +112,7 @@ void TestDataBoard::loadsAndSavesBack_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArray>("board");
-    QTest::newRow("worked example") << kWorkedExampleLine + "\r\n" << kWorkedExampleLine + "\r\n";
+    QTest::newRow("worked example") << sample::kLine7 + "\r\n" << sample::kLine7 + "\r\n";
     QTest::newRow("LF only") << QByteArray("a\nb\n") << QByteArray("a\r\nb\r\n");
     QTest::newRow("A CR CR B") << QByteArray("A\r\rB") << QByteArray("A\r\n\r\nB");
     QTest::newRow("zero byte") << QByteArray("ab\r\n\0cd\n", 8) << QByteArray("ab\r\n");
@@ -138,7 +126,7 @@ void TestDataBoard::loadsAndSavesBack()
 {
     QFETCH(QByteArray, file);
     QFETCH(QByteArray, board);
-    writeFile(path("in.txt"), file);
+    QVERIFY(writeFile(path("in.txt"), file));
     DataBoard data;
     data.AppendLine("on the board before");
     QSignalSpy appended(&data, &DataBoard::appended);
@@ -155,7 +143,7 @@ void TestDataBoard::loadsAndSavesBack()
 
 void TestDataBoard::appendAfterLastLineWithoutBreak()
 {
-    writeFile(path("in.txt"), "a\nb");
+    QVERIFY(writeFile(path("in.txt"), "a\nb"));
     DataBoard board;
     board.LoadBoard(path("in.txt"));
     QSignalSpy appended(&board, &DataBoard::appended);
@@ -183,31 +171,20 @@ void TestDataBoard::clearReplacesText()
 void TestDataBoard::failedLoadKeepsBoard_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("size"); // "sparse:N" makes a file of N zero bytes
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing file, relative name") << "missing.txt" << QByteArray() << "EFOpenError"
+    QTest::newRow("missing file, relative name") << "missing.txt" << "EFOpenError"
         << "Cannot open file \"%1/missing.txt\". No such file or directory";
-    QTest::newRow("missing folder") << "nowhere/../nowhere/x.txt" << QByteArray() << "EFOpenError"
+    QTest::newRow("missing folder") << "nowhere/../nowhere/x.txt" << "EFOpenError"
         << "Cannot open file \"%1/nowhere/x.txt\". No such file or directory";
-    QTest::newRow("a folder") << "." << QByteArray() << "EFOpenError"
-        << "Cannot open file \"%1\". Is a directory";
-    QTest::newRow("larger than the limit") << "big.txt" << QByteArray::number(DataBoard::kMaxLoadBytes + 1)
-        << "EInvalidOperation" << "Text exceeds memo capacity";
+    QTest::newRow("a folder") << "." << "EFOpenError" << "Cannot open file \"%1\". Is a directory";
 }
 
 void TestDataBoard::failedLoadKeepsBoard()
 {
     QFETCH(QString, name);
-    QFETCH(QByteArray, size);
     QFETCH(QString, kind);
     QFETCH(QString, message);
-    if (!size.isEmpty()) {
-        // Sparse: the limit is checked before anything is read.
-        QFile file(path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.resize(size.toLongLong()));
-    }
     DataBoard board;
     board.AppendLine("kept");
     QSignalSpy replaced(&board, &DataBoard::replaced);
@@ -222,17 +199,46 @@ void TestDataBoard::failedLoadKeepsBoard()
     QCOMPARE(replaced.size(), 0);
 }
 
-void TestDataBoard::loadAtCapacity()
+void TestDataBoard::loadLimitCountsBoardText_data()
 {
+    // A file of `text`, then zero bytes up to `fileSize` (a sparse file: none on disk).
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<qint64>("fileSize");
+    QTest::addColumn<qsizetype>("boardSize"); // -1: refused
     // Lone LFs double: half the limit fills the board exactly, one byte more overflows it.
     const qsizetype half = DataBoard::kMaxLoadBytes / 2;
-    writeFile(path("fits.txt"), QByteArray(half, '\n'));
-    writeFile(path("overflows.txt"), QByteArray(half + 1, '\n'));
+    QTest::newRow("exactly full once LFs become CR LF") << QByteArray(half, '\n') << qint64(half)
+                                                       << DataBoard::kMaxLoadBytes;
+    QTest::newRow("one byte over once LFs become CR LF") << QByteArray(half + 1, '\n') << qint64(half + 1)
+                                                        << qsizetype(-1);
+    // Far more than memory holds: only the text before the zero byte may be read.
+    QTest::newRow("16 GiB file, short text before its zero bytes")
+        << sample::kLine7 + "\r\n" << (qint64(16) << 30) << qsizetype(36);
+    QTest::newRow("file over the limit, text at the limit before a zero byte")
+        << QByteArray(DataBoard::kMaxLoadBytes, 'x') << qint64(DataBoard::kMaxLoadBytes) + 2
+        << DataBoard::kMaxLoadBytes;
+}
+
+void TestDataBoard::loadLimitCountsBoardText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(qint64, fileSize);
+    QFETCH(qsizetype, boardSize);
+    {
+        QFile file(path("in.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(text), text.size());
+        QVERIFY(file.resize(fileSize));
+    }
     DataBoard board;
-    board.LoadBoard(path("fits.txt"));
-    QCOMPARE(board.text().size(), DataBoard::kMaxLoadBytes);
-    QVERIFY_THROWS_EXCEPTION(EInvalidOperation, board.LoadBoard(path("overflows.txt")));
-    QCOMPARE(board.text().size(), DataBoard::kMaxLoadBytes);
+    board.AppendLine("kept");
+    if (boardSize >= 0) {
+        board.LoadBoard(path("in.txt"));
+        QCOMPARE(board.text().size(), boardSize);
+    } else {
+        QVERIFY_THROWS_EXCEPTION(EInvalidOperation, board.LoadBoard(path("in.txt")));
+        QCOMPARE(board.text(), QByteArray("kept\r\n"));
+    }
 }
 
 void TestDataBoard::failedSaveKeepsFile_data()
@@ -249,7 +255,7 @@ void TestDataBoard::failedSaveKeepsFile()
 {
     QFETCH(QString, name);
     QFETCH(QString, message);
-    writeFile(path("readonly.txt"), "saved readings\r\n");
+    QVERIFY(writeFile(path("readonly.txt"), "saved readings\r\n"));
     QVERIFY(QFile::setPermissions(path("readonly.txt"), QFile::ReadOwner | QFile::ReadGroup));
     QVERIFY(QDir(dir_->path()).mkdir("sub"));
     const QStringList entries = folderEntries();
@@ -276,7 +282,7 @@ void TestDataBoard::saveKeepsPermissionsAndLinks()
     ::umask(previousMask);
     QCOMPARE(modeOf(path("new.txt")), mode_t(0644));
 
-    writeFile(path("private.txt"), "old");
+    QVERIFY(writeFile(path("private.txt"), "old"));
     QVERIFY(QFile::setPermissions(path("private.txt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     QVERIFY(QFile::link(path("private.txt"), path("link.txt")));
     board.SaveBoard(path("link.txt"));
@@ -296,10 +302,10 @@ void TestDataBoard::fullDiskKeepsFile()
 {
     QFETCH(QByteArray, original);
     if (!original.isNull())
-        writeFile(path("readings.txt"), original);
+        QVERIFY(writeFile(path("readings.txt"), original));
     DataBoard board;
     for (int i = 0; i < 10000; ++i)
-        board.AppendLine(kWorkedExampleLine);
+        board.AppendLine(sample::kLine7);
 
     // A file-size limit makes the disk "full" after 64 KiB for the child alone.
     const pid_t child = ::fork();

@@ -9,6 +9,7 @@
 #include "link/tmscomm.h"
 #include "files.h"
 #include "link_rig.h"
+#include "modal_box_user.h"
 #include "pty_device.h"
 #include "window_fixture.h"
 
@@ -21,102 +22,6 @@ using namespace sample;
 namespace {
 
 const QString kNoDataText = QString::fromUtf16(u"仪器没有存储数据");
-
-// Plays the user while modal boxes are open. For each box in turn it runs the step's `act`
-// once the box shows, waits until `settled` holds (5 s at most), notes what the board and the
-// view held by then with the box still open, and only then closes the box. Boxes beyond the
-// steps, or opening over a step's box, are noted and closed at once.
-class WhileBoxOpen : public QObject {
-public:
-    struct Step {
-        std::function<void()> act;
-        std::function<bool()> settled;
-        std::function<void(QWidget *)> close; // default: OK, or the dialog rejected
-    };
-    struct Box {
-        QString kind;
-        QString text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        qsizetype step = -1; // the step it was given to, if any
-        bool settled = false;
-        QByteArray board;
-        QString view;
-    };
-
-    WhileBoxOpen(TForm1 &window, QList<Step> steps) : window_(window), steps_(std::move(steps))
-    {
-        connect(&timer_, &QTimer::timeout, this, &WhileBoxOpen::tick);
-        timer_.start(10);
-    }
-
-    QList<Box> boxes;
-    bool idle() const { return !QApplication::activeModalWidget(); }
-
-private:
-    void tick()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
-        if (modal == active_) {
-            if (!steps_[next_].settled() && waited_.elapsed() < 5000)
-                return;
-            Box &box = boxes[activeBox_];
-            box.settled = steps_[next_].settled();
-            box.board = window_.board().text();
-            box.view = window_.Memo1->toPlainText();
-            closeLater(modal, steps_[next_].close);
-            active_ = nullptr;
-            ++next_;
-            return;
-        }
-        for (const QPointer<QWidget> &done : done_)
-            if (done == modal)
-                return;
-        done_.append(modal);
-        Box seen;
-        seen.kind = QString::fromLatin1(modal->metaObject()->className());
-        if (auto *messageBox = qobject_cast<QMessageBox *>(modal)) {
-            seen.text = messageBox->text();
-            seen.icon = messageBox->icon();
-        }
-        boxes.append(seen);
-        // A box over the one a step waits on is not that step's: it is closed at once.
-        if (!active_ && next_ < steps_.size()) {
-            active_ = modal;
-            activeBox_ = boxes.size() - 1;
-            boxes.last().step = next_;
-            waited_.start();
-            steps_[next_].act();
-        } else {
-            closeLater(modal, {});
-        }
-    }
-
-    // From the event loop, not from this tick: closing may open a further box, whose own
-    // event loop must see this timer fire again.
-    static void closeLater(QWidget *modal, const std::function<void(QWidget *)> &close)
-    {
-        QTimer::singleShot(0, modal, [modal, close] {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            if (close)
-                close(modal);
-            else if (box && box->button(QMessageBox::Ok))
-                box->button(QMessageBox::Ok)->click();
-            else if (auto *dialog = qobject_cast<QDialog *>(modal))
-                dialog->reject();
-        });
-    }
-
-    TForm1 &window_;
-    QList<Step> steps_;
-    qsizetype next_ = 0;
-    QPointer<QWidget> active_;
-    qsizetype activeBox_ = -1;
-    QList<QPointer<QWidget>> done_;
-    QElapsedTimer waited_;
-    QTimer timer_;
-};
 
 enum class Opens { NoDataReply, FailedSave, FailedOpen };
 enum class ClearWhen { LinesShown, RightBehindALine };
@@ -206,7 +111,7 @@ void TestWindowFaults::readingsArriveWhileABoxIsOpen()
     const auto arrived = [&w] {
         return w.board().text().endsWith(kLine12 + "\r\n") && viewAgrees(w);
     };
-    WhileBoxOpen user(w, {{[&] { device.send(kRecord12); }, arrived, {}}});
+    ModalBoxUser user(w, {{[&] { device.send(kRecord12); }, arrived, {}}});
     // The folder is there when the dialog is confirmed; the save finds it gone.
     const QString folder = dir_.filePath(QStringLiteral("today"));
     QVERIFY(QDir().mkdir(folder));
@@ -224,10 +129,10 @@ void TestWindowFaults::readingsArriveWhileABoxIsOpen()
         click(w.Button16);
         break;
     }
-    QTRY_VERIFY(!user.boxes.isEmpty() && user.idle());
+    QTRY_VERIFY(!user.seen.isEmpty() && user.idle());
 
-    QCOMPARE(user.boxes.size(), 1);
-    const WhileBoxOpen::Box &box = user.boxes.first();
+    QCOMPARE(user.seen.size(), 1);
+    const ModalBoxUser::Box &box = user.seen.first();
     QCOMPARE(box.text, text);
     QCOMPARE(box.icon, icon);
     // The reading was on the board, and shown, before the box was closed.
@@ -284,26 +189,26 @@ void TestWindowFaults::saveWritesTheBoardAsConfirmed()
     const auto replace = [](QWidget *modal) {
         qobject_cast<QMessageBox *>(modal)->button(QMessageBox::Yes)->click();
     };
-    QList<WhileBoxOpen::Step> steps{
+    QList<ModalBoxUser::Step> steps{
         {[&] { device.send(noDataToo ? kNoData + kRecord12 : kRecord12); }, arrived(kLine12),
          typeTheName}};
     if (replacing)
         steps.append({[&] { device.send(kRecord1); }, arrived(kLine1), replace});
-    WhileBoxOpen user(w, steps);
+    ModalBoxUser user(w, steps);
     click(w.Button8);
     QTRY_VERIFY(user.idle());
 
-    QCOMPARE(user.boxes.size(), steps.size() + (noDataToo ? 1 : 0));
-    QCOMPARE(user.boxes.first().kind, QStringLiteral("QFileDialog"));
-    for (const WhileBoxOpen::Box &box : user.boxes)
+    QCOMPARE(user.seen.size(), steps.size() + (noDataToo ? 1 : 0));
+    QCOMPARE(user.seen.first().kind, QStringLiteral("QFileDialog"));
+    for (const ModalBoxUser::Box &box : user.seen)
         QVERIFY(box.step < 0 ? box.text == kNoDataText : box.settled);
     const QByteArray confirmed = replacing ? boardText({kLine7, kLine12, kLine1})
                                            : boardText({kLine7, kLine12});
     // The board when the last question was answered is the one in the file.
     const auto answeredLast =
-        std::find_if(user.boxes.cbegin(), user.boxes.cend(),
+        std::find_if(user.seen.cbegin(), user.seen.cend(),
                      [&](const auto &box) { return box.step == steps.size() - 1; });
-    QVERIFY(answeredLast != user.boxes.cend());
+    QVERIFY(answeredLast != user.seen.cend());
     QCOMPARE(answeredLast->board, confirmed);
     QCOMPARE(readFile(target), confirmed);
     QCOMPARE(w.board().text(), confirmed);
@@ -327,10 +232,10 @@ void TestWindowFaults::deviceVanishesMidDownload()
     const QString devicePath = device->path();
     startDownload(*device);
     const auto portClosed = [&w] { return !w.MSComm1->PortOpen(); };
-    QList<WhileBoxOpen::Step> pullTheCable;
+    QList<ModalBoxUser::Step> pullTheCable;
     if (duringNoDataBox)
         pullTheCable.append({[&] { device->vanish(); }, portClosed, {}});
-    WhileBoxOpen user(w, pullTheCable);
+    ModalBoxUser user(w, pullTheCable);
 
     device->send(kRecord7 + kRecord12 + lastSent);
     QTRY_COMPARE(w.board().text(), boardText({kLine7, kLine12}));
@@ -345,7 +250,7 @@ void TestWindowFaults::deviceVanishesMidDownload()
                                         "Connect once the analyzer is back.")
                              .arg(devicePath);
     QStringList errors;
-    for (const WhileBoxOpen::Box &box : user.boxes)
+    for (const ModalBoxUser::Box &box : user.seen)
         if (box.icon == QMessageBox::Critical)
             errors << box.text;
     QCOMPARE(errors, QStringList{lost});
@@ -396,13 +301,13 @@ void TestWindowFaults::folderGoneAtSave()
                 file.write("notes\r\n");
         }
     }));
-    WhileBoxOpen user(w, {});
+    ModalBoxUser user(w, {});
     click(w.Button8);
-    QTRY_VERIFY(!user.boxes.isEmpty() && user.idle());
+    QTRY_VERIFY(!user.seen.isEmpty() && user.idle());
 
-    QCOMPARE(user.boxes.size(), 1);
-    QCOMPARE(user.boxes.first().icon, QMessageBox::Critical);
-    QCOMPARE(user.boxes.first().text,
+    QCOMPARE(user.seen.size(), 1);
+    QCOMPARE(user.seen.first().icon, QMessageBox::Critical);
+    QCOMPARE(user.seen.first().text,
              QStringLiteral("Cannot create file \"%1\". %2.").arg(path, systemText));
     QCOMPARE(w.board().text(), before);
     QVERIFY(viewAgrees(w));

@@ -4,7 +4,7 @@
 
 #include <ctime>
 #include <grp.h>
-#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,20 +21,25 @@ bool writeFile(const QString &path, const QByteArray &bytes)
         && file.flush();
 }
 
+ino_t inodeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
 int runUnprivileged(const std::function<int()> &body)
 {
     const pid_t child = fork();
     if (child == 0) {
-        if (geteuid() == 0) {
-            const passwd *nobody = getpwnam("nobody");
-            if (!nobody || setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0
-                || setuid(nobody->pw_uid) != 0)
-                _exit(90);
-        }
+        if (geteuid() == 0
+            && (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0
+                || setresuid(65534, 65534, 65534) != 0))
+            _exit(kCannotDropPrivileges);
         _exit(body());
     }
     int status = 0;
-    waitpid(child, &status, 0);
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
 }
 

@@ -61,3 +61,15 @@ FileDialogUser::FileDialogUser(std::function<void(QLineEdit *)> act) : act_(std:
     });
     poll_.start(20);
 }
+
+void pastePathAndConfirm(QLineEdit *field, const QString &path)
+{
+    auto *dialog = qobject_cast<QFileDialog *>(field->window());
+    field->setFocus();
+    field->selectAll();
+    field->insert(path);
+    auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+    buttons->button(dialog->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
+                                                                     : QDialogButtonBox::Open)
+        ->click();
+}

@@ -37,6 +37,11 @@ bool viewAgrees(TForm1 &window);
 // runs `after`.
 app::TFileDialog::Presenter answerWith(const QString &path, const std::function<void()> &after = {});
 
+// Puts path into the file dialog's name field whole, as a paste does, and clicks Open or
+// Save. Typed key by key, a path races the dialog's completer and its file-system thread,
+// which now and then leave only the last part of it.
+void pastePathAndConfirm(QLineEdit *nameField, const QString &path);
+
 // Acts as the user once Qt's own file dialog shows modally: `act` gets the dialog's name
 // field to read, type into and confirm.
 class FileDialogUser {
