@@ -1,6 +1,7 @@
 #include "cli/input_files.h"
 
 #include "board/data_board.h"
+#include "board/errors.h"
 #include "board/line_breaks.h"
 #include "board/text_file.h"
 #include "cli/errors.h"
@@ -17,8 +18,10 @@ constexpr qsizetype kShownLineLength = 100;
 
 QByteArray loadBoardText(const QString &path)
 {
-    QByteArray text = board::readWholeFile(path, board::DataBoard::kMaxLoadBytes);
+    QByteArray text = board::readFileText(path, board::DataBoard::kMaxLoadBytes);
     board::normalizeLineBreaksInPlace(text);
+    if (text.size() > board::DataBoard::kMaxLoadBytes)
+        throw board::textExceedsCapacity();
     return text;
 }
 

@@ -9,8 +9,8 @@
 
 namespace cli {
 
-// The text of a reading file as the window's Open puts it on the board: read whole (up to
-// the board's limit), line breaks made CR LF, cut at the first zero byte. Raises
+// The text of a reading file as the window's Open puts it on the board: a regular file only,
+// cut at the first zero byte, line breaks made CR LF, within the board's limit. Raises
 // EFOpenError or EInvalidOperation.
 QByteArray loadBoardText(const QString &path);
 
