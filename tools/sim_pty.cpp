@@ -42,6 +42,10 @@ RawPty::RawPty()
     path_ = name;
     const int flags = ::fcntl(master_, F_GETFL);
     ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+    // A program started meanwhile must not keep the line open: pulling the cable (close())
+    // would not hang up its side.
+    for (const int fd : {master_, slave_})
+        ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
 }
 
 RawPty::~RawPty()
