@@ -556,7 +556,8 @@ void BoardView::selectionChanged()
         return;
     QAccessibleTextCursorEvent moved(this, int(characterOffset(cursor_)));
     QAccessible::updateAccessibility(&moved);
-    const auto [from, to] = std::minmax(characterOffset(anchor_), characterOffset(cursor_));
+    const qsizetype from = characterOffset(std::min(anchor_, cursor_));
+    const qsizetype to = characterOffset(std::max(anchor_, cursor_));
     QAccessibleTextSelectionEvent selected(this, int(from), int(to));
     QAccessible::updateAccessibility(&selected);
 }

@@ -63,7 +63,10 @@ void BoardViewAccessible::selection(int selectionIndex, int *startOffset, int *e
     *startOffset = *endOffset = 0;
     if (selectionIndex != 0 || selectionCount() == 0)
         return;
-    const auto [from, to] = std::minmax(view()->anchorPosition(), view()->cursorPosition());
+    const qsizetype anchor = view()->anchorPosition();
+    const qsizetype cursor = view()->cursorPosition();
+    const qsizetype from = std::min(anchor, cursor);
+    const qsizetype to = std::max(anchor, cursor);
     *startOffset = int(view()->characterOffset(from));
     *endOffset = int(view()->characterOffset(to));
 }
