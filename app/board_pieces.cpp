@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 
 #include <algorithm>
+#include <cmath>
 
 namespace app {
 
@@ -78,7 +79,8 @@ void BoardPieces::setLayout(const QFont &font, qreal width, QTextOption::WrapMod
     font_ = font;
     width_ = width;
     option_.setWrapMode(wrap);
-    rowHeight_ = std::max<qreal>(1, QFontMetricsF(font).lineSpacing());
+    // Whole pixels, so that rows moved on screen by scrolling line up with rows painted anew.
+    rowHeight_ = std::max<qreal>(1, std::ceil(QFontMetricsF(font).lineSpacing()));
     cache_.clear();
 }
 

@@ -20,6 +20,7 @@ namespace {
 
 // The blank between the frame and the text, as a text document leaves it.
 constexpr qreal kMargin = 4;
+constexpr qsizetype kScrollUnits = 1 << 16;
 
 bool isNavigationKey(const QKeyEvent *event)
 {
@@ -73,6 +74,7 @@ void BoardView::flushAppended()
         return;
     const qsizetype oldEnd = index_.end();
     const qsizetype oldLast = index_.lineCount() - 1;
+    const Row oldTop = top_;
     const qsizetype topByte = rowStart(top_);
     const bool follow = atEnd_;
     index_.extend(text);
@@ -85,7 +87,10 @@ void BoardView::flushAppended()
     if (follow)
         top_ = lastTop_;
     syncScrollBar();
-    viewport()->update();
+    if (follow)
+        scrollOnTo(oldTop, oldLast);
+    else
+        viewport()->update();
     if (charCount_)
         *charCount_ += countCharacters(oldEnd, index_.end());
     if (QAccessible::isActive()) {
@@ -93,6 +98,30 @@ void BoardView::flushAppended()
                                             textBetween(oldEnd, index_.end()));
         QAccessible::updateAccessibility(&inserted);
     }
+}
+
+void BoardView::scrollOnTo(const Row &oldTop, qsizetype oldLast)
+{
+    // What is still on screen moves up, and only the rows from the old last line down are
+    // painted anew: that line may have changed, and the new lines come after it.
+    const int height = viewport()->height();
+    Row r = oldTop;
+    int rows = 0;
+    while (!(r == top_) && rows < fullRows() && nextRow(r))
+        ++rows;
+    const qreal shift = rows * rowHeight() + (oldTop == Row{} ? kMargin : 0)
+        - (top_ == Row{} ? kMargin : 0);
+    if (!(r == top_) || shift >= height) {
+        viewport()->update();
+        return;
+    }
+    if (shift > 0)
+        viewport()->scroll(0, -int(shift));
+    Row row = top_;
+    qreal y = topMargin();
+    while (row.line < oldLast && y < height && nextRow(row))
+        y += rowHeight();
+    viewport()->update(0, int(y), viewport()->width(), height - int(y));
 }
 
 void BoardView::onReplaced()
@@ -295,11 +324,12 @@ void BoardView::syncScrollBar()
 {
     atEnd_ = top_ == lastTop_;
     const qsizetype maximum = rowStart(lastTop_);
+    // The bar counts bytes, or blocks of bytes on a large board: exact enough for rows
+    // shown, a fair guess for the rest with no layout of lines never shown, and coarse
+    // enough that an append seldom redraws the bar.
     scrollShift_ = 0;
-    while ((maximum >> scrollShift_) > INT_MAX / 2)
+    while ((maximum >> scrollShift_) > kScrollUnits)
         ++scrollShift_;
-    // The bar counts bytes: exact for rows shown, and for the rest a fair guess that needs
-    // no layout of lines never shown.
     const qsizetype topByte = rowStart(top_);
     Row bottom = top_;
     int rows = 1;
@@ -340,13 +370,10 @@ void BoardView::onScrollValue(int value)
         return;
     Row r;
     const qsizetype pos = qsizetype(value) << scrollShift_;
-    if (pendingTop_ && rowStart(*pendingTop_) >> scrollShift_ == value)
-        r = *pendingTop_;
-    else if (value >= verticalScrollBar()->maximum())
+    if (value >= verticalScrollBar()->maximum())
         r = lastTop_;
     else if (value > 0)
         r = rowOf(clampPosition(pos));
-    pendingTop_.reset();
     top_ = r;
     atEnd_ = top_ == lastTop_;
     viewport()->update();
@@ -362,13 +389,9 @@ void BoardView::onScrollAction(int action)
     case QAbstractSlider::SliderPageStepSub: rows = -std::max(1, fullRows() - 1); break;
     default: return;
     }
-    Row r = top_;
-    for (; rows > 0 && !(r == lastTop_) && nextRow(r); --rows) {
-    }
-    for (; rows < 0 && previousRow(r); ++rows) {
-    }
-    pendingTop_ = r;
-    verticalScrollBar()->setSliderPosition(int(rowStart(r) >> scrollShift_));
+    scrollRows(rows);
+    // The bar's own step would land on a byte, not on a row.
+    verticalScrollBar()->setSliderPosition(verticalScrollBar()->value());
 }
 
 std::pair<qsizetype, qsizetype> BoardView::visibleLines() const

@@ -69,6 +69,8 @@ protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // The view scrolls itself, by rows; the bar only follows.
+    void scrollContentsBy(int, int) override {}
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -102,6 +104,7 @@ private:
     void setTop(const Row &top);
     void scrollRows(int rows);
     void syncScrollBar();
+    void scrollOnTo(const Row &oldTop, qsizetype oldLast);
     void onScrollValue(int value);
     void onScrollAction(int action);
     qreal rowHeight() const;
@@ -130,7 +133,6 @@ private:
     std::optional<qreal> caretX_;
     int scrollShift_ = 0;
     bool syncing_ = false;
-    std::optional<Row> pendingTop_;
     int wheelRemainder_ = 0;
     bool selecting_ = false;
     // For the accessibility interface, which counts characters rather than bytes.
