@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 
 #include <algorithm>
+#include <tuple>
 #include <cmath>
 
 namespace app {
@@ -129,15 +130,22 @@ qsizetype BoardPieces::chunkOf(qsizetype line, qsizetype pos)
     return std::max<qsizetype>(0, qsizetype(it - starts->begin()) - 1);
 }
 
+std::pair<qsizetype, qsizetype> BoardPieces::chunkBytes(qsizetype line, qsizetype chunk)
+{
+    const std::vector<quint32> *starts = chunkStarts(line);
+    if (!starts)
+        return {index_.lineStart(line), index_.lineEnd(line)};
+    const qsizetype next = chunk + 1;
+    return {qsizetype((*starts)[size_t(chunk)]),
+            next < qsizetype(starts->size()) ? qsizetype((*starts)[size_t(next)]) : index_.lineEnd(line)};
+}
+
 const BoardPiece &BoardPieces::piece(qsizetype line, qsizetype chunk)
 {
     if (BoardPiece *cached = cache_.object(key(line, chunk)))
         return *cached;
     auto *piece = new BoardPiece;
-    const std::vector<quint32> *starts = chunkStarts(line);
-    piece->start = starts ? qsizetype((*starts)[size_t(chunk)]) : index_.lineStart(line);
-    piece->end = starts && size_t(chunk + 1) < starts->size() ? qsizetype((*starts)[size_t(chunk + 1)])
-                                                              : index_.lineEnd(line);
+    std::tie(piece->start, piece->end) = chunkBytes(line, chunk);
     piece->layout.setText(decode(piece->start, piece->end, &piece->charStarts));
     piece->layout.setFont(font_);
     piece->layout.setTextOption(option_);

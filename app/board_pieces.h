@@ -51,6 +51,8 @@ public:
     qreal rowHeight() const { return rowHeight_; }
     qsizetype chunkCount(qsizetype line);
     qsizetype chunkOf(qsizetype line, qsizetype pos);
+    // The bytes of a piece, without laying it out.
+    std::pair<qsizetype, qsizetype> chunkBytes(qsizetype line, qsizetype chunk);
     // Valid until the next call that lays out a piece.
     const BoardPiece &piece(qsizetype line, qsizetype chunk);
 

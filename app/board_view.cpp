@@ -157,8 +157,8 @@ QString BoardView::textBetween(qsizetype from, qsizetype to) const
             const qsizetype first = pieces_.chunkOf(line, start);
             const qsizetype last = pieces_.chunkOf(line, end - 1);
             for (qsizetype chunk = first; chunk <= last; ++chunk) {
-                const BoardPiece &piece = pieces_.piece(line, chunk);
-                text += pieces_.decode(std::max(start, piece.start), std::min(end, piece.end));
+                const auto [pieceStart, pieceEnd] = pieces_.chunkBytes(line, chunk);
+                text += pieces_.decode(std::max(start, pieceStart), std::min(end, pieceEnd));
             }
         }
         if (to <= index_.lineEnd(line) || line + 1 >= index_.lineCount())
