@@ -83,6 +83,9 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
+    // The blank between the frame and the text, as a text document leaves it.
+    static constexpr qreal kMargin = 4;
+
     // A row on screen: row `row` of piece `chunk` of line `line`.
     struct Row {
         qsizetype line = 0;
