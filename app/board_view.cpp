@@ -18,7 +18,9 @@ BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
-    pieces_.setLayout(font(), viewport()->width() - 2 * kMargin, wrapMode_);
+    pieces_.setLayout(font(), std::max<qreal>(1, viewport()->width() - 2 * kMargin), wrapMode_);
+    // A wheel over the bar scrolls by rows too, not by its byte-sized steps.
+    verticalScrollBar()->installEventFilter(this);
 
     flushTimer_.setSingleShot(true);
     flushTimer_.setInterval(0);
@@ -69,7 +71,7 @@ void BoardView::flushAppended()
     syncScrollBar();
     if (follow)
         scrollOnTo(oldTop, oldLast);
-    else
+    else if (visibleLines().second >= oldLast)
         viewport()->update();
     if (charCount_)
         *charCount_ += countCharacters(oldEnd, index_.end());

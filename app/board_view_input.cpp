@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTextBoundaryFinder>
 
 namespace app {
@@ -268,6 +269,15 @@ void BoardView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton)
         selectWordAt(positionAt(event->position()));
+}
+
+bool BoardView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == static_cast<QObject *>(verticalScrollBar()) && event->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent *>(event));
+        return true;
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 void BoardView::wheelEvent(QWheelEvent *event)

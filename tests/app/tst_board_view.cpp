@@ -53,6 +53,7 @@ private slots:
     void longLineWrapsAndScrolls();
     void keysMoveTheCaret_data();
     void keysMoveTheCaret();
+    void wheelScrollsByRows();
     void selectAndCopy_data();
     void selectAndCopy();
     void userCannotEdit();
@@ -359,6 +360,28 @@ void TestBoardView::keysMoveTheCaret()
     QCOMPARE(before.count(u'\n'), line);
     QCOMPARE(before.size() - before.lastIndexOf(u'\n') - 1, column);
     QCOMPARE(view_->visibleLines().first, topLine);
+}
+
+void TestBoardView::wheelScrollsByRows()
+{
+    fill(200);
+    view_->verticalScrollBar()->setValue(0);
+    const int rows = QApplication::wheelScrollLines();
+    // Over the text and over the bar alike, a notch scrolls a few rows.
+    const struct {
+        QWidget *target;
+        int notch;
+        int topLine;
+    } steps[] = {{view_->viewport(), -120, rows},
+                 {view_->verticalScrollBar(), -120, 2 * rows},
+                 {view_->viewport(), 120, rows}};
+    for (const auto &step : steps) {
+        QWheelEvent wheel(QPointF(5, 5), step.target->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, step.notch), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(step.target, &wheel);
+        QCOMPARE(view_->visibleLines().first, step.topLine);
+    }
 }
 
 void TestBoardView::selectAndCopy_data()
