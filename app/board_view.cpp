@@ -209,7 +209,7 @@ void BoardView::paintEvent(QPaintEvent *event)
     QTextCharFormat selected;
     selected.setBackground(palette().brush(QPalette::Highlight));
     selected.setForeground(palette().brush(QPalette::HighlightedText));
-    const bool showCaret = hasFocus();
+    const bool showCaret = caretShown_ && hasFocus();
     const Row caret = showCaret ? rowOf(cursor_) : Row{};
 
     qreal y = topMargin();

@@ -4,6 +4,7 @@
 #include "app/board_pieces.h"
 
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QByteArray>
 #include <QStringDecoder>
 #include <QTextOption>
@@ -82,6 +83,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
 
 private:
     // The blank between the frame and the text, as a text document leaves it.
@@ -122,6 +124,7 @@ private:
     void moveCursor(qsizetype pos, bool select);
     void selectWordAt(qsizetype pos);
     void selectionChanged();
+    void restartBlink();
 
     const board::DataBoard &board_;
     BoardLineIndex index_;
@@ -139,6 +142,8 @@ private:
     bool syncing_ = false;
     int wheelRemainder_ = 0;
     bool selecting_ = false;
+    QBasicTimer blink_;
+    bool caretShown_ = false;
     // For the accessibility interface, which counts characters rather than bytes.
     mutable std::optional<qsizetype> charCount_;
     mutable std::pair<qsizetype, qsizetype> offsetHint_; // a position and its character offset

@@ -117,7 +117,7 @@ void BoardView::moveCursor(qsizetype pos, bool select)
     if (!select)
         anchor_ = pos;
     ensureVisible(cursor_);
-    viewport()->update();
+    restartBlink();
     selectionChanged();
 }
 
@@ -237,7 +237,7 @@ void BoardView::mousePressEvent(QMouseEvent *event)
     cursor_ = pos;
     if (!(event->modifiers() & Qt::ShiftModifier))
         anchor_ = pos;
-    viewport()->update();
+    restartBlink();
     selectionChanged();
 }
 
@@ -311,13 +311,34 @@ void BoardView::contextMenuEvent(QContextMenuEvent *event)
 void BoardView::focusInEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusInEvent(event);
-    viewport()->update();
+    restartBlink();
 }
 
 void BoardView::focusOutEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusOutEvent(event);
+    blink_.stop();
+    caretShown_ = false;
     viewport()->update();
+}
+
+void BoardView::restartBlink()
+{
+    caretShown_ = hasFocus();
+    const int period = QApplication::cursorFlashTime() / 2;
+    if (caretShown_ && period > 0)
+        blink_.start(period, this);
+    viewport()->update();
+}
+
+void BoardView::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != blink_.timerId()) {
+        QAbstractScrollArea::timerEvent(event);
+        return;
+    }
+    caretShown_ = !caretShown_;
+    viewport()->update(characterRect(cursor_).adjusted(-2, 0, 2, 0));
 }
 
 } // namespace app
