@@ -89,7 +89,8 @@ void BoardView::scrollOnTo(const Row &oldTop, qsizetype oldLast)
     const int height = viewport()->height();
     Row r = oldTop;
     int rows = 0;
-    while (!(r == top_) && rows < fullRows() && nextRow(r))
+    const int onScreen = fullRows();
+    while (!(r == top_) && rows < onScreen && nextRow(r))
         ++rows;
     const qreal shift = rows * rowHeight() + (oldTop == Row{} ? kMargin : 0)
         - (top_ == Row{} ? kMargin : 0);

@@ -66,7 +66,12 @@ qsizetype BoardView::verticalMove(qsizetype pos, int rows) const
     for (; rows < 0 && previousRow(r); ++rows) {
     }
     const BoardPiece &piece = pieces_.piece(r.line, r.chunk);
-    return piece.positionOf(piece.layout.lineAt(r.row).xToCursor(x));
+    const QTextLine row = piece.layout.lineAt(r.row);
+    int c = row.xToCursor(x);
+    // The end of a wrapped row is the start of the next: stay on this one.
+    if (r.row + 1 < piece.rows())
+        c = std::min(c, row.textStart() + row.textLength() - 1);
+    return piece.positionOf(c);
 }
 
 qsizetype BoardView::rowEdge(qsizetype pos, bool end) const
@@ -76,9 +81,12 @@ qsizetype BoardView::rowEdge(qsizetype pos, bool end) const
     const QTextLine row = piece.layout.lineAt(r.row);
     if (!end)
         return piece.positionOf(row.textStart());
-    const bool lastRow = r.row + 1 >= piece.rows();
-    // A wrapped row ends before the blank it was broken at, which stands on the next row.
-    return piece.positionOf(row.textStart() + row.textLength() - (lastRow ? 0 : 1));
+    int c = row.textStart() + row.textLength();
+    // A row broken at a blank ends before it; a row broken inside a word ends before its
+    // last character, as the position after it is the next row's start.
+    if (r.row + 1 < piece.rows())
+        --c;
+    return piece.positionOf(c);
 }
 
 // ---- selection

@@ -132,7 +132,8 @@ void BoardView::syncScrollBar()
     const qsizetype topByte = rowStart(top_);
     Row bottom = top_;
     int rows = 1;
-    while (rows < fullRows() && nextRow(bottom))
+    const int onScreen = fullRows();
+    while (rows < onScreen && nextRow(bottom))
         ++rows;
     const qsizetype pageBytes = (nextRow(bottom) ? rowStart(bottom) : index_.end()) - topByte;
     QScrollBar *bar = verticalScrollBar();
