@@ -73,6 +73,9 @@ void BoardView::flushAppended()
         scrollOnTo(oldTop, oldLast);
     else if (visibleLines().second >= oldLast)
         viewport()->update();
+    // A caret at the end stays at the end, as in a text view that inserts at its caret.
+    if (anchor_ == oldEnd && cursor_ == oldEnd)
+        anchor_ = cursor_ = index_.end();
     if (charCount_)
         *charCount_ += countCharacters(oldEnd, index_.end());
     if (QAccessible::isActive()) {
