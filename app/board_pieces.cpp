@@ -3,8 +3,8 @@
 #include <QFontMetricsF>
 
 #include <algorithm>
-#include <tuple>
 #include <cmath>
+#include <tuple>
 
 namespace app {
 
