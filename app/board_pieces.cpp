@@ -162,7 +162,7 @@ const BoardPiece &BoardPieces::piece(qsizetype line, qsizetype chunk)
         y += rowHeight_;
     }
     piece->layout.endLayout();
-    cache_.insert(key(line, chunk), piece);
+    cache_.insert(key(line, chunk), piece, piece->end - piece->start + 64);
     return *piece;
 }
 

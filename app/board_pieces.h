@@ -69,7 +69,11 @@ private:
     qreal width_ = 0;
     qreal rowHeight_ = 1;
     QTextOption option_;
-    QCache<quint64, BoardPiece> cache_{256};
+    // Laid-out pieces, weighed by their bytes: a layout takes tens of bytes per character,
+    // so the cache holds a few screens of short lines or a few pieces of a long one.
+    static constexpr qsizetype kCachedBytes = 64 * 1024;
+    QCache<quint64, BoardPiece> cache_{kCachedBytes};
+    static_assert(kChunkBytes + 128 < kCachedBytes, "a piece must fit in the cache");
     // Where the pieces of each long line start, found on its first showing.
     std::unordered_map<qsizetype, std::vector<quint32>> chunks_;
     // Made on the first text to show: an empty board at start needs no code-page tables.

@@ -223,6 +223,7 @@ int main(int argc, char *argv[])
         }
         std::mt19937 random(13);
         double slowest = 0;
+        const qsizetype heapBefore = heapInUse();
         for (int step = 0; step < 200; ++step) {
             const auto start = bench::Clock::now();
             if (step % 2)
@@ -234,6 +235,9 @@ int main(int argc, char *argv[])
         }
         bench::row("view: slowest scroll step, 10 MB line", slowest * 1e3, "ms", slowest / repaint,
                    "x a repaint without scrolling", "< 50 ms");
+        const qsizetype added = heapInUse() - heapBefore;
+        bench::row("view: memory after scrolling the 10 MB line", double(added) / (1 << 20),
+                   "MiB", double(added) / double(kLongLineBytes), "x the board's bytes", "<= 0.25");
     }
     return 0;
 }
