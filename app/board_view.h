@@ -123,6 +123,7 @@ private:
     qsizetype rowEdge(qsizetype pos, bool end) const;
     void moveCursor(qsizetype pos, bool select);
     void selectWordAt(qsizetype pos);
+    void dragSelect();
     void selectionChanged();
     void restartBlink();
 
@@ -142,6 +143,8 @@ private:
     bool syncing_ = false;
     int wheelRemainder_ = 0;
     bool selecting_ = false;
+    QBasicTimer dragScroll_;
+    QPointF dragPoint_;
     QBasicTimer blink_;
     bool caretShown_ = false;
     // For the accessibility interface, which counts characters rather than bytes.

@@ -253,12 +253,23 @@ void BoardView::mouseMoveEvent(QMouseEvent *event)
 {
     if (!selecting_ || !(event->buttons() & Qt::LeftButton))
         return;
-    // Dragging past an edge scrolls on.
-    if (event->position().y() < 0)
+    dragPoint_ = event->position();
+    dragSelect();
+    // Held past an edge, the mouse goes on scrolling without moving.
+    const bool outside = dragPoint_.y() < 0 || dragPoint_.y() > viewport()->height();
+    if (outside && !dragScroll_.isActive())
+        dragScroll_.start(50, this);
+    else if (!outside)
+        dragScroll_.stop();
+}
+
+void BoardView::dragSelect()
+{
+    if (dragPoint_.y() < 0)
         scrollRows(-1);
-    else if (event->position().y() > viewport()->height())
+    else if (dragPoint_.y() > viewport()->height())
         scrollRows(1);
-    cursor_ = positionAt(event->position());
+    cursor_ = positionAt(dragPoint_);
     viewport()->update();
 }
 
@@ -267,6 +278,7 @@ void BoardView::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton || !selecting_)
         return;
     selecting_ = false;
+    dragScroll_.stop();
     selectionChanged();
     QClipboard *clipboard = QGuiApplication::clipboard();
     if (clipboard->supportsSelection() && anchor_ != cursor_)
@@ -341,6 +353,10 @@ void BoardView::restartBlink()
 
 void BoardView::timerEvent(QTimerEvent *event)
 {
+    if (event->timerId() == dragScroll_.timerId()) {
+        dragSelect();
+        return;
+    }
     if (event->timerId() != blink_.timerId()) {
         QAbstractScrollArea::timerEvent(event);
         return;

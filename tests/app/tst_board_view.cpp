@@ -54,6 +54,7 @@ private slots:
     void keysMoveTheCaret_data();
     void keysMoveTheCaret();
     void wheelScrollsByRows();
+    void dragPastTheEdgeScrollsOn();
     void selectAndCopy_data();
     void selectAndCopy();
     void userCannotEdit();
@@ -382,6 +383,20 @@ void TestBoardView::wheelScrollsByRows()
         QCoreApplication::sendEvent(step.target, &wheel);
         QCOMPARE(view_->visibleLines().first, step.topLine);
     }
+}
+
+void TestBoardView::dragPastTheEdgeScrollsOn()
+{
+    fill(200);
+    view_->verticalScrollBar()->setValue(0);
+    QWidget *viewport = view_->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseMove(viewport, QPoint(5, viewport->height() + 20));
+    // The mouse held still below the board: the view scrolls on and the selection grows.
+    QTRY_VERIFY(view_->visibleLines().first >= 5);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(5, viewport->height() + 20));
+    QVERIFY(view_->selectedText().count(u'\n') >= 5 + 13);
+    QVERIFY(view_->selectedText().startsWith(shown(lineNumber(0))));
 }
 
 void TestBoardView::selectAndCopy_data()
