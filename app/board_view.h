@@ -1,11 +1,16 @@
 #pragma once
 
+#include "app/board_line_index.h"
+#include "app/board_pieces.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QByteArray>
-#include <QPlainTextEdit>
 #include <QStringDecoder>
+#include <QTextOption>
+#include <QTimer>
 
 #include <optional>
-#include <QTimer>
 
 namespace board {
 class DataBoard;
@@ -13,13 +18,18 @@ class DataBoard;
 
 namespace app {
 
-// The read-only view of the data board. It decodes the board's GBK bytes for display only;
-// the board keeps the only copy of the readings and nothing is ever encoded back.
+// The read-only view of the data board, drawn straight from the board's bytes: it keeps an
+// index of where lines start and decodes and lays out only the rows it paints, so a board of
+// any size the board accepts is shown at once. GBK is decoded for display only; nothing is
+// ever encoded back.
 //
-// Appended bytes are collected and shown on the next turn of the event loop, so a burst of
-// lines costs one insert; a load or a clear replaces the whole text at once. A view scrolled
-// to the end stays at the end as lines arrive.
-class BoardView : public QPlainTextEdit {
+// Appended bytes are shown on the next turn of the event loop, so a burst of lines costs one
+// update; a load or a clear is shown at once. A view scrolled to the end stays at the end as
+// lines arrive; one scrolled up stays where it is.
+//
+// Positions are byte offsets into the board text, always at a character boundary or at the
+// end of a line (before its line break).
+class BoardView : public QAbstractScrollArea {
     Q_OBJECT
 public:
     BoardView(const board::DataBoard &board, QWidget *parent);
@@ -27,20 +37,119 @@ public:
     // Shows whatever was appended and not shown yet.
     void flushAppended();
 
-    // Board bytes as the view shows them: GBK decoded, each CR LF (or a lone CR or LF)
-    // one line break.
+    // Board bytes as a plain decoder shows them: GBK decoded, each CR LF (or a lone CR or LF)
+    // one line break. The view shows the same text, with one exception: a lead byte followed
+    // by a CR or LF is one (undecodable) character to the view, as it is to the board.
     static QString displayText(QStringDecoder &decoder, const QByteArray &bytes);
 
+    bool isReadOnly() const { return true; }
+    QTextOption::WrapMode wordWrapMode() const { return wrapMode_; }
+    // The text shown, lines joined by "\n".
+    QString toPlainText() const;
+    QString selectedText() const;
+    void copy() const;
+    void selectAll();
+
+    qsizetype textEnd() const { return index_.end(); }
+    qsizetype cursorPosition() const { return cursor_; }
+    qsizetype anchorPosition() const { return anchor_; }
+    void setSelection(qsizetype anchor, qsizetype cursor);
+    QString textBetween(qsizetype from, qsizetype to) const;
+    // Characters of the shown text (a line break is one) before `pos`, and back.
+    qsizetype characterOffset(qsizetype pos) const;
+    qsizetype positionOfCharacter(qsizetype offset) const;
+    qsizetype characterCount() const;
+    // In viewport coordinates.
+    QRect characterRect(qsizetype pos) const;
+    qsizetype positionAt(const QPointF &viewportPoint) const;
+    void ensureVisible(qsizetype pos);
+    // The first and last lines with a row on screen.
+    std::pair<qsizetype, qsizetype> visibleLines() const;
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    // The view scrolls itself, by rows; the bar only follows.
+    void scrollContentsBy(int, int) override {}
+    void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+
 private:
-    void onAppended(const QByteArray &bytes);
+    // The blank between the frame and the text, as a text document leaves it.
+    static constexpr qreal kMargin = 4;
+
+    // A row on screen: row `row` of piece `chunk` of line `line`.
+    struct Row {
+        qsizetype line = 0;
+        qsizetype chunk = 0;
+        int row = 0;
+        friend bool operator==(const Row &, const Row &) = default;
+    };
+
+    void onAppended();
     void onReplaced();
+    void relayout();
+    bool nextRow(Row &r) const;
+    bool previousRow(Row &r) const;
+    qsizetype rowStart(const Row &r) const;
+    Row rowOf(qsizetype pos) const;
+    Row lastPageTop() const;
+    int fullRows() const;
+    qreal topMargin() const;
+    void setTop(const Row &top);
+    void scrollRows(int rows);
+    void syncScrollBar();
+    void scrollOnTo(const Row &oldTop, qsizetype oldLast);
+    void onScrollValue(int value);
+    void onScrollAction(int action);
+    qreal rowHeight() const;
+    qreal caretX(qsizetype pos) const;
+    qsizetype countCharacters(qsizetype from, qsizetype to) const;
+    qsizetype clampPosition(qsizetype pos) const;
+    qsizetype nextPosition(qsizetype pos) const;
+    qsizetype previousPosition(qsizetype pos) const;
+    qsizetype verticalMove(qsizetype pos, int rows) const;
+    qsizetype rowEdge(qsizetype pos, bool end) const;
+    void moveCursor(qsizetype pos, bool select);
+    void selectWordAt(qsizetype pos);
+    void dragSelect();
+    void selectionChanged();
+    void restartBlink();
 
     const board::DataBoard &board_;
-    QByteArray pending_;
+    BoardLineIndex index_;
+    mutable BoardPieces pieces_;
     QTimer flushTimer_;
-    // Kept across appends so that a character split between two of them still decodes.
-    // Made on the first text to show: an empty board at start needs no code-page tables.
-    std::optional<QStringDecoder> appendDecoder_;
+    QTextOption::WrapMode wrapMode_ = QTextOption::WrapAtWordBoundaryOrAnywhere;
+    Row top_;
+    Row lastTop_;
+    bool atEnd_ = true;
+    qsizetype anchor_ = 0;
+    qsizetype cursor_ = 0;
+    // Of the caret, kept while it moves up and down.
+    std::optional<qreal> caretX_;
+    int scrollShift_ = 0;
+    bool syncing_ = false;
+    int wheelRemainder_ = 0;
+    bool selecting_ = false;
+    QBasicTimer dragScroll_;
+    QPointF dragPoint_;
+    QBasicTimer blink_;
+    bool caretShown_ = false;
+    // For the accessibility interface, which counts characters rather than bytes.
+    mutable std::optional<qsizetype> charCount_;
+    mutable std::pair<qsizetype, qsizetype> offsetHint_; // a position and its character offset
 };
 
 } // namespace app

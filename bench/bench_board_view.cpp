@@ -1,21 +1,28 @@
 // The data board's view: lines shown one insert per line against a hundred lines per insert,
-// and a loaded board shown in one step against the load itself.
+// appends to a board of a million lines, loaded boards (a million lines, one line of 10 MB)
+// shown against the load alone, the view's memory against the board's bytes, and scrolling
+// through the long line against a repaint that does not scroll.
 #include "harness.h"
 #include "app/board_view.h"
 #include "board/data_board.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
+#include <malloc.h>
+
 #include <cstdio>
+#include <random>
 #include <vector>
 
 namespace {
 
 constexpr int kLines = 2000;
 constexpr int kBatch = 100;
-constexpr int kLoadedLines = 100000;
+constexpr int kLoadedLines = 1000000;
+constexpr qsizetype kLongLineBytes = 10 * 1000 * 1000;
 
 QByteArray readingLine(int i)
 {
@@ -23,6 +30,13 @@ QByteArray readingLine(int i)
     std::snprintf(buffer, sizeof buffer, " Group %d       %05.1fm\xA6\xB8     %5.3fV", i % 256,
                   double(i % 9999) / 10.0, 3.0 + double(i % 1500) / 1000.0);
     return buffer;
+}
+
+// Heap bytes in use, mapped blocks included.
+qsizetype heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qsizetype(info.uordblks + info.hblkhd);
 }
 
 struct ShownView {
@@ -41,10 +55,18 @@ struct ShownView {
         window.show();
         QApplication::processEvents();
     }
+
+    // An insert as the event loop shows it: the view's update, then the paint of what
+    // changed on screen.
+    void showAppended()
+    {
+        view->flushAppended();
+        QApplication::processEvents();
+    }
 };
 
 // Seconds per line for kLines appends shown `perInsert` lines at a time, each insert
-// followed by a repaint as the event loop would do; the best of three rounds.
+// painted as the event loop would do; the best of three rounds.
 double secondsPerLine(const std::vector<QByteArray> &lines, int perInsert)
 {
     double best = 1e300;
@@ -53,14 +75,47 @@ double secondsPerLine(const std::vector<QByteArray> &lines, int perInsert)
         const auto start = bench::Clock::now();
         for (int i = 0; i < kLines; ++i) {
             shown.board.AppendLine(lines[size_t(i)]);
-            if ((i + 1) % perInsert == 0) {
-                shown.view->flushAppended();
-                shown.view->viewport()->repaint();
-            }
+            if ((i + 1) % perInsert == 0)
+                shown.showAppended();
         }
         best = std::min(best, bench::secondsSince(start) / kLines);
     }
     return best;
+}
+
+bool writeFile(const QString &path, const std::function<void(QFile &)> &write)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    write(file);
+    return true;
+}
+
+struct LoadTimes {
+    double loadOnly = 1e300;
+    double loadShown = 1e300;
+};
+
+// The board's load alone against the load shown up to its first painted frame, alternately,
+// the best of three each.
+LoadTimes timeLoads(const QString &path)
+{
+    LoadTimes times;
+    for (int round = 0; round < 3; ++round) {
+        {
+            board::DataBoard bare;
+            const auto start = bench::Clock::now();
+            bare.LoadBoard(path);
+            times.loadOnly = std::min(times.loadOnly, bench::secondsSince(start));
+        }
+        ShownView shown;
+        const auto start = bench::Clock::now();
+        shown.board.LoadBoard(path);
+        shown.view->viewport()->repaint();
+        times.loadShown = std::min(times.loadShown, bench::secondsSince(start));
+    }
+    return times;
 }
 
 } // namespace
@@ -81,30 +136,108 @@ int main(int argc, char *argv[])
     bench::row("view: 100 lines per insert", batched * 1e6, "us/line", batched / single,
                "x one line per insert", "<= 0.5");
 
-    // A loaded board reaches the view in one step.
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("readings.txt"));
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return 1;
-        for (int i = 0; i < kLoadedLines; ++i)
-            file.write(readingLine(i) + "\r\n");
-    }
-    double loadOnly = 1e300, loadShown = 1e300;
-    for (int round = 0; round < 3; ++round) {
-        board::DataBoard bare;
-        auto start = bench::Clock::now();
-        bare.LoadBoard(path);
-        loadOnly = std::min(loadOnly, bench::secondsSince(start));
+    const QString readings = dir.filePath(QStringLiteral("readings.txt"));
+    const QString oneLine = dir.filePath(QStringLiteral("one-line.txt"));
+    const bool written =
+        writeFile(readings,
+                  [](QFile &file) {
+                      for (int i = 0; i < kLoadedLines; ++i)
+                          file.write(readingLine(i) + "\r\n");
+                  })
+        && writeFile(oneLine, [](QFile &file) {
+               QByteArray line;
+               for (int i = 0; line.size() < kLongLineBytes; ++i)
+                   line += QByteArray::number(10000 + i % 90000) + ' ';
+               line.truncate(kLongLineBytes);
+               file.write(line);
+           });
+    if (!written)
+        return 1;
 
+    const LoadTimes million = timeLoads(readings);
+    bench::row("view: load+show 1M lines (36 MB)", million.loadShown * 1e3, "ms",
+               million.loadShown / million.loadOnly, "x the load without a view", "<= 8, 0.3 s");
+
+    // What the view holds beyond the board: the heap in use with a shown board (scrolled to
+    // its end) against the same load without a view.
+    {
+        const qsizetype before = heapInUse();
+        qsizetype boardBytes = 0;
+        qsizetype bare = 0;
+        {
+            board::DataBoard board;
+            board.LoadBoard(readings);
+            boardBytes = board.text().size();
+            bare = heapInUse() - before;
+        }
         ShownView shown;
-        start = bench::Clock::now();
-        shown.board.LoadBoard(path);
+        const qsizetype empty = heapInUse();
+        shown.board.LoadBoard(readings);
         shown.view->viewport()->repaint();
-        loadShown = std::min(loadShown, bench::secondsSince(start));
+        shown.view->verticalScrollBar()->setValue(shown.view->verticalScrollBar()->maximum());
+        shown.view->viewport()->repaint();
+        const qsizetype added = heapInUse() - empty - bare;
+        bench::row("view: memory beside 1M lines", double(added) / (1 << 20), "MiB",
+                   double(added) / double(boardBytes), "x the board's bytes", "<= 0.25");
+
+        // Appends at the end of that board, one line per insert: the view's own work (its
+        // window hidden, so that nothing is moved or painted on screen), then shown as the
+        // event loop shows it.
+        shown.window.hide();
+        auto start = bench::Clock::now();
+        for (int i = 0; i < kLines; ++i) {
+            shown.board.AppendLine(lines[size_t(i)]);
+            shown.view->flushAppended();
+        }
+        const double update = bench::secondsSince(start) / kLines;
+        shown.window.show();
+        QApplication::processEvents();
+        start = bench::Clock::now();
+        for (int i = 0; i < kLines; ++i) {
+            shown.board.AppendLine(lines[size_t(i)]);
+            shown.showAppended();
+        }
+        const double painted = bench::secondsSince(start) / kLines;
+        bench::row("view: append to 1M lines, view's own work", update * 1e6, "us/line",
+                   update / single, "x one painted insert to an empty view", "<= 20 us");
+        bench::row("view: append to 1M lines, painted", painted * 1e6, "us/line",
+                   painted / single, "x one painted insert to an empty view", "-");
     }
-    bench::row("load 100k lines into the shown view", loadShown * 1e3, "ms", loadShown / loadOnly,
-               "x the load without a view", "-");
+
+    const LoadTimes longLine = timeLoads(oneLine);
+    bench::row("view: load+show one 10 MB line", longLine.loadShown * 1e3, "ms",
+               longLine.loadShown / longLine.loadOnly, "x the load without a view", "0.5 s");
+
+    // Scrolling through it: page by page and by jumps of the thumb, each step painted.
+    {
+        ShownView shown;
+        shown.board.LoadBoard(oneLine);
+        shown.view->setFocus();
+        QScrollBar *bar = shown.view->verticalScrollBar();
+        double repaint = 1e300;
+        for (int i = 0; i < 20; ++i) {
+            const auto start = bench::Clock::now();
+            shown.view->viewport()->repaint();
+            repaint = std::min(repaint, bench::secondsSince(start));
+        }
+        std::mt19937 random(13);
+        double slowest = 0;
+        const qsizetype heapBefore = heapInUse();
+        for (int step = 0; step < 200; ++step) {
+            const auto start = bench::Clock::now();
+            if (step % 2)
+                bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+            else
+                bar->setValue(int(random() % uint(bar->maximum())));
+            shown.view->viewport()->repaint();
+            slowest = std::max(slowest, bench::secondsSince(start));
+        }
+        bench::row("view: slowest scroll step, 10 MB line", slowest * 1e3, "ms", slowest / repaint,
+                   "x a repaint without scrolling", "< 50 ms");
+        const qsizetype added = heapInUse() - heapBefore;
+        bench::row("view: memory after scrolling the 10 MB line", double(added) / (1 << 20),
+                   "MiB", double(added) / double(kLongLineBytes), "x the board's bytes", "<= 0.25");
+    }
     return 0;
 }

@@ -160,7 +160,7 @@ void TestWindow::atStart()
     QVERIFY(w.Memo1->isReadOnly());
     QCOMPARE(w.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(w.Memo1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(w.Memo1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    QCOMPARE(w.Memo1->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
     QVERIFY(w.StatusBar1->currentMessage().isEmpty());
     QCOMPARE(w.Timer2->interval(), 1000);
     QVERIFY(w.Timer2->isActive());

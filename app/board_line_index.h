@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QtGlobal>
+
+#include <vector>
+
+namespace app {
+
+// A GBK lead byte takes the byte after it into the same character, which is then never a
+// line break (the board's own rule for its text files).
+inline bool isGbkLeadByte(unsigned char c)
+{
+    return c >= 0x81 && c <= 0xFE;
+}
+
+// Where the lines of the board's text start, found in one pass over its bytes and extended
+// as bytes are appended. CR LF, a lone CR and a lone LF each end a line. Four bytes per line
+// keep the index far smaller than the text it describes; offsets are therefore bounded by
+// 4 GiB, sixty times the largest file the board loads.
+//
+// A lead byte at the very end waits for the byte that completes it and is not part of the
+// indexed text until then, as a decoder would hold it back.
+class BoardLineIndex {
+public:
+    // Forgets every line: the text is empty.
+    void clear();
+    // Indexes the bytes of text past those indexed so far; the bytes before must not have
+    // changed since.
+    void extend(QByteArrayView text);
+    // After a whole text was indexed at once: gives back the room kept for growth.
+    void compact();
+
+    // At least one: an empty text, and a text ending in a line break, end with an empty line.
+    qsizetype lineCount() const { return qsizetype(starts_.size()); }
+    qsizetype lineStart(qsizetype line) const { return starts_[size_t(line)]; }
+    // The end of the line's own bytes, before its line break.
+    qsizetype lineEnd(qsizetype line) const;
+    // The line that holds byte `pos` (or whose line break does).
+    qsizetype lineOf(qsizetype pos) const;
+    // The end of the indexed text.
+    qsizetype end() const { return end_; }
+    // Heap bytes held.
+    qsizetype memoryBytes() const;
+
+private:
+    std::vector<quint32> starts_{0};
+    // Lines (ascending) whose line break is a single byte; rare in the board's text, whose
+    // breaks are CR LF but for a CR or LF taken by a lead byte before it.
+    std::vector<quint32> shortBreaks_;
+    qsizetype end_ = 0;
+    // The text ended in a CR: an LF that comes next makes that break CR LF.
+    bool endsInCR_ = false;
+};
+
+} // namespace app
