@@ -14,8 +14,9 @@ class DataBoard : public QObject {
 public:
     // The largest text a load puts on the board, counted as the board holds it (cut at the
     // first zero byte, line breaks made CR LF), whatever the size of the file; more raises
-    // "Text exceeds memo capacity". The text view is the limit: it takes about 3 s and 590 MB
-    // to show 35 MB. Appends have no limit of their own.
+    // "Text exceeds memo capacity". Far more than any analyzer's memory holds (a million
+    // readings are 36 MB), and small enough that a wrong file picked by mistake is refused
+    // rather than read whole. Appends have no limit of their own.
     static constexpr qsizetype kMaxLoadBytes = qsizetype(64) * 1024 * 1024;
 
     explicit DataBoard(QObject *parent = nullptr);
