@@ -1,39 +1,10 @@
 #include "app/board_line_index.h"
 
-#include <QtEndian>
+#include "board/line_breaks.h"
 
 #include <algorithm>
-#include <bit>
 
 namespace app {
-
-namespace {
-
-// Readings are mostly plain ASCII: the scan skips eight bytes at a time over bytes that can
-// be neither a line break nor a lead byte.
-qsizetype nextCandidate(const char *p, qsizetype pos, qsizetype n)
-{
-    constexpr quint64 ones = 0x0101010101010101ULL;
-    constexpr quint64 highBits = ones * 0x80;
-    while (pos + 8 <= n) {
-        const quint64 w = qFromLittleEndian<quint64>(p + pos);
-        // Bytes below 0x0E wrap round and set their high bit; a borrow marks only bytes
-        // above the first true candidate, so the lowest marked byte is one.
-        const quint64 marked = ((w - ones * 0x0E) | w) & highBits;
-        if (marked)
-            return pos + std::countr_zero(marked) / 8;
-        pos += 8;
-    }
-    while (pos < n) {
-        const auto c = static_cast<unsigned char>(p[pos]);
-        if (c <= 0x0D || c >= 0x80)
-            break;
-        ++pos;
-    }
-    return pos;
-}
-
-} // namespace
 
 void BoardLineIndex::clear()
 {
@@ -57,7 +28,7 @@ void BoardLineIndex::extend(QByteArrayView text)
         }
     }
     for (;;) {
-        pos = nextCandidate(p, pos, n);
+        pos = board::nextCandidate(p, pos, n);
         if (pos == n)
             break;
         const auto c = static_cast<unsigned char>(p[pos]);
@@ -71,7 +42,7 @@ void BoardLineIndex::extend(QByteArrayView text)
                 shortBreaks_.push_back(quint32(starts_.size() - 1));
             pos += breakBytes;
             starts_.push_back(quint32(pos));
-        } else if (isGbkLeadByte(c)) {
+        } else if (board::isLeadByte(c)) {
             if (pos + 1 == n) {
                 end_ = pos;
                 return;

@@ -7,13 +7,6 @@
 
 namespace app {
 
-// A GBK lead byte takes the byte after it into the same character, which is then never a
-// line break (the board's own rule for its text files).
-inline bool isGbkLeadByte(unsigned char c)
-{
-    return c >= 0x81 && c <= 0xFE;
-}
-
 // Where the lines of the board's text start, found in one pass over its bytes and extended
 // as bytes are appended. CR LF, a lone CR and a lone LF each end a line. Four bytes per line
 // keep the index far smaller than the text it describes; offsets are therefore bounded by

@@ -1,5 +1,7 @@
 #include "app/board_pieces.h"
 
+#include "board/line_breaks.h"
+
 #include <QFontMetricsF>
 
 #include <algorithm>
@@ -30,7 +32,7 @@ std::vector<quint32> cutIntoPieces(const char *p, qsizetype start, qsizetype end
             pieceStart = cut;
         }
         const auto c = static_cast<unsigned char>(p[pos]);
-        if (isGbkLeadByte(c) && pos + 1 < end) {
+        if (board::isLeadByte(c) && pos + 1 < end) {
             pos += 2;
         } else {
             ++pos;
@@ -180,7 +182,7 @@ QString BoardPieces::decode(qsizetype from, qsizetype to, std::vector<quint16> *
     starts.reserve(size_t(n) + 1);
     for (qsizetype i = 0; i < n;) {
         starts.push_back(quint16(i));
-        i += isGbkLeadByte(static_cast<unsigned char>(p[i])) && i + 1 < n ? 2 : 1;
+        i += board::isLeadByte(static_cast<unsigned char>(p[i])) && i + 1 < n ? 2 : 1;
     }
     const auto chars = qsizetype(starts.size());
     starts.push_back(quint16(n));

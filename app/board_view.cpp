@@ -2,6 +2,7 @@
 
 #include "app/board_view_accessible.h"
 #include "board/data_board.h"
+#include "board/line_breaks.h"
 
 #include <QAccessible>
 #include <QPainter>
@@ -165,7 +166,7 @@ qsizetype BoardView::countCharacters(qsizetype from, qsizetype to) const
     qsizetype chars = 0;
     for (qsizetype i = from; i < to; ++chars) {
         const auto c = static_cast<unsigned char>(p[i]);
-        i += (isGbkLeadByte(c) || (c == '\r' && p[i + 1] == '\n')) && i + 1 < to ? 2 : 1;
+        i += (board::isLeadByte(c) || (c == '\r' && p[i + 1] == '\n')) && i + 1 < to ? 2 : 1;
     }
     return chars;
 }
@@ -195,7 +196,7 @@ qsizetype BoardView::positionOfCharacter(qsizetype offset) const
     auto [i, chars] = offsetHint_.second <= offset ? offsetHint_ : std::pair<qsizetype, qsizetype>{};
     for (; i < end && chars < offset; ++chars) {
         const auto c = static_cast<unsigned char>(p[i]);
-        i += (isGbkLeadByte(c) || (c == '\r' && p[i + 1] == '\n')) && i + 1 < end ? 2 : 1;
+        i += (board::isLeadByte(c) || (c == '\r' && p[i + 1] == '\n')) && i + 1 < end ? 2 : 1;
     }
     offsetHint_ = {i, chars};
     return clampPosition(i);

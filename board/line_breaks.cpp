@@ -11,37 +11,6 @@ namespace {
 constexpr char kCR = '\r';
 constexpr char kLF = '\n';
 
-bool isLeadByte(unsigned char c)
-{
-    return c >= 0x81 && c <= 0xFE;
-}
-
-// Files are tens of megabytes of mostly plain ASCII, so the scan skips eight bytes at a
-// time over bytes that cannot matter: only controls up to CR (zero, LF and CR among them)
-// and bytes with the high bit (the lead bytes among them) need a closer look.
-bool mayMatter(unsigned char c)
-{
-    return c <= 0x0D || c >= 0x80;
-}
-
-qsizetype nextCandidate(const char *p, qsizetype pos, qsizetype n)
-{
-    constexpr quint64 ones = 0x0101010101010101ULL;
-    constexpr quint64 highBits = ones * 0x80;
-    while (pos + 8 <= n) {
-        const quint64 w = qFromLittleEndian<quint64>(p + pos);
-        // A byte below 0x0E wraps round and sets its high bit; its borrow can only mark
-        // bytes above it, so the lowest marked byte is always a true candidate.
-        const quint64 marked = ((w - ones * 0x0E) | w) & highBits;
-        if (marked)
-            return pos + std::countr_zero(marked) / 8;
-        pos += 8;
-    }
-    while (pos < n && !mayMatter(static_cast<unsigned char>(p[pos])))
-        ++pos;
-    return pos;
-}
-
 // Where the normal form first differs from text: a lone CR or LF, or the zero byte that
 // ends the text. n when text is already normal.
 qsizetype firstChange(const char *p, qsizetype n)
@@ -112,6 +81,35 @@ QByteArray normalFrom(QByteArrayView text, qsizetype change)
 }
 
 } // namespace
+
+namespace {
+
+// Only controls up to CR (zero, LF and CR among them) and bytes with the high bit (the lead
+// bytes among them) need a closer look.
+bool mayMatter(unsigned char c)
+{
+    return c <= 0x0D || c >= 0x80;
+}
+
+} // namespace
+
+qsizetype nextCandidate(const char *p, qsizetype pos, qsizetype n)
+{
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highBits = ones * 0x80;
+    while (pos + 8 <= n) {
+        const quint64 w = qFromLittleEndian<quint64>(p + pos);
+        // A byte below 0x0E wraps round and sets its high bit; its borrow can only mark
+        // bytes above it, so the lowest marked byte is always a true candidate.
+        const quint64 marked = ((w - ones * 0x0E) | w) & highBits;
+        if (marked)
+            return pos + std::countr_zero(marked) / 8;
+        pos += 8;
+    }
+    while (pos < n && !mayMatter(static_cast<unsigned char>(p[pos])))
+        ++pos;
+    return pos;
+}
 
 QByteArray normalizeLineBreaks(QByteArrayView text)
 {

@@ -11,6 +11,19 @@ namespace board {
 // never taken for a line break. The text ends at the first zero byte. Nothing else changes.
 QByteArray normalizeLineBreaks(QByteArrayView text);
 
+// A GBK lead byte: the byte after it belongs to the same character, and is therefore never
+// a line break.
+inline bool isLeadByte(unsigned char c)
+{
+    return c >= 0x81 && c <= 0xFE;
+}
+
+// The first position from pos on (n when none) of a byte that may start something a scan
+// of board text must look at: a control up to CR (zero, LF and CR among them) or a byte with
+// the high bit (the lead bytes among them). Files are tens of megabytes of mostly plain
+// ASCII, so it skips eight bytes at a time.
+qsizetype nextCandidate(const char *p, qsizetype pos, qsizetype n);
+
 // The same, in text's own buffer: a text that is already normal (the usual case of a file
 // this program wrote) is not copied.
 void normalizeLineBreaksInPlace(QByteArray &text);
