@@ -1,5 +1,6 @@
 // Texts the window builds without showing anything: the status clock, the error dialog's
 // period rule, the program title, the start-up failure box and the wrapping of captions.
+#include "app/app_icon.h"
 #include "app/clock_text.h"
 #include "app/error_dialog.h"
 #include "app/program_title.h"
@@ -21,6 +22,7 @@ private slots:
     void startupFailure();
     void wrapAtSpaces_data();
     void wrapAtSpaces();
+    void installedIconsAreTheWindowsDrawing();
 };
 
 void TestAppTexts::clockText_data()
@@ -146,6 +148,18 @@ void TestAppTexts::wrapAtSpaces()
     const QFontMetrics metrics(font);
     QCOMPARE(metrics.horizontalAdvance(u' '), metrics.horizontalAdvance(u'x'));
     QCOMPARE(app::wrapAtSpaces(text, metrics, widthInX * metrics.horizontalAdvance(u'x')), lines);
+}
+
+// The desktop's icon files are committed; after the window's drawing changes they must be
+// redrawn (tools/icon-export), or the menu and the window would show different icons.
+void TestAppTexts::installedIconsAreTheWindowsDrawing()
+{
+    for (const int size : {16, 32, 48}) {
+        const QImage installed(QStringLiteral(ICONS_DIR "/%1.png").arg(size));
+        QVERIFY2(!installed.isNull(), qPrintable(QString::number(size)));
+        QCOMPARE(installed.convertToFormat(QImage::Format_ARGB32),
+                 app::appIconPixmap(size).toImage().convertToFormat(QImage::Format_ARGB32));
+    }
 }
 
 QTEST_MAIN(TestAppTexts)
