@@ -74,24 +74,6 @@ private:
     QByteArray path_;
 };
 
-bool writeAll(int fd, QByteArrayView bytes)
-{
-    const char *p = bytes.data();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        // A short count is no error of its own (a nearly full disk gives one); the next
-        // write then says why it cannot go on.
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
 // The name as the system calls take it; a null array when it holds a zero byte, which no
 // file name can.
 QByteArray systemName(const QString &absolute)
@@ -169,6 +151,24 @@ void overwriteInPlace(const QByteArray &target, const QString &absolute, QByteAr
 }
 
 } // namespace
+
+bool writeAll(int fd, QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        // A short count is no error of its own (a nearly full disk gives one); the next
+        // write then says why it cannot go on.
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        left -= n;
+    }
+    return true;
+}
 
 QString absoluteFilePath(const QString &path)
 {

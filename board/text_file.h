@@ -28,4 +28,8 @@ QByteArray readFileText(const QString &path, qsizetype maxBytes);
 // EWriteError when a write does not complete.
 void replaceFileContent(const QString &path, QByteArrayView bytes);
 
+// Writes every byte to fd, going on after short writes and interruptions; false at the
+// first write that fails (errno says why).
+bool writeAll(int fd, QByteArrayView bytes);
+
 } // namespace board

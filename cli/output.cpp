@@ -12,21 +12,6 @@ namespace {
 
 constexpr qsizetype kStreamChunk = 1 << 20;
 
-void writeAll(int fd, QByteArrayView bytes)
-{
-    const char *p = bytes.data();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw board::streamWriteError();
-        p += n;
-        left -= n;
-    }
-}
-
 } // namespace
 
 Output::Output(const QString &path) : path_(path)
@@ -46,7 +31,8 @@ void Output::write(QByteArrayView bytes)
 
 void Output::flush()
 {
-    writeAll(STDOUT_FILENO, buffer_);
+    if (!board::writeAll(STDOUT_FILENO, buffer_))
+        throw board::streamWriteError();
     // Keeps the allocation for the next chunk.
     buffer_.resize(0);
 }
