@@ -1,6 +1,7 @@
 // The data board at a million lines: appends whose cost does not grow with the board, and
 // loads and saves measured against plain read() and write() of the same bytes.
 #include "harness.h"
+#include "plain_read.h"
 #include "board/data_board.h"
 
 #include <QTemporaryDir>
@@ -49,23 +50,6 @@ double appendSeconds(const std::vector<QByteArray> &lines, SetUp &&setUp)
     return best;
 }
 
-QByteArray plainRead(const char *path)
-{
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    ::fstat(fd, &info);
-    QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
-    qsizetype used = 0;
-    while (used < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + used, size_t(bytes.size() - used));
-        if (n <= 0)
-            break;
-        used += n;
-    }
-    ::close(fd);
-    return bytes;
-}
-
 void plainWrite(const char *path, const QByteArray &bytes, bool flush)
 {
     const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -110,7 +94,7 @@ int main()
     const QByteArray boardName = boardFile.toLocal8Bit();
     const double megabytes = double(QFileInfo(boardFile).size()) / 1e6;
     const double load = bench::secondsPerCall([&] { board.LoadBoard(boardFile); });
-    const double read = bench::secondsPerCall([&] { bench::keep(plainRead(boardName.constData())); });
+    const double read = bench::secondsPerCall([&] { bench::keep(bench::plainRead(boardName.constData())); });
     bench::row("load 1M lines (" + std::to_string(int(megabytes)) + " MB)", load * 1e3, "ms", load / read,
                "x read() of the file into memory", "<= 2");
 

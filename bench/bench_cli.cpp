@@ -2,6 +2,7 @@
 // of it, its peak memory against the file size, and cell matching against the two naive
 // arrangements of the same cells, all in one run.
 #include "harness.h"
+#include "plain_read.h"
 
 #include "analysis/matching.h"
 #include "analysis/reading.h"
@@ -108,23 +109,6 @@ Run bestOfThree(const std::vector<std::string> &args, const char *stdoutPath)
     return best;
 }
 
-QByteArray plainRead(const char *path)
-{
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    ::fstat(fd, &info);
-    QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
-    qsizetype used = 0;
-    while (used < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + used, size_t(bytes.size() - used));
-        if (n <= 0)
-            break;
-        used += n;
-    }
-    ::close(fd);
-    return bytes;
-}
-
 // A board line of a cell drawn from a realistic batch: resistance normal around 40 mΩ
 // (sigma 5 mΩ) in steps of 1 µΩ, voltage normal around 3.600 V (sigma 0.02 V) in mV.
 QByteArray cellLine(std::mt19937 &random, int group)
@@ -153,7 +137,7 @@ void benchConvert(const QTemporaryDir &dir)
     f.close();
     QFile(QString::fromStdString(empty)).open(QIODevice::WriteOnly);
 
-    const double read = bench::secondsPerCall([&] { bench::keep(plainRead(file.c_str())); });
+    const double read = bench::secondsPerCall([&] { bench::keep(bench::plainRead(file.c_str())); });
     const Run csv = bestOfThree({BATTERY_CLI, "convert", file, "--format", "csv"}, "/dev/null");
     const Run json = bestOfThree({BATTERY_CLI, "convert", file, "--format", "json"}, "/dev/null");
     const Run idle = bestOfThree({BATTERY_CLI, "convert", empty}, "/dev/null");
