@@ -33,14 +33,6 @@ BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
     onReplaced();
 }
 
-QString BoardView::displayText(QStringDecoder &decoder, const QByteArray &bytes)
-{
-    QString text = decoder.decode(bytes);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    return text;
-}
-
 // ---- the board's text
 
 void BoardView::onAppended()

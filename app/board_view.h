@@ -6,7 +6,6 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QByteArray>
-#include <QStringDecoder>
 #include <QTextOption>
 #include <QTimer>
 
@@ -36,11 +35,6 @@ public:
 
     // Shows whatever was appended and not shown yet.
     void flushAppended();
-
-    // Board bytes as a plain decoder shows them: GBK decoded, each CR LF (or a lone CR or LF)
-    // one line break. The view shows the same text, with one exception: a lead byte followed
-    // by a CR or LF is one (undecodable) character to the view, as it is to the board.
-    static QString displayText(QStringDecoder &decoder, const QByteArray &bytes);
 
     bool isReadOnly() const { return true; }
     QTextOption::WrapMode wordWrapMode() const { return wrapMode_; }

@@ -32,7 +32,7 @@ void DataBoard::SaveBoard(const QString &path) const
     replaceFileContent(path, text_);
 }
 
-void DataBoard::LoadBoard(const QString &path)
+QByteArray DataBoard::textOfFile(const QString &path)
 {
     // Line breaks can only add bytes, so a text too long before they are made CR LF is too
     // long after, and the read stops there.
@@ -40,6 +40,12 @@ void DataBoard::LoadBoard(const QString &path)
     normalizeLineBreaksInPlace(text);
     if (text.size() > kMaxLoadBytes)
         throw textExceedsCapacity();
+    return text;
+}
+
+void DataBoard::LoadBoard(const QString &path)
+{
+    QByteArray text = textOfFile(path);
     // Readings appended after a load would otherwise copy the whole text at the first one;
     // the room costs address space only until it is written.
     text.reserve(text.size() + text.size() / 2);

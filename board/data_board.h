@@ -39,6 +39,9 @@ public:
     // (EFOpenError or EInvalidOperation) leaves the board as it was.
     void LoadBoard(const QString &path);
 
+    // The text LoadBoard would put on the board, for readers of board files without a board.
+    static QByteArray textOfFile(const QString &path);
+
 signals:
     // `bytes` were added at the end of the text.
     void appended(const QByteArray &bytes);

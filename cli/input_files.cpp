@@ -1,9 +1,6 @@
 #include "cli/input_files.h"
 
 #include "board/data_board.h"
-#include "board/errors.h"
-#include "board/line_breaks.h"
-#include "board/text_file.h"
 #include "cli/errors.h"
 
 #include <QStringDecoder>
@@ -15,15 +12,6 @@ namespace {
 constexpr qsizetype kShownLineLength = 100;
 
 } // namespace
-
-QByteArray loadBoardText(const QString &path)
-{
-    QByteArray text = board::readFileText(path, board::DataBoard::kMaxLoadBytes);
-    board::normalizeLineBreaksInPlace(text);
-    if (text.size() > board::DataBoard::kMaxLoadBytes)
-        throw board::textExceedsCapacity();
-    return text;
-}
 
 QString notAReadingText(const QString &file, int lineNumber, QByteArrayView line)
 {
@@ -38,7 +26,7 @@ void forEachReading(const QStringList &paths, bool strict, const ReadingHandler 
                     const std::function<void(const QString &)> &report)
 {
     for (int file = 0; file < paths.size(); ++file) {
-        const QByteArray text = loadBoardText(paths[file]);
+        const QByteArray text = board::DataBoard::textOfFile(paths[file]);
         qsizetype start = 0;
         int number = 0;
         while (start < text.size()) {

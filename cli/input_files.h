@@ -9,11 +9,6 @@
 
 namespace cli {
 
-// The text of a reading file as the window's Open puts it on the board: a regular file only,
-// cut at the first zero byte, line breaks made CR LF, within the board's limit. Raises
-// EFOpenError or EInvalidOperation.
-QByteArray loadBoardText(const QString &path);
-
 // "FILE:LINE: not a reading: <the line>", the line shown as text (GBK) and shortened when long.
 QString notAReadingText(const QString &file, int lineNumber, QByteArrayView line);
 

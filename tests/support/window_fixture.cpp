@@ -30,8 +30,12 @@ ButtonStates states(const TForm1 &w)
 
 QString displayed(const QByteArray &boardText)
 {
-    QStringDecoder gbk("GBK");
-    return app::BoardView::displayText(gbk, boardText);
+    // A plain decoder, independent of the view's own: it differs from the view only where a
+    // lead byte is followed by a CR or LF, which no board line of the program holds.
+    QString text = QStringDecoder("GBK").decode(boardText);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
 }
 
 bool viewAgrees(TForm1 &w)
