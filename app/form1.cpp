@@ -83,9 +83,7 @@ void TForm1::connectHandlers()
     bind(English1, &QAction::triggered, &TForm1::English1Click);
     bind(Timer2, &QTimer::timeout, &TForm1::Timer2Timer);
     connect(session_, &analyzer::Session::reading, this,
-            [this](const analyzer::AnalyzerRecord &, const QByteArray &line) {
-                receiveReading(line);
-            });
+            [this](const analyzer::AnalyzerRecord &, const QByteArray &line) { board_.AppendLine(line); });
     connect(session_, &analyzer::Session::noData, this, &TForm1::receiveNoData);
     connect(session_, &analyzer::Session::receiveFailed, this, &TForm1::receiveFailure);
     connect(session_, &analyzer::Session::deviceLost, this, &TForm1::deviceLost);
@@ -149,11 +147,6 @@ void TForm1::setLinkButtons(bool connected)
     Button2->setEnabled(connected);
     Button4->setEnabled(connected);
     Button14->setEnabled(connected);
-}
-
-void TForm1::receiveReading(const QByteArray &line)
-{
-    board_.AppendLine(line);
 }
 
 void TForm1::receiveNoData()

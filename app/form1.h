@@ -88,8 +88,7 @@ public:
     void N1Click();
     void English1Click();
 
-    // What the analyzer sends, as the session reports it.
-    void receiveReading(const QByteArray &line);
+    // What the analyzer sends besides readings, as the session reports it.
     void receiveNoData();
     void receiveFailure(const QString &message);
     void deviceLost(const QString &message);
