@@ -22,8 +22,6 @@ class TestSession : public QObject {
 private slots:
     void init() { clearTestPortFolder(); }
 
-    void openRefused_data();
-    void openRefused();
     void openOnOpenPort_data();
     void openOnOpenPort();
     void connectCommandFailsClosesThePort();
@@ -32,29 +30,6 @@ private slots:
     void recordsStayAligned();
     void deviceVanishesMidDownload();
 };
-
-void TestSession::openRefused_data()
-{
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("message");
-    for (int port : {0, -1, 256, 65537})
-        QTest::addRow("%d", port)
-            << port << QStringLiteral("Invalid port number %1: COM ports are numbered 1 to 255").arg(port);
-}
-
-void TestSession::openRefused()
-{
-    QFETCH(int, port);
-    QFETCH(QString, message);
-    // COM 1 leads to the device, so a number that wrapped would reach it.
-    PtyDevice device;
-    device.linkAs(1);
-    Rig rig;
-    rig.run([&] { rig.session.open(port); });
-    QCOMPARE(rig.errors, QStringList{message});
-    QVERIFY(!rig.session.isOpen());
-    QCOMPARE(device.received(0, 0), QByteArray());
-}
 
 void TestSession::openOnOpenPort_data()
 {
