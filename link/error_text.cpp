@@ -102,4 +102,29 @@ QString cannotWrite(int port, const QString &device, const QString &systemText)
     return tidy(QStringLiteral("Cannot write to %1: %2").arg(portAndDevice(port, device), systemText));
 }
 
+QString transferDisturbed(int port, const QString &device, qsizetype afterReading)
+{
+    const QString where = afterReading == 0
+                              ? QStringLiteral("before the first reading")
+                              : QStringLiteral("after reading %1").arg(afterReading);
+    return tidy(QStringLiteral("%1: the line was disturbed %2 of the download; the readings "
+                               "after that point may be wrong, so download them again")
+                    .arg(portAndDevice(port, device), where));
+}
+
+QString clearWhileDownloadWaits(int port, const QString &device)
+{
+    return tidy(QStringLiteral("%1 is still receiving and Download waits to go out, so Clear "
+                               "Memory was not sent; try again once the readings have arrived")
+                    .arg(portAndDevice(port, device)));
+}
+
+QString lineBusy(int port, const QString &device, double seconds)
+{
+    return tidy(QStringLiteral("%1 kept receiving for %2 s without a pause, so Download was not "
+                               "sent; wait until the analyzer has finished sending and try again")
+                    .arg(portAndDevice(port, device))
+                    .arg(seconds));
+}
+
 } // namespace analyzer::errortext

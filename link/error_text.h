@@ -28,5 +28,12 @@ QString notOpen(int port, const QString &lostDevice);
 // The port closed because its device went away while it was open.
 QString deviceLost(int port, const QString &device);
 QString cannotWrite(int port, const QString &device, const QString &systemText);
+// Records of a download could not be aligned with confidence after `afterReading` readings
+// (0: before the first one).
+QString transferDisturbed(int port, const QString &device, qsizetype afterReading);
+// Clear Memory asked for while a Download waits for the line to fall quiet.
+QString clearWhileDownloadWaits(int port, const QString &device);
+// Download was not sent: the line kept receiving for `seconds` without a pause.
+QString lineBusy(int port, const QString &device, double seconds);
 
 } // namespace analyzer::errortext

@@ -2,15 +2,25 @@
 
 #include "core/error.h"
 #include "link/error_text.h"
+#include "link/errors.h"
 #include "link/tmscomm.h"
 
 #include <exception>
 
 namespace analyzer {
 
+namespace {
+
+// How often a waiting Download looks whether the line has fallen quiet.
+constexpr int kQuietPollMs = 20;
+
+} // namespace
+
 Session::Session(TMSComm &comm, QObject *parent) : QObject(parent), comm_(comm)
 {
     connect(&comm_, &TMSComm::OnComm, this, &Session::onComm);
+    quietPoll_.setInterval(kQuietPollMs);
+    connect(&quietPoll_, &QTimer::timeout, this, &Session::checkQuiet);
 }
 
 Session::~Session() = default;
@@ -36,6 +46,7 @@ void Session::close()
     } catch (const core::Error &) {
         commandFailure = std::current_exception();
     }
+    quietPoll_.stop();
     if (comm_.PortOpen())
         comm_.setPortOpen(false);
     if (commandFailure)
@@ -49,12 +60,60 @@ bool Session::isOpen() const
 
 void Session::download()
 {
-    comm_.discardPartialRecord();
+    if (quietPoll_.isActive())
+        return;
+    if (comm_.quietMilliseconds() >= kQuietBeforeDownloadMs) {
+        sendDownload();
+        emit downloadSent(0);
+        return;
+    }
+    comm_.setDiscarding(true);
+    waited_.start();
+    quietPoll_.start();
+}
+
+bool Session::downloadWaiting() const
+{
+    return quietPoll_.isActive();
+}
+
+void Session::checkQuiet()
+{
+    if (!comm_.PortOpen()) {
+        quietPoll_.stop();
+        comm_.setDiscarding(false);
+        return;
+    }
+    const int waited = int(waited_.elapsed());
+    if (comm_.quietMilliseconds() >= kQuietBeforeDownloadMs) {
+        quietPoll_.stop();
+        comm_.setDiscarding(false);
+        try {
+            sendDownload();
+        } catch (const core::Error &error) {
+            emit commandFailed(error.message());
+            return;
+        }
+        emit downloadSent(waited);
+    } else if (waited >= quietLimitMs_) {
+        quietPoll_.stop();
+        comm_.setDiscarding(false);
+        emit commandFailed(errortext::lineBusy(comm_.CommPort(), comm_.openDevice(), waited / 1000.0));
+    }
+}
+
+void Session::sendDownload()
+{
+    comm_.beginTransfer();
     send(Command::Download);
 }
 
 void Session::clearMemory()
 {
+    // Sent now, it would overtake the Download waiting for the line and erase the readings
+    // that Download is for.
+    if (downloadWaiting())
+        throw EOleException(errortext::clearWhileDownloadWaits(comm_.CommPort(), comm_.openDevice()));
     send(Command::ClearMemory);
 }
 
@@ -71,7 +130,12 @@ void Session::onComm()
     case TMSComm::kCommEventReceive:
         break;
     case TMSComm::kCommEventLineError:
+        quietPoll_.stop();
         emit deviceLost(errortext::deviceLost(comm_.CommPort(), comm_.lostDevice()));
+        return;
+    case TMSComm::kCommEventDisturbance:
+        emit transferDisturbed(
+            errortext::transferDisturbed(comm_.CommPort(), comm_.openDevice(), comm_.disturbedAfter()));
         return;
     default:
         return;

@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 
 class TMSComm;
 
@@ -38,9 +40,20 @@ public:
     void close();
     bool isOpen() const;
 
-    // Asks for the stored readings. Bytes waiting that do not form a whole record are
-    // discarded first, so the analyzer's answer starts a fresh record.
+    // Asks for the stored readings, once the line is quiet, so that the answer starts on a
+    // record boundary: when nothing has arrived for kQuietBeforeDownloadMs (counted from the
+    // opening), the command goes out at once and a failure to write it is raised here.
+    // Otherwise the analyzer is still sending (an earlier transfer the program did not see
+    // start): everything arriving is dropped until the line has been quiet that long, and
+    // then the command goes out (downloadSent) or, after quietLimitMs() without a pause, does
+    // not (commandFailed). A Download asked for while one waits is the same Download.
     void download();
+    bool downloadWaiting() const;
+    // How long download() waits at most for the line to fall quiet.
+    void setQuietLimitMs(int ms) { quietLimitMs_ = ms; }
+    int quietLimitMs() const { return quietLimitMs_; }
+    static constexpr int kQuietBeforeDownloadMs = 100;
+    // Refused (EOleException) while a Download waits for the line to fall quiet.
     void clearMemory();
     // Writes the command's two bytes, 'S' first, as two one-character writes.
     void send(Command command);
@@ -55,12 +68,24 @@ signals:
     // The port's device went away and the port was closed; message says which COM port
     // lost which device and that Connect works again once it is back.
     void deviceLost(const QString &message);
+    // Download went out, after `waitedMs` for the line to fall quiet (0: at once).
+    void downloadSent(int waitedMs);
+    // A command that went out later than asked failed, or did not go out; message says why.
+    void commandFailed(const QString &message);
+    // The records of the download could not all be aligned with confidence; message names
+    // the reading the disturbance followed. Once per download, when the line falls quiet.
+    void transferDisturbed(const QString &message);
 
 private:
     void onComm();
+    void sendDownload();
+    void checkQuiet();
 
     TMSComm &comm_;
     AnalyzerModel model_ = AnalyzerModel::RM40A;
+    int quietLimitMs_ = 10'000;
+    QTimer quietPoll_;
+    QElapsedTimer waited_;
 };
 
 } // namespace analyzer

@@ -1,9 +1,11 @@
 #include "link/tmscomm.h"
 
+#include "link/command_echo.h"
 #include "link/error_text.h"
 #include "link/errors.h"
 #include "link/port_path.h"
 #include "link/protocol.h"
+#include "link/record_framer.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -22,18 +24,10 @@ namespace {
 constexpr int kFirstPort = 1;
 constexpr int kLastPort = 255;
 
-// A record takes 25 ms at 2400 baud. A piece of one that has waited a second is what is
-// left of a fault (a glitch, a lost byte, an echo), not the start of a record.
-constexpr qint64 kStalePieceMs = 1000;
-// A no-data reply may be shorter than a record; once the line has been quiet this long
-// after it, nothing more of it is coming.
-constexpr int kShortReplyQuietMs = 200;
-
-bool isShortNoDataReply(const QByteArray &piece)
-{
-    return piece.size() >= 2 && piece.size() < analyzer::kRecordSize
-        && quint8(piece[1]) == analyzer::kNoDataMarker;
-}
+// Once the line has been quiet this long after a burst, nothing more of it is coming: a
+// no-data reply shorter than a record is complete, and bytes held to find the records'
+// alignment are placed.
+constexpr int kQuietMs = 200;
 
 } // namespace
 
@@ -50,9 +44,14 @@ struct TMSComm::Private {
     // Blocks cut from the received bytes and not yet taken by Input, oldest first; each has
     // its own posted receive event.
     std::deque<QByteArray> blocks;
-    // The bytes of a record not yet complete, and when the last of them arrived.
-    QByteArray piece;
-    QElapsedTimer pieceAge;
+    analyzer::CommandEcho echo;
+    analyzer::RecordFramer framer;
+    QElapsedTimer clock;
+    // When the last byte arrived, or the port was opened, on `clock`.
+    qint64 lastActivity = 0;
+    bool discarding = false;
+    bool disturbanceReported = false;
+    qsizetype disturbedAfter = 0;
     QTimer quietTimer;
     // Changes on every open and close, so that events posted for an earlier opening are
     // dropped rather than delivered against a later one.
@@ -80,41 +79,58 @@ struct TMSComm::Private {
     // handler that opens a modal box must therefore never run here. Every complete block
     // gets its own posted event, delivered by whichever event loop runs next, a modal box's
     // included.
-    //
-    // The protocol has no framing, so records stay aligned only because every download
-    // starts on a record boundary: a stale piece is dropped before new bytes join it, and
-    // Download drops the piece left before it (discardPiece).
     void takeReceivedBytes()
     {
         const QByteArray bytes = port.readAll();
         if (bytes.isEmpty())
             return;
-        if (!piece.isEmpty() && pieceAge.elapsed() > kStalePieceMs)
-            piece.clear();
-        piece += bytes;
-        pieceAge.start();
-        qsizetype taken = 0;
-        for (; piece.size() - taken >= analyzer::kRecordSize; taken += analyzer::kRecordSize)
-            postBlock(piece.mid(taken, analyzer::kRecordSize));
-        piece.remove(0, taken);
-        if (isShortNoDataReply(piece))
-            quietTimer.start();
-        else
-            quietTimer.stop();
+        lastActivity = clock.elapsed();
+        // An echo is recognised and removed also while bytes are being discarded, since the
+        // echo of a command may arrive then.
+        const QByteArray kept = echo.received(bytes);
+        if (discarding)
+            return;
+        framer.receive(kept, lastActivity);
+        postBlocks();
+        quietTimer.start();
     }
 
     void lineQuiet()
     {
-        if (!isShortNoDataReply(piece))
+        if (discarding)
             return;
-        postBlock(piece);
-        piece.clear();
+        framer.lineQuiet();
+        postBlocks();
+        if (framer.disturbance() && !disturbanceReported) {
+            disturbanceReported = true;
+            disturbedAfter = *framer.disturbance();
+            // Posted behind the blocks, so that the readings before and after the point
+            // are all delivered first.
+            QMetaObject::invokeMethod(
+                q, [this, s = session] { deliverDisturbance(s); }, Qt::QueuedConnection);
+        }
     }
 
-    void discardPiece()
+    void beginTransfer()
     {
-        piece.clear();
-        quietTimer.stop();
+        framer.beginTransfer();
+        disturbanceReported = false;
+    }
+
+    void setDiscarding(bool on)
+    {
+        discarding = on;
+        if (on) {
+            framer.flush();
+            postBlocks();
+            quietTimer.stop();
+        }
+    }
+
+    void postBlocks()
+    {
+        while (framer.hasBlock())
+            postBlock(framer.takeBlock());
     }
 
     void postBlock(const QByteArray &block)
@@ -154,12 +170,25 @@ struct TMSComm::Private {
         raise(kCommEventLineError);
     }
 
+    void deliverDisturbance(quint64 postedIn)
+    {
+        if (postedIn != session || !port.isOpen())
+            return;
+        raise(kCommEventDisturbance);
+    }
+
     // Events posted for the blocks dropped here are told apart by the session number.
     void forgetReceived()
     {
         ++session;
         blocks.clear();
-        discardPiece();
+        framer.clear();
+        framer.beginTransfer();
+        echo.reset();
+        discarding = false;
+        disturbanceReported = false;
+        quietTimer.stop();
+        lastActivity = clock.elapsed();
     }
 
     void close()
@@ -256,6 +285,7 @@ struct TMSComm::Private {
             || port.error() != QSerialPort::NoError)
             throw EOleException(
                 analyzer::errortext::cannotWrite(commPort, device, port.errorString()));
+        echo.sent(bytes);
     }
 
     QByteArray read()
@@ -279,7 +309,8 @@ TMSComm::TMSComm(QObject *parent) : QObject(parent), d(std::make_unique<Private>
     d->port.setFlowControl(QSerialPort::NoFlowControl);
     connect(&d->port, &QSerialPort::readyRead, this, [this] { d->takeReceivedBytes(); });
     d->quietTimer.setSingleShot(true);
-    d->quietTimer.setInterval(kShortReplyQuietMs);
+    d->quietTimer.setInterval(kQuietMs);
+    d->clock.start();
     connect(&d->quietTimer, &QTimer::timeout, this, [this] { d->lineQuiet(); });
     connect(&d->port, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError e) { d->portError(e); });
@@ -328,9 +359,29 @@ QByteArray TMSComm::Input()
     return d->read();
 }
 
-void TMSComm::discardPartialRecord()
+void TMSComm::beginTransfer()
 {
-    d->discardPiece();
+    d->beginTransfer();
+}
+
+void TMSComm::setDiscarding(bool discard)
+{
+    d->setDiscarding(discard);
+}
+
+qint64 TMSComm::quietMilliseconds() const
+{
+    return d->clock.elapsed() - d->lastActivity;
+}
+
+qsizetype TMSComm::disturbedAfter() const
+{
+    return d->disturbedAfter;
+}
+
+QString TMSComm::openDevice() const
+{
+    return d->device;
 }
 
 QString TMSComm::lostDevice() const

@@ -13,10 +13,11 @@ class QSerialPort;
 // Line settings are fixed: 2400 baud, 8 data bits, no parity, 1 stop bit, no flow control,
 // DTR raised and RTS lowered after opening. OnComm is raised with CommEvent 2 once for every
 // received block: six bytes of a record, or a no-data reply of two to five bytes once the
-// line has been quiet for 0.2 s after it. Each read of Input takes one block. A piece of a
-// record that waited more than a second for its next byte is dropped. OnComm is always
-// delivered from the event loop (queued), never from inside the serial library's signal,
-// so a handler may open a modal box and further events still arrive.
+// line has been quiet for 0.2 s after it. Each read of Input takes one block. Records are
+// kept aligned as analyzer::RecordFramer describes, and the echo of commands from an adapter
+// that hands them back is taken out (analyzer::CommandEcho). OnComm is always delivered from
+// the event loop (queued), never from inside the serial library's signal, so a handler may
+// open a modal box and further events still arrive.
 class TMSComm : public QObject {
     Q_OBJECT
 public:
@@ -24,6 +25,9 @@ public:
     // Raised once when the device went away (the first read or write error that the event
     // loop reports while the port is open) and the control closed the port.
     static constexpr short kCommEventLineError = 1010;
+    // Raised once per transfer, when the line falls quiet after records that could not be
+    // aligned with confidence; disturbedAfter() tells after how many.
+    static constexpr short kCommEventDisturbance = 1011;
 
     explicit TMSComm(QObject *parent = nullptr);
     ~TMSComm() override;
@@ -47,9 +51,19 @@ public:
     // port is not open.
     QByteArray Input();
 
-    // Drops received bytes that do not form a whole block yet; blocks already cut are still
-    // delivered. Called before a command whose answer must start on a record boundary.
-    void discardPartialRecord();
+    // The next byte received starts a record, and a new transfer begins: received bytes
+    // that do not form a whole block yet are dropped; blocks already cut are still delivered.
+    void beginTransfer();
+    // While on, everything received is dropped. Bytes received before are placed first, so
+    // whole records among them are still delivered.
+    void setDiscarding(bool discard);
+    // How long nothing has been received (counted from the opening when nothing has).
+    qint64 quietMilliseconds() const;
+    // With CommEvent 1011: the records of the transfer delivered before the disturbance.
+    qsizetype disturbedAfter() const;
+
+    // The device the open port is on; empty while closed.
+    QString openDevice() const;
 
     // The device that went away while the port was open (CommEvent 1010), until the next
     // opening; empty otherwise.

@@ -84,6 +84,8 @@ void TestSession::commandsInOrder()
     device.linkAs(3);
     Rig rig;
     rig.session.open(3);
+    // Download goes out at once only on a line known to be quiet.
+    QTest::qWait(2 * analyzer::Session::kQuietBeforeDownloadMs);
     rig.session.download();
     rig.session.download();
     rig.session.clearMemory();

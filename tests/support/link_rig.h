@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QStringList>
+#include <QTest>
 #include <functional>
 
 // A session wired to a board as the window wires it, without widgets: readings are
@@ -36,11 +37,13 @@ struct Rig {
             errors << e.message();
         }
     }
-    // The user's first two clicks of most sessions: Connect, then Download Data.
+    // The user's first two clicks of most sessions: Connect, then Download Data, which goes
+    // out once the line has been quiet for a moment.
     void connectAndDownload()
     {
         session.open(port);
         session.download();
+        QTest::qWaitFor([this] { return !session.downloadWaiting(); });
     }
     qsizetype lines() const { return board.text().count("\r\n"); }
 

@@ -3,6 +3,7 @@
 #include "link/port_path.h"
 #include "sim_pty.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -69,8 +70,11 @@ QByteArray PtyDevice::received(int count, int timeoutMs)
             bytes.append(buffer, n);
         if (bytes.size() >= count || timer.elapsed() >= timeoutMs)
             break;
+        // The program may write only once its event loop runs (a Download that waits for
+        // the line to fall quiet, say).
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         pollfd pfd{pty_->master(), POLLIN, 0};
-        ::poll(&pfd, 1, 10);
+        ::poll(&pfd, 1, 5);
     }
     log_ += bytes;
     return bytes;
