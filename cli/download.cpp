@@ -1,4 +1,5 @@
 #include "board/data_board.h"
+#include "board/errors.h"
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/interrupt.h"
@@ -11,16 +12,38 @@
 #include "link/tmscomm.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 
+#include <cerrno>
 #include <exception>
 
 namespace cli {
 
 namespace {
 
+// A wait for the line to fall quiet longer than this means an earlier transfer was dropped.
+constexpr int kReportedWaitMs = 2 * analyzer::Session::kQuietBeforeDownloadMs;
+
 // How a download ended.
-enum class End { Quiet, NoData, DeviceLost, Interrupted };
+enum class End { Quiet, NoData, DeviceLost, Interrupted, NotSent };
+
+// A typo in --output fails at once, not after the whole transfer: the folder must exist and
+// take a new file, and the name must not be a folder.
+void checkOutputPath(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    const QString absolute = info.absoluteFilePath();
+    if (info.isDir())
+        throw board::cannotCreateFile(absolute, EISDIR);
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir())
+        throw board::cannotCreateFile(absolute, ENOENT);
+    if (!folder.isWritable() && !(info.exists() && info.isWritable()))
+        throw board::cannotCreateFile(absolute, EACCES);
+}
 
 // One download: the readings go onto a data board exactly as the window's receive handler
 // puts them there, so that the text format is the window's Save byte for byte.
@@ -39,7 +62,32 @@ public:
             count_.update(readings_);
             idle_.start(inv_.idleMilliseconds);
         });
-        QObject::connect(&session_, &analyzer::Session::noData, [this] { end(End::NoData); });
+        QObject::connect(&session_, &analyzer::Session::noData, [this] {
+            // After readings, a no-data reply can only be a record that lost its place.
+            if (readings_ > 0)
+                disturbedText_ = QStringLiteral("COM %1: the transfer was disturbed: a no-data reply "
+                                                "came after %2")
+                                     .arg(inv_.com)
+                                     .arg(readingsText());
+            end(End::NoData);
+        });
+        QObject::connect(&session_, &analyzer::Session::downloadSent, [this](int waitedMs) {
+            if (waitedMs >= kReportedWaitMs)
+                printMessage(QStringLiteral("battery-analyzer-cli: COM %1: the analyzer was still "
+                                            "sending; its bytes were dropped for %2 s until the line "
+                                            "fell quiet, then Download went out")
+                                 .arg(inv_.com)
+                                 .arg(waitedMs / 1000.0));
+            idle_.start(inv_.idleMilliseconds);
+        });
+        QObject::connect(&session_, &analyzer::Session::commandFailed, [this](const QString &message) {
+            notSentText_ = message;
+            end(End::NotSent);
+        });
+        QObject::connect(&session_, &analyzer::Session::transferDisturbed, [this](const QString &message) {
+            if (disturbedText_.isEmpty())
+                disturbedText_ = message;
+        });
         QObject::connect(&session_, &analyzer::Session::receiveFailed, [this](const QString &message) {
             // The window shows this and carries on; so does the download, and the exit
             // code says that something did not arrive whole.
@@ -58,10 +106,11 @@ public:
 
     int run()
     {
+        checkOutputPath(inv_.output);
         session_.open(inv_.com);
         session_.download();
-        idle_.start(inv_.idleMilliseconds);
-        loop_.exec();
+        if (!ended_)
+            loop_.exec();
         count_.finish(readings_);
 
         // The port is closed before anything is written, so that Disconnect goes out at the
@@ -77,6 +126,10 @@ public:
 
         if (readings_ > 0 || end_ == End::Interrupted || end_ == End::DeviceLost)
             write();
+        if (end_ == End::NotSent)
+            throw EDeviceFault(notSentText_);
+        if (!disturbedText_.isEmpty())
+            throw EDeviceFault(QStringLiteral("%1; %2 written").arg(disturbedText_, readingsText()));
         if (end_ == End::NoData)
             throw ENoData(QStringLiteral("COM %1: the analyzer holds no readings").arg(inv_.com));
 
@@ -103,7 +156,7 @@ public:
 private:
     void end(End how)
     {
-        if (loop_.isRunning() && !ended_) {
+        if (!ended_) {
             ended_ = true;
             end_ = how;
             idle_.stop();
@@ -155,6 +208,8 @@ private:
     bool ended_ = false;
     End end_ = End::Quiet;
     QString lostText_;
+    QString notSentText_;
+    QString disturbedText_;
 };
 
 } // namespace

@@ -26,13 +26,15 @@ void RecordFramer::receive(QByteArrayView bytes, qint64 nowMs)
 {
     if (bytes.isEmpty())
         return;
-    const bool gap = afterQuiet_ || (lastArrival_ && nowMs - *lastArrival_ > kGapMs);
+    const qint64 pause = lastArrival_ ? nowMs - *lastArrival_ : 0;
+    const bool gap = afterQuiet_ || pause > kGapMs;
     lastArrival_ = nowMs;
     afterQuiet_ = false;
     if (gap) {
         if (holding_)
             place(true);
         startHolding();
+        stalePiece_ = !held_.isEmpty() && pause > kStalePieceMs;
     }
     if (holding_) {
         held_.append(bytes);
@@ -137,6 +139,11 @@ void RecordFramer::place(bool final)
     // of another alignment.
     if (records_ == 0 && fits[0].records > 0 && quint8(held_[1]) == kNoDataMarker)
         fits[0].exact = true;
+    // A stale piece is joined only where the end of the burst says so, not by default.
+    if (stalePiece_ && !final && !full)
+        return;
+    if (stalePiece_)
+        fits[0].valid = fits[0].valid && fits[0].exact;
 
     int fitting = 0; // other alignments whose records all fit
     int ending = 0; // ... and that end on a record boundary
@@ -155,10 +162,14 @@ void RecordFramer::place(bool final)
 
     int skip = 0;
     bool doubtful = false;
+
     if (!final && !full) {
-        if (fits[0].valid && fitting == 0)
+        // Records right after a Download or a short pause start where they always did, as
+        // long as they fit. Another alignment often fits too (a resistance's high byte
+        // where the flags were), so a move is made early only when it is the one that fits.
+        if (fits[0].valid)
             skip = 0;
-        else if (!fits[0].valid && fitting == 1)
+        else if (fitting == 1)
             skip = other;
         else
             return; // several or none fit so far: the end of the burst decides

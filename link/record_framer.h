@@ -28,6 +28,9 @@ public:
     // A pause between two arrivals longer than this is a gap: records come back to back,
     // 25 ms each at 2400 baud.
     static constexpr qint64 kGapMs = 50;
+    // A piece of a record that waited longer than this is no longer presumed to be joined
+    // by what comes next: a stall of the program lasts less.
+    static constexpr qint64 kStalePieceMs = 1000;
     // Records held after a gap before the alignment is chosen without waiting for the end.
     static constexpr int kLookaheadRecords = 8;
     // Held bytes are placed at this size at the latest, bursts that long give evidence
@@ -75,6 +78,8 @@ private:
     QByteArray held_;
     qsizetype heldPiece_ = 0;
     bool holding_ = false;
+    // The held bytes start with a piece that waited longer than kStalePieceMs.
+    bool stalePiece_ = false;
     bool afterQuiet_ = true;
     std::optional<qint64> lastArrival_;
     qsizetype records_ = 0;

@@ -3,6 +3,7 @@
 #include "tool_process.h"
 
 #include "files.h"
+#include "line_faults.h"
 #include "pty_device.h"
 #include "analysis/reading.h"
 #include "board/data_board.h"
@@ -45,10 +46,12 @@ analyzer::AnalyzerRecord recordOf(const char *hex)
 // analyzer-sim as COM kSimCom with the given memory, stopped at the end of the test.
 class Simulator {
 public:
-    explicit Simulator(const QStringList &memory)
+    explicit Simulator(const QStringList &memory, bool fullSpeed = true)
     {
-        process_.start(QStringLiteral(ANALYZER_SIM),
-                       QStringList{"--ports", testPortFolder(), "--com", QString::number(kSimCom), "--full-speed"} + memory);
+        QStringList args{"--ports", testPortFolder(), "--com", QString::number(kSimCom)};
+        if (fullSpeed)
+            args << "--full-speed";
+        process_.start(QStringLiteral(ANALYZER_SIM), args + memory);
         while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
         }
         started_ = !process_.readLine().trimmed().isEmpty();
@@ -96,6 +99,8 @@ struct RunningTool {
 
 } // namespace
 
+Q_DECLARE_METATYPE(linefault::Fault)
+
 class TestCliDownload : public QObject {
     Q_OBJECT
 private slots:
@@ -107,6 +112,11 @@ private slots:
     void noDevice();
     void deviceLostKeepsWhatArrived();
     void interruptDisconnectsAndWrites();
+    void downloadAgainAtOnce();
+    void lineFaults_data();
+    void lineFaults();
+    void badOutputFailsBeforeThePort_data();
+    void badOutputFailsBeforeThePort();
     void clearMemory_data();
     void clearMemory();
 
@@ -248,6 +258,106 @@ void TestCliDownload::interruptDisconnectsAndWrites()
     QCOMPARE(run.err, "battery-analyzer-cli: interrupted; 2 readings written\n");
     QCOMPARE(device.received(2, 2000), "ST");
     QCOMPARE(readFile(out).count("\r\n"), 2);
+}
+
+// A download interrupted at the line rate while the analyzer goes on sending, and another
+// started at once: both files hold true readings only, and the second all of them.
+void TestCliDownload::downloadAgainAtOnce()
+{
+    QByteArray memory;
+    QList<QByteArray> trueLines;
+    for (int n = 1; n <= 100; ++n) {
+        const QByteArray r = linefault::batchRecord(n % 20 + 1);
+        memory += r.toHex() + '\n';
+        trueLines << analyzer::decodeRecord(r, true).line + "\r";
+    }
+    const QString readings = dir.filePath("memory100.txt");
+    QVERIFY(writeFile(readings, memory));
+    Simulator sim({"--readings", readings}, false);
+    QVERIFY(sim.started());
+
+    const QString first = dir.filePath("first.txt"), second = dir.filePath("second.txt");
+    const QString com = QString::number(kSimCom);
+    RunningTool tool({"download", "--com", com, "--idle", "30", "--output", first});
+    QTest::qWait(1000);
+    ::kill(pid_t(tool.process.processId()), SIGINT);
+    QCOMPARE(tool.finish().exitCode, 130);
+    const ToolRun run = runTool({"download", "--com", com, "--idle", "1", "--output", second});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains("was still sending"), run.err.constData());
+
+    QList<QByteArray> firstLines = readFile(first).split('\n');
+    QCOMPARE(firstLines.takeLast(), QByteArray());
+    QVERIFY(firstLines.size() > 5);
+    QCOMPARE(firstLines, trueLines.mid(0, firstLines.size()));
+    QList<QByteArray> secondLines = readFile(second).split('\n');
+    QCOMPARE(secondLines.takeLast(), QByteArray());
+    QCOMPARE(secondLines, trueLines);
+}
+
+void TestCliDownload::lineFaults_data()
+{
+    QTest::addColumn<linefault::Fault>("fault");
+    QTest::addColumn<bool>("echo");
+    for (const linefault::Fault &f : linefault::faults())
+        QTest::newRow(qPrintable(f.name)) << f << false;
+    QTest::newRow("echoing adapter") << linefault::faults().first() << true;
+}
+
+void TestCliDownload::lineFaults()
+{
+    QFETCH(linefault::Fault, fault);
+    QFETCH(bool, echo);
+    PtyDevice device(kDeviceCom);
+    const QString out = dir.filePath("faults.txt");
+    RunningTool tool({"download", "--com", QString::number(kDeviceCom), "--idle", "1.5", "--output", out});
+    const QByteArray connect = device.received(2, 5000);
+    if (echo)
+        device.send(connect);
+    const QByteArray download = device.received(2, 5000);
+    QCOMPARE(connect + download, "SESK");
+    if (echo)
+        device.send(download);
+    for (const linefault::Step &step : fault.steps) {
+        QTest::qWait(step.pauseMs);
+        device.send(step.bytes);
+    }
+    const ToolRun run = tool.finish();
+    board::DataBoard board;
+    for (const QByteArray &r : fault.records)
+        board.AppendLine(analyzer::decodeRecord(r, true).line);
+    QCOMPARE(readFile(out), board.text());
+    if (fault.disturbedAfter < 0) {
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.exitCode, 0);
+    } else {
+        QCOMPARE(run.exitCode, 5);
+        QVERIFY2(run.err.contains(QStringLiteral("after reading %1 of the download").arg(fault.disturbedAfter).toUtf8()),
+                 run.err.constData());
+        QVERIFY2(run.err.endsWith(QStringLiteral("; %1 readings written\n").arg(fault.records.size()).toUtf8()),
+                 run.err.constData());
+    }
+}
+
+void TestCliDownload::badOutputFailsBeforeThePort_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no such folder") << "missing/out.txt" << "No such file or directory";
+    QTest::newRow("a folder") << "." << "Is a directory";
+}
+
+void TestCliDownload::badOutputFailsBeforeThePort()
+{
+    QFETCH(QString, output);
+    QFETCH(QString, reason);
+    PtyDevice device(kDeviceCom);
+    const QString path = dir.filePath(output);
+    const ToolRun run = runTool({"download", "--com", QString::number(kDeviceCom), "--output", path});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(run.err), QStringLiteral("battery-analyzer-cli: Cannot create file \"%1\". %2\n")
+                                             .arg(QFileInfo(path).absoluteFilePath(), reason));
+    QCOMPARE(device.received(0), QByteArray());
 }
 
 void TestCliDownload::clearMemory_data()

@@ -3,6 +3,7 @@
 #include "link/protocol.h"
 #include "link_rig.h"
 #include "files.h"
+#include "line_faults.h"
 #include "pty_device.h"
 
 #include <QtTest>
@@ -17,6 +18,8 @@ using Script = QStringList;
 
 } // namespace
 
+Q_DECLARE_METATYPE(linefault::Fault)
+
 class TestSession : public QObject {
     Q_OBJECT
 private slots:
@@ -28,6 +31,9 @@ private slots:
     void commandsInOrder();
     void recordsStayAligned_data();
     void recordsStayAligned();
+    void lineFaultsMidDownload_data();
+    void lineFaultsMidDownload();
+    void downloadWaitsForAQuietLine();
     void deviceVanishesMidDownload();
 };
 
@@ -162,6 +168,89 @@ void TestSession::recordsStayAligned()
     QCOMPARE(rig.board.text(), boardText(lines));
     QCOMPARE(rig.noDataShown, noData);
     QCOMPARE(rig.errors, QStringList());
+}
+
+void TestSession::lineFaultsMidDownload_data()
+{
+    QTest::addColumn<linefault::Fault>("fault");
+    QTest::addColumn<bool>("echo");
+    for (const linefault::Fault &f : linefault::faults())
+        QTest::newRow(qPrintable(f.name)) << f << false;
+    for (const linefault::Fault &f : linefault::faults().mid(0, 2))
+        QTest::newRow(qPrintable("echoing adapter, " + f.name)) << f << true;
+}
+
+void TestSession::lineFaultsMidDownload()
+{
+    QFETCH(linefault::Fault, fault);
+    QFETCH(bool, echo);
+    PtyDevice device(3);
+    Rig rig;
+    rig.session.open(3);
+    const QByteArray connect = device.received(2);
+    if (echo)
+        device.send(connect);
+    QTest::qWait(2 * analyzer::Session::kQuietBeforeDownloadMs);
+    rig.session.download();
+    const QByteArray command = device.received(2);
+    QCOMPARE(command, QByteArray("SK"));
+    if (echo)
+        device.send(command);
+    for (const linefault::Step &step : fault.steps) {
+        QTest::qWait(step.pauseMs);
+        device.send(step.bytes);
+    }
+    QList<QByteArray> lines;
+    for (const QByteArray &r : fault.records)
+        lines << analyzer::decodeRecord(r, true).line;
+    QTRY_COMPARE(rig.lines(), lines.size());
+    QTest::qWait(400);
+    QCOMPARE(rig.board.text(), boardText(lines));
+    QCOMPARE(rig.errors, QStringList());
+    QCOMPARE(rig.noDataShown, 0);
+    if (fault.disturbedAfter < 0) {
+        QCOMPARE(rig.disturbed, QStringList());
+    } else {
+        QCOMPARE(rig.disturbed.size(), 1);
+        QVERIFY2(rig.disturbed.first().contains(QStringLiteral("after reading %1 of").arg(fault.disturbedAfter)),
+                 qPrintable(rig.disturbed.first()));
+    }
+}
+
+// The analyzer is still sending a transfer the program did not see start: Download drops it
+// and goes out once the line has fallen quiet; Clear Memory cannot overtake it.
+void TestSession::downloadWaitsForAQuietLine()
+{
+    PtyDevice device(3);
+    Rig rig;
+    rig.session.open(3);
+    QCOMPARE(device.received(2), QByteArray("SE"));
+    const QByteArray earlier = linefault::batchRecords(1, 20);
+    for (int i = 0; i < earlier.size(); i += 6) {
+        device.send(earlier.mid(i + (i == 0 ? 3 : 0), i == 0 ? 3 : 6)); // joined mid-record
+        QTest::qWait(25);
+        if (i == 30) {
+            rig.session.download();
+            rig.run([&] { rig.session.clearMemory(); });
+        }
+    }
+    QCOMPARE(rig.errors.size(), 1);
+    QVERIFY2(rig.errors.first().contains("Clear Memory was not sent"), qPrintable(rig.errors.first()));
+    QCOMPARE(device.received(2, 1000), QByteArray("SK"));
+    device.send(kRecord7);
+    QTRY_VERIFY(rig.board.text().endsWith(kLine7 + "\r\n"));
+    QTest::qWait(300);
+    // Whole readings of the earlier transfer that came before Download may stay; none is
+    // wrong.
+    QList<QByteArray> lines = rig.board.text().split('\n');
+    lines.removeLast();
+    lines.removeLast();
+    for (const QByteArray &l : lines) {
+        bool known = false;
+        for (int n = 1; n <= 20; ++n)
+            known = known || l == analyzer::decodeRecord(linefault::batchRecord(n), true).line + '\r';
+        QVERIFY2(known, l.constData());
+    }
 }
 
 void TestSession::deviceVanishesMidDownload()

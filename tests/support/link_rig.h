@@ -28,6 +28,10 @@ struct Rig {
                          [this](const QString &m) { errors << m; });
         QObject::connect(&session, &analyzer::Session::deviceLost,
                          [this](const QString &m) { lost << m; });
+        QObject::connect(&session, &analyzer::Session::transferDisturbed,
+                         [this](const QString &m) { disturbed << m; });
+        QObject::connect(&session, &analyzer::Session::commandFailed,
+                         [this](const QString &m) { errors << m; });
     }
     void run(const std::function<void()> &action)
     {
@@ -54,4 +58,5 @@ struct Rig {
     int noDataShown = 0;
     QStringList errors;
     QStringList lost;
+    QStringList disturbed;
 };
