@@ -87,6 +87,10 @@ void TForm1::connectHandlers()
     connect(session_, &analyzer::Session::noData, this, &TForm1::receiveNoData);
     connect(session_, &analyzer::Session::receiveFailed, this, &TForm1::receiveFailure);
     connect(session_, &analyzer::Session::deviceLost, this, &TForm1::deviceLost);
+    // A Download that went out late and failed, and a download whose records could not all
+    // be placed, are shown like any other error.
+    connect(session_, &analyzer::Session::commandFailed, this, &TForm1::receiveFailure);
+    connect(session_, &analyzer::Session::transferDisturbed, this, &TForm1::receiveFailure);
     // Only RM-40A decodes differently; the other two models are never asked.
     connect(RadioButton1, &QRadioButton::toggled, this, [this](bool rm40a) {
         session_->setModel(rm40a ? analyzer::AnalyzerModel::RM40A : analyzer::AnalyzerModel::RM40B);

@@ -50,6 +50,9 @@ struct TMSComm::Private {
     // When the last byte arrived, or the port was opened, on `clock`.
     qint64 lastActivity = 0;
     bool discarding = false;
+    // Disturbances are told only about a transfer asked for: bytes that come unasked have
+    // no readings to warn about.
+    bool transferBegun = false;
     bool disturbanceReported = false;
     qsizetype disturbedAfter = 0;
     QTimer quietTimer;
@@ -101,7 +104,7 @@ struct TMSComm::Private {
             return;
         framer.lineQuiet();
         postBlocks();
-        if (framer.disturbance() && !disturbanceReported) {
+        if (transferBegun && framer.disturbance() && !disturbanceReported) {
             disturbanceReported = true;
             disturbedAfter = *framer.disturbance();
             // Posted behind the blocks, so that the readings before and after the point
@@ -114,6 +117,7 @@ struct TMSComm::Private {
     void beginTransfer()
     {
         framer.beginTransfer();
+        transferBegun = true;
         disturbanceReported = false;
     }
 
@@ -186,6 +190,7 @@ struct TMSComm::Private {
         framer.beginTransfer();
         echo.reset();
         discarding = false;
+        transferBegun = false;
         disturbanceReported = false;
         quietTimer.stop();
         lastActivity = clock.elapsed();

@@ -25,8 +25,9 @@ public:
     // Raised once when the device went away (the first read or write error that the event
     // loop reports while the port is open) and the control closed the port.
     static constexpr short kCommEventLineError = 1010;
-    // Raised once per transfer, when the line falls quiet after records that could not be
-    // aligned with confidence; disturbedAfter() tells after how many.
+    // Raised once per transfer begun with beginTransfer(), when the line falls quiet after
+    // records that could not be aligned with confidence; disturbedAfter() tells after how
+    // many.
     static constexpr short kCommEventDisturbance = 1011;
 
     explicit TMSComm(QObject *parent = nullptr);

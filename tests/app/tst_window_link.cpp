@@ -5,6 +5,7 @@
 #include "app/program_title.h"
 #include "app/wrapping_button.h"
 #include "modal_box_user.h"
+#include "line_faults.h"
 #include "pty_device.h"
 #include "samples.h"
 #include "window_fixture.h"
@@ -14,6 +15,8 @@
 
 
 using namespace sample;
+
+Q_DECLARE_METATYPE(linefault::Fault)
 
 class TestWindowLink : public QObject {
     Q_OBJECT
@@ -29,6 +32,8 @@ private slots:
     void closingWhileConnectedSendsNoDisconnect();
     void clickErrors_data();
     void clickErrors();
+    void lineFaultsMidDownload_data();
+    void lineFaultsMidDownload();
 
 private:
     std::unique_ptr<TForm1> window_;
@@ -141,6 +146,7 @@ void TestWindowLink::noDataFloodOpensOneBox()
     w.ComboBox1->setEditText("5");
     click(w.Button1);
     click(w.Button14);
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SESK"));
     const QByteArray noData = kNoData;
     const QByteArray record = kRecord1;
     const qsizetype windowsBefore = QApplication::topLevelWidgets().size();
@@ -225,6 +231,55 @@ void TestWindowLink::clickErrors()
     QCOMPARE(w.ComboBox1->currentText(), portText);
     // The program carries on: the clock still ticks.
     QTRY_VERIFY_WITH_TIMEOUT(!w.StatusBar1->currentMessage().isEmpty(), 3000);
+}
+
+void TestWindowLink::lineFaultsMidDownload_data()
+{
+    QTest::addColumn<linefault::Fault>("fault");
+    QTest::addColumn<bool>("echo");
+    for (const linefault::Fault &f : linefault::faults())
+        QTest::newRow(qPrintable(f.name)) << f << false;
+    QTest::newRow("echoing adapter") << linefault::faults().first() << true;
+}
+
+// The window keeps every line; it shows one box when the records could not be placed with
+// confidence, naming the reading the disturbance followed, and none otherwise.
+void TestWindowLink::lineFaultsMidDownload()
+{
+    QFETCH(linefault::Fault, fault);
+    QFETCH(bool, echo);
+    PtyDevice analyzer(4);
+    TForm1 &w = *window_;
+    w.ComboBox1->setEditText("4");
+    ModalBoxUser answerer;
+    click(w.Button1);
+    const QByteArray connect = analyzer.received(2);
+    if (echo)
+        analyzer.send(connect);
+    QTest::qWait(300);
+    click(w.Button14);
+    const QByteArray download = analyzer.received(2);
+    QCOMPARE(connect + download, "SESK");
+    if (echo)
+        analyzer.send(download);
+    for (const linefault::Step &step : fault.steps) {
+        QTest::qWait(step.pauseMs);
+        analyzer.send(step.bytes);
+    }
+    board::DataBoard expected;
+    for (const QByteArray &r : fault.records)
+        expected.AppendLine(analyzer::decodeRecord(r, true).line);
+    QTRY_COMPARE(w.board().text(), expected.text());
+    QTest::qWait(500);
+    QCOMPARE(w.board().text(), expected.text());
+    if (fault.disturbedAfter < 0) {
+        QCOMPARE(answerer.seen.size(), 0);
+    } else {
+        QTRY_COMPARE(answerer.seen.size(), 1);
+        QVERIFY2(answerer.seen.first().text.contains(
+                     QStringLiteral("after reading %1 of the download").arg(fault.disturbedAfter)),
+                 qPrintable(answerer.seen.first().text));
+    }
 }
 
 QTEST_MAIN(TestWindowLink)
