@@ -65,7 +65,7 @@ int main(int argc, char *argv[])
     board::DataBoard board;
     analyzer::Session session(comm);
     QObject::connect(&session, &analyzer::Session::reading,
-                     [&](const analyzer::AnalyzerRecord &, const QByteArray &line) { board.AppendLine(line); });
+                     [&](const reading::Reading &, const QByteArray &line) { board.AppendLine(line); });
     QObject::connect(&session, &analyzer::Session::receiveFailed,
                      [](const QString &m) { std::fprintf(stderr, "bench_link: %s\n", qPrintable(m)); });
     int lines = 0;

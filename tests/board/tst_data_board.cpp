@@ -82,7 +82,7 @@ void TestDataBoard::appendsAndSaves_data()
 {
     QTest::addColumn<QByteArrayList>("lines");
     QTest::addColumn<QByteArray>("file");
-    QTest::newRow("worked example, 36 bytes") << QByteArrayList{sample::kLine7} << sample::kLine7 + "\r\n";
+    QTest::newRow("sample line, 36 bytes") << QByteArrayList{sample::kLine7} << sample::kLine7 + "\r\n";
     QTest::newRow("two lines") << QByteArrayList{"one", "two"} << QByteArray("one\r\ntwo\r\n");
     QTest::newRow("empty line") << QByteArrayList{""} << QByteArray("\r\n");
     QTest::newRow("empty board") << QByteArrayList{} << QByteArray();
@@ -116,7 +116,7 @@ void TestDataBoard::loadsAndSavesBack_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArray>("board");
-    QTest::newRow("worked example") << sample::kLine7 + "\r\n" << sample::kLine7 + "\r\n";
+    QTest::newRow("sample line") << sample::kLine7 + "\r\n" << sample::kLine7 + "\r\n";
     QTest::newRow("LF only") << QByteArray("a\nb\n") << QByteArray("a\r\nb\r\n");
     QTest::newRow("A CR CR B") << QByteArray("A\r\rB") << QByteArray("A\r\n\r\nB");
     QTest::newRow("zero byte") << QByteArray("ab\r\n\0cd\n", 8) << QByteArray("ab\r\n");

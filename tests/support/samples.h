@@ -1,8 +1,8 @@
 #pragma once
 
-// The worked-example records and the board lines they give: the one source every suite
+// The sample records and the board lines they give: the one source every suite and bench
 // takes them from.
-#include "link/protocol.h"
+#include "reading/line_format.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,11 +11,11 @@
 inline QByteArray line(const char *text)
 {
     QByteArray l(text);
-    l.replace("~", analyzer::kOhmGbk);
+    l.replace("~", reading::kOhmGbk);
     return l;
 }
 
-// Records from the worked examples, and the lines they give with RM-40A selected.
+// The sample records, and the lines they give with RM-40A selected.
 namespace sample {
 inline const QByteArray kRecord7 = QByteArray::fromHex("07050237101B");
 inline const QByteArray kRecord12 = QByteArray::fromHex("0C00303904D2");
