@@ -77,7 +77,7 @@ int main(int argc, char *argv[])
     QObject::connect(&board, &board::DataBoard::appended, [&] {
         ++lines;
         lastLine = bench::Clock::now();
-        cpuAtLastLine = bench::cpuSeconds();
+        cpuAtLastLine = bench::processCpuSeconds();
         if (lines == kRecords)
             app.quit();
         else
@@ -86,7 +86,7 @@ int main(int argc, char *argv[])
     try {
         session.open(kCom);
         const auto start = bench::Clock::now();
-        const double cpuStart = bench::cpuSeconds();
+        const double cpuStart = bench::processCpuSeconds();
         session.download();
         idle.start(5000);
         app.exec();

@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "link/port_path.h"
+#include "link/port_text.h"
 
 namespace analyzer::errortext {
 
@@ -30,7 +31,10 @@ QString portAndDevice(int port, const QString &device)
 
 QString invalidPortNumber(int port)
 {
-    return tidy(QStringLiteral("Invalid port number %1: COM ports are numbered 1 to 255").arg(port));
+    return tidy(QStringLiteral("Invalid port number %1: COM ports are numbered %2 to %3")
+                    .arg(port)
+                    .arg(kFirstComPort)
+                    .arg(kLastComPort));
 }
 
 QString noSuchDevice(int port, const QString &device, const QString &entry)

@@ -3,6 +3,7 @@
 #include "link/error_text.h"
 #include "link/errors.h"
 #include "link/port_path.h"
+#include "link/port_text.h"
 #include "link/protocol.h"
 
 #include <QElapsedTimer>
@@ -19,8 +20,6 @@
 
 namespace {
 
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 255;
 
 // A record takes 25 ms at 2400 baud. A piece of one that has waited a second is what is
 // left of a fault (a glitch, a lost byte, an echo), not the start of a record.
@@ -298,7 +297,7 @@ short TMSComm::CommPort() const
 
 void TMSComm::setCommPort(int port)
 {
-    if (port < kFirstPort || port > kLastPort)
+    if (port < analyzer::kFirstComPort || port > analyzer::kLastComPort)
         throw EOleException(analyzer::errortext::invalidPortNumber(port));
     if (d->port.isOpen() && port != d->commPort)
         throw EOleException(analyzer::errortext::openWithAnotherNumber(port, d->commPort, d->device));
