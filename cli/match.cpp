@@ -30,7 +30,7 @@ QByteArray number(double v)
 
 QByteArray milliohms(double ohms)
 {
-    return QByteArray::number(ohms * 1000, 'f', 6) + " m\xCE\xA9";
+    return QByteArray::number(ohms * 1000, 'f', 6) + " m" + reading::kOhmUtf8;
 }
 
 class Report {

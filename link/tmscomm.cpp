@@ -207,7 +207,7 @@ struct TMSComm::Private {
         if (!info.exists()) {
             const QString entry = info.isSymLink() ? path : QString();
             const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-            throw EOleException(analyzer::errortext::noSuchDevice(commPort, target, entry));
+            throw EOleException(analyzer::errortext::noSuchDevice(commPort, target, entry, analyzer::portFolder()));
         }
         return info.canonicalFilePath();
 #else
@@ -232,7 +232,7 @@ struct TMSComm::Private {
         using namespace analyzer::errortext;
         switch (port.error()) {
         case QSerialPort::DeviceNotFoundError:
-            return noSuchDevice(commPort, path, QString());
+            return noSuchDevice(commPort, path, QString(), analyzer::portFolder());
         case QSerialPort::PermissionError:
             return mayOpen(path) ? portBusy(commPort, path) : permissionDenied(commPort, path);
         case QSerialPort::UnsupportedOperationError:
