@@ -215,7 +215,8 @@ QByteArray readFileText(const QString &path, qsizetype maxBytes)
     while (used < wanted) {
         if (used == text.size())
             text.resize(std::min(wanted, text.size() * 2));
-        const ssize_t n = ::read(fd.get(), text.data() + used, size_t(std::min(text.size() - used, kReadChunk)));
+        const qsizetype room = std::min(text.size() - used, kReadChunk);
+        const ssize_t n = ::read(fd.get(), text.data() + used, size_t(room));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)

@@ -37,7 +37,8 @@ AnalyzerRecord recordFromBytes(QByteArrayView bytes)
 
 reading::Reading readingOf(const AnalyzerRecord &record, AnalyzerModel model)
 {
-    const ResistanceScale scale = (model == AnalyzerModel::RM40A ? kScaleRM40A : kScaleOther)[record.flags & 3];
+    const ResistanceScale *scales = model == AnalyzerModel::RM40A ? kScaleRM40A : kScaleOther;
+    const ResistanceScale scale = scales[record.flags & 3];
     reading::Reading r;
     r.group = record.group;
     r.resistance = {record.resistance, scale.places};

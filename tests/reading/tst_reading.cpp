@@ -144,7 +144,8 @@ void TestReading::notReadings_data()
     QTest::newRow("four decimals") << line(" Group 7       0.0567m~     4.123V");
     QTest::newRow("no point") << line(" Group 7       0567m~     4.123V");
     QTest::newRow("ohm without blank") << line(" Group 7       0.300~     4.123V");
-    QTest::newRow("ohm sign in UTF-8") << QByteArray(" Group 7       056.7m").append(reading::kOhmUtf8).append("     4.123V");
+    QTest::newRow("ohm sign in UTF-8")
+        << QByteArray(" Group 7       056.7m").append(reading::kOhmUtf8).append("     4.123V");
     QTest::newRow("one voltage decimal") << line(" Group 7       056.7m~     412.3V");
     QTest::newRow("no volt sign") << line(" Group 7       056.7m~     4.123");
     QTest::newRow("trailing blank") << line(" Group 7       056.7m~     4.123V ");
