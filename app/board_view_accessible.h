@@ -7,8 +7,8 @@ namespace app {
 class BoardView;
 
 // What a screen reader finds in the data board: a read-only multi-line text with its
-// characters, caret and selection, as the text view it replaces offered. Offsets count
-// characters of the shown text, a line break being one.
+// characters, caret and selection. Offsets count characters of the shown text, a line
+// break being one.
 class BoardViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit BoardViewAccessible(BoardView *view);

@@ -83,7 +83,7 @@ void TForm1::connectHandlers()
     bind(English1, &QAction::triggered, &TForm1::English1Click);
     bind(Timer2, &QTimer::timeout, &TForm1::Timer2Timer);
     connect(session_, &analyzer::Session::reading, this,
-            [this](const analyzer::AnalyzerRecord &, const QByteArray &line) { board_.AppendLine(line); });
+            [this](const reading::Reading &, const QByteArray &line) { board_.AppendLine(line); });
     connect(session_, &analyzer::Session::noData, this, &TForm1::receiveNoData);
     connect(session_, &analyzer::Session::receiveFailed, this, &TForm1::receiveFailure);
     connect(session_, &analyzer::Session::deviceLost, this, &TForm1::deviceLost);

@@ -4,6 +4,7 @@
 #include "app/board_view.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"
+#include "reading/reading.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -114,12 +115,12 @@ void TForm1::buildControls()
 
     GroupBox2 = place(new QGroupBox(client), "GroupBox2", {168, 8, 329, 73});
     GroupBox2->setFont(arial(19, true));
-    RadioButton1 = place(new QRadioButton(QStringLiteral("RM-40A"), GroupBox2), "RadioButton1",
-                         {16, 32, 105, 25});
-    RadioButton2 = place(new QRadioButton(QStringLiteral("RM-40B"), GroupBox2), "RadioButton2",
-                         {120, 32, 105, 25});
-    RadioButton3 = place(new QRadioButton(QStringLiteral("RM-40C"), GroupBox2), "RadioButton3",
-                         {224, 32, 89, 25});
+    const auto modelButton = [this](reading::Model model) {
+        return new QRadioButton(QString::fromLatin1(reading::modelName(model)), GroupBox2);
+    };
+    RadioButton1 = place(modelButton(reading::Model::RM40A), "RadioButton1", {16, 32, 105, 25});
+    RadioButton2 = place(modelButton(reading::Model::RM40B), "RadioButton2", {120, 32, 105, 25});
+    RadioButton3 = place(modelButton(reading::Model::RM40C), "RadioButton3", {224, 32, 89, 25});
     for (QRadioButton *radio : {RadioButton1, RadioButton2, RadioButton3})
         radio->setCursor(Qt::PointingHandCursor);
     RadioButton1->setChecked(true);

@@ -1,9 +1,9 @@
 #include "app/no_data_box.h"
 
 #include "app/program_title.h"
+#include "app/screen_centre.h"
 
 #include <QMessageBox>
-#include <QScreen>
 #include <QShowEvent>
 
 namespace app {
@@ -18,11 +18,7 @@ protected:
     void showEvent(QShowEvent *event) override
     {
         QMessageBox::showEvent(event); // fixes the box's size
-        if (const QScreen *s = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(s->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        centreOnScreen(this);
     }
 };
 
@@ -32,7 +28,7 @@ void showNoDataBox(QWidget *owner)
 {
     ScreenCentredMessageBox box(QMessageBox::NoIcon, programTitle(),
                                 QString::fromUtf16(u"仪器没有存储数据"), QMessageBox::Ok, owner);
-    // Messages carry file names, device paths and what the user typed: never markup.
+    // A fixed text of the program's own: no markup in it to interpret.
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -1,11 +1,11 @@
 #include "app/startup.h"
 
 #include "app/program_title.h"
+#include "app/screen_centre.h"
 #include "core/error.h"
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QScreen>
 
 #include <dlfcn.h>
 #include <memory>
@@ -41,19 +41,6 @@ QString startupFailureText(const QString &kind, const QString &module, quintptr 
                               .arg(kind, module,
                                    QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper());
     return where + u'\n' + (message.endsWith(u'.') ? message : message + u'.');
-}
-
-void centreOnScreen(QWidget *window)
-{
-    const QScreen *screen = window->screen();
-    if (!screen)
-        return;
-    // With its platform window created, the frame's margins are known where the platform
-    // can tell them before the window is shown.
-    (void)window->winId();
-    QRect frame = window->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
 }
 
 int runApplication(const TForm1::CommFactory &makeComm)

@@ -4,17 +4,12 @@
 
 #include <QString>
 
-class QWidget;
-
 namespace app {
 
 // The box of a failed start: "Exception <kind> in module <module> at <address>." and, on the
 // next line, the error's text ending in a full stop.
 QString startupFailureText(const QString &kind, const QString &module, quintptr address,
                            const QString &message);
-
-// Puts the window's frame in the middle of its screen's available area.
-void centreOnScreen(QWidget *window);
 
 // Builds the main window, shows it centred and runs the event loop until it closes
 // (exit code 0). When the window cannot be built, shows the "Application Error" box

@@ -3,6 +3,7 @@
 #include "harness.h"
 #include "plain_read.h"
 #include "board/data_board.h"
+#include "samples.h"
 
 #include <QTemporaryDir>
 
@@ -21,12 +22,8 @@ std::vector<QByteArray> readingLines(int count)
 {
     std::vector<QByteArray> lines;
     lines.reserve(size_t(count));
-    char buffer[64];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(buffer, sizeof buffer, " Group %-3d     %05.1fm\xA6\xB8     %5.3fV", i % 256,
-                      double(i % 9999) / 10.0, 3.0 + double(i % 1500) / 1000.0);
-        lines.emplace_back(buffer);
-    }
+    for (int i = 0; i < count; ++i)
+        lines.push_back(sample::generatedLine(i));
     return lines;
 }
 

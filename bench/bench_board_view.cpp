@@ -5,6 +5,7 @@
 #include "harness.h"
 #include "app/board_view.h"
 #include "board/data_board.h"
+#include "samples.h"
 
 #include <QApplication>
 #include <QFile>
@@ -23,14 +24,6 @@ constexpr int kLines = 2000;
 constexpr int kBatch = 100;
 constexpr int kLoadedLines = 1000000;
 constexpr qsizetype kLongLineBytes = 10 * 1000 * 1000;
-
-QByteArray readingLine(int i)
-{
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, " Group %d       %05.1fm\xA6\xB8     %5.3fV", i % 256,
-                  double(i % 9999) / 10.0, 3.0 + double(i % 1500) / 1000.0);
-    return buffer;
-}
 
 // Heap bytes in use, mapped blocks included.
 qsizetype heapInUse()
@@ -125,7 +118,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     std::vector<QByteArray> lines;
     for (int i = 0; i < kLines; ++i)
-        lines.push_back(readingLine(i));
+        lines.push_back(sample::generatedLine(i));
 
     const double single = secondsPerLine(lines, 1);
     const double batched = secondsPerLine(lines, kBatch);
@@ -143,7 +136,7 @@ int main(int argc, char *argv[])
         writeFile(readings,
                   [](QFile &file) {
                       for (int i = 0; i < kLoadedLines; ++i)
-                          file.write(readingLine(i) + "\r\n");
+                          file.write(sample::generatedLine(i) + "\r\n");
                   })
         && writeFile(oneLine, [](QFile &file) {
                QByteArray line;

@@ -65,7 +65,7 @@ int main(int argc, char *argv[])
     board::DataBoard board;
     analyzer::Session session(comm);
     QObject::connect(&session, &analyzer::Session::reading,
-                     [&](const analyzer::AnalyzerRecord &, const QByteArray &line) { board.AppendLine(line); });
+                     [&](const reading::Reading &, const QByteArray &line) { board.AppendLine(line); });
     QObject::connect(&session, &analyzer::Session::receiveFailed,
                      [](const QString &m) { std::fprintf(stderr, "bench_link: %s\n", qPrintable(m)); });
     int lines = 0;
@@ -77,7 +77,7 @@ int main(int argc, char *argv[])
     QObject::connect(&board, &board::DataBoard::appended, [&] {
         ++lines;
         lastLine = bench::Clock::now();
-        cpuAtLastLine = bench::cpuSeconds();
+        cpuAtLastLine = bench::processCpuSeconds();
         if (lines == kRecords)
             app.quit();
         else
@@ -86,7 +86,7 @@ int main(int argc, char *argv[])
     try {
         session.open(kCom);
         const auto start = bench::Clock::now();
-        const double cpuStart = bench::cpuSeconds();
+        const double cpuStart = bench::processCpuSeconds();
         session.download();
         idle.start(5000);
         app.exec();

@@ -7,6 +7,8 @@
 //
 // bench/run collects the rows of every benchmark into one table.
 
+#include "core/cpu_time.h"
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -21,13 +23,7 @@ inline double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// CPU time of this process, in seconds.
-inline double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
+using core::processCpuSeconds;
 
 // Calls body() until at least minSeconds have passed (and at least once); returns the
 // seconds per call of the fastest of `rounds` such rounds, which damps noise from the

@@ -25,6 +25,9 @@ namespace {
 // file whose text ends early at a zero byte is not read on needlessly.
 constexpr qsizetype kReadChunk = qsizetype(4) * 1024 * 1024;
 
+// The first room for the text of a file that shows no size; such files are mostly small.
+constexpr qsizetype kFirstUnsizedRoom = qsizetype(64) * 1024;
+
 // As many links as the system itself follows in one name.
 constexpr int kMaxLinkHops = 40;
 
@@ -200,19 +203,26 @@ QByteArray readFileText(const QString &path, qsizetype maxBytes)
         throw cannotOpenFile(absolute, notARegularFile());
     clearNonBlocking(fd.get());
 
-    // One byte beyond maxBytes shows that the text is too long. The room costs address
+    // One byte beyond maxBytes shows that the text is too long. A file that shows no size
+    // (those of /proc and /sys make their text as it is read) is read to its end, the room
+    // growing as it fills; any other is read up to its size, and that room costs address
     // space only until it is read into.
-    const qsizetype wanted = qsizetype(std::min<qint64>(info.st_size, qint64(maxBytes) + 1));
-    QByteArray text(wanted, Qt::Uninitialized);
+    const qsizetype limit = qsizetype(qint64(maxBytes) + 1);
+    const bool sizeShown = info.st_size > 0;
+    const qsizetype wanted = sizeShown ? qsizetype(std::min<qint64>(info.st_size, limit)) : limit;
+    QByteArray text(sizeShown ? wanted : std::min(wanted, kFirstUnsizedRoom), Qt::Uninitialized);
     qsizetype used = 0;
     while (used < wanted) {
-        const ssize_t n = ::read(fd.get(), text.data() + used, size_t(std::min(wanted - used, kReadChunk)));
+        if (used == text.size())
+            text.resize(std::min(wanted, text.size() * 2));
+        const qsizetype room = std::min(text.size() - used, kReadChunk);
+        const ssize_t n = ::read(fd.get(), text.data() + used, size_t(room));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             throw cannotOpenFile(absolute, errno);
         if (n == 0)
-            break; // the file became shorter since it was opened
+            break; // the end, or the file became shorter since it was opened
         if (const void *zero = std::memchr(text.constData() + used, 0, size_t(n))) {
             text.truncate(static_cast<const char *>(zero) - text.constData());
             text.squeeze();
@@ -223,6 +233,8 @@ QByteArray readFileText(const QString &path, qsizetype maxBytes)
     if (used > maxBytes)
         throw textExceedsCapacity();
     text.truncate(used);
+    if (!sizeShown)
+        text.squeeze();
     return text;
 }
 

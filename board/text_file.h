@@ -10,7 +10,8 @@ namespace board {
 QString absoluteFilePath(const QString &path);
 
 // The text of the regular file at path: its bytes from its start up to its first zero byte,
-// or up to its length at the time of opening. Raises EFOpenError when the file cannot be
+// or up to its length at the time of opening; to its end when it shows a length of 0 (as
+// the files of /proc and /sys do, whatever they hold). Raises EFOpenError when the file cannot be
 // opened or read, or is no regular file (reading a pipe or a device could wait for ever),
 // and EInvalidOperation as soon as more than maxBytes come before the first zero byte; no
 // more than maxBytes + 1 bytes are ever held, however large the file.

@@ -4,7 +4,9 @@
 #include "cli/errors.h"
 #include "link/errors.h"
 #include "link/port_text.h"
+#include "reading/reading.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -100,16 +102,20 @@ struct Reader {
             } catch (const EConvertError &) {
                 port = -1;
             }
-            if (port < 1 || port > 255)
-                usage(s, QStringLiteral("--com takes a port number from 1 to 255, not '%1'").arg(value));
+            if (port < analyzer::kFirstComPort || port > analyzer::kLastComPort)
+                usage(s, QStringLiteral("--com takes a port number from %1 to %2, not '%3'")
+                             .arg(analyzer::kFirstComPort)
+                             .arg(analyzer::kLastComPort)
+                             .arg(value));
             inv.com = port;
             comGiven = true;
         } else if (name == u"--model") {
-            static const QStringList models{"RM-40A", "RM-40B", "RM-40C"};
-            const qsizetype m = models.indexOf(value.toUpper());
-            if (m < 0)
-                usage(s, QStringLiteral("unknown model '%1'; the models are RM-40A, RM-40B and RM-40C").arg(value));
-            inv.model = analyzer::AnalyzerModel(m);
+            using reading::kModelNames;
+            const auto m = std::find(kModelNames.begin(), kModelNames.end(), value.toUpper());
+            if (m == kModelNames.end())
+                usage(s, QStringLiteral("unknown model '%1'; the models are %2, %3 and %4")
+                             .arg(value, kModelNames[0], kModelNames[1], kModelNames[2]));
+            inv.model = analyzer::AnalyzerModel(m - kModelNames.begin());
         } else if (name == u"--format") {
             const qsizetype f = info.formats.indexOf(value);
             if (f < 0)

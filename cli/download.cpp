@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <vector>
 
 namespace cli {
 
@@ -56,8 +57,10 @@ public:
         idle_.setTimerType(Qt::PreciseTimer);
         QObject::connect(&idle_, &QTimer::timeout, [this] { end(End::Quiet); });
         QObject::connect(&interrupt_, &InterruptNotifier::interrupted, [this] { end(End::Interrupted); });
-        QObject::connect(&session_, &analyzer::Session::reading, [this](const auto &, const QByteArray &line) {
+        QObject::connect(&session_, &analyzer::Session::reading, [this](const auto &value, const QByteArray &line) {
             board_.AppendLine(line);
+            if (inv_.format != Format::Text)
+                values_.push_back(value);
             ++readings_;
             count_.update(readings_);
             idle_.start(inv_.idleMilliseconds);
@@ -181,17 +184,10 @@ private:
             }
             return;
         }
-        // Every line on the board was appended by this download, so its lines are
-        // exactly the readings' lines.
         Output out(inv_.output);
         ReadingTable table(inv_.format, false, out);
-        const QByteArray &text = board_.text();
-        for (qsizetype start = 0; start < text.size();) {
-            const qsizetype end = text.indexOf("\r\n", start);
-            if (const auto r = analysis::parseReading(QByteArrayView(text).sliced(start, end - start)))
-                table.add(*r);
-            start = end + 2;
-        }
+        for (const reading::Reading &value : values_)
+            table.add(value);
         table.finish();
     }
 
@@ -199,6 +195,7 @@ private:
     TMSComm comm_;
     analyzer::Session session_;
     board::DataBoard board_;
+    std::vector<reading::Reading> values_; // the readings themselves, for CSV and JSON
     InterruptNotifier interrupt_;
     LiveCount count_;
     QTimer idle_;

@@ -30,7 +30,7 @@ QByteArray number(double v)
 
 QByteArray milliohms(double ohms)
 {
-    return QByteArray::number(ohms * 1000, 'f', 6) + " m\xCE\xA9";
+    return QByteArray::number(ohms * 1000, 'f', 6) + " m" + reading::kOhmUtf8;
 }
 
 class Report {
@@ -135,8 +135,8 @@ int runMatch(const Invocation &inv)
     forEachReading(
         inv.files, inv.strict,
         [&](int file, int line, const analysis::Reading &r) {
-            cells.push_back({file, line, r.group, r.ohms, r.volts, analysis::resistanceTextUtf8(r),
-                             r.voltageText.toByteArray()});
+            cells.push_back({file, line, r.group, r.ohms(), r.volts(), analysis::resistanceTextUtf8(r),
+                             reading::voltageText(r)});
             values.push_back({r.microohms(), r.microvolts()});
         },
         printMessage);

@@ -34,19 +34,6 @@ QByteArray jsonString(const QByteArray &utf8)
     return s;
 }
 
-QByteArray boardLine(const analysis::Reading &r)
-{
-    QByteArray line;
-    line.reserve(40);
-    line += " Group ";
-    line += QByteArray::number(r.group);
-    line += "       ";
-    line += r.resistanceText;
-    line += "     ";
-    line += r.voltageText;
-    return line;
-}
-
 ReadingTable::ReadingTable(Format format, bool withSource, Output &out)
     : format_(format), withSource_(withSource), out_(out)
 {
@@ -61,7 +48,7 @@ ReadingTable::ReadingTable(Format format, bool withSource, Output &out)
 void ReadingTable::add(const analysis::Reading &r, const QString &file, int line)
 {
     if (format_ == Format::Text) {
-        board_.AppendLine(boardLine(r));
+        board_.AppendLine(reading::boardLine(r));
         ++rows_;
         return;
     }
@@ -69,26 +56,24 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
         lastFile_ = file;
         sourceField_ = format_ == Format::Csv ? csvField(file.toUtf8()) : jsonString(file.toUtf8());
     }
-    // The unit's sign is the last two bytes (GBK) of the resistance text; it goes out as UTF-8.
-    const QByteArrayView resistanceDigits = r.resistanceText.chopped(2);
     QByteArray &row = row_;
     row.resize(0); // keeps the allocation
     if (format_ == Format::Csv) {
         if (withSource_) {
             row += sourceField_;
             row += ',';
-            analysis::appendDecimalText(row, {line, 0});
+            reading::appendDecimalText(row, {line, 0});
             row += ',';
         }
-        analysis::appendDecimalText(row, {r.group, 0});
+        reading::appendDecimalText(row, {r.group, 0});
         row += ',';
-        analysis::appendDecimalText(row, r.ohms);
+        reading::appendDecimalText(row, r.ohms());
         row += ',';
-        analysis::appendDecimalText(row, r.volts);
+        reading::appendDecimalText(row, r.volts());
         row += ',';
-        row += resistanceDigits;
-        row += "\xCE\xA9,";
-        row += r.voltageText;
+        reading::appendResistanceText(row, r, reading::kOhmUtf8);
+        row += ',';
+        reading::appendVoltageText(row, r);
         row += '\n';
     } else {
         row += rows_ == 0 ? "\n  {" : ",\n  {";
@@ -96,19 +81,19 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
             row += "\"file\": ";
             row += sourceField_;
             row += ", \"line\": ";
-            analysis::appendDecimalText(row, {line, 0});
+            reading::appendDecimalText(row, {line, 0});
             row += ", ";
         }
         row += "\"group\": ";
-        analysis::appendDecimalText(row, {r.group, 0});
+        reading::appendDecimalText(row, {r.group, 0});
         row += ", \"resistance_ohm\": ";
-        analysis::appendDecimalText(row, r.ohms);
+        reading::appendDecimalText(row, r.ohms());
         row += ", \"voltage_v\": ";
-        analysis::appendDecimalText(row, r.volts);
+        reading::appendDecimalText(row, r.volts());
         row += ", \"resistance_text\": \"";
-        row += resistanceDigits;
-        row += "\xCE\xA9\", \"voltage_text\": \"";
-        row += r.voltageText;
+        reading::appendResistanceText(row, r, reading::kOhmUtf8);
+        row += "\", \"voltage_text\": \"";
+        reading::appendVoltageText(row, r);
         row += "\"}";
     }
     out_.write(row);

@@ -14,9 +14,6 @@ namespace cli {
 QByteArray csvField(const QByteArray &utf8);
 QByteArray jsonString(const QByteArray &utf8);
 
-// The data-board line of a parsed reading: the line it was parsed from.
-QByteArray boardLine(const analysis::Reading &r);
-
 // Readings as CSV rows, JSON objects in one array, or board text (the bytes the window
 // saves). With a source, each row starts with the file and line the reading came from.
 class ReadingTable {

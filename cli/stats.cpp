@@ -4,6 +4,7 @@
 #include "cli/input_files.h"
 #include "cli/output.h"
 #include "cli/subcommands.h"
+#include "reading/line_format.h"
 
 #include <algorithm>
 
@@ -20,7 +21,7 @@ QByteArray column(const QByteArray &utf8, int width)
     return QString::fromUtf8(utf8).leftJustified(width, u' ').toUtf8();
 }
 
-QByteArray summaryRow(const char *name, const analysis::Summary &s, int decimals, int meanPlaces)
+QByteArray summaryRow(const QByteArray &name, const analysis::Summary &s, int decimals, int meanPlaces)
 {
     QByteArray row = column(name, 14);
     row += column(analysis::decimalText({s.minimum, decimals}), 12);
@@ -52,10 +53,10 @@ int runStats(const Invocation &inv)
 
     QByteArray text = "readings      " + QByteArray::number(qulonglong(r.count)) + "\n\n";
     text += "              minimum     maximum     mean        median      std. deviation\n";
-    text += summaryRow("resistance/\xCE\xA9", r, 6, 7);
+    text += summaryRow(QByteArray("resistance/") + reading::kOhmUtf8, r, 6, 7);
     text += summaryRow("voltage/V", v, 6, 4);
 
-    text += "\nresistance/m\xCE\xA9\n";
+    text += QByteArray("\nresistance/m") + reading::kOhmUtf8 + '\n';
     const std::size_t most = *std::max_element(bins.begin(), bins.end());
     const double width = double(r.maximum - r.minimum) / kBins;
     for (int b = 0; b < kBins; ++b) {

@@ -6,8 +6,8 @@ include(GNUInstallDirs)
 install(TARGETS battery-analyzer battery-analyzer-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES app/desktop/battery-analyzer.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
-# The icon files are drawn from app/icons/battery-analyzer.svg; the window draws the same
-# picture itself.
+# The PNG icons are the window's own drawing of the icon, written by the icon-export tool
+# (tools/); the SVG shows the same picture for sizes the theme scales.
 foreach(size 16 32 48)
   install(FILES app/icons/${size}.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps

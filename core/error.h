@@ -1,11 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <cstdlib>
-#include <cxxabi.h>
-#include <memory>
+#include <exception>
 #include <stdexcept>
-#include <typeinfo>
 
 namespace core {
 
@@ -35,13 +32,7 @@ namespace core {
 
 // The class name of any error, as the start-up failure box reports it: "EOleException",
 // "std::bad_alloc".
-inline QString errorClassName(const std::exception &error)
-{
-    int status = 0;
-    const std::unique_ptr<char, void (*)(void *)> name(
-        abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), std::free);
-    return QString::fromLatin1(status == 0 && name ? name.get() : typeid(error).name());
-}
+QString errorClassName(const std::exception &error);
 
 // Removes trailing blanks, control characters and periods, as the texts of system and
 // control errors are shown inside longer messages.

@@ -1,7 +1,7 @@
 #include "link/error_text.h"
 
 #include "core/error.h"
-#include "link/port_path.h"
+#include "link/port_text.h"
 
 namespace analyzer::errortext {
 
@@ -30,10 +30,13 @@ QString portAndDevice(int port, const QString &device)
 
 QString invalidPortNumber(int port)
 {
-    return tidy(QStringLiteral("Invalid port number %1: COM ports are numbered 1 to 255").arg(port));
+    return tidy(QStringLiteral("Invalid port number %1: COM ports are numbered %2 to %3")
+                    .arg(port)
+                    .arg(kFirstComPort)
+                    .arg(kLastComPort));
 }
 
-QString noSuchDevice(int port, const QString &device, const QString &entry)
+QString noSuchDevice(int port, const QString &device, const QString &entry, const QString &folder)
 {
     if (!entry.isEmpty())
         return tidy(QStringLiteral("COM %1 has no device: %2, named by %3, does not exist")
@@ -42,7 +45,7 @@ QString noSuchDevice(int port, const QString &device, const QString &entry)
     return tidy(QStringLiteral("COM %1 has no device: %2 does not exist; to use an adapter, "
                                "make %3/com%1 a link to it")
                     .arg(port)
-                    .arg(device, portFolder()));
+                    .arg(device, folder));
 }
 
 QString permissionDenied(int port, const QString &device)

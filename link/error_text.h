@@ -15,8 +15,9 @@ QString indexOutOfBounds();
 QString portAndDevice(int port, const QString &device);
 
 QString invalidPortNumber(int port);
-// `device` is what COM `port` maps to; `entry` the port folder's entry naming it, or empty.
-QString noSuchDevice(int port, const QString &device, const QString &entry);
+// `device` is what COM `port` maps to; `entry` the port folder's entry naming it, or empty;
+// `folder` the port folder, where an entry would go.
+QString noSuchDevice(int port, const QString &device, const QString &entry, const QString &folder);
 QString permissionDenied(int port, const QString &device);
 QString portBusy(int port, const QString &device);
 QString notASerialDevice(int port, const QString &device, const QString &systemText);

@@ -7,29 +7,19 @@ namespace analyzer {
 
 namespace {
 
-struct ResistanceFormat {
-    int decimals;
-    bool ohms; // false: "mΩ" right after the digits; true: a blank, then "Ω"
+struct ResistanceScale {
+    int places;
+    reading::ResistanceUnit unit;
 };
 
-// Scale and unit by range code (flags & 3); at the same code an RM-40A count is ten times
-// that of the other two models.
-constexpr ResistanceFormat kResistanceRM40A[4] = {{2, false}, {1, false}, {3, true}, {2, true}};
-constexpr ResistanceFormat kResistanceOther[4] = {{3, false}, {2, false}, {1, false}, {3, true}};
+constexpr auto kMilli = reading::ResistanceUnit::Milliohm;
+constexpr auto kOhm = reading::ResistanceUnit::Ohm;
+// By range code; at the same code an RM-40A count is ten times that of the other two models.
+constexpr ResistanceScale kScaleRM40A[4] = {{2, kMilli}, {1, kMilli}, {3, kOhm}, {2, kOhm}};
+constexpr ResistanceScale kScaleOther[4] = {{3, kMilli}, {2, kMilli}, {1, kMilli}, {3, kOhm}};
+constexpr std::uint8_t kMillivoltFlag = 4;
 
 } // namespace
-
-QByteArray fixedPointText(std::uint16_t v, int decimals)
-{
-    // Thousands field (one or two digits), then hundreds, tens and units digits, each
-    // written on its own so inner and leading zeros stay.
-    QByteArray digits = QByteArray::number(v / 1000);
-    digits += char('0' + (v % 1000) / 100);
-    digits += char('0' + (v % 100) / 10);
-    digits += char('0' + v % 10);
-    digits.insert(digits.size() - decimals, '.');
-    return digits;
-}
 
 QByteArray encodeRecord(const AnalyzerRecord &r)
 {
@@ -39,38 +29,39 @@ QByteArray encodeRecord(const AnalyzerRecord &r)
     return QByteArray(bytes, kRecordSize);
 }
 
-DecodeResult decodeRecord(QByteArrayView block, bool rm40aSelected)
+AnalyzerRecord recordFromBytes(QByteArrayView bytes)
 {
-    auto byteAt = [&block](qsizetype i) -> std::uint8_t {
-        if (i >= block.size())
-            throw EVariantBadIndexError(errortext::indexOutOfBounds());
-        return static_cast<std::uint8_t>(block[i]);
-    };
+    const auto at = [&bytes](qsizetype i) { return static_cast<std::uint8_t>(bytes[i]); };
+    return {at(0), at(1), std::uint16_t(at(2) << 8 | at(3)), std::uint16_t(at(4) << 8 | at(5))};
+}
 
-    const std::uint8_t flags = byteAt(1);
-    if (flags == kNoDataMarker)
+reading::Reading readingOf(const AnalyzerRecord &record, AnalyzerModel model)
+{
+    const ResistanceScale *scales = model == AnalyzerModel::RM40A ? kScaleRM40A : kScaleOther;
+    const ResistanceScale scale = scales[record.flags & 3];
+    reading::Reading r;
+    r.group = record.group;
+    r.resistance = {record.resistance, scale.places};
+    r.unit = scale.unit;
+    r.voltage = {record.voltage, (record.flags & kMillivoltFlag) ? 3 : 2};
+    r.model = model;
+    return r;
+}
+
+DecodeResult decodeRecord(QByteArrayView block, AnalyzerModel model)
+{
+    if (block.size() < 2)
+        throw EVariantBadIndexError(errortext::indexOutOfBounds());
+    if (std::uint8_t(block[1]) == kNoDataMarker)
         return {};
-    const std::uint16_t resistance = std::uint16_t(byteAt(2) << 8 | byteAt(3));
-    const std::uint16_t voltage = std::uint16_t(byteAt(4) << 8 | byteAt(5));
-    const std::uint8_t group = byteAt(0);
-
-    const bool millivolts = (flags & 4) != 0;
-    QByteArray voltageText = fixedPointText(voltage, millivolts ? 3 : 2) + 'V';
-
-    const ResistanceFormat format = (rm40aSelected ? kResistanceRM40A : kResistanceOther)[flags & 3];
-    QByteArray resistanceText = fixedPointText(resistance, format.decimals);
-    resistanceText += format.ohms ? QByteArray(" ") + kOhmGbk : QByteArray("m") + kOhmGbk;
+    if (block.size() < kRecordSize)
+        throw EVariantBadIndexError(errortext::indexOutOfBounds());
 
     DecodeResult result;
     result.kind = DecodeResult::Kind::Line;
-    result.record = {group, flags, resistance, voltage};
-    result.line.reserve(48);
-    result.line += " Group ";
-    result.line += QByteArray::number(group);
-    result.line += "       ";
-    result.line += resistanceText;
-    result.line += "     ";
-    result.line += voltageText;
+    result.record = recordFromBytes(block.first(kRecordSize));
+    result.reading = readingOf(result.record, model);
+    result.line = reading::boardLine(result.reading);
     return result;
 }
 

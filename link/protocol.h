@@ -1,5 +1,8 @@
 #pragma once
 
+#include "reading/line_format.h"
+#include "reading/reading.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <array>
@@ -29,7 +32,7 @@ constexpr const CommandBytes &commandBytes(Command c)
     return kCommandTable[static_cast<std::size_t>(c)];
 }
 
-enum class AnalyzerModel { RM40A, RM40B, RM40C };
+using AnalyzerModel = reading::Model;
 
 inline constexpr int kRecordSize = 6;
 // A flags byte equal to this (compared as a whole byte) means the analyzer holds no data.
@@ -43,32 +46,40 @@ struct AnalyzerRecord {
     std::uint16_t voltage = 0;
 };
 
-// The six bytes of a record, high bytes first, as the analyzer sends it.
+// The six bytes of a record, high bytes first, as the analyzer sends it; the one encoder.
 QByteArray encodeRecord(const AnalyzerRecord &record);
+// The record in six such bytes (bytes must hold kRecordSize).
+AnalyzerRecord recordFromBytes(QByteArrayView bytes);
 
-// "Ω" in the GBK code page, the encoding of every line the program writes.
-inline constexpr char kOhmGbk[] = "\xA6\xB8";
+// The reading a record holds when read with model: the range code (flags & 3) sets the
+// resistance's unit and places, where an RM-40A count is ten times that of the other two
+// models; flag bit 2 gives the voltage three places instead of two.
+reading::Reading readingOf(const AnalyzerRecord &record, AnalyzerModel model);
 
-// A data-board line: 8-bit GBK text without a line break.
-using BoardLine = QByteArray;
+using reading::BoardLine;
+using reading::kOhmGbk;
 
 struct DecodeResult {
     enum class Kind { Line, NoData };
     Kind kind = Kind::NoData;
-    BoardLine line; // empty for NoData
-    AnalyzerRecord record; // the fields the line was made from; zero for NoData
+    reading::Reading reading; // what the record says; zero for NoData
+    BoardLine line;           // its board line; empty for NoData
+    AnalyzerRecord record;    // the fields it was made from; zero for NoData
 
     bool isNoData() const { return kind == Kind::NoData; }
 };
 
-// Decodes one received block. Pure: no I/O, no state. Reads bytes in the order
-// 1, 2, 3, 4, 5, 0 and raises EVariantBadIndexError at the first one the block lacks, so a
-// two-byte block carrying the no-data marker still yields the no-data outcome. Bytes from
-// index 6 on are ignored.
-DecodeResult decodeRecord(QByteArrayView block, bool rm40aSelected);
+// Decodes one received block. Pure: no I/O, no state. Raises EVariantBadIndexError when
+// the block lacks a byte it needs: the flags byte (index 1) first, so a two-byte block
+// carrying the no-data marker still yields the no-data outcome, then the other five. Bytes
+// from index 6 on are ignored.
+DecodeResult decodeRecord(QByteArrayView block, AnalyzerModel model);
 
-// v written in decimal with leading zeros up to four digits and a point before its last
-// `decimals` digits (1 to 3): 567 with 1 gives "056.7", 65535 with 3 gives "65.535".
-QByteArray fixedPointText(std::uint16_t v, int decimals);
+// The same for callers that only tell the RM-40A from the others, which decode alike (as
+// RM-40B).
+inline DecodeResult decodeRecord(QByteArrayView block, bool rm40aSelected)
+{
+    return decodeRecord(block, rm40aSelected ? AnalyzerModel::RM40A : AnalyzerModel::RM40B);
+}
 
 } // namespace analyzer

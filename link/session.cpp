@@ -143,7 +143,7 @@ void Session::onComm()
 
     DecodeResult result;
     try {
-        result = decodeRecord(comm_.Input(), model_ == AnalyzerModel::RM40A);
+        result = decodeRecord(comm_.Input(), model_);
     } catch (const core::Error &error) {
         emit receiveFailed(error.message());
         return;
@@ -151,7 +151,7 @@ void Session::onComm()
     if (result.isNoData())
         emit noData();
     else
-        emit reading(result.record, result.line);
+        emit reading(result.reading, result.line);
 }
 
 } // namespace analyzer

@@ -59,8 +59,8 @@ public:
     void send(Command command);
 
 signals:
-    // One decoded record and its data-board line (GBK, no line break).
-    void reading(const analyzer::AnalyzerRecord &record, const QByteArray &line);
+    // One decoded record's reading and its data-board line (GBK, no line break).
+    void reading(const reading::Reading &value, const QByteArray &line);
     // The analyzer answered that its memory is empty.
     void noData();
     // A received block could not be decoded; message is the error's text.

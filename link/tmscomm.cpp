@@ -4,6 +4,7 @@
 #include "link/error_text.h"
 #include "link/errors.h"
 #include "link/port_path.h"
+#include "link/port_text.h"
 #include "link/protocol.h"
 #include "link/record_framer.h"
 
@@ -21,8 +22,6 @@
 
 namespace {
 
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 255;
 
 // Once the line has been quiet this long after a burst, nothing more of it is coming: a
 // no-data reply shorter than a record is complete, and bytes held to find the records'
@@ -242,7 +241,7 @@ struct TMSComm::Private {
         if (!info.exists()) {
             const QString entry = info.isSymLink() ? path : QString();
             const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-            throw EOleException(analyzer::errortext::noSuchDevice(commPort, target, entry));
+            throw EOleException(analyzer::errortext::noSuchDevice(commPort, target, entry, analyzer::portFolder()));
         }
         return info.canonicalFilePath();
 #else
@@ -267,7 +266,7 @@ struct TMSComm::Private {
         using namespace analyzer::errortext;
         switch (port.error()) {
         case QSerialPort::DeviceNotFoundError:
-            return noSuchDevice(commPort, path, QString());
+            return noSuchDevice(commPort, path, QString(), analyzer::portFolder());
         case QSerialPort::PermissionError:
             return mayOpen(path) ? portBusy(commPort, path) : permissionDenied(commPort, path);
         case QSerialPort::UnsupportedOperationError:
@@ -334,7 +333,7 @@ short TMSComm::CommPort() const
 
 void TMSComm::setCommPort(int port)
 {
-    if (port < kFirstPort || port > kLastPort)
+    if (port < analyzer::kFirstComPort || port > analyzer::kLastComPort)
         throw EOleException(analyzer::errortext::invalidPortNumber(port));
     if (d->port.isOpen() && port != d->commPort)
         throw EOleException(analyzer::errortext::openWithAnotherNumber(port, d->commPort, d->device));

@@ -98,15 +98,10 @@ Memory readingsFromFile(const std::string &path)
         if (bad || digits.size() != 2 * analyzer::kRecordSize)
             throw std::runtime_error(path + ":" + std::to_string(number) +
                                      ": expected six bytes in hexadecimal, like 07 05 02 37 10 1B");
-        std::uint8_t b[analyzer::kRecordSize];
+        char bytes[analyzer::kRecordSize];
         for (int k = 0; k < analyzer::kRecordSize; ++k)
-            b[k] = std::uint8_t(hexValue(digits[2 * k]) * 16 + hexValue(digits[2 * k + 1]));
-        analyzer::AnalyzerRecord r;
-        r.group = b[0];
-        r.flags = b[1];
-        r.resistance = std::uint16_t(b[2] << 8 | b[3]);
-        r.voltage = std::uint16_t(b[4] << 8 | b[5]);
-        memory.push_back(r);
+            bytes[k] = char(hexValue(digits[2 * k]) * 16 + hexValue(digits[2 * k + 1]));
+        memory.push_back(analyzer::recordFromBytes(QByteArrayView(bytes, analyzer::kRecordSize)));
     }
     return memory;
 }

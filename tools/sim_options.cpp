@@ -1,5 +1,7 @@
 #include "sim_options.h"
 
+#include "link/port_text.h"
+
 #include <stdexcept>
 #include <string_view>
 
@@ -41,7 +43,7 @@ Options parseOptions(int argc, char **argv)
         } else if (arg == "--ports") {
             o.portsFolder = value();
         } else if (arg == "--com") {
-            o.com = int(wholeNumber(arg, value(), 1, 255));
+            o.com = int(wholeNumber(arg, value(), analyzer::kFirstComPort, analyzer::kLastComPort));
         } else if (arg == "--readings") {
             o.memory = Options::Memory::File;
             o.readingsFile = value();

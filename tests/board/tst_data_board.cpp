@@ -2,6 +2,7 @@
 // failure leaves behind.
 #include "board/data_board.h"
 #include "board/errors.h"
+#include "board/text_file.h"
 #include "files.h"
 #include "samples.h"
 
@@ -10,6 +11,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -43,6 +45,8 @@ private slots:
     void failedLoadKeepsBoard();
     void loadLimitCountsBoardText_data();
     void loadLimitCountsBoardText();
+    void loadsFilesShowingNoSize_data();
+    void loadsFilesShowingNoSize();
     void failedSaveKeepsFile_data();
     void failedSaveKeepsFile();
     void saveKeepsPermissionsAndLinks();
@@ -78,7 +82,7 @@ void TestDataBoard::appendsAndSaves_data()
 {
     QTest::addColumn<QByteArrayList>("lines");
     QTest::addColumn<QByteArray>("file");
-    QTest::newRow("worked example, 36 bytes") << QByteArrayList{sample::kLine7} << sample::kLine7 + "\r\n";
+    QTest::newRow("sample line, 36 bytes") << QByteArrayList{sample::kLine7} << sample::kLine7 + "\r\n";
     QTest::newRow("two lines") << QByteArrayList{"one", "two"} << QByteArray("one\r\ntwo\r\n");
     QTest::newRow("empty line") << QByteArrayList{""} << QByteArray("\r\n");
     QTest::newRow("empty board") << QByteArrayList{} << QByteArray();
@@ -112,7 +116,7 @@ void TestDataBoard::loadsAndSavesBack_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QByteArray>("board");
-    QTest::newRow("worked example") << sample::kLine7 + "\r\n" << sample::kLine7 + "\r\n";
+    QTest::newRow("sample line") << sample::kLine7 + "\r\n" << sample::kLine7 + "\r\n";
     QTest::newRow("LF only") << QByteArray("a\nb\n") << QByteArray("a\r\nb\r\n");
     QTest::newRow("A CR CR B") << QByteArray("A\r\rB") << QByteArray("A\r\n\r\nB");
     QTest::newRow("zero byte") << QByteArray("ab\r\n\0cd\n", 8) << QByteArray("ab\r\n");
@@ -239,6 +243,58 @@ void TestDataBoard::loadLimitCountsBoardText()
         QVERIFY_THROWS_EXCEPTION(EInvalidOperation, board.LoadBoard(path("in.txt")));
         QCOMPARE(board.text(), QByteArray("kept\r\n"));
     }
+}
+
+void TestDataBoard::loadsFilesShowingNoSize_data()
+{
+    // Files of the system that show a size of 0 whatever they hold.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("extraMappings"); // made before the read, each its own line of maps
+    QTest::addColumn<qsizetype>("maxBytes");
+    QTest::addColumn<QByteArray>("firstBytes"); // null: refused as too long
+    QTest::newRow("process status") << "/proc/self/status" << 0 << DataBoard::kMaxLoadBytes << QByteArray("Name:\t");
+    QTest::newRow("mappings, many times a first read") << "/proc/self/maps" << 4000 << DataBoard::kMaxLoadBytes
+                                                       << QByteArray("");
+    QTest::newRow("over the limit") << "/proc/self/status" << 0 << qsizetype(16) << QByteArray();
+}
+
+void TestDataBoard::loadsFilesShowingNoSize()
+{
+    QFETCH(QString, name);
+    QFETCH(int, extraMappings);
+    QFETCH(qsizetype, maxBytes);
+    QFETCH(QByteArray, firstBytes);
+    QCOMPARE(QFileInfo(name).size(), 0);
+    // Every other page readable, so that no two neighbours merge into one line.
+    const long page = ::sysconf(_SC_PAGESIZE);
+    const qsizetype length = qsizetype(page) * extraMappings * 2;
+    char *mapped = nullptr;
+    if (extraMappings > 0) {
+        mapped = static_cast<char *>(::mmap(nullptr, size_t(length), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        QVERIFY(mapped != MAP_FAILED);
+        for (int i = 0; i < extraMappings; ++i)
+            QCOMPARE(::mprotect(mapped + 2 * i * page, size_t(page), PROT_READ), 0);
+    }
+    const auto unmap = qScopeGuard([&] {
+        if (mapped)
+            ::munmap(mapped, size_t(length));
+    });
+
+    if (firstBytes.isNull()) {
+        QVERIFY_THROWS_EXCEPTION(EInvalidOperation, board::readFileText(name, maxBytes));
+        return;
+    }
+    const QByteArray text = board::readFileText(name, maxBytes);
+    QVERIFY(text.startsWith(firstBytes));
+    QVERIFY(text.endsWith('\n'));
+    for (int i = 0; i < extraMappings; ++i) {
+        const QByteArray start = QByteArray::number(quintptr(mapped + 2 * i * page), 16) + '-';
+        QVERIFY2(text.contains('\n' + start), start.constData());
+    }
+    DataBoard board;
+    board.LoadBoard(name);
+    QVERIFY(board.text().startsWith(firstBytes));
+    QVERIFY(board.text().endsWith("\r\n"));
 }
 
 void TestDataBoard::failedSaveKeepsFile_data()

@@ -1,5 +1,6 @@
 // Line breaks of a loaded file made CR LF, GBK pairs kept whole, the text cut at a zero byte.
 #include "board/line_breaks.h"
+#include "samples.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -39,7 +40,7 @@ void TestLineBreaks::rules_data()
     QTest::newRow("lowest and highest lead") << QByteArray("\x81\n\xFE\r") << QByteArray("\x81\n\xFE\r");
     QTest::newRow("lead byte as last byte") << QByteArray("a\n\xA6") << QByteArray("a\r\n\xA6");
     QTest::newRow("lead byte before zero") << bytes("a\xA6\0b", 4) << QByteArray("a\xA6");
-    QTest::newRow("ohm sign then LF") << QByteArray("4m\xA6\xB8\n") << QByteArray("4m\xA6\xB8\r\n");
+    QTest::newRow("ohm sign then LF") << line("4m~\n") << line("4m~\r\n");
     QTest::newRow("three lead bytes") << QByteArray("\xA6\xA6\xA6\n\n") << QByteArray("\xA6\xA6\xA6\n\r\n");
     QTest::newRow("80 and FF are no lead bytes") << QByteArray("\x80\n\xFF\r") << QByteArray("\x80\r\n\xFF\r\n");
     QTest::newRow("other controls kept") << QByteArray("\t\x0B\x0C\x01\x0E") << QByteArray("\t\x0B\x0C\x01\x0E");
@@ -99,7 +100,7 @@ void TestLineBreaks::agreesWithByteByByteReading()
 
 void TestLineBreaks::normalTextIsNotCopied()
 {
-    QByteArray text = QByteArray(" Group 7       056.7m\xA6\xB8     4.123V\r\n").repeated(1000);
+    QByteArray text = (sample::kLine7 + "\r\n").repeated(1000);
     const char *before = text.constData();
     normalizeLineBreaksInPlace(text);
     QCOMPARE(text.constData(), before);

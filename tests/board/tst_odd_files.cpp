@@ -5,6 +5,7 @@
 #include "board/device_write.h"
 #include "board/errors.h"
 #include "files.h"
+#include "samples.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -225,7 +226,7 @@ void TestOddFiles::saveToPipesAndDevices()
     // Far more than a pipe or a terminal buffers, so that the reader's pace matters.
     DataBoard board;
     for (int i = 0; i < 10000; ++i)
-        board.AppendLine(" Group 7       056.7m\xA6\xB8     4.123V");
+        board.AppendLine(sample::kLine7);
     const QByteArray before = board.text();
     QElapsedTimer clock;
     clock.start();

@@ -1,5 +1,6 @@
 // Properties of the record decoder on arbitrary blocks: it fails only with the bounds error
-// and exactly when a byte it needs is missing; every line it builds has the fixed shape.
+// and exactly when a byte it needs is missing; every line it builds has the fixed shape and
+// reads back as the reading it was made from.
 #include "link/error_text.h"
 #include "link/errors.h"
 #include "link/protocol.h"
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size == 0 || size > 64)
         return 0;
     // The first byte chooses the model; the rest is the received block.
-    const bool rm40a = (data[0] & 1) != 0;
+    const auto model = analyzer::AnalyzerModel(data[0] % 3);
     const QByteArray block(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
 
     const bool hasFlags = block.size() >= 2;
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     analyzer::DecodeResult result;
     try {
-        result = analyzer::decodeRecord(block, rm40a);
+        result = analyzer::decodeRecord(block, model);
     } catch (const EVariantBadIndexError &e) {
         require(mustFail);
         require(e.message() == analyzer::errortext::indexOutOfBounds());
@@ -58,5 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     require(match.captured(4).remove(u'.').toUInt() == voltage);
     const bool millivolts = (std::uint8_t(block[1]) & 4) != 0;
     require(match.captured(4).section(u'.', 1).size() == (millivolts ? 3 : 2));
+    auto back = reading::parseBoardLine(result.line);
+    require(back && !back->model);
+    back->model = result.reading.model;
+    require(*back == result.reading);
     return 0;
 }

@@ -2,7 +2,6 @@
 
 #include <QFile>
 
-#include <ctime>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -41,11 +40,4 @@ int runUnprivileged(const std::function<int()> &body)
     if (child < 0 || waitpid(child, &status, 0) != child)
         return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
-}
-
-double processCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }

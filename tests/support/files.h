@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/cpu_time.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -19,5 +21,4 @@ ino_t inodeOf(const QString &path);
 inline constexpr int kCannotDropPrivileges = 77;
 int runUnprivileged(const std::function<int()> &body);
 
-// CPU time this process has used, in seconds.
-double processCpuSeconds();
+using core::processCpuSeconds;

@@ -20,7 +20,7 @@ struct Rig {
     Rig() : session(comm)
     {
         QObject::connect(&session, &analyzer::Session::reading,
-                         [this](const analyzer::AnalyzerRecord &, const QByteArray &l) {
+                         [this](const reading::Reading &, const QByteArray &l) {
                              board.AppendLine(l);
                          });
         QObject::connect(&session, &analyzer::Session::noData, [this] { ++noDataShown; });

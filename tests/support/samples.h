@@ -1,8 +1,8 @@
 #pragma once
 
-// The worked-example records and the board lines they give: the one source every suite
+// The sample records and the board lines they give: the one source every suite and bench
 // takes them from.
-#include "link/protocol.h"
+#include "reading/line_format.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,11 +11,11 @@
 inline QByteArray line(const char *text)
 {
     QByteArray l(text);
-    l.replace("~", analyzer::kOhmGbk);
+    l.replace("~", reading::kOhmGbk);
     return l;
 }
 
-// Records from the worked examples, and the lines they give with RM-40A selected.
+// The sample records, and the lines they give with RM-40A selected.
 namespace sample {
 inline const QByteArray kRecord7 = QByteArray::fromHex("07050237101B");
 inline const QByteArray kRecord12 = QByteArray::fromHex("0C00303904D2");
@@ -25,6 +25,18 @@ inline const QByteArray kLine7 = line(" Group 7       056.7m~     4.123V");
 inline const QByteArray kLine7OtherModel = line(" Group 7       05.67m~     4.123V");
 inline const QByteArray kLine12 = line(" Group 12       123.45m~     12.34V");
 inline const QByteArray kLine1 = line(" Group 1       0.300 ~     3.700V");
+
+// The i-th of as many different lines as a suite or bench needs, as the formatter writes
+// them: every group in turn, resistances from 000.0 to 999.8 mΩ, voltages from 3.000 to
+// 4.499 V.
+inline QByteArray generatedLine(int i)
+{
+    reading::Reading r;
+    r.group = i % 256;
+    r.resistance = {i % 9999, 1};
+    r.voltage = {3000 + i % 1500, 3};
+    return reading::boardLine(r);
+}
 } // namespace sample
 
 // The board text that holds these lines.

@@ -1,8 +1,8 @@
-#include "analysis/decimal.h"
+#include "reading/decimal.h"
 
 #include <cmath>
 
-namespace analysis {
+namespace reading {
 
 namespace {
 
@@ -59,4 +59,4 @@ QByteArray roundedText(double value, int places)
     return decimalText({std::llround(value * double(powerOfTen(places))), places});
 }
 
-} // namespace analysis
+} // namespace reading

@@ -1,0 +1,160 @@
+#include "reading/line_format.h"
+
+namespace reading {
+
+namespace {
+
+constexpr char kGroupField[] = " Group ";
+constexpr char kAfterGroup[] = "       ";
+constexpr char kAfterResistance[] = "     ";
+constexpr std::int64_t kFiveDigits = 10000;
+
+void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
+{
+    // Units, tens, hundreds, then the thousands field of one or two digits, so that inner
+    // and leading zeros stay; written from the end of a local buffer.
+    char text[8];
+    char *end = text + sizeof text;
+    char *p = end;
+    for (int digit = 0; digit < 4 || units != 0; ++digit) {
+        if (digit == places)
+            *--p = '.';
+        *--p = char('0' + units % 10);
+        units /= 10;
+    }
+    out.append(p, end - p);
+}
+
+// Reads a number in the shape appendFixedPoint writes, with minPlaces to maxPlaces places,
+// at pos; moves pos past it.
+std::optional<Decimal> fixedPoint(QByteArrayView s, qsizetype &pos, int minPlaces, int maxPlaces)
+{
+    std::int64_t units = 0;
+    int digits = 0;
+    int places = -1; // digits after the point, once there is one
+    qsizetype i = pos;
+    for (; i < s.size() && digits <= 5; ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            units = units * 10 + (c - '0');
+            ++digits;
+            if (places >= 0)
+                ++places;
+        } else if (c == '.' && places < 0 && digits > 0) {
+            places = 0;
+        } else {
+            break;
+        }
+    }
+    // Four digits, or five when they make 10000 or more: a leading zero only fills the
+    // first four.
+    const bool width = digits == 4 || (digits == 5 && units >= kFiveDigits);
+    if (!width || places < minPlaces || places > maxPlaces)
+        return std::nullopt;
+    pos = i;
+    return Decimal{units, places};
+}
+
+bool takes(QByteArrayView s, qsizetype &pos, QByteArrayView expected)
+{
+    if (s.size() - pos < expected.size() || s.sliced(pos, expected.size()) != expected)
+        return false;
+    pos += expected.size();
+    return true;
+}
+
+std::optional<int> groupNumber(QByteArrayView s, qsizetype &pos)
+{
+    const qsizetype start = pos;
+    int group = 0;
+    while (pos < s.size() && pos - start < 4 && s[pos] >= '0' && s[pos] <= '9')
+        group = group * 10 + (s[pos++] - '0');
+    const qsizetype digits = pos - start;
+    if (digits == 0 || digits > 3 || group > 255 || (digits > 1 && s[start] == '0'))
+        return std::nullopt;
+    return group;
+}
+
+} // namespace
+
+QByteArray fixedPointText(std::uint32_t units, int places)
+{
+    QByteArray text;
+    appendFixedPoint(text, units, places);
+    return text;
+}
+
+void appendResistanceText(QByteArray &out, const Reading &r, const char *ohmSign)
+{
+    appendFixedPoint(out, std::uint32_t(r.resistance.units), r.resistance.decimals);
+    out += r.unit == ResistanceUnit::Milliohm ? 'm' : ' ';
+    out += ohmSign;
+}
+
+void appendVoltageText(QByteArray &out, const Reading &r)
+{
+    appendFixedPoint(out, std::uint32_t(r.voltage.units), r.voltage.decimals);
+    out += 'V';
+}
+
+QByteArray resistanceText(const Reading &r, const char *ohmSign)
+{
+    QByteArray text;
+    appendResistanceText(text, r, ohmSign);
+    return text;
+}
+
+QByteArray voltageText(const Reading &r)
+{
+    QByteArray text;
+    appendVoltageText(text, r);
+    return text;
+}
+
+BoardLine boardLine(const Reading &r)
+{
+    BoardLine line;
+    line.reserve(40);
+    line += kGroupField;
+    line += QByteArray::number(r.group);
+    line += kAfterGroup;
+    appendResistanceText(line, r, kOhmGbk);
+    line += kAfterResistance;
+    appendVoltageText(line, r);
+    return line;
+}
+
+std::optional<Reading> parseBoardLine(QByteArrayView line)
+{
+    Reading r;
+    qsizetype pos = 0;
+    if (!takes(line, pos, kGroupField))
+        return std::nullopt;
+    const auto group = groupNumber(line, pos);
+    if (!group || !takes(line, pos, kAfterGroup))
+        return std::nullopt;
+    r.group = *group;
+
+    const auto resistance = fixedPoint(line, pos, 1, 3);
+    if (!resistance)
+        return std::nullopt;
+    r.resistance = *resistance;
+    static const QByteArray milliohms = QByteArray("m") + kOhmGbk;
+    static const QByteArray ohms = QByteArray(" ") + kOhmGbk;
+    if (takes(line, pos, milliohms))
+        r.unit = ResistanceUnit::Milliohm;
+    else if (takes(line, pos, ohms))
+        r.unit = ResistanceUnit::Ohm;
+    else
+        return std::nullopt;
+
+    if (!takes(line, pos, kAfterResistance))
+        return std::nullopt;
+    const auto voltage = fixedPoint(line, pos, 2, 3);
+    if (!voltage || !takes(line, pos, "V") || pos != line.size())
+        return std::nullopt;
+    r.voltage = *voltage;
+    return r;
+}
+
+} // namespace reading

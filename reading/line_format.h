@@ -1,0 +1,43 @@
+#pragma once
+
+#include "reading/reading.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <cstdint>
+#include <optional>
+
+// The data-board line of a reading, written and read back here and nowhere else:
+//   " Group 7       056.7mΩ     4.123V"
+// " Group " and the group number, seven blanks, the resistance and its unit ("mΩ" straight
+// after the digits, or a blank and "Ω"), five blanks, the voltage and "V". Every number
+// shows four digits, or five from 10000 on, with a point before its last places.
+namespace reading {
+
+// "Ω" in the GBK code page, the encoding of every line the program writes...
+inline constexpr char kOhmGbk[] = "\xA6\xB8";
+// ...and in UTF-8, for output that is not GBK.
+inline constexpr char kOhmUtf8[] = "\xCE\xA9";
+
+// A data-board line: 8-bit GBK text without a line break.
+using BoardLine = QByteArray;
+
+BoardLine boardLine(const Reading &r);
+
+// Reads a line in exactly the shape boardLine writes, with group 0 to 255 (no leading
+// zeros), resistances of one to three places, voltages of two or three. Any other line is
+// no reading.
+std::optional<Reading> parseBoardLine(QByteArrayView line);
+
+// The parts of the line, appended to out: "056.7mΩ" or "0.300 Ω" with the given sign, and
+// "4.123V".
+void appendResistanceText(QByteArray &out, const Reading &r, const char *ohmSign);
+void appendVoltageText(QByteArray &out, const Reading &r);
+QByteArray resistanceText(const Reading &r, const char *ohmSign);
+QByteArray voltageText(const Reading &r);
+
+// units written with leading zeros up to four digits and a point before its last `places`
+// digits (1 to 3): 567 with 1 gives "056.7", 65535 with 3 gives "65.535".
+QByteArray fixedPointText(std::uint32_t units, int places);
+
+} // namespace reading
