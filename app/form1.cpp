@@ -1,6 +1,6 @@
 #include "app/form1.h"
 
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/clock_text.h"
 #include "app/error_dialog.h"
 #include "app/file_dialog.h"

@@ -1,7 +1,7 @@
 // The window's controls: places, fonts, colours and initial states. Geometry is in pixels
 // relative to the client area below the menu bar, or to the group box that holds a control.
 #include "app/app_icon.h"
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"
 
@@ -124,7 +124,7 @@ void TForm1::buildControls()
         radio->setCursor(Qt::PointingHandCursor);
     RadioButton1->setChecked(true);
 
-    Memo1 = place(new app::BoardView(board_, client), "Memo1", {8, 88, 377, 313});
+    Memo1 = place(new boardview::BoardView(board_, client), "Memo1", {8, 88, 377, 313});
     Memo1->setFont(arial(19, true));
 
     const QColor black(Qt::black);

@@ -3,7 +3,7 @@
 // shown against the load alone, the view's memory against the board's bytes, and scrolling
 // through the long line against a repaint that does not scroll.
 #include "harness.h"
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "board/data_board.h"
 
 #include <QApplication>
@@ -42,9 +42,9 @@ qsizetype heapInUse()
 struct ShownView {
     board::DataBoard board;
     QWidget window;
-    app::BoardView *view;
+    boardview::BoardView *view;
 
-    ShownView() : view(new app::BoardView(board, &window))
+    ShownView() : view(new boardview::BoardView(board, &window))
     {
         QFont font(QStringLiteral("Arial"));
         font.setPixelSize(19);

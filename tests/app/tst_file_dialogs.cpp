@@ -1,7 +1,7 @@
 // Clear Text, Save and Open with their file dialogs, answered through the dialogs' presenter
 // seam (the dialog's own accept, overwrite question included) and once by typing into the
 // real dialog.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/file_dialog.h"
 #include "app/form1.h"
 #include "app/program_title.h"

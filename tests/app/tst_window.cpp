@@ -1,5 +1,5 @@
 // The main window as the user first sees it, its layout, its two languages and its keys.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"
 #include "window_fixture.h"

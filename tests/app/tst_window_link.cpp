@@ -1,6 +1,6 @@
 // The window's connection buttons and receive event over a pseudo-terminal standing for the
 // analyzer, in both languages; the no-data box; errors of a click reaching the error dialog.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "app/program_title.h"
 #include "app/wrapping_button.h"

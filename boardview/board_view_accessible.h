@@ -2,7 +2,7 @@
 
 #include <QAccessibleWidget>
 
-namespace app {
+namespace boardview {
 
 class BoardView;
 
@@ -38,4 +38,4 @@ private:
     BoardView *view() const;
 };
 
-} // namespace app
+} // namespace boardview

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-namespace app {
+namespace board {
 
 // Where the lines of the board's text start, found in one pass over its bytes and extended
 // as bytes are appended. CR LF, a lone CR and a lone LF each end a line. Four bytes per line
@@ -14,7 +14,7 @@ namespace app {
 //
 // A lead byte at the very end waits for the byte that completes it and is not part of the
 // indexed text until then, as a decoder would hold it back.
-class BoardLineIndex {
+class LineIndex {
 public:
     // Forgets every line: the text is empty.
     void clear();
@@ -46,4 +46,4 @@ private:
     bool endsInCR_ = false;
 };
 
-} // namespace app
+} // namespace board

@@ -1,5 +1,5 @@
 // The caret, the selection and what the keyboard, the mouse and the clipboard do with them.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -9,7 +9,7 @@
 #include <QScrollBar>
 #include <QTextBoundaryFinder>
 
-namespace app {
+namespace boardview {
 
 namespace {
 
@@ -365,4 +365,4 @@ void BoardView::timerEvent(QTimerEvent *event)
     viewport()->update(characterRect(cursor_).adjusted(-2, 0, 2, 0));
 }
 
-} // namespace app
+} // namespace boardview

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/board_line_index.h"
+#include "board/line_index.h"
 
 #include <QByteArray>
 #include <QCache>
@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace app {
+namespace boardview {
 
 // A line of the board as decoded and laid out: the whole line, or one of the pieces a long
 // line is cut into. Each character stands for one character of the board's bytes (a single
@@ -39,7 +39,7 @@ class BoardPieces {
 public:
     static constexpr qsizetype kChunkBytes = 4096;
 
-    BoardPieces(const QByteArray &text, const BoardLineIndex &index);
+    BoardPieces(const QByteArray &text, const board::LineIndex &index);
 
     // Drops every layout: the font, width or wrapping changed.
     void setLayout(const QFont &font, qreal width, QTextOption::WrapMode wrap);
@@ -64,7 +64,7 @@ private:
     static quint64 key(qsizetype line, qsizetype chunk) { return (quint64(line) << 24) | quint64(chunk); }
 
     const QByteArray &text_;
-    const BoardLineIndex &index_;
+    const board::LineIndex &index_;
     QFont font_;
     qreal width_ = 0;
     qreal rowHeight_ = 1;
@@ -80,4 +80,4 @@ private:
     std::optional<QStringDecoder> decoder_;
 };
 
-} // namespace app
+} // namespace boardview

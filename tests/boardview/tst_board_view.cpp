@@ -1,6 +1,6 @@
 // The data board's view: what it shows for the board's bytes, when, where it scrolls, what
 // can be selected and copied, and what a screen reader reads.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "board/data_board.h"
 
 #include <QtTest>
@@ -68,14 +68,14 @@ private:
     QTemporaryDir dir_;
     std::unique_ptr<board::DataBoard> board_;
     std::unique_ptr<QWidget> parent_;
-    app::BoardView *view_ = nullptr;
+    boardview::BoardView *view_ = nullptr;
 };
 
 void TestBoardView::init()
 {
     board_ = std::make_unique<board::DataBoard>();
     parent_ = std::make_unique<QWidget>();
-    view_ = new app::BoardView(*board_, parent_.get());
+    view_ = new boardview::BoardView(*board_, parent_.get());
     view_->setGeometry(0, 0, 377, 313);
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(19);

@@ -1,12 +1,12 @@
-#include "app/board_line_index.h"
+#include "board/line_index.h"
 
-#include "board/line_breaks.h"
+#include "board/gbk_character.h"
 
 #include <algorithm>
 
-namespace app {
+namespace board {
 
-void BoardLineIndex::clear()
+void LineIndex::clear()
 {
     starts_.assign(1, 0);
     shortBreaks_.clear();
@@ -14,7 +14,7 @@ void BoardLineIndex::clear()
     endsInCR_ = false;
 }
 
-void BoardLineIndex::extend(QByteArrayView text)
+void LineIndex::extend(QByteArrayView text)
 {
     const char *p = text.data();
     const qsizetype n = text.size();
@@ -28,7 +28,7 @@ void BoardLineIndex::extend(QByteArrayView text)
         }
     }
     for (;;) {
-        pos = board::nextCandidate(p, pos, n);
+        pos = nextCandidate(p, pos, n);
         if (pos == n)
             break;
         const auto c = static_cast<unsigned char>(p[pos]);
@@ -42,26 +42,23 @@ void BoardLineIndex::extend(QByteArrayView text)
                 shortBreaks_.push_back(quint32(starts_.size() - 1));
             pos += breakBytes;
             starts_.push_back(quint32(pos));
-        } else if (board::isLeadByte(c)) {
-            if (pos + 1 == n) {
-                end_ = pos;
-                return;
-            }
-            pos += 2;
+        } else if (isLeadByte(c) && pos + 1 == n) {
+            end_ = pos;
+            return;
         } else {
-            ++pos;
+            pos += gbkCharacterBytes(p, pos, n);
         }
     }
     end_ = n;
 }
 
-void BoardLineIndex::compact()
+void LineIndex::compact()
 {
     starts_.shrink_to_fit();
     shortBreaks_.shrink_to_fit();
 }
 
-qsizetype BoardLineIndex::lineEnd(qsizetype line) const
+qsizetype LineIndex::lineEnd(qsizetype line) const
 {
     if (line + 1 >= lineCount())
         return end_;
@@ -70,15 +67,15 @@ qsizetype BoardLineIndex::lineEnd(qsizetype line) const
     return qsizetype(starts_[size_t(line + 1)]) - (shortBreak ? 1 : 2);
 }
 
-qsizetype BoardLineIndex::lineOf(qsizetype pos) const
+qsizetype LineIndex::lineOf(qsizetype pos) const
 {
     const auto it = std::upper_bound(starts_.begin(), starts_.end(), quint32(pos));
     return qsizetype(it - starts_.begin()) - 1;
 }
 
-qsizetype BoardLineIndex::memoryBytes() const
+qsizetype LineIndex::memoryBytes() const
 {
     return qsizetype((starts_.capacity() + shortBreaks_.capacity()) * sizeof(quint32));
 }
 
-} // namespace app
+} // namespace board

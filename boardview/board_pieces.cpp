@@ -1,6 +1,6 @@
-#include "app/board_pieces.h"
+#include "boardview/board_pieces.h"
 
-#include "board/line_breaks.h"
+#include "board/gbk_character.h"
 
 #include <QFontMetricsF>
 
@@ -8,7 +8,7 @@
 #include <cmath>
 #include <tuple>
 
-namespace app {
+namespace boardview {
 
 namespace {
 
@@ -31,14 +31,10 @@ std::vector<quint32> cutIntoPieces(const char *p, qsizetype start, qsizetype end
             starts.push_back(quint32(cut));
             pieceStart = cut;
         }
-        const auto c = static_cast<unsigned char>(p[pos]);
-        if (board::isLeadByte(c) && pos + 1 < end) {
-            pos += 2;
-        } else {
-            ++pos;
-            if (c == ' ')
-                afterBlank = pos;
-        }
+        const bool blank = p[pos] == ' ';
+        pos += board::gbkCharacterBytes(p, pos, end);
+        if (blank)
+            afterBlank = pos;
     }
     return starts;
 }
@@ -71,7 +67,7 @@ int BoardPiece::charIndexOf(qsizetype pos) const
     return int(it - charStarts.begin()) - 1;
 }
 
-BoardPieces::BoardPieces(const QByteArray &text, const BoardLineIndex &index)
+BoardPieces::BoardPieces(const QByteArray &text, const board::LineIndex &index)
     : text_(text), index_(index)
 {
     option_.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -182,7 +178,7 @@ QString BoardPieces::decode(qsizetype from, qsizetype to, std::vector<quint16> *
     starts.reserve(size_t(n) + 1);
     for (qsizetype i = 0; i < n;) {
         starts.push_back(quint16(i));
-        i += board::isLeadByte(static_cast<unsigned char>(p[i])) && i + 1 < n ? 2 : 1;
+        i += board::gbkCharacterBytes(p, i, n);
     }
     const auto chars = qsizetype(starts.size());
     starts.push_back(quint16(n));
@@ -211,4 +207,4 @@ QString BoardPieces::decode(qsizetype from, qsizetype to, std::vector<quint16> *
     return text;
 }
 
-} // namespace app
+} // namespace boardview

@@ -1,14 +1,14 @@
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 
-#include "app/board_view_accessible.h"
+#include "boardview/board_view_accessible.h"
 #include "board/data_board.h"
-#include "board/line_breaks.h"
+#include "board/gbk_character.h"
 
 #include <QAccessible>
 #include <QPainter>
 #include <QScrollBar>
 
-namespace app {
+namespace boardview {
 
 BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
     : QAbstractScrollArea(parent), board_(board), pieces_(board.text(), index_)
@@ -152,14 +152,25 @@ QString BoardView::toPlainText() const
     return textBetween(0, index_.end());
 }
 
+namespace {
+
+// Bytes of the shown character at p[pos]: a line break CR LF is one character, as is a GBK
+// character.
+qsizetype shownCharacterBytes(const char *p, qsizetype pos, qsizetype end)
+{
+    if (p[pos] == '\r' && pos + 1 < end && p[pos + 1] == '\n')
+        return 2;
+    return board::gbkCharacterBytes(p, pos, end);
+}
+
+} // namespace
+
 qsizetype BoardView::countCharacters(qsizetype from, qsizetype to) const
 {
     const char *p = board_.text().constData();
     qsizetype chars = 0;
-    for (qsizetype i = from; i < to; ++chars) {
-        const auto c = static_cast<unsigned char>(p[i]);
-        i += (board::isLeadByte(c) || (c == '\r' && p[i + 1] == '\n')) && i + 1 < to ? 2 : 1;
-    }
+    for (qsizetype i = from; i < to; ++chars)
+        i += shownCharacterBytes(p, i, to);
     return chars;
 }
 
@@ -186,10 +197,8 @@ qsizetype BoardView::positionOfCharacter(qsizetype offset) const
     const char *p = board_.text().constData();
     const qsizetype end = index_.end();
     auto [i, chars] = offsetHint_.second <= offset ? offsetHint_ : std::pair<qsizetype, qsizetype>{};
-    for (; i < end && chars < offset; ++chars) {
-        const auto c = static_cast<unsigned char>(p[i]);
-        i += (board::isLeadByte(c) || (c == '\r' && p[i + 1] == '\n')) && i + 1 < end ? 2 : 1;
-    }
+    for (; i < end && chars < offset; ++chars)
+        i += shownCharacterBytes(p, i, end);
     offsetHint_ = {i, chars};
     return clampPosition(i);
 }
@@ -243,4 +252,4 @@ void BoardView::changeEvent(QEvent *event)
         relayout();
 }
 
-} // namespace app
+} // namespace boardview

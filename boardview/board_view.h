@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/board_line_index.h"
-#include "app/board_pieces.h"
+#include "board/line_index.h"
+#include "boardview/board_pieces.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -15,7 +15,7 @@ namespace board {
 class DataBoard;
 }
 
-namespace app {
+namespace boardview {
 
 // The read-only view of the data board, drawn straight from the board's bytes: it keeps an
 // index of where lines start and decodes and lays out only the rows it paints, so a board of
@@ -122,7 +122,7 @@ private:
     void restartBlink();
 
     const board::DataBoard &board_;
-    BoardLineIndex index_;
+    board::LineIndex index_;
     mutable BoardPieces pieces_;
     QTimer flushTimer_;
     QTextOption::WrapMode wrapMode_ = QTextOption::WrapAtWordBoundaryOrAnywhere;
@@ -146,4 +146,4 @@ private:
     mutable std::pair<qsizetype, qsizetype> offsetHint_; // a position and its character offset
 };
 
-} // namespace app
+} // namespace boardview

@@ -1,8 +1,8 @@
-#include "app/board_view_accessible.h"
+#include "boardview/board_view_accessible.h"
 
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 
-namespace app {
+namespace boardview {
 
 namespace {
 
@@ -145,4 +145,4 @@ QString BoardViewAccessible::attributes(int offset, int *startOffset, int *endOf
     return QString();
 }
 
-} // namespace app
+} // namespace boardview
