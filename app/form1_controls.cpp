@@ -87,6 +87,12 @@ void TForm1::buildControls()
     auto *client = new QWidget(this);
     QPalette sky = client->palette();
     sky.setColor(QPalette::Window, kSkyBlue);
+    // Black text whatever the desktop's palette: a dark theme's light text would vanish on
+    // the fixed sky blue. Every control inherits it; the buttons set their own captions, and
+    // disabled text keeps the style's grey.
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            sky.setColor(group, role, Qt::black);
     client->setPalette(sky);
     client->setAutoFillBackground(true);
     client->setFont(arial(19, false));
