@@ -17,10 +17,10 @@ constexpr char16_t kReplacement = 0xFFFD;
 // Where the pieces of the line text[start, end) begin, each about kChunkBytes long. A piece
 // ends after a blank near its size when there is one, so that the forced row break falls
 // between words.
-std::vector<quint32> cutIntoPieces(const char *p, qsizetype start, qsizetype end)
+std::vector<qsizetype> cutIntoPieces(const char *p, qsizetype start, qsizetype end)
 {
     constexpr qsizetype kSeekBlank = 256;
-    std::vector<quint32> starts{quint32(start)};
+    std::vector<qsizetype> starts{start};
     qsizetype pieceStart = start;
     qsizetype afterBlank = -1;
     qsizetype pos = start;
@@ -28,7 +28,7 @@ std::vector<quint32> cutIntoPieces(const char *p, qsizetype start, qsizetype end
         if (pos - pieceStart >= BoardPieces::kChunkBytes) {
             const qsizetype cut =
                 afterBlank > pos - kSeekBlank && afterBlank > pieceStart ? afterBlank : pos;
-            starts.push_back(quint32(cut));
+            starts.push_back(cut);
             pieceStart = cut;
         }
         const bool blank = p[pos] == ' ';
@@ -101,7 +101,7 @@ void BoardPieces::forgetLine(qsizetype line)
     chunks_.erase(it);
 }
 
-const std::vector<quint32> *BoardPieces::chunkStarts(qsizetype line)
+const std::vector<qsizetype> *BoardPieces::chunkStarts(qsizetype line)
 {
     const qsizetype start = index_.lineStart(line);
     const qsizetype end = index_.lineEnd(line);
@@ -115,22 +115,22 @@ const std::vector<quint32> *BoardPieces::chunkStarts(qsizetype line)
 
 qsizetype BoardPieces::chunkCount(qsizetype line)
 {
-    const std::vector<quint32> *starts = chunkStarts(line);
+    const std::vector<qsizetype> *starts = chunkStarts(line);
     return starts ? qsizetype(starts->size()) : 1;
 }
 
 qsizetype BoardPieces::chunkOf(qsizetype line, qsizetype pos)
 {
-    const std::vector<quint32> *starts = chunkStarts(line);
+    const std::vector<qsizetype> *starts = chunkStarts(line);
     if (!starts)
         return 0;
-    const auto it = std::upper_bound(starts->begin(), starts->end(), quint32(pos));
+    const auto it = std::upper_bound(starts->begin(), starts->end(), pos);
     return std::max<qsizetype>(0, qsizetype(it - starts->begin()) - 1);
 }
 
 std::pair<qsizetype, qsizetype> BoardPieces::chunkBytes(qsizetype line, qsizetype chunk)
 {
-    const std::vector<quint32> *starts = chunkStarts(line);
+    const std::vector<qsizetype> *starts = chunkStarts(line);
     if (!starts)
         return {index_.lineStart(line), index_.lineEnd(line)};
     const qsizetype next = chunk + 1;

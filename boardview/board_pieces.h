@@ -60,7 +60,7 @@ public:
     QString decode(qsizetype from, qsizetype to, std::vector<quint16> *charStarts = nullptr);
 
 private:
-    const std::vector<quint32> *chunkStarts(qsizetype line);
+    const std::vector<qsizetype> *chunkStarts(qsizetype line);
     static quint64 key(qsizetype line, qsizetype chunk) { return (quint64(line) << 24) | quint64(chunk); }
 
     const QByteArray &text_;
@@ -75,7 +75,7 @@ private:
     QCache<quint64, BoardPiece> cache_{kCachedBytes};
     static_assert(kChunkBytes + 128 < kCachedBytes, "a piece must fit in the cache");
     // Where the pieces of each long line start, found on its first showing.
-    std::unordered_map<qsizetype, std::vector<quint32>> chunks_;
+    std::unordered_map<qsizetype, std::vector<qsizetype>> chunks_;
     // Made on the first text to show: an empty board at start needs no code-page tables.
     std::optional<QStringDecoder> decoder_;
 };
