@@ -2,11 +2,12 @@
 
 #include "boardview/board_view_accessible.h"
 #include "board/data_board.h"
-#include "board/gbk_character.h"
 
 #include <QAccessible>
 #include <QPainter>
 #include <QScrollBar>
+
+#include <limits>
 
 namespace boardview {
 
@@ -69,11 +70,9 @@ void BoardView::flushAppended()
     // A caret at the end stays at the end, as in a text view that inserts at its caret.
     if (anchor_ == oldEnd && cursor_ == oldEnd)
         anchor_ = cursor_ = index_.end();
-    if (charCount_)
-        *charCount_ += countCharacters(oldEnd, index_.end());
     if (QAccessible::isActive()) {
-        QAccessibleTextInsertEvent inserted(this, int(characterOffset(oldEnd)),
-                                            textBetween(oldEnd, index_.end()));
+        QAccessibleTextInsertEvent inserted(this, accessibleOffset(characterOffset(oldEnd)),
+                                            announced(oldEnd));
         QAccessible::updateAccessibility(&inserted);
     }
 }
@@ -110,8 +109,7 @@ void BoardView::onReplaced()
     pieces_.clear();
     index_.extend(board_.text());
     index_.compact();
-    charCount_.reset();
-    offsetHint_ = {};
+    offsets_.clear();
     top_ = {};
     anchor_ = cursor_ = 0;
     caretX_.reset();
@@ -119,7 +117,7 @@ void BoardView::onReplaced()
     syncScrollBar();
     viewport()->update();
     if (QAccessible::isActive()) {
-        QAccessibleTextUpdateEvent updated(this, 0, QString(), toPlainText());
+        QAccessibleTextUpdateEvent updated(this, 0, QString(), announced(0));
         QAccessible::updateAccessibility(&updated);
     }
 }
@@ -152,55 +150,40 @@ QString BoardView::toPlainText() const
     return textBetween(0, index_.end());
 }
 
-namespace {
-
-// Bytes of the shown character at p[pos]: a line break CR LF is one character, as is a GBK
-// character.
-qsizetype shownCharacterBytes(const char *p, qsizetype pos, qsizetype end)
+QString BoardView::announced(qsizetype from) const
 {
-    if (p[pos] == '\r' && pos + 1 < end && p[pos + 1] == '\n')
-        return 2;
-    return board::gbkCharacterBytes(p, pos, end);
+    return textBetween(from, clampPosition(std::min(index_.end(), from + kAnnouncedBytes)));
 }
 
-} // namespace
-
-qsizetype BoardView::countCharacters(qsizetype from, qsizetype to) const
+std::pair<qsizetype, qsizetype> BoardView::stretchAround(qsizetype pos) const
 {
-    const char *p = board_.text().constData();
-    qsizetype chars = 0;
-    for (qsizetype i = from; i < to; ++chars)
-        i += shownCharacterBytes(p, i, to);
-    return chars;
+    pos = std::clamp<qsizetype>(pos, 0, index_.end());
+    const qsizetype line = index_.lineOf(pos);
+    const qsizetype from = index_.lineStart(std::max<qsizetype>(0, line - 1));
+    const qsizetype to = index_.lineEnd(std::min(index_.lineCount() - 1, line + 1));
+    return {clampPosition(std::max(from, pos - kAnnouncedBytes)),
+            clampPosition(std::min(to, pos + kAnnouncedBytes))};
+}
+
+int BoardView::accessibleOffset(qsizetype offset)
+{
+    return int(std::min<qsizetype>(offset, std::numeric_limits<int>::max()));
 }
 
 qsizetype BoardView::characterOffset(qsizetype pos) const
 {
     pos = std::clamp<qsizetype>(pos, 0, index_.end());
-    // Screen readers ask about nearby offsets in turn: count on from the last answer.
-    if (offsetHint_.first > pos)
-        offsetHint_ = {};
-    offsetHint_.second += countCharacters(offsetHint_.first, pos);
-    offsetHint_.first = pos;
-    return offsetHint_.second;
+    return offsets_.offsetOf(board_.text().constData(), index_.end(), pos);
 }
 
 qsizetype BoardView::characterCount() const
 {
-    if (!charCount_)
-        charCount_ = countCharacters(0, index_.end());
-    return *charCount_;
+    return characterOffset(index_.end());
 }
 
 qsizetype BoardView::positionOfCharacter(qsizetype offset) const
 {
-    const char *p = board_.text().constData();
-    const qsizetype end = index_.end();
-    auto [i, chars] = offsetHint_.second <= offset ? offsetHint_ : std::pair<qsizetype, qsizetype>{};
-    for (; i < end && chars < offset; ++chars)
-        i += shownCharacterBytes(p, i, end);
-    offsetHint_ = {i, chars};
-    return clampPosition(i);
+    return clampPosition(offsets_.positionOf(board_.text().constData(), index_.end(), offset));
 }
 
 // ---- painting

@@ -2,6 +2,7 @@
 
 #include "board/line_index.h"
 #include "boardview/board_pieces.h"
+#include "boardview/character_offsets.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -53,6 +54,15 @@ public:
     qsizetype characterOffset(qsizetype pos) const;
     qsizetype positionOfCharacter(qsizetype offset) const;
     qsizetype characterCount() const;
+    // A character offset as Qt's accessibility interface takes it.
+    static int accessibleOffset(qsizetype offset);
+    // What an accessibility event carries of the text from `from` on: enough to announce
+    // the change, never growing with the board.
+    static constexpr qsizetype kAnnouncedBytes = 4096;
+    QString announced(qsizetype from) const;
+    // The lines before, at and after pos, at most kAnnouncedBytes each side of it: where a
+    // screen reader's questions about the text near pos are answered.
+    std::pair<qsizetype, qsizetype> stretchAround(qsizetype pos) const;
     // In viewport coordinates.
     QRect characterRect(qsizetype pos) const;
     qsizetype positionAt(const QPointF &viewportPoint) const;
@@ -109,7 +119,6 @@ private:
     void onScrollAction(int action);
     qreal rowHeight() const;
     qreal caretX(qsizetype pos) const;
-    qsizetype countCharacters(qsizetype from, qsizetype to) const;
     qsizetype clampPosition(qsizetype pos) const;
     qsizetype nextPosition(qsizetype pos) const;
     qsizetype previousPosition(qsizetype pos) const;
@@ -142,8 +151,7 @@ private:
     QBasicTimer blink_;
     bool caretShown_ = false;
     // For the accessibility interface, which counts characters rather than bytes.
-    mutable std::optional<qsizetype> charCount_;
-    mutable std::pair<qsizetype, qsizetype> offsetHint_; // a position and its character offset
+    mutable CharacterOffsets offsets_;
 };
 
 } // namespace boardview

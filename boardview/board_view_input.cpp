@@ -155,11 +155,11 @@ void BoardView::selectionChanged()
 {
     if (!QAccessible::isActive())
         return;
-    QAccessibleTextCursorEvent moved(this, int(characterOffset(cursor_)));
+    QAccessibleTextCursorEvent moved(this, accessibleOffset(characterOffset(cursor_)));
     QAccessible::updateAccessibility(&moved);
     const qsizetype from = characterOffset(std::min(anchor_, cursor_));
     const qsizetype to = characterOffset(std::max(anchor_, cursor_));
-    QAccessibleTextSelectionEvent selected(this, int(from), int(to));
+    QAccessibleTextSelectionEvent selected(this, accessibleOffset(from), accessibleOffset(to));
     QAccessible::updateAccessibility(&selected);
 }
 

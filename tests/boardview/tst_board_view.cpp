@@ -1,6 +1,7 @@
 // The data board's view: what it shows for the board's bytes, when, where it scrolls, what
 // can be selected and copied, and what a screen reader reads.
 #include "boardview/board_view.h"
+#include "boardview/board_view_accessible.h"
 #include "board/data_board.h"
 
 #include <QtTest>
@@ -59,6 +60,8 @@ private slots:
     void selectAndCopy();
     void userCannotEdit();
     void screenReaderReadsTheText();
+    void screenReaderCostDoesNotGrow_data();
+    void screenReaderCostDoesNotGrow();
 
 private:
     void load(const QByteArray &fileBytes);
@@ -493,6 +496,80 @@ void TestBoardView::screenReaderReadsTheText()
     const QRect rect = text->characterRect(omega);
     QVERIFY(rect.width() > 3 && rect.height() > 10);
     QCOMPARE(text->offsetAtPoint(rect.center()), omega);
+}
+
+namespace {
+
+// What an accessibility bridge is handed: the longest text any event carried.
+qsizetype longestEventText = 0;
+
+void noteEvent(QAccessibleEvent *event)
+{
+    if (event->type() == QAccessible::TextInserted)
+        longestEventText = std::max(longestEventText,
+                                    static_cast<QAccessibleTextInsertEvent *>(event)->textInserted().size());
+    if (event->type() == QAccessible::TextUpdated)
+        longestEventText = std::max(longestEventText,
+                                    static_cast<QAccessibleTextUpdateEvent *>(event)->textInserted().size());
+}
+
+} // namespace
+
+void TestBoardView::screenReaderCostDoesNotGrow_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("appended");
+    QByteArray shortLines;
+    for (int i = 0; i < 200000; ++i)
+        shortLines += "1\r\n";
+    QByteArray readings;
+    for (int i = 0; i < 50000; ++i)
+        readings += lineNumber(i) + "\r\n";
+    QTest::newRow("many short lines") << shortLines << 0;
+    QTest::newRow("readings, then a burst of appends") << readings << 20000;
+    QTest::newRow("one long line") << oneLongLine(3 << 20) << 0;
+}
+
+void TestBoardView::screenReaderCostDoesNotGrow()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, appended);
+    QAccessible::setActive(true);
+    QAccessible::installUpdateHandler(noteEvent);
+    const auto detach = qScopeGuard([] {
+        QAccessible::installUpdateHandler(nullptr);
+        QAccessible::setActive(false);
+    });
+    longestEventText = 0;
+    load(file);
+    for (int i = 0; i < appended; ++i)
+        board_->AppendLine(lineNumber(i));
+    view_->flushAppended();
+    QVERIFY2(longestEventText <= 4096, qPrintable(QString::number(longestEventText)));
+
+    QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(view_)->textInterface();
+    const QString expected = shown(board_->text());
+    QCOMPARE(text->characterCount(), expected.size());
+    QCOMPARE(text->text(0, text->characterCount()),
+             expected.left(boardview::BoardViewAccessible::kMostCharacters));
+    // The caret's line, in the middle of the board, is what a screen reader reads there.
+    const int caret = int(expected.size() / 2);
+    text->setCursorPosition(caret);
+    const qsizetype lineStart = expected.lastIndexOf(u'\n', caret - 1) + 1;
+    qsizetype lineEnd = expected.indexOf(u'\n', caret);
+    if (lineEnd < 0)
+        lineEnd = expected.size();
+    int start = -1, end = -1;
+    const QString line = text->textAtOffset(caret, QAccessible::LineBoundary, &start, &end);
+    QCOMPARE(line, expected.sliced(start, end - start));
+    QVERIFY(start <= caret && caret < end);
+    if (lineEnd - lineStart < 4096) {
+        QCOMPARE(start, lineStart);
+        QCOMPARE(end, lineEnd + 1);
+    }
+    QCOMPARE(QAccessible::queryAccessibleInterface(view_)->text(QAccessible::Value), line);
+    const QString next = text->textAfterOffset(caret, QAccessible::LineBoundary, &start, &end);
+    QCOMPARE(next, expected.sliced(start, end - start));
 }
 
 QTEST_MAIN(TestBoardView)
