@@ -25,7 +25,7 @@ BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
     verticalScrollBar()->installEventFilter(this);
 
     flushTimer_.setSingleShot(true);
-    flushTimer_.setInterval(0);
+    flushTimer_.setTimerType(Qt::PreciseTimer);
     connect(&flushTimer_, &QTimer::timeout, this, &BoardView::flushAppended);
     connect(&board, &board::DataBoard::appended, this, &BoardView::onAppended);
     connect(&board, &board::DataBoard::replaced, this, &BoardView::onReplaced);
@@ -38,8 +38,12 @@ BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
 
 void BoardView::onAppended()
 {
-    if (!flushTimer_.isActive())
-        flushTimer_.start();
+    if (flushTimer_.isActive())
+        return;
+    // The first append after a quiet frame is shown on the next turn; a stream of them at
+    // most once a frame, so that a fast line costs its share of one paint.
+    const qint64 sinceShown = lastFlush_.isValid() ? lastFlush_.elapsed() : kFrameMs;
+    flushTimer_.start(int(std::max<qint64>(0, kFrameMs - sinceShown)));
 }
 
 void BoardView::flushAppended()
@@ -48,6 +52,7 @@ void BoardView::flushAppended()
     const QByteArray &text = board_.text();
     if (index_.end() == text.size())
         return;
+    lastFlush_.start();
     const qsizetype oldEnd = index_.end();
     const qsizetype oldLast = index_.lineCount() - 1;
     const Row oldTop = top_;

@@ -7,6 +7,7 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QTextOption>
 #include <QTimer>
 
@@ -24,7 +25,8 @@ namespace boardview {
 // ever encoded back.
 //
 // Appended bytes are shown on the next turn of the event loop, so a burst of lines costs one
-// update; a load or a clear is shown at once. A view scrolled to the end stays at the end as
+// update, and a steady stream is shown at most once a frame; a load or a clear is shown at
+// once. A view scrolled to the end stays at the end as
 // lines arrive; one scrolled up stays where it is.
 //
 // Positions are byte offsets into the board text, always at a character boundary or at the
@@ -134,6 +136,8 @@ private:
     board::LineIndex index_;
     mutable BoardPieces pieces_;
     QTimer flushTimer_;
+    static constexpr qint64 kFrameMs = 16;
+    QElapsedTimer lastFlush_;
     QTextOption::WrapMode wrapMode_ = QTextOption::WrapAtWordBoundaryOrAnywhere;
     Row top_;
     Row lastTop_;

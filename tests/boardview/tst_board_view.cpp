@@ -48,6 +48,7 @@ private slots:
     void loadThenAppend_data();
     void loadThenAppend();
     void clearDropsLinesNotYetShown();
+    void aStreamIsPaintedOnceAFrame();
     void scrolledPosition_data();
     void scrolledPosition();
     void millionLinesEndWithTheLastLine();
@@ -207,6 +208,31 @@ void TestBoardView::clearDropsLinesNotYetShown()
     QTRY_COMPARE(view_->toPlainText(), "three\n");
 }
 
+void TestBoardView::aStreamIsPaintedOnceAFrame()
+{
+    fill(100);
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    view_->viewport()->installEventFilter(&counter);
+    QElapsedTimer streaming;
+    streaming.start();
+    int lines = 0;
+    while (streaming.elapsed() < 200) {
+        board_->AppendLine(lineNumber(lines++));
+        QCoreApplication::processEvents();
+    }
+    const qint64 frames = streaming.elapsed() / 16 + 2;
+    QVERIFY2(counter.paints <= frames, qPrintable(QStringLiteral("%1 paints in %2 frames, %3 lines")
+                                                      .arg(counter.paints).arg(frames).arg(lines)));
+    QTRY_COMPARE(view_->textEnd(), board_->text().size());
+}
+
 void TestBoardView::scrolledPosition_data()
 {
     QTest::addColumn<bool>("atEnd");
@@ -234,6 +260,7 @@ void TestBoardView::scrolledPosition()
     };
     for (int i = 0; i < 50; ++i) {
         board_->AppendLine(lineNumber(1000 + i));
+        view_->flushAppended();
         QCoreApplication::processEvents();
     }
     QCoreApplication::processEvents(); // the paint the last line asked for
