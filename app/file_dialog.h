@@ -4,15 +4,21 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QFileDialog;
 class QWidget;
 
 namespace app {
 
+class NameOnlyIconProvider;
+
 // A file dialog with the properties the window's handlers set (FileName, DefaultExt), shown
 // through Qt's own QFileDialog. The QFileDialog is kept between showings, so it opens in the
-// folder used last.
+// folder used last; nothing of it outlives the run (Qt's dialog would keep its folder and
+// history in the user's settings). Its file-type list is empty, every file is listed, icons
+// never read a file, and each showing is placed on the owner's monitor, centred across, a
+// third of the free height above and two thirds below.
 //
 // Open: accepts the name of a file that does not exist (the load then reports it).
 // Save: the dialog's standard question before an existing file is replaced.
@@ -45,11 +51,14 @@ public:
 
 private:
     QFileDialog &prepare();
+    void place(QFileDialog &dialog) const;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     Kind kind_;
     QWidget *owner_;
     QString fileName_;
     QString defaultExt_;
+    std::unique_ptr<NameOnlyIconProvider> icons_;
     QPointer<QFileDialog> dialog_;
     Presenter presenter_;
 };

@@ -1,6 +1,6 @@
 #include "app/form1.h"
 
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/clock_text.h"
 #include "app/error_dialog.h"
 #include "app/file_dialog.h"
@@ -127,9 +127,9 @@ void TForm1::Button1Click()
 
 void TForm1::Button2Click()
 {
-    // After the cable was pulled the command cannot go out; the port is still closed and the
-    // buttons return to Disconnected, or Connect would stay disabled for good.
-    auto buttons = qScopeGuard([this] { setLinkButtons(false); });
+    // A command that cannot go out leaves the port open while the device is there (the user
+    // may try again) and closed once it went away: the buttons follow the port.
+    auto buttons = qScopeGuard([this] { setLinkButtons(session_->isOpen()); });
     session_->close();
 }
 

@@ -24,8 +24,11 @@ namespace analyzer {
 class Session;
 }
 
-namespace app {
+namespace boardview {
 class BoardView;
+}
+
+namespace app {
 class TFileDialog;
 class WrappingButton;
 } // namespace app
@@ -59,7 +62,7 @@ public:
     QRadioButton *RadioButton1 = nullptr;
     QRadioButton *RadioButton2 = nullptr;
     QRadioButton *RadioButton3 = nullptr;
-    app::BoardView *Memo1 = nullptr;
+    boardview::BoardView *Memo1 = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
     app::WrappingButton *Button14 = nullptr;

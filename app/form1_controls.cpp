@@ -1,7 +1,7 @@
 // The window's controls: places, fonts, colours and initial states. Geometry is in pixels
 // relative to the client area below the menu bar, or to the group box that holds a control.
 #include "app/app_icon.h"
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"
 #include "reading/reading.h"
@@ -88,6 +88,12 @@ void TForm1::buildControls()
     auto *client = new QWidget(this);
     QPalette sky = client->palette();
     sky.setColor(QPalette::Window, kSkyBlue);
+    // Black text whatever the desktop's palette: a dark theme's light text would vanish on
+    // the fixed sky blue. Every control inherits it; the buttons set their own captions, and
+    // disabled text keeps the style's grey.
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            sky.setColor(group, role, Qt::black);
     client->setPalette(sky);
     client->setAutoFillBackground(true);
     client->setFont(arial(19, false));
@@ -125,7 +131,7 @@ void TForm1::buildControls()
         radio->setCursor(Qt::PointingHandCursor);
     RadioButton1->setChecked(true);
 
-    Memo1 = place(new app::BoardView(board_, client), "Memo1", {8, 88, 377, 313});
+    Memo1 = place(new boardview::BoardView(board_, client), "Memo1", {8, 88, 377, 313});
     Memo1->setFont(arial(19, true));
 
     const QColor black(Qt::black);

@@ -1,3 +1,3 @@
 add_executable(bench_board_view bench_board_view.cpp)
-target_link_libraries(bench_board_view PRIVATE bench_harness app_window)
+target_link_libraries(bench_board_view PRIVATE bench_harness boardview)
 battery_warnings(bench_board_view)

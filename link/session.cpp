@@ -3,7 +3,10 @@
 #include "core/error.h"
 #include "link/error_text.h"
 #include "link/errors.h"
+#include "link/port_path.h"
 #include "link/tmscomm.h"
+
+#include <QFileInfo>
 
 #include <exception>
 
@@ -40,17 +43,17 @@ void Session::open(int comPort)
 
 void Session::close()
 {
-    std::exception_ptr commandFailure;
     try {
         send(Command::Disconnect);
     } catch (const core::Error &) {
-        commandFailure = std::current_exception();
+        // A device that went away (its entry or node is gone) never takes the command: the
+        // port is closed as after any loss. One still there (a stalled line) keeps it open.
+        if (comm_.PortOpen() && !QFileInfo::exists(portDevicePath(comm_.CommPort())))
+            comm_.setPortOpen(false);
+        throw;
     }
     quietPoll_.stop();
-    if (comm_.PortOpen())
-        comm_.setPortOpen(false);
-    if (commandFailure)
-        std::rethrow_exception(commandFailure);
+    comm_.setPortOpen(false);
 }
 
 bool Session::isOpen() const

@@ -35,8 +35,9 @@ public:
     // command cannot be written, the port is closed again before the error is raised, so no
     // caller is left showing Disconnected over an open port.
     void open(int comPort);
-    // Sends Disconnect and closes the port. The port is closed even when the command
-    // cannot go out (a pulled cable); that failure is raised afterwards.
+    // Sends Disconnect and closes the port. When the command cannot be written, the failure
+    // is raised and the port stays open for another try, unless its device went away (a
+    // pulled cable): then the port is closed first, as the loss of the device would.
     void close();
     bool isOpen() const;
 

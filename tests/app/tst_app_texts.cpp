@@ -151,7 +151,7 @@ void TestAppTexts::wrapAtSpaces()
 }
 
 // The desktop's icon files are committed; after the window's drawing changes they must be
-// redrawn (tools/icon-export), or the menu and the window would show different icons.
+// redrawn (window-pictures icons), or the menu and the window would show different icons.
 void TestAppTexts::installedIconsAreTheWindowsDrawing()
 {
     for (const int size : {16, 32, 48}) {

@@ -1,7 +1,7 @@
 // Clear Text, Save and Open with their file dialogs, answered through the dialogs' presenter
 // seam (the dialog's own accept, overwrite question included) and once by typing into the
 // real dialog.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/file_dialog.h"
 #include "app/form1.h"
 #include "app/program_title.h"
@@ -13,7 +13,11 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <csignal>
+#include <fcntl.h>
 #include <functional>
+#include <future>
+#include <unistd.h>
 
 using namespace sample;
 
@@ -83,6 +87,9 @@ private slots:
     void cancelChangesNothing();
     void realSaveDialog();
     void realOpenDialogAfterTheFolderWentAway();
+    void shownDialog_data();
+    void shownDialog();
+    void aRunLeavesNoSettings();
 
 private:
     QString path(const QString &name) const { return dir_.filePath(name); }
@@ -309,6 +316,90 @@ void TestFileDialogs::realOpenDialogAfterTheFolderWentAway()
     QCOMPARE(answerer.seen.first().text,
              "Cannot open file \"" + opened + "\". No such file or directory.");
     QCOMPARE(window_->board().text(), QByteArray("A\r\n"));
+}
+
+void TestFileDialogs::shownDialog_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::newRow("Save") << true;
+    QTest::newRow("Open") << false;
+}
+
+void TestFileDialogs::shownDialog()
+{
+    QFETCH(bool, save);
+    // Listed in the dialog's folder: a file whose name does not tell its type and whose
+    // opening waits while the test holds a lease on it, as a stalled mount would.
+    const QString leased = path("readings");
+    const int leaseFd = ::open(qPrintable(leased), O_RDWR | O_CREAT, 0600);
+    QVERIFY(leaseFd >= 0 && ::write(leaseFd, "GIF89a", 6) == 6);
+    std::signal(SIGIO, SIG_IGN); // the lease holder is told of every opening by SIGIO
+    QCOMPARE(::fcntl(leaseFd, F_SETLEASE, F_WRLCK), 0);
+    const auto release = qScopeGuard([&] {
+        ::fcntl(leaseFd, F_SETLEASE, F_UNLCK);
+        ::close(leaseFd);
+    });
+
+    app::TFileDialog *dialog = save ? window_->SaveDialog1 : window_->OpenDialog1;
+    dialog->setPresenter([this](QFileDialog &shown) {
+        shown.setDirectory(dir_.path());
+        return shown.exec();
+    });
+    QRect frame;
+    int fileTypes = -1;
+    bool iconsAnswered = false;
+    QElapsedTimer clicked;
+    qint64 shownAfterMs = -1;
+    FileDialogUser user([&](QLineEdit *field) {
+        shownAfterMs = clicked.elapsed();
+        auto *shown = qobject_cast<QFileDialog *>(field->window());
+        frame = shown->frameGeometry();
+        fileTypes = shown->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->count();
+        const QFileInfo info(leased);
+        auto asked = std::async(std::launch::async, [&] {
+            return shown->iconProvider()->type(info) + shown->iconProvider()->icon(info).name();
+        });
+        iconsAnswered = asked.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        ::fcntl(leaseFd, F_SETLEASE, F_UNLCK);
+        asked.wait();
+        QTest::keyClick(field, Qt::Key_Escape);
+    });
+    clicked.start();
+    (save ? window_->Button8 : window_->Button16)->click();
+    // Held by the lease, the window would wait until the system breaks it (45 s by default).
+    QVERIFY2(shownAfterMs < 15000, qPrintable(QString::number(shownAfterMs)));
+    QVERIFY(iconsAnswered);
+    QCOMPARE(fileTypes, 0);
+    // On the main window's monitor: centred across, a third of the free height above and
+    // two thirds below.
+    const QRect free = window_->screen()->availableGeometry();
+    QVERIFY2(frame.width() < free.width() && frame.height() < free.height(), "no room to place");
+    const int left = frame.left() - free.left(), right = free.right() - frame.right();
+    const int above = frame.top() - free.top(), below = free.bottom() - frame.bottom();
+    QVERIFY2(std::abs(left - right) <= 1, qPrintable(QStringLiteral("%1 %2").arg(left).arg(right)));
+    QVERIFY2(std::abs(2 * above - below) <= 2, qPrintable(QStringLiteral("%1 %2").arg(above).arg(below)));
+}
+
+void TestFileDialogs::aRunLeavesNoSettings()
+{
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const auto files = [&] {
+        QStringList all;
+        QDirIterator it(config, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            all << it.filePath() + " " + it.fileInfo().lastModified().toString(Qt::ISODateWithMs);
+        }
+        return all;
+    };
+    const QStringList before = files();
+    fillBoard();
+    answers_->answers = {QString(), QString()};
+    window_->Button8->click();
+    window_->Button16->click();
+    QCOMPARE(answers_->shown.size(), 2);
+    window_.reset();
+    QCOMPARE(files(), before);
 }
 
 QTEST_MAIN(TestFileDialogs)

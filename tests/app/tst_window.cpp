@@ -1,5 +1,5 @@
 // The main window as the user first sees it, its layout, its two languages and its keys.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"
 #include "window_fixture.h"
@@ -90,6 +90,8 @@ private slots:
     void clientAreaAndSizeLimits();
     void fonts_data();
     void fonts();
+    void blackTextUnderADarkPalette_data();
+    void blackTextUnderADarkPalette();
     void pointingHand_data();
     void pointingHand();
     void icon();
@@ -281,12 +283,55 @@ void TestWindow::fonts()
     QCOMPARE(QFontInfo(w->font()).pixelSize(), pixels);
     const QPalette::ColorRole role = qobject_cast<QAbstractButton *>(w) && !qobject_cast<QRadioButton *>(w)
                                          ? QPalette::ButtonText
-                                         : (qobject_cast<QPlainTextEdit *>(w) || qobject_cast<QComboBox *>(w)
+                                         : (qobject_cast<QAbstractScrollArea *>(w) || qobject_cast<QComboBox *>(w)
                                                 ? QPalette::Text
                                                 : QPalette::WindowText);
     QCOMPARE(w->palette().color(QPalette::Active, role), colour);
     if (role == QPalette::ButtonText) // a disabled caption is greyed, whatever its colour
         QVERIFY(w->palette().color(QPalette::Disabled, role) != colour);
+}
+
+void TestWindow::blackTextUnderADarkPalette_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("stripHeight"); // the top of the control only; 0: all of it
+    QTest::newRow("group title") << "GroupBox2" << 24;
+    QTest::newRow("label") << "Label14" << 0;
+    QTest::newRow("radio button") << "RadioButton1" << 0;
+    QTest::newRow("COM field") << "ComboBox1" << 0;
+    QTest::newRow("board") << "Memo1" << 0;
+}
+
+void TestWindow::blackTextUnderADarkPalette()
+{
+    QFETCH(QString, name);
+    QFETCH(int, stripHeight);
+    // A dark theme: light text on dark grounds, no white anywhere but in the text.
+    const QColor light(255, 255, 255), dark(60, 60, 60), grey(128, 128, 128);
+    const QPalette darkTheme(light, dark, dark.lighter(120), dark.darker(), dark, light, light,
+                             grey, dark);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(darkTheme);
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+    // Started under the dark theme.
+    window_ = openWindow();
+    QVERIFY(window_);
+    TForm1 &w = *window_;
+    w.board().AppendLine(" Group 7       056.7m\xA6\xB8     4.123V");
+    w.Memo1->flushAppended();
+    QWidget *control = w.findChild<QWidget *>(name);
+    const QImage painted = control->grab(QRect(0, 0, control->width(), stripHeight ? stripHeight : -1))
+                               .toImage()
+                               .convertToFormat(QImage::Format_RGB32);
+    int black = 0, white = 0;
+    for (int y = 0; y < painted.height(); ++y)
+        for (int x = 0; x < painted.width(); ++x) {
+            const QColor c = painted.pixelColor(x, y);
+            black += std::max({c.red(), c.green(), c.blue()}) < 40;
+            white += std::min({c.red(), c.green(), c.blue()}) > 215;
+        }
+    QVERIFY2(black >= 20, qPrintable(QString::number(black)));
+    QCOMPARE(white, 0);
 }
 
 void TestWindow::pointingHand_data()

@@ -1,7 +1,7 @@
 // Open and Save through the real window and Qt's own file dialogs, with files that are no
 // plain files: a named pipe or a terminal must be refused at once with the board kept, and a
 // file the user may write in a folder the user may not is still saved.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "files.h"
 #include "modal_box_user.h"

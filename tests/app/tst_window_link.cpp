@@ -1,9 +1,10 @@
 // The window's connection buttons and receive event over a pseudo-terminal standing for the
 // analyzer, in both languages; the no-data box; errors of a click reaching the error dialog.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "app/program_title.h"
 #include "app/wrapping_button.h"
+#include "link/tmscomm.h"
 #include "modal_box_user.h"
 #include "line_faults.h"
 #include "pty_device.h"
@@ -30,6 +31,7 @@ private slots:
     void noDataBox();
     void noDataFloodOpensOneBox();
     void closingWhileConnectedSendsNoDisconnect();
+    void disconnectAfterTheCableWasPulled();
     void clickErrors_data();
     void clickErrors();
     void lineFaultsMidDownload_data();
@@ -199,6 +201,26 @@ void TestWindowLink::closingWhileConnectedSendsNoDisconnect()
     QTest::qWait(100);
     QCOMPARE(analyzer.receivedSoFar(), QByteArray("SE"));
     QVERIFY(answerer.seen.isEmpty());
+}
+
+void TestWindowLink::disconnectAfterTheCableWasPulled()
+{
+    PtyDevice analyzer(5);
+    TForm1 &w = *window_;
+    w.ComboBox1->setEditText("5");
+    click(w.Button1);
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SE"));
+    // Pulled before the event loop notices: only the Disconnect command finds out.
+    analyzer.vanish();
+    ModalBoxUser answerer;
+    w.Button2->click();
+    QTRY_COMPARE(answerer.seen.size(), 1);
+    QVERIFY2(answerer.seen.first().text.startsWith("Cannot write to COM 5"),
+             qPrintable(answerer.seen.first().text));
+    QTest::qWait(200); // room for a second box that should not come
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(states(w), kDisconnected);
+    QVERIFY(!w.MSComm1->PortOpen());
 }
 
 void TestWindowLink::clickErrors_data()

@@ -2,7 +2,7 @@
 // user, the analyzer's cable pulled mid-download, a folder that goes away between the save
 // dialog and the save, and Clear Text while readings arrive. Each ends with nothing lost and
 // a clear message.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/file_dialog.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"

@@ -8,6 +8,10 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 using namespace sample;
 
 namespace {
@@ -28,6 +32,8 @@ private slots:
     void openOnOpenPort_data();
     void openOnOpenPort();
     void connectCommandFailsClosesThePort();
+    void disconnectCommandFails_data();
+    void disconnectCommandFails();
     void commandsInOrder();
     void recordsStayAligned_data();
     void recordsStayAligned();
@@ -82,6 +88,37 @@ void TestSession::connectCommandFailsClosesThePort()
     QCOMPARE(rig.errors.size(), 1);
     QVERIFY2(rig.errors.first().startsWith("Cannot write to COM 3"), qPrintable(rig.errors.first()));
     QVERIFY(!rig.session.isOpen());
+}
+
+void TestSession::disconnectCommandFails_data()
+{
+    QTest::addColumn<bool>("devicePulled");
+    QTest::newRow("line hung up, the device still there") << false;
+    QTest::newRow("device pulled") << true;
+}
+
+void TestSession::disconnectCommandFails()
+{
+    QFETCH(bool, devicePulled);
+    PtyDevice device;
+    device.linkAs(3);
+    Rig rig;
+    rig.session.open(3);
+    // Either way, before the event loop notices: only the write finds out.
+    if (devicePulled) {
+        device.vanish();
+    } else {
+        const int side = ::open(qPrintable(device.path()), O_RDWR | O_NOCTTY);
+        QVERIFY(side >= 0);
+        const bool hungUp = ::ioctl(side, TIOCVHANGUP) == 0;
+        ::close(side);
+        if (!hungUp)
+            QSKIP("hanging up a terminal needs CAP_SYS_ADMIN (scripts/test runs as root)");
+    }
+    rig.run([&] { rig.session.close(); });
+    QCOMPARE(rig.errors.size(), 1);
+    QVERIFY2(rig.errors.first().startsWith("Cannot write to COM 3"), qPrintable(rig.errors.first()));
+    QCOMPARE(rig.session.isOpen(), !devicePulled);
 }
 
 void TestSession::commandsInOrder()

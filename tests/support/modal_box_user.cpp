@@ -1,6 +1,6 @@
 #include "modal_box_user.h"
 
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/form1.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 #include "window_fixture.h"
 
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/wrapping_button.h"
 
 #include <QtTest>

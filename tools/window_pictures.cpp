@@ -1,8 +1,11 @@
-// Writes the main window to PNG files, in English and in Chinese, so that its layout can be
-// compared by eye: window-en.png, window-zh.png, window-connected-en.png, menu.png and
-// icon-16/32/48.png in the folder given as the only argument.
+// Pictures drawn by the program itself, for its developers, on Qt's offscreen platform:
+//   window-pictures screenshots FOLDER   the main window in English and in Chinese, to compare
+//       its layout by eye: window-en.png, window-zh.png, window-connected-en.png,
+//       window-connected-zh.png, menu.png and icon-16/32/48.png
+//   window-pictures icons FOLDER         the icon for the desktop's icon theme, from the same
+//       drawing the window uses: 16.png, 32.png and 48.png (app/icons after it changed)
 #include "app/app_icon.h"
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"
 #include "link/protocol.h"
@@ -32,19 +35,16 @@ QPixmap settled(QWidget *widget)
     return widget->grab();
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+bool writeIcons(const QDir &folder)
 {
-    QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: window-screenshots FOLDER\n");
-        return 2;
-    }
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
-    if (!folder.mkpath(QStringLiteral(".")))
-        return 1;
+    bool ok = true;
+    for (const int size : {16, 32, 48})
+        ok &= save(app::appIconPixmap(size), folder, QStringLiteral("%1.png").arg(size));
+    return ok;
+}
 
+bool writeScreenshots(const QDir &folder)
+{
     TForm1 window;
     window.show();
     window.Timer2Timer();
@@ -77,5 +77,26 @@ int main(int argc, char *argv[])
 
     for (const int size : {16, 32, 48})
         ok &= save(app::appIconPixmap(size), folder, QStringLiteral("icon-%1.png").arg(size));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const QString what = argc == 3 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (what != u"screenshots" && what != u"icons") {
+        std::fprintf(stderr, "usage: window-pictures screenshots|icons FOLDER\n");
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[2]));
+    if (!folder.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "window-pictures: cannot create %s\n", argv[2]);
+        return 1;
+    }
+    const bool ok = what == u"icons" ? writeIcons(folder) : writeScreenshots(folder);
     return ok ? 0 : 1;
 }

@@ -2,13 +2,16 @@
 
 #include <QAccessibleWidget>
 
-namespace app {
+namespace boardview {
 
 class BoardView;
 
 // What a screen reader finds in the data board: a read-only multi-line text with its
-// characters, caret and selection. Offsets count characters of the shown text, a line
-// break being one.
+// characters, caret and selection. Offsets count characters of the shown text, a line break
+// being one. Every answer costs what the text near the asked offset costs, whatever the
+// size of the board: the value is the caret's line, a text asked for is cut at
+// kMostCharacters, and questions by boundary (character, word, line...) are answered from
+// the lines around the offset.
 class BoardViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
     explicit BoardViewAccessible(BoardView *view);
@@ -33,9 +36,19 @@ public:
     int offsetAtPoint(const QPoint &point) const override;
     void scrollToSubstring(int startIndex, int endIndex) override;
     QString attributes(int offset, int *startOffset, int *endOffset) const override;
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                             int *startOffset, int *endOffset) const override;
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                            int *startOffset, int *endOffset) const override;
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType, int *startOffset,
+                         int *endOffset) const override;
+
+    static constexpr int kMostCharacters = 1 << 16;
 
 private:
     BoardView *view() const;
+    template <class Ask>
+    QString askNear(int offset, int *startOffset, int *endOffset, Ask ask) const;
 };
 
-} // namespace app
+} // namespace boardview

@@ -1,6 +1,7 @@
 // The data board's view: what it shows for the board's bytes, when, where it scrolls, what
 // can be selected and copied, and what a screen reader reads.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
+#include "boardview/board_view_accessible.h"
 #include "board/data_board.h"
 
 #include <QtTest>
@@ -47,6 +48,7 @@ private slots:
     void loadThenAppend_data();
     void loadThenAppend();
     void clearDropsLinesNotYetShown();
+    void aStreamIsPaintedOnceAFrame();
     void scrolledPosition_data();
     void scrolledPosition();
     void millionLinesEndWithTheLastLine();
@@ -59,6 +61,8 @@ private slots:
     void selectAndCopy();
     void userCannotEdit();
     void screenReaderReadsTheText();
+    void screenReaderCostDoesNotGrow_data();
+    void screenReaderCostDoesNotGrow();
 
 private:
     void load(const QByteArray &fileBytes);
@@ -68,14 +72,14 @@ private:
     QTemporaryDir dir_;
     std::unique_ptr<board::DataBoard> board_;
     std::unique_ptr<QWidget> parent_;
-    app::BoardView *view_ = nullptr;
+    boardview::BoardView *view_ = nullptr;
 };
 
 void TestBoardView::init()
 {
     board_ = std::make_unique<board::DataBoard>();
     parent_ = std::make_unique<QWidget>();
-    view_ = new app::BoardView(*board_, parent_.get());
+    view_ = new boardview::BoardView(*board_, parent_.get());
     view_->setGeometry(0, 0, 377, 313);
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(19);
@@ -204,6 +208,31 @@ void TestBoardView::clearDropsLinesNotYetShown()
     QTRY_COMPARE(view_->toPlainText(), "three\n");
 }
 
+void TestBoardView::aStreamIsPaintedOnceAFrame()
+{
+    fill(100);
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    view_->viewport()->installEventFilter(&counter);
+    QElapsedTimer streaming;
+    streaming.start();
+    int lines = 0;
+    while (streaming.elapsed() < 200) {
+        board_->AppendLine(lineNumber(lines++));
+        QCoreApplication::processEvents();
+    }
+    const qint64 frames = streaming.elapsed() / 16 + 2;
+    QVERIFY2(counter.paints <= frames, qPrintable(QStringLiteral("%1 paints in %2 frames, %3 lines")
+                                                      .arg(counter.paints).arg(frames).arg(lines)));
+    QTRY_COMPARE(view_->textEnd(), board_->text().size());
+}
+
 void TestBoardView::scrolledPosition_data()
 {
     QTest::addColumn<bool>("atEnd");
@@ -231,6 +260,7 @@ void TestBoardView::scrolledPosition()
     };
     for (int i = 0; i < 50; ++i) {
         board_->AppendLine(lineNumber(1000 + i));
+        view_->flushAppended();
         QCoreApplication::processEvents();
     }
     QCoreApplication::processEvents(); // the paint the last line asked for
@@ -493,6 +523,80 @@ void TestBoardView::screenReaderReadsTheText()
     const QRect rect = text->characterRect(omega);
     QVERIFY(rect.width() > 3 && rect.height() > 10);
     QCOMPARE(text->offsetAtPoint(rect.center()), omega);
+}
+
+namespace {
+
+// What an accessibility bridge is handed: the longest text any event carried.
+qsizetype longestEventText = 0;
+
+void noteEvent(QAccessibleEvent *event)
+{
+    if (event->type() == QAccessible::TextInserted)
+        longestEventText = std::max(longestEventText,
+                                    static_cast<QAccessibleTextInsertEvent *>(event)->textInserted().size());
+    if (event->type() == QAccessible::TextUpdated)
+        longestEventText = std::max(longestEventText,
+                                    static_cast<QAccessibleTextUpdateEvent *>(event)->textInserted().size());
+}
+
+} // namespace
+
+void TestBoardView::screenReaderCostDoesNotGrow_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("appended");
+    QByteArray shortLines;
+    for (int i = 0; i < 200000; ++i)
+        shortLines += "1\r\n";
+    QByteArray readings;
+    for (int i = 0; i < 50000; ++i)
+        readings += lineNumber(i) + "\r\n";
+    QTest::newRow("many short lines") << shortLines << 0;
+    QTest::newRow("readings, then a burst of appends") << readings << 20000;
+    QTest::newRow("one long line") << oneLongLine(3 << 20) << 0;
+}
+
+void TestBoardView::screenReaderCostDoesNotGrow()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, appended);
+    QAccessible::setActive(true);
+    QAccessible::installUpdateHandler(noteEvent);
+    const auto detach = qScopeGuard([] {
+        QAccessible::installUpdateHandler(nullptr);
+        QAccessible::setActive(false);
+    });
+    longestEventText = 0;
+    load(file);
+    for (int i = 0; i < appended; ++i)
+        board_->AppendLine(lineNumber(i));
+    view_->flushAppended();
+    QVERIFY2(longestEventText <= 4096, qPrintable(QString::number(longestEventText)));
+
+    QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(view_)->textInterface();
+    const QString expected = shown(board_->text());
+    QCOMPARE(text->characterCount(), expected.size());
+    QCOMPARE(text->text(0, text->characterCount()),
+             expected.left(boardview::BoardViewAccessible::kMostCharacters));
+    // The caret's line, in the middle of the board, is what a screen reader reads there.
+    const int caret = int(expected.size() / 2);
+    text->setCursorPosition(caret);
+    const qsizetype lineStart = expected.lastIndexOf(u'\n', caret - 1) + 1;
+    qsizetype lineEnd = expected.indexOf(u'\n', caret);
+    if (lineEnd < 0)
+        lineEnd = expected.size();
+    int start = -1, end = -1;
+    const QString line = text->textAtOffset(caret, QAccessible::LineBoundary, &start, &end);
+    QCOMPARE(line, expected.sliced(start, end - start));
+    QVERIFY(start <= caret && caret < end);
+    if (lineEnd - lineStart < 4096) {
+        QCOMPARE(start, lineStart);
+        QCOMPARE(end, lineEnd + 1);
+    }
+    QCOMPARE(QAccessible::queryAccessibleInterface(view_)->text(QAccessible::Value), line);
+    const QString next = text->textAfterOffset(caret, QAccessible::LineBoundary, &start, &end);
+    QCOMPARE(next, expected.sliced(start, end - start));
 }
 
 QTEST_MAIN(TestBoardView)

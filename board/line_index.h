@@ -5,16 +5,17 @@
 
 #include <vector>
 
-namespace app {
+namespace board {
 
 // Where the lines of the board's text start, found in one pass over its bytes and extended
-// as bytes are appended. CR LF, a lone CR and a lone LF each end a line. Four bytes per line
-// keep the index far smaller than the text it describes; offsets are therefore bounded by
-// 4 GiB, sixty times the largest file the board loads.
+// as bytes are appended. CR LF, a lone CR and a lone LF each end a line. Appends have no
+// limit, so offsets run past 4 GiB; each start is still kept in four bytes (its offset within
+// its 4 GiB span), with the first line of every further span noted apart, which keeps the
+// index far smaller than the text it describes.
 //
 // A lead byte at the very end waits for the byte that completes it and is not part of the
 // indexed text until then, as a decoder would hold it back.
-class BoardLineIndex {
+class LineIndex {
 public:
     // Forgets every line: the text is empty.
     void clear();
@@ -25,8 +26,8 @@ public:
     void compact();
 
     // At least one: an empty text, and a text ending in a line break, end with an empty line.
-    qsizetype lineCount() const { return qsizetype(starts_.size()); }
-    qsizetype lineStart(qsizetype line) const { return starts_[size_t(line)]; }
+    qsizetype lineCount() const { return qsizetype(lows_.size()); }
+    qsizetype lineStart(qsizetype line) const;
     // The end of the line's own bytes, before its line break.
     qsizetype lineEnd(qsizetype line) const;
     // The line that holds byte `pos` (or whose line break does).
@@ -37,13 +38,19 @@ public:
     qsizetype memoryBytes() const;
 
 private:
-    std::vector<quint32> starts_{0};
+    static constexpr int kSpanBits = 32;
+    void addLine(qsizetype start);
+
+    // Each line's start within its 4 GiB span.
+    std::vector<quint32> lows_{0};
+    // spanStarts_[k]: the first line that starts in span k + 1 or later.
+    std::vector<qsizetype> spanStarts_;
     // Lines (ascending) whose line break is a single byte; rare in the board's text, whose
     // breaks are CR LF but for a CR or LF taken by a lead byte before it.
-    std::vector<quint32> shortBreaks_;
+    std::vector<qsizetype> shortBreaks_;
     qsizetype end_ = 0;
     // The text ended in a CR: an LF that comes next makes that break CR LF.
     bool endsInCR_ = false;
 };
 
-} // namespace app
+} // namespace board

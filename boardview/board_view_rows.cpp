@@ -1,10 +1,10 @@
 // Where the view is scrolled to, in rows of the lines it has laid out, and the scroll bar
 // that follows it.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 
 #include <QScrollBar>
 
-namespace app {
+namespace boardview {
 
 namespace {
 
@@ -250,4 +250,4 @@ void BoardView::ensureVisible(qsizetype pos)
     setTop(target);
 }
 
-} // namespace app
+} // namespace boardview

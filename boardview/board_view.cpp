@@ -1,14 +1,15 @@
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 
-#include "app/board_view_accessible.h"
+#include "boardview/board_view_accessible.h"
 #include "board/data_board.h"
-#include "board/line_breaks.h"
 
 #include <QAccessible>
 #include <QPainter>
 #include <QScrollBar>
 
-namespace app {
+#include <limits>
+
+namespace boardview {
 
 BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
     : QAbstractScrollArea(parent), board_(board), pieces_(board.text(), index_)
@@ -24,7 +25,7 @@ BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
     verticalScrollBar()->installEventFilter(this);
 
     flushTimer_.setSingleShot(true);
-    flushTimer_.setInterval(0);
+    flushTimer_.setTimerType(Qt::PreciseTimer);
     connect(&flushTimer_, &QTimer::timeout, this, &BoardView::flushAppended);
     connect(&board, &board::DataBoard::appended, this, &BoardView::onAppended);
     connect(&board, &board::DataBoard::replaced, this, &BoardView::onReplaced);
@@ -37,8 +38,12 @@ BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
 
 void BoardView::onAppended()
 {
-    if (!flushTimer_.isActive())
-        flushTimer_.start();
+    if (flushTimer_.isActive())
+        return;
+    // The first append after a quiet frame is shown on the next turn; a stream of them at
+    // most once a frame, so that a fast line costs its share of one paint.
+    const qint64 sinceShown = lastFlush_.isValid() ? lastFlush_.elapsed() : kFrameMs;
+    flushTimer_.start(int(std::max<qint64>(0, kFrameMs - sinceShown)));
 }
 
 void BoardView::flushAppended()
@@ -47,6 +52,7 @@ void BoardView::flushAppended()
     const QByteArray &text = board_.text();
     if (index_.end() == text.size())
         return;
+    lastFlush_.start();
     const qsizetype oldEnd = index_.end();
     const qsizetype oldLast = index_.lineCount() - 1;
     const Row oldTop = top_;
@@ -69,11 +75,9 @@ void BoardView::flushAppended()
     // A caret at the end stays at the end, as in a text view that inserts at its caret.
     if (anchor_ == oldEnd && cursor_ == oldEnd)
         anchor_ = cursor_ = index_.end();
-    if (charCount_)
-        *charCount_ += countCharacters(oldEnd, index_.end());
     if (QAccessible::isActive()) {
-        QAccessibleTextInsertEvent inserted(this, int(characterOffset(oldEnd)),
-                                            textBetween(oldEnd, index_.end()));
+        QAccessibleTextInsertEvent inserted(this, accessibleOffset(characterOffset(oldEnd)),
+                                            announced(oldEnd));
         QAccessible::updateAccessibility(&inserted);
     }
 }
@@ -110,8 +114,7 @@ void BoardView::onReplaced()
     pieces_.clear();
     index_.extend(board_.text());
     index_.compact();
-    charCount_.reset();
-    offsetHint_ = {};
+    offsets_.clear();
     top_ = {};
     anchor_ = cursor_ = 0;
     caretX_.reset();
@@ -119,7 +122,7 @@ void BoardView::onReplaced()
     syncScrollBar();
     viewport()->update();
     if (QAccessible::isActive()) {
-        QAccessibleTextUpdateEvent updated(this, 0, QString(), toPlainText());
+        QAccessibleTextUpdateEvent updated(this, 0, QString(), announced(0));
         QAccessible::updateAccessibility(&updated);
     }
 }
@@ -152,46 +155,40 @@ QString BoardView::toPlainText() const
     return textBetween(0, index_.end());
 }
 
-qsizetype BoardView::countCharacters(qsizetype from, qsizetype to) const
+QString BoardView::announced(qsizetype from) const
 {
-    const char *p = board_.text().constData();
-    qsizetype chars = 0;
-    for (qsizetype i = from; i < to; ++chars) {
-        const auto c = static_cast<unsigned char>(p[i]);
-        i += (board::isLeadByte(c) || (c == '\r' && p[i + 1] == '\n')) && i + 1 < to ? 2 : 1;
-    }
-    return chars;
+    return textBetween(from, clampPosition(std::min(index_.end(), from + kAnnouncedBytes)));
+}
+
+std::pair<qsizetype, qsizetype> BoardView::stretchAround(qsizetype pos) const
+{
+    pos = std::clamp<qsizetype>(pos, 0, index_.end());
+    const qsizetype line = index_.lineOf(pos);
+    const qsizetype from = index_.lineStart(std::max<qsizetype>(0, line - 1));
+    const qsizetype to = index_.lineEnd(std::min(index_.lineCount() - 1, line + 1));
+    return {clampPosition(std::max(from, pos - kAnnouncedBytes)),
+            clampPosition(std::min(to, pos + kAnnouncedBytes))};
+}
+
+int BoardView::accessibleOffset(qsizetype offset)
+{
+    return int(std::min<qsizetype>(offset, std::numeric_limits<int>::max()));
 }
 
 qsizetype BoardView::characterOffset(qsizetype pos) const
 {
     pos = std::clamp<qsizetype>(pos, 0, index_.end());
-    // Screen readers ask about nearby offsets in turn: count on from the last answer.
-    if (offsetHint_.first > pos)
-        offsetHint_ = {};
-    offsetHint_.second += countCharacters(offsetHint_.first, pos);
-    offsetHint_.first = pos;
-    return offsetHint_.second;
+    return offsets_.offsetOf(board_.text().constData(), index_.end(), pos);
 }
 
 qsizetype BoardView::characterCount() const
 {
-    if (!charCount_)
-        charCount_ = countCharacters(0, index_.end());
-    return *charCount_;
+    return characterOffset(index_.end());
 }
 
 qsizetype BoardView::positionOfCharacter(qsizetype offset) const
 {
-    const char *p = board_.text().constData();
-    const qsizetype end = index_.end();
-    auto [i, chars] = offsetHint_.second <= offset ? offsetHint_ : std::pair<qsizetype, qsizetype>{};
-    for (; i < end && chars < offset; ++chars) {
-        const auto c = static_cast<unsigned char>(p[i]);
-        i += (board::isLeadByte(c) || (c == '\r' && p[i + 1] == '\n')) && i + 1 < end ? 2 : 1;
-    }
-    offsetHint_ = {i, chars};
-    return clampPosition(i);
+    return clampPosition(offsets_.positionOf(board_.text().constData(), index_.end(), offset));
 }
 
 // ---- painting
@@ -243,4 +240,4 @@ void BoardView::changeEvent(QEvent *event)
         relayout();
 }
 
-} // namespace app
+} // namespace boardview

@@ -1,11 +1,13 @@
 #pragma once
 
-#include "app/board_line_index.h"
-#include "app/board_pieces.h"
+#include "board/line_index.h"
+#include "boardview/board_pieces.h"
+#include "boardview/character_offsets.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QTextOption>
 #include <QTimer>
 
@@ -15,7 +17,7 @@ namespace board {
 class DataBoard;
 }
 
-namespace app {
+namespace boardview {
 
 // The read-only view of the data board, drawn straight from the board's bytes: it keeps an
 // index of where lines start and decodes and lays out only the rows it paints, so a board of
@@ -23,7 +25,8 @@ namespace app {
 // ever encoded back.
 //
 // Appended bytes are shown on the next turn of the event loop, so a burst of lines costs one
-// update; a load or a clear is shown at once. A view scrolled to the end stays at the end as
+// update, and a steady stream is shown at most once a frame; a load or a clear is shown at
+// once. A view scrolled to the end stays at the end as
 // lines arrive; one scrolled up stays where it is.
 //
 // Positions are byte offsets into the board text, always at a character boundary or at the
@@ -53,6 +56,15 @@ public:
     qsizetype characterOffset(qsizetype pos) const;
     qsizetype positionOfCharacter(qsizetype offset) const;
     qsizetype characterCount() const;
+    // A character offset as Qt's accessibility interface takes it.
+    static int accessibleOffset(qsizetype offset);
+    // What an accessibility event carries of the text from `from` on: enough to announce
+    // the change, never growing with the board.
+    static constexpr qsizetype kAnnouncedBytes = 4096;
+    QString announced(qsizetype from) const;
+    // The lines before, at and after pos, at most kAnnouncedBytes each side of it: where a
+    // screen reader's questions about the text near pos are answered.
+    std::pair<qsizetype, qsizetype> stretchAround(qsizetype pos) const;
     // In viewport coordinates.
     QRect characterRect(qsizetype pos) const;
     qsizetype positionAt(const QPointF &viewportPoint) const;
@@ -109,7 +121,6 @@ private:
     void onScrollAction(int action);
     qreal rowHeight() const;
     qreal caretX(qsizetype pos) const;
-    qsizetype countCharacters(qsizetype from, qsizetype to) const;
     qsizetype clampPosition(qsizetype pos) const;
     qsizetype nextPosition(qsizetype pos) const;
     qsizetype previousPosition(qsizetype pos) const;
@@ -122,9 +133,11 @@ private:
     void restartBlink();
 
     const board::DataBoard &board_;
-    BoardLineIndex index_;
+    board::LineIndex index_;
     mutable BoardPieces pieces_;
     QTimer flushTimer_;
+    static constexpr qint64 kFrameMs = 16;
+    QElapsedTimer lastFlush_;
     QTextOption::WrapMode wrapMode_ = QTextOption::WrapAtWordBoundaryOrAnywhere;
     Row top_;
     Row lastTop_;
@@ -142,8 +155,7 @@ private:
     QBasicTimer blink_;
     bool caretShown_ = false;
     // For the accessibility interface, which counts characters rather than bytes.
-    mutable std::optional<qsizetype> charCount_;
-    mutable std::pair<qsizetype, qsizetype> offsetHint_; // a position and its character offset
+    mutable CharacterOffsets offsets_;
 };
 
-} // namespace app
+} // namespace boardview

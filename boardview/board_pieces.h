@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/board_line_index.h"
+#include "board/line_index.h"
 
 #include <QByteArray>
 #include <QCache>
@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace app {
+namespace boardview {
 
 // A line of the board as decoded and laid out: the whole line, or one of the pieces a long
 // line is cut into. Each character stands for one character of the board's bytes (a single
@@ -39,7 +39,7 @@ class BoardPieces {
 public:
     static constexpr qsizetype kChunkBytes = 4096;
 
-    BoardPieces(const QByteArray &text, const BoardLineIndex &index);
+    BoardPieces(const QByteArray &text, const board::LineIndex &index);
 
     // Drops every layout: the font, width or wrapping changed.
     void setLayout(const QFont &font, qreal width, QTextOption::WrapMode wrap);
@@ -60,11 +60,11 @@ public:
     QString decode(qsizetype from, qsizetype to, std::vector<quint16> *charStarts = nullptr);
 
 private:
-    const std::vector<quint32> *chunkStarts(qsizetype line);
+    const std::vector<qsizetype> *chunkStarts(qsizetype line);
     static quint64 key(qsizetype line, qsizetype chunk) { return (quint64(line) << 24) | quint64(chunk); }
 
     const QByteArray &text_;
-    const BoardLineIndex &index_;
+    const board::LineIndex &index_;
     QFont font_;
     qreal width_ = 0;
     qreal rowHeight_ = 1;
@@ -75,9 +75,9 @@ private:
     QCache<quint64, BoardPiece> cache_{kCachedBytes};
     static_assert(kChunkBytes + 128 < kCachedBytes, "a piece must fit in the cache");
     // Where the pieces of each long line start, found on its first showing.
-    std::unordered_map<qsizetype, std::vector<quint32>> chunks_;
+    std::unordered_map<qsizetype, std::vector<qsizetype>> chunks_;
     // Made on the first text to show: an empty board at start needs no code-page tables.
     std::optional<QStringDecoder> decoder_;
 };
 
-} // namespace app
+} // namespace boardview

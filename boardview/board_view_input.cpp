@@ -1,5 +1,5 @@
 // The caret, the selection and what the keyboard, the mouse and the clipboard do with them.
-#include "app/board_view.h"
+#include "boardview/board_view.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -9,7 +9,7 @@
 #include <QScrollBar>
 #include <QTextBoundaryFinder>
 
-namespace app {
+namespace boardview {
 
 namespace {
 
@@ -155,11 +155,11 @@ void BoardView::selectionChanged()
 {
     if (!QAccessible::isActive())
         return;
-    QAccessibleTextCursorEvent moved(this, int(characterOffset(cursor_)));
+    QAccessibleTextCursorEvent moved(this, accessibleOffset(characterOffset(cursor_)));
     QAccessible::updateAccessibility(&moved);
     const qsizetype from = characterOffset(std::min(anchor_, cursor_));
     const qsizetype to = characterOffset(std::max(anchor_, cursor_));
-    QAccessibleTextSelectionEvent selected(this, int(from), int(to));
+    QAccessibleTextSelectionEvent selected(this, accessibleOffset(from), accessibleOffset(to));
     QAccessible::updateAccessibility(&selected);
 }
 
@@ -365,4 +365,4 @@ void BoardView::timerEvent(QTimerEvent *event)
     viewport()->update(characterRect(cursor_).adjusted(-2, 0, 2, 0));
 }
 
-} // namespace app
+} // namespace boardview

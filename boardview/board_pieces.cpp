@@ -1,6 +1,6 @@
-#include "app/board_pieces.h"
+#include "boardview/board_pieces.h"
 
-#include "board/line_breaks.h"
+#include "board/gbk_character.h"
 
 #include <QFontMetricsF>
 
@@ -8,7 +8,7 @@
 #include <cmath>
 #include <tuple>
 
-namespace app {
+namespace boardview {
 
 namespace {
 
@@ -17,10 +17,10 @@ constexpr char16_t kReplacement = 0xFFFD;
 // Where the pieces of the line text[start, end) begin, each about kChunkBytes long. A piece
 // ends after a blank near its size when there is one, so that the forced row break falls
 // between words.
-std::vector<quint32> cutIntoPieces(const char *p, qsizetype start, qsizetype end)
+std::vector<qsizetype> cutIntoPieces(const char *p, qsizetype start, qsizetype end)
 {
     constexpr qsizetype kSeekBlank = 256;
-    std::vector<quint32> starts{quint32(start)};
+    std::vector<qsizetype> starts{start};
     qsizetype pieceStart = start;
     qsizetype afterBlank = -1;
     qsizetype pos = start;
@@ -28,17 +28,13 @@ std::vector<quint32> cutIntoPieces(const char *p, qsizetype start, qsizetype end
         if (pos - pieceStart >= BoardPieces::kChunkBytes) {
             const qsizetype cut =
                 afterBlank > pos - kSeekBlank && afterBlank > pieceStart ? afterBlank : pos;
-            starts.push_back(quint32(cut));
+            starts.push_back(cut);
             pieceStart = cut;
         }
-        const auto c = static_cast<unsigned char>(p[pos]);
-        if (board::isLeadByte(c) && pos + 1 < end) {
-            pos += 2;
-        } else {
-            ++pos;
-            if (c == ' ')
-                afterBlank = pos;
-        }
+        const bool blank = p[pos] == ' ';
+        pos += board::gbkCharacterBytes(p, pos, end);
+        if (blank)
+            afterBlank = pos;
     }
     return starts;
 }
@@ -71,7 +67,7 @@ int BoardPiece::charIndexOf(qsizetype pos) const
     return int(it - charStarts.begin()) - 1;
 }
 
-BoardPieces::BoardPieces(const QByteArray &text, const BoardLineIndex &index)
+BoardPieces::BoardPieces(const QByteArray &text, const board::LineIndex &index)
     : text_(text), index_(index)
 {
     option_.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -105,7 +101,7 @@ void BoardPieces::forgetLine(qsizetype line)
     chunks_.erase(it);
 }
 
-const std::vector<quint32> *BoardPieces::chunkStarts(qsizetype line)
+const std::vector<qsizetype> *BoardPieces::chunkStarts(qsizetype line)
 {
     const qsizetype start = index_.lineStart(line);
     const qsizetype end = index_.lineEnd(line);
@@ -119,22 +115,22 @@ const std::vector<quint32> *BoardPieces::chunkStarts(qsizetype line)
 
 qsizetype BoardPieces::chunkCount(qsizetype line)
 {
-    const std::vector<quint32> *starts = chunkStarts(line);
+    const std::vector<qsizetype> *starts = chunkStarts(line);
     return starts ? qsizetype(starts->size()) : 1;
 }
 
 qsizetype BoardPieces::chunkOf(qsizetype line, qsizetype pos)
 {
-    const std::vector<quint32> *starts = chunkStarts(line);
+    const std::vector<qsizetype> *starts = chunkStarts(line);
     if (!starts)
         return 0;
-    const auto it = std::upper_bound(starts->begin(), starts->end(), quint32(pos));
+    const auto it = std::upper_bound(starts->begin(), starts->end(), pos);
     return std::max<qsizetype>(0, qsizetype(it - starts->begin()) - 1);
 }
 
 std::pair<qsizetype, qsizetype> BoardPieces::chunkBytes(qsizetype line, qsizetype chunk)
 {
-    const std::vector<quint32> *starts = chunkStarts(line);
+    const std::vector<qsizetype> *starts = chunkStarts(line);
     if (!starts)
         return {index_.lineStart(line), index_.lineEnd(line)};
     const qsizetype next = chunk + 1;
@@ -182,7 +178,7 @@ QString BoardPieces::decode(qsizetype from, qsizetype to, std::vector<quint16> *
     starts.reserve(size_t(n) + 1);
     for (qsizetype i = 0; i < n;) {
         starts.push_back(quint16(i));
-        i += board::isLeadByte(static_cast<unsigned char>(p[i])) && i + 1 < n ? 2 : 1;
+        i += board::gbkCharacterBytes(p, i, n);
     }
     const auto chars = qsizetype(starts.size());
     starts.push_back(quint16(n));
@@ -211,4 +207,4 @@ QString BoardPieces::decode(qsizetype from, qsizetype to, std::vector<quint16> *
     return text;
 }
 
-} // namespace app
+} // namespace boardview
