@@ -6,7 +6,12 @@
 #include "cli/rows.h"
 #include "cli/subcommands.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
+#include <cmath>
 
 namespace cli {
 
@@ -22,11 +27,6 @@ struct SourcedCell {
     QByteArray resistanceText; // UTF-8
     QByteArray voltageText;
 };
-
-QByteArray number(double v)
-{
-    return QByteArray::number(v, 'g', 10);
-}
 
 QByteArray milliohms(double ohms)
 {
@@ -63,35 +63,24 @@ public:
 
     QByteArray json() const
     {
-        QByteArray j = "{\n  \"series\": " + QByteArray::number(inv_.series) + ",\n  \"parallel\": " +
-                       QByteArray::number(inv_.parallel) + ",\n  \"max_voltage_spread_v\": " +
-                       analysis::decimalText({inv_.maxVoltageSpreadMicrovolts, 6}) + ",\n  \"cells\": " +
-                       QByteArray::number(qulonglong(cells_.size())) + ",\n  \"spread_ohm\": " + number(m_.spread.ohms) +
-                       ",\n  \"spread_percent\": " + number(m_.spread.percentOfMean()) +
-                       ",\n  \"mean_group_ohm\": " + number(m_.spread.meanOhms) + ",\n  \"groups\": [";
-        for (std::size_t g = 0; g < m_.groups.size(); ++g) {
-            const auto [lo, hi] = voltageRange(m_.groups[g].cells);
-            j += g == 0 ? "\n" : ",\n";
-            j += "    {\"resistance_ohm\": " + number(m_.groups[g].ohms) +
-                 ", \"voltage_min_v\": " + analysis::decimalText({lo, 6}) +
-                 ", \"voltage_max_v\": " + analysis::decimalText({hi, 6}) + ", \"cells\": [";
-            bool first = true;
-            for (std::size_t c : m_.groups[g].cells) {
-                j += first ? "\n      " : ",\n      ";
-                j += cellJson(c);
-                first = false;
-            }
-            j += "\n    ]}";
+        QJsonArray groups;
+        for (const analysis::CellGroup &g : m_.groups) {
+            const auto [lo, hi] = voltageRange(g.cells);
+            groups.append(QJsonObject{{"resistance_ohm", g.ohms},
+                                      {"voltage_min_v", volts(lo)},
+                                      {"voltage_max_v", volts(hi)},
+                                      {"cells", cellsJson(g.cells)}});
         }
-        j += "\n  ],\n  \"left_out\": [";
-        bool first = true;
-        for (std::size_t c : m_.leftOut) {
-            j += first ? "\n    " : ",\n    ";
-            j += cellJson(c);
-            first = false;
-        }
-        j += first ? "]\n}\n" : "\n  ]\n}\n";
-        return j;
+        const QJsonObject result{{"series", inv_.series},
+                                 {"parallel", inv_.parallel},
+                                 {"max_voltage_spread_v", volts(inv_.maxVoltageSpreadMicrovolts)},
+                                 {"cells", qint64(cells_.size())},
+                                 {"spread_ohm", m_.spread.ohms},
+                                 {"spread_percent", m_.spread.percentOfMean()},
+                                 {"mean_group_ohm", m_.spread.meanOhms},
+                                 {"groups", groups},
+                                 {"left_out", cellsJson(m_.leftOut)}};
+        return QJsonDocument(result).toJson();
     }
 
 private:
@@ -112,13 +101,21 @@ private:
                QByteArray::number(c.group) + "  " + c.resistanceText + "  " + c.voltageText + '\n';
     }
 
-    QByteArray cellJson(std::size_t i) const
+    QJsonArray cellsJson(const std::vector<std::size_t> &indices) const
     {
-        const SourcedCell &c = cells_[i];
-        return "{\"file\": " + jsonString(inv_.files[c.file].toUtf8()) + ", \"line\": " + QByteArray::number(c.line) +
-               ", \"group\": " + QByteArray::number(c.group) + ", \"resistance_ohm\": " +
-               analysis::decimalText(c.ohms) + ", \"voltage_v\": " + analysis::decimalText(c.volts) + "}";
+        QJsonArray list;
+        for (std::size_t i : indices) {
+            const SourcedCell &c = cells_[i];
+            list.append(QJsonObject{{"file", inv_.files[c.file]},
+                                    {"line", c.line},
+                                    {"group", c.group},
+                                    {"resistance_ohm", c.ohms.units / std::pow(10.0, c.ohms.decimals)},
+                                    {"voltage_v", c.volts.units / std::pow(10.0, c.volts.decimals)}});
+        }
+        return list;
     }
+
+    static double volts(std::int64_t microvolts) { return double(microvolts) / 1e6; }
 
     const Invocation &inv_;
     const std::vector<SourcedCell> &cells_;

@@ -85,28 +85,8 @@ void TestCliFiles::badArguments_data()
     };
     row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats or match", "");
     row("unknown subcommand", {"frobnicate"}, "unknown subcommand 'frobnicate'", "");
-    row("no port", {"download"}, "--com N is required", "download");
-    row("port 0", {"download", "--com", "0"}, "--com takes a port number from 1 to 255, not '0'", "download");
     row("port 256", {"clear-memory", "--com=256"}, "--com takes a port number from 1 to 255, not '256'", "clear-memory");
-    row("port not a number", {"download", "--com", "three"}, "--com takes a port number from 1 to 255, not 'three'",
-        "download");
-    row("unknown model", {"download", "--com", "3", "--model", "RM-50"},
-        "unknown model 'RM-50'; the models are RM-40A, RM-40B and RM-40C", "download");
-    row("unknown format", {"download", "--com", "3", "--format", "xml"},
-        "unknown format 'xml'; the formats are text, csv, json", "download");
-    row("idle zero", {"download", "--com", "3", "--idle", "0"}, "--idle takes seconds from 0.001 to 3600, not '0'",
-        "download");
-    row("no files", {"convert", "--format", "csv"}, "at least one FILE is required", "convert");
-    row("unknown option", {"convert", "a.txt", "--bogus"}, "unknown option '--bogus'", "convert");
     row("value missing", {"convert", "a.txt", "--output"}, "--output needs a value", "convert");
-    row("flag with value", {"stats", "a.txt", "--strict=yes"}, "--strict takes no value", "stats");
-    row("stray argument", {"clear-memory", "--com", "3", "now"}, "unexpected argument 'now'", "clear-memory");
-    row("no parallel", {"match", "a.txt", "--series", "20"}, "--series S and --parallel P are required", "match");
-    row("parallel 0", {"match", "a.txt", "--series", "2", "--parallel", "0"},
-        "--parallel takes a whole number from 1 to 100000, not '0'", "match");
-    row("voltage spread", {"match", "a.txt", "--series", "2", "--parallel", "2", "--max-voltage-spread", "0.05V"},
-        "--max-voltage-spread takes volts from 0 to 100, not '0.05V'", "match");
-    row("stats has no format", {"stats", "a.txt", "--format", "csv"}, "unknown option '--format'", "stats");
 }
 
 void TestCliFiles::badArguments()
