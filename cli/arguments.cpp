@@ -130,14 +130,34 @@ QString applyVoltageSpread(Invocation &inv, const QString &value)
     return {};
 }
 
+QString applyMaxResistance(Invocation &inv, const QString &value)
+{
+    const auto uo = decimalValue(value, 6);
+    if (!uo || *uo < 1 || *uo > 1'000'000'000)
+        return QStringLiteral("--max-resistance takes ohms from 0.000001 to 1000, not '%1'").arg(value);
+    inv.maxResistanceMicroohms = *uo;
+    return {};
+}
+
+QString applyPrefer(Invocation &inv, const QString &value)
+{
+    if (value != u"low")
+        return QStringLiteral("--prefer takes low, not '%1'").arg(value);
+    inv.preferLow = true;
+    return {};
+}
+
 const OptionSpec kOutputOption{{"o", "output"}, "FILE",
                                "write to FILE (replaced only once complete) instead of standard output",
                                applyOutput};
-const OptionSpec kStrictOption{{"strict"}, {}, "a line that is not a reading is an error",
-                               [](Invocation &inv, const QString &) {
-                                   inv.strict = true;
-                                   return QString();
-                               }};
+template <bool Invocation::*flag>
+QString setFlag(Invocation &inv, const QString &)
+{
+    inv.*flag = true;
+    return {};
+}
+
+const OptionSpec kStrictOption{{"strict"}, {}, "a line that is not a reading is an error", setFlag<&Invocation::strict>};
 const OptionSpec kComOption{{"com"}, "N", "the COM port number, 1 to 255", applyCom};
 
 QString needsCom(const Invocation &inv)
@@ -262,11 +282,7 @@ Disconnect. This cannot be undone, so without --yes it asks on the terminal firs
 refuses when there is no terminal to ask.)",
          false,
          {kComOption,
-          {{"y", "yes"}, {}, "erase without asking",
-           [](Invocation &inv, const QString &) {
-               inv.yes = true;
-               return QString();
-           }}},
+          {{"y", "yes"}, {}, "erase without asking", setFlag<&Invocation::yes>}},
          needsCom},
         {Subcommand::Convert, "convert", "FILE... [OPTIONS]", "turn reading files into CSV or JSON",
          R"(Reads files as the window opens them (GBK text, any line breaks, up to a zero byte) and
@@ -292,18 +308,22 @@ of the resistances. Files are read as by convert.)",
          R"(Picks S x P cells from the readings of the files and arranges them into S parallel groups of
 P cells whose resistances (1 / sum of 1/R of the group's cells) are as equal as it can make
 them, using only cells whose voltages lie within V of each other. From more cells than
-needed it takes those that match best. It prints each group with its cells (file, line and
-group number of each reading), the group's resistance and voltage range, the spread
-(highest less lowest group resistance, also as % of the mean) and the cells left out.
-Cells with a resistance of zero are always left out.)",
+needed it takes those that match best: up to 12 cells to choose from, the best there is.
+It prints each group with its cells (file, line and group number of each reading), the
+group's resistance and voltage range, the spread (highest less lowest group resistance, also
+as % of the mean) and the number of cells left out. Resistances are shown as precisely as
+the readings allow. Cells with a resistance of zero are always left out.)",
          true,
          {{{"series"}, "S", "parallel groups in series, 1 to 100000",
            [](Invocation &inv, const QString &v) { return packSize(inv.series, "--series", v); }},
           {{"parallel"}, "P", "cells in each group, 1 to 100000",
            [](Invocation &inv, const QString &v) { return packSize(inv.parallel, "--parallel", v); }},
           {{"max-voltage-spread"}, "V", "volts (default 0.05)", applyVoltageSpread},
+          {{"max-resistance"}, "OHM", "leave out cells of a higher resistance", applyMaxResistance},
+          {{"prefer"}, "low", "among equally good packs, the one of the lowest resistances", applyPrefer},
+          {{"v", "verbose"}, {}, "list the cells left out (their count is always shown)", setFlag<&Invocation::verbose>},
           {{"f", "format"}, "F", "text (default) or json: the same result as one JSON document", applyFormat},
-          kStrictOption},
+          kOutputOption, kStrictOption},
          checkMatch},
     };
     return specs;

@@ -30,6 +30,9 @@ struct Invocation {
     int series = 0;
     int parallel = 0;
     std::int64_t maxVoltageSpreadMicrovolts = 50'000;
+    std::int64_t maxResistanceMicroohms = 0; // 0: no limit
+    bool preferLow = false;
+    bool verbose = false;
 };
 
 // One option of a subcommand: what the parser accepts, what the help says, and how its

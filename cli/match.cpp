@@ -28,16 +28,21 @@ struct SourcedCell {
     QByteArray voltageText;
 };
 
-QByteArray milliohms(double ohms)
+// Decimals of mΩ that group resistances carry: those of the finest reading, and one more
+// for each factor of ten that parallel cells divide the resistance by.
+int groupDecimals(const std::vector<SourcedCell> &cells, int parallel)
 {
-    return QByteArray::number(ohms * 1000, 'f', 6) + " m\xCE\xA9";
+    int decimals = 0;
+    for (const SourcedCell &c : cells)
+        decimals = std::max(decimals, c.ohms.decimals - 3);
+    return decimals + int(std::ceil(std::log10(double(parallel)) - 1e-9));
 }
 
 class Report {
 public:
     Report(const Invocation &inv, const std::vector<SourcedCell> &cells, const std::vector<analysis::Cell> &values,
-           const analysis::PackMatch &m)
-        : inv_(inv), cells_(cells), values_(values), m_(m)
+           const analysis::PackMatch &m, int decimals)
+        : inv_(inv), cells_(cells), values_(values), m_(m), decimals_(decimals)
     {
     }
 
@@ -56,8 +61,9 @@ public:
                 t += cellText(c);
         }
         t += "\ncells left out: " + QByteArray::number(qulonglong(m_.leftOut.size())) + '\n';
-        for (std::size_t c : m_.leftOut)
-            t += cellText(c);
+        if (inv_.verbose)
+            for (std::size_t c : m_.leftOut)
+                t += cellText(c);
         return t;
     }
 
@@ -84,6 +90,11 @@ public:
     }
 
 private:
+    QByteArray milliohms(double ohms) const
+    {
+        return QByteArray::number(ohms * 1000, 'f', decimals_) + " m\xCE\xA9";
+    }
+
     std::pair<std::int64_t, std::int64_t> voltageRange(const std::vector<std::size_t> &group) const
     {
         std::int64_t lo = values_[group.front()].microvolts, hi = lo;
@@ -121,6 +132,7 @@ private:
     const std::vector<SourcedCell> &cells_;
     const std::vector<analysis::Cell> &values_;
     const analysis::PackMatch &m_;
+    int decimals_;
 };
 
 } // namespace
@@ -140,10 +152,12 @@ int runMatch(const Invocation &inv)
     if (cells.empty())
         throw ENoReadings(QStringLiteral("no readings in %1").arg(inv.files.join(", ")));
 
+    const int decimals = groupDecimals(cells, inv.parallel);
     const analysis::PackMatch m =
-        analysis::matchCells(values, {inv.series, inv.parallel, inv.maxVoltageSpreadMicrovolts});
-    const Report report(inv, cells, values, m);
-    Output out(QString{});
+        analysis::matchCells(values, {inv.series, inv.parallel, inv.maxVoltageSpreadMicrovolts},
+                             {inv.maxResistanceMicroohms, inv.preferLow, std::pow(10.0, -3 - decimals)});
+    const Report report(inv, cells, values, m, decimals);
+    Output out(inv.output);
     out.write(inv.format == Format::Json ? report.json() : report.text());
     out.finish();
     return kExitOk;
