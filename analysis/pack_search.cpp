@@ -4,6 +4,8 @@
 #include <bit>
 #include <cmath>
 #include <numeric>
+#include <optional>
+#include <random>
 
 namespace analysis {
 
@@ -14,7 +16,7 @@ using Cost = std::vector<double>;
 
 // Group figures are compared through the cost; this many group figures computed in all
 // bounds the swap search, which keeps 10 000 cells well within a second.
-constexpr double kWorkBudget = 6e7;
+constexpr double kWorkBudget = 4e7;
 // The voltage windows searched when many hold enough cells.
 constexpr std::size_t kWindowsSearched = 4;
 
@@ -36,7 +38,8 @@ bool better(const Cost &a, const Cost &b)
 // changing two sums.
 class Arrangement {
 public:
-    Arrangement(const PackObjective &objective, std::size_t series) : objective_(objective)
+    Arrangement(const PackObjective &objective, std::size_t series, double *work = nullptr)
+        : work_(work), objective_(&objective)
     {
         groups.resize(series);
         sums_.assign(objective.terms.size(), std::vector<double>(series, 0.0));
@@ -45,9 +48,9 @@ public:
     void add(std::size_t g, std::size_t cell, double sign = 1)
     {
         for (std::size_t t = 0; t < sums_.size(); ++t)
-            sums_[t][g] += sign * objective_.terms[t].values[cell];
-        if (!objective_.preference.empty())
-            preference_ += sign * objective_.preference[cell];
+            sums_[t][g] += sign * objective_->terms[t].values[cell];
+        if (!objective_->preference.empty())
+            preference_ += sign * objective_->preference[cell];
     }
 
     // Replaces cell `from` by `to` in the sums of group g (not in its member list).
@@ -62,11 +65,12 @@ public:
 
     Cost cost() const
     {
-        work += double(groups.size() * sums_.size());
+        if (work_)
+            *work_ += double(groups.size() * sums_.size());
         Cost c;
         double firstSpread = 0, squares = 0;
         for (std::size_t t = 0; t < sums_.size(); ++t) {
-            const PackTerm &term = objective_.terms[t];
+            const PackTerm &term = objective_->terms[t];
             double lo = HUGE_VAL, hi = -HUGE_VAL, total = 0;
             for (double s : sums_[t]) {
                 const double figure = term.reciprocal ? 1 / s : s;
@@ -83,7 +87,7 @@ public:
                 squares -= total * total / double(sums_[t].size());
             }
         }
-        if (!objective_.preference.empty())
+        if (!objective_->preference.empty())
             c.push_back(preference_);
         // Among equally good spreads, the finer spread and then groups closer to their mean
         // lead the swaps on.
@@ -92,11 +96,14 @@ public:
         return c;
     }
 
+    // The figure of group g by the first term.
+    double figure(std::size_t g) const { return objective_->terms[0].reciprocal ? 1 / sums_[0][g] : sums_[0][g]; }
+
     Groups groups;
-    mutable double work = 0;
 
 private:
-    const PackObjective &objective_;
+    double *work_;
+    const PackObjective *objective_;
     std::vector<std::vector<double>> sums_;
     double preference_ = 0;
 };
@@ -107,108 +114,167 @@ struct ByValue {
     bool operator()(std::size_t a, std::size_t b) const { return v[a] != v[b] ? v[a] < v[b] : a < b; }
 };
 
-// Indices in `sorted` (ordered by v) of the two values nearest to target.
-std::pair<std::size_t, std::size_t> nearest(const std::vector<std::size_t> &sorted, const std::vector<double> &v,
-                                            double target)
-{
-    const auto it = std::lower_bound(sorted.begin(), sorted.end(), target,
-                                     [&](std::size_t cell, double x) { return v[cell] < x; });
-    const std::size_t at = std::size_t(it - sorted.begin());
-    return {at == 0 ? 0 : at - 1, std::min(at, sorted.size() - 1)};
-}
+// Work counted in group figures computed, shared by every search of one call.
+struct Budget {
+    double used = 0;
+    double limit = kWorkBudget;
+    bool left() const { return used < limit; }
+};
 
+// Swaps that lower the cost, each cell trying the cells whose value comes nearest to what
+// would even out its group: with every other group and with the unchosen cells.
 class LocalSearch {
 public:
-    LocalSearch(const PackProblem &p, Arrangement &a, std::vector<std::size_t> outside, double budget)
-        : v_(p.objective.terms[0].values), a_(a), outside_(std::move(outside)), budget_(budget)
+    LocalSearch(const std::vector<double> &v, Arrangement &a, std::vector<std::size_t> &outside, Budget &budget)
+        : v_(v), a_(a), outside_(outside), budget_(budget), sorted_(a.groups)
     {
-        std::sort(outside_.begin(), outside_.end(), ByValue{v_});
+        for (auto &s : sorted_)
+            std::sort(s.begin(), s.end(), ByValue{v_});
         cost_ = a_.cost();
     }
 
     void run()
     {
-        bool improved = true;
-        while (improved && a_.work < budget_) {
-            improved = false;
-            for (std::size_t g = 0; g < a_.groups.size(); ++g) {
-                for (std::size_t h = g + 1; h < a_.groups.size(); ++h)
-                    improved |= swapBetween(g, h);
-                improved |= swapWithOutside(g);
-            }
+        while (budget_.left()) {
+            bool improved = false;
+            for (std::size_t g = 0; g < a_.groups.size() && budget_.left(); ++g)
+                improved |= improveGroup(g, 1);
+            if (improved)
+                continue;
+            // The extreme groups set the spread: they look further afield.
+            const auto figures = [&](std::size_t x, std::size_t y) { return a_.figure(x) < a_.figure(y); };
+            std::vector<std::size_t> order(a_.groups.size());
+            std::iota(order.begin(), order.end(), std::size_t(0));
+            const auto [lo, hi] = std::minmax_element(order.begin(), order.end(), figures);
+            if (!improveGroup(*lo, kWideLook) && !improveGroup(*hi, kWideLook))
+                return;
         }
     }
+
+    const Cost &cost() const { return cost_; }
 
 private:
-    bool accept(const Cost &c)
+    static constexpr std::size_t kUnchosen = SIZE_MAX;
+    static constexpr std::size_t kWideLook = 8;
+
+    struct Move {
+        std::size_t i, h, other;
+    };
+
+    // Exchanges the sums only; undone by the same call with cell and other swapped.
+    void exchange(std::size_t g, std::size_t cell, std::size_t h, std::size_t other)
     {
-        if (!better(c, cost_))
-            return false;
-        cost_ = c;
-        return true;
+        a_.exchange(g, cell, other);
+        if (h != kUnchosen)
+            a_.exchange(h, other, cell);
     }
 
-    bool swapBetween(std::size_t g, std::size_t h)
+    // Calls f with the cells of `sorted` whose values lie nearest to target, `look` either side.
+    template <class F>
+    void around(const std::vector<std::size_t> &sorted, double target, std::size_t look, F f) const
     {
-        std::vector<std::size_t> &G = a_.groups[g], &H = a_.groups[h];
-        if (G.size() < 2)
-            return false; // single cells only trade places
-        std::vector<std::size_t> sortedH = H;
-        std::sort(sortedH.begin(), sortedH.end(), ByValue{v_});
+        const auto it = std::lower_bound(sorted.begin(), sorted.end(), target,
+                                         [&](std::size_t cell, double x) { return v_[cell] < x; });
+        const std::size_t at = std::size_t(it - sorted.begin());
+        for (std::size_t k = at > look ? at - look : 0; k < std::min(sorted.size(), at + look); ++k)
+            f(sorted[k]);
+    }
+
+    bool improveGroup(std::size_t g, std::size_t look)
+    {
         bool improved = false;
-        for (std::size_t i = 0; i < G.size() && a_.work < budget_; ++i) {
-            const std::size_t cell = G[i];
-            const auto [lo, hi] = nearest(sortedH, v_, v_[cell] - (a_.sum(g) - a_.sum(h)) / 2);
-            for (std::size_t k : {lo, hi}) {
-                const std::size_t other = sortedH[k];
-                a_.exchange(g, cell, other);
-                a_.exchange(h, other, cell);
-                if (accept(a_.cost())) {
-                    G[i] = other;
-                    *std::find(H.begin(), H.end(), other) = cell;
-                    sortedH = H;
-                    std::sort(sortedH.begin(), sortedH.end(), ByValue{v_});
-                    improved = true;
-                    break;
+        for (std::size_t i = 0; i < a_.groups[g].size() && budget_.left(); ++i) {
+            const std::size_t cell = a_.groups[g][i];
+            Cost best = cost_;
+            std::optional<Move> move;
+            const auto consider = [&](std::size_t h, std::size_t other) {
+                exchange(g, cell, h, other);
+                Cost c = a_.cost();
+                exchange(g, other, h, cell);
+                if (better(c, best)) {
+                    best = std::move(c);
+                    move = Move{i, h, other};
                 }
-                a_.exchange(h, cell, other);
-                a_.exchange(g, other, cell);
+            };
+            for (std::size_t h = 0; h < a_.groups.size(); ++h)
+                if (h != g && a_.groups[g].size() > 1)
+                    around(sorted_[h], v_[cell] - (a_.sum(g) - a_.sum(h)) / 2, look,
+                           [&](std::size_t other) { consider(h, other); });
+            around(outside_, a_.meanSum() - a_.sum(g) + v_[cell], look,
+                   [&](std::size_t other) { consider(kUnchosen, other); });
+            if (move) {
+                apply(g, *move);
+                cost_ = std::move(best);
+                improved = true;
             }
         }
         return improved;
     }
 
-    bool swapWithOutside(std::size_t g)
+    void apply(std::size_t g, const Move &m)
     {
-        if (outside_.empty())
-            return false;
-        std::vector<std::size_t> &G = a_.groups[g];
-        bool improved = false;
-        for (std::size_t i = 0; i < G.size() && a_.work < budget_; ++i) {
-            const std::size_t cell = G[i];
-            const auto [lo, hi] = nearest(outside_, v_, a_.meanSum() - a_.sum(g) + v_[cell]);
-            for (std::size_t k : {lo, hi}) {
-                const std::size_t other = outside_[k];
-                a_.exchange(g, cell, other);
-                if (accept(a_.cost())) {
-                    G[i] = other;
-                    outside_.erase(outside_.begin() + std::ptrdiff_t(k));
-                    outside_.insert(std::upper_bound(outside_.begin(), outside_.end(), cell, ByValue{v_}), cell);
-                    improved = true;
-                    break;
-                }
-                a_.exchange(g, other, cell);
-            }
+        const std::size_t cell = a_.groups[g][m.i];
+        exchange(g, cell, m.h, m.other);
+        a_.groups[g][m.i] = m.other;
+        replaceSorted(sorted_[g], cell, m.other);
+        if (m.h == kUnchosen) {
+            replaceSorted(outside_, m.other, cell);
+        } else {
+            *std::find(a_.groups[m.h].begin(), a_.groups[m.h].end(), m.other) = cell;
+            replaceSorted(sorted_[m.h], m.other, cell);
         }
-        return improved;
+    }
+
+    void replaceSorted(std::vector<std::size_t> &sorted, std::size_t from, std::size_t to) const
+    {
+        sorted.erase(std::lower_bound(sorted.begin(), sorted.end(), from, ByValue{v_}));
+        sorted.insert(std::upper_bound(sorted.begin(), sorted.end(), to, ByValue{v_}), to);
     }
 
     const std::vector<double> &v_;
     Arrangement &a_;
-    std::vector<std::size_t> outside_;
-    double budget_;
+    std::vector<std::size_t> &outside_; // sorted by value
+    Budget &budget_;
+    Groups sorted_;
     Cost cost_;
 };
+
+// Once no swap helps, a few random swaps shake the best arrangement and the search starts
+// again from there, for as long as the budget lasts. The generator's sequence is fixed by
+// the standard, so every machine gets the same result.
+void searchFurther(const std::vector<double> &v, Arrangement &best, std::vector<std::size_t> &bestOutside,
+                   Budget &budget)
+{
+    std::mt19937 random(1);
+    const std::size_t series = best.groups.size();
+    for (int round = 0; budget.left() && round < 10'000; ++round) {
+        Arrangement trial = best;
+        std::vector<std::size_t> outside = bestOutside;
+        for (int k = 0; k < 3; ++k) {
+            const std::size_t g = random() % series, h = random() % series;
+            auto &G = trial.groups[g];
+            const std::size_t i = random() % G.size();
+            if (g != h) {
+                auto &H = trial.groups[h];
+                const std::size_t j = random() % H.size();
+                trial.exchange(g, G[i], H[j]);
+                trial.exchange(h, H[j], G[i]);
+                std::swap(G[i], H[j]);
+            } else if (!outside.empty()) {
+                const std::size_t j = random() % outside.size();
+                trial.exchange(g, G[i], outside[j]);
+                std::swap(G[i], outside[j]);
+            }
+        }
+        std::sort(outside.begin(), outside.end(), ByValue{v});
+        LocalSearch search(v, trial, outside, budget);
+        search.run();
+        if (better(search.cost(), best.cost())) {
+            best = std::move(trial);
+            bestOutside = std::move(outside);
+        }
+    }
+}
 
 // Every grouping of `chosen` (each group's first member the lowest cell left), keeping the best.
 class Exhaustive {
@@ -280,27 +346,20 @@ Groups exhaustive(const PackProblem &p)
     return search.best;
 }
 
-// The cells to start from: the lowest by preference, or else the run of cells adjacent
-// in the first term's order whose values lie closest together (ties: the run nearest the
-// middle).
+// The cells to start from: the lowest by preference, or else cells spread evenly over the
+// window's values, whose many different values let the swaps even the groups out finely.
 std::vector<std::size_t> startingCells(const PackProblem &p, std::vector<std::size_t> window, std::size_t n)
 {
-    const std::vector<double> &v = p.objective.terms[0].values;
     if (!p.objective.preference.empty()) {
         const std::vector<double> &pref = p.objective.preference;
         std::stable_sort(window.begin(), window.end(), [&](std::size_t a, std::size_t b) { return pref[a] < pref[b]; });
         return {window.begin(), window.begin() + std::ptrdiff_t(n)};
     }
-    std::sort(window.begin(), window.end(), ByValue{v});
-    const double middle = double(window.size() - n) / 2;
-    std::size_t best = 0;
-    for (std::size_t k = 1; k + n <= window.size(); ++k) {
-        const double range = v[window[k + n - 1]] - v[window[k]];
-        const double bestRange = v[window[best + n - 1]] - v[window[best]];
-        if (range < bestRange || (range == bestRange && std::abs(double(k) - middle) < std::abs(double(best) - middle)))
-            best = k;
-    }
-    return {window.begin() + std::ptrdiff_t(best), window.begin() + std::ptrdiff_t(best + n)};
+    std::sort(window.begin(), window.end(), ByValue{p.objective.terms[0].values});
+    std::vector<std::size_t> cells;
+    for (std::size_t k = 0; k < n; ++k)
+        cells.push_back(window[k * window.size() / n]);
+    return cells;
 }
 
 // Largest value first, each into the group of lowest sum that has room.
@@ -370,27 +429,35 @@ Groups searchPack(const PackProblem &p)
         return exhaustive(p);
 
     const auto spans = windows(p, n);
-    Groups best;
-    Cost bestCost;
-    for (const std::vector<std::size_t> &window : spans) {
-        Arrangement a(p.objective, std::size_t(p.series));
-        const std::vector<std::size_t> start = startingCells(p, window, n);
+    const std::vector<double> &v = p.objective.terms[0].values;
+    Budget budget;
+    std::optional<Arrangement> best;
+    std::vector<std::size_t> bestOutside;
+    for (std::size_t w = 0; w < spans.size(); ++w) {
+        // Each window gets its share of the budget for the first descent.
+        budget.limit = kWorkBudget * double(w + 1) / double(spans.size() + 1);
+        Arrangement a(p.objective, std::size_t(p.series), &budget.used);
+        const std::vector<std::size_t> start = startingCells(p, spans[w], n);
         deal(p, start, a);
         std::vector<bool> chosen(p.microvolts.size(), false);
         for (std::size_t c : start)
             chosen[c] = true;
         std::vector<std::size_t> outside;
-        for (std::size_t c : window)
+        for (std::size_t c : spans[w])
             if (!chosen[c])
                 outside.push_back(c);
-        LocalSearch(p, a, std::move(outside), kWorkBudget / double(spans.size())).run();
-        const Cost c = a.cost();
-        if (best.empty() || better(c, bestCost)) {
-            bestCost = c;
-            best = std::move(a.groups);
+        std::sort(outside.begin(), outside.end(), ByValue{v});
+        LocalSearch(v, a, outside, budget).run();
+        if (!best || better(a.cost(), best->cost())) {
+            best = std::move(a);
+            bestOutside = std::move(outside);
         }
     }
-    return best;
+    if (!best)
+        return {};
+    budget.limit = kWorkBudget;
+    searchFurther(v, *best, bestOutside, budget);
+    return best->groups;
 }
 
 } // namespace analysis

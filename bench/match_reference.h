@@ -3,6 +3,7 @@
 // References for judging cell matching: the algorithm the tool used before its swap search
 // (cells chosen as the tightest run of resistances, then swaps between the highest and
 // lowest group only), and the optimum found by trying every choice and grouping.
+#include "analysis/decimal.h"
 #include "analysis/errors.h"
 #include "analysis/matching.h"
 
