@@ -47,16 +47,34 @@ std::optional<int> wholeNumber(const QString &text, int min, int max)
     return int(*v);
 }
 
-QString applyCom(Invocation &inv, const QString &value)
+// A COM number as the window's field reads it, or written "COM3" / "com 3".
+std::optional<int> comNumber(const QString &text)
 {
-    std::int32_t port = -1;
+    static const QRegularExpression comPrefix(QStringLiteral("^\\s*COM\\s*"),
+                                              QRegularExpression::CaseInsensitiveOption);
     try {
-        port = analyzer::portTextToNumber(value);
+        const std::int32_t port = analyzer::portTextToNumber(QString(text).remove(comPrefix));
+        if (port >= 1 && port <= 255)
+            return port;
     } catch (const EConvertError &) {
     }
-    if (port < 1 || port > 255)
+    return std::nullopt;
+}
+
+QString applyCom(Invocation &inv, const QString &value)
+{
+    const auto port = comNumber(value);
+    if (!port)
         return QStringLiteral("--com takes a port number from 1 to 255, not '%1'").arg(value);
-    inv.com = port;
+    inv.com = *port;
+    return {};
+}
+
+QString applyPort(Invocation &inv, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("--port needs a device path");
+    inv.portPath = value;
     return {};
 }
 
@@ -158,19 +176,41 @@ QString setFlag(Invocation &inv, const QString &)
 }
 
 const OptionSpec kStrictOption{{"strict"}, {}, "a line that is not a reading is an error", setFlag<&Invocation::strict>};
-const OptionSpec kComOption{{"com"}, "N", "the COM port number, 1 to 255", applyCom};
+const OptionSpec kComOption{{"com"}, "N", "the COM port number, 1 to 255 (also COM3)", applyCom};
+const OptionSpec kPortOption{{"port"}, "PATH", "the device instead, e.g. /dev/ttyUSB0 or /dev/serial/by-id/...",
+                             applyPort};
 
-QString needsCom(const Invocation &inv)
+QString needsPort(Invocation &inv)
 {
-    return inv.com == 0 ? QStringLiteral("--com N is required") : QString();
+    if (inv.com != 0 && !inv.portPath.isEmpty())
+        return QStringLiteral("give --com N or --port PATH, not both");
+    return inv.com == 0 && inv.portPath.isEmpty() ? QStringLiteral("--com N or --port PATH is required") : QString();
 }
 
-QString needsFiles(const Invocation &inv)
+QString checkPorts(Invocation &inv)
+{
+    if (inv.files.isEmpty())
+        return {};
+    if (inv.files.front() != u"assign" || inv.files.size() != 3)
+        return QStringLiteral("unexpected argument '%1'; ports takes no words or assign N DEVICE").arg(inv.files.front());
+    const auto port = comNumber(inv.files[1]);
+    if (!port)
+        return QStringLiteral("assign takes a port number from 1 to 255, not '%1'").arg(inv.files[1]);
+    if (inv.files[2].isEmpty())
+        return QStringLiteral("assign needs a device path");
+    inv.assignPort = true;
+    inv.com = *port;
+    inv.portPath = inv.files[2];
+    inv.files.clear();
+    return {};
+}
+
+QString needsFiles(Invocation &inv)
 {
     return inv.files.isEmpty() ? QStringLiteral("at least one FILE is required") : QString();
 }
 
-QString checkMatch(const Invocation &inv)
+QString checkMatch(Invocation &inv)
 {
     if (QString fault = needsFiles(inv); !fault.isEmpty())
         return fault;
@@ -247,7 +287,7 @@ Invocation parseSubcommand(const SubcommandSpec &spec, const QStringList &argume
                 usage(spec.subcommand, fault);
     }
     inv.files = parser.positionalArguments();
-    if (!spec.takesFiles && !inv.files.isEmpty())
+    if (!spec.takesFiles && spec.subcommand != Subcommand::Ports && !inv.files.isEmpty())
         usage(spec.subcommand, QStringLiteral("unexpected argument '%1'").arg(inv.files.front()));
     if (const QString fault = spec.check(inv); !fault.isEmpty())
         usage(spec.subcommand, fault);
@@ -259,14 +299,15 @@ Invocation parseSubcommand(const SubcommandSpec &spec, const QStringList &argume
 const std::vector<SubcommandSpec> &subcommandSpecs()
 {
     static const std::vector<SubcommandSpec> specs{
-        {Subcommand::Download, "download", "--com N [OPTIONS]", "download the analyzer's stored readings",
+        {Subcommand::Download, "download", "--com N|--port PATH [OPTIONS]", "download the analyzer's stored readings",
          R"(Opens COM N as the program's window does (the port folder
 ~/.config/battery-analyzer/ports/comN, otherwise /dev/ttyS<N-1>; 2400 baud, 8N1), sends
 Connect and Download, collects readings until S seconds pass with nothing received, then
-sends Disconnect and closes the port. On a terminal, standard error shows a running count.
+sends Disconnect and closes the port (--port PATH opens that device instead). On a
+terminal, standard error shows a running count.
 Ctrl+C ends the download the same way; what arrived is still written.)",
          false,
-         {kComOption,
+         {kComOption, kPortOption,
           {{"m", "model"}, "M", "the analyzer model, which sets the resistance scale (default RM-40A)", applyModel},
           {{"f", "format"}, "F",
            "text: the bytes the window's Save writes (GBK, CR LF; default)\n"
@@ -275,15 +316,16 @@ Ctrl+C ends the download the same way; what arrived is still written.)",
            applyFormat},
           kOutputOption,
           {{"idle"}, "S", "seconds of silence that end the download (default 2)", applyIdle}},
-         needsCom},
-        {Subcommand::ClearMemory, "clear-memory", "--com N [--yes]", "erase the readings stored in the analyzer",
-         R"(Erases the readings stored in the analyzer on COM N: sends Connect, Clear Memory and
-Disconnect. This cannot be undone, so without --yes it asks on the terminal first and
-refuses when there is no terminal to ask.)",
+         needsPort},
+        {Subcommand::ClearMemory, "clear-memory", "--com N|--port PATH [--yes]",
+         "erase the readings stored in the analyzer",
+         R"(Erases the readings stored in the analyzer on COM N (or the device PATH): sends Connect,
+Clear Memory and Disconnect. This cannot be undone, so without --yes it asks on the
+terminal first and refuses when there is no terminal to ask.)",
          false,
-         {kComOption,
+         {kComOption, kPortOption,
           {{"y", "yes"}, {}, "erase without asking", setFlag<&Invocation::yes>}},
-         needsCom},
+         needsPort},
         {Subcommand::Convert, "convert", "FILE... [OPTIONS]", "turn reading files into CSV or JSON",
          R"(Reads files as the window opens them (GBK text, any line breaks, up to a zero byte) and
 turns every reading line into a row with its resistance in ohms and voltage in volts, exact
@@ -325,6 +367,15 @@ the readings allow. Cells with a resistance of zero are always left out.)",
           {{"f", "format"}, "F", "text (default) or json: the same result as one JSON document", applyFormat},
           kOutputOption, kStrictOption},
          checkMatch},
+        {Subcommand::Ports, "ports", "[assign N DEVICE]", "list the serial ports, or assign one a COM number",
+         R"(Without words, lists the machine's serial ports (device, description, manufacturer, serial
+number, USB vendor:product) and the entries of the port folder
+~/.config/battery-analyzer/ports, each with the COM number it stands for today.
+
+assign N DEVICE makes the folder's entry comN a link to DEVICE (replacing one there), so
+that the window and --com N open DEVICE. Give the stable /dev/serial/by-id/ name of a USB
+adapter rather than /dev/ttyUSB0.)",
+         false, {}, checkPorts},
     };
     return specs;
 }
@@ -340,7 +391,7 @@ Invocation parseArguments(const QStringList &arguments)
     Invocation inv;
     if (arguments.isEmpty())
         usage(Subcommand::None,
-              QStringLiteral("a subcommand is required: download, clear-memory, convert, stats or match"));
+              QStringLiteral("a subcommand is required: download, clear-memory, convert, stats, match or ports"));
     const QString &first = arguments.front();
     if (first == u"--help" || first == u"-h" || first == u"help") {
         inv.help = true;

@@ -9,7 +9,7 @@
 
 namespace cli {
 
-enum class Subcommand { None, Download, ClearMemory, Convert, Stats, Match };
+enum class Subcommand { None, Download, ClearMemory, Convert, Stats, Match, Ports };
 enum class Format { Text, Csv, Json };
 
 // What the command line asks for. Fields that a subcommand does not take keep their defaults.
@@ -19,6 +19,8 @@ struct Invocation {
     bool version = false;
 
     int com = 0;
+    QString portPath; // --port, or the DEVICE of `ports assign`; empty: COM com
+    bool assignPort = false; // ports assign N DEVICE
     analyzer::AnalyzerModel model = analyzer::AnalyzerModel::RM40A;
     Format format = Format::Text;
     QString output; // empty: standard output
@@ -51,10 +53,11 @@ struct SubcommandSpec {
     const char *synopsis;    // the usage line after the subcommand's name
     const char *summary;     // one line for the tool's own help
     const char *description; // the paragraph under the usage line
-    bool takesFiles;
+    bool takesFiles; // or other words after the options, read by check
     std::vector<OptionSpec> options;
-    // What the options together must satisfy; returns the fault's text or empty.
-    QString (*check)(const Invocation &inv);
+    // What the options and words together must satisfy, completing the invocation from the
+    // words; returns the fault's text or empty.
+    QString (*check)(Invocation &inv);
 };
 
 const std::vector<SubcommandSpec> &subcommandSpecs();

@@ -4,6 +4,7 @@
 #include "cli/interrupt.h"
 #include "cli/live_count.h"
 #include "cli/output.h"
+#include "cli/ports.h"
 #include "cli/rows.h"
 #include "cli/subcommands.h"
 #include "link/error_text.h"
@@ -43,7 +44,7 @@ public:
         QObject::connect(&session_, &analyzer::Session::receiveFailed, [this](const QString &message) {
             // The window shows this and carries on; so does the download, and the exit
             // code says that something did not arrive whole.
-            printMessage(QStringLiteral("battery-analyzer-cli: COM %1: %2").arg(inv_.com).arg(message));
+            printMessage(QStringLiteral("battery-analyzer-cli: %1: %2").arg(portName(inv_), message));
             ++receiveFailures_;
             idle_.start(inv_.idleMilliseconds);
         });
@@ -58,7 +59,7 @@ public:
 
     int run()
     {
-        session_.open(inv_.com);
+        openPort(session_, inv_);
         session_.download();
         idle_.start(inv_.idleMilliseconds);
         loop_.exec();
@@ -78,7 +79,7 @@ public:
         if (readings_ > 0 || end_ == End::Interrupted || end_ == End::DeviceLost)
             write();
         if (end_ == End::NoData)
-            throw ENoData(QStringLiteral("COM %1: the analyzer holds no readings").arg(inv_.com));
+            throw ENoData(QStringLiteral("%1: the analyzer holds no readings").arg(portName(inv_)));
 
         if (end_ == End::DeviceLost)
             throw EDeviceFault(QStringLiteral("%1; %2 written").arg(lostText_, readingsText()));
@@ -89,13 +90,13 @@ public:
             return kExitInterrupted;
         }
         if (receiveFailures_ > 0)
-            throw EDeviceFault(QStringLiteral("COM %1: %2 received block(s) could not be read; %3 written")
-                                   .arg(inv_.com)
+            throw EDeviceFault(QStringLiteral("%1: %2 received block(s) could not be read; %3 written")
+                                   .arg(portName(inv_))
                                    .arg(receiveFailures_)
                                    .arg(readingsText()));
         if (readings_ == 0)
-            throw EDeviceFault(QStringLiteral("COM %1: no answer from the analyzer within %2 s")
-                                   .arg(inv_.com)
+            throw EDeviceFault(QStringLiteral("%1: no answer from the analyzer within %2 s")
+                                   .arg(portName(inv_))
                                    .arg(inv_.idleMilliseconds / 1000.0));
         return kExitOk;
     }

@@ -36,6 +36,7 @@ int run(const cli::Invocation &inv)
     case cli::Subcommand::Convert: return cli::runConvert(inv);
     case cli::Subcommand::Stats: return cli::runStats(inv);
     case cli::Subcommand::Match: return cli::runMatch(inv);
+    case cli::Subcommand::Ports: return cli::runPorts(inv);
     case cli::Subcommand::None: break;
     }
     return cli::kExitUsage;

@@ -33,6 +33,8 @@ public:
     // command cannot be written, the port is closed again before the error is raised, so no
     // caller is left showing Disconnected over an open port.
     void open(int comPort);
+    // The same on a device named by its path (see TMSComm::setPortPath).
+    void open(const QString &devicePath);
     // Sends Disconnect and closes the port. The port is closed even when the command
     // cannot go out (a pulled cable); that failure is raised afterwards.
     void close();
@@ -57,6 +59,7 @@ signals:
     void deviceLost(const QString &message);
 
 private:
+    void connectPort();
     void onComm();
 
     TMSComm &comm_;

@@ -11,7 +11,7 @@ QString described(const cli::Invocation &inv)
 {
     if (inv.help || inv.version)
         return QStringLiteral("%1 %2").arg(inv.help ? "help" : "version", cli::subcommandName(inv.subcommand));
-    return QStringLiteral("%1 com=%2 model=%3 format=%4 output=%5 idle=%6 yes=%7 strict=%8 pack=%9x%10 "
+    return QStringLiteral("%1 com=%2%13 model=%3 format=%4 output=%5 idle=%6 yes=%7 strict=%8 pack=%9x%10 "
                           "spread=%11 files=%12")
         .arg(cli::subcommandName(inv.subcommand))
         .arg(inv.com)
@@ -24,7 +24,8 @@ QString described(const cli::Invocation &inv)
         .arg(inv.series)
         .arg(inv.parallel)
         .arg(inv.maxVoltageSpreadMicrovolts)
-        .arg(inv.files.join(u'|'));
+        .arg(inv.files.join(u'|'))
+        .arg(inv.portPath.isEmpty() ? QString() : " port=" + inv.portPath);
 }
 
 } // namespace
@@ -44,6 +45,10 @@ void TestArguments::read_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("invocation");
     const QString defaults = "idle=2000 yes=0 strict=0 pack=0x0 spread=50000";
+    QTest::newRow("--port") << QStringList{"download", "--port", "/dev/ttyUSB0"}
+                                      << "download com=0 port=/dev/ttyUSB0 model=0 format=0 output= " + defaults + " files=";
+    QTest::newRow("ports assign") << QStringList{"ports", "assign", "com 12", "/dev/serial/by-id/x"}
+                                  << "ports com=12 port=/dev/serial/by-id/x model=0 format=0 output= " + defaults + " files=";
     QTest::newRow("download, defaults") << QStringList{"download", "--com", "3"}
                                         << "download com=3 model=0 format=0 output= " + defaults + " files=";
     QTest::newRow("--opt=value, short options, COM text")
@@ -87,10 +92,19 @@ void TestArguments::faults_data()
                             << (sub.isEmpty() ? QString() : sub + ": ") + text + "\nTry 'battery-analyzer-cli " +
                                    (sub.isEmpty() ? QString() : sub + " ") + "--help'.";
     };
-    row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats or match");
+    row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats, match or ports");
     row("unknown subcommand", {"frobnicate"}, "unknown subcommand 'frobnicate'");
     row("an option for a subcommand", {"--com", "3"}, "unknown subcommand '--com'");
-    row("no port", {"download"}, "--com N is required");
+    row("no port", {"download"}, "--com N or --port PATH is required");
+    row("port twice over", {"clear-memory", "--com", "3", "--port", "/dev/ttyUSB0"},
+        "give --com N or --port PATH, not both");
+    row("COM text not a number", {"download", "--com", "COMx"}, "--com takes a port number from 1 to 255, not 'COMx'");
+    row("ports, unknown word", {"ports", "remove", "3"},
+        "unexpected argument 'remove'; ports takes no words or assign N DEVICE");
+    row("ports assign, device missing", {"ports", "assign", "3"},
+        "unexpected argument 'assign'; ports takes no words or assign N DEVICE");
+    row("ports assign, bad number", {"ports", "assign", "COM0", "/dev/ttyUSB0"},
+        "assign takes a port number from 1 to 255, not 'COM0'");
     row("port 0", {"download", "--com", "0"}, "--com takes a port number from 1 to 255, not '0'");
     row("port 256", {"clear-memory", "--com=256"}, "--com takes a port number from 1 to 255, not '256'");
     row("port not a number", {"download", "--com", "three"}, "--com takes a port number from 1 to 255, not 'three'");

@@ -15,6 +15,8 @@
 #include <QtTest>
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <csignal>
 #include <fcntl.h>
@@ -51,7 +53,8 @@ public:
                        QStringList{"--ports", testPortFolder(), "--com", QString::number(kSimCom), "--full-speed"} + memory);
         while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
         }
-        started_ = !process_.readLine().trimmed().isEmpty();
+        path_ = QString::fromLocal8Bit(process_.readLine().trimmed());
+        started_ = !path_.isEmpty();
     }
     ~Simulator()
     {
@@ -59,9 +62,11 @@ public:
         process_.waitForFinished(5000);
     }
     bool started() const { return started_; }
+    const QString &path() const { return path_; }
 
 private:
     QProcess process_;
+    QString path_;
     bool started_ = false;
 };
 
@@ -109,6 +114,8 @@ private slots:
     void interruptDisconnectsAndWrites();
     void clearMemory_data();
     void clearMemory();
+    void portsAssign_data();
+    void portsAssign();
 
 private:
     QTemporaryDir dir;
@@ -119,12 +126,14 @@ void TestCliDownload::download_data()
     QTest::addColumn<QString>("model");
     QTest::addColumn<QString>("format");
     QTest::addColumn<bool>("toFile");
-    QTest::newRow("text, RM-40A, stdout") << "RM-40A" << "text" << false;
-    QTest::newRow("text, RM-40B, file") << "RM-40B" << "text" << true;
-    QTest::newRow("csv, RM-40A") << "RM-40A" << "csv" << false;
-    QTest::newRow("csv, RM-40C, file") << "RM-40C" << "csv" << true;
-    QTest::newRow("json, RM-40A") << "RM-40A" << "json" << false;
-    QTest::newRow("json, RM-40B") << "RM-40B" << "json" << true;
+    QTest::addColumn<bool>("byPath"); // --port with the device instead of --com
+    QTest::newRow("text, RM-40A, stdout") << "RM-40A" << "text" << false << false;
+    QTest::newRow("text, RM-40B, file") << "RM-40B" << "text" << true << false;
+    QTest::newRow("text, RM-40B, file, --port") << "RM-40B" << "text" << true << true;
+    QTest::newRow("csv, RM-40A") << "RM-40A" << "csv" << false << false;
+    QTest::newRow("csv, RM-40C, file") << "RM-40C" << "csv" << true << false;
+    QTest::newRow("json, RM-40A") << "RM-40A" << "json" << false << false;
+    QTest::newRow("json, RM-40B, --port") << "RM-40B" << "json" << true << true;
 }
 
 // Text is the window's Save of the same records byte for byte; CSV and JSON carry the
@@ -143,7 +152,9 @@ void TestCliDownload::download()
     QVERIFY(sim.started());
 
     const QString outFile = dir.filePath("out." + format);
-    QStringList args{"download", "--com", QString::number(kSimCom), "--model", model, "--format", format, "--idle", "0.3"};
+    QFETCH(bool, byPath);
+    QStringList args{"download", "--model", model, "--format", format, "--idle", "0.3"};
+    args << (byPath ? QStringList{"--port", sim.path()} : QStringList{"--com", "COM" + QString::number(kSimCom)});
     if (toFile)
         args << "--output" << outFile;
     const ToolRun run = runTool(args);
@@ -257,6 +268,7 @@ void TestCliDownload::clearMemory_data()
     QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("--yes") << QStringList{"--yes"} << 0 << QByteArray("SESUST") << QByteArray();
+    QTest::newRow("--port, -y") << QStringList{"--port", "{device}", "-y"} << 0 << QByteArray("SESUST") << QByteArray();
     QTest::newRow("no terminal to ask") << QStringList{} << 7 << QByteArray()
                                         << QByteArray("battery-analyzer-cli: clear-memory: no terminal to ask for "
                                                       "confirmation; add --yes to erase the analyzer's memory without "
@@ -268,12 +280,56 @@ void TestCliDownload::clearMemory()
     QFETCH(QStringList, extra);
     PtyDevice device;
     device.linkAs(kDeviceCom);
-    const ToolRun run = runTool(QStringList{"clear-memory", "--com", QString::number(kDeviceCom)} + extra);
+    extra.replaceInStrings("{device}", device.path());
+    const ToolRun run = runTool(QStringList{"clear-memory"} +
+                                (extra.contains(device.path()) ? QStringList{} : QStringList{"--com", QString::number(kDeviceCom)}) +
+                                extra);
     QTEST(run.exitCode, "exitCode");
     QTEST(run.err, "message");
     QFETCH(QByteArray, sent);
     QCOMPARE(device.received(int(sent.size()), 1000), sent);
     QCOMPARE(device.received(0), QByteArray());
+}
+
+void TestCliDownload::portsAssign_data()
+{
+    QTest::addColumn<QString>("com");
+    QTest::addColumn<QString>("device"); // {pty}: the test's device
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("entry"); // the entry that must then link to the device; empty: none
+    QTest::newRow("by number") << "7" << "{pty}" << 0 << "com7";
+    QTest::newRow("as COM text") << "COM8" << "{pty}" << 0 << "com8";
+    QTest::newRow("replacing an entry") << "6" << "{pty}" << 0 << "com6";
+    QTest::newRow("no such device") << "9" << "/dev/no-such-tty" << 5 << "";
+}
+
+// A device linked as COM 6 shows in the list with its number; assign makes the entry the
+// window and --com then open.
+void TestCliDownload::portsAssign()
+{
+    QFETCH(QString, com);
+    QFETCH(QString, device);
+    QFETCH(QString, entry);
+    PtyDevice old, pty;
+    old.linkAs(kDeviceCom);
+    device.replace("{pty}", pty.path());
+    const ToolRun run = runTool({"ports", "assign", com, device});
+    QTEST(run.exitCode, "exitCode");
+    const ToolRun list = runTool({"ports"});
+    QCOMPARE(list.exitCode, 0);
+    const QStringList rows = QString::fromUtf8(list.out).split(u'\n');
+    const auto listed = [&](int n, const QString &path) {
+        return !rows.filter(QRegularExpression("^" + QString::number(n) + " +" + QRegularExpression::escape(path) + " ")).isEmpty();
+    };
+    if (entry.isEmpty()) {
+        QCOMPARE(run.err, "battery-analyzer-cli: " + device.toUtf8() + " does not exist\n");
+        QVERIFY(!QFileInfo::exists(testPortFolder() + "/com9"));
+        QVERIFY(listed(kDeviceCom, old.path()));
+        return;
+    }
+    QCOMPARE(QFileInfo(testPortFolder() + '/' + entry).symLinkTarget(), pty.path());
+    QVERIFY2(listed(entry.mid(3).toInt(), pty.path()), run.out + list.out);
+    QCOMPARE(listed(kDeviceCom, old.path()), entry != u"com6");
 }
 
 QTEST_GUILESS_MAIN(TestCliDownload)

@@ -83,7 +83,7 @@ void TestCliFiles::badArguments_data()
                             << "battery-analyzer-cli: " + prefix + text + "\nTry 'battery-analyzer-cli " + again +
                                    "--help'.\n";
     };
-    row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats or match", "");
+    row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats, match or ports", "");
     row("unknown subcommand", {"frobnicate"}, "unknown subcommand 'frobnicate'", "");
     row("port 256", {"clear-memory", "--com=256"}, "--com takes a port number from 1 to 255, not '256'", "clear-memory");
     row("value missing", {"convert", "a.txt", "--output"}, "--output needs a value", "convert");
