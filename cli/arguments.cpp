@@ -95,6 +95,7 @@ QStringList formatsOf(Subcommand s)
     case Subcommand::Download: return {"text", "csv", "json"};
     case Subcommand::Convert: return {"csv", "json", "text"};
     case Subcommand::Match: return {"text", "json"};
+    case Subcommand::Stats: return {"text", "csv", "json"};
     default: return {};
     }
 }
@@ -340,11 +341,14 @@ as FILE:LINE: not a reading: ... and skipped; empty lines are skipped silently.)
            applyFormat},
           kOutputOption, kStrictOption},
          needsFiles},
-        {Subcommand::Stats, "stats", "FILE... [--strict]", "summarise the readings of files",
+        {Subcommand::Stats, "stats", "FILE... [OPTIONS]", "summarise the readings of files",
          R"(Summarises the readings of the files: their count, and the minimum, maximum, mean, median
-and standard deviation (of the whole batch) of resistance and of voltage, with a histogram
-of the resistances. Files are read as by convert.)",
-         true, {kStrictOption}, needsFiles},
+and standard deviation (of the whole batch) of resistance (in mΩ) and of voltage, with a
+histogram of the resistances. Files are read as by convert.)",
+         true,
+         {{{"f", "format"}, "F", "text (default), csv (one row each for resistance in ohms and voltage)\nor json (with the histogram)", applyFormat},
+          kOutputOption, kStrictOption},
+         needsFiles},
         {Subcommand::Match, "match", "FILE... --series S --parallel P [OPTIONS]",
          "group cells of reading files into a pack of matched parallel groups",
          R"(Picks S x P cells from the readings of the files and arranges them into S parallel groups of

@@ -11,6 +11,7 @@
 #include "link/session.h"
 #include "link/tmscomm.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -119,20 +120,17 @@ private:
 
     void write()
     {
+        Output out(inv_.output);
         if (inv_.format == Format::Text) {
-            if (inv_.output.isEmpty()) {
-                Output out(QString{});
-                out.write(board_.text());
-                out.finish();
-            } else {
-                board_.SaveBoard(inv_.output);
-            }
+            out.setBoardText();
+            out.write(board_.text());
+            out.finish();
             return;
         }
         // Every line on the board was appended by this download, so its lines are
         // exactly the readings' lines.
-        Output out(inv_.output);
-        ReadingTable table(inv_.format, false, out);
+        static const char *const models[] = {"RM-40A", "RM-40B", "RM-40C"};
+        ReadingTable table(inv_.format, {false, models[int(inv_.model)], startedAt_}, out);
         const QByteArray &text = board_.text();
         for (qsizetype start = 0; start < text.size();) {
             const qsizetype end = text.indexOf("\r\n", start);
@@ -156,6 +154,9 @@ private:
     bool ended_ = false;
     End end_ = End::Quiet;
     QString lostText_;
+    // When the download began, with the local offset from UTC.
+    const QByteArray startedAt_ = QDateTime::currentDateTime().toOffsetFromUtc(
+        QDateTime::currentDateTime().offsetFromUtc()).toString(Qt::ISODate).toLatin1();
 };
 
 } // namespace

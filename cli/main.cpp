@@ -4,6 +4,7 @@
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
+#include "cli/streams.h"
 #include "cli/subcommands.h"
 #include "link/errors.h"
 
@@ -48,7 +49,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     try {
-        const cli::Invocation inv = cli::parseArguments(app.arguments().mid(1));
+        const cli::Invocation inv = cli::parseArguments(cli::argumentsOf(argc, argv).mid(1));
         if (inv.version) {
             cli::Output out(QString{});
             out.write("battery-analyzer-cli " + QByteArray(BATTERY_VERSION) + '\n');

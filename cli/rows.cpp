@@ -47,14 +47,23 @@ QByteArray boardLine(const analysis::Reading &r)
     return line;
 }
 
-ReadingTable::ReadingTable(Format format, bool withSource, Output &out)
-    : format_(format), withSource_(withSource), out_(out)
+ReadingTable::ReadingTable(Format format, const RowContext &context, Output &out)
+    : format_(format), withSource_(context.withSource), out_(out)
 {
+    const bool download = !context.model.isEmpty();
     if (format_ == Format::Csv) {
-        out_.write(withSource_ ? "file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text\n"
-                               : "group,resistance_ohm,voltage_v,resistance_text,voltage_text\n");
+        out_.write(withSource_ ? "file,line," : download ? "row," : "");
+        out_.write("group,resistance_ohm,voltage_v,resistance_text,voltage_text");
+        out_.write(download ? ",model,downloaded_at\r\n" : "\r\n");
+        if (download)
+            downloadFields_ = ',' + context.model + ',' + context.downloadedAt;
     } else if (format_ == Format::Json) {
         out_.write("[");
+        if (download)
+            downloadFields_ = ", \"model\": " + jsonString(context.model) +
+                              ", \"downloaded_at\": " + jsonString(context.downloadedAt);
+    } else {
+        out_.setBoardText();
     }
 }
 
@@ -73,11 +82,15 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
     const QByteArrayView resistanceDigits = r.resistanceText.chopped(2);
     QByteArray &row = row_;
     row.resize(0); // keeps the allocation
+    const bool numbered = !withSource_ && !downloadFields_.isEmpty();
     if (format_ == Format::Csv) {
         if (withSource_) {
             row += sourceField_;
             row += ',';
             analysis::appendDecimalText(row, {line, 0});
+            row += ',';
+        } else if (numbered) {
+            analysis::appendDecimalText(row, {rows_ + 1, 0});
             row += ',';
         }
         analysis::appendDecimalText(row, {r.group, 0});
@@ -89,7 +102,8 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
         row += resistanceDigits;
         row += "\xCE\xA9,";
         row += r.voltageText;
-        row += '\n';
+        row += downloadFields_;
+        row += "\r\n";
     } else {
         row += rows_ == 0 ? "\n  {" : ",\n  {";
         if (withSource_) {
@@ -97,6 +111,10 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
             row += sourceField_;
             row += ", \"line\": ";
             analysis::appendDecimalText(row, {line, 0});
+            row += ", ";
+        } else if (numbered) {
+            row += "\"row\": ";
+            analysis::appendDecimalText(row, {rows_ + 1, 0});
             row += ", ";
         }
         row += "\"group\": ";
@@ -109,7 +127,9 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
         row += resistanceDigits;
         row += "\xCE\xA9\", \"voltage_text\": \"";
         row += r.voltageText;
-        row += "\"}";
+        row += '"';
+        row += downloadFields_;
+        row += '}';
     }
     out_.write(row);
     ++rows_;

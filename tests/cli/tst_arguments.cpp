@@ -137,7 +137,7 @@ void TestArguments::faults_data()
     row("voltage spread too fine", {"match", "a.txt", "--series", "2", "--parallel", "2", "--max-voltage-spread",
                                     "0.0000001"},
         "--max-voltage-spread takes volts from 0 to 100, not '0.0000001'");
-    row("stats has no format", {"stats", "a.txt", "--format", "csv"}, "unknown option '--format'");
+    row("stats has no xml", {"stats", "a.txt", "--format", "xml"}, "unknown format 'xml'; the formats are text, csv, json");
 }
 
 void TestArguments::faults()

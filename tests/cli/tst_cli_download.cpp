@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -116,6 +117,7 @@ private slots:
     void clearMemory();
     void portsAssign_data();
     void portsAssign();
+    void terminalShowsUtf8();
 
 private:
     QTemporaryDir dir;
@@ -172,24 +174,32 @@ void TestCliDownload::download()
         QCOMPARE(out, board.text());
         return;
     }
-    // group, ohms, volts of each row, as texts
+    // group, ohms, volts, row number, model and time of each row, as texts
     QList<QStringList> rows;
     if (format == u"csv") {
         QList<QByteArray> lines = out.split('\n');
-        QCOMPARE(lines.takeFirst(), "group,resistance_ohm,voltage_v,resistance_text,voltage_text");
+        QCOMPARE(lines.takeFirst(), "row,group,resistance_ohm,voltage_v,resistance_text,voltage_text,model,downloaded_at\r");
         QCOMPARE(lines.takeLast(), QByteArray());
-        for (const QByteArray &l : lines)
-            rows << QString::fromUtf8(l).split(u',').mid(0, 3);
+        for (const QByteArray &l : lines) {
+            QVERIFY(l.endsWith('\r'));
+            const QStringList f = QString::fromUtf8(l.chopped(1)).split(u',');
+            rows << QStringList{f[1], f[2], f[3], f[0], f[6], f[7]};
+        }
     } else {
         for (const QJsonValue &v : QJsonDocument::fromJson(out).array())
             rows << QStringList{QString::number(v["group"].toInt()),
                                 QString::number(v["resistance_ohm"].toDouble(), 'g', 17),
-                                QString::number(v["voltage_v"].toDouble(), 'g', 17)};
+                                QString::number(v["voltage_v"].toDouble(), 'g', 17), QString::number(v["row"].toInt()),
+                                v["model"].toString(), v["downloaded_at"].toString()};
     }
     QCOMPARE(rows.size(), qsizetype(std::size(kRecords)));
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const analyzer::AnalyzerRecord r = recordOf(kRecords[i]);
         QCOMPARE(rows[i][0].toInt(), int(r.group));
+        QCOMPARE(rows[i][3].toInt(), i + 1);
+        QCOMPARE(rows[i][4], model);
+        const QDateTime at = QDateTime::fromString(rows[i][5], Qt::ISODate);
+        QVERIFY2(at.isValid() && std::abs(at.secsTo(QDateTime::currentDateTime())) < 120, qPrintable(rows[i][5]));
         const std::int64_t microvolts = std::int64_t(r.voltage) * ((r.flags & 4) ? 1000 : 10000);
         if (format == u"csv") {
             // Exact decimal texts: no binary rounding on the way.
@@ -330,6 +340,23 @@ void TestCliDownload::portsAssign()
     QCOMPARE(QFileInfo(testPortFolder() + '/' + entry).symLinkTarget(), pty.path());
     QVERIFY2(listed(entry.mid(3).toInt(), pty.path()), run.out + list.out);
     QCOMPARE(listed(kDeviceCom, old.path()), entry != u"com6");
+}
+
+// Board text written to a terminal shows its ohm signs; into a file it stays GBK.
+void TestCliDownload::terminalShowsUtf8()
+{
+    board::DataBoard board;
+    for (const char *r : kRecords)
+        board.AppendLine(analyzer::decodeRecord(QByteArray::fromHex(r), true).line);
+    QVERIFY(writeFile(dir.filePath("board.txt"), board.text()));
+    PtyDevice terminal;
+    QProcess tool;
+    tool.setStandardOutputFile(terminal.path());
+    tool.start(QStringLiteral(BATTERY_CLI), {"convert", dir.filePath("board.txt"), "-f", "text"});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QByteArray shown = QByteArray(board.text()).replace(analyzer::kOhmGbk, "\xCE\xA9");
+    QCOMPARE(terminal.received(int(shown.size()), 5000), shown);
 }
 
 QTEST_GUILESS_MAIN(TestCliDownload)
