@@ -1,5 +1,8 @@
 #include "cli/rows.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 namespace cli {
 
 QByteArray csvField(const QByteArray &utf8)
@@ -13,25 +16,8 @@ QByteArray csvField(const QByteArray &utf8)
 
 QByteArray jsonString(const QByteArray &utf8)
 {
-    QByteArray s;
-    s.reserve(utf8.size() + 2);
-    s += '"';
-    for (char c : utf8) {
-        switch (c) {
-        case '"': s += "\\\""; break;
-        case '\\': s += "\\\\"; break;
-        case '\n': s += "\\n"; break;
-        case '\r': s += "\\r"; break;
-        case '\t': s += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20)
-                s += "\\u00" + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
-            else
-                s += c;
-        }
-    }
-    s += '"';
-    return s;
+    const QByteArray array = QJsonDocument(QJsonArray{QString::fromUtf8(utf8)}).toJson(QJsonDocument::Compact);
+    return array.sliced(1, array.size() - 2); // without the brackets
 }
 
 QByteArray boardLine(const analysis::Reading &r)
