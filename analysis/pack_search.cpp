@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numeric>
 #include <optional>
+#include <queue>
 #include <random>
 
 namespace analysis {
@@ -17,15 +18,19 @@ using Cost = std::vector<double>;
 // Group figures are compared through the cost; this many group figures computed in all
 // bounds the swap search, which keeps 10 000 cells well within a second.
 constexpr double kWorkBudget = 4e7;
+// Shaking and searching again stops after this many rounds in a row find nothing better,
+// so that small packs take no longer than they need.
+constexpr int kFruitlessRounds = 200;
 // The voltage windows searched when many hold enough cells.
 constexpr std::size_t kWindowsSearched = 4;
 
 // Sums rounded differently along two paths must not count as an improvement, or a swap and
-// its reverse could both look better.
+// its reverse could both look better, and endless gains in the last digits would keep the
+// search going.
 bool better(const Cost &a, const Cost &b)
 {
     for (std::size_t k = 0; k < a.size(); ++k) {
-        const double margin = 1e-12 * std::max(std::abs(a[k]), std::abs(b[k]));
+        const double margin = 1e-9 * std::max(std::abs(a[k]), std::abs(b[k]));
         if (a[k] < b[k] - margin)
             return true;
         if (a[k] > b[k] + margin)
@@ -71,20 +76,20 @@ public:
         double firstSpread = 0, squares = 0;
         for (std::size_t t = 0; t < sums_.size(); ++t) {
             const PackTerm &term = objective_->terms[t];
+            const auto figureOf = [&](double sum) { return term.reciprocal ? 1 / sum : sum; };
             double lo = HUGE_VAL, hi = -HUGE_VAL, total = 0;
             for (double s : sums_[t]) {
-                const double figure = term.reciprocal ? 1 / s : s;
-                lo = std::min(lo, figure);
-                hi = std::max(hi, figure);
-                total += figure;
-                if (t == 0)
-                    squares += figure * figure;
+                lo = std::min(lo, figureOf(s));
+                hi = std::max(hi, figureOf(s));
+                total += figureOf(s);
             }
             const double spread = hi - lo;
             c.push_back(term.resolution > 0 ? std::round(spread / term.resolution) : spread);
             if (t == 0) {
                 firstSpread = spread;
-                squares -= total * total / double(sums_[t].size());
+                const double mean = total / double(sums_[t].size());
+                for (double s : sums_[t])
+                    squares += (figureOf(s) - mean) * (figureOf(s) - mean);
             }
         }
         if (!objective_->preference.empty())
@@ -240,14 +245,14 @@ private:
 };
 
 // Once no swap helps, a few random swaps shake the best arrangement and the search starts
-// again from there, for as long as the budget lasts. The generator's sequence is fixed by
+// again from there, for as long as that finds better ones and the budget lasts. The generator's sequence is fixed by
 // the standard, so every machine gets the same result.
 void searchFurther(const std::vector<double> &v, Arrangement &best, std::vector<std::size_t> &bestOutside,
                    Budget &budget)
 {
     std::mt19937 random(1);
     const std::size_t series = best.groups.size();
-    for (int round = 0; budget.left() && round < 10'000; ++round) {
+    for (int fruitless = 0; budget.left() && fruitless < kFruitlessRounds; ++fruitless) {
         Arrangement trial = best;
         std::vector<std::size_t> outside = bestOutside;
         for (int k = 0; k < 3; ++k) {
@@ -272,6 +277,7 @@ void searchFurther(const std::vector<double> &v, Arrangement &best, std::vector<
         if (better(search.cost(), best.cost())) {
             best = std::move(trial);
             bestOutside = std::move(outside);
+            fruitless = -1;
         }
     }
 }
@@ -367,13 +373,17 @@ void deal(const PackProblem &p, std::vector<std::size_t> cells, Arrangement &a)
 {
     const std::vector<double> &v = p.objective.terms[0].values;
     std::sort(cells.rbegin(), cells.rend(), ByValue{v});
+    using Entry = std::pair<double, std::size_t>; // sum, group
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> open;
+    for (std::size_t g = 0; g < a.groups.size(); ++g)
+        open.push({0.0, g});
     for (std::size_t cell : cells) {
-        std::size_t into = a.groups.size();
-        for (std::size_t g = 0; g < a.groups.size(); ++g)
-            if (a.groups[g].size() < std::size_t(p.parallel) && (into == a.groups.size() || a.sum(g) < a.sum(into)))
-                into = g;
-        a.groups[into].push_back(cell);
-        a.add(into, cell);
+        const std::size_t g = open.top().second;
+        open.pop();
+        a.groups[g].push_back(cell);
+        a.add(g, cell);
+        if (a.groups[g].size() < std::size_t(p.parallel))
+            open.push({a.sum(g), g});
     }
 }
 
