@@ -318,12 +318,14 @@ void TestCliFiles::streamsAndNames_data()
     QTest::newRow("standard input and output as -") << "$T convert - -f text -o - < board.txt";
     QTest::newRow("a pipe as /dev/stdin, /dev/stdout as output") << "cat board.txt | $T convert /dev/stdin -f text -o /dev/stdout";
     QTest::newRow("a name that is not UTF-8") << "cp board.txt \"$(printf 'bad\\377name.txt')\" && "
-                                                 "$T convert \"$(printf 'bad\\377name.txt')\" -f text";
+                                                 "$T convert \"$(printf 'bad\\377name.txt')\" -f text && "
+                                                 "rm \"$(printf 'bad\\377name.txt')\"";
     QTest::newRow("into a name that is not UTF-8") << "$T convert board.txt -f text -o \"$(printf 'out\\377')\" && "
-                                                      "cat \"$(printf 'out\\377')\"";
+                                                      "cat \"$(printf 'out\\377')\" && rm \"$(printf 'out\\377')\"";
 }
 
-// Whatever the names and streams, the output is the board as the window saves it.
+// Whatever the names and streams, the output is the board as the window saves it. (Files
+// whose names are not UTF-8 are removed by the command: the temporary folder cannot.)
 void TestCliFiles::streamsAndNames()
 {
     QFETCH(QString, command);
