@@ -17,7 +17,7 @@ using Cost = std::vector<double>;
 
 // Group figures are compared through the cost; this many group figures computed in all
 // bounds the swap search, which keeps 10 000 cells well within a second.
-constexpr double kWorkBudget = 4e7;
+constexpr double kWorkBudget = 2.5e7;
 // Shaking and searching again stops after this many rounds in a row find nothing better,
 // so that small packs take no longer than they need.
 constexpr int kFruitlessRounds = 200;
