@@ -45,19 +45,20 @@ Spread spreadOf(const std::vector<CellGroup> &groups);
 // Groups of the given cell indices, with their resistances computed.
 std::vector<CellGroup> makeGroups(const std::vector<Cell> &cells, std::vector<std::vector<std::size_t>> members);
 
-// Chooses shape.cells() cells and arranges them into shape.series groups of
-// shape.parallel cells with group resistances as equal as it can make them:
-//  1. among the cells with a resistance above zero, the densest voltage window (the most
-//     cells within maxVoltageSpread; ties go to the window whose cells match best in
-//     resistance);
-//  2. in it, the run of cells adjacent in resistance order with the smallest resistance
-//     range (ties: the run nearest the window's median);
-//  3. lowest resistance first, each cell into the group with the lowest total conductance
-//     that still has room;
-//  4. swaps between the groups of highest and lowest conductance while a swap brings them
-//     closer.
-// Deterministic: the same cells in the same order give the same result. Raises
-// ENotEnoughCells when the densest window holds fewer cells than the pack needs.
-PackMatch matchCells(const std::vector<Cell> &cells, const PackShape &shape);
+struct MatchOptions {
+    std::int64_t maxResistanceMicroohms = 0; // cells above it are left out; 0: no limit
+    // Among equally good arrangements, the one whose cells have the lowest resistances.
+    bool preferLow = false;
+    // Spreads closer than this are equally good: the finest step the result is shown in.
+    double resolutionOhms = 0;
+};
+
+// Chooses shape.cells() cells among those with a resistance above zero (and within the
+// limit) whose voltages lie within maxVoltageSpread of each other, and arranges them into
+// shape.series groups of shape.parallel cells with group resistances as equal as it can make
+// them (see searchPack: the optimum for up to 12 such cells). Deterministic: the same cells
+// in the same order give the same result. Raises ENotEnoughCells when no voltage window holds
+// enough cells.
+PackMatch matchCells(const std::vector<Cell> &cells, const PackShape &shape, const MatchOptions &options = {});
 
 } // namespace analysis

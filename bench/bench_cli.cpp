@@ -2,6 +2,7 @@
 // of it, its peak memory against the file size, and cell matching against the two naive
 // arrangements of the same cells, all in one run.
 #include "harness.h"
+#include "match_reference.h"
 #include "plain_read.h"
 
 #include "analysis/matching.h"
@@ -130,17 +131,21 @@ void benchConvert(const QTemporaryDir &dir)
     for (int i = 0; i < kConvertLines; ++i)
         text += cellLine(random, i % 256) + "\r\n";
     const std::string file = dir.filePath("million.txt").toStdString();
-    const std::string empty = dir.filePath("empty.txt").toStdString();
+    // The tool's own memory: a file of one reading (one with none is an error).
+    const std::string single = dir.filePath("single.txt").toStdString();
     QFile f(QString::fromStdString(file));
     if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
         std::exit(1);
     f.close();
-    QFile(QString::fromStdString(empty)).open(QIODevice::WriteOnly);
+    QFile one(QString::fromStdString(single));
+    if (!one.open(QIODevice::WriteOnly) || one.write(text.left(text.indexOf('\n') + 1)) <= 0)
+        std::exit(1);
+    one.close();
 
     const double read = bench::secondsPerCall([&] { bench::keep(bench::plainRead(file.c_str())); });
     const Run csv = bestOfThree({BATTERY_CLI, "convert", file, "--format", "csv"}, "/dev/null");
     const Run json = bestOfThree({BATTERY_CLI, "convert", file, "--format", "json"}, "/dev/null");
-    const Run idle = bestOfThree({BATTERY_CLI, "convert", empty}, "/dev/null");
+    const Run idle = bestOfThree({BATTERY_CLI, "convert", single}, "/dev/null");
 
     bench::row("cli convert 1M lines to CSV", csv.seconds, "s", csv.seconds / read,
                "x a plain read() of the file (" + std::to_string(int(read * 1000)) + " ms)", "< 2 s");
@@ -212,6 +217,63 @@ void benchMatch(const QTemporaryDir &dir)
                "x the tool converting the same file", "< 1 s");
 }
 
+// Cells of 18 to 55 mΩ in steps of `step` µΩ, within 0.04 V.
+std::vector<analysis::Cell> uniformCells(std::mt19937 &random, int count, std::int64_t step = 100)
+{
+    std::uniform_int_distribution<std::int64_t> steps(18'000 / step, 55'000 / step), millivolts(3580, 3620);
+    std::vector<analysis::Cell> cells;
+    for (int i = 0; i < count; ++i)
+        cells.push_back({steps(random) * step, millivolts(random) * 1000});
+    return cells;
+}
+
+// Small instances against the optimum, and 2000 cells against the previous algorithm.
+void benchMatchQuality()
+{
+    std::mt19937 random(17);
+    const struct {
+        int cells;
+        analysis::PackShape shape;
+    } shapes[] = {{8, {4, 2, 50'000}}, {10, {2, 4, 50'000}}, {12, {4, 3, 50'000}}, {12, {3, 3, 50'000}},
+                  {12, {2, 3, 50'000}}, {12, {3, 2, 20'000}}};
+    int instances = 0, atOptimum = 0;
+    double worstPrevious = 1;
+    for (const auto &s : shapes) {
+        for (int i = 0; i < 30; ++i) {
+            const auto cells = uniformCells(random, s.cells);
+            const double optimum = previous_matching::optimumSpread(cells, s.shape);
+            if (!std::isfinite(optimum))
+                continue; // no window holds enough cells
+            ++instances;
+            atOptimum += analysis::matchCells(cells, s.shape).spread.ohms <= optimum * (1 + 1e-9) + 1e-15;
+            const double previous = previous_matching::spreadOfPrevious(cells, s.shape);
+            worstPrevious = std::max(worstPrevious, optimum > 0 ? previous / optimum : 1);
+        }
+    }
+    bench::row("cli match 8-12 cells: share at the optimum", 100.0 * atOptimum / instances, "%",
+               double(atOptimum) / instances,
+               "of " + std::to_string(instances) + " instances (previous algorithm: up to " +
+                   std::to_string(int(worstPrevious)) + "x the optimum)",
+               "100 %");
+
+    for (const std::int64_t step : {100, 1}) {
+        const auto cells = uniformCells(random, 2000, step);
+        const analysis::PackShape shape{20, 10, 50'000};
+        const double now = analysis::matchCells(cells, shape).spread.ohms;
+        const double previous = previous_matching::spreadOfPrevious(cells, shape);
+        bench::row("cli match 2000 cells 20Sx10P, " + std::to_string(step) + " uOhm steps: spread", now * 1e6, "uOhm",
+                   now / previous, "x the previous algorithm's spread", "< 1");
+    }
+
+    const auto many = uniformCells(random, 10'000);
+    const analysis::PackShape wide{14, 100, 50'000};
+    analysis::PackMatch m;
+    const double seconds = bench::secondsPerCall([&] { m = analysis::matchCells(many, wide); }, 0.5, 2);
+    bench::row("cli match 10000 cells 14Sx100P, algorithm", seconds, "s",
+               m.spread.ohms / previous_matching::spreadOfPrevious(many, wide), "x the previous algorithm's spread",
+               "< 1 s");
+}
+
 // 100000 records from the simulated analyzer at full speed, through the tool into a file.
 void benchDownload(const QTemporaryDir &dir)
 {
@@ -265,6 +327,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     benchConvert(dir);
     benchMatch(dir);
+    benchMatchQuality();
     benchDownload(dir);
     return 0;
 }

@@ -6,8 +6,10 @@
 #include "link/port_text.h"
 #include "reading/reading.h"
 
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
 #include <algorithm>
-#include <array>
 #include <optional>
 
 namespace cli {
@@ -15,45 +17,6 @@ namespace cli {
 namespace {
 
 constexpr char kProgram[] = "battery-analyzer-cli";
-
-struct SubcommandInfo {
-    Subcommand subcommand;
-    const char *name;
-    bool takesFiles;
-    QStringList formats; // the first is the default; empty: no --format
-    QStringList valueOptions;
-    QStringList flagOptions;
-};
-
-const std::array<SubcommandInfo, 5> &subcommands()
-{
-    static const std::array<SubcommandInfo, 5> table{{
-        {Subcommand::Download, "download", false, {"text", "csv", "json"},
-         {"--com", "--model", "--format", "--output", "--idle"}, {}},
-        {Subcommand::ClearMemory, "clear-memory", false, {}, {"--com"}, {"--yes"}},
-        {Subcommand::Convert, "convert", true, {"csv", "json", "text"}, {"--format", "--output"}, {"--strict"}},
-        {Subcommand::Stats, "stats", true, {}, {}, {"--strict"}},
-        {Subcommand::Match, "match", true, {"text", "json"},
-         {"--series", "--parallel", "--max-voltage-spread", "--format"}, {"--strict"}},
-    }};
-    return table;
-}
-
-const SubcommandInfo *infoOf(Subcommand s)
-{
-    for (const SubcommandInfo &info : subcommands())
-        if (info.subcommand == s)
-            return &info;
-    return nullptr;
-}
-
-[[noreturn]] void usage(Subcommand s, const QString &text)
-{
-    const QString name = s == Subcommand::None ? QString() : QString::fromLatin1(subcommandName(s));
-    throw EUsageError(QStringLiteral("%1%2\nTry '%3 %4--help'.")
-                          .arg(name.isEmpty() ? name : name + QStringLiteral(": "), text, QString::fromLatin1(kProgram),
-                               name.isEmpty() ? name : name + u' '));
-}
 
 // A non-negative decimal with at most `places` decimals, as a whole number of 10^-places.
 std::optional<std::int64_t> decimalValue(const QString &text, int places)
@@ -87,165 +50,379 @@ std::optional<int> wholeNumber(const QString &text, int min, int max)
     return int(*v);
 }
 
-struct Reader {
-    Subcommand s;
-    const SubcommandInfo &info;
-    Invocation &inv;
-    bool comGiven = false;
-
-    void option(const QString &name, const QString &value)
-    {
-        if (name == u"--com") {
-            std::int32_t port = 0;
-            try {
-                port = analyzer::portTextToNumber(value);
-            } catch (const EConvertError &) {
-                port = -1;
-            }
-            if (port < analyzer::kFirstComPort || port > analyzer::kLastComPort)
-                usage(s, QStringLiteral("--com takes a port number from %1 to %2, not '%3'")
-                             .arg(analyzer::kFirstComPort)
-                             .arg(analyzer::kLastComPort)
-                             .arg(value));
-            inv.com = port;
-            comGiven = true;
-        } else if (name == u"--model") {
-            using reading::kModelNames;
-            const auto m = std::find(kModelNames.begin(), kModelNames.end(), value.toUpper());
-            if (m == kModelNames.end())
-                usage(s, QStringLiteral("unknown model '%1'; the models are %2, %3 and %4")
-                             .arg(value, kModelNames[0], kModelNames[1], kModelNames[2]));
-            inv.model = analyzer::AnalyzerModel(m - kModelNames.begin());
-        } else if (name == u"--format") {
-            const qsizetype f = info.formats.indexOf(value);
-            if (f < 0)
-                usage(s, QStringLiteral("unknown format '%1'; the formats are %2").arg(value, info.formats.join(", ")));
-            inv.format = value == u"csv" ? Format::Csv : value == u"json" ? Format::Json : Format::Text;
-        } else if (name == u"--output") {
-            if (value.isEmpty())
-                usage(s, QStringLiteral("--output needs a file name"));
-            inv.output = value;
-        } else if (name == u"--idle") {
-            const auto ms = decimalValue(value, 3);
-            if (!ms || *ms < 1 || *ms > 3'600'000)
-                usage(s, QStringLiteral("--idle takes seconds from 0.001 to 3600, not '%1'").arg(value));
-            inv.idleMilliseconds = int(*ms);
-        } else if (name == u"--series" || name == u"--parallel") {
-            const auto n = wholeNumber(value, 1, 100'000);
-            if (!n)
-                usage(s, QStringLiteral("%1 takes a whole number from 1 to 100000, not '%2'").arg(name, value));
-            (name == u"--series" ? inv.series : inv.parallel) = *n;
-        } else if (name == u"--max-voltage-spread") {
-            const auto uv = decimalValue(value, 6);
-            if (!uv || *uv > 100'000'000)
-                usage(s, QStringLiteral("--max-voltage-spread takes volts from 0 to 100, not '%1'").arg(value));
-            inv.maxVoltageSpreadMicrovolts = *uv;
-        }
+// A COM number as the window's field reads it, or written "COM3" / "com 3".
+std::optional<int> comNumber(const QString &text)
+{
+    static const QRegularExpression comPrefix(QStringLiteral("^\\s*COM\\s*"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    try {
+        const std::int32_t port = analyzer::portTextToNumber(QString(text).remove(comPrefix));
+        if (port >= analyzer::kFirstComPort && port <= analyzer::kLastComPort)
+            return port;
+    } catch (const EConvertError &) {
     }
+    return std::nullopt;
+}
 
-    void flag(const QString &name)
-    {
-        if (name == u"--yes")
-            inv.yes = true;
-        else if (name == u"--strict")
-            inv.strict = true;
-    }
+QString applyCom(Invocation &inv, const QString &value)
+{
+    const auto port = comNumber(value);
+    if (!port)
+        return QStringLiteral("--com takes a port number from %1 to %2, not '%3'")
+            .arg(analyzer::kFirstComPort)
+            .arg(analyzer::kLastComPort)
+            .arg(value);
+    inv.com = *port;
+    return {};
+}
 
-    void finish()
-    {
-        if ((s == Subcommand::Download || s == Subcommand::ClearMemory) && !comGiven)
-            usage(s, QStringLiteral("--com N is required"));
-        if (info.takesFiles && inv.files.isEmpty())
-            usage(s, QStringLiteral("at least one FILE is required"));
-        if (s == Subcommand::Match) {
-            if (inv.series == 0 || inv.parallel == 0)
-                usage(s, QStringLiteral("--series S and --parallel P are required"));
-            if (qint64(inv.series) * inv.parallel > 10'000'000)
-                usage(s, QStringLiteral("a pack of more than 10000000 cells is not supported"));
-        }
+QString applyPort(Invocation &inv, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("--port needs a device path");
+    inv.portPath = value;
+    return {};
+}
+
+QString applyModel(Invocation &inv, const QString &value)
+{
+    using reading::kModelNames;
+    const auto m = std::find(kModelNames.begin(), kModelNames.end(), value.toUpper());
+    if (m == kModelNames.end())
+        return QStringLiteral("unknown model '%1'; the models are %2, %3 and %4")
+            .arg(value, kModelNames[0], kModelNames[1], kModelNames[2]);
+    inv.model = analyzer::AnalyzerModel(m - kModelNames.begin());
+    return {};
+}
+
+// The formats a subcommand offers, the first its default.
+QStringList formatsOf(Subcommand s)
+{
+    switch (s) {
+    case Subcommand::Download: return {"text", "csv", "json"};
+    case Subcommand::Convert: return {"csv", "json", "text"};
+    case Subcommand::Match: return {"text", "json"};
+    case Subcommand::Stats: return {"text", "csv", "json"};
+    default: return {};
     }
-};
+}
+
+Format formatNamed(const QString &name)
+{
+    return name == u"csv" ? Format::Csv : name == u"json" ? Format::Json : Format::Text;
+}
+
+QString applyFormat(Invocation &inv, const QString &value)
+{
+    const QStringList formats = formatsOf(inv.subcommand);
+    if (!formats.contains(value))
+        return QStringLiteral("unknown format '%1'; the formats are %2").arg(value, formats.join(", "));
+    inv.format = formatNamed(value);
+    return {};
+}
+
+QString applyOutput(Invocation &inv, const QString &value)
+{
+    if (value.isEmpty())
+        return QStringLiteral("--output needs a file name");
+    inv.output = value;
+    return {};
+}
+
+QString applyIdle(Invocation &inv, const QString &value)
+{
+    const auto ms = decimalValue(value, 3);
+    if (!ms || *ms < 1 || *ms > 3'600'000)
+        return QStringLiteral("--idle takes seconds from 0.001 to 3600, not '%1'").arg(value);
+    inv.idleMilliseconds = int(*ms);
+    return {};
+}
+
+QString packSize(int &field, const char *name, const QString &value)
+{
+    const auto n = wholeNumber(value, 1, 100'000);
+    if (!n)
+        return QStringLiteral("%1 takes a whole number from 1 to 100000, not '%2'").arg(QLatin1String(name), value);
+    field = *n;
+    return {};
+}
+
+QString applyVoltageSpread(Invocation &inv, const QString &value)
+{
+    const auto uv = decimalValue(value, 6);
+    if (!uv || *uv > 100'000'000)
+        return QStringLiteral("--max-voltage-spread takes volts from 0 to 100, not '%1'").arg(value);
+    inv.maxVoltageSpreadMicrovolts = *uv;
+    return {};
+}
+
+QString applyMaxResistance(Invocation &inv, const QString &value)
+{
+    const auto uo = decimalValue(value, 6);
+    if (!uo || *uo < 1 || *uo > 1'000'000'000)
+        return QStringLiteral("--max-resistance takes ohms from 0.000001 to 1000, not '%1'").arg(value);
+    inv.maxResistanceMicroohms = *uo;
+    return {};
+}
+
+QString applyPrefer(Invocation &inv, const QString &value)
+{
+    if (value != u"low")
+        return QStringLiteral("--prefer takes low, not '%1'").arg(value);
+    inv.preferLow = true;
+    return {};
+}
+
+const OptionSpec kOutputOption{{"o", "output"}, "FILE",
+                               "write to FILE (replaced only once complete) instead of standard output",
+                               applyOutput};
+template <bool Invocation::*flag>
+QString setFlag(Invocation &inv, const QString &)
+{
+    inv.*flag = true;
+    return {};
+}
+
+const OptionSpec kStrictOption{{"strict"}, {}, "a line that is not a reading is an error", setFlag<&Invocation::strict>};
+const OptionSpec kComOption{{"com"}, "N", "the COM port number, 1 to 255 (also COM3)", applyCom};
+const OptionSpec kPortOption{{"port"}, "PATH", "the device instead, e.g. /dev/ttyUSB0 or /dev/serial/by-id/...",
+                             applyPort};
+
+QString needsPort(Invocation &inv)
+{
+    if (inv.com != 0 && !inv.portPath.isEmpty())
+        return QStringLiteral("give --com N or --port PATH, not both");
+    return inv.com == 0 && inv.portPath.isEmpty() ? QStringLiteral("--com N or --port PATH is required") : QString();
+}
+
+QString checkPorts(Invocation &inv)
+{
+    if (inv.files.isEmpty())
+        return {};
+    if (inv.files.front() != u"assign" || inv.files.size() != 3)
+        return QStringLiteral("unexpected argument '%1'; ports takes no words or assign N DEVICE").arg(inv.files.front());
+    const auto port = comNumber(inv.files[1]);
+    if (!port)
+        return QStringLiteral("assign takes a port number from %1 to %2, not '%3'")
+            .arg(analyzer::kFirstComPort)
+            .arg(analyzer::kLastComPort)
+            .arg(inv.files[1]);
+    if (inv.files[2].isEmpty())
+        return QStringLiteral("assign needs a device path");
+    inv.assignPort = true;
+    inv.com = *port;
+    inv.portPath = inv.files[2];
+    inv.files.clear();
+    return {};
+}
+
+QString needsFiles(Invocation &inv)
+{
+    return inv.files.isEmpty() ? QStringLiteral("at least one FILE is required") : QString();
+}
+
+QString checkMatch(Invocation &inv)
+{
+    if (QString fault = needsFiles(inv); !fault.isEmpty())
+        return fault;
+    if (inv.series == 0 || inv.parallel == 0)
+        return QStringLiteral("--series S and --parallel P are required");
+    if (qint64(inv.series) * inv.parallel > 10'000'000)
+        return QStringLiteral("a pack of more than 10000000 cells is not supported");
+    return {};
+}
+
+const SubcommandSpec *specOf(Subcommand s)
+{
+    for (const SubcommandSpec &spec : subcommandSpecs())
+        if (spec.subcommand == s)
+            return &spec;
+    return nullptr;
+}
+
+[[noreturn]] void usage(Subcommand s, const QString &text)
+{
+    const QString name = s == Subcommand::None ? QString() : QString::fromLatin1(subcommandName(s));
+    throw EUsageError(QStringLiteral("%1%2\nTry '%3 %4--help'.")
+                          .arg(name.isEmpty() ? name : name + QStringLiteral(": "), text,
+                               QString::fromLatin1(kProgram), name.isEmpty() ? name : name + u' '));
+}
+
+// The parser reports its faults as sentences of its own; the tool's texts name the option.
+QString parserFault(const QCommandLineParser &parser)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString name = parser.unknownOptionNames().front();
+        return QStringLiteral("unknown option '%1%2'").arg(name.size() == 1 ? "-" : "--", name);
+    }
+    static const QRegularExpression quoted(QStringLiteral("'([^'=]*)"));
+    const QString error = parser.errorText();
+    const QString option = quoted.match(error).captured(1);
+    if (error.startsWith(u"Missing value"))
+        return QStringLiteral("%1 needs a value").arg(option);
+    if (error.startsWith(u"Unexpected value"))
+        return QStringLiteral("%1 takes no value").arg(option);
+    return error;
+}
+
+Invocation parseSubcommand(const SubcommandSpec &spec, const QStringList &arguments)
+{
+    Invocation inv;
+    inv.subcommand = spec.subcommand;
+    if (const QStringList formats = formatsOf(spec.subcommand); !formats.isEmpty())
+        inv.format = formatNamed(formats.front());
+
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption version(QStringList{"V", "version"});
+    parser.addOption(help);
+    parser.addOption(version);
+    for (const OptionSpec &o : spec.options)
+        parser.addOption(QCommandLineOption(o.names, o.description, o.valueName));
+    const bool parsed = parser.parse(arguments);
+    if (parser.isSet(help)) {
+        inv.help = true;
+        return inv;
+    }
+    if (!parsed)
+        usage(spec.subcommand, parserFault(parser));
+    if (parser.isSet(version)) {
+        inv.version = true;
+        return inv;
+    }
+    for (const OptionSpec &o : spec.options) {
+        const QStringList values = o.valueName.isEmpty() ? QStringList(parser.isSet(o.names.back()) ? 1 : 0, {})
+                                                         : parser.values(o.names.back());
+        for (const QString &value : values)
+            if (const QString fault = o.apply(inv, value); !fault.isEmpty())
+                usage(spec.subcommand, fault);
+    }
+    inv.files = parser.positionalArguments();
+    if (!spec.takesFiles && spec.subcommand != Subcommand::Ports && !inv.files.isEmpty())
+        usage(spec.subcommand, QStringLiteral("unexpected argument '%1'").arg(inv.files.front()));
+    if (const QString fault = spec.check(inv); !fault.isEmpty())
+        usage(spec.subcommand, fault);
+    return inv;
+}
 
 } // namespace
 
+const std::vector<SubcommandSpec> &subcommandSpecs()
+{
+    static const std::vector<SubcommandSpec> specs{
+        {Subcommand::Download, "download", "--com N|--port PATH [OPTIONS]", "download the analyzer's stored readings",
+         R"(Opens COM N as the program's window does (the port folder
+~/.config/battery-analyzer/ports/comN, otherwise /dev/ttyS<N-1>; 2400 baud, 8N1), sends
+Connect and Download, collects readings until S seconds pass with nothing received, then
+sends Disconnect and closes the port (--port PATH opens that device instead). On a
+terminal, standard error shows a running count.
+Ctrl+C ends the download the same way; what arrived is still written.)",
+         false,
+         {kComOption, kPortOption,
+          {{"m", "model"}, "M", "the analyzer model, which sets the resistance scale (default RM-40A)", applyModel},
+          {{"f", "format"}, "F",
+           "text: the bytes the window's Save writes (GBK, CR LF; default)\n"
+           "csv:  group,resistance_ohm,voltage_v,resistance_text,voltage_text\n"
+           "json: an array of objects with the same fields",
+           applyFormat},
+          kOutputOption,
+          {{"idle"}, "S", "seconds of silence that end the download (default 2)", applyIdle}},
+         needsPort},
+        {Subcommand::ClearMemory, "clear-memory", "--com N|--port PATH [--yes]",
+         "erase the readings stored in the analyzer",
+         R"(Erases the readings stored in the analyzer on COM N (or the device PATH): sends Connect,
+Clear Memory and Disconnect. This cannot be undone, so without --yes it asks on the
+terminal first and refuses when there is no terminal to ask.)",
+         false,
+         {kComOption, kPortOption,
+          {{"y", "yes"}, {}, "erase without asking", setFlag<&Invocation::yes>}},
+         needsPort},
+        {Subcommand::Convert, "convert", "FILE... [OPTIONS]", "turn reading files into CSV or JSON",
+         R"(Reads files as the window opens them (GBK text, any line breaks, up to a zero byte) and
+turns every reading line into a row with its resistance in ohms and voltage in volts, exact
+as shown (056.7mΩ gives 0.0567). A line that is not a reading is reported on standard error
+as FILE:LINE: not a reading: ... and skipped; empty lines are skipped silently.)",
+         true,
+         {{{"f", "format"}, "F",
+           "csv:  file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text\n"
+           "      (default)\n"
+           "json: an array of objects with the same fields\n"
+           "text: the reading lines as the window saves them (GBK, CR LF)",
+           applyFormat},
+          kOutputOption, kStrictOption},
+         needsFiles},
+        {Subcommand::Stats, "stats", "FILE... [OPTIONS]", "summarise the readings of files",
+         R"(Summarises the readings of the files: their count, and the minimum, maximum, mean, median
+and standard deviation (of the whole batch) of resistance (in mΩ) and of voltage, with a
+histogram of the resistances. Files are read as by convert.)",
+         true,
+         {{{"f", "format"}, "F", "text (default), csv (one row each for resistance in ohms and voltage)\nor json (with the histogram)", applyFormat},
+          kOutputOption, kStrictOption},
+         needsFiles},
+        {Subcommand::Match, "match", "FILE... --series S --parallel P [OPTIONS]",
+         "group cells of reading files into a pack of matched parallel groups",
+         R"(Picks S x P cells from the readings of the files and arranges them into S parallel groups of
+P cells whose resistances (1 / sum of 1/R of the group's cells) are as equal as it can make
+them, using only cells whose voltages lie within V of each other. From more cells than
+needed it takes those that match best: up to 12 cells to choose from, the best there is.
+It prints each group with its cells (file, line and group number of each reading), the
+group's resistance and voltage range, the spread (highest less lowest group resistance, also
+as % of the mean) and the number of cells left out. Resistances are shown as precisely as
+the readings allow. Cells with a resistance of zero are always left out.)",
+         true,
+         {{{"series"}, "S", "parallel groups in series, 1 to 100000",
+           [](Invocation &inv, const QString &v) { return packSize(inv.series, "--series", v); }},
+          {{"parallel"}, "P", "cells in each group, 1 to 100000",
+           [](Invocation &inv, const QString &v) { return packSize(inv.parallel, "--parallel", v); }},
+          {{"max-voltage-spread"}, "V", "volts (default 0.05)", applyVoltageSpread},
+          {{"max-resistance"}, "OHM", "leave out cells of a higher resistance", applyMaxResistance},
+          {{"prefer"}, "low", "among equally good packs, the one of the lowest resistances", applyPrefer},
+          {{"v", "verbose"}, {}, "list the cells left out (their count is always shown)", setFlag<&Invocation::verbose>},
+          {{"f", "format"}, "F", "text (default) or json: the same result as one JSON document", applyFormat},
+          kOutputOption, kStrictOption},
+         checkMatch},
+        {Subcommand::Ports, "ports", "[assign N DEVICE]", "list the serial ports, or assign one a COM number",
+         R"(Without words, lists the machine's serial ports (device, description, manufacturer, serial
+number, USB vendor:product) and the entries of the port folder
+~/.config/battery-analyzer/ports, each with the COM number it stands for today.
+
+assign N DEVICE makes the folder's entry comN a link to DEVICE (replacing one there), so
+that the window and --com N open DEVICE. Give the stable /dev/serial/by-id/ name of a USB
+adapter rather than /dev/ttyUSB0.)",
+         false, {}, checkPorts},
+    };
+    return specs;
+}
+
 const char *subcommandName(Subcommand s)
 {
-    const SubcommandInfo *info = infoOf(s);
-    return info ? info->name : kProgram;
+    const SubcommandSpec *spec = specOf(s);
+    return spec ? spec->name : kProgram;
 }
 
 Invocation parseArguments(const QStringList &arguments)
 {
     Invocation inv;
     if (arguments.isEmpty())
-        usage(Subcommand::None, QStringLiteral("a subcommand is required: download, clear-memory, convert, stats or match"));
+        usage(Subcommand::None,
+              QStringLiteral("a subcommand is required: download, clear-memory, convert, stats, match or ports"));
     const QString &first = arguments.front();
     if (first == u"--help" || first == u"-h" || first == u"help") {
         inv.help = true;
-        if (first == u"help" && arguments.size() > 1) {
-            for (const SubcommandInfo &info : subcommands())
-                if (arguments[1] == QLatin1String(info.name))
-                    inv.subcommand = info.subcommand;
-        }
+        if (first == u"help" && arguments.size() > 1)
+            for (const SubcommandSpec &spec : subcommandSpecs())
+                if (arguments[1] == QLatin1String(spec.name))
+                    inv.subcommand = spec.subcommand;
         return inv;
     }
-    if (first == u"--version") {
+    if (first == u"--version" || first == u"-V") {
         inv.version = true;
         return inv;
     }
-    const SubcommandInfo *info = nullptr;
-    for (const SubcommandInfo &candidate : subcommands())
-        if (first == QLatin1String(candidate.name))
-            info = &candidate;
-    if (!info)
-        usage(Subcommand::None, QStringLiteral("unknown subcommand '%1'").arg(first));
-    inv.subcommand = info->subcommand;
-    if (!info->formats.isEmpty())
-        inv.format = info->formats.front() == u"csv" ? Format::Csv : Format::Text;
-
-    // --help wins over every fault of the rest of the line.
-    for (qsizetype i = 1; i < arguments.size() && arguments[i] != u"--"; ++i) {
-        if (arguments[i] == u"--help" || arguments[i] == u"-h") {
-            inv.help = true;
-            return inv;
-        }
-    }
-
-    Reader reader{inv.subcommand, *info, inv};
-    bool optionsEnded = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &arg = arguments[i];
-        if (optionsEnded || !arg.startsWith(u'-') || arg == u"-") {
-            if (!info->takesFiles)
-                usage(inv.subcommand, QStringLiteral("unexpected argument '%1'").arg(arg));
-            inv.files << arg;
-            continue;
-        }
-        if (arg == u"--") {
-            optionsEnded = true;
-            continue;
-        }
-        const qsizetype equals = arg.indexOf(u'=');
-        const QString name = equals < 0 ? arg : arg.left(equals);
-        if (info->flagOptions.contains(name)) {
-            if (equals >= 0)
-                usage(inv.subcommand, QStringLiteral("%1 takes no value").arg(name));
-            reader.flag(name);
-        } else if (info->valueOptions.contains(name)) {
-            QString value;
-            if (equals >= 0)
-                value = arg.mid(equals + 1);
-            else if (i + 1 < arguments.size())
-                value = arguments[++i];
-            else
-                usage(inv.subcommand, QStringLiteral("%1 needs a value").arg(name));
-            reader.option(name, value);
-        } else {
-            usage(inv.subcommand, QStringLiteral("unknown option '%1'").arg(name));
-        }
-    }
-    reader.finish();
-    return inv;
+    for (const SubcommandSpec &spec : subcommandSpecs())
+        if (first == QLatin1String(spec.name))
+            return parseSubcommand(spec, arguments); // the parser skips the first word
+    usage(Subcommand::None, QStringLiteral("unknown subcommand '%1'").arg(first));
 }
 
 } // namespace cli

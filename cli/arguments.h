@@ -5,10 +5,11 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <vector>
 
 namespace cli {
 
-enum class Subcommand { None, Download, ClearMemory, Convert, Stats, Match };
+enum class Subcommand { None, Download, ClearMemory, Convert, Stats, Match, Ports };
 enum class Format { Text, Csv, Json };
 
 // What the command line asks for. Fields that a subcommand does not take keep their defaults.
@@ -18,6 +19,8 @@ struct Invocation {
     bool version = false;
 
     int com = 0;
+    QString portPath; // --port, or the DEVICE of `ports assign`; empty: COM com
+    bool assignPort = false; // ports assign N DEVICE
     analyzer::AnalyzerModel model = analyzer::AnalyzerModel::RM40A;
     Format format = Format::Text;
     QString output; // empty: standard output
@@ -29,16 +32,45 @@ struct Invocation {
     int series = 0;
     int parallel = 0;
     std::int64_t maxVoltageSpreadMicrovolts = 50'000;
+    std::int64_t maxResistanceMicroohms = 0; // 0: no limit
+    bool preferLow = false;
+    bool verbose = false;
 };
+
+// One option of a subcommand: what the parser accepts, what the help says, and how its
+// value lands in the invocation. `apply` returns the fault's text, empty when the value is
+// good; a flag (no valueName) is applied with an empty value.
+struct OptionSpec {
+    QStringList names; // a one-letter name is the short form
+    QString valueName;
+    QString description; // lines after the first are indented under it
+    QString (*apply)(Invocation &inv, const QString &value);
+};
+
+struct SubcommandSpec {
+    Subcommand subcommand;
+    const char *name;
+    const char *synopsis;    // the usage line after the subcommand's name
+    const char *summary;     // one line for the tool's own help
+    const char *description; // the paragraph under the usage line
+    bool takesFiles; // or other words after the options, read by check
+    std::vector<OptionSpec> options;
+    // What the options and words together must satisfy, completing the invocation from the
+    // words; returns the fault's text or empty.
+    QString (*check)(Invocation &inv);
+};
+
+const std::vector<SubcommandSpec> &subcommandSpecs();
 
 // Reads the arguments after the program name. Pure: it looks at nothing but its input.
 // A wrong command line raises EUsageError whose text names the fault and ends with a line
-// pointing at the right --help.
+// pointing at the right --help. --help wins over every other fault.
 Invocation parseArguments(const QStringList &arguments);
 
 const char *subcommandName(Subcommand s);
 
-// The --help text of a subcommand, or of the tool with None.
+// The --help text of a subcommand, or of the tool with None: made from the option table,
+// with the exit codes at its end.
 QString helpText(Subcommand s);
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
+#include "cli/ports.h"
 #include "cli/subcommands.h"
 #include "link/session.h"
 #include "link/tmscomm.h"
@@ -12,12 +13,13 @@ namespace cli {
 namespace {
 
 // Asks on the terminal; only an answer of y or yes goes ahead.
-void confirm(int com)
+void confirm(const QString &port)
 {
     if (::isatty(STDIN_FILENO) != 1)
         throw ENotConfirmed(QStringLiteral("clear-memory: no terminal to ask for confirmation; add --yes to erase "
                                            "the analyzer's memory without asking"));
-    std::fprintf(stderr, "Erase every reading stored in the analyzer on COM %d? This cannot be undone. [y/N] ", com);
+    std::fprintf(stderr, "Erase every reading stored in the analyzer on %s? This cannot be undone. [y/N] ",
+                 port.toLocal8Bit().constData());
     std::fflush(stderr);
     char answer[16] = {};
     const bool read = std::fgets(answer, sizeof answer, stdin) != nullptr;
@@ -31,10 +33,10 @@ void confirm(int com)
 int runClearMemory(const Invocation &inv)
 {
     if (!inv.yes)
-        confirm(inv.com);
+        confirm(portName(inv));
     TMSComm comm;
     analyzer::Session session(comm);
-    session.open(inv.com);
+    openPort(session, inv);
     try {
         session.clearMemory();
     } catch (const core::Error &) {

@@ -1,3 +1,4 @@
+#include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/input_files.h"
 #include "cli/output.h"
@@ -9,11 +10,13 @@ namespace cli {
 int runConvert(const Invocation &inv)
 {
     Output out(inv.output);
-    ReadingTable table(inv.format, true, out);
+    ReadingTable table(inv.format, {true, {}, {}}, out);
     forEachReading(
         inv.files, inv.strict,
         [&](int file, int line, const analysis::Reading &r) { table.add(r, inv.files[file], line); },
         printMessage);
+    if (table.rows() == 0)
+        throw ENoReadings(QStringLiteral("no readings in %1").arg(inv.files.join(", ")));
     table.finish();
     return kExitOk;
 }

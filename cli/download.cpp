@@ -5,12 +5,14 @@
 #include "cli/interrupt.h"
 #include "cli/live_count.h"
 #include "cli/output.h"
+#include "cli/ports.h"
 #include "cli/rows.h"
 #include "cli/subcommands.h"
 #include "link/error_text.h"
 #include "link/session.h"
 #include "link/tmscomm.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
@@ -68,18 +70,17 @@ public:
         QObject::connect(&session_, &analyzer::Session::noData, [this] {
             // After readings, a no-data reply can only be a record that lost its place.
             if (readings_ > 0)
-                disturbedText_ = QStringLiteral("COM %1: the transfer was disturbed: a no-data reply "
+                disturbedText_ = QStringLiteral("%1: the transfer was disturbed: a no-data reply "
                                                 "came after %2")
-                                     .arg(inv_.com)
-                                     .arg(readingsText());
+                                     .arg(portName(inv_), readingsText());
             end(End::NoData);
         });
         QObject::connect(&session_, &analyzer::Session::downloadSent, [this](int waitedMs) {
             if (waitedMs >= kReportedWaitMs)
-                printMessage(QStringLiteral("battery-analyzer-cli: COM %1: the analyzer was still "
+                printMessage(QStringLiteral("battery-analyzer-cli: %1: the analyzer was still "
                                             "sending; its bytes were dropped for %2 s until the line "
                                             "fell quiet, then Download went out")
-                                 .arg(inv_.com)
+                                 .arg(portName(inv_))
                                  .arg(waitedMs / 1000.0));
             idle_.start(inv_.idleMilliseconds);
         });
@@ -94,7 +95,7 @@ public:
         QObject::connect(&session_, &analyzer::Session::receiveFailed, [this](const QString &message) {
             // The window shows this and carries on; so does the download, and the exit
             // code says that something did not arrive whole.
-            printMessage(QStringLiteral("battery-analyzer-cli: COM %1: %2").arg(inv_.com).arg(message));
+            printMessage(QStringLiteral("battery-analyzer-cli: %1: %2").arg(portName(inv_), message));
             ++receiveFailures_;
             idle_.start(inv_.idleMilliseconds);
         });
@@ -110,7 +111,7 @@ public:
     int run()
     {
         checkOutputPath(inv_.output);
-        session_.open(inv_.com);
+        openPort(session_, inv_);
         session_.download();
         if (!ended_)
             loop_.exec();
@@ -134,7 +135,7 @@ public:
         if (!disturbedText_.isEmpty())
             throw EDeviceFault(QStringLiteral("%1; %2 written").arg(disturbedText_, readingsText()));
         if (end_ == End::NoData)
-            throw ENoData(QStringLiteral("COM %1: the analyzer holds no readings").arg(inv_.com));
+            throw ENoData(QStringLiteral("%1: the analyzer holds no readings").arg(portName(inv_)));
 
         if (end_ == End::DeviceLost)
             throw EDeviceFault(QStringLiteral("%1; %2 written").arg(lostText_, readingsText()));
@@ -145,13 +146,13 @@ public:
             return kExitInterrupted;
         }
         if (receiveFailures_ > 0)
-            throw EDeviceFault(QStringLiteral("COM %1: %2 received block(s) could not be read; %3 written")
-                                   .arg(inv_.com)
+            throw EDeviceFault(QStringLiteral("%1: %2 received block(s) could not be read; %3 written")
+                                   .arg(portName(inv_))
                                    .arg(receiveFailures_)
                                    .arg(readingsText()));
         if (readings_ == 0)
-            throw EDeviceFault(QStringLiteral("COM %1: no answer from the analyzer within %2 s")
-                                   .arg(inv_.com)
+            throw EDeviceFault(QStringLiteral("%1: no answer from the analyzer within %2 s")
+                                   .arg(portName(inv_))
                                    .arg(inv_.idleMilliseconds / 1000.0));
         return kExitOk;
     }
@@ -174,18 +175,14 @@ private:
 
     void write()
     {
+        Output out(inv_.output);
         if (inv_.format == Format::Text) {
-            if (inv_.output.isEmpty()) {
-                Output out(QString{});
-                out.write(board_.text());
-                out.finish();
-            } else {
-                board_.SaveBoard(inv_.output);
-            }
+            out.setBoardText();
+            out.write(board_.text());
+            out.finish();
             return;
         }
-        Output out(inv_.output);
-        ReadingTable table(inv_.format, false, out);
+        ReadingTable table(inv_.format, {false, reading::modelName(inv_.model), startedAt_}, out);
         for (const reading::Reading &value : values_)
             table.add(value);
         table.finish();
@@ -207,6 +204,9 @@ private:
     QString lostText_;
     QString notSentText_;
     QString disturbedText_;
+    // When the download began, with the local offset from UTC.
+    const QByteArray startedAt_ = QDateTime::currentDateTime().toOffsetFromUtc(
+        QDateTime::currentDateTime().offsetFromUtc()).toString(Qt::ISODate).toLatin1();
 };
 
 } // namespace

@@ -2,12 +2,17 @@
 
 #include "board/data_board.h"
 #include "cli/errors.h"
+#include "cli/streams.h"
+#include "reading/line_format.h"
 
 #include <QStringDecoder>
 
 namespace cli {
 
 namespace {
+
+// U+2126, the ohm sign some programs write instead of the Greek capital omega.
+constexpr char kOhmSignUtf8[] = "\xE2\x84\xA6";
 
 constexpr qsizetype kShownLineLength = 100;
 
@@ -16,7 +21,9 @@ constexpr qsizetype kShownLineLength = 100;
 QString notAReadingText(const QString &file, int lineNumber, QByteArrayView line)
 {
     QStringDecoder gbk("GBK");
-    QString shown = gbk.isValid() ? gbk.decode(line) : QString::fromLatin1(line);
+    QString shown = QString::fromUtf8(line);
+    if (shown.contains(QChar::ReplacementCharacter))
+        shown = gbk.isValid() ? gbk.decode(line) : QString::fromLatin1(line);
     if (shown.size() > kShownLineLength)
         shown = shown.left(kShownLineLength) + QStringLiteral("...");
     return QStringLiteral("%1:%2: not a reading: %3").arg(file).arg(lineNumber).arg(shown);
@@ -26,7 +33,7 @@ void forEachReading(const QStringList &paths, bool strict, const ReadingHandler 
                     const std::function<void(const QString &)> &report)
 {
     for (int file = 0; file < paths.size(); ++file) {
-        const QByteArray text = board::DataBoard::textOfFile(paths[file]);
+        const QByteArray text = inputText(paths[file]);
         qsizetype start = 0;
         int number = 0;
         while (start < text.size()) {
@@ -35,11 +42,21 @@ void forEachReading(const QStringList &paths, bool strict, const ReadingHandler 
             if (end < 0)
                 end = text.size();
             ++number;
-            const QByteArrayView line(text.constData() + start, end - start);
+            QByteArrayView line(text.constData() + start, end - start);
+            if (number == 1 && line.startsWith("\xEF\xBB\xBF"))
+                line = line.sliced(3); // a UTF-8 byte-order mark
             start = next;
             if (line.isEmpty())
                 continue;
-            if (const auto reading = analysis::parseReading(line)) {
+            std::optional<analysis::Reading> reading = analysis::parseReading(line);
+            // Another program may have saved the file as UTF-8: its ohm sign (or the Unicode
+            // ohm sign) stands where the window writes the GBK one.
+            QByteArray recoded;
+            if (!reading && (line.contains(reading::kOhmUtf8) || line.contains(kOhmSignUtf8))) {
+                recoded = line.toByteArray().replace(reading::kOhmUtf8, reading::kOhmGbk).replace(kOhmSignUtf8, reading::kOhmGbk);
+                reading = analysis::parseReading(recoded);
+            }
+            if (reading) {
                 f(file, number, *reading);
             } else {
                 const QString message = notAReadingText(paths[file], number, line);

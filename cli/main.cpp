@@ -4,6 +4,7 @@
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
+#include "cli/streams.h"
 #include "cli/subcommands.h"
 #include "link/errors.h"
 
@@ -36,6 +37,7 @@ int run(const cli::Invocation &inv)
     case cli::Subcommand::Convert: return cli::runConvert(inv);
     case cli::Subcommand::Stats: return cli::runStats(inv);
     case cli::Subcommand::Match: return cli::runMatch(inv);
+    case cli::Subcommand::Ports: return cli::runPorts(inv);
     case cli::Subcommand::None: break;
     }
     return cli::kExitUsage;
@@ -47,7 +49,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     try {
-        const cli::Invocation inv = cli::parseArguments(app.arguments().mid(1));
+        const cli::Invocation inv = cli::parseArguments(cli::argumentsOf(argc, argv).mid(1));
         if (inv.version) {
             cli::Output out(QString{});
             out.write("battery-analyzer-cli " + QByteArray(BATTERY_VERSION) + '\n');

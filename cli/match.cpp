@@ -5,8 +5,14 @@
 #include "cli/output.h"
 #include "cli/rows.h"
 #include "cli/subcommands.h"
+#include "reading/line_format.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <algorithm>
+#include <cmath>
 
 namespace cli {
 
@@ -23,21 +29,21 @@ struct SourcedCell {
     QByteArray voltageText;
 };
 
-QByteArray number(double v)
+// Decimals of mΩ that group resistances carry: those of the finest reading, and one more
+// for each factor of ten that parallel cells divide the resistance by.
+int groupDecimals(const std::vector<SourcedCell> &cells, int parallel)
 {
-    return QByteArray::number(v, 'g', 10);
-}
-
-QByteArray milliohms(double ohms)
-{
-    return QByteArray::number(ohms * 1000, 'f', 6) + " m" + reading::kOhmUtf8;
+    int decimals = 0;
+    for (const SourcedCell &c : cells)
+        decimals = std::max(decimals, c.ohms.decimals - 3);
+    return decimals + int(std::ceil(std::log10(double(parallel)) - 1e-9));
 }
 
 class Report {
 public:
     Report(const Invocation &inv, const std::vector<SourcedCell> &cells, const std::vector<analysis::Cell> &values,
-           const analysis::PackMatch &m)
-        : inv_(inv), cells_(cells), values_(values), m_(m)
+           const analysis::PackMatch &m, int decimals)
+        : inv_(inv), cells_(cells), values_(values), m_(m), decimals_(decimals)
     {
     }
 
@@ -56,45 +62,40 @@ public:
                 t += cellText(c);
         }
         t += "\ncells left out: " + QByteArray::number(qulonglong(m_.leftOut.size())) + '\n';
-        for (std::size_t c : m_.leftOut)
-            t += cellText(c);
+        if (inv_.verbose)
+            for (std::size_t c : m_.leftOut)
+                t += cellText(c);
         return t;
     }
 
     QByteArray json() const
     {
-        QByteArray j = "{\n  \"series\": " + QByteArray::number(inv_.series) + ",\n  \"parallel\": " +
-                       QByteArray::number(inv_.parallel) + ",\n  \"max_voltage_spread_v\": " +
-                       analysis::decimalText({inv_.maxVoltageSpreadMicrovolts, 6}) + ",\n  \"cells\": " +
-                       QByteArray::number(qulonglong(cells_.size())) + ",\n  \"spread_ohm\": " + number(m_.spread.ohms) +
-                       ",\n  \"spread_percent\": " + number(m_.spread.percentOfMean()) +
-                       ",\n  \"mean_group_ohm\": " + number(m_.spread.meanOhms) + ",\n  \"groups\": [";
-        for (std::size_t g = 0; g < m_.groups.size(); ++g) {
-            const auto [lo, hi] = voltageRange(m_.groups[g].cells);
-            j += g == 0 ? "\n" : ",\n";
-            j += "    {\"resistance_ohm\": " + number(m_.groups[g].ohms) +
-                 ", \"voltage_min_v\": " + analysis::decimalText({lo, 6}) +
-                 ", \"voltage_max_v\": " + analysis::decimalText({hi, 6}) + ", \"cells\": [";
-            bool first = true;
-            for (std::size_t c : m_.groups[g].cells) {
-                j += first ? "\n      " : ",\n      ";
-                j += cellJson(c);
-                first = false;
-            }
-            j += "\n    ]}";
+        QJsonArray groups;
+        for (const analysis::CellGroup &g : m_.groups) {
+            const auto [lo, hi] = voltageRange(g.cells);
+            groups.append(QJsonObject{{"resistance_ohm", g.ohms},
+                                      {"voltage_min_v", volts(lo)},
+                                      {"voltage_max_v", volts(hi)},
+                                      {"cells", cellsJson(g.cells)}});
         }
-        j += "\n  ],\n  \"left_out\": [";
-        bool first = true;
-        for (std::size_t c : m_.leftOut) {
-            j += first ? "\n    " : ",\n    ";
-            j += cellJson(c);
-            first = false;
-        }
-        j += first ? "]\n}\n" : "\n  ]\n}\n";
-        return j;
+        const QJsonObject result{{"series", inv_.series},
+                                 {"parallel", inv_.parallel},
+                                 {"max_voltage_spread_v", volts(inv_.maxVoltageSpreadMicrovolts)},
+                                 {"cells", qint64(cells_.size())},
+                                 {"spread_ohm", m_.spread.ohms},
+                                 {"spread_percent", m_.spread.percentOfMean()},
+                                 {"mean_group_ohm", m_.spread.meanOhms},
+                                 {"groups", groups},
+                                 {"left_out", cellsJson(m_.leftOut)}};
+        return QJsonDocument(result).toJson();
     }
 
 private:
+    QByteArray milliohms(double ohms) const
+    {
+        return QByteArray::number(ohms * 1000, 'f', decimals_) + " m" + reading::kOhmUtf8;
+    }
+
     std::pair<std::int64_t, std::int64_t> voltageRange(const std::vector<std::size_t> &group) const
     {
         std::int64_t lo = values_[group.front()].microvolts, hi = lo;
@@ -112,18 +113,27 @@ private:
                QByteArray::number(c.group) + "  " + c.resistanceText + "  " + c.voltageText + '\n';
     }
 
-    QByteArray cellJson(std::size_t i) const
+    QJsonArray cellsJson(const std::vector<std::size_t> &indices) const
     {
-        const SourcedCell &c = cells_[i];
-        return "{\"file\": " + jsonString(inv_.files[c.file].toUtf8()) + ", \"line\": " + QByteArray::number(c.line) +
-               ", \"group\": " + QByteArray::number(c.group) + ", \"resistance_ohm\": " +
-               analysis::decimalText(c.ohms) + ", \"voltage_v\": " + analysis::decimalText(c.volts) + "}";
+        QJsonArray list;
+        for (std::size_t i : indices) {
+            const SourcedCell &c = cells_[i];
+            list.append(QJsonObject{{"file", inv_.files[c.file]},
+                                    {"line", c.line},
+                                    {"group", c.group},
+                                    {"resistance_ohm", c.ohms.units / std::pow(10.0, c.ohms.decimals)},
+                                    {"voltage_v", c.volts.units / std::pow(10.0, c.volts.decimals)}});
+        }
+        return list;
     }
+
+    static double volts(std::int64_t microvolts) { return double(microvolts) / 1e6; }
 
     const Invocation &inv_;
     const std::vector<SourcedCell> &cells_;
     const std::vector<analysis::Cell> &values_;
     const analysis::PackMatch &m_;
+    int decimals_;
 };
 
 } // namespace
@@ -143,10 +153,12 @@ int runMatch(const Invocation &inv)
     if (cells.empty())
         throw ENoReadings(QStringLiteral("no readings in %1").arg(inv.files.join(", ")));
 
+    const int decimals = groupDecimals(cells, inv.parallel);
     const analysis::PackMatch m =
-        analysis::matchCells(values, {inv.series, inv.parallel, inv.maxVoltageSpreadMicrovolts});
-    const Report report(inv, cells, values, m);
-    Output out(QString{});
+        analysis::matchCells(values, {inv.series, inv.parallel, inv.maxVoltageSpreadMicrovolts},
+                             {inv.maxResistanceMicroohms, inv.preferLow, std::pow(10.0, -3 - decimals)});
+    const Report report(inv, cells, values, m, decimals);
+    Output out(inv.output);
     out.write(inv.format == Format::Json ? report.json() : report.text());
     out.finish();
     return kExitOk;

@@ -2,8 +2,12 @@
 
 #include "board/errors.h"
 #include "board/text_file.h"
+#include "cli/streams.h"
+
+#include <QFile>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace cli {
@@ -16,22 +20,44 @@ constexpr qsizetype kStreamChunk = 1 << 20;
 
 Output::Output(const QString &path) : path_(path)
 {
-    if (path_.isEmpty())
+    if (path_.isEmpty() || path_ == u"-") {
+        fd_ = STDOUT_FILENO;
+    } else if (isStream(path_) || systemName(path_) != QFile::encodeName(path_)) {
+        // A pipe or device is written as it is, waiting as long as its reader does; so is a
+        // file whose name is not UTF-8, which the board's writer cannot name.
+        fd_ = ::open(systemName(path_).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd_ < 0)
+            throw board::cannotCreateFile(board::absoluteFilePath(path_), errno);
+        ownsFd_ = true;
+    }
+    if (fd_ >= 0)
         buffer_.reserve(kStreamChunk + kStreamChunk / 4);
 }
 
-Output::~Output() = default;
+Output::~Output()
+{
+    if (ownsFd_)
+        ::close(fd_);
+}
+
+void Output::setBoardText()
+{
+    terminal_ = fd_ >= 0 && ::isatty(fd_) == 1;
+    if (terminal_)
+        gbk_ = QStringDecoder("GBK");
+}
 
 void Output::write(QByteArrayView bytes)
 {
     buffer_.append(bytes);
-    if (path_.isEmpty() && buffer_.size() >= kStreamChunk)
+    if (fd_ >= 0 && buffer_.size() >= kStreamChunk)
         flush();
 }
 
 void Output::flush()
 {
-    if (!board::writeAll(STDOUT_FILENO, buffer_))
+    const QByteArray shown = terminal_ && gbk_.isValid() ? QString(gbk_.decode(buffer_)).toUtf8() : QByteArray();
+    if (!board::writeAll(fd_, terminal_ && gbk_.isValid() ? shown : buffer_))
         throw board::streamWriteError();
     // Keeps the allocation for the next chunk.
     buffer_.resize(0);
@@ -39,7 +65,7 @@ void Output::flush()
 
 void Output::finish()
 {
-    if (path_.isEmpty())
+    if (fd_ >= 0)
         flush();
     else
         board::replaceFileContent(path_, buffer_);

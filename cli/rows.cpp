@@ -1,5 +1,8 @@
 #include "cli/rows.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 namespace cli {
 
 QByteArray csvField(const QByteArray &utf8)
@@ -13,35 +16,27 @@ QByteArray csvField(const QByteArray &utf8)
 
 QByteArray jsonString(const QByteArray &utf8)
 {
-    QByteArray s;
-    s.reserve(utf8.size() + 2);
-    s += '"';
-    for (char c : utf8) {
-        switch (c) {
-        case '"': s += "\\\""; break;
-        case '\\': s += "\\\\"; break;
-        case '\n': s += "\\n"; break;
-        case '\r': s += "\\r"; break;
-        case '\t': s += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20)
-                s += "\\u00" + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
-            else
-                s += c;
-        }
-    }
-    s += '"';
-    return s;
+    const QByteArray array = QJsonDocument(QJsonArray{QString::fromUtf8(utf8)}).toJson(QJsonDocument::Compact);
+    return array.sliced(1, array.size() - 2); // without the brackets
 }
 
-ReadingTable::ReadingTable(Format format, bool withSource, Output &out)
-    : format_(format), withSource_(withSource), out_(out)
+ReadingTable::ReadingTable(Format format, const RowContext &context, Output &out)
+    : format_(format), withSource_(context.withSource), out_(out)
 {
+    const bool download = !context.model.isEmpty();
     if (format_ == Format::Csv) {
-        out_.write(withSource_ ? "file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text\n"
-                               : "group,resistance_ohm,voltage_v,resistance_text,voltage_text\n");
+        out_.write(withSource_ ? "file,line," : download ? "row," : "");
+        out_.write("group,resistance_ohm,voltage_v,resistance_text,voltage_text");
+        out_.write(download ? ",model,downloaded_at\r\n" : "\r\n");
+        if (download)
+            downloadFields_ = ',' + context.model + ',' + context.downloadedAt;
     } else if (format_ == Format::Json) {
         out_.write("[");
+        if (download)
+            downloadFields_ = ", \"model\": " + jsonString(context.model) +
+                              ", \"downloaded_at\": " + jsonString(context.downloadedAt);
+    } else {
+        out_.setBoardText();
     }
 }
 
@@ -58,11 +53,15 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
     }
     QByteArray &row = row_;
     row.resize(0); // keeps the allocation
+    const bool numbered = !withSource_ && !downloadFields_.isEmpty();
     if (format_ == Format::Csv) {
         if (withSource_) {
             row += sourceField_;
             row += ',';
             reading::appendDecimalText(row, {line, 0});
+            row += ',';
+        } else if (numbered) {
+            reading::appendDecimalText(row, {rows_ + 1, 0});
             row += ',';
         }
         reading::appendDecimalText(row, {r.group, 0});
@@ -74,7 +73,8 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
         reading::appendResistanceText(row, r, reading::kOhmUtf8);
         row += ',';
         reading::appendVoltageText(row, r);
-        row += '\n';
+        row += downloadFields_;
+        row += "\r\n";
     } else {
         row += rows_ == 0 ? "\n  {" : ",\n  {";
         if (withSource_) {
@@ -82,6 +82,10 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
             row += sourceField_;
             row += ", \"line\": ";
             reading::appendDecimalText(row, {line, 0});
+            row += ", ";
+        } else if (numbered) {
+            row += "\"row\": ";
+            reading::appendDecimalText(row, {rows_ + 1, 0});
             row += ", ";
         }
         row += "\"group\": ";
@@ -94,7 +98,9 @@ void ReadingTable::add(const analysis::Reading &r, const QString &file, int line
         reading::appendResistanceText(row, r, reading::kOhmUtf8);
         row += "\", \"voltage_text\": \"";
         reading::appendVoltageText(row, r);
-        row += "\"}";
+        row += '"';
+        row += downloadFields_;
+        row += '}';
     }
     out_.write(row);
     ++rows_;

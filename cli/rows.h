@@ -14,11 +14,19 @@ namespace cli {
 QByteArray csvField(const QByteArray &utf8);
 QByteArray jsonString(const QByteArray &utf8);
 
-// Readings as CSV rows, JSON objects in one array, or board text (the bytes the window
-// saves). With a source, each row starts with the file and line the reading came from.
+// What each row carries besides the reading: the file and line it came from, or its number
+// in a download with the model and the download's time.
+struct RowContext {
+    bool withSource = false;
+    QByteArray model;        // with a download: "RM-40A"
+    QByteArray downloadedAt; // ISO 8601
+};
+
+// Readings as CSV rows (CR LF, as RFC 4180 has it), JSON objects in one array, or board text
+// (the bytes the window saves).
 class ReadingTable {
 public:
-    ReadingTable(Format format, bool withSource, Output &out);
+    ReadingTable(Format format, const RowContext &context, Output &out);
 
     void add(const analysis::Reading &r, const QString &file = QString(), int line = 0);
     // Writes what is still held back (the closing bracket, the board text) and finishes
@@ -29,6 +37,7 @@ public:
 private:
     Format format_;
     bool withSource_;
+    QByteArray downloadFields_; // the model and time, as this format writes them
     Output &out_;
     board::DataBoard board_;
     QString lastFile_;

@@ -6,6 +6,10 @@
 #include "cli/subcommands.h"
 #include "reading/line_format.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
 
 namespace cli {
@@ -21,15 +25,72 @@ QByteArray column(const QByteArray &utf8, int width)
     return QString::fromUtf8(utf8).leftJustified(width, u' ').toUtf8();
 }
 
-QByteArray summaryRow(const QByteArray &name, const analysis::Summary &s, int decimals, int meanPlaces)
+// A summary's figures as texts: minimum, maximum, mean, median, standard deviation. The
+// summary counts 10^-decimals; `shift` more decimals turn its unit into the one shown.
+QList<QByteArray> figures(const analysis::Summary &s, int decimals, int meanPlaces, int shift = 0)
 {
-    QByteArray row = column(name, 14);
-    row += column(analysis::decimalText({s.minimum, decimals}), 12);
-    row += column(analysis::decimalText({s.maximum, decimals}), 12);
-    row += column(analysis::roundedText(s.mean, meanPlaces), 12);
-    row += column(analysis::decimalText(s.median), 12);
-    row += analysis::roundedText(s.standardDeviation, meanPlaces);
-    return row + '\n';
+    const double scale = std::pow(10.0, -shift);
+    return {analysis::decimalText({s.minimum, decimals + shift}), analysis::decimalText({s.maximum, decimals + shift}),
+            analysis::roundedText(s.mean * scale, meanPlaces + shift),
+            analysis::decimalText({s.median.units, s.median.decimals + shift}),
+            analysis::roundedText(s.standardDeviation * scale, meanPlaces + shift)};
+}
+
+QByteArray textReport(const analysis::Summary &r, const analysis::Summary &v, const std::vector<std::size_t> &bins)
+{
+    QByteArray text = "readings      " + QByteArray::number(qulonglong(r.count)) + "\n\n";
+    text += "              minimum     maximum     mean        median      std. deviation\n";
+    const QByteArray resistanceName = QByteArray("resistance/m") + reading::kOhmUtf8;
+    for (const auto &[name, f] : {std::pair{resistanceName, figures(r, 3, 4)}, {QByteArray("voltage/V"), figures(v, 6, 4)}}) {
+        text += column(name, 14);
+        for (qsizetype i = 0; i < f.size(); ++i)
+            text += i + 1 < f.size() ? column(f[i], 12) : f[i] + '\n';
+    }
+
+    text += '\n' + resistanceName + '\n';
+    const std::size_t most = *std::max_element(bins.begin(), bins.end());
+    const double width = double(r.maximum - r.minimum) / kBins;
+    QList<QByteArray> edges;
+    for (int b = 0; b <= kBins; ++b)
+        edges << QByteArray::number((double(r.minimum) + b * width) / 1000, 'f', 3);
+    qsizetype edgeWidth = 0;
+    for (const QByteArray &e : edges)
+        edgeWidth = std::max(edgeWidth, e.size());
+    for (int b = 0; b < kBins; ++b) {
+        const std::size_t n = bins[std::size_t(b)];
+        const int bar = n == 0 ? 0 : std::max(1, int(double(n) * kBarWidth / double(most) + 0.5));
+        text += "  " + edges[b].rightJustified(edgeWidth) + " - " + edges[b + 1].rightJustified(edgeWidth) + "  " +
+                QByteArray(bar, '#').leftJustified(kBarWidth) + "  " + QByteArray::number(qulonglong(n)) + '\n';
+    }
+    return text;
+}
+
+// Ohms and volts, as convert gives them.
+QByteArray csvReport(const analysis::Summary &r, const analysis::Summary &v)
+{
+    QByteArray text = "quantity,count,minimum,maximum,mean,median,standard_deviation\r\n";
+    for (const auto &[name, f] : {std::pair{"resistance_ohm", figures(r, 3, 4, 3)}, {"voltage_v", figures(v, 6, 4)}})
+        text += QByteArray(name) + ',' + QByteArray::number(qulonglong(r.count)) + ',' + f.join(',') + "\r\n";
+    return text;
+}
+
+QByteArray jsonReport(const analysis::Summary &r, const analysis::Summary &v, const std::vector<std::size_t> &bins)
+{
+    const auto object = [](const QList<QByteArray> &f) {
+        return QJsonObject{{"minimum", f[0].toDouble()}, {"maximum", f[1].toDouble()}, {"mean", f[2].toDouble()},
+                           {"median", f[3].toDouble()}, {"standard_deviation", f[4].toDouble()}};
+    };
+    QJsonArray histogram;
+    const double width = double(r.maximum - r.minimum) / kBins;
+    for (int b = 0; b < kBins; ++b)
+        histogram.append(QJsonObject{{"from_ohm", (double(r.minimum) + b * width) / 1e6},
+                                     {"to_ohm", (double(r.minimum) + (b + 1) * width) / 1e6},
+                                     {"count", qint64(bins[std::size_t(b)])}});
+    return QJsonDocument(QJsonObject{{"readings", qint64(r.count)},
+                                     {"resistance_ohm", object(figures(r, 3, 4, 3))},
+                                     {"voltage_v", object(figures(v, 6, 4))},
+                                     {"histogram", histogram}})
+        .toJson();
 }
 
 } // namespace
@@ -48,28 +109,13 @@ int runStats(const Invocation &inv)
         throw ENoReadings(QStringLiteral("no readings in %1").arg(inv.files.join(", ")));
 
     const std::vector<std::size_t> bins = analysis::histogram(microohms, kBins);
-    const analysis::Summary r = analysis::summarize(std::move(microohms), 6);
+    // Micro-ohms are thousandths of a milliohm.
+    const analysis::Summary r = analysis::summarize(std::move(microohms), 3);
     const analysis::Summary v = analysis::summarize(std::move(microvolts), 6);
-
-    QByteArray text = "readings      " + QByteArray::number(qulonglong(r.count)) + "\n\n";
-    text += "              minimum     maximum     mean        median      std. deviation\n";
-    text += summaryRow(QByteArray("resistance/") + reading::kOhmUtf8, r, 6, 7);
-    text += summaryRow("voltage/V", v, 6, 4);
-
-    text += QByteArray("\nresistance/m") + reading::kOhmUtf8 + '\n';
-    const std::size_t most = *std::max_element(bins.begin(), bins.end());
-    const double width = double(r.maximum - r.minimum) / kBins;
-    for (int b = 0; b < kBins; ++b) {
-        const double from = (double(r.minimum) + b * width) / 1000;
-        const double to = (double(r.minimum) + (b + 1) * width) / 1000;
-        const std::size_t n = bins[std::size_t(b)];
-        const int bar = n == 0 ? 0 : std::max(1, int(double(n) * kBarWidth / double(most) + 0.5));
-        text += "  " + QByteArray::number(from, 'f', 3).rightJustified(9) + " - " +
-                QByteArray::number(to, 'f', 3).rightJustified(9) + "  " + QByteArray(bar, '#').leftJustified(kBarWidth) +
-                "  " + QByteArray::number(qulonglong(n)) + '\n';
-    }
-    Output out(QString{});
-    out.write(text);
+    Output out(inv.output);
+    out.write(inv.format == Format::Csv    ? csvReport(r, v)
+              : inv.format == Format::Json ? jsonReport(r, v, bins)
+                                           : textReport(r, v, bins));
     out.finish();
     return kExitOk;
 }

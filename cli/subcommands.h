@@ -10,5 +10,6 @@ int runClearMemory(const Invocation &inv);
 int runConvert(const Invocation &inv);
 int runStats(const Invocation &inv);
 int runMatch(const Invocation &inv);
+int runPorts(const Invocation &inv);
 
 } // namespace cli

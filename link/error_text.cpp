@@ -25,7 +25,8 @@ QString indexOutOfBounds()
 
 QString portAndDevice(int port, const QString &device)
 {
-    return QStringLiteral("COM %1 (%2)").arg(port).arg(device);
+    // Port 0: opened by its device's name, not by a COM number.
+    return port == 0 ? device : QStringLiteral("COM %1 (%2)").arg(port).arg(device);
 }
 
 QString invalidPortNumber(int port)
@@ -38,6 +39,8 @@ QString invalidPortNumber(int port)
 
 QString noSuchDevice(int port, const QString &device, const QString &entry, const QString &folder)
 {
+    if (port == 0)
+        return tidy(QStringLiteral("%1 does not exist").arg(device));
     if (!entry.isEmpty())
         return tidy(QStringLiteral("COM %1 has no device: %2, named by %3, does not exist")
                         .arg(port)
@@ -85,6 +88,8 @@ QString openWithAnotherNumber(int requested, int openPort, const QString &device
 
 QString notOpen(int port, const QString &lostDevice)
 {
+    if (port == 0)
+        return tidy(QStringLiteral("The port is not open"));
     if (!lostDevice.isEmpty())
         return tidy(QStringLiteral("COM %1 is not open: its device %2 went away; connect again "
                                    "once the analyzer is back")

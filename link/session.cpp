@@ -31,6 +31,17 @@ Session::~Session() = default;
 void Session::open(int comPort)
 {
     comm_.setCommPort(comPort);
+    connectPort();
+}
+
+void Session::open(const QString &devicePath)
+{
+    comm_.setPortPath(devicePath);
+    connectPort();
+}
+
+void Session::connectPort()
+{
     if (!comm_.PortOpen())
         comm_.setPortOpen(true);
     try {

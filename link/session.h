@@ -35,6 +35,8 @@ public:
     // command cannot be written, the port is closed again before the error is raised, so no
     // caller is left showing Disconnected over an open port.
     void open(int comPort);
+    // The same on a device named by its path (see TMSComm::setPortPath).
+    void open(const QString &devicePath);
     // Sends Disconnect and closes the port. When the command cannot be written, the failure
     // is raised and the port stays open for another try, unless its device went away (a
     // pulled cable): then the port is closed first, as the loss of the device would.
@@ -78,6 +80,7 @@ signals:
     void transferDisturbed(const QString &message);
 
 private:
+    void connectPort();
     void onComm();
     void sendDownload();
     void checkQuiet();

@@ -36,6 +36,7 @@ struct TMSComm::Private {
     TMSComm *q;
     QSerialPort port;
     short commPort = 1;
+    QString portPath; // set: the device opened, and commPort is 0
     short commEvent = 0;
     // The device the open port was opened on; kept after a loss for the "not open" text.
     QString device;
@@ -210,7 +211,7 @@ struct TMSComm::Private {
         if (port.isOpen())
             throw EOleException(analyzer::errortext::alreadyOpen(commPort, device));
 
-        const QString canonical = existingDevice(analyzer::portDevicePath(commPort));
+        const QString canonical = existingDevice(portPath.isEmpty() ? analyzer::portDevicePath(commPort) : portPath);
 
         auto guard = ownCall();
         port.setPortName(canonical);
@@ -338,6 +339,15 @@ void TMSComm::setCommPort(int port)
     if (d->port.isOpen() && port != d->commPort)
         throw EOleException(analyzer::errortext::openWithAnotherNumber(port, d->commPort, d->device));
     d->commPort = short(port);
+    d->portPath.clear();
+}
+
+void TMSComm::setPortPath(const QString &devicePath)
+{
+    if (d->port.isOpen())
+        throw EOleException(analyzer::errortext::alreadyOpen(d->commPort, d->device));
+    d->commPort = 0;
+    d->portPath = devicePath;
 }
 
 bool TMSComm::PortOpen() const

@@ -39,6 +39,11 @@ public:
     short CommPort() const;
     void setCommPort(int port);
 
+    // Opens this device instead of the one a COM number stands for; a COM number set later
+    // takes over again. CommPort is then 0, and messages name the device alone. Raises
+    // EOleException while the port is open.
+    void setPortPath(const QString &devicePath);
+
     bool PortOpen() const;
     // true opens COM CommPort (EOleException on failure, the port stays closed); false
     // closes it.

@@ -195,7 +195,7 @@ int main(int argc, char **argv)
         return 2;
     }
     if (options.help) {
-        std::fputs(sim::helpText(), stdout);
+        std::fputs(sim::helpText().c_str(), stdout);
         return 0;
     }
 

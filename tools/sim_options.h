@@ -20,6 +20,6 @@ struct Options {
 // Parses argv; throws std::invalid_argument with a message for the user on a bad command line.
 Options parseOptions(int argc, char **argv);
 
-const char *helpText();
+std::string helpText();
 
 } // namespace sim

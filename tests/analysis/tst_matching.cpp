@@ -11,6 +11,7 @@
 using analysis::Cell;
 using Cells = std::vector<Cell>;
 Q_DECLARE_METATYPE(Cells)
+Q_DECLARE_METATYPE(std::vector<std::size_t>)
 
 namespace {
 
@@ -36,6 +37,40 @@ double spreadOfChunks(const Cells &cells, std::vector<std::size_t> chosen, int s
     return analysis::spreadOf(analysis::makeGroups(cells, chunks)).ohms;
 }
 
+// The least spread of any choice of cells within the window and any grouping of them:
+// every cell tried unused or in each group, by brute force.
+double optimumSpread(const Cells &cells, int series, int parallel, std::int64_t window)
+{
+    auto groups = std::vector<std::vector<std::size_t>>(std::size_t(series));
+    double best = HUGE_VAL;
+    const auto place = [&](auto &self, std::size_t cell) -> void {
+        if (cell == cells.size()) {
+            std::int64_t lo = INT64_MAX, hi = INT64_MIN;
+            for (const auto &g : groups) {
+                if (int(g.size()) != parallel)
+                    return;
+                for (std::size_t c : g) {
+                    lo = std::min(lo, cells[c].microvolts);
+                    hi = std::max(hi, cells[c].microvolts);
+                }
+            }
+            if (hi - lo <= window)
+                best = std::min(best, analysis::spreadOf(analysis::makeGroups(cells, groups)).ohms);
+            return;
+        }
+        self(self, cell + 1);
+        for (auto &g : groups) {
+            if (int(g.size()) < parallel && cells[cell].microohms > 0) {
+                g.push_back(cell);
+                self(self, cell + 1);
+                g.pop_back();
+            }
+        }
+    };
+    place(place, 0);
+    return best;
+}
+
 } // namespace
 
 class TestMatching : public QObject {
@@ -44,6 +79,10 @@ private slots:
     void properties_data();
     void properties();
     void prefersTheBestMatchingCells();
+    void optimumOnSmallInstances_data();
+    void optimumOnSmallInstances();
+    void choiceOfCells_data();
+    void choiceOfCells();
     void tooFewCells_data();
     void tooFewCells();
 };
@@ -120,6 +159,66 @@ void TestMatching::prefersTheBestMatchingCells()
     const analysis::PackMatch m = analysis::matchCells(cells, {2, 2, 50000});
     QCOMPARE(m.leftOut, (std::vector<std::size_t>{0, 2, 5, 7}));
     QCOMPARE(m.spread.ohms, 0.0);
+}
+
+void TestMatching::optimumOnSmallInstances_data()
+{
+    QTest::addColumn<Cells>("cells");
+    QTest::addColumn<int>("series");
+    QTest::addColumn<int>("parallel");
+    QTest::addColumn<qint64>("window");
+    for (quint32 seed = 1; seed <= 4; ++seed) {
+        QTest::addRow("every cell, 3S2P, seed %u", seed) << drawCells(6, 36500, 18500, 3600000, 20000, seed) << 3 << 2
+                                                         << qint64(50000);
+        QTest::addRow("8 cells into 2S3P, seed %u", seed) << drawCells(8, 36500, 18500, 3600000, 20000, seed) << 2
+                                                          << 3 << qint64(50000);
+        QTest::addRow("8 cells into 3S2P, narrow window, seed %u", seed)
+            << drawCells(8, 36500, 18500, 3600000, 20000, seed) << 3 << 2 << qint64(30000);
+        QTest::addRow("9 cells into 2S2P, seed %u", seed) << drawCells(9, 36500, 18500, 3600000, 20000, seed) << 2
+                                                          << 2 << qint64(50000);
+    }
+}
+
+void TestMatching::optimumOnSmallInstances()
+{
+    QFETCH(Cells, cells);
+    QFETCH(int, series);
+    QFETCH(int, parallel);
+    QFETCH(qint64, window);
+    const double optimum = optimumSpread(cells, series, parallel, window);
+    const analysis::PackMatch m = analysis::matchCells(cells, {series, parallel, window});
+    QVERIFY2(m.spread.ohms <= optimum * (1 + 1e-9), qPrintable(QString("%1 > %2").arg(m.spread.ohms).arg(optimum)));
+}
+
+void TestMatching::choiceOfCells_data()
+{
+    QTest::addColumn<Cells>("cells");
+    QTest::addColumn<qint64>("maxMicroohms");
+    QTest::addColumn<bool>("preferLow");
+    QTest::addColumn<std::vector<std::size_t>>("leftOut");
+    const Cells pairs{{40000, 3600000}, {20000, 3600000}, {40000, 3600000}, {20000, 3600000},
+                      {40000, 3600000}, {20000, 3600000}, {40000, 3600000}, {20000, 3600000}};
+    QTest::newRow("low cells preferred among equal spreads")
+        << pairs << qint64(0) << true << std::vector<std::size_t>{0, 2, 4, 6};
+    QTest::newRow("limit leaves out the high ones") << pairs << qint64(30000) << false << std::vector<std::size_t>{0, 2, 4, 6};
+    Cells many = drawCells(40, 40000, 15000, 3600000, 20000, 9);
+    std::vector<std::size_t> above;
+    for (std::size_t i = 0; i < many.size(); ++i) {
+        if (many[i].microohms > 45000)
+            above.push_back(i);
+    }
+    QTest::newRow("limit above the exhaustive size") << many << qint64(45000) << false << above;
+}
+
+void TestMatching::choiceOfCells()
+{
+    QFETCH(Cells, cells);
+    QFETCH(qint64, maxMicroohms);
+    QFETCH(bool, preferLow);
+    QFETCH(std::vector<std::size_t>, leftOut);
+    const std::size_t chosen = cells.size() - leftOut.size();
+    const analysis::PackMatch m = analysis::matchCells(cells, {int(chosen / 2), 2, 50000}, {maxMicroohms, preferLow, 0});
+    QCOMPARE(m.leftOut, leftOut);
 }
 
 void TestMatching::tooFewCells_data()

@@ -15,7 +15,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <csignal>
 #include <fcntl.h>
@@ -54,7 +57,8 @@ public:
         process_.start(QStringLiteral(ANALYZER_SIM), args + memory);
         while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
         }
-        started_ = !process_.readLine().trimmed().isEmpty();
+        path_ = QString::fromLocal8Bit(process_.readLine().trimmed());
+        started_ = !path_.isEmpty();
     }
     ~Simulator()
     {
@@ -62,9 +66,11 @@ public:
         process_.waitForFinished(5000);
     }
     bool started() const { return started_; }
+    const QString &path() const { return path_; }
 
 private:
     QProcess process_;
+    QString path_;
     bool started_ = false;
 };
 
@@ -119,6 +125,9 @@ private slots:
     void badOutputFailsBeforeThePort();
     void clearMemory_data();
     void clearMemory();
+    void portsAssign_data();
+    void portsAssign();
+    void terminalShowsUtf8();
 
 private:
     QTemporaryDir dir;
@@ -129,12 +138,14 @@ void TestCliDownload::download_data()
     QTest::addColumn<QString>("model");
     QTest::addColumn<QString>("format");
     QTest::addColumn<bool>("toFile");
-    QTest::newRow("text, RM-40A, stdout") << "RM-40A" << "text" << false;
-    QTest::newRow("text, RM-40B, file") << "RM-40B" << "text" << true;
-    QTest::newRow("csv, RM-40A") << "RM-40A" << "csv" << false;
-    QTest::newRow("csv, RM-40C, file") << "RM-40C" << "csv" << true;
-    QTest::newRow("json, RM-40A") << "RM-40A" << "json" << false;
-    QTest::newRow("json, RM-40B") << "RM-40B" << "json" << true;
+    QTest::addColumn<bool>("byPath"); // --port with the device instead of --com
+    QTest::newRow("text, RM-40A, stdout") << "RM-40A" << "text" << false << false;
+    QTest::newRow("text, RM-40B, file") << "RM-40B" << "text" << true << false;
+    QTest::newRow("text, RM-40B, file, --port") << "RM-40B" << "text" << true << true;
+    QTest::newRow("csv, RM-40A") << "RM-40A" << "csv" << false << false;
+    QTest::newRow("csv, RM-40C, file") << "RM-40C" << "csv" << true << false;
+    QTest::newRow("json, RM-40A") << "RM-40A" << "json" << false << false;
+    QTest::newRow("json, RM-40B, --port") << "RM-40B" << "json" << true << true;
 }
 
 // Text is the window's Save of the same records byte for byte; CSV and JSON carry the
@@ -153,7 +164,9 @@ void TestCliDownload::download()
     QVERIFY(sim.started());
 
     const QString outFile = dir.filePath("out." + format);
-    QStringList args{"download", "--com", QString::number(kSimCom), "--model", model, "--format", format, "--idle", "0.3"};
+    QFETCH(bool, byPath);
+    QStringList args{"download", "--model", model, "--format", format, "--idle", "0.3"};
+    args << (byPath ? QStringList{"--port", sim.path()} : QStringList{"--com", "COM" + QString::number(kSimCom)});
     if (toFile)
         args << "--output" << outFile;
     const ToolRun run = runTool(args);
@@ -171,24 +184,32 @@ void TestCliDownload::download()
         QCOMPARE(out, board.text());
         return;
     }
-    // group, ohms, volts of each row, as texts
+    // group, ohms, volts, row number, model and time of each row, as texts
     QList<QStringList> rows;
     if (format == u"csv") {
         QList<QByteArray> lines = out.split('\n');
-        QCOMPARE(lines.takeFirst(), "group,resistance_ohm,voltage_v,resistance_text,voltage_text");
+        QCOMPARE(lines.takeFirst(), "row,group,resistance_ohm,voltage_v,resistance_text,voltage_text,model,downloaded_at\r");
         QCOMPARE(lines.takeLast(), QByteArray());
-        for (const QByteArray &l : lines)
-            rows << QString::fromUtf8(l).split(u',').mid(0, 3);
+        for (const QByteArray &l : lines) {
+            QVERIFY(l.endsWith('\r'));
+            const QStringList f = QString::fromUtf8(l.chopped(1)).split(u',');
+            rows << QStringList{f[1], f[2], f[3], f[0], f[6], f[7]};
+        }
     } else {
         for (const QJsonValue &v : QJsonDocument::fromJson(out).array())
             rows << QStringList{QString::number(v["group"].toInt()),
                                 QString::number(v["resistance_ohm"].toDouble(), 'g', 17),
-                                QString::number(v["voltage_v"].toDouble(), 'g', 17)};
+                                QString::number(v["voltage_v"].toDouble(), 'g', 17), QString::number(v["row"].toInt()),
+                                v["model"].toString(), v["downloaded_at"].toString()};
     }
     QCOMPARE(rows.size(), qsizetype(std::size(kRecords)));
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const analyzer::AnalyzerRecord r = recordOf(kRecords[i]);
         QCOMPARE(rows[i][0].toInt(), int(r.group));
+        QCOMPARE(rows[i][3].toInt(), i + 1);
+        QCOMPARE(rows[i][4], model);
+        const QDateTime at = QDateTime::fromString(rows[i][5], Qt::ISODate);
+        QVERIFY2(at.isValid() && std::abs(at.secsTo(QDateTime::currentDateTime())) < 120, qPrintable(rows[i][5]));
         const std::int64_t microvolts = std::int64_t(r.voltage) * ((r.flags & 4) ? 1000 : 10000);
         if (format == u"csv") {
             // Exact decimal texts: no binary rounding on the way.
@@ -367,6 +388,7 @@ void TestCliDownload::clearMemory_data()
     QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("--yes") << QStringList{"--yes"} << 0 << QByteArray("SESUST") << QByteArray();
+    QTest::newRow("--port, -y") << QStringList{"--port", "{device}", "-y"} << 0 << QByteArray("SESUST") << QByteArray();
     QTest::newRow("no terminal to ask") << QStringList{} << 7 << QByteArray()
                                         << QByteArray("battery-analyzer-cli: clear-memory: no terminal to ask for "
                                                       "confirmation; add --yes to erase the analyzer's memory without "
@@ -378,12 +400,73 @@ void TestCliDownload::clearMemory()
     QFETCH(QStringList, extra);
     PtyDevice device;
     device.linkAs(kDeviceCom);
-    const ToolRun run = runTool(QStringList{"clear-memory", "--com", QString::number(kDeviceCom)} + extra);
+    extra.replaceInStrings("{device}", device.path());
+    const ToolRun run = runTool(QStringList{"clear-memory"} +
+                                (extra.contains(device.path()) ? QStringList{} : QStringList{"--com", QString::number(kDeviceCom)}) +
+                                extra);
     QTEST(run.exitCode, "exitCode");
     QTEST(run.err, "message");
     QFETCH(QByteArray, sent);
     QCOMPARE(device.received(int(sent.size()), 1000), sent);
     QCOMPARE(device.received(0), QByteArray());
+}
+
+void TestCliDownload::portsAssign_data()
+{
+    QTest::addColumn<QString>("com");
+    QTest::addColumn<QString>("device"); // {pty}: the test's device
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("entry"); // the entry that must then link to the device; empty: none
+    QTest::newRow("by number") << "7" << "{pty}" << 0 << "com7";
+    QTest::newRow("as COM text") << "COM8" << "{pty}" << 0 << "com8";
+    QTest::newRow("replacing an entry") << "6" << "{pty}" << 0 << "com6";
+    QTest::newRow("no such device") << "9" << "/dev/no-such-tty" << 5 << "";
+}
+
+// A device linked as COM 6 shows in the list with its number; assign makes the entry the
+// window and --com then open.
+void TestCliDownload::portsAssign()
+{
+    QFETCH(QString, com);
+    QFETCH(QString, device);
+    QFETCH(QString, entry);
+    PtyDevice old, pty;
+    old.linkAs(kDeviceCom);
+    device.replace("{pty}", pty.path());
+    const ToolRun run = runTool({"ports", "assign", com, device});
+    QTEST(run.exitCode, "exitCode");
+    const ToolRun list = runTool({"ports"});
+    QCOMPARE(list.exitCode, 0);
+    const QStringList rows = QString::fromUtf8(list.out).split(u'\n');
+    const auto listed = [&](int n, const QString &path) {
+        return !rows.filter(QRegularExpression("^" + QString::number(n) + " +" + QRegularExpression::escape(path) + " ")).isEmpty();
+    };
+    if (entry.isEmpty()) {
+        QCOMPARE(run.err, "battery-analyzer-cli: " + device.toUtf8() + " does not exist\n");
+        QVERIFY(!QFileInfo::exists(testPortFolder() + "/com9"));
+        QVERIFY(listed(kDeviceCom, old.path()));
+        return;
+    }
+    QCOMPARE(QFileInfo(testPortFolder() + '/' + entry).symLinkTarget(), pty.path());
+    QVERIFY2(listed(entry.mid(3).toInt(), pty.path()), run.out + list.out);
+    QCOMPARE(listed(kDeviceCom, old.path()), entry != u"com6");
+}
+
+// Board text written to a terminal shows its ohm signs; into a file it stays GBK.
+void TestCliDownload::terminalShowsUtf8()
+{
+    board::DataBoard board;
+    for (const char *r : kRecords)
+        board.AppendLine(analyzer::decodeRecord(QByteArray::fromHex(r), true).line);
+    QVERIFY(writeFile(dir.filePath("board.txt"), board.text()));
+    PtyDevice terminal;
+    QProcess tool;
+    tool.setStandardOutputFile(terminal.path());
+    tool.start(QStringLiteral(BATTERY_CLI), {"convert", dir.filePath("board.txt"), "-f", "text"});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QByteArray shown = QByteArray(board.text()).replace(analyzer::kOhmGbk, "\xCE\xA9");
+    QCOMPARE(terminal.received(int(shown.size()), 5000), shown);
 }
 
 QTEST_GUILESS_MAIN(TestCliDownload)

@@ -65,7 +65,10 @@ private slots:
     void convertRoundTrip_data();
     void convertRoundTrip();
     void convertNumbers();
+    void statsSummary_data();
     void statsSummary();
+    void streamsAndNames_data();
+    void streamsAndNames();
     void matchProperties();
 
 private:
@@ -83,30 +86,10 @@ void TestCliFiles::badArguments_data()
                             << "battery-analyzer-cli: " + prefix + text + "\nTry 'battery-analyzer-cli " + again +
                                    "--help'.\n";
     };
-    row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats or match", "");
+    row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats, match or ports", "");
     row("unknown subcommand", {"frobnicate"}, "unknown subcommand 'frobnicate'", "");
-    row("no port", {"download"}, "--com N is required", "download");
-    row("port 0", {"download", "--com", "0"}, "--com takes a port number from 1 to 255, not '0'", "download");
     row("port 256", {"clear-memory", "--com=256"}, "--com takes a port number from 1 to 255, not '256'", "clear-memory");
-    row("port not a number", {"download", "--com", "three"}, "--com takes a port number from 1 to 255, not 'three'",
-        "download");
-    row("unknown model", {"download", "--com", "3", "--model", "RM-50"},
-        "unknown model 'RM-50'; the models are RM-40A, RM-40B and RM-40C", "download");
-    row("unknown format", {"download", "--com", "3", "--format", "xml"},
-        "unknown format 'xml'; the formats are text, csv, json", "download");
-    row("idle zero", {"download", "--com", "3", "--idle", "0"}, "--idle takes seconds from 0.001 to 3600, not '0'",
-        "download");
-    row("no files", {"convert", "--format", "csv"}, "at least one FILE is required", "convert");
-    row("unknown option", {"convert", "a.txt", "--bogus"}, "unknown option '--bogus'", "convert");
     row("value missing", {"convert", "a.txt", "--output"}, "--output needs a value", "convert");
-    row("flag with value", {"stats", "a.txt", "--strict=yes"}, "--strict takes no value", "stats");
-    row("stray argument", {"clear-memory", "--com", "3", "now"}, "unexpected argument 'now'", "clear-memory");
-    row("no parallel", {"match", "a.txt", "--series", "20"}, "--series S and --parallel P are required", "match");
-    row("parallel 0", {"match", "a.txt", "--series", "2", "--parallel", "0"},
-        "--parallel takes a whole number from 1 to 100000, not '0'", "match");
-    row("voltage spread", {"match", "a.txt", "--series", "2", "--parallel", "2", "--max-voltage-spread", "0.05V"},
-        "--max-voltage-spread takes volts from 0 to 100, not '0.05V'", "match");
-    row("stats has no format", {"stats", "a.txt", "--format", "csv"}, "unknown option '--format'", "stats");
 }
 
 void TestCliFiles::badArguments()
@@ -165,6 +148,8 @@ void TestCliFiles::fileFaults_data()
                             << "battery-analyzer-cli: in.txt:2: not a reading: hello 你好\n";
     QTest::newRow("no readings") << QByteArray("x\r\n") << QStringList{"stats", "in.txt"} << 3
                                  << "in.txt:1: not a reading: x\nbattery-analyzer-cli: no readings in in.txt\n";
+    QTest::newRow("convert, no readings") << QByteArray("\r\n") << QStringList{"convert", "in.txt", "-o", "out.csv"} << 3
+                                          << "battery-analyzer-cli: no readings in in.txt\n";
     QTest::newRow("too few cells") << two << QStringList{"match", "in.txt", "--series", "3", "--parallel", "1"} << 6
                                    << "in.txt:2: not a reading: hello 你好\nbattery-analyzer-cli: 3S1P needs 3 cells "
                                       "whose voltages lie within 0.05 V of each other; the most there are is 2, 1 "
@@ -215,8 +200,12 @@ void TestCliFiles::convertNumbers()
     const ToolRun run = runTool({"convert", "board.txt"}, dir.path());
     QCOMPARE(run.exitCode, 0);
     QList<QByteArray> lines = run.out.split('\n');
-    QCOMPARE(lines.takeFirst(), "file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text");
     QCOMPARE(lines.takeLast(), QByteArray());
+    for (QByteArray &l : lines) {
+        QVERIFY(l.endsWith('\r'));
+        l.chop(1);
+    }
+    QCOMPARE(lines.takeFirst(), "file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text");
     QCOMPARE(std::size_t(lines.size()), std::size(kSamples));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const Sample &s = kSamples[i];
@@ -232,17 +221,40 @@ void TestCliFiles::convertNumbers()
     }
 }
 
+void TestCliFiles::statsSummary_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("lines"); // lines of the output that must be there, blanks simplified
+    QTest::newRow("text") << "text"
+                          << QStringList{"readings 3", "resistance/mΩ 40 50 45 45 4.0825",
+                                         "voltage/V 3.6 3.65 3.62 3.61 0.0216", "40.000 - 41.000 " + QString(40, '#') + " 1"};
+    QTest::newRow("csv") << "csv"
+                         << QStringList{"quantity,count,minimum,maximum,mean,median,standard_deviation\r",
+                                        "resistance_ohm,3,0.04,0.05,0.045,0.045,0.0040825\r",
+                                        "voltage_v,3,3.6,3.65,3.62,3.61,0.0216\r"};
+}
+
+// Files in the window's GBK and in UTF-8 (with a byte-order mark, either ohm sign), one
+// of them read from a pipe.
 void TestCliFiles::statsSummary()
 {
+    QFETCH(QString, format);
     QVERIFY(writeFile(dir.filePath("a.txt"), line(" Group 1       040.0m~     3.600V\r\n Group 2       0.050 ~     3.610V\r\n")));
-    QVERIFY(writeFile(dir.filePath("b.txt"), line(" Group 3       045.0m~     3.650V\n")));
-    const ToolRun run = runTool({"stats", "a.txt", "b.txt"}, dir.path());
-    QCOMPARE(run.exitCode, 0);
-    const QStringList lines = QString::fromUtf8(run.out).split(u'\n');
-    QCOMPARE(lines[0], "readings      3");
-    QCOMPARE(lines[3].simplified(), "resistance/Ω 0.04 0.05 0.045 0.045 0.0040825");
-    QCOMPARE(lines[4].simplified(), "voltage/V 3.6 3.65 3.62 3.61 0.0216");
-    QCOMPARE(lines.filter(QStringLiteral("#")).size(), 3);
+    QVERIFY(writeFile(dir.filePath("b.txt"), "\xEF\xBB\xBF Group 3       045.0m\xE2\x84\xA6     3.650V\n"));
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral(BATTERY_CLI), {"stats", "a.txt", "-", "-f", format, "-o", "out"});
+    p.write(readFile(dir.filePath("b.txt")));
+    p.closeWriteChannel();
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.readAllStandardError(), QByteArray());
+    QCOMPARE(p.exitCode(), 0);
+    QStringList written;
+    for (const QString &l : QString::fromUtf8(readFile(dir.filePath("out"))).split(u'\n'))
+        written << l.simplified() + (l.endsWith(u'\r') ? "\r" : "");
+    QFETCH(QStringList, lines);
+    for (const QString &l : std::as_const(lines))
+        QVERIFY2(written.contains(l), qPrintable(l));
 }
 
 // The pack the tool prints holds every chosen cell once, each as the reading on the line it
@@ -298,6 +310,38 @@ void TestCliFiles::matchProperties()
     for (const QJsonValue &c : result["left_out"].toArray())
         check(c.toObject());
     QCOMPARE(seen.size(), std::size_t(60));
+}
+
+void TestCliFiles::streamsAndNames_data()
+{
+    QTest::addColumn<QString>("command"); // run by sh in the test's folder; $T is the tool
+    QTest::newRow("standard input and output as -") << "$T convert - -f text -o - < board.txt";
+    QTest::newRow("a pipe as /dev/stdin, /dev/stdout as output") << "cat board.txt | $T convert /dev/stdin -f text -o /dev/stdout";
+    QTest::newRow("a name that is not UTF-8") << "cp board.txt \"$(printf 'bad\\377name.txt')\" && "
+                                                 "$T convert \"$(printf 'bad\\377name.txt')\" -f text && "
+                                                 "rm \"$(printf 'bad\\377name.txt')\"";
+    QTest::newRow("into a name that is not UTF-8") << "$T convert board.txt -f text -o \"$(printf 'out\\377')\" && "
+                                                      "cat \"$(printf 'out\\377')\" && rm \"$(printf 'out\\377')\"";
+}
+
+// Whatever the names and streams, the output is the board as the window saves it. (Files
+// whose names are not UTF-8 are removed by the command: the temporary folder cannot.)
+void TestCliFiles::streamsAndNames()
+{
+    QFETCH(QString, command);
+    QVERIFY(writeFile(dir.filePath("board.txt"), savedBoard()));
+    QProcess sh;
+    sh.setWorkingDirectory(dir.path());
+    sh.setProcessEnvironment([] {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("T", QStringLiteral(BATTERY_CLI));
+        return env;
+    }());
+    sh.start("/bin/sh", {"-c", command});
+    QVERIFY(sh.waitForFinished(60000));
+    QCOMPARE(sh.readAllStandardError(), QByteArray());
+    QCOMPARE(sh.exitCode(), 0);
+    QCOMPARE(sh.readAllStandardOutput(), savedBoard());
 }
 
 QTEST_GUILESS_MAIN(TestCliFiles)

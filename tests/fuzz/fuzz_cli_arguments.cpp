@@ -41,8 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     require(inv.subcommand != S::None);
     require(args.front() == QLatin1String(cli::subcommandName(inv.subcommand)));
     if (inv.subcommand == S::Download || inv.subcommand == S::ClearMemory) {
-        require(inv.com >= 1 && inv.com <= 255);
+        // One port: a number or a device path, never both.
+        require((inv.com >= 1 && inv.com <= 255) != !inv.portPath.isEmpty());
         require(inv.files.isEmpty());
+    } else if (inv.subcommand == S::Ports) {
+        require(inv.files.isEmpty());
+        require(!inv.assignPort || (inv.com >= 1 && inv.com <= 255 && !inv.portPath.isEmpty()));
     } else {
         require(!inv.files.isEmpty());
     }
@@ -52,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         require(qint64(inv.series) * inv.parallel <= 10'000'000);
         require(inv.maxVoltageSpreadMicrovolts >= 0 && inv.maxVoltageSpreadMicrovolts <= 100'000'000);
     }
-    if (inv.subcommand == S::Stats)
-        require(inv.format == cli::Format::Text);
+    if (inv.subcommand == S::Match)
+        require(inv.format != cli::Format::Csv);
     return 0;
 }

@@ -15,7 +15,9 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/battery-analyzer ./usr/bin/battery-analyzer-cli ./usr/share/applications/battery-analyzer.desktop \
          ./usr/share/icons/hicolor/16x16/apps/battery-analyzer.png \
          ./usr/share/icons/hicolor/32x32/apps/battery-analyzer.png \
-         ./usr/share/icons/hicolor/48x48/apps/battery-analyzer.png; do
+         ./usr/share/icons/hicolor/48x48/apps/battery-analyzer.png \
+         ./usr/share/man/man1/battery-analyzer-cli.1 \
+         ./usr/share/bash-completion/completions/battery-analyzer-cli; do
   grep -qx "$f" <<<"$contents" || fail "the package lacks $f"
 done
 
@@ -30,6 +32,13 @@ dpkg-deb -x "$deb" "$work/root"
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config"
 "$work/root/usr/bin/battery-analyzer-cli" --help | grep -q '^Usage: battery-analyzer-cli' \
   || fail "the packaged battery-analyzer-cli does not answer --help"
+# The manual page holds every subcommand's help, and the completion offers their options.
+for sub in download clear-memory convert stats match ports; do
+  grep -q "^\.SS $sub\$" "$work/root/usr/share/man/man1/battery-analyzer-cli.1" || fail "the manual page lacks $sub"
+done
+options=$(PATH="$work/root/usr/bin:$PATH" bash -c 'source "$1"; COMP_WORDS=(battery-analyzer-cli match --); COMP_CWORD=2
+  _battery_analyzer_cli; echo "${COMPREPLY[*]}"' _ "$work/root/usr/share/bash-completion/completions/battery-analyzer-cli")
+grep -q -- --max-resistance <<<"$options" || fail "the completion does not offer match's options ($options)"
 "$work/root/usr/bin/battery-analyzer" &
 pid=$!
 sleep 2

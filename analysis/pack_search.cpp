@@ -1,0 +1,473 @@
+#include "analysis/pack_search.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <numeric>
+#include <optional>
+#include <queue>
+#include <random>
+
+namespace analysis {
+
+namespace {
+
+using Groups = std::vector<std::vector<std::size_t>>;
+using Cost = std::vector<double>;
+
+// Group figures are compared through the cost; this many group figures computed in all
+// bounds the swap search, which keeps 10 000 cells well within a second.
+constexpr double kWorkBudget = 2.5e7;
+// Shaking and searching again stops after this many rounds in a row find nothing better,
+// so that small packs take no longer than they need.
+constexpr int kFruitlessRounds = 200;
+// The voltage windows searched when many hold enough cells.
+constexpr std::size_t kWindowsSearched = 4;
+
+// Sums rounded differently along two paths must not count as an improvement, or a swap and
+// its reverse could both look better, and endless gains in the last digits would keep the
+// search going.
+bool better(const Cost &a, const Cost &b)
+{
+    for (std::size_t k = 0; k < a.size(); ++k) {
+        const double margin = 1e-9 * std::max(std::abs(a[k]), std::abs(b[k]));
+        if (a[k] < b[k] - margin)
+            return true;
+        if (a[k] > b[k] + margin)
+            return false;
+    }
+    return false;
+}
+
+// An arrangement with each term's group sums kept up to date, so that a swap is tried by
+// changing two sums.
+class Arrangement {
+public:
+    Arrangement(const PackObjective &objective, std::size_t series, double *work = nullptr)
+        : work_(work), objective_(&objective)
+    {
+        groups.resize(series);
+        sums_.assign(objective.terms.size(), std::vector<double>(series, 0.0));
+    }
+
+    void add(std::size_t g, std::size_t cell, double sign = 1)
+    {
+        for (std::size_t t = 0; t < sums_.size(); ++t)
+            sums_[t][g] += sign * objective_->terms[t].values[cell];
+        if (!objective_->preference.empty())
+            preference_ += sign * objective_->preference[cell];
+    }
+
+    // Replaces cell `from` by `to` in the sums of group g (not in its member list).
+    void exchange(std::size_t g, std::size_t from, std::size_t to)
+    {
+        add(g, from, -1);
+        add(g, to);
+    }
+
+    double sum(std::size_t g) const { return sums_[0][g]; }
+    double meanSum() const { return std::accumulate(sums_[0].begin(), sums_[0].end(), 0.0) / double(groups.size()); }
+
+    Cost cost() const
+    {
+        if (work_)
+            *work_ += double(groups.size() * sums_.size());
+        Cost c;
+        double firstSpread = 0, squares = 0;
+        for (std::size_t t = 0; t < sums_.size(); ++t) {
+            const PackTerm &term = objective_->terms[t];
+            const auto figureOf = [&](double sum) { return term.reciprocal ? 1 / sum : sum; };
+            double lo = HUGE_VAL, hi = -HUGE_VAL, total = 0;
+            for (double s : sums_[t]) {
+                lo = std::min(lo, figureOf(s));
+                hi = std::max(hi, figureOf(s));
+                total += figureOf(s);
+            }
+            const double spread = hi - lo;
+            c.push_back(term.resolution > 0 ? std::round(spread / term.resolution) : spread);
+            if (t == 0) {
+                firstSpread = spread;
+                const double mean = total / double(sums_[t].size());
+                for (double s : sums_[t])
+                    squares += (figureOf(s) - mean) * (figureOf(s) - mean);
+            }
+        }
+        if (!objective_->preference.empty())
+            c.push_back(preference_);
+        // Among equally good spreads, the finer spread and then groups closer to their mean
+        // lead the swaps on.
+        c.push_back(firstSpread);
+        c.push_back(squares);
+        return c;
+    }
+
+    // The figure of group g by the first term.
+    double figure(std::size_t g) const { return objective_->terms[0].reciprocal ? 1 / sums_[0][g] : sums_[0][g]; }
+
+    Groups groups;
+
+private:
+    double *work_;
+    const PackObjective *objective_;
+    std::vector<std::vector<double>> sums_;
+    double preference_ = 0;
+};
+
+// Cells ordered by the first term's value.
+struct ByValue {
+    const std::vector<double> &v;
+    bool operator()(std::size_t a, std::size_t b) const { return v[a] != v[b] ? v[a] < v[b] : a < b; }
+};
+
+// Work counted in group figures computed, shared by every search of one call.
+struct Budget {
+    double used = 0;
+    double limit = kWorkBudget;
+    bool left() const { return used < limit; }
+};
+
+// Swaps that lower the cost, each cell trying the cells whose value comes nearest to what
+// would even out its group: with every other group and with the unchosen cells.
+class LocalSearch {
+public:
+    LocalSearch(const std::vector<double> &v, Arrangement &a, std::vector<std::size_t> &outside, Budget &budget)
+        : v_(v), a_(a), outside_(outside), budget_(budget), sorted_(a.groups)
+    {
+        for (auto &s : sorted_)
+            std::sort(s.begin(), s.end(), ByValue{v_});
+        cost_ = a_.cost();
+    }
+
+    void run()
+    {
+        while (budget_.left()) {
+            bool improved = false;
+            for (std::size_t g = 0; g < a_.groups.size() && budget_.left(); ++g)
+                improved |= improveGroup(g, 1);
+            if (improved)
+                continue;
+            // The extreme groups set the spread: they look further afield.
+            const auto figures = [&](std::size_t x, std::size_t y) { return a_.figure(x) < a_.figure(y); };
+            std::vector<std::size_t> order(a_.groups.size());
+            std::iota(order.begin(), order.end(), std::size_t(0));
+            const auto [lo, hi] = std::minmax_element(order.begin(), order.end(), figures);
+            if (!improveGroup(*lo, kWideLook) && !improveGroup(*hi, kWideLook))
+                return;
+        }
+    }
+
+    const Cost &cost() const { return cost_; }
+
+private:
+    static constexpr std::size_t kUnchosen = SIZE_MAX;
+    static constexpr std::size_t kWideLook = 8;
+
+    struct Move {
+        std::size_t i, h, other;
+    };
+
+    // Exchanges the sums only; undone by the same call with cell and other swapped.
+    void exchange(std::size_t g, std::size_t cell, std::size_t h, std::size_t other)
+    {
+        a_.exchange(g, cell, other);
+        if (h != kUnchosen)
+            a_.exchange(h, other, cell);
+    }
+
+    // Calls f with the cells of `sorted` whose values lie nearest to target, `look` either side.
+    template <class F>
+    void around(const std::vector<std::size_t> &sorted, double target, std::size_t look, F f) const
+    {
+        const auto it = std::lower_bound(sorted.begin(), sorted.end(), target,
+                                         [&](std::size_t cell, double x) { return v_[cell] < x; });
+        const std::size_t at = std::size_t(it - sorted.begin());
+        for (std::size_t k = at > look ? at - look : 0; k < std::min(sorted.size(), at + look); ++k)
+            f(sorted[k]);
+    }
+
+    bool improveGroup(std::size_t g, std::size_t look)
+    {
+        bool improved = false;
+        for (std::size_t i = 0; i < a_.groups[g].size() && budget_.left(); ++i) {
+            const std::size_t cell = a_.groups[g][i];
+            Cost best = cost_;
+            std::optional<Move> move;
+            const auto consider = [&](std::size_t h, std::size_t other) {
+                exchange(g, cell, h, other);
+                Cost c = a_.cost();
+                exchange(g, other, h, cell);
+                if (better(c, best)) {
+                    best = std::move(c);
+                    move = Move{i, h, other};
+                }
+            };
+            for (std::size_t h = 0; h < a_.groups.size(); ++h)
+                if (h != g && a_.groups[g].size() > 1)
+                    around(sorted_[h], v_[cell] - (a_.sum(g) - a_.sum(h)) / 2, look,
+                           [&](std::size_t other) { consider(h, other); });
+            around(outside_, a_.meanSum() - a_.sum(g) + v_[cell], look,
+                   [&](std::size_t other) { consider(kUnchosen, other); });
+            if (move) {
+                apply(g, *move);
+                cost_ = std::move(best);
+                improved = true;
+            }
+        }
+        return improved;
+    }
+
+    void apply(std::size_t g, const Move &m)
+    {
+        const std::size_t cell = a_.groups[g][m.i];
+        exchange(g, cell, m.h, m.other);
+        a_.groups[g][m.i] = m.other;
+        replaceSorted(sorted_[g], cell, m.other);
+        if (m.h == kUnchosen) {
+            replaceSorted(outside_, m.other, cell);
+        } else {
+            *std::find(a_.groups[m.h].begin(), a_.groups[m.h].end(), m.other) = cell;
+            replaceSorted(sorted_[m.h], m.other, cell);
+        }
+    }
+
+    void replaceSorted(std::vector<std::size_t> &sorted, std::size_t from, std::size_t to) const
+    {
+        sorted.erase(std::lower_bound(sorted.begin(), sorted.end(), from, ByValue{v_}));
+        sorted.insert(std::upper_bound(sorted.begin(), sorted.end(), to, ByValue{v_}), to);
+    }
+
+    const std::vector<double> &v_;
+    Arrangement &a_;
+    std::vector<std::size_t> &outside_; // sorted by value
+    Budget &budget_;
+    Groups sorted_;
+    Cost cost_;
+};
+
+// Once no swap helps, a few random swaps shake the best arrangement and the search starts
+// again from there, for as long as that finds better ones and the budget lasts. The generator's sequence is fixed by
+// the standard, so every machine gets the same result.
+void searchFurther(const std::vector<double> &v, Arrangement &best, std::vector<std::size_t> &bestOutside,
+                   Budget &budget)
+{
+    std::mt19937 random(1);
+    const std::size_t series = best.groups.size();
+    for (int fruitless = 0; budget.left() && fruitless < kFruitlessRounds; ++fruitless) {
+        Arrangement trial = best;
+        std::vector<std::size_t> outside = bestOutside;
+        for (int k = 0; k < 3; ++k) {
+            const std::size_t g = random() % series, h = random() % series;
+            auto &G = trial.groups[g];
+            const std::size_t i = random() % G.size();
+            if (g != h) {
+                auto &H = trial.groups[h];
+                const std::size_t j = random() % H.size();
+                trial.exchange(g, G[i], H[j]);
+                trial.exchange(h, H[j], G[i]);
+                std::swap(G[i], H[j]);
+            } else if (!outside.empty()) {
+                const std::size_t j = random() % outside.size();
+                trial.exchange(g, G[i], outside[j]);
+                std::swap(G[i], outside[j]);
+            }
+        }
+        std::sort(outside.begin(), outside.end(), ByValue{v});
+        LocalSearch search(v, trial, outside, budget);
+        search.run();
+        if (better(search.cost(), best.cost())) {
+            best = std::move(trial);
+            bestOutside = std::move(outside);
+            fruitless = -1;
+        }
+    }
+}
+
+// Every grouping of `chosen` (each group's first member the lowest cell left), keeping the best.
+class Exhaustive {
+public:
+    Exhaustive(const PackProblem &p) : p_(p), a_(p.objective, std::size_t(p.series)) {}
+
+    void tryChoice(const std::vector<std::size_t> &chosen)
+    {
+        chosen_ = &chosen;
+        place(0);
+    }
+
+    bool found() const { return !best_.empty(); }
+    Groups best;
+
+private:
+    void place(std::size_t k)
+    {
+        if (k == chosen_->size()) {
+            const Cost c = a_.cost();
+            if (best_.empty() || better(c, best_)) {
+                best_ = c;
+                best = a_.groups;
+            }
+            return;
+        }
+        const std::size_t cell = (*chosen_)[k];
+        for (std::size_t g = 0; g < a_.groups.size(); ++g) {
+            auto &group = a_.groups[g];
+            if (group.size() == std::size_t(p_.parallel))
+                continue;
+            group.push_back(cell);
+            a_.add(g, cell);
+            place(k + 1);
+            a_.add(g, cell, -1);
+            group.pop_back();
+            if (group.empty())
+                break; // the other empty groups give the same groupings
+        }
+    }
+
+    const PackProblem &p_;
+    Arrangement a_;
+    const std::vector<std::size_t> *chosen_ = nullptr;
+    Cost best_;
+};
+
+Groups exhaustive(const PackProblem &p)
+{
+    const std::size_t n = std::size_t(p.series) * std::size_t(p.parallel);
+    const std::vector<std::size_t> &c = p.candidates;
+    Exhaustive search(p);
+    std::vector<std::size_t> chosen;
+    for (std::uint32_t mask = 0; mask < (1u << c.size()); ++mask) {
+        if (std::size_t(std::popcount(mask)) != n)
+            continue;
+        chosen.clear();
+        std::int64_t lo = INT64_MAX, hi = INT64_MIN;
+        for (std::size_t i = 0; i < c.size(); ++i) {
+            if (mask & (1u << i)) {
+                chosen.push_back(c[i]);
+                lo = std::min(lo, p.microvolts[c[i]]);
+                hi = std::max(hi, p.microvolts[c[i]]);
+            }
+        }
+        if (hi - lo <= p.maxVoltageSpreadMicrovolts)
+            search.tryChoice(chosen);
+    }
+    return search.best;
+}
+
+// The cells to start from: the lowest by preference, or else cells spread evenly over the
+// window's values, whose many different values let the swaps even the groups out finely.
+std::vector<std::size_t> startingCells(const PackProblem &p, std::vector<std::size_t> window, std::size_t n)
+{
+    if (!p.objective.preference.empty()) {
+        const std::vector<double> &pref = p.objective.preference;
+        std::stable_sort(window.begin(), window.end(), [&](std::size_t a, std::size_t b) { return pref[a] < pref[b]; });
+        return {window.begin(), window.begin() + std::ptrdiff_t(n)};
+    }
+    std::sort(window.begin(), window.end(), ByValue{p.objective.terms[0].values});
+    std::vector<std::size_t> cells;
+    for (std::size_t k = 0; k < n; ++k)
+        cells.push_back(window[k * window.size() / n]);
+    return cells;
+}
+
+// Largest value first, each into the group of lowest sum that has room.
+void deal(const PackProblem &p, std::vector<std::size_t> cells, Arrangement &a)
+{
+    const std::vector<double> &v = p.objective.terms[0].values;
+    std::sort(cells.rbegin(), cells.rend(), ByValue{v});
+    using Entry = std::pair<double, std::size_t>; // sum, group
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> open;
+    for (std::size_t g = 0; g < a.groups.size(); ++g)
+        open.push({0.0, g});
+    for (std::size_t cell : cells) {
+        const std::size_t g = open.top().second;
+        open.pop();
+        a.groups[g].push_back(cell);
+        a.add(g, cell);
+        if (a.groups[g].size() < std::size_t(p.parallel))
+            open.push({a.sum(g), g});
+    }
+}
+
+// The candidate cells of the fullest voltage windows that hold at least n.
+std::vector<std::vector<std::size_t>> windows(const PackProblem &p, std::size_t n)
+{
+    std::vector<std::size_t> byVoltage = p.candidates;
+    std::sort(byVoltage.begin(), byVoltage.end(), [&](std::size_t a, std::size_t b) {
+        return p.microvolts[a] != p.microvolts[b] ? p.microvolts[a] < p.microvolts[b] : a < b;
+    });
+    struct Span {
+        std::size_t begin, end;
+    };
+    std::vector<Span> spans;
+    std::size_t end = 0;
+    for (std::size_t begin = 0; begin < byVoltage.size(); ++begin) {
+        const std::int64_t low = p.microvolts[byVoltage[begin]];
+        if (begin > 0 && p.microvolts[byVoltage[begin - 1]] == low)
+            continue;
+        const std::size_t before = end;
+        while (end < byVoltage.size() && p.microvolts[byVoltage[end]] - low <= p.maxVoltageSpreadMicrovolts)
+            ++end;
+        // A window that reaches no further than the one before holds a part of it.
+        if (end - begin >= n && (spans.empty() || end > before))
+            spans.push_back({begin, end});
+    }
+    std::stable_sort(spans.begin(), spans.end(),
+                     [](const Span &a, const Span &b) { return a.end - a.begin > b.end - b.begin; });
+    spans.resize(std::min(spans.size(), kWindowsSearched));
+    std::vector<std::vector<std::size_t>> cells;
+    for (const Span &s : spans)
+        cells.emplace_back(byVoltage.begin() + std::ptrdiff_t(s.begin), byVoltage.begin() + std::ptrdiff_t(s.end));
+    return cells;
+}
+
+} // namespace
+
+std::vector<double> packCost(const PackObjective &objective, const Groups &groups)
+{
+    Arrangement a(objective, groups.size());
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        for (std::size_t cell : groups[g])
+            a.add(g, cell);
+    return a.cost();
+}
+
+Groups searchPack(const PackProblem &p)
+{
+    const std::size_t n = std::size_t(p.series) * std::size_t(p.parallel);
+    if (p.candidates.size() < n)
+        return {};
+    if (p.candidates.size() <= kExhaustiveCandidates)
+        return exhaustive(p);
+
+    const auto spans = windows(p, n);
+    const std::vector<double> &v = p.objective.terms[0].values;
+    Budget budget;
+    std::optional<Arrangement> best;
+    std::vector<std::size_t> bestOutside;
+    for (std::size_t w = 0; w < spans.size(); ++w) {
+        // Each window gets its share of the budget for the first descent.
+        budget.limit = kWorkBudget * double(w + 1) / double(spans.size() + 1);
+        Arrangement a(p.objective, std::size_t(p.series), &budget.used);
+        const std::vector<std::size_t> start = startingCells(p, spans[w], n);
+        deal(p, start, a);
+        std::vector<bool> chosen(p.microvolts.size(), false);
+        for (std::size_t c : start)
+            chosen[c] = true;
+        std::vector<std::size_t> outside;
+        for (std::size_t c : spans[w])
+            if (!chosen[c])
+                outside.push_back(c);
+        std::sort(outside.begin(), outside.end(), ByValue{v});
+        LocalSearch(v, a, outside, budget).run();
+        if (!best || better(a.cost(), best->cost())) {
+            best = std::move(a);
+            bestOutside = std::move(outside);
+        }
+    }
+    if (!best)
+        return {};
+    budget.limit = kWorkBudget;
+    searchFurther(v, *best, bestOutside, budget);
+    return best->groups;
+}
+
+} // namespace analysis

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace cli {
+
+// The command line as given. A word that is not valid UTF-8 (a file name in another
+// encoding) keeps every byte: each byte that does not decode is held as the lone surrogate
+// U+DC00 + byte, and systemName turns it back into that byte.
+QStringList argumentsOf(int argc, char **argv);
+QByteArray systemName(const QString &argument);
+
+// Whether path names something to be read or written as a stream rather than replaced as
+// a file: "-" (standard input or output), a pipe, a socket or a device, also through
+// /dev/stdout or /dev/fd/N.
+bool isStream(const QString &path);
+
+// The text of a reading file, as the window opens it (up to a zero byte, line breaks made
+// CR LF, at most the board's load limit); "-" is standard input. Pipes and names that are
+// not UTF-8 are read here, every other file by the board's own reader.
+QByteArray inputText(const QString &path);
+
+} // namespace cli
