@@ -60,6 +60,8 @@ void savePack(CellRegister &r, const Pack &pack)
                            pack.capacityFirst ? 1 : 0, timeText(pack.created)});
     add.next();
     const qint64 id = add.value(0).toLongLong();
+    // SQLite cannot commit while a statement is still stepping.
+    add.finish();
     QSqlQuery member = r.prepare(
         QStringLiteral("INSERT INTO pack_cells (pack_id, group_index, position, cell_id) VALUES (?, ?, ?, ?)"));
     for (std::size_t g = 0; g < pack.groups.size(); ++g) {
