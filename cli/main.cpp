@@ -4,6 +4,7 @@
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
+#include "cli/register_commands.h"
 #include "cli/subcommands.h"
 #include "link/errors.h"
 
@@ -13,6 +14,8 @@ namespace {
 
 int exitCodeFor(const core::Error &e)
 {
+    if (const int code = cli::registerExitCode(e))
+        return code;
     if (dynamic_cast<const EUsageError *>(&e))
         return cli::kExitUsage;
     if (dynamic_cast<const ENotAReading *>(&e) || dynamic_cast<const ENoReadings *>(&e))
@@ -47,6 +50,8 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     try {
+        if (cli::isRegisterCommand(app.arguments().mid(1)))
+            return cli::runRegisterCommand(app.arguments().mid(1));
         const cli::Invocation inv = cli::parseArguments(app.arguments().mid(1));
         if (inv.version) {
             cli::Output out(QString{});
