@@ -50,13 +50,18 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
                         values);
     CellSummary *s = nullptr;
     qint64 current = -1;
+    QString lastTimeText;
+    QDateTime at;
     while (m.next()) {
         const qint64 id = m.value(0).toLongLong();
         if (id != current) {
             current = id;
             s = &cells[byId.value(id)];
         }
-        const QDateTime at = timeFromText(m.value(1).toString());
+        if (const QString text = m.value(1).toString(); text != lastTimeText) {
+            at = timeFromText(text);
+            lastTimeText = text;
+        }
         if (s->measurements++ == 0)
             s->first = at;
         s->latest = at;

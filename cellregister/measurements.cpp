@@ -11,52 +11,78 @@ constexpr int kColumns = 11;
 // Rows per INSERT: one statement per row would spend most of a large record in the driver.
 constexpr int kRowsPerInsert = 64;
 
-QString insertSql(int rows)
+QString valuesSql(const QString &head, int rows, const QString &row)
 {
-    QString sql = QStringLiteral(
-        "INSERT INTO measurements (cell_id, measured_at, group_number, microohms, microvolts, "
-        "resistance_text, voltage_text, model, source, source_line, rest_start) VALUES ");
+    QString sql = head;
     for (int i = 0; i < rows; ++i)
-        sql += i == 0 ? QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?)") : QStringLiteral(",(?,?,?,?,?,?,?,?,?,?,?)");
+        sql += (i == 0 ? QString() : QStringLiteral(",")) + row;
     return sql;
 }
 
-// The ids of these labels, adding the cells that are new.
+// The ids of these labels, adding the cells that are new. The caller holds the register's
+// write lock, so no other writer adds cells meanwhile.
 QHash<QString, qint64> cellIds(CellRegister &r, const QList<Measurement> &measurements)
 {
     QHash<QString, qint64> ids;
+    ids.reserve(measurements.size());
+    QStringList fresh;
     for (const Measurement &m : measurements)
         ids.insert(m.label, 0);
-    if (ids.size() > 200) {
-        QSqlQuery all = r.run(QStringLiteral("SELECT id, label FROM cells"));
-        while (all.next()) {
-            const auto it = ids.find(all.value(1).toString());
-            if (it != ids.end())
-                *it = all.value(0).toLongLong();
+    const auto lookUp = [&] {
+        if (ids.size() > 200) {
+            QSqlQuery all = r.run(QStringLiteral("SELECT id, label FROM cells"));
+            while (all.next()) {
+                const auto it = ids.find(all.value(1).toString());
+                if (it != ids.end())
+                    *it = all.value(0).toLongLong();
+            }
+            return;
         }
-    } else {
         QSqlQuery one = r.prepare(QStringLiteral("SELECT id FROM cells WHERE label = ?"));
         for (auto it = ids.begin(); it != ids.end(); ++it) {
+            if (*it != 0)
+                continue;
             one.addBindValue(it.key());
             r.exec(one, {});
             if (one.next())
                 *it = one.value(0).toLongLong();
             one.finish();
         }
-    }
-    QSqlQuery add = r.prepare(QStringLiteral("INSERT INTO cells (label) VALUES (?) RETURNING id"));
+    };
+    lookUp();
     // New labels in the order they first appear, so that ids follow the readings.
     for (const Measurement &m : measurements) {
         qint64 &id = ids[m.label];
-        if (id != 0)
-            continue;
-        add.addBindValue(m.label);
-        r.exec(add, {});
-        add.next();
-        id = add.value(0).toLongLong();
-        add.finish();
+        if (id == 0) {
+            fresh << m.label;
+            id = -1;
+        }
     }
+    if (fresh.isEmpty())
+        return ids;
+    const QString head = QStringLiteral("INSERT INTO cells (label) VALUES ");
+    QSqlQuery full = r.prepare(valuesSql(head, kRowsPerInsert, QStringLiteral("(?)")));
+    for (qsizetype i = 0; i < fresh.size();) {
+        const int rows = int(std::min<qsizetype>(kRowsPerInsert, fresh.size() - i));
+        QSqlQuery partial;
+        QSqlQuery &q = rows == kRowsPerInsert ? full : (partial = r.prepare(valuesSql(head, rows, QStringLiteral("(?)"))));
+        for (int k = 0; k < rows; ++k)
+            q.addBindValue(fresh[i + k]);
+        r.exec(q, {});
+        i += rows;
+    }
+    for (const QString &label : fresh)
+        ids[label] = 0;
+    lookUp();
     return ids;
+}
+
+QString insertSql(int rows)
+{
+    return valuesSql(QStringLiteral("INSERT INTO measurements (cell_id, measured_at, group_number, microohms, "
+                                    "microvolts, resistance_text, voltage_text, model, source, source_line, "
+                                    "rest_start) VALUES "),
+                     rows, QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?)"));
 }
 
 } // namespace
@@ -66,15 +92,21 @@ void addMeasurements(CellRegister &r, const QList<Measurement> &measurements)
     CellRegister::Transaction t(r);
     const QHash<QString, qint64> ids = cellIds(r, measurements);
     QSqlQuery full = r.prepare(insertSql(kRowsPerInsert));
-    qsizetype i = 0;
-    while (i < measurements.size()) {
-        const qsizetype rows = std::min<qsizetype>(kRowsPerInsert, measurements.size() - i);
+    // The readings of one record share their time.
+    QDateTime lastTime;
+    QString lastTimeText;
+    for (qsizetype i = 0; i < measurements.size();) {
+        const int rows = int(std::min<qsizetype>(kRowsPerInsert, measurements.size() - i));
         QSqlQuery partial;
-        QSqlQuery &q = rows == kRowsPerInsert ? full : (partial = r.prepare(insertSql(int(rows))));
+        QSqlQuery &q = rows == kRowsPerInsert ? full : (partial = r.prepare(insertSql(rows)));
         for (qsizetype k = i; k < i + rows; ++k) {
             const Measurement &m = measurements[k];
+            if (m.at != lastTime || lastTimeText.isEmpty()) {
+                lastTime = m.at;
+                lastTimeText = timeText(m.at);
+            }
             q.addBindValue(ids.value(m.label));
-            q.addBindValue(timeText(m.at));
+            q.addBindValue(lastTimeText);
             q.addBindValue(m.group);
             q.addBindValue(qint64(m.microohms));
             q.addBindValue(qint64(m.microvolts));
@@ -101,9 +133,13 @@ void forEachMeasurement(CellRegister &r, const QString &label, const std::functi
     QSqlQuery q = label.isNull() ? r.run(select + order)
                                  : r.run(select + QStringLiteral("WHERE c.label = ?") + order, {label});
     Measurement m;
+    QString lastTimeText;
     while (q.next()) {
         m.label = q.value(0).toString();
-        m.at = timeFromText(q.value(1).toString());
+        if (const QString at = q.value(1).toString(); at != lastTimeText) {
+            m.at = timeFromText(at);
+            lastTimeText = at;
+        }
         m.group = q.value(2).toInt();
         m.microohms = q.value(3).toLongLong();
         m.microvolts = q.value(4).toLongLong();

@@ -156,11 +156,14 @@ int runRecord(const QStringList &arguments)
 
     Arrival arrival = fromAnalyzer ? downloadReadings(line, source) : Arrival{};
     if (!fromAnalyzer) {
+        QStringList sources;
+        for (const QString &f : files)
+            sources << QFileInfo(f).absoluteFilePath();
         forEachReading(
             files, line.isSet(QStringLiteral("strict")),
             [&](int file, int number, const analysis::Reading &r) {
                 cellregister::Measurement m = measurementOf(r);
-                m.source = QFileInfo(files[file]).absoluteFilePath();
+                m.source = sources[file];
                 m.sourceLine = number;
                 arrival.measurements << m;
                 arrival.lines << boardLine(r);
