@@ -163,7 +163,7 @@ QSqlQuery CellRegister::prepare(const QString &sql)
     return query;
 }
 
-void CellRegister::exec(QSqlQuery &query, const QString &)
+void CellRegister::exec(QSqlQuery &query)
 {
     if (!query.exec())
         fail(QStringLiteral("cannot be read or written"), query.lastError().databaseText(),
@@ -183,7 +183,7 @@ QSqlQuery CellRegister::run(const QString &sql, const QVariantList &values)
     QSqlQuery query = prepare(sql);
     for (const QVariant &v : values)
         query.addBindValue(v);
-    exec(query, sql);
+    exec(query);
     return query;
 }
 

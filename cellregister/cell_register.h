@@ -29,7 +29,7 @@ public:
     // A statement prepared, its values bound in order, and run. Forward-only.
     QSqlQuery run(const QString &sql, const QVariantList &values = {});
     QSqlQuery prepare(const QString &sql);
-    void exec(QSqlQuery &query, const QString &sql);
+    void exec(QSqlQuery &query);
 
     // A write transaction: it holds the register's write lock from its start (so that two
     // writers queue instead of failing half-way) and rolls back unless committed.

@@ -78,12 +78,17 @@ Location locate(const QString &dbOption)
         l.path = text;
         return l;
     }
+    l.path = defaultFolder() + QStringLiteral("/cells.sqlite");
+    l.isDefault = true;
+    return l;
+}
+
+QString defaultFolder()
+{
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
     if (data.isEmpty())
         data = QDir::homePath() + QStringLiteral("/.local/share");
-    l.path = data + QStringLiteral("/battery-analyzer/cells.sqlite");
-    l.isDefault = true;
-    return l;
+    return data + QStringLiteral("/battery-analyzer");
 }
 
 } // namespace cellregister

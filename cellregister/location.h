@@ -25,5 +25,7 @@ struct Location {
 // (also postgres://, and the query keys host, port, user and password). Raises
 // ERegisterFault for a URL it cannot read.
 Location locate(const QString &dbOption);
+// The folder of the default register file.
+QString defaultFolder();
 
 } // namespace cellregister

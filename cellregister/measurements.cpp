@@ -43,7 +43,7 @@ QHash<QString, qint64> cellIds(CellRegister &r, const QList<Measurement> &measur
             if (*it != 0)
                 continue;
             one.addBindValue(it.key());
-            r.exec(one, {});
+            r.exec(one);
             if (one.next())
                 *it = one.value(0).toLongLong();
             one.finish();
@@ -68,7 +68,7 @@ QHash<QString, qint64> cellIds(CellRegister &r, const QList<Measurement> &measur
         QSqlQuery &q = rows == kRowsPerInsert ? full : (partial = r.prepare(valuesSql(head, rows, QStringLiteral("(?)"))));
         for (int k = 0; k < rows; ++k)
             q.addBindValue(fresh[i + k]);
-        r.exec(q, {});
+        r.exec(q);
         i += rows;
     }
     for (const QString &label : fresh)
@@ -117,7 +117,7 @@ void addMeasurements(CellRegister &r, const QList<Measurement> &measurements)
             q.addBindValue(m.sourceLine);
             q.addBindValue(m.restStart ? 1 : 0);
         }
-        r.exec(q, {});
+        r.exec(q);
         i += rows;
     }
     t.commit();

@@ -74,7 +74,7 @@ void savePack(CellRegister &r, const Pack &pack)
             member.addBindValue(int(g));
             member.addBindValue(int(p));
             member.addBindValue(cell);
-            r.exec(member, {});
+            r.exec(member);
         }
     }
     t.commit();
@@ -181,7 +181,7 @@ QStringList setCapacities(CellRegister &r, const std::vector<std::pair<QString, 
         set.addBindValue(source);
         set.addBindValue(now);
         set.addBindValue(*it);
-        r.exec(set, {});
+        r.exec(set);
     }
     t.commit();
     return unknown;

@@ -33,7 +33,8 @@ stored or none.
                       otherwise; default: now), for readings from old files
   --rest-start        the cells were freshly charged: these measurements start a rest
                       period, against which later ones give the self-discharge
-  --model M           the analyzer's model, RM-40A (default), RM-40B or RM-40C
+  --model M           the analyzer's model: RM-40A (the default with --com), RM-40B or
+                      RM-40C; readings from files keep "unknown" without it
   --idle S            with --com: the download ends after S seconds without a reading (2)
   --strict            a line of a file that is no reading stops the record
   --db DB             the register: a SQLite file or postgresql://USER@HOST[:PORT]/NAME
@@ -75,8 +76,7 @@ QDateTime timeOption(const RegisterCommandLine &line)
 // register's folder.
 QString unstoredFile(const cellregister::Location &where)
 {
-    const QString folder = where.postgres ? QFileInfo(cellregister::locate(QStringLiteral("")).path).absolutePath()
-                                          : QFileInfo(where.path).absolutePath();
+    const QString folder = where.postgres ? cellregister::defaultFolder() : QFileInfo(where.path).absolutePath();
     QDir().mkpath(folder);
     const QString stem = folder + QStringLiteral("/unstored-readings-")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
