@@ -94,6 +94,35 @@ class TestCellRegister : public QObject {
 private slots:
     void initTestCase() { QVERIFY2(backends_.start().isEmpty(), qPrintable(backends_.server().error())); }
 
+    void readsRegisterAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("parts"); // host|port|user|database, or the error's end
+        QTest::newRow("host and port") << "postgresql://bench@lab.example:5433/cells" << "lab.example|5433|bench|cells";
+        QTest::newRow("short scheme, no port") << "postgres://bench@lab/cells" << "lab|-1|bench|cells";
+        QTest::newRow("socket folder") << "postgresql:///cells?host=/run/postgresql" << "/run/postgresql|-1||cells";
+        QTest::newRow("encoded socket, user") << "postgresql:///c?host=%2Ftmp%2Fpg&user=me" << "/tmp/pg|-1|me|c";
+        QTest::newRow("no database") << "postgresql://bench@lab/" << ": it names no database";
+        QTest::newRow("bad port") << "postgresql:///cells?port=99999" << ": the port '99999' is not a number from 1 to 65535";
+        QTest::newRow("unknown key") << "postgresql:///cells?sslmode=require" << ": unknown parameter 'sslmode'";
+        QTest::newRow("a file") << "/data/cells.sqlite" << "file";
+    }
+    void readsRegisterAddresses()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, parts);
+        try {
+            const Location l = locate(address);
+            const QString got = l.postgres
+                ? QStringList({l.host, QString::number(l.port), l.user, l.database}).join(u'|')
+                : QStringLiteral("file");
+            QCOMPARE(got, parts);
+            QVERIFY(l.postgres || l.path == address);
+        } catch (const ERegisterFault &e) {
+            QVERIFY2(e.message().endsWith(parts), qPrintable(e.message()));
+        }
+    }
+
     void keepsEveryFieldExactly_data()
     {
         QTest::addColumn<QString>("backend");
