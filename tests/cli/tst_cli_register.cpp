@@ -69,6 +69,26 @@ private slots:
         qputenv("XDG_DATA_HOME", QFile::encodeName(backends_.folder() + QStringLiteral("/data")));
     }
 
+    void optionsFollowTheToolsConventions_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        for (const char *name : {"record", "capacity", "cells", "cell", "export", "pack"})
+            QTest::newRow(name) << QStringList{name};
+        QTest::newRow("match --db") << QStringList{"match", "--db", "x.sqlite"};
+    }
+    // --help wins over any fault; a fault is one line and a pointer to the help.
+    void optionsFollowTheToolsConventions()
+    {
+        QFETCH(QStringList, command);
+        const ToolRun help = runTool(command + QStringList{"--no-such", "--help"});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY2(help.out.startsWith("Usage: battery-analyzer-cli " + command.front().toUtf8()), help.out.constData());
+        const ToolRun bad = runTool(command + QStringList{"--no-such"}, backends_.folder());
+        QCOMPARE(bad.exitCode, 2);
+        QCOMPARE(bad.err, "battery-analyzer-cli: " + command.front().toUtf8() + ": unknown option 'no-such'\nTry "
+                     "'battery-analyzer-cli " + command.front().toUtf8() + " --help'.\n");
+    }
+
     void benchWorkflow_data()
     {
         QTest::addColumn<QString>("backend");
