@@ -122,6 +122,21 @@ std::vector<Swap> swapsOf(CellRegister &r, const QString &name)
     return swaps;
 }
 
+std::vector<std::pair<QString, Swap>> swapsOfCell(CellRegister &r, const QString &label)
+{
+    std::vector<std::pair<QString, Swap>> swaps;
+    QSqlQuery q = r.run(QStringLiteral("SELECT p.name, s.group_index, a.label, b.label, s.swapped_at FROM pack_swaps s "
+                                       "JOIN packs p ON p.id = s.pack_id "
+                                       "JOIN cells a ON a.id = s.removed_cell_id "
+                                       "JOIN cells b ON b.id = s.added_cell_id WHERE a.label = ? OR b.label = ? "
+                                       "ORDER BY s.id"),
+                        {label, label});
+    while (q.next())
+        swaps.emplace_back(q.value(0).toString(), Swap{q.value(1).toInt(), q.value(2).toString(), q.value(3).toString(),
+                                                       timeFromText(q.value(4).toString())});
+    return swaps;
+}
+
 void swapCell(CellRegister &r, const QString &name, const QString &removed, const QString &added)
 {
     CellRegister::Transaction t(r);

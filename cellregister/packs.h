@@ -37,6 +37,8 @@ std::vector<Pack> listPacks(CellRegister &r);
 // Raises EUnknownEntry when there is no such pack.
 Pack loadPack(CellRegister &r, const QString &name);
 std::vector<Swap> swapsOf(CellRegister &r, const QString &name);
+// Every swap that took this cell out of a pack or put it in, with the pack's name.
+std::vector<std::pair<QString, Swap>> swapsOfCell(CellRegister &r, const QString &label);
 // Puts `added` in the place of `removed` and records the swap, in one transaction.
 void swapCell(CellRegister &r, const QString &name, const QString &removed, const QString &added);
 

@@ -36,7 +36,8 @@ it is in, and the verdict with its reasons.
 
 constexpr char kCellHelp[] = R"(Usage: battery-analyzer-cli cell LABEL [--format text|json]
 
-The history of one cell: every measurement, its capacity and the pack it is in.
+The history of one cell: every measurement, its capacity, the pack it is in and the packs it
+was swapped into or out of.
 )";
 
 constexpr char kExportHelp[] = R"(Usage: battery-analyzer-cli export [--format csv|json]
@@ -119,15 +120,24 @@ int runCell(const QStringList &arguments)
     });
     const QByteArray capacity =
         cell->capacityMicroampHours ? exactText(*cell->capacityMicroampHours, 3) : QByteArray();
+    QByteArray swapsText, swapsJson;
+    for (const auto &[pack, s] : cellregister::swapsOfCell(*reg, label)) {
+        const QByteArray way = s.removed == label ? "out of" : "into";
+        swapsText += "swapped " + way + " pack " + pack.toUtf8() + " (group " + QByteArray::number(s.group + 1)
+            + ") at " + cellregister::timeText(s.at).toUtf8() + '\n';
+        swapsJson += QByteArray(swapsJson.isEmpty() ? "" : ",") + "{\"pack\":" + jsonString(pack.toUtf8())
+            + ",\"group\":" + QByteArray::number(s.group + 1) + ",\"way\":\"" + way + "\",\"at\":\""
+            + cellregister::timeText(s.at).toUtf8() + "\"}";
+    }
     if (format == Format::Json) {
         write(line, "{\"label\":" + jsonString(label.toUtf8()) + ",\"capacity_mah\":"
                         + (capacity.isEmpty() ? QByteArray("null") : capacity) + ",\"pack\":"
                         + (cell->pack.isEmpty() ? QByteArray("null") : jsonString(cell->pack.toUtf8()))
-                        + ",\"measurements\":" + history.finish() + "}\n");
+                        + ",\"swaps\":[" + swapsJson + "],\"measurements\":" + history.finish() + "}\n");
     } else {
         write(line, "cell " + label.toUtf8() + "\ncapacity: " + (capacity.isEmpty() ? "unknown" : capacity + " mAh")
-                        + "\npack: " + (cell->pack.isEmpty() ? "none" : cell->pack.toUtf8()) + "\nmeasurements: "
-                        + QByteArray::number(cell->measurements) + '\n' + text);
+                        + "\npack: " + (cell->pack.isEmpty() ? "none" : cell->pack.toUtf8()) + '\n' + swapsText
+                        + "measurements: " + QByteArray::number(cell->measurements) + '\n' + text);
     }
     return kExitOk;
 }

@@ -146,6 +146,11 @@ private slots:
         const QJsonObject after = QJsonDocument::fromJson(shown.out).object();
         QCOMPARE(after["swaps"][0]["removed"].toString(), packed[0]);
         QVERIFY(after["groups"][0]["cells"][0].toString() != packed[0]);
+        const QJsonObject failed =
+            QJsonDocument::fromJson(runTool({"cell", packed[0], "--format", "json", "--db", db}).out).object();
+        QCOMPARE(failed["pack"], QJsonValue(QJsonValue::Null));
+        QCOMPARE(failed["swaps"][0]["way"].toString(), QStringLiteral("out of"));
+        QCOMPARE(failed["measurements"].toArray().size(), 2);
         QCOMPARE(runTool({"export", "--db", db}).out.count('\n'), 25);
     }
 
