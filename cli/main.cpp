@@ -5,6 +5,7 @@
 #include "cli/exit_codes.h"
 #include "cli/output.h"
 #include "cli/streams.h"
+#include "cli/register_commands.h"
 #include "cli/subcommands.h"
 #include "link/errors.h"
 
@@ -14,6 +15,8 @@ namespace {
 
 int exitCodeFor(const core::Error &e)
 {
+    if (const int code = cli::registerExitCode(e))
+        return code;
     if (dynamic_cast<const EUsageError *>(&e))
         return cli::kExitUsage;
     if (dynamic_cast<const ENotAReading *>(&e) || dynamic_cast<const ENoReadings *>(&e))
@@ -49,7 +52,10 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     try {
-        const cli::Invocation inv = cli::parseArguments(cli::argumentsOf(argc, argv).mid(1));
+        const QStringList arguments = cli::argumentsOf(argc, argv).mid(1);
+        if (cli::isRegisterCommand(arguments))
+            return cli::runRegisterCommand(arguments);
+        const cli::Invocation inv = cli::parseArguments(arguments);
         if (inv.version) {
             cli::Output out(QString{});
             out.write("battery-analyzer-cli " + QByteArray(BATTERY_VERSION) + '\n');

@@ -1,0 +1,67 @@
+#include "analysis/capacity_objective.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace analysis {
+
+namespace {
+
+// Resistance spreads closer than this (a nano-ohm) are equal: double sums in another order.
+constexpr double kOhmsTolerance = 1e-9;
+
+} // namespace
+
+void GroupTotals::add(const CapacityCell &c, int sign)
+{
+    microampHours += sign * c.microampHours;
+    siemens += sign * 1e6 / double(c.microohms);
+}
+
+bool CapacityScore::betterThan(const CapacityScore &other, bool capacityTieBreak) const
+{
+    if (capacitySpread != other.capacitySpread)
+        return capacitySpread < other.capacitySpread;
+    if (capacityTieBreak && capacitySquares != other.capacitySquares)
+        return capacitySquares < other.capacitySquares * (1 - 1e-12);
+    if (std::abs(resistanceSpread - other.resistanceSpread) > kOhmsTolerance)
+        return resistanceSpread < other.resistanceSpread;
+    return resistanceSquares < other.resistanceSquares * (1 - 1e-9);
+}
+
+CapacityScore CapacityFirstObjective::score(const std::vector<GroupTotals> &groups)
+{
+    CapacityScore s;
+    if (groups.empty())
+        return s;
+    std::int64_t lo = std::numeric_limits<std::int64_t>::max(), hi = std::numeric_limits<std::int64_t>::min();
+    double rlo = std::numeric_limits<double>::max(), rhi = 0, capSum = 0, rSum = 0;
+    for (const GroupTotals &g : groups) {
+        lo = std::min(lo, g.microampHours);
+        hi = std::max(hi, g.microampHours);
+        const double ohms = 1 / g.siemens;
+        rlo = std::min(rlo, ohms);
+        rhi = std::max(rhi, ohms);
+        capSum += double(g.microampHours);
+        rSum += ohms;
+    }
+    const double capMean = capSum / double(groups.size()), rMean = rSum / double(groups.size());
+    for (const GroupTotals &g : groups) {
+        const double dc = double(g.microampHours) - capMean, dr = 1 / g.siemens - rMean;
+        s.capacitySquares += dc * dc;
+        s.resistanceSquares += dr * dr;
+    }
+    s.capacitySpread = hi - lo;
+    s.resistanceSpread = rhi - rlo;
+    return s;
+}
+
+GroupTotals CapacityFirstObjective::totals(const std::vector<CapacityCell> &cells, const std::vector<std::size_t> &group)
+{
+    GroupTotals t;
+    for (std::size_t c : group)
+        t.add(cells[c]);
+    return t;
+}
+
+} // namespace analysis

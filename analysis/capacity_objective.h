@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace analysis {
+
+// A cell with a known capacity, as the capacity-first match sees it: exact micro-units.
+struct CapacityCell {
+    std::int64_t microohms = 0;
+    std::int64_t microvolts = 0;
+    std::int64_t microampHours = 0;
+};
+
+// What a parallel group adds up to: its capacity is the sum of its cells', its
+// conductance the sum of theirs (its resistance the inverse).
+struct GroupTotals {
+    std::int64_t microampHours = 0;
+    double siemens = 0;
+
+    void add(const CapacityCell &c, int sign = 1);
+};
+
+// How good an arrangement is, compared in order: the capacity spread (highest less lowest
+// group sum) first, the spread of group resistances second. Each spread is backed by the
+// sum of squared deviations, which tells apart arrangements whose spreads tie and lets a
+// search leave a plateau where several groups share the highest or lowest sum.
+struct CapacityScore {
+    std::int64_t capacitySpread = 0; // µAh
+    double capacitySquares = 0;
+    double resistanceSpread = 0; // ohms
+    double resistanceSquares = 0;
+
+    // Capacity first, then resistance. With `capacityTieBreak` the squared deviations of
+    // capacity decide between equal capacity spreads before resistance does.
+    bool betterThan(const CapacityScore &other, bool capacityTieBreak) const;
+};
+
+// The capacity-first objective over group totals, kept apart from any search so that a
+// matcher that optimises group arrangements can take it as its objective.
+class CapacityFirstObjective {
+public:
+    static CapacityScore score(const std::vector<GroupTotals> &groups);
+    static GroupTotals totals(const std::vector<CapacityCell> &cells, const std::vector<std::size_t> &group);
+};
+
+} // namespace analysis

@@ -1,0 +1,265 @@
+#include "cellregister/cell_register.h"
+
+#include "cellregister/errors.h"
+#include "cellregister/schema.h"
+#include "core/system_error.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+namespace cellregister {
+
+namespace {
+
+QAtomicInt connectionCount;
+
+constexpr char kSqliteHeader[] = "SQLite format 3";
+
+bool isBusy(const QString &nativeCode)
+{
+    // SQLITE_BUSY and SQLITE_LOCKED; PostgreSQL's lock_not_available.
+    return nativeCode == u"5" || nativeCode == u"6" || nativeCode == u"55P03";
+}
+
+} // namespace
+
+// Both are written by hand: QDateTime's own text conversions cost microseconds each, which
+// is most of the time of a record or a listing of a hundred thousand cells.
+QString timeText(const QDateTime &t)
+{
+    const QDateTime utc = t.toUTC();
+    const QDate d = utc.date();
+    const QTime c = utc.time();
+    char text[25];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", d.year(), d.month(), d.day(), c.hour(),
+                  c.minute(), c.second(), c.msec());
+    return QString::fromLatin1(text, 24);
+}
+
+QDateTime timeFromText(const QString &text)
+{
+    const auto digits = [&](qsizetype at, int n) {
+        int v = 0;
+        for (int i = 0; i < n; ++i) {
+            const int d = text[at + i].digitValue();
+            if (d < 0)
+                return -1;
+            v = v * 10 + d;
+        }
+        return v;
+    };
+    if (text.size() == 24 && text[4] == u'-' && text[10] == u'T' && text[19] == u'.' && text[23] == u'Z') {
+        const QDate d(digits(0, 4), digits(5, 2), digits(8, 2));
+        const QTime c(digits(11, 2), digits(14, 2), digits(17, 2), digits(20, 3));
+        if (d.isValid() && c.isValid())
+            return QDateTime(d, c, Qt::UTC);
+    }
+    return QDateTime::fromString(text, Qt::ISODateWithMs);
+}
+
+CellRegister::CellRegister(const Location &location, int lockWaitMilliseconds)
+    : location_(location), lockWaitMilliseconds_(lockWaitMilliseconds)
+{
+    connection_ = QStringLiteral("cellregister-%1").arg(connectionCount.fetchAndAddOrdered(1));
+    if (!location_.postgres)
+        checkFile();
+    open();
+    bringSchemaUpToDate();
+}
+
+CellRegister::~CellRegister()
+{
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+void CellRegister::fail(const QString &what, const QString &driverText, const QString &nativeCode) const
+{
+    if (isBusy(nativeCode))
+        throw ERegisterFault(QStringLiteral("the register %1 is locked by another program; gave up after %2 s")
+                                 .arg(location_.shown())
+                                 .arg(lockWaitMilliseconds_ / 1000.0));
+    QString text = QStringLiteral("the register %1: %2").arg(location_.shown(), what);
+    const QString detail = core::trimErrorTail(driverText.simplified());
+    if (!detail.isEmpty())
+        text += QStringLiteral(": ") + detail;
+    throw ERegisterFault(text);
+}
+
+// Everything SQLite would trip over later is looked at before the file is opened, so that
+// a file of another kind is never touched, not even by the journal mode.
+void CellRegister::checkFile()
+{
+    const QFileInfo info(location_.path);
+    QString folder = info.absolutePath();
+    if (location_.isDefault && !QDir().mkpath(folder))
+        fail(QStringLiteral("cannot make its folder %1").arg(folder), core::systemErrorText(errno));
+    if (!QFileInfo(folder).isDir())
+        fail(QStringLiteral("its folder %1 does not exist").arg(folder), {});
+    // The journal and its index are written beside the register, even to read it.
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
+        fail(QStringLiteral("its folder cannot be written"), core::systemErrorText(errno));
+    if (!info.exists())
+        return;
+    if (!info.isFile())
+        fail(QStringLiteral("not a register file"), {});
+    if (::access(QFile::encodeName(location_.path).constData(), R_OK | W_OK) != 0)
+        fail(QStringLiteral("cannot be written"), core::systemErrorText(errno));
+    QFile file(location_.path);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("cannot be read"), file.errorString());
+    const QByteArray head = file.read(16);
+    if (!head.isEmpty() && head != QByteArray(kSqliteHeader, 16))
+        fail(QStringLiteral("not a cell register (not a SQLite file)"), {});
+}
+
+void CellRegister::open()
+{
+    if (location_.postgres) {
+        db_ = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection_);
+        db_.setHostName(location_.host);
+        if (location_.port > 0)
+            db_.setPort(location_.port);
+        db_.setUserName(location_.user);
+        db_.setPassword(location_.password);
+        db_.setDatabaseName(location_.database);
+        db_.setConnectOptions(QStringLiteral("connect_timeout=10"));
+    } else {
+        db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+        db_.setDatabaseName(location_.path);
+        db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(lockWaitMilliseconds_));
+    }
+    if (!db_.isValid())
+        fail(QStringLiteral("the Qt Sql driver %1 is not installed").arg(db_.driverName()), {});
+    if (!db_.open())
+        fail(location_.postgres ? QStringLiteral("cannot connect") : QStringLiteral("cannot open"),
+             db_.lastError().databaseText().isEmpty() ? db_.lastError().text() : db_.lastError().databaseText(),
+             db_.lastError().nativeErrorCode());
+    if (location_.postgres) {
+        run(QStringLiteral("SET client_min_messages TO WARNING"));
+        run(QStringLiteral("SET lock_timeout = %1").arg(lockWaitMilliseconds_));
+    } else {
+        run(QStringLiteral("PRAGMA foreign_keys = ON"));
+    }
+}
+
+QSqlQuery CellRegister::prepare(const QString &sql)
+{
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        fail(QStringLiteral("cannot be read or written"), query.lastError().databaseText(),
+             query.lastError().nativeErrorCode());
+    return query;
+}
+
+void CellRegister::exec(QSqlQuery &query)
+{
+    if (!query.exec())
+        fail(QStringLiteral("cannot be read or written"), query.lastError().databaseText(),
+             query.lastError().nativeErrorCode());
+}
+
+QSqlQuery CellRegister::run(const QString &sql, const QVariantList &values)
+{
+    if (values.isEmpty()) {
+        QSqlQuery query(db_);
+        query.setForwardOnly(true);
+        if (!query.exec(sql))
+            fail(QStringLiteral("cannot be read or written"), query.lastError().databaseText(),
+                 query.lastError().nativeErrorCode());
+        return query;
+    }
+    QSqlQuery query = prepare(sql);
+    for (const QVariant &v : values)
+        query.addBindValue(v);
+    exec(query);
+    return query;
+}
+
+CellRegister::Transaction::Transaction(CellRegister &r) : r_(r)
+{
+    if (r_.isPostgres()) {
+        r_.run(QStringLiteral("BEGIN"));
+        // Serialises writers the way SQLite's write lock does: a schema change or a batch
+        // of labels never meets another half-way.
+        try {
+            r_.run(QStringLiteral("SELECT pg_advisory_xact_lock(5149252)"));
+        } catch (...) {
+            open_ = false;
+            QSqlQuery(r_.db_).exec(QStringLiteral("ROLLBACK"));
+            throw;
+        }
+    } else {
+        r_.run(QStringLiteral("BEGIN IMMEDIATE"));
+    }
+}
+
+CellRegister::Transaction::~Transaction()
+{
+    if (open_)
+        QSqlQuery(r_.db_).exec(QStringLiteral("ROLLBACK"));
+}
+
+void CellRegister::Transaction::commit()
+{
+    r_.run(QStringLiteral("COMMIT"));
+    open_ = false;
+}
+
+// -1: no tables at all (a new register); -2: tables, but not a register's.
+int CellRegister::readVersion()
+{
+    const QStringList tables = db_.tables(QSql::Tables);
+    if (db_.lastError().isValid())
+        fail(QStringLiteral("cannot be read"), db_.lastError().databaseText(), db_.lastError().nativeErrorCode());
+    if (tables.contains(QStringLiteral("register_schema"))) {
+        QSqlQuery q = run(QStringLiteral("SELECT version FROM register_schema"));
+        return q.next() ? q.value(0).toInt() : -2;
+    }
+    return tables.isEmpty() ? -1 : -2;
+}
+
+void CellRegister::bringSchemaUpToDate()
+{
+    const auto check = [&](int version) {
+        if (version == -2)
+            fail(QStringLiteral("not a cell register (it holds other tables)"), {});
+        if (version > kSchemaVersion)
+            fail(QStringLiteral("written by a newer version of this program (schema %1; this one knows up to %2); "
+                                "it is left unchanged")
+                     .arg(version)
+                     .arg(kSchemaVersion),
+                 {});
+    };
+    // An SQLite file that is not a database at all fails here, before any write.
+    int version = readVersion();
+    check(version);
+    if (version == kSchemaVersion) {
+        if (!location_.postgres)
+            run(QStringLiteral("PRAGMA journal_mode = WAL"));
+        return;
+    }
+    if (!location_.postgres)
+        run(QStringLiteral("PRAGMA journal_mode = WAL"));
+    Transaction t(*this);
+    // Another program may have created or migrated it while this one waited for the lock.
+    version = readVersion();
+    check(version);
+    for (int v = std::max(version, 0); v < kSchemaVersion; ++v)
+        for (const QString &sql : migrationStep(v, location_.postgres))
+            run(sql);
+    t.commit();
+}
+
+} // namespace cellregister

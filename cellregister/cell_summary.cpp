@@ -1,0 +1,131 @@
+#include "cellregister/cell_summary.h"
+
+#include <QHash>
+
+namespace cellregister {
+
+namespace {
+
+// Fixed-point texts without trailing zeros, for the reasons.
+QString exact(std::int64_t units, int decimals)
+{
+    const bool negative = units < 0;
+    std::uint64_t v = negative ? std::uint64_t(-(units + 1)) + 1 : std::uint64_t(units);
+    std::uint64_t scale = 1;
+    for (int i = 0; i < decimals; ++i)
+        scale *= 10;
+    QString text = QString::number(v / scale);
+    QString fraction = QString::number(v % scale).rightJustified(decimals, u'0');
+    while (fraction.endsWith(u'0'))
+        fraction.chop(1);
+    if (!fraction.isEmpty())
+        text += u'.' + fraction;
+    return negative ? u'-' + text : text;
+}
+
+std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
+{
+    const QString where = label.isNull() ? QString() : QStringLiteral(" WHERE c.label = ?");
+    const QVariantList values = label.isNull() ? QVariantList() : QVariantList{label};
+    std::vector<CellSummary> cells;
+    QHash<qint64, std::size_t> byId;
+    QSqlQuery c = r.run(QStringLiteral("SELECT c.id, c.label, c.capacity_uah, p.name FROM cells c "
+                                       "LEFT JOIN pack_cells pc ON pc.cell_id = c.id "
+                                       "LEFT JOIN packs p ON p.id = pc.pack_id")
+                            + where + QStringLiteral(" ORDER BY c.label") + r.labelCollation(),
+                        values);
+    while (c.next()) {
+        CellSummary s;
+        s.label = c.value(1).toString();
+        if (!c.value(2).isNull())
+            s.capacityMicroampHours = c.value(2).toLongLong();
+        s.pack = c.value(3).toString();
+        byId.insert(c.value(0).toLongLong(), cells.size());
+        cells.push_back(std::move(s));
+    }
+    QSqlQuery m = r.run(QStringLiteral("SELECT m.cell_id, m.measured_at, m.microohms, m.microvolts, "
+                                       "m.resistance_text, m.voltage_text, m.rest_start "
+                                       "FROM measurements m JOIN cells c ON c.id = m.cell_id")
+                            + where + QStringLiteral(" ORDER BY m.cell_id, m.measured_at, m.id"),
+                        values);
+    CellSummary *s = nullptr;
+    qint64 current = -1;
+    QString lastTimeText;
+    QDateTime at;
+    while (m.next()) {
+        const qint64 id = m.value(0).toLongLong();
+        if (id != current) {
+            current = id;
+            s = &cells[byId.value(id)];
+        }
+        if (const QString text = m.value(1).toString(); text != lastTimeText) {
+            at = timeFromText(text);
+            lastTimeText = text;
+        }
+        if (s->measurements++ == 0)
+            s->first = at;
+        s->latest = at;
+        s->microohms = m.value(2).toLongLong();
+        s->microvolts = m.value(3).toLongLong();
+        s->resistanceText = m.value(4).toString();
+        s->voltageText = m.value(5).toString();
+        if (m.value(6).toInt() != 0) {
+            s->restStart = at;
+            s->restStartMicrovolts = s->microvolts;
+        }
+    }
+    std::erase_if(cells, [](const CellSummary &s) { return s.measurements == 0; });
+    return cells;
+}
+
+} // namespace
+
+std::vector<CellSummary> summarizeCells(CellRegister &r)
+{
+    return summarize(r, QString());
+}
+
+std::optional<CellSummary> summarizeCell(CellRegister &r, const QString &label)
+{
+    std::vector<CellSummary> cells = summarize(r, label.isNull() ? QStringLiteral("") : label);
+    if (cells.empty())
+        return std::nullopt;
+    return cells.front();
+}
+
+std::optional<double> selfDischarge(const CellSummary &c, double minDays)
+{
+    if (!c.restStart)
+        return std::nullopt;
+    const double days = double(c.restStart->msecsTo(c.latest)) / 86'400'000.0;
+    if (days <= 0 || days < minDays)
+        return std::nullopt;
+    return double(c.restStartMicrovolts - c.microvolts) / 1000.0 / days;
+}
+
+QStringList failures(const CellSummary &c, const Rules &rules)
+{
+    QStringList reasons;
+    if (rules.maxMicroohms && c.microohms > *rules.maxMicroohms)
+        reasons << QStringLiteral("resistance %1 mΩ > %2 mΩ")
+                       .arg(exact(c.microohms, 3), exact(*rules.maxMicroohms, 3));
+    if (rules.maxSelfDischargeMillivoltsPerDay) {
+        const auto sd = selfDischarge(c, rules.minDays);
+        if (!sd)
+            reasons << QStringLiteral("self-discharge unknown (rested under %1 days)").arg(rules.minDays);
+        else if (*sd > *rules.maxSelfDischargeMillivoltsPerDay)
+            reasons << QStringLiteral("self-discharge %1 mV/day > %2 mV/day")
+                           .arg(QString::number(*sd, 'f', 2))
+                           .arg(*rules.maxSelfDischargeMillivoltsPerDay);
+    }
+    if (rules.minCapacityMicroampHours) {
+        if (!c.capacityMicroampHours)
+            reasons << QStringLiteral("capacity unknown");
+        else if (*c.capacityMicroampHours < *rules.minCapacityMicroampHours)
+            reasons << QStringLiteral("capacity %1 mAh < %2 mAh")
+                           .arg(exact(*c.capacityMicroampHours, 3), exact(*rules.minCapacityMicroampHours, 3));
+    }
+    return reasons;
+}
+
+} // namespace cellregister

@@ -1,0 +1,171 @@
+// cells, cell and export: what the register holds, as tables.
+#include "cellregister/errors.h"
+#include "cellregister/packs.h"
+#include "cli/exit_codes.h"
+#include "cli/output.h"
+#include "cli/register_options.h"
+#include "cli/register_subcommands.h"
+#include "cli/register_tables.h"
+#include "cli/rows.h"
+
+namespace cli {
+
+namespace {
+
+constexpr char kRulesHelp[] = R"(  --max-resistance OHM          fail cells whose latest resistance is higher
+  --max-self-discharge MV_PER_DAY  fail cells losing more since their latest rest began
+                                (and cells whose rest is not yet --min-days long)
+  --min-capacity MAH            fail cells of less capacity (and cells of none known)
+  --min-days D                  self-discharge is shown after D days at rest (7)
+)";
+
+constexpr char kCommon[] = R"(  --output FILE                 write to FILE instead of standard output
+  --db DB                       the register (see record --help)
+  --lock-wait S                 how long to wait for another program writing it (10)
+)";
+
+constexpr char kCellsHelp[] = R"(Usage: battery-analyzer-cli cells [--format text|csv|json] [RULES] [--only pass|fail]
+
+One row per cell of the register: label, latest resistance and voltage, number of
+measurements, first and latest time, self-discharge in mV/day (the voltage at the start of
+the latest rest period less the latest voltage, over the days between), capacity, the pack
+it is in, and the verdict with its reasons.
+
+  --only pass|fail              only the cells of that verdict
+)";
+
+constexpr char kCellHelp[] = R"(Usage: battery-analyzer-cli cell LABEL [--format text|json]
+
+The history of one cell: every measurement, its capacity, the pack it is in and the packs it
+was swapped into or out of.
+)";
+
+constexpr char kExportHelp[] = R"(Usage: battery-analyzer-cli export [--format csv|json]
+
+Every measurement of the register, one row each, for spreadsheets and scripts.
+)";
+
+constexpr char kExits[] = R"(
+Exit codes: 0 done, 1 the output cannot be written, 2 bad arguments, 8 the register cannot
+be opened or read, 10 no such cell.
+)";
+
+QString help(const char *text, bool rules)
+{
+    return QString::fromUtf8(text) + u'\n' + (rules ? QString::fromUtf8(kRulesHelp) : QString())
+        + QString::fromUtf8(kCommon) + QString::fromUtf8(kExits);
+}
+
+void write(const RegisterCommandLine &line, const QByteArray &bytes)
+{
+    Output out(line.value(QStringLiteral("output")));
+    out.write(bytes);
+    out.finish();
+}
+
+} // namespace
+
+int runCells(const QStringList &arguments)
+{
+    RegisterCommandLine line(QStringLiteral("cells"), help(kCellsHelp, true));
+    line.addValue(QStringLiteral("format"), QStringLiteral("F"));
+    line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
+    line.addValue(QStringLiteral("only"), QStringLiteral("V"));
+    line.addRules();
+    if (!line.parse(arguments))
+        return kExitOk;
+    if (!line.positional().isEmpty())
+        line.fail(QStringLiteral("unexpected argument '%1'").arg(line.positional().front()));
+    const Format format = line.format({"text", "csv", "json"});
+    const cellregister::Rules rules = line.rules();
+    const QString only = line.value(QStringLiteral("only"));
+    if (line.isSet(QStringLiteral("only")) && only != u"pass" && only != u"fail")
+        line.fail(QStringLiteral("--only takes pass or fail, not '%1'").arg(only));
+
+    const auto reg = line.openRegister();
+    CellTable table(format);
+    for (const cellregister::CellSummary &c : cellregister::summarizeCells(*reg)) {
+        const QStringList reasons = cellregister::failures(c, rules);
+        if (only.isEmpty() || (only == u"pass") == reasons.isEmpty())
+            table.add(c, rules, reasons);
+    }
+    write(line, table.finish());
+    return kExitOk;
+}
+
+int runCell(const QStringList &arguments)
+{
+    RegisterCommandLine line(QStringLiteral("cell"), help(kCellHelp, false));
+    line.addValue(QStringLiteral("format"), QStringLiteral("F"));
+    line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
+    if (!line.parse(arguments))
+        return kExitOk;
+    if (line.positional().size() != 1)
+        line.fail(QStringLiteral("one LABEL is required"));
+    const QString label = line.positional().front();
+    const Format format = line.format({"text", "json"});
+
+    const auto reg = line.openRegister();
+    const auto cell = cellregister::summarizeCell(*reg, label);
+    if (!cell)
+        throw EUnknownEntry(QStringLiteral("the register holds no cell '%1'").arg(label));
+    MeasurementTable history(Format::Json);
+    QByteArray text;
+    cellregister::forEachMeasurement(*reg, label, [&](const cellregister::Measurement &m) {
+        history.add(m);
+        text += cellregister::timeText(m.at).toUtf8() + "  Group " + QByteArray::number(m.group) + "  "
+            + m.resistanceText.toUtf8() + "  " + m.voltageText.toUtf8() + "  " + m.model.toUtf8() + "  "
+            + m.source.toUtf8() + (m.sourceLine ? ':' + QByteArray::number(m.sourceLine) : QByteArray())
+            + (m.restStart ? "  rest starts" : "") + '\n';
+    });
+    const QByteArray capacity =
+        cell->capacityMicroampHours ? exactText(*cell->capacityMicroampHours, 3) : QByteArray();
+    QByteArray swapsText, swapsJson;
+    for (const auto &[pack, s] : cellregister::swapsOfCell(*reg, label)) {
+        const QByteArray way = s.removed == label ? "out of" : "into";
+        swapsText += "swapped " + way + " pack " + pack.toUtf8() + " (group " + QByteArray::number(s.group + 1)
+            + ") at " + cellregister::timeText(s.at).toUtf8() + '\n';
+        swapsJson += QByteArray(swapsJson.isEmpty() ? "" : ",") + "{\"pack\":" + jsonString(pack.toUtf8())
+            + ",\"group\":" + QByteArray::number(s.group + 1) + ",\"way\":\"" + way + "\",\"at\":\""
+            + cellregister::timeText(s.at).toUtf8() + "\"}";
+    }
+    if (format == Format::Json) {
+        write(line, "{\"label\":" + jsonString(label.toUtf8()) + ",\"capacity_mah\":"
+                        + (capacity.isEmpty() ? QByteArray("null") : capacity) + ",\"pack\":"
+                        + (cell->pack.isEmpty() ? QByteArray("null") : jsonString(cell->pack.toUtf8()))
+                        + ",\"swaps\":[" + swapsJson + "],\"measurements\":" + history.finish() + "}\n");
+    } else {
+        write(line, "cell " + label.toUtf8() + "\ncapacity: " + (capacity.isEmpty() ? "unknown" : capacity + " mAh")
+                        + "\npack: " + (cell->pack.isEmpty() ? "none" : cell->pack.toUtf8()) + '\n' + swapsText
+                        + "measurements: " + QByteArray::number(cell->measurements) + '\n' + text);
+    }
+    return kExitOk;
+}
+
+int runExport(const QStringList &arguments)
+{
+    RegisterCommandLine line(QStringLiteral("export"), help(kExportHelp, false));
+    line.addValue(QStringLiteral("format"), QStringLiteral("F"));
+    line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
+    if (!line.parse(arguments))
+        return kExitOk;
+    if (!line.positional().isEmpty())
+        line.fail(QStringLiteral("unexpected argument '%1'").arg(line.positional().front()));
+    const Format format = line.format({"csv", "json"});
+    const auto reg = line.openRegister();
+    Output out(line.value(QStringLiteral("output")));
+    MeasurementTable table(format);
+    cellregister::forEachMeasurement(*reg, QString(), [&](const cellregister::Measurement &m) {
+        table.add(m);
+        // Large registers go out in pieces rather than all at once.
+        if (table.bytes().size() > (1 << 20)) {
+            out.write(table.bytes());
+            table.bytes().resize(0);
+        }
+    });
+    out.write(table.finish());
+    out.finish();
+    return kExitOk;
+}
+
+} // namespace cli

@@ -1,0 +1,214 @@
+// record: readings from the analyzer or from saved files, stored as measurements of
+// labelled cells, all in one transaction or not at all.
+#include "analysis/reading.h"
+#include "board/data_board.h"
+#include "cellregister/measurements.h"
+#include "cli/errors.h"
+#include "cli/exit_codes.h"
+#include "cli/input_files.h"
+#include "cli/output.h"
+#include "cli/register_errors.h"
+#include "cli/register_options.h"
+#include "cli/register_record.h"
+#include "cli/rows.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace cli {
+
+namespace {
+
+constexpr char kHelp[] = R"(Usage: battery-analyzer-cli record (--com N [--model M] | FILE...)
+                                   (--cells A001..A020 | --first-cell A001)
+                                   [--at TIME] [--rest-start] [--db DB] [--lock-wait S]
+
+Stores readings as measurements of labelled cells, in order, in the cell register: from the
+analyzer on COM N (as download does) or from saved reading files. Either every reading is
+stored or none.
+
+  --cells A001..A020  the cells measured, in order: one prefix, numbers of one width
+  --first-cell A001   number as many cells as readings arrive, from this label on
+  --at TIME           when the readings were taken (ISO 8601, local time unless it says
+                      otherwise; default: now), for readings from old files
+  --rest-start        the cells were freshly charged: these measurements start a rest
+                      period, against which later ones give the self-discharge
+  --model M           the analyzer's model: RM-40A (the default with --com), RM-40B or
+                      RM-40C; readings from files keep "unknown" without it
+  --idle S            with --com: the download ends after S seconds without a reading (2)
+  --strict            a line of a file that is no reading stops the record
+  --db DB             the register: a SQLite file or postgresql://USER@HOST[:PORT]/NAME
+                      (default: $BATTERY_ANALYZER_DB, else
+                      $XDG_DATA_HOME/battery-analyzer/cells.sqlite)
+  --lock-wait S       how long to wait for another program writing the register (10)
+
+When readings and labels differ in number, when Ctrl+C stops a download or the device goes
+away, nothing is stored: the readings that arrived are written beside the register (as the
+window's Save writes them) and the message names that file.
+
+Exit codes: 0 stored, 1 a file cannot be read or written, 2 bad arguments, 3 a line is not a
+reading (--strict) or no reading at all, 4 the analyzer holds no readings, 5 a port or device
+fault, 8 the register cannot be opened or written, 9 readings and labels differ in number,
+130 interrupted.
+)";
+
+QString countText(qsizetype n, const char *one, const char *many)
+{
+    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one)) : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(many));
+}
+
+QDateTime timeOption(const RegisterCommandLine &line)
+{
+    if (!line.isSet(QStringLiteral("at")))
+        return QDateTime::currentDateTimeUtc();
+    QString text = line.value(QStringLiteral("at"));
+    text.replace(u' ', u'T');
+    QDateTime t = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!t.isValid())
+        t = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0));
+    if (!t.isValid())
+        line.fail(QStringLiteral("--at takes a time like 2026-12-01T09:30 or 2026-12-01, not '%1'")
+                      .arg(line.value(QStringLiteral("at"))));
+    return t.toUTC();
+}
+
+// Where readings that were not stored go: beside a register file, else in the default
+// register's folder.
+QString unstoredFile(const cellregister::Location &where)
+{
+    const QString folder = where.postgres ? cellregister::defaultFolder() : QFileInfo(where.path).absolutePath();
+    QDir().mkpath(folder);
+    const QString stem = folder + QStringLiteral("/unstored-readings-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = stem + QStringLiteral(".txt");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = stem + QStringLiteral("-%1.txt").arg(n);
+    return path;
+}
+
+} // namespace
+
+cellregister::Measurement measurementOf(const analysis::Reading &r)
+{
+    cellregister::Measurement m;
+    m.group = r.group;
+    m.microohms = r.microohms();
+    m.microvolts = r.microvolts();
+    m.resistanceText = QString::fromUtf8(analysis::resistanceTextUtf8(r));
+    m.voltageText = QString::fromLatin1(r.voltageText);
+    return m;
+}
+
+QString saveUnstored(const cellregister::Location &where, const QByteArrayList &lines)
+{
+    board::DataBoard board;
+    for (const QByteArray &l : lines)
+        board.AppendLine(l);
+    const QString path = unstoredFile(where);
+    board.SaveBoard(path);
+    return path;
+}
+
+int runRecord(const QStringList &arguments)
+{
+    RegisterCommandLine line(QStringLiteral("record"), QString::fromUtf8(kHelp));
+    for (const char *v : {"com", "model", "idle", "cells", "first-cell", "at"})
+        line.addValue(QString::fromLatin1(v), QStringLiteral("X"));
+    line.addFlag(QStringLiteral("rest-start"));
+    line.addFlag(QStringLiteral("strict"));
+    if (!line.parse(arguments))
+        return kExitOk;
+
+    const QStringList files = line.positional();
+    const bool fromAnalyzer = line.isSet(QStringLiteral("com"));
+    if (fromAnalyzer == !files.isEmpty())
+        line.fail(fromAnalyzer ? QStringLiteral("--com and files do not go together")
+                               : QStringLiteral("--com N or at least one FILE is required"));
+    if (line.isSet(QStringLiteral("cells")) == line.isSet(QStringLiteral("first-cell")))
+        line.fail(QStringLiteral("one of --cells A001..A020 and --first-cell A001 is required"));
+    QStringList labels;
+    if (line.isSet(QStringLiteral("cells")))
+        labels = labelRange(line, line.value(QStringLiteral("cells")));
+    else if (labelsFrom(line.value(QStringLiteral("first-cell")), 1).isEmpty())
+        line.fail(QStringLiteral("--first-cell takes a label that ends in a number, like A001, not '%1'")
+                      .arg(line.value(QStringLiteral("first-cell"))));
+
+    RecordSource source;
+    source.at = timeOption(line);
+    source.restStart = line.isSet(QStringLiteral("rest-start"));
+    source.model = QStringLiteral("unknown");
+    if (line.isSet(QStringLiteral("model"))) {
+        static const QStringList models{"RM-40A", "RM-40B", "RM-40C"};
+        const qsizetype m = models.indexOf(line.value(QStringLiteral("model")).toUpper());
+        if (m < 0)
+            line.fail(QStringLiteral("unknown model '%1'; the models are RM-40A, RM-40B and RM-40C")
+                          .arg(line.value(QStringLiteral("model"))));
+        source.model = models[m];
+        source.analyzerModel = analyzer::AnalyzerModel(m);
+    }
+    if (fromAnalyzer) {
+        source.com = downloadPort(line);
+        source.model = source.model == u"unknown" ? QStringLiteral("RM-40A") : source.model;
+    }
+
+    // A register that cannot be written fails before a long download, not after it.
+    const std::unique_ptr<cellregister::CellRegister> reg = line.openRegister();
+
+    Arrival arrival = fromAnalyzer ? downloadReadings(line, source) : Arrival{};
+    if (!fromAnalyzer) {
+        QStringList sources;
+        for (const QString &f : files)
+            sources << QFileInfo(f).absoluteFilePath();
+        forEachReading(
+            files, line.isSet(QStringLiteral("strict")),
+            [&](int file, int number, const analysis::Reading &r) {
+                cellregister::Measurement m = measurementOf(r);
+                m.source = sources[file];
+                m.sourceLine = number;
+                arrival.measurements << m;
+                arrival.lines << boardLine(r);
+            },
+            printMessage);
+        if (arrival.measurements.isEmpty())
+            throw ENoReadings(QStringLiteral("record: the files hold no reading"));
+    }
+
+    const qsizetype n = arrival.measurements.size();
+    if (arrival.end != Arrival::End::Complete) {
+        const QString path = saveUnstored(reg->location(), arrival.lines);
+        const QString text = QStringLiteral("%1; nothing stored; the %2 that arrived are in %3")
+                                 .arg(arrival.failure, countText(n, "reading", "readings"), path);
+        if (arrival.end == Arrival::End::Interrupted) {
+            printMessage(QStringLiteral("battery-analyzer-cli: ") + text);
+            return kExitInterrupted;
+        }
+        throw EDeviceFault(text);
+    }
+    if (line.isSet(QStringLiteral("first-cell")))
+        labels = labelsFrom(line.value(QStringLiteral("first-cell")), n);
+    if (labels.size() != n) {
+        const QString path = saveUnstored(reg->location(), arrival.lines);
+        const QString cells = labels.isEmpty()
+            ? QStringLiteral("%1 labels from %2 outgrow their width").arg(n).arg(line.value(QStringLiteral("first-cell")))
+            : QStringLiteral("%1 for %2").arg(countText(labels.size(), "cell label", "cell labels"),
+                                               countText(n, "reading", "readings"));
+        throw ELabelMismatch(
+            QStringLiteral("record: %1; nothing stored; the readings are in %2").arg(cells, path));
+    }
+    for (qsizetype i = 0; i < n; ++i) {
+        cellregister::Measurement &m = arrival.measurements[i];
+        m.label = labels[i];
+        m.at = source.at;
+        m.model = source.model;
+        m.restStart = source.restStart;
+        if (fromAnalyzer)
+            m.source = QStringLiteral("COM %1").arg(source.com);
+    }
+    cellregister::addMeasurements(*reg, arrival.measurements);
+    printMessage(QStringLiteral("battery-analyzer-cli: recorded %1 as %2..%3 in %4")
+                     .arg(countText(n, "reading", "readings"), labels.front(), labels.back(),
+                          reg->location().shown()));
+    return kExitOk;
+}
+
+} // namespace cli

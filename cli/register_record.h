@@ -1,0 +1,46 @@
+#pragma once
+
+#include "analysis/reading.h"
+#include "cellregister/location.h"
+#include "cellregister/measurements.h"
+#include "cli/register_options.h"
+#include "link/protocol.h"
+
+#include <QByteArrayList>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+// The parts of `record` shared by its file and analyzer sources.
+namespace cli {
+
+struct RecordSource {
+    QDateTime at;
+    bool restStart = false;
+    QString model;
+    analyzer::AnalyzerModel analyzerModel = analyzer::AnalyzerModel::RM40A;
+    int com = 0;
+};
+
+// What arrived: the measurements still without labels, and their board lines.
+struct Arrival {
+    enum class End { Complete, Interrupted, Failed };
+    QList<cellregister::Measurement> measurements;
+    QByteArrayList lines;
+    End end = End::Complete;
+    QString failure; // how it ended when not complete
+};
+
+// A reading's values and texts, without label, time or source.
+cellregister::Measurement measurementOf(const analysis::Reading &r);
+// Writes the lines as the window's Save does, beside the register; returns the path.
+QString saveUnstored(const cellregister::Location &where, const QByteArrayList &lines);
+
+int downloadPort(const RegisterCommandLine &line);
+// Downloads from COM source.com until the line goes quiet, Ctrl+C or the device goes.
+// Raises ENoData for an empty analyzer and EDeviceFault when nothing answers.
+Arrival downloadReadings(const RegisterCommandLine &line, const RecordSource &source);
+
+int runRecord(const QStringList &arguments);
+
+} // namespace cli

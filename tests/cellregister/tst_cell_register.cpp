@@ -1,0 +1,302 @@
+// The register's storage on a real SQLite file and a real PostgreSQL server: what goes in
+// comes out exactly, a failed write leaves nothing, and every register it must refuse is
+// refused with its message and left as it was.
+#include "cellregister/cell_register.h"
+#include "cellregister/cell_summary.h"
+#include "cellregister/errors.h"
+#include "cellregister/measurements.h"
+#include "cellregister/packs.h"
+#include "files.h"
+#include "register_backends.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace cellregister;
+
+namespace {
+
+Measurement measurement(const QString &label, const QString &at, std::int64_t uohm, std::int64_t uv, bool rest = false)
+{
+    Measurement m;
+    m.label = label;
+    m.at = QDateTime::fromString(at, Qt::ISODate);
+    m.group = 7;
+    m.microohms = uohm;
+    m.microvolts = uv;
+    m.resistanceText = QStringLiteral("056.7mΩ");
+    m.voltageText = QStringLiteral("4.123V");
+    m.model = QStringLiteral("RM-40A");
+    m.source = QStringLiteral("/some/file.txt");
+    m.sourceLine = 3;
+    m.restStart = rest;
+    return m;
+}
+
+QList<Measurement> stored(CellRegister &r)
+{
+    QList<Measurement> all;
+    forEachMeasurement(r, QString(), [&](const Measurement &m) { all << m; });
+    return all;
+}
+
+bool same(const Measurement &a, const Measurement &b)
+{
+    return a.label == b.label && a.at == b.at && a.group == b.group && a.microohms == b.microohms
+        && a.microvolts == b.microvolts && a.resistanceText == b.resistanceText && a.voltageText == b.voltageText
+        && a.model == b.model && a.source == b.source && a.sourceLine == b.sourceLine && a.restStart == b.restStart;
+}
+
+// What a register holds, seen by a plain connection of its own: to tell "left as it was".
+QByteArray contents(const QString &address)
+{
+    const Location l = locate(address);
+    if (!l.postgres)
+        return readFile(l.path);
+    QByteArray text;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("look"));
+        db.setHostName(l.host);
+        db.setUserName(l.user);
+        db.setDatabaseName(l.database);
+        if (!db.open())
+            text = "(cannot connect)";
+        text += db.tables().join(u',').toUtf8();
+        QSqlQuery q(db);
+        if (!db.isOpen())
+            q.clear();
+        if (q.exec(QStringLiteral("SELECT version FROM register_schema")) && q.next())
+            text += " v" + q.value(0).toByteArray();
+        if (q.exec(QStringLiteral("SELECT count(*) FROM measurements")) && q.next())
+            text += " m" + q.value(0).toByteArray();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("look"));
+    return text;
+}
+
+} // namespace
+
+class TestCellRegister : public QObject {
+    Q_OBJECT
+
+    RegisterBackends backends_;
+
+    void addBackendRows(const char *name)
+    {
+        for (const QString &b : RegisterBackends::names())
+            QTest::newRow(qPrintable(b + u'/' + QLatin1String(name))) << b;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY2(backends_.start().isEmpty(), qPrintable(backends_.server().error())); }
+
+    void readsRegisterAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("parts"); // host|port|user|database, or the error's end
+        QTest::newRow("host and port") << "postgresql://bench@lab.example:5433/cells" << "lab.example|5433|bench|cells";
+        QTest::newRow("short scheme, no port") << "postgres://bench@lab/cells" << "lab|-1|bench|cells";
+        QTest::newRow("socket folder") << "postgresql:///cells?host=/run/postgresql" << "/run/postgresql|-1||cells";
+        QTest::newRow("encoded socket, user") << "postgresql:///c?host=%2Ftmp%2Fpg&user=me" << "/tmp/pg|-1|me|c";
+        QTest::newRow("no database") << "postgresql://bench@lab/" << ": it names no database";
+        QTest::newRow("bad port") << "postgresql:///cells?port=99999" << ": the port '99999' is not a number from 1 to 65535";
+        QTest::newRow("unknown key") << "postgresql:///cells?sslmode=require" << ": unknown parameter 'sslmode'";
+        QTest::newRow("a file") << "/data/cells.sqlite" << "file";
+    }
+    void readsRegisterAddresses()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, parts);
+        try {
+            const Location l = locate(address);
+            const QString got = l.postgres
+                ? QStringList({l.host, QString::number(l.port), l.user, l.database}).join(u'|')
+                : QStringLiteral("file");
+            QCOMPARE(got, parts);
+            QVERIFY(l.postgres || l.path == address);
+        } catch (const ERegisterFault &e) {
+            QVERIFY2(e.message().endsWith(parts), qPrintable(e.message()));
+        }
+    }
+
+    void keepsEveryFieldExactly_data()
+    {
+        QTest::addColumn<QString>("backend");
+        addBackendRows("round trip");
+    }
+    void keepsEveryFieldExactly()
+    {
+        QFETCH(QString, backend);
+        const QString address = backends_.fresh(backend);
+        QList<Measurement> in{measurement("A002", "2026-01-01T10:00:00.250Z", 56'700, 4'123'000, true),
+                              measurement("A001", "2026-01-01T10:00:01Z", 123'450'000, 12'340'000),
+                              measurement("A002", "2026-01-08T10:00:00.250Z", 56'701, 4'109'000)};
+        in[1].resistanceText = QStringLiteral("0.300 Ω");
+        in[1].source = QStringLiteral("COM 3");
+        in[1].sourceLine = 0;
+        {
+            CellRegister r(locate(address));
+            addMeasurements(r, in);
+        }
+        // Reopened: the schema is found, not made again.
+        CellRegister r(locate(address));
+        const QList<Measurement> out = stored(r);
+        QCOMPARE(out.size(), 3);
+        QVERIFY(same(out[0], in[1]));
+        QVERIFY(same(out[1], in[0]));
+        QVERIFY(same(out[2], in[2]));
+
+        const auto a002 = summarizeCell(r, QStringLiteral("A002"));
+        QVERIFY(a002);
+        QCOMPARE(a002->measurements, 2);
+        QCOMPARE(a002->microohms, 56'701);
+        QCOMPARE(selfDischarge(*a002, 7).value_or(-1), 2.0);
+        QVERIFY(!selfDischarge(*a002, 7.5));
+    }
+
+    void writesAllOrNothing_data()
+    {
+        QTest::addColumn<QString>("backend");
+        addBackendRows("a bad row last");
+    }
+    void writesAllOrNothing()
+    {
+        QFETCH(QString, backend);
+        CellRegister r(locate(backends_.fresh(backend)));
+        addMeasurements(r, {measurement("A001", "2026-01-01T10:00:00Z", 1, 1)});
+        QList<Measurement> batch;
+        for (int i = 0; i < 100; ++i)
+            batch << measurement(QStringLiteral("B%1").arg(i), "2026-01-02T10:00:00Z", 2, 2);
+        batch.last().voltageText = QString(); // NULL: refused by the schema
+        QVERIFY_THROWS_EXCEPTION(ERegisterFault, addMeasurements(r, batch));
+        QCOMPARE(stored(r).size(), 1);
+        QVERIFY(!hasCell(r, QStringLiteral("B0")));
+    }
+
+    void refusesAndLeavesUnchanged_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("message");
+        for (const QString &b : RegisterBackends::names()) {
+            const auto row = [&](const char *setup, const char *message) {
+                QTest::newRow(qPrintable(b + u'/' + QLatin1String(setup))) << b << setup << message;
+            };
+            row("newer schema", "written by a newer version of this program (schema 99; this one knows up to 1); "
+                                "it is left unchanged");
+            row("other tables", "not a cell register (it holds other tables)");
+            row("locked", "is locked by another program; gave up after 0.3 s");
+        }
+        QTest::newRow("sqlite/text file") << "sqlite" << "text file" << "not a cell register (not a SQLite file)";
+        QTest::newRow("postgresql/server down") << "postgresql" << "server down" << "cannot connect: ";
+        QTest::newRow("postgresql/user refused") << "postgresql" << "user refused"
+                                                 << "cannot connect: connection to server on socket \"" + backends_.server().socketFolder()
+                                                        + "/.s.PGSQL.5432\" failed: FATAL: role \"stranger\" does not exist";
+    }
+    void refusesAndLeavesUnchanged()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QString, setup);
+        QFETCH(QString, message);
+        QString address = backends_.fresh(backend);
+        const Location l = locate(address);
+        {
+            CellRegister r(l);
+            addMeasurements(r, {measurement("A001", "2026-01-01T10:00:00Z", 1, 1)});
+            if (setup == u"newer schema")
+                r.run(QStringLiteral("UPDATE register_schema SET version = 99"));
+            if (setup == u"other tables")
+                r.run(QStringLiteral("DROP TABLE register_schema"));
+        }
+        if (setup == u"text file")
+            QVERIFY(writeFile(l.path, "label,capacity\nA001,2000\n"));
+        if (setup == u"server down")
+            address = QStringLiteral("postgresql:///register1?host=%1&user=tester").arg(backends_.folder());
+        if (setup == u"user refused")
+            address = backends_.server().url(l.database, QStringLiteral("stranger"));
+        const QByteArray before = contents(address);
+
+        // A writer of another program holds the lock for the whole attempt.
+        std::unique_ptr<CellRegister> holder;
+        std::unique_ptr<CellRegister::Transaction> held;
+        if (setup == u"locked") {
+            holder = std::make_unique<CellRegister>(l);
+            held = std::make_unique<CellRegister::Transaction>(*holder);
+        }
+        try {
+            CellRegister r(locate(address), 300);
+            addMeasurements(r, {measurement("A002", "2026-01-01T10:00:00Z", 1, 1)});
+            QFAIL("no error");
+        } catch (const ERegisterFault &e) {
+            QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+            QVERIFY2(e.message().startsWith(QStringLiteral("the register ")), qPrintable(e.message()));
+        }
+        held.reset();
+        holder.reset();
+        QCOMPARE(contents(address), before);
+    }
+
+    void refusesAFolderItCannotWrite()
+    {
+        const QString folder = backends_.folder() + QStringLiteral("/shut");
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = folder + QStringLiteral("/cells.sqlite");
+        {
+            CellRegister r(locate(path));
+            addMeasurements(r, {measurement("A001", "2026-01-01T10:00:00Z", 1, 1)});
+        }
+        const QByteArray before = readFile(path);
+        for (const QString &f : {backends_.folder(), folder})
+            QCOMPARE(::chmod(QFile::encodeName(f).constData(), 0755), 0);
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+        if (geteuid() != 0)
+            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+        const int status = runUnprivileged([&] {
+            try {
+                CellRegister r(locate(path));
+            } catch (const ERegisterFault &e) {
+                return e.message() == QStringLiteral("the register %1: its folder cannot be written: Permission denied").arg(path)
+                    ? 0
+                    : 1;
+            }
+            return 2;
+        });
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        QCOMPARE(status, 0);
+        QCOMPARE(readFile(path), before);
+    }
+
+    void packsHoldEachCellOnce_data()
+    {
+        QTest::addColumn<QString>("backend");
+        addBackendRows("save, refuse, swap");
+    }
+    void packsHoldEachCellOnce()
+    {
+        QFETCH(QString, backend);
+        CellRegister r(locate(backends_.fresh(backend)));
+        QList<Measurement> cells;
+        for (const char *label : {"A1", "A2", "A3", "A4", "A5"})
+            cells << measurement(label, "2026-01-01T10:00:00Z", 50'000, 4'100'000);
+        addMeasurements(r, cells);
+        Pack p{QStringLiteral("P1"), 2, 2, 50'000, false, QDateTime::currentDateTimeUtc(), {{"A1", "A2"}, {"A3", "A4"}}};
+        savePack(r, p);
+        Pack again = p;
+        again.name = QStringLiteral("P2");
+        again.groups = {{"A5", "A1"}};
+        QVERIFY_THROWS_EXCEPTION(EDuplicateEntry, savePack(r, again));
+        QVERIFY_THROWS_EXCEPTION(EDuplicateEntry, savePack(r, p));
+        QCOMPARE(listPacks(r).size(), std::size_t(1));
+        swapCell(r, QStringLiteral("P1"), QStringLiteral("A3"), QStringLiteral("A5"));
+        QCOMPARE(loadPack(r, QStringLiteral("P1")).groups[1], QStringList({"A5", "A4"}));
+        QCOMPARE(swapsOf(r, QStringLiteral("P1")).front().removed, QStringLiteral("A3"));
+        QCOMPARE(cellsInPacks(r).size(), 4);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCellRegister)
+#include "tst_cell_register.moc"

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A real PostgreSQL server of the test's own: a cluster made by initdb in a temporary
+// folder, listening only on a Unix socket in that folder, stopped and removed with this
+// object. PostgreSQL refuses to run as root, so under root (as in CI) the cluster belongs
+// to the unprivileged user nobody.
+class PostgresServer {
+public:
+    PostgresServer();
+    ~PostgresServer();
+    PostgresServer(const PostgresServer &) = delete;
+    PostgresServer &operator=(const PostgresServer &) = delete;
+
+    // Empty once running; else what went wrong.
+    const QString &error() const { return error_; }
+    // The folder holding the socket.
+    QString socketFolder() const { return dir_.path(); }
+    // The user that owns the cluster; connections as it need no password.
+    QString user() const { return QStringLiteral("tester"); }
+    // Makes a new empty database and returns its register address.
+    QString newDatabase();
+    // The address of a database on this server (which need not exist).
+    QString url(const QString &database, const QString &user = QString()) const;
+
+private:
+    bool run(const QStringList &command, QString *output = nullptr);
+
+    QTemporaryDir dir_;
+    QString bin_;
+    QString error_;
+    bool started_ = false;
+    int databases_ = 0;
+};

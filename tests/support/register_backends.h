@@ -1,0 +1,36 @@
+#pragma once
+
+// Fresh registers on both kinds of storage, so that one test table runs on each.
+#include "postgres_server.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class RegisterBackends {
+public:
+    static QStringList names() { return {QStringLiteral("sqlite"), QStringLiteral("postgresql")}; }
+
+    // Starts the server; the caller QVERIFYs error() is empty.
+    QString start()
+    {
+        server_ = std::make_unique<PostgresServer>();
+        return server_->error();
+    }
+    PostgresServer &server() { return *server_; }
+    QString folder() const { return dir_.path(); }
+
+    // The address of a new, empty register.
+    QString fresh(const QString &backend)
+    {
+        if (backend == u"postgresql")
+            return server_->newDatabase();
+        return dir_.filePath(QStringLiteral("cells%1.sqlite").arg(++files_));
+    }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<PostgresServer> server_;
+    int files_ = 0;
+};
