@@ -4,8 +4,10 @@
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
+#include "cli/picture_commands.h"
 #include "cli/subcommands.h"
 #include "link/errors.h"
+#include "report/errors.h"
 
 #include <QCoreApplication>
 
@@ -13,7 +15,7 @@ namespace {
 
 int exitCodeFor(const core::Error &e)
 {
-    if (dynamic_cast<const EUsageError *>(&e))
+    if (dynamic_cast<const EUsageError *>(&e) || dynamic_cast<const ELabelDoesNotFit *>(&e))
         return cli::kExitUsage;
     if (dynamic_cast<const ENotAReading *>(&e) || dynamic_cast<const ENoReadings *>(&e))
         return cli::kExitNotAReading;
@@ -45,9 +47,11 @@ int run(const cli::Invocation &inv)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = cli::makeApplication(argc, argv);
     try {
-        const cli::Invocation inv = cli::parseArguments(app.arguments().mid(1));
+        if (cli::isPictureSubcommand(app->arguments().mid(1)))
+            return cli::runPictureSubcommand(app->arguments().mid(1));
+        const cli::Invocation inv = cli::parseArguments(app->arguments().mid(1));
         if (inv.version) {
             cli::Output out(QString{});
             out.write("battery-analyzer-cli " + QByteArray(BATTERY_VERSION) + '\n');
