@@ -12,12 +12,12 @@ namespace {
 
 constexpr qsizetype kNamedFiles = 4;
 
-QString sourceText(const QStringList &files, std::size_t readings)
+QString sourceText(const QStringList &files)
 {
     QString names = files.mid(0, kNamedFiles).join(QStringLiteral(", "));
     if (files.size() > kNamedFiles)
         names += QStringLiteral(" and %1 more files").arg(files.size() - kNamedFiles);
-    return QStringLiteral("%1 (%2 readings)").arg(names).arg(readings);
+    return names;
 }
 
 report::Pack matchedPack(const report::Batch &batch, const BatchFromFiles &from)
@@ -78,7 +78,7 @@ report::Batch batchFromFiles(const BatchFromFiles &from, const char *subcommand)
         cell.label = labels.isEmpty() ? QStringLiteral("#%1").arg(i + 1) : labels[qsizetype(i)];
         report::judge(cell, batch.rules);
     }
-    batch.source = sourceText(from.files, batch.cells.size());
+    batch.source = sourceText(from.files);
     if (from.series > 0)
         batch.pack = matchedPack(batch, from);
     return batch;

@@ -77,9 +77,12 @@ Bins roundBins(const std::vector<std::int64_t> &values, int targetBins)
     b.width = width;
     // Floor division, for values below zero as well.
     b.start = (*lo / width - (*lo % width < 0 ? 1 : 0)) * width;
-    b.counts.assign(std::size_t((*hi - b.start) / width + 1), 0);
+    // The last bin includes its upper edge, so that a maximum on a round value does not get
+    // a bin of its own.
+    const std::size_t n = std::size_t(std::max<std::int64_t>(1, (*hi - b.start + width - 1) / width));
+    b.counts.assign(n, 0);
     for (std::int64_t v : values)
-        ++b.counts[std::size_t((v - b.start) / width)];
+        ++b.counts[std::min(n - 1, std::size_t((v - b.start) / width))];
     return b;
 }
 

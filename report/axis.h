@@ -28,7 +28,7 @@ double roundStepAtLeast(double value);
 
 // Counts of whole-number values in equal bins of round width starting at a round value. The
 // width is a multiple of the values' common step, so no bin is empty only because no value
-// can fall in it.
+// can fall in it. Bins include their lower edge; the last also its upper one.
 struct Bins {
     std::int64_t start = 0;
     std::int64_t width = 1;

@@ -13,7 +13,7 @@
 namespace report {
 
 // Why a cell fails: the rule's short name ("resistance", "self-discharge", "capacity") and
-// the cell's value against the limit.
+// the cell's value against the limit in signs that need no translation ("69.8 mΩ > 60 mΩ").
 struct Reason {
     QString rule;
     QString detail;

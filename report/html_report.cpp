@@ -90,6 +90,8 @@ public:
         charts();
         if (batch_.pack)
             pack(*batch_.pack);
+        // Last, as it can be long: the pictures come first.
+        failures(failing_);
         out_ += QStringLiteral("</body></html>\n");
         return out_;
     }
@@ -144,8 +146,8 @@ private:
             out_ += statRow(dischargeRow(c_.selfDischarge + QStringLiteral(" (mV/day)"), std::move(discharges)));
         out_ += QStringLiteral("</table>\n");
         rules();
-        failures(batch_.cells.size() - passing);
         out_ += QStringLiteral("</section>\n");
+        failing_ = batch_.cells.size() - passing;
     }
 
     void rules()
@@ -304,6 +306,7 @@ private:
     const Batch &batch_;
     const Captions &c_;
     QString out_;
+    std::size_t failing_ = 0;
 };
 
 } // namespace

@@ -8,15 +8,19 @@ namespace report {
 
 namespace {
 
+// Above this many points the marks get smaller, so that a crowd still shows its shape.
+constexpr std::size_t kCrowd = 1500;
+
 // A dot for a passing cell, a cross for a failing one; the hover text names the cell.
-void appendMark(QString &svg, double x, double y, bool pass, const QString &title)
+void appendMark(QString &svg, double x, double y, bool pass, const QString &title, bool small = false)
 {
     if (pass)
-        svg += QStringLiteral("<circle class=\"pass\" cx=\"%1\" cy=\"%2\" r=\"3\"><title>%3</title></circle>")
-                   .arg(coordinate(x), coordinate(y), title);
+        svg += QStringLiteral("<circle class=\"pass\" cx=\"%1\" cy=\"%2\" r=\"%3\"><title>%4</title></circle>")
+                   .arg(coordinate(x), coordinate(y), small ? QStringLiteral("1.5") : QStringLiteral("3"), title);
     else
-        svg += QStringLiteral("<path class=\"fail\" d=\"M%1 %2m-3.5-3.5l7 7m0-7l-7 7\"><title>%3</title></path>")
-                   .arg(coordinate(x), coordinate(y), title);
+        svg += QStringLiteral("<path class=\"fail\" d=\"M%1 %2%3\"><title>%4</title></path>")
+                   .arg(coordinate(x), coordinate(y),
+                        small ? QStringLiteral("m-2-2l4 4m0-4l-4 4") : QStringLiteral("m-3.5-3.5l7 7m0-7l-7 7"), title);
 }
 
 QString cellTitle(const Cell &cell, const Captions &c)
@@ -69,7 +73,8 @@ QString scatterChart(const std::vector<Cell> &cells, const Rules &rules, const C
         svg += pass ? QStringLiteral("<g class=\"points pass\">") : QStringLiteral("<g class=\"points fail\">");
         for (const Cell &cell : cells)
             if (cell.pass == pass)
-                appendMark(svg, plot.x(cell.microvolts() / 1e6), plot.y(cell.microohms() / 1e3), pass, cellTitle(cell, c));
+                appendMark(svg, plot.x(cell.microvolts() / 1e6), plot.y(cell.microohms() / 1e3), pass, cellTitle(cell, c),
+                           cells.size() > kCrowd);
         svg += QStringLiteral("</g>\n");
     }
     if (rules.maxMicroohms)
@@ -100,7 +105,7 @@ QString dischargeChart(const std::vector<Cell> &cells, const Rules &rules, const
     svg += QStringLiteral("<g class=\"points\">");
     for (std::size_t i = 0; i < known.size(); ++i)
         appendMark(svg, plot.x(double(i + 1)), plot.y(*known[i]->selfDischargeMvPerDay), known[i]->pass,
-                   cellTitle(*known[i], c));
+                   cellTitle(*known[i], c), known.size() > kCrowd);
     svg += QStringLiteral("</g>\n");
     if (rules.maxSelfDischargeMvPerDay)
         plot.horizontalLimit(*rules.maxSelfDischargeMvPerDay,

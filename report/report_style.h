@@ -26,7 +26,7 @@ svg .title { font-weight: bold; }
 .frame { fill: none; stroke: #333; }
 .bar { fill: #56B4E9; stroke: #1f3f5f; stroke-width: 1; }
 .limit line { stroke: #000; stroke-width: 1.5; stroke-dasharray: 6 4; }
-.limit text { font-weight: bold; }
+.limit text { font-weight: bold; paint-order: stroke; stroke: #fff; stroke-width: 3px; }
 circle.pass { fill: #0072B2; }
 path.fail { stroke: #D55E00; stroke-width: 2; fill: none; }
 .cell rect { fill: #fff; stroke: #0072B2; stroke-width: 1.5; }
