@@ -68,17 +68,11 @@ double fittingPointSize(const QString &text, QFont font, double wanted, double w
 
 LabelText labelText(const Cell &cell, const std::optional<PackPlace> &place)
 {
-    LabelText t{cell.label, {cell.label}};
-    t.lines << milliohmText(cell.microohms()) + QStringLiteral("  ") + voltText(cell.microvolts());
+    // Short lines, one value each, so that narrow labels hold them too.
+    LabelText t{cell.label, {cell.label, milliohmText(cell.microohms()), voltText(cell.microvolts())}};
     if (cell.capacityMah)
         t.lines << QStringLiteral("%1 mAh").arg(*cell.capacityMah);
-    QString verdict = cell.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL");
-    QStringList rules;
-    for (const Reason &r : cell.reasons)
-        rules << r.rule;
-    if (!rules.isEmpty())
-        verdict += QStringLiteral(": ") + rules.join(QStringLiteral(", "));
-    t.lines << verdict;
+    t.lines << (cell.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
     if (place)
         t.lines << QStringLiteral("%1 G%2 #%3").arg(place->pack).arg(place->group).arg(place->position);
     return t;
@@ -95,21 +89,12 @@ QByteArray labelsPdf(const std::vector<LabelText> &labels, LabelSize size)
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     pdf.setCreator(QStringLiteral("battery-analyzer-cli"));
 
-    // A wide label has the code at its left, as high as the label but at most half its
-    // width; a narrower one has it on top, centred, over at most half its height.
+    // The code at the left, as high as the label but at most half its width.
     const double margin = dots(kMarginMm);
-    const double width = dots(size.widthMm) - 2 * margin;
     const double height = dots(size.heightMm) - 2 * margin;
-    QRectF codeSquare, textArea;
-    if (size.widthMm >= 1.5 * size.heightMm) {
-        const double side = std::min(height, width / 2);
-        codeSquare = QRectF(margin, margin + (height - side) / 2, side, side);
-        textArea = QRectF(margin + side + margin, margin, width - side - margin, height);
-    } else {
-        const double side = std::min(width, height / 2);
-        codeSquare = QRectF(margin + (width - side) / 2, margin, side, side);
-        textArea = QRectF(margin, margin + side, width, height - side);
-    }
+    const double side = std::min(height, (dots(size.widthMm) - 2 * margin) / 2);
+    const QRectF codeSquare(margin, margin + (height - side) / 2, side, side);
+    const QRectF textArea(margin + side + margin, margin, dots(size.widthMm) - 3 * margin - side, height);
 
     QPainter painter;
     bool first = true;

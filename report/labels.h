@@ -22,7 +22,8 @@ struct PackPlace {
 };
 
 // One label: the code carries `code` (the cell's label); the lines go beside it, the first
-// the largest.
+// the largest: the label, resistance, voltage, capacity when known, PASS or FAIL, and the
+// place in a pack.
 struct LabelText {
     QString code;
     QStringList lines;
