@@ -48,9 +48,9 @@ int runReport(const PictureInvocation &inv)
         return kExitOk;
     const QString path = QFileInfo(inv.output).absoluteFilePath();
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        printMessage(QStringLiteral("report: no display to open it on; the report is %1").arg(path));
+        printMessage(QStringLiteral("battery-analyzer-cli: report: no display to open it on; the report is %1").arg(path));
     else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        printMessage(QStringLiteral("report: no browser took it; the report is %1").arg(path));
+        printMessage(QStringLiteral("battery-analyzer-cli: report: no browser took it; the report is %1").arg(path));
     return kExitOk;
 }
 

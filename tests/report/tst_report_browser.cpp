@@ -63,6 +63,7 @@ class TestReportBrowser : public QObject {
 private slots:
     void report_data();
     void report();
+    void openWithoutDisplay();
 
 private:
     QTemporaryDir dir;
@@ -157,6 +158,25 @@ void TestReportBrowser::report()
     const QString info = pdfInfo(pdf);
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+[0-9.]+ x [0-9.]+ pts \\(A4\\)"))),
              qPrintable(info));
+}
+
+// With no display to show it on, --open still writes the report and says where it is.
+void TestReportBrowser::openWithoutDisplay()
+{
+    const QString board = dir.filePath(QStringLiteral("cells.txt"));
+    QVERIFY(writeFile(board, batchBoardText(5)));
+    const QString html = dir.filePath(QStringLiteral("open.html"));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(BATTERY_CLI), {"report", board, "--output", html, "--open"});
+    QVERIFY(p.waitForFinished(60'000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardError()),
+             QStringLiteral("battery-analyzer-cli: report: no display to open it on; the report is %1\n").arg(html));
+    QVERIFY(readFile(html).startsWith("<!DOCTYPE html>"));
 }
 
 QTEST_GUILESS_MAIN(TestReportBrowser)

@@ -2,6 +2,7 @@
 // verdicts from the rules, and the cell names given on the command line.
 #include "cli/cell_labels.h"
 #include "cli/errors.h"
+#include "cli/picture_options.h"
 #include "report/axis.h"
 #include "report/batch.h"
 
@@ -39,6 +40,8 @@ private slots:
     void verdicts();
     void cellNames_data();
     void cellNames();
+    void badArguments_data();
+    void badArguments();
 };
 
 void TestReportParts::axes_data()
@@ -169,6 +172,58 @@ void TestReportParts::cellNames()
         QVERIFY2(labels.isEmpty(), qPrintable(e.message()));
         QVERIFY(e.message().startsWith(QStringLiteral("report: --")));
         QVERIFY(e.message().endsWith(QStringLiteral("\nTry 'battery-analyzer-cli report --help'.")));
+    }
+}
+
+void TestReportParts::badArguments_data()
+{
+    QTest::addColumn<bool>("labels");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("fault"); // empty: accepted
+    QTest::newRow("help wins over a fault") << false << QStringList{"--bogus", "--help"} << "";
+    QTest::newRow("no file") << false << QStringList{"--output", "r.html"} << "at least one FILE is required";
+    QTest::newRow("unknown option") << false << QStringList{"f.txt", "--bogus"} << "Unknown option 'bogus'";
+    QTest::newRow("missing value") << false << QStringList{"f.txt", "--output"} << "Missing value after '--output'";
+    QTest::newRow("language") << false << QStringList{"f.txt", "--language", "fr"} << "--language takes en or zh, not 'fr'";
+    QTest::newRow("open needs a file") << false << QStringList{"f.txt", "--open"} << "--open needs --output FILE";
+    QTest::newRow("labels on standard output") << true << QStringList{"f.txt", "--first-cell", "A1"}
+                                               << "--output FILE is required";
+    QTest::newRow("labels without names") << true << QStringList{"f.txt", "--output", "l.pdf"}
+        << "--cells A001..A020 or --first-cell A001 is required: a label's code is its cell's name";
+    QTest::newRow("both ways of naming") << false << QStringList{"f.txt", "--cells", "A1..A2", "--first-cell", "A1"}
+                                         << "--cells and --first-cell exclude each other";
+    QTest::newRow("short options are not taken") << true << QStringList{"f.txt", "--first-cell", "A1", "-o", "l.pdf"}
+                                      << "Unknown option 'o'";
+    QTest::newRow("size too small") << true
+        << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--size", "19x29mm"}
+        << "--size takes WIDTHxHEIGHTmm with each from 20 to 150, like 62x29mm, not '19x29mm'";
+    QTest::newRow("size without unit") << true
+        << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--size", "62x29"}
+        << "--size takes WIDTHxHEIGHTmm with each from 20 to 150, like 62x29mm, not '62x29'";
+    QTest::newRow("largest size") << true
+        << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--size", "150x150mm"} << "";
+    QTest::newRow("series alone") << false << QStringList{"f.txt", "--series", "3"}
+                                  << "--series S and --parallel P go together";
+    QTest::newRow("resistance limit with too many decimals") << false
+        << QStringList{"f.txt", "--max-resistance", "0.0000001"}
+        << "--max-resistance takes ohms from 0 to 1000 with at most 6 decimals, not '0.0000001'";
+    QTest::newRow("only what") << true
+        << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--only", "good"}
+        << "--only takes pass or fail, not 'good'";
+}
+
+void TestReportParts::badArguments()
+{
+    QFETCH(bool, labels);
+    QFETCH(QStringList, args);
+    QFETCH(QString, fault);
+    const cli::PictureKind kind = labels ? cli::PictureKind::Labels : cli::PictureKind::Report;
+    const QString name = labels ? QStringLiteral("labels") : QStringLiteral("report");
+    try {
+        cli::parsePictureArguments(kind, args);
+        QVERIFY2(fault.isEmpty(), "accepted");
+    } catch (const EUsageError &e) {
+        QCOMPARE(e.message(), QStringLiteral("%1: %2\nTry 'battery-analyzer-cli %1 --help'.").arg(name, fault));
     }
 }
 
