@@ -60,10 +60,13 @@ void Plot::axes(const QString &xTitle, const QString &yTitle)
 
 void Plot::verticalLimit(double value, const QString &caption)
 {
-    const QString px = coordinate(x(value));
+    // The caption goes on the side of the line with more room, so that it stays inside.
+    const double px = x(value);
+    const bool right = px < (kLeft + kRight) / 2;
     svg_ += QStringLiteral("<g class=\"limit\"><line x1=\"%1\" x2=\"%1\" y1=\"%2\" y2=\"%3\"/>"
-                           "<text x=\"%1\" dx=\"-4\" y=\"%4\" text-anchor=\"end\">%5</text></g>\n")
-                .arg(px, coordinate(kTop), coordinate(kBottom), coordinate(kTop + 14), escaped(caption));
+                           "<text x=\"%1\" dx=\"%4\" y=\"%5\" text-anchor=\"%6\">%7</text></g>\n")
+                .arg(coordinate(px), coordinate(kTop), coordinate(kBottom), right ? QStringLiteral("4") : QStringLiteral("-4"),
+                     coordinate(kTop + 14), right ? QStringLiteral("start") : QStringLiteral("end"), escaped(caption));
 }
 
 void Plot::horizontalLimit(double value, const QString &caption)
