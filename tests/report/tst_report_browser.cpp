@@ -158,6 +158,30 @@ void TestReportBrowser::report()
     const QString info = pdfInfo(pdf);
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+[0-9.]+ x [0-9.]+ pts \\(A4\\)"))),
              qPrintable(info));
+
+    // The tallest figures, the pack's, each on one page: a figure's caption and the name of
+    // its last group are printed on the same page.
+    const int pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+    QStringList pageTexts;
+    for (int page = 1; page <= pages; ++page) {
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {"-f", QString::number(page), "-l", QString::number(page), pdf, "-"});
+        p.waitForFinished(60'000);
+        pageTexts << QString::fromUtf8(p.readAllStandardOutput());
+    }
+    const int groups = packCells == 0 ? 0 : packCells / options[options.indexOf(QStringLiteral("--parallel")) + 1].toInt();
+    for (int first = 1; first <= groups; first += 8) {
+        const int last = std::min(groups, first + 7);
+        const QString caption = QStringLiteral("Groups %1 to %2").arg(first).arg(last);
+        const QRegularExpression lastGroup(QStringLiteral("group %1(?![0-9])").arg(last));
+        const auto pageOf = [&](const auto &needle) {
+            for (int i = 0; i < pageTexts.size(); ++i)
+                if (pageTexts[i].contains(needle))
+                    return i;
+            return -1;
+        };
+        QVERIFY2(pageOf(caption) >= 0 && pageOf(caption) == pageOf(lastGroup), qPrintable(caption));
+    }
 }
 
 // With no display to show it on, --open still writes the report and says where it is.
