@@ -79,6 +79,9 @@ void TestReportBrowser::report_data()
                        "--max-voltage-spread", "0.6"} << 6;
     QTest::newRow("captions in Chinese")
         << 20 << QStringList{"--first-cell", "A001", "--max-resistance", "0.05", "--language", "zh"} << 0;
+    // Every row checks that the DOM holds no script element.
+    QTest::newRow("names with markup are shown as text")
+        << 12 << QStringList{"--first-cell", "<script>alert(1)</script>A1", "--max-resistance", "0.05"} << 0;
     QTest::newRow("a large batch without rules, packed over several figures") << 3000
         << QStringList{"--series", "20", "--parallel", "4", "--max-voltage-spread", "0.6"} << 80;
 }
