@@ -26,6 +26,11 @@ std::optional<PictureKind> kindOf(const QString &name)
     return std::nullopt;
 }
 
+// Qt's own notes from starting its offscreen platform (no runtime folder, no session bus)
+// say nothing about the labels; the tool's messages and errors go to standard error
+// without Qt's logging.
+void dropQtNotes(QtMsgType, const QMessageLogContext &, const QString &) {}
+
 bool hasDisplay()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
@@ -101,6 +106,7 @@ std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv)
         open = open || qstrcmp(argv[i], "--open") == 0;
     if (first == u"labels") {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(dropQtNotes);
         return std::make_unique<QGuiApplication>(argc, argv);
     }
     if (first == u"report" && open && hasDisplay())

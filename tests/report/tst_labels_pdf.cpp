@@ -53,6 +53,8 @@ void TestLabelsPdf::labels_data()
                        "BATCH-2026-12-07-0007", "BATCH-2026-12-07-0008", "BATCH-2026-12-07-0009",
                        "BATCH-2026-12-07-0010", "BATCH-2026-12-07-0011", "BATCH-2026-12-07-0012"}
         << QStringList{};
+    QTest::newRow("long names drawn smaller on the default roll")
+        << QStringList{"--first-cell", "BATCH-2026-12-07-0001"} << 62.0 << 29.0 << QStringList{} << QStringList{"V"};
     QTest::newRow("only the failing") << QStringList{"--cells", "A001..A012", "--max-resistance", "0.045", "--only", "fail"}
                                       << 62.0 << 29.0 << QStringList{} << QStringList{"FAIL"};
     QTest::newRow("a pack's cells with their places")
@@ -100,6 +102,20 @@ void TestLabelsPdf::labels()
         QVERIFY2(!code.isEmpty() && text.trimmed().startsWith(code), qPrintable(code + " / " + text));
         for (const QString &t : texts)
             QVERIFY2(text.contains(t), qPrintable(text));
+        // No word runs off the page.
+        const QString boxes = runText(QStringLiteral("pdftotext"), {"-bbox", "-f", QString::number(page), "-l",
+                                                                    QString::number(page), pdf, "-"});
+        static const QRegularExpression word(
+            QStringLiteral("xMin=\"([-0-9.]+)\" yMin=\"([-0-9.]+)\" xMax=\"([-0-9.]+)\" yMax=\"([-0-9.]+)\">([^<]*)<"));
+        const double width = size.captured(1).toDouble(), height = size.captured(2).toDouble();
+        int words = 0;
+        for (const QRegularExpressionMatch &m : word.globalMatch(boxes)) {
+            ++words;
+            QVERIFY2(m.captured(1).toDouble() >= 0 && m.captured(2).toDouble() >= 0 &&
+                         m.captured(3).toDouble() <= width && m.captured(4).toDouble() <= height,
+                     qPrintable(m.captured(0)));
+        }
+        QVERIFY(words >= 4);
         read << code;
     }
     if (!codes.isEmpty())
@@ -123,9 +139,11 @@ void TestLabelsPdf::refusals_data()
                                            << "battery-analyzer-cli: labels: no cell to label\n";
 }
 
-// A refused sheet leaves the file that was there as it was.
+// A refused sheet leaves the file that was there as it was, and standard error holds the
+// one message, even where Qt has no runtime folder (cron, a bare ssh session).
 void TestLabelsPdf::refusals()
 {
+    qunsetenv("XDG_RUNTIME_DIR");
     QFETCH(QStringList, options);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
