@@ -179,8 +179,10 @@ private:
                     .arg(escaped(c_.failingCells), escaped(c_.cell), escaped(c_.reasons));
         std::size_t listed = 0;
         for (const Cell &cell : batch_.cells) {
-            if (cell.pass || listed++ == kListedFailures)
+            if (cell.pass)
                 continue;
+            if (listed++ == kListedFailures)
+                break;
             QStringList reasons;
             for (const Reason &r : cell.reasons)
                 reasons << c_.ruleName(r.rule) + u' ' + r.detail;

@@ -51,6 +51,8 @@ private slots:
     void packAndDischarge_data();
     void packAndDischarge();
     void unknownPackCell();
+    void failingList_data();
+    void failingList();
 };
 
 void TestReportHtml::packAndDischarge_data()
@@ -99,6 +101,29 @@ void TestReportHtml::unknownPackCell()
     } catch (const EUnknownPackCell &e) {
         QCOMPARE(e.message(), QStringLiteral("pack P1 holds cell B9, which is not among the cells of the report"));
     }
+}
+
+void TestReportHtml::failingList_data()
+{
+    QTest::addColumn<int>("failing");
+    QTest::addColumn<int>("listed");
+    QTest::newRow("all listed") << 200 << 200;
+    QTest::newRow("the rest counted") << 260 << 200;
+}
+
+// A long list of failing cells stops at 200 rows and says how many more there are.
+void TestReportHtml::failingList()
+{
+    QFETCH(int, failing);
+    QFETCH(int, listed);
+    std::vector<CellValues> values(std::size_t(failing) + 10, CellValues{"A1", 40000, 0, 9.0});
+    for (std::size_t i = std::size_t(failing); i < values.size(); ++i)
+        values[i].discharge = 1.0;
+    const QString html = QString::fromUtf8(report::reportHtml(batchOf(values, {}), report::Language::English));
+    const qsizetype table = html.indexOf(QStringLiteral("<table id=\"failing\">"));
+    QCOMPARE(html.mid(table, html.indexOf(QStringLiteral("</table>"), table) - table).count(QStringLiteral("<tr>")),
+             qsizetype(listed + 1));
+    QCOMPARE(html.contains(QStringLiteral("and %1 more").arg(failing - listed)), failing > listed);
 }
 
 QTEST_GUILESS_MAIN(TestReportHtml)
