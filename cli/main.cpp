@@ -4,10 +4,12 @@
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
-#include "cli/streams.h"
+#include "cli/picture_commands.h"
 #include "cli/register_commands.h"
+#include "cli/streams.h"
 #include "cli/subcommands.h"
 #include "link/errors.h"
+#include "report/errors.h"
 
 #include <QCoreApplication>
 
@@ -17,7 +19,7 @@ int exitCodeFor(const core::Error &e)
 {
     if (const int code = cli::registerExitCode(e))
         return code;
-    if (dynamic_cast<const EUsageError *>(&e))
+    if (dynamic_cast<const EUsageError *>(&e) || dynamic_cast<const ELabelDoesNotFit *>(&e))
         return cli::kExitUsage;
     if (dynamic_cast<const ENotAReading *>(&e) || dynamic_cast<const ENoReadings *>(&e))
         return cli::kExitNotAReading;
@@ -50,11 +52,13 @@ int run(const cli::Invocation &inv)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = cli::makeApplication(argc, argv);
     try {
         const QStringList arguments = cli::argumentsOf(argc, argv).mid(1);
         if (cli::isRegisterCommand(arguments))
             return cli::runRegisterCommand(arguments);
+        if (cli::isPictureSubcommand(arguments))
+            return cli::runPictureSubcommand(arguments);
         const cli::Invocation inv = cli::parseArguments(arguments);
         if (inv.version) {
             cli::Output out(QString{});

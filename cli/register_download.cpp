@@ -23,8 +23,11 @@ int downloadPort(const RegisterCommandLine &line)
         port = analyzer::portTextToNumber(text);
     } catch (const EConvertError &) {
     }
-    if (port < 1 || port > 255)
-        line.fail(QStringLiteral("--com takes a port number from 1 to 255, not '%1'").arg(text));
+    if (port < analyzer::kFirstComPort || port > analyzer::kLastComPort)
+        line.fail(QStringLiteral("--com takes a port number from %1 to %2, not '%3'")
+                      .arg(analyzer::kFirstComPort)
+                      .arg(analyzer::kLastComPort)
+                      .arg(text));
     return port;
 }
 
@@ -57,11 +60,8 @@ Arrival downloadReadings(const RegisterCommandLine &line, const RecordSource &so
     QObject::connect(&idle, &QTimer::timeout, [&] { finish(Arrival::End::Complete, {}); });
     QObject::connect(&interrupt, &InterruptNotifier::interrupted,
                      [&] { finish(Arrival::End::Interrupted, QStringLiteral("interrupted")); });
-    QObject::connect(&session, &analyzer::Session::reading, [&](const auto &, const QByteArray &l) {
-        const auto r = analysis::parseReading(l);
-        if (!r)
-            return;
-        arrival.measurements << measurementOf(*r);
+    QObject::connect(&session, &analyzer::Session::reading, [&](const reading::Reading &r, const QByteArray &l) {
+        arrival.measurements << measurementOf(r);
         arrival.lines << l;
         count.update(arrival.lines.size());
         idle.start(idleMs);
@@ -78,6 +78,12 @@ Arrival downloadReadings(const RegisterCommandLine &line, const RecordSource &so
     QObject::connect(&session, &analyzer::Session::receiveFailed, [&](const QString &message) {
         finish(Arrival::End::Failed, QStringLiteral("COM %1: %2").arg(source.com).arg(message));
     });
+    QObject::connect(&session, &analyzer::Session::downloadSent, [&] { idle.start(idleMs); });
+    QObject::connect(&session, &analyzer::Session::commandFailed,
+                     [&](const QString &message) { finish(Arrival::End::Failed, message); });
+    // Readings the line may have shifted would go to the wrong cells.
+    QObject::connect(&session, &analyzer::Session::transferDisturbed,
+                     [&](const QString &message) { finish(Arrival::End::Failed, message); });
     QObject::connect(&session, &analyzer::Session::deviceLost, [&] {
         finish(Arrival::End::Failed, QStringLiteral("%1 lost its device during the download")
                                          .arg(analyzer::errortext::portAndDevice(source.com, comm.lostDevice())));
@@ -85,8 +91,8 @@ Arrival downloadReadings(const RegisterCommandLine &line, const RecordSource &so
 
     session.open(source.com);
     session.download();
-    idle.start(idleMs);
-    loop.exec();
+    if (!over)
+        loop.exec();
     count.finish(arrival.lines.size());
     if (session.isOpen()) {
         try {

@@ -3,6 +3,7 @@
 #include "analysis/reading.h"
 #include "board/data_board.h"
 #include "cellregister/measurements.h"
+#include "reading/line_format.h"
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/input_files.h"
@@ -95,7 +96,7 @@ cellregister::Measurement measurementOf(const analysis::Reading &r)
     m.microohms = r.microohms();
     m.microvolts = r.microvolts();
     m.resistanceText = QString::fromUtf8(analysis::resistanceTextUtf8(r));
-    m.voltageText = QString::fromLatin1(r.voltageText);
+    m.voltageText = QString::fromLatin1(reading::voltageText(r));
     return m;
 }
 

@@ -23,9 +23,11 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
-# The Qt libraries come from dpkg-shlibdeps; the platform plugins, the SQL drivers of the
-# cell register and the fonts the window is drawn with are not linked, so they are named
-# here. PostgreSQL registers are for labs that share one, so that driver is recommended.
+# The Qt libraries and libqrencode (the labels' QR codes) come from dpkg-shlibdeps; the
+# platform plugins (the labels are drawn offscreen), the SQL drivers of the cell register and
+# the fonts the window, the report's page and the labels are drawn with are not linked, so they
+# are named here. PostgreSQL registers are for labs that share one, so that driver is
+# recommended.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, fonts-liberation, fonts-wqy-microhei")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")

@@ -22,7 +22,7 @@ for f in ./usr/bin/battery-analyzer ./usr/bin/battery-analyzer-cli ./usr/share/a
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libqt6widgets6 libqt6serialport6 libqt6sql6-sqlite qt6-qpa-plugins fonts-liberation fonts-wqy-microhei; do
+for d in libqt6widgets6 libqt6serialport6 libqt6sql6-sqlite libqrencode4 qt6-qpa-plugins fonts-liberation fonts-wqy-microhei; do
   grep -q "$d" <<<"$depends" || fail "the package does not depend on $d ($depends)"
 done
 

@@ -1,0 +1,72 @@
+#include "cli/cell_labels.h"
+
+#include "cli/errors.h"
+
+#include <QRegularExpression>
+#include <optional>
+
+namespace cli {
+
+namespace {
+
+constexpr qsizetype kMostLabels = 10'000'000;
+
+struct Numbered {
+    QString prefix;
+    qint64 number = 0;
+    qsizetype width = 0;
+};
+
+std::optional<Numbered> numbered(const QString &label)
+{
+    static const QRegularExpression shape(QStringLiteral("^(.*?)([0-9]{1,15})$"));
+    const QRegularExpressionMatch m = shape.match(label);
+    if (!m.hasMatch() || label.contains(u"..") || label.trimmed() != label)
+        return std::nullopt;
+    return Numbered{m.captured(1), m.captured(2).toLongLong(), m.captured(2).size()};
+}
+
+QString labelOf(const Numbered &n, qint64 number)
+{
+    return n.prefix + QStringLiteral("%1").arg(number, int(n.width), 10, QChar(u'0'));
+}
+
+[[noreturn]] void refuse(const char *subcommand, const QString &text)
+{
+    throw EUsageError(QStringLiteral("%1: %2\nTry 'battery-analyzer-cli %1 --help'.").arg(QLatin1String(subcommand), text));
+}
+
+} // namespace
+
+QStringList labelRange(const QString &range, const char *subcommand)
+{
+    const QStringList ends = range.split(QStringLiteral(".."));
+    const auto from = ends.size() == 2 ? numbered(ends[0]) : std::nullopt;
+    const auto to = ends.size() == 2 ? numbered(ends[1]) : std::nullopt;
+    if (!from || !to || from->prefix != to->prefix || from->width != to->width)
+        refuse(subcommand, QStringLiteral("--cells takes a range like A001..A020 (one prefix, numbers of one width), "
+                                          "not '%1'").arg(range));
+    if (to->number < from->number)
+        refuse(subcommand, QStringLiteral("--cells %1 runs backwards").arg(range));
+    if (to->number - from->number >= kMostLabels)
+        refuse(subcommand, QStringLiteral("--cells %1 names more than %2 cells").arg(range).arg(kMostLabels));
+    QStringList labels;
+    labels.reserve(to->number - from->number + 1);
+    for (qint64 n = from->number; n <= to->number; ++n)
+        labels << labelOf(*from, n);
+    return labels;
+}
+
+QStringList labelsFrom(const QString &first, qsizetype count, const char *subcommand)
+{
+    const auto start = numbered(first);
+    if (!start)
+        refuse(subcommand, QStringLiteral("--first-cell takes a label ending in a number, like A001, not '%1'").arg(first));
+    QStringList labels;
+    labels.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        labels << labelOf(*start, start->number + i);
+    return labels;
+}
+
+} // namespace cli

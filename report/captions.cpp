@@ -1,0 +1,51 @@
+#include "report/captions.h"
+
+namespace report {
+
+namespace {
+
+const Captions kEnglish{
+    "en", "Battery cell report", "Cells from", "Summary", "Counts", "all", "pass", "fail", "quantity",
+    "minimum", "maximum", "mean", "median", "std. deviation", "resistance", "voltage", "capacity",
+    "self-discharge", "Rules", "none: every cell passes", "maximum resistance", "maximum self-discharge",
+    "minimum capacity", "rest before a self-discharge counts", "Failing cells", "cell", "reasons",
+    "and %1 more", "Internal resistance", "Voltage", "Resistance against voltage",
+    "Self-discharge at rest, sorted", "No cell has a rest period long enough to show a self-discharge.",
+    "resistance (m\u03A9)", "voltage (V)", "cells", "cells, lowest self-discharge first", "self-discharge (mV/day)",
+    "Pack %1: %2S%3P", "Groups %1 to %2", "group", "capacity sum", "parallel resistance", "Spreads of the pack",
+    "capacity sum (highest less lowest group)", "parallel resistance (highest less lowest group)",
+    "voltage (highest less lowest cell)", "%1 % of the mean", "unknown", "%1 to %2 %3: %4 cells",
+};
+
+const Captions kChinese{
+    "zh", "电芯报告", "电芯来源", "概要", "数量", "全部", "合格", "不合格", "项目", "最小值", "最大值",
+    "平均值", "中位数", "标准差", "内阻", "电压", "容量", "自放电", "规则", "无：全部合格", "最大内阻",
+    "最大自放电", "最小容量", "计算自放电所需静置天数", "不合格电芯", "电芯", "原因", "另有 %1 个",
+    "内阻分布", "电压分布", "内阻与电压", "静置自放电（排序）", "没有电芯的静置时间足以计算自放电。",
+    "内阻 (m\u03A9)", "电压 (V)", "电芯数", "电芯（自放电由低到高）", "自放电 (mV/天)", "电池组 %1：%2S%3P",
+    "第 %1 至 %2 组", "组", "容量之和", "并联内阻", "电池组的差值", "容量之和（最高组减最低组）",
+    "并联内阻（最高组减最低组）", "电压（最高电芯减最低电芯）", "为平均值的 %1 %", "未知",
+    "%1 至 %2 %3：%4 个电芯",
+};
+
+} // namespace
+
+QString Captions::ruleName(const QString &rule) const
+{
+    if (language != u"zh")
+        return rule;
+    if (rule == u"resistance")
+        return resistance;
+    if (rule == u"self-discharge")
+        return selfDischarge;
+    if (rule == u"capacity")
+        return capacity;
+    return rule;
+}
+
+const Captions &captions(Language language)
+{
+    return language == Language::Chinese ? kChinese : kEnglish;
+}
+
+} // namespace report

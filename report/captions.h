@@ -1,0 +1,68 @@
+#pragma once
+
+#include "report/batch.h"
+
+#include <QString>
+
+namespace report {
+
+// Every text the report shows, in one language. Units stay as SI signs in both.
+struct Captions {
+    QString language; // the html lang attribute
+    QString title;
+    QString cellsFrom;
+    QString summary;
+    QString counts;
+    QString all;
+    QString pass;
+    QString fail;
+    QString quantity;
+    QString minimum;
+    QString maximum;
+    QString mean;
+    QString median;
+    QString standardDeviation;
+    QString resistance;
+    QString voltage;
+    QString capacity;
+    QString selfDischarge;
+    QString rules;
+    QString noRules;
+    QString maxResistance;
+    QString maxSelfDischarge;
+    QString minCapacity;
+    QString minDays;
+    QString failingCells;
+    QString cell;
+    QString reasons;
+    QString andMore; // %1: how many more
+    QString resistanceChart;
+    QString voltageChart;
+    QString scatterChart;
+    QString dischargeChart;
+    QString noDischarge;
+    QString resistanceAxis;
+    QString voltageAxis;
+    QString cellsAxis;
+    QString dischargeRankAxis;
+    QString dischargeAxis;
+    QString packChart;  // %1 name, %2 series, %3 parallel
+    QString packGroups; // %1 first group, %2 last group
+    QString group;
+    QString capacitySum;
+    QString parallelResistance;
+    QString spreads;
+    QString capacitySumSpread;
+    QString parallelResistanceSpread;
+    QString voltageSpread;
+    QString ofMean; // %1: percent
+    QString unknown;
+    QString binTitle; // %1 from, %2 to, %3 unit, %4 count
+
+    // A failing rule's short name in this language.
+    QString ruleName(const QString &rule) const;
+};
+
+const Captions &captions(Language language);
+
+} // namespace report

@@ -1,0 +1,59 @@
+#include "report/charts.h"
+#include "report/svg.h"
+
+#include "analysis/decimal.h"
+
+#include <algorithm>
+
+namespace report {
+
+namespace {
+
+QString valueText(std::int64_t value, std::int64_t perUnit)
+{
+    // perUnit is a power of ten: the value is exact at that many decimals.
+    int places = 0;
+    for (std::int64_t p = perUnit; p > 1; p /= 10)
+        ++places;
+    return QString::fromLatin1(analysis::decimalText({value, places}));
+}
+
+} // namespace
+
+QString histogramChart(const std::vector<std::int64_t> &values, const HistogramSpec &spec, const Captions &c)
+{
+    const Bins bins = roundBins(values);
+    const double unit = double(spec.perUnit);
+    const double from = double(bins.start) / unit;
+    const double to = double(bins.start + bins.width * std::int64_t(bins.counts.size())) / unit;
+    double low = from, high = to;
+    if (spec.limit) {
+        low = std::min(low, double(*spec.limit) / unit);
+        high = std::max(high, double(*spec.limit) / unit);
+    }
+    const std::size_t most = bins.counts.empty() ? 1 : *std::max_element(bins.counts.begin(), bins.counts.end());
+    Plot plot(spec.id, spec.axisTitle, roundAxis(low, high), roundAxis(0, double(std::max<std::size_t>(most, 1))));
+    plot.axes(spec.axisTitle, c.cellsAxis);
+
+    QString &svg = plot.body();
+    svg += QStringLiteral("<g class=\"bars\">");
+    for (std::size_t b = 0; b < bins.counts.size(); ++b) {
+        const std::int64_t start = bins.start + std::int64_t(b) * bins.width;
+        const double x0 = plot.x(double(start) / unit);
+        const double x1 = plot.x(double(start + bins.width) / unit);
+        const double top = plot.y(double(bins.counts[b]));
+        svg += QStringLiteral("<rect class=\"bar\" data-count=\"%1\" x=\"%2\" y=\"%3\" width=\"%4\" height=\"%5\">"
+                              "<title>%6</title></rect>")
+                   .arg(bins.counts[b])
+                   .arg(coordinate(x0), coordinate(top), coordinate(x1 - x0), coordinate(Plot::kBottom - top),
+                        escaped(c.binTitle.arg(valueText(start, spec.perUnit), valueText(start + bins.width, spec.perUnit),
+                                               spec.unit)
+                                    .arg(bins.counts[b])));
+    }
+    svg += QStringLiteral("</g>\n");
+    if (spec.limit)
+        plot.verticalLimit(double(*spec.limit) / unit, spec.limitCaption);
+    return plot.finish();
+}
+
+} // namespace report

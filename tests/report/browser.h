@@ -1,0 +1,48 @@
+#pragma once
+
+// Headless Chromium run on a local file, one job per run (DOM, screenshot or PDF), with a
+// fresh profile each time and the browser's own log on its standard error.
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <unistd.h>
+
+struct BrowserRun {
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray log;
+};
+
+inline BrowserRun runBrowser(const QString &htmlPath, const QStringList &job)
+{
+    QTemporaryDir profile;
+    QStringList args{"--headless", "--disable-gpu", "--no-first-run", "--disable-background-networking",
+                     "--disable-component-update", "--disable-sync", "--hide-scrollbars", "--enable-logging=stderr",
+                     "--v=0", "--user-data-dir=" + profile.path()};
+    // Chromium refuses to run as root inside its own sandbox.
+    if (geteuid() == 0)
+        args << "--no-sandbox";
+    QProcess p;
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.start(QStringLiteral("chromium"), args + job + QStringList{"file://" + htmlPath});
+    BrowserRun run;
+    run.finished = p.waitForFinished(180'000);
+    if (!run.finished)
+        p.kill(), p.waitForFinished();
+    run.exitCode = p.exitCode();
+    run.out = p.readAllStandardOutput();
+    run.log = p.readAllStandardError();
+    return run;
+}
+
+// The lines of the browser's log that report the page's own troubles: console messages
+// (a blocked load, a policy violation, a script error) and failed requests.
+inline QList<QByteArray> pageErrors(const QByteArray &log)
+{
+    QList<QByteArray> errors;
+    for (const QByteArray &l : log.split('\n'))
+        if (l.contains(":CONSOLE") || l.contains("net::ERR"))
+            errors << l;
+    return errors;
+}
