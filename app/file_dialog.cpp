@@ -90,7 +90,9 @@ QFileDialog &TFileDialog::prepare()
 
 bool TFileDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == dialog_ && event->type() == QEvent::Show)
+    // The type first: while the dialog is destroyed its events still pass here, and it is no
+    // longer a QFileDialog to look at.
+    if (event->type() == QEvent::Show && dialog_ && watched == dialog_.get())
         place(*dialog_);
     return QObject::eventFilter(watched, event);
 }

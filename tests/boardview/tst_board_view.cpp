@@ -596,7 +596,7 @@ void TestBoardView::screenReaderCostDoesNotGrow()
     }
     QCOMPARE(QAccessible::queryAccessibleInterface(view_)->text(QAccessible::Value), line);
     const QString next = text->textAfterOffset(caret, QAccessible::LineBoundary, &start, &end);
-    QCOMPARE(next, expected.sliced(start, end - start));
+    QCOMPARE(next, start < 0 ? QString() : expected.sliced(start, end - start));
 }
 
 QTEST_MAIN(TestBoardView)
