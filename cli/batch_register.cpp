@@ -85,12 +85,10 @@ report::Batch batchFromRegister(const BatchFromRegister &from, const char *subco
     report::Batch batch;
     batch.rules = reportRules(from.rules);
     batch.source = sourceText(reg.location(), from.pack);
-    std::optional<cellregister::Pack> pack;
     if (!from.pack.isEmpty()) {
-        pack = cellregister::loadPack(reg, from.pack);
-        for (const QStringList &group : pack->groups)
-            wanted += group;
-        batch.pack = report::Pack{pack->name, pack->groups};
+        // The pack is drawn among the register's cells; its labels are the pack's alone.
+        cellregister::Pack pack = cellregister::loadPack(reg, from.pack);
+        batch.pack = report::Pack{pack.name, std::move(pack.groups)};
     }
 
     std::vector<cellregister::CellSummary> cells = cellregister::summarizeCells(reg);

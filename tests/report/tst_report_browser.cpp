@@ -231,9 +231,10 @@ void TestReportBrowser::fromRegister()
     QFETCH(QStringList, rules);
     QFETCH(QStringList, options);
     QFETCH(int, packCells);
-    const QString db = fillRegister(dir.path(), 20, 2, 3);
+    QTemporaryDir folder;
+    const QString db = fillRegister(folder.path(), 20, 2, 3);
     QVERIFY(!db.isEmpty());
-    const QString html = dir.filePath(QStringLiteral("register.html"));
+    const QString html = folder.filePath(QStringLiteral("register.html"));
     const ToolRun tool = runTool(QStringList{"report", "--db", db, "--output", html} + rules + options);
     QVERIFY2(tool.exitCode == 0, tool.err.constData());
     const ToolRun cells = runTool(QStringList{"cells", "--db", db, "--format", "json"} + rules);
