@@ -105,7 +105,8 @@ BatchFromRegister registerBatch(PictureKind kind, const QCommandLineParser &pars
                                    "packs give --pack NAME"));
     r.rules.maxMicroohms = files.maxMicroohms;
     if (parser.isSet(o.maxSelfDischarge))
-        r.rules.maxSelfDischargeMillivoltsPerDay = double(decimalOption(kind, parser, o.maxSelfDischarge, 3, 100'000)) / 1000.0;
+        r.rules.maxSelfDischargeMillivoltsPerDay =
+            double(decimalOption(kind, parser, o.maxSelfDischarge, 3, 100'000)) / 1000.0;
     if (parser.isSet(o.minCapacity))
         r.rules.minCapacityMicroampHours = decimalOption(kind, parser, o.minCapacity, 3, 1'000'000'000);
     if (parser.isSet(o.minDays))
@@ -158,7 +159,8 @@ PictureInvocation parsePictureArguments(PictureKind kind, const QStringList &arg
     if (!fromRegister) {
         for (const QCommandLineOption *option : {&o.lockWait, &o.pack, &o.maxSelfDischarge, &o.minCapacity, &o.minDays})
             if (parser.isSet(*option))
-                usage(kind, QStringLiteral("--%1 needs the cell register, not reading files").arg(option->names().front()));
+                usage(kind, QStringLiteral("--%1 needs the cell register, not reading files")
+                                .arg(option->names().front()));
     }
     b.strict = parser.isSet(o.strict);
     b.cellRange = parser.value(o.cells);
