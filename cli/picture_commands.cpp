@@ -43,9 +43,14 @@ void printText(const QString &text)
     out.finish();
 }
 
+report::Batch batchOf(const PictureInvocation &inv, const char *subcommand)
+{
+    return inv.fromRegister ? batchFromRegister(*inv.fromRegister, subcommand) : batchFromFiles(inv.batch, subcommand);
+}
+
 int runReport(const PictureInvocation &inv)
 {
-    const report::Batch batch = batchFromFiles(inv.batch, "report");
+    const report::Batch batch = batchOf(inv, "report");
     Output out(inv.output);
     out.write(report::reportHtml(batch, inv.language));
     out.finish();
@@ -61,7 +66,7 @@ int runReport(const PictureInvocation &inv)
 
 int runLabels(const PictureInvocation &inv)
 {
-    const report::Batch batch = batchFromFiles(inv.batch, "labels");
+    const report::Batch batch = batchOf(inv, "labels");
     std::vector<report::LabelText> labels;
     const auto wanted = [&](const report::Cell &cell) { return !inv.onlyPassing || cell.pass == *inv.onlyPassing; };
     if (batch.pack) {

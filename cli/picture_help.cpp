@@ -16,6 +16,21 @@ Cells from reading files:
   --strict            a line that is no reading is an error rather than a warning
 )";
 
+constexpr char kRegisterOptions[] = R"(
+Cells from the cell register (with --db, or when no FILE is given):
+  --db DB             the register: a SQLite file or a postgresql:// address (default:
+                      BATTERY_ANALYZER_DB, else the file 'record --help' names)
+  --lock-wait S       how long to wait for another program writing it (10)
+  --cells A001..A020  only these cells
+  --pack NAME         a saved pack: its layout in the report, its cells as labels
+  --max-resistance R  cells whose latest resistance is above R ohms fail
+  --max-self-discharge MV_PER_DAY
+                      cells losing more since their latest rest began fail (and cells
+                      whose rest is not yet --min-days long)
+  --min-capacity MAH  cells of less capacity fail (and cells of none known)
+  --min-days D        self-discharge is shown after D days at rest (7)
+)";
+
 constexpr char kExitCodes[] = R"(
 Exit codes:
   0    done
@@ -23,11 +38,15 @@ Exit codes:
   2    bad arguments, or a label that does not fit its label size
   3    a line is not a reading (--strict), or the files hold no reading
   6    too few cells lie within the voltage window of the pack
+  8    the register cannot be opened or read, or is not there
+  10   the register holds no such cell or pack
 )";
 
 constexpr char kReport[] = R"(Usage: battery-analyzer-cli report FILE... [--output FILE] [--language en|zh] [--open]
                                    [--cells A001..A020 | --first-cell A001]
                                    [--max-resistance R] [--series S --parallel P]
+       battery-analyzer-cli report [--db DB] [RULES] [--cells A001..A020 | --pack NAME]
+                                   [--output FILE] [--language en|zh] [--open]
 
 Writes one HTML page about a batch of cells: counts, statistics and the rules, histograms
 of resistance and voltage, resistance against voltage with passing and failing cells
@@ -46,6 +65,8 @@ Options:
 constexpr char kLabels[] = R"(Usage: battery-analyzer-cli labels FILE... --output FILE (--cells A001..A020 | --first-cell A001)
                                    [--size WxHmm] [--only pass|fail]
                                    [--max-resistance R] [--series S --parallel P]
+       battery-analyzer-cli labels [--db DB] (--cells A001..A020 | --pack NAME | --only pass|fail)
+                                   --output FILE [--size WxHmm] [RULES]
 
 Writes a PDF with one label a page for label printers: a QR code of the cell's name and,
 beside it, the name, the latest resistance and voltage, the capacity when known, the
@@ -64,7 +85,7 @@ Options:
 QString pictureHelpText(PictureKind kind)
 {
     return QString::fromUtf8(kind == PictureKind::Report ? kReport : kLabels) + QString::fromUtf8(kFileOptions) +
-           QString::fromUtf8(kExitCodes);
+           QString::fromUtf8(kRegisterOptions) + QString::fromUtf8(kExitCodes);
 }
 
 } // namespace cli

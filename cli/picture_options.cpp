@@ -46,6 +46,12 @@ struct Options {
     QCommandLineOption open{QStringLiteral("open")};
     QCommandLineOption size{QStringLiteral("size"), QString(), QStringLiteral("SIZE")};
     QCommandLineOption only{QStringLiteral("only"), QString(), QStringLiteral("VERDICT")};
+    QCommandLineOption db{QStringLiteral("db"), QString(), QStringLiteral("DB")};
+    QCommandLineOption lockWait{QStringLiteral("lock-wait"), QString(), QStringLiteral("S")};
+    QCommandLineOption pack{QStringLiteral("pack"), QString(), QStringLiteral("NAME")};
+    QCommandLineOption maxSelfDischarge{QStringLiteral("max-self-discharge"), QString(), QStringLiteral("MV_PER_DAY")};
+    QCommandLineOption minCapacity{QStringLiteral("min-capacity"), QString(), QStringLiteral("MAH")};
+    QCommandLineOption minDays{QStringLiteral("min-days"), QString(), QStringLiteral("D")};
 };
 
 int wholeNumber(PictureKind kind, const QString &name, const QString &value)
@@ -66,6 +72,52 @@ report::LabelSize labelSize(const QString &value)
         usage(PictureKind::Labels,
               QStringLiteral("--size takes WIDTHxHEIGHTmm with each from 20 to 150, like 62x29mm, not '%1'").arg(value));
     return {w, h};
+}
+
+std::int64_t decimalOption(PictureKind kind, const QCommandLineParser &parser, const QCommandLineOption &option,
+                           int places, std::int64_t most)
+{
+    const QString value = parser.value(option);
+    const auto units = decimalUnits(value, places, most);
+    if (!units)
+        usage(kind, QStringLiteral("--%1 takes a number from 0 to %2 with at most %3 decimals, not '%4'")
+                        .arg(option.names().front())
+                        .arg(most)
+                        .arg(places)
+                        .arg(value));
+    return *units;
+}
+
+// The cell register's side of the command line: which register, its rules, and which cells.
+BatchFromRegister registerBatch(PictureKind kind, const QCommandLineParser &parser, const Options &o,
+                                const BatchFromFiles &files)
+{
+    BatchFromRegister r;
+    r.db = parser.value(o.db);
+    if (parser.isSet(o.db) && r.db.isEmpty())
+        usage(kind, QStringLiteral("--db needs a file or a postgresql:// address"));
+    if (parser.isSet(o.lockWait))
+        r.lockWaitMilliseconds = int(decimalOption(kind, parser, o.lockWait, 3, 3600));
+    if (!files.firstCell.isEmpty())
+        usage(kind, QStringLiteral("--first-cell names readings from files; the register's cells have their labels"));
+    if (files.series > 0)
+        usage(kind, QStringLiteral("--series and --parallel match readings from files; for the register's "
+                                   "packs give --pack NAME"));
+    r.rules.maxMicroohms = files.maxMicroohms;
+    if (parser.isSet(o.maxSelfDischarge))
+        r.rules.maxSelfDischargeMillivoltsPerDay =
+            double(decimalOption(kind, parser, o.maxSelfDischarge, 3, 100'000)) / 1000.0;
+    if (parser.isSet(o.minCapacity))
+        r.rules.minCapacityMicroampHours = decimalOption(kind, parser, o.minCapacity, 3, 1'000'000'000);
+    if (parser.isSet(o.minDays))
+        r.rules.minDays = double(decimalOption(kind, parser, o.minDays, 3, 36'500)) / 1000.0;
+    r.cellRange = files.cellRange;
+    r.pack = parser.value(o.pack);
+    if (parser.isSet(o.pack) && r.pack.isEmpty())
+        usage(kind, QStringLiteral("--pack needs a pack's name"));
+    if (!r.cellRange.isEmpty() && !r.pack.isEmpty())
+        usage(kind, QStringLiteral("--cells and --pack exclude each other"));
+    return r;
 }
 
 } // namespace
@@ -90,7 +142,8 @@ PictureInvocation parsePictureArguments(PictureKind kind, const QStringList &arg
     Options o;
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    parser.addOptions({o.cells, o.firstCell, o.maxResistance, o.series, o.parallel, o.voltageSpread, o.strict, o.output});
+    parser.addOptions({o.cells, o.firstCell, o.maxResistance, o.series, o.parallel, o.voltageSpread, o.strict, o.output,
+                       o.db, o.lockWait, o.pack, o.maxSelfDischarge, o.minCapacity, o.minDays});
     if (isReport)
         parser.addOptions({o.language, o.open});
     else
@@ -100,8 +153,15 @@ PictureInvocation parsePictureArguments(PictureKind kind, const QStringList &arg
 
     BatchFromFiles &b = inv.batch;
     b.files = parser.positionalArguments();
-    if (b.files.isEmpty())
-        usage(kind, QStringLiteral("at least one FILE is required"));
+    const bool fromRegister = parser.isSet(o.db) || b.files.isEmpty();
+    if (parser.isSet(o.db) && !b.files.isEmpty())
+        usage(kind, QStringLiteral("--db and reading files exclude each other"));
+    if (!fromRegister) {
+        for (const QCommandLineOption *option : {&o.lockWait, &o.pack, &o.maxSelfDischarge, &o.minCapacity, &o.minDays})
+            if (parser.isSet(*option))
+                usage(kind, QStringLiteral("--%1 needs the cell register, not reading files")
+                                .arg(option->names().front()));
+    }
     b.strict = parser.isSet(o.strict);
     b.cellRange = parser.value(o.cells);
     b.firstCell = parser.value(o.firstCell);
@@ -111,7 +171,7 @@ PictureInvocation parsePictureArguments(PictureKind kind, const QStringList &arg
         usage(kind, QStringLiteral("--cells needs a range like A001..A020"));
     if (parser.isSet(o.firstCell) && b.firstCell.isEmpty())
         usage(kind, QStringLiteral("--first-cell needs a label like A001"));
-    if (!isReport && b.cellRange.isEmpty() && b.firstCell.isEmpty())
+    if (!isReport && !fromRegister && b.cellRange.isEmpty() && b.firstCell.isEmpty())
         usage(kind, QStringLiteral("--cells A001..A020 or --first-cell A001 is required: a label's code is its cell's name"));
     if (parser.isSet(o.maxResistance)) {
         b.maxMicroohms = decimalUnits(parser.value(o.maxResistance), 6, 1000);
@@ -134,6 +194,10 @@ PictureInvocation parsePictureArguments(PictureKind kind, const QStringList &arg
                             .arg(parser.value(o.voltageSpread)));
         b.maxVoltageSpreadMicrovolts = *uv;
     }
+    if (fromRegister)
+        inv.fromRegister = registerBatch(kind, parser, o, b);
+    if (!isReport && fromRegister && b.cellRange.isEmpty() && !parser.isSet(o.pack) && !parser.isSet(o.only))
+        usage(kind, QStringLiteral("--cells A001..A020, --pack NAME or --only pass|fail is required"));
     inv.output = parser.value(o.output);
     if (parser.isSet(o.output) && inv.output.isEmpty())
         usage(kind, QStringLiteral("--output needs a file name"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/batch_files.h"
+#include "cli/batch_register.h"
 #include "report/batch.h"
 #include "report/labels.h"
 
@@ -16,6 +17,7 @@ enum class PictureKind { Report, Labels };
 struct PictureInvocation {
     bool help = false;
     BatchFromFiles batch;
+    std::optional<BatchFromRegister> fromRegister; // no FILE, or --db: the cell register
     QString output; // empty: standard output (report only)
     report::Language language = report::Language::English;
     bool open = false;

@@ -1,9 +1,12 @@
 // Label sheets as a label printer gets them: poppler gives their pages and sizes and
 // renders them, zbar reads every QR code back to its cell's name.
 #include "cell_files.h"
+#include "register_batch.h"
 #include "tool_process.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -40,27 +43,31 @@ void TestLabelsPdf::labels_data()
     QTest::addColumn<double>("heightMm");
     QTest::addColumn<QStringList>("codes");
     QTest::addColumn<QStringList>("texts"); // on every page besides its code
+    QTest::addColumn<bool>("fromRegister"); // a register of the 12 cells with a 2S3P pack P1
     const QStringList twelve{"A001", "A002", "A003", "A004", "A005", "A006",
                              "A007", "A008", "A009", "A010", "A011", "A012"};
     QTest::newRow("default roll") << QStringList{"--cells", "A001..A012"} << 62.0 << 29.0 << twelve
-                                  << QStringList{"m\u03A9", " V"};
+                                  << QStringList{"m\u03A9", " V"} << false;
     QTest::newRow("smallest square") << QStringList{"--first-cell", "A001", "--size", "20x20mm"} << 20.0 << 20.0
-                                     << twelve << QStringList{"PASS"};
+                                     << twelve << QStringList{"PASS"} << false;
     QTest::newRow("largest, long names")
         << QStringList{"--first-cell", "BATCH-2026-12-07-0001", "--size", "150x150mm"} << 150.0 << 150.0
         << QStringList{"BATCH-2026-12-07-0001", "BATCH-2026-12-07-0002", "BATCH-2026-12-07-0003",
                        "BATCH-2026-12-07-0004", "BATCH-2026-12-07-0005", "BATCH-2026-12-07-0006",
                        "BATCH-2026-12-07-0007", "BATCH-2026-12-07-0008", "BATCH-2026-12-07-0009",
                        "BATCH-2026-12-07-0010", "BATCH-2026-12-07-0011", "BATCH-2026-12-07-0012"}
-        << QStringList{};
+        << QStringList{} << false;
     QTest::newRow("long names drawn smaller on the default roll")
-        << QStringList{"--first-cell", "BATCH-2026-12-07-0001"} << 62.0 << 29.0 << QStringList{} << QStringList{"V"};
+        << QStringList{"--first-cell", "BATCH-2026-12-07-0001"} << 62.0 << 29.0 << QStringList{} << QStringList{"V"} << false;
     QTest::newRow("only the failing") << QStringList{"--cells", "A001..A012", "--max-resistance", "0.045", "--only", "fail"}
-                                      << 62.0 << 29.0 << QStringList{} << QStringList{"FAIL"};
+                                      << 62.0 << 29.0 << QStringList{} << QStringList{"FAIL"} << false;
     QTest::newRow("a pack's cells with their places")
         << QStringList{"--cells", "A001..A012", "--series", "2", "--parallel", "3", "--max-voltage-spread", "0.6",
                        "--size", "70x40mm"}
-        << 70.0 << 40.0 << QStringList{} << QStringList{"matched G"};
+        << 70.0 << 40.0 << QStringList{} << QStringList{"matched G"} << false;
+    // Its codes are the pack's labels as `pack show` lists them, group by group.
+    QTest::newRow("a register's pack") << QStringList{"--pack", "P1", "--only", "pass"} << 62.0 << 29.0
+                                       << QStringList{} << QStringList{"P1 G", "mAh"} << true;
 }
 
 void TestLabelsPdf::labels()
@@ -70,10 +77,22 @@ void TestLabelsPdf::labels()
     QFETCH(double, heightMm);
     QFETCH(QStringList, codes);
     QFETCH(QStringList, texts);
+    QFETCH(bool, fromRegister);
     const QString board = dir.filePath(QStringLiteral("cells.txt"));
     QVERIFY(writeFile(board, batchBoardText(12)));
+    QStringList source{board};
+    if (fromRegister) {
+        const QString db = fillRegister(dir.path(), 12, 2, 3);
+        QVERIFY(!db.isEmpty());
+        source = QStringList{"--db", db};
+        const ToolRun pack = runTool({"pack", "show", "P1", "--format", "json", "--db", db});
+        for (const QJsonValue &group : QJsonDocument::fromJson(pack.out)[QStringLiteral("groups")].toArray())
+            for (const QJsonValue &cell : group[QStringLiteral("cells")].toArray())
+                codes << cell.toString();
+        QCOMPARE(codes.size(), 6);
+    }
     const QString pdf = dir.filePath(QStringLiteral("labels.pdf"));
-    const ToolRun tool = runTool(QStringList{"labels", board, "--output", pdf} + options);
+    const ToolRun tool = runTool(QStringList{"labels"} + source + QStringList{"--output", pdf} + options);
     QVERIFY2(tool.exitCode == 0, tool.err.constData());
 
     const QString info = runText(QStringLiteral("pdfinfo"), {pdf});

@@ -2,11 +2,15 @@
 // DOM, takes a screenshot with scripts off and prints it to PDF.
 #include "browser.h"
 #include "cell_files.h"
+#include "register_batch.h"
 #include "tool_process.h"
 
 #include "analysis/reading.h"
 
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -64,6 +68,8 @@ private slots:
     void report_data();
     void report();
     void openWithoutDisplay();
+    void fromRegister_data();
+    void fromRegister();
 
 private:
     QTemporaryDir dir;
@@ -205,6 +211,61 @@ void TestReportBrowser::openWithoutDisplay()
     QCOMPARE(QString::fromUtf8(p.readAllStandardError()),
              QStringLiteral("battery-analyzer-cli: report: no display to open it on; the report is %1\n").arg(html));
     QVERIFY(readFile(html).startsWith("<!DOCTYPE html>"));
+}
+
+void TestReportBrowser::fromRegister_data()
+{
+    QTest::addColumn<QStringList>("rules");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("packCells");
+    QTest::newRow("resistance, capacity and self-discharge rules, and a pack")
+        << QStringList{"--max-resistance", "0.05", "--min-capacity", "2300", "--max-self-discharge", "1"}
+        << QStringList{"--pack", "P1"} << 6;
+    QTest::newRow("a rest too short to judge, in Chinese")
+        << QStringList{"--max-self-discharge", "1", "--min-days", "30"} << QStringList{"--language", "zh"} << 0;
+}
+
+// The report of a register shows what `cells` says of it under the same rules.
+void TestReportBrowser::fromRegister()
+{
+    QFETCH(QStringList, rules);
+    QFETCH(QStringList, options);
+    QFETCH(int, packCells);
+    QTemporaryDir folder;
+    const QString db = fillRegister(folder.path(), 20, 2, 3);
+    QVERIFY(!db.isEmpty());
+    const QString html = folder.filePath(QStringLiteral("register.html"));
+    const ToolRun tool = runTool(QStringList{"report", "--db", db, "--output", html} + rules + options);
+    QVERIFY2(tool.exitCode == 0, tool.err.constData());
+    const ToolRun cells = runTool(QStringList{"cells", "--db", db, "--format", "json"} + rules);
+    QCOMPARE(cells.exitCode, 0);
+    const QJsonArray rows = QJsonDocument::fromJson(cells.out).array();
+    QCOMPARE(rows.size(), 20);
+    int failing = 0, discharges = 0;
+    double lowest = 1e9, highest = 0;
+    for (const QJsonValue &row : rows) {
+        failing += row[QStringLiteral("verdict")] == QStringLiteral("fail") ? 1 : 0;
+        discharges += row[QStringLiteral("self_discharge_mv_per_day")].isNull() ? 0 : 1;
+        lowest = std::min(lowest, row[QStringLiteral("resistance_ohm")].toDouble() * 1e3);
+        highest = std::max(highest, row[QStringLiteral("resistance_ohm")].toDouble() * 1e3);
+    }
+
+    const BrowserRun dump = runBrowser(html, {"--dump-dom"});
+    QVERIFY(dump.finished);
+    QCOMPARE(pageErrors(dump.log), QList<QByteArray>{});
+    const QString dom = QString::fromUtf8(dump.out);
+    QCOMPARE(cellOf(dom, QStringLiteral("count-all")).toInt(), 20);
+    QCOMPARE(cellOf(dom, QStringLiteral("count-fail")).toInt(), failing);
+    QCOMPARE(cellOf(dom, QStringLiteral("count-pass")).toInt(), 20 - failing);
+    QCOMPARE(cellOf(dom, QStringLiteral("resistance-minimum")).toDouble(), lowest);
+    QCOMPARE(cellOf(dom, QStringLiteral("resistance-maximum")).toDouble(), highest);
+    QCOMPARE(sumOfBars(svgById(dom, QStringLiteral("resistance-histogram"))), qsizetype(20));
+    const QString discharge = svgById(dom, QStringLiteral("self-discharge"));
+    QCOMPARE(discharge.isEmpty(), discharges == 0);
+    if (discharges > 0)
+        QCOMPARE(discharge.count(QStringLiteral("<circle")) + discharge.count(QStringLiteral("<path class=\"fail\"")),
+                 qsizetype(discharges + 2));
+    QCOMPARE(dom.count(QStringLiteral("<g class=\"cell ")), qsizetype(packCells));
 }
 
 QTEST_GUILESS_MAIN(TestReportBrowser)

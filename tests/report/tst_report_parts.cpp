@@ -1,5 +1,6 @@
 // The report's parts that carry numbers: round axes, bins that hold every cell once,
 // verdicts from the rules, and the cell names given on the command line.
+#include "cli/batch_register.h"
 #include "cli/cell_labels.h"
 #include "cli/errors.h"
 #include "cli/picture_options.h"
@@ -42,6 +43,8 @@ private slots:
     void cellNames();
     void badArguments_data();
     void badArguments();
+    void registerVerdicts_data();
+    void registerVerdicts();
 };
 
 void TestReportParts::axes_data()
@@ -181,7 +184,21 @@ void TestReportParts::badArguments_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("fault"); // empty: accepted
     QTest::newRow("help wins over a fault") << false << QStringList{"--bogus", "--help"} << "";
-    QTest::newRow("no file") << false << QStringList{"--output", "r.html"} << "at least one FILE is required";
+    // Without a file the cells come from the register.
+    QTest::newRow("no file: the register") << false << QStringList{"--output", "r.html"} << "";
+    QTest::newRow("files and a register") << false << QStringList{"f.txt", "--db", "c.sqlite"}
+                                          << "--db and reading files exclude each other";
+    QTest::newRow("a register's rule on files") << false << QStringList{"f.txt", "--min-capacity", "2000"}
+                                                << "--min-capacity needs the cell register, not reading files";
+    QTest::newRow("a register's labels without a choice") << true << QStringList{"--db", "c.sqlite", "--output", "l.pdf"}
+        << "--cells A001..A020, --pack NAME or --only pass|fail is required";
+    QTest::newRow("a range and a pack") << true
+        << QStringList{"--cells", "A1..A2", "--pack", "P1", "--output", "l.pdf"} << "--cells and --pack exclude each other";
+    QTest::newRow("matching from the register") << false << QStringList{"--series", "2", "--parallel", "2"}
+        << "--series and --parallel match readings from files; for the register's packs give --pack NAME";
+    QTest::newRow("self-discharge limit with too many decimals") << false
+        << QStringList{"--max-self-discharge", "0.0001"}
+        << "--max-self-discharge takes a number from 0 to 100000 with at most 3 decimals, not '0.0001'";
     QTest::newRow("unknown option") << false << QStringList{"f.txt", "--bogus"} << "Unknown option 'bogus'";
     QTest::newRow("missing value") << false << QStringList{"f.txt", "--output"} << "Missing value after '--output'";
     QTest::newRow("language") << false << QStringList{"f.txt", "--language", "fr"} << "--language takes en or zh, not 'fr'";
@@ -225,6 +242,50 @@ void TestReportParts::badArguments()
     } catch (const EUsageError &e) {
         QCOMPARE(e.message(), QStringLiteral("%1: %2\nTry 'battery-analyzer-cli %1 --help'.").arg(name, fault));
     }
+}
+
+void TestReportParts::registerVerdicts_data()
+{
+    QTest::addColumn<qint64>("capacityMicroampHours"); // negative: unknown
+    QTest::addColumn<double>("restDays");
+    QTest::addColumn<QStringList>("rules"); // the reasons' rules, in order
+    QTest::addColumn<qint64>("shownMah"); // negative: none shown
+    QTest::newRow("passes everything") << qint64(2'200'500) << 8.0 << QStringList{} << qint64(2201);
+    QTest::newRow("no capacity known") << qint64(-1) << 8.0 << QStringList{"capacity"} << qint64(-1);
+    QTest::newRow("too little capacity") << qint64(2'199'999) << 8.0 << QStringList{"capacity"} << qint64(2200);
+    QTest::newRow("rest too short, resistance too high")
+        << qint64(2'300'000) << 3.0 << QStringList{"resistance", "self-discharge"} << qint64(2300);
+}
+
+// A register cell keeps the register's verdict, its reasons under the report's rule names.
+void TestReportParts::registerVerdicts()
+{
+    QFETCH(qint64, capacityMicroampHours);
+    QFETCH(double, restDays);
+    QFETCH(QStringList, rules);
+    QFETCH(qint64, shownMah);
+    cellregister::CellSummary c;
+    c.label = QStringLiteral("A001");
+    c.microohms = restDays < 7 ? 61'000 : 40'000;
+    c.microvolts = 4'100'000;
+    c.latest = QDateTime(QDate(2026, 12, 9), QTime(9, 0), Qt::UTC);
+    c.restStart = c.latest.addSecs(qint64(-restDays * 86400));
+    c.restStartMicrovolts = 4'105'000;
+    if (capacityMicroampHours >= 0)
+        c.capacityMicroampHours = capacityMicroampHours;
+    cellregister::Rules r;
+    r.maxMicroohms = 60'000;
+    r.maxSelfDischargeMillivoltsPerDay = 1;
+    r.minCapacityMicroampHours = 2'200'000;
+    const report::Cell cell = cli::reportCell(c, r);
+    QStringList got;
+    for (const report::Reason &reason : cell.reasons)
+        got << reason.rule;
+    QCOMPARE(got, rules);
+    QCOMPARE(cell.pass, rules.isEmpty());
+    QCOMPARE(cell.capacityMah.value_or(-1), shownMah);
+    QCOMPARE(cell.microohms(), c.microohms);
+    QCOMPARE(bool(cell.selfDischargeMvPerDay), restDays >= 7);
 }
 
 QTEST_GUILESS_MAIN(TestReportParts)

@@ -1,0 +1,123 @@
+#include "cli/batch_register.h"
+
+#include "cellregister/cell_register.h"
+#include "cellregister/errors.h"
+#include "cellregister/location.h"
+#include "cellregister/packs.h"
+#include "cli/errors.h"
+#include "cli/register_options.h"
+
+#include <QFileInfo>
+#include <QHash>
+
+namespace cli {
+
+namespace {
+
+constexpr qsizetype kNamedLabels = 5;
+
+// The register's reason texts start with the rule's name ("capacity unknown",
+// "resistance 45.100 mΩ > 45.000 mΩ"); the report captions the name in its own language.
+report::Reason reasonOf(const QString &text)
+{
+    for (const char *rule : {"resistance", "self-discharge", "capacity"}) {
+        const QString name = QString::fromLatin1(rule);
+        if (text.startsWith(name + u' '))
+            return {name, text.mid(name.size() + 1)};
+    }
+    return {QString(), text};
+}
+
+std::int64_t roundedMah(std::int64_t microampHours)
+{
+    return (microampHours + 500) / 1000;
+}
+
+report::Rules reportRules(const cellregister::Rules &r)
+{
+    report::Rules rules;
+    rules.maxMicroohms = r.maxMicroohms;
+    rules.maxSelfDischargeMvPerDay = r.maxSelfDischargeMillivoltsPerDay;
+    if (r.minCapacityMicroampHours)
+        rules.minCapacityMah = roundedMah(*r.minCapacityMicroampHours);
+    // The rest a self-discharge needs matters only where self-discharge is judged or shown.
+    rules.minDays = r.minDays;
+    return rules;
+}
+
+QString sourceText(const cellregister::Location &where, const QString &pack)
+{
+    const QString shown = where.shown();
+    return pack.isEmpty() ? shown : QStringLiteral("%1, pack %2").arg(shown, pack);
+}
+
+} // namespace
+
+report::Cell reportCell(const cellregister::CellSummary &c, const cellregister::Rules &rules)
+{
+    report::Cell cell;
+    cell.label = c.label;
+    cell.ohms = {c.microohms, 6};
+    cell.volts = {c.microvolts, 6};
+    cell.resistanceText = c.resistanceText;
+    cell.voltageText = c.voltageText;
+    if (c.capacityMicroampHours)
+        cell.capacityMah = roundedMah(*c.capacityMicroampHours);
+    cell.selfDischargeMvPerDay = cellregister::selfDischarge(c, rules.minDays);
+    for (const QString &text : cellregister::failures(c, rules))
+        cell.reasons.push_back(reasonOf(text));
+    cell.pass = cell.reasons.empty();
+    return cell;
+}
+
+report::Batch batchFromRegister(const BatchFromRegister &from, const char *subcommand)
+{
+    const RegisterCommandLine line{QString::fromLatin1(subcommand), QString()};
+    QStringList wanted;
+    if (!from.cellRange.isEmpty())
+        wanted = labelRange(line, from.cellRange);
+
+    // A picture of a register that is not there would otherwise leave an empty one behind.
+    const cellregister::Location where = cellregister::locate(from.db);
+    if (!where.postgres && !QFileInfo::exists(where.path))
+        throw ERegisterFault(QStringLiteral("there is no register %1").arg(where.shown()));
+    cellregister::CellRegister reg(where, from.lockWaitMilliseconds);
+    report::Batch batch;
+    batch.rules = reportRules(from.rules);
+    batch.source = sourceText(reg.location(), from.pack);
+    if (!from.pack.isEmpty()) {
+        // The pack is drawn among the register's cells; its labels are the pack's alone.
+        cellregister::Pack pack = cellregister::loadPack(reg, from.pack);
+        batch.pack = report::Pack{pack.name, std::move(pack.groups)};
+    }
+
+    std::vector<cellregister::CellSummary> cells = cellregister::summarizeCells(reg);
+    if (wanted.isEmpty()) {
+        for (const cellregister::CellSummary &c : cells)
+            batch.cells.push_back(reportCell(c, from.rules));
+    } else {
+        QHash<QString, const cellregister::CellSummary *> byLabel;
+        for (const cellregister::CellSummary &c : cells)
+            byLabel.insert(c.label, &c);
+        QStringList unknown;
+        for (const QString &label : wanted) {
+            if (const cellregister::CellSummary *c = byLabel.value(label))
+                batch.cells.push_back(reportCell(*c, from.rules));
+            else
+                unknown << label;
+        }
+        if (!unknown.isEmpty()) {
+            QString named = unknown.mid(0, kNamedLabels).join(QStringLiteral(", "));
+            if (unknown.size() > kNamedLabels)
+                named += QStringLiteral(" and %1 more").arg(unknown.size() - kNamedLabels);
+            throw EUnknownEntry(
+                QStringLiteral("%1: the register holds no cell %2").arg(QLatin1String(subcommand), named));
+        }
+    }
+    if (batch.cells.empty())
+        throw ENoReadings(QStringLiteral("%1: the register %2 holds no cell")
+                              .arg(QLatin1String(subcommand), reg.location().shown()));
+    return batch;
+}
+
+} // namespace cli

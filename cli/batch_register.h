@@ -1,0 +1,29 @@
+#pragma once
+
+#include "cellregister/cell_summary.h"
+#include "report/batch.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace cli {
+
+// A batch taken from the cell register: its cells judged by the register's rules, all of
+// them, the labels of a range, or the cells of a saved pack with the pack's layout.
+struct BatchFromRegister {
+    QString db; // --db; empty: BATTERY_ANALYZER_DB or the default file
+    int lockWaitMilliseconds = 10'000;
+    cellregister::Rules rules;
+    QString cellRange; // --cells A001..A020
+    QString pack;      // --pack NAME
+};
+
+// Raises ERegisterFault when the register cannot be read, EUnknownEntry for a label or pack
+// it lacks, and ENoReadings when it holds no cell.
+report::Batch batchFromRegister(const BatchFromRegister &from, const char *subcommand);
+
+// A register cell as the report draws it; its verdict is the register's.
+report::Cell reportCell(const cellregister::CellSummary &c, const cellregister::Rules &rules);
+
+} // namespace cli
