@@ -47,7 +47,8 @@ struct Rig {
     {
         session.open(port);
         session.download();
-        QTest::qWaitFor([this] { return !session.downloadWaiting(); });
+        if (!QTest::qWaitFor([this] { return !session.downloadWaiting(); }))
+            QTest::qFail("Download did not go out", __FILE__, __LINE__);
     }
     qsizetype lines() const { return board.text().count("\r\n"); }
 
