@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace cli {
@@ -68,6 +69,10 @@ const std::vector<SubcommandSpec> &subcommandSpecs();
 Invocation parseArguments(const QStringList &arguments);
 
 const char *subcommandName(Subcommand s);
+
+// A COM number as the window's field reads it, or written "COM3" / "com 3"; none when it
+// is no port number in range.
+std::optional<int> comNumber(const QString &text);
 
 // The --help text of a subcommand, or of the tool with None: made from the option table,
 // with the exit codes at its end.
