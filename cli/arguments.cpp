@@ -405,7 +405,7 @@ Invocation parseArguments(const QStringList &arguments)
     Invocation inv;
     if (arguments.isEmpty())
         usage(Subcommand::None,
-              QStringLiteral("a subcommand is required: download, clear-memory, convert, stats, match or ports"));
+              QStringLiteral("a subcommand is required: ") + subcommandList());
     const QString &first = arguments.front();
     if (first == u"--help" || first == u"-h" || first == u"help") {
         inv.help = true;

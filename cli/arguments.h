@@ -77,5 +77,7 @@ std::optional<int> comNumber(const QString &text);
 // The --help text of a subcommand, or of the tool with None: made from the option table,
 // with the exit codes at its end.
 QString helpText(Subcommand s);
+// Every subcommand's name, "download, clear-memory, … or labels".
+QString subcommandList();
 
 } // namespace cli
