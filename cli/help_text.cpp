@@ -10,7 +10,7 @@ Exit codes:
   1    a file cannot be read or written
   2    bad arguments
   3    a line is not a reading (--strict), or the files hold no reading
-  4    the analyzer holds no readings (download)
+  4    the analyzer holds no readings (download, record)
   5    the port cannot be opened or written, its device went away, the analyzer did not
        answer, or a received block could not be read; what arrived is still written
   6    too few cells lie within the voltage window (match)
@@ -87,6 +87,12 @@ Tables and results go to standard output, messages to standard error.
 )");
 }
 
+// The register's codes, which only the tool's own help lists beside the common ones.
+constexpr char kRegisterExitCodes[] = R"(  8    the cell register cannot be opened, read or written (the register's subcommands)
+  9    readings and cell labels differ in number; nothing stored (record)
+  10   an unknown or repeated cell label or pack name (the register's subcommands)
+)";
+
 } // namespace
 
 QString subcommandList()
@@ -110,7 +116,13 @@ QString helpText(Subcommand s)
                             QString::fromUtf8(spec.description)) +
                    optionList(spec.options);
     }
-    return text + QLatin1String(kExitCodes);
+    text += QLatin1String(kExitCodes);
+    if (s == Subcommand::None) {
+        // Before the last line, 130, so that the codes stay in order.
+        const qsizetype last = text.lastIndexOf(QStringLiteral("\n  130 ")) + 1;
+        text.insert(last, QLatin1String(kRegisterExitCodes));
+    }
+    return text;
 }
 
 } // namespace cli
