@@ -18,11 +18,9 @@ struct CapacityMatch {
 
 // Chooses shape.cells() cells whose voltages lie within the shape's window and arranges
 // them into shape.series groups of shape.parallel, with the groups' capacity sums as equal
-// as it can make them first and their parallel resistances second. Up to 12 cells in the
-// window are searched exhaustively (the result is the optimum); above that it starts from
-// the tightest run of resistances dealt by capacity and swaps cells between any two groups
-// and with spares outside the pack while a swap improves the score. Deterministic unless
-// the search meets its time budget. Raises ENotEnoughCells when the window is too small.
+// as it can make them first and their parallel resistances second, by the same search as
+// the resistance match (searchPack): the optimum for up to 12 cells to choose from, and the
+// same result on every machine. Raises ENotEnoughCells when the window is too small.
 CapacityMatch matchByCapacity(const std::vector<CapacityCell> &cells, const PackShape &shape);
 
 // The cells dealt in capacity order, highest first, to groups 1..S, S..1, 1..S, …: what a

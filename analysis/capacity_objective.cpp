@@ -18,12 +18,10 @@ void GroupTotals::add(const CapacityCell &c, int sign)
     siemens += sign * 1e6 / double(c.microohms);
 }
 
-bool CapacityScore::betterThan(const CapacityScore &other, bool capacityTieBreak) const
+bool CapacityScore::betterThan(const CapacityScore &other) const
 {
     if (capacitySpread != other.capacitySpread)
         return capacitySpread < other.capacitySpread;
-    if (capacityTieBreak && capacitySquares != other.capacitySquares)
-        return capacitySquares < other.capacitySquares * (1 - 1e-12);
     if (std::abs(resistanceSpread - other.resistanceSpread) > kOhmsTolerance)
         return resistanceSpread < other.resistanceSpread;
     return resistanceSquares < other.resistanceSquares * (1 - 1e-9);
@@ -35,20 +33,18 @@ CapacityScore CapacityFirstObjective::score(const std::vector<GroupTotals> &grou
     if (groups.empty())
         return s;
     std::int64_t lo = std::numeric_limits<std::int64_t>::max(), hi = std::numeric_limits<std::int64_t>::min();
-    double rlo = std::numeric_limits<double>::max(), rhi = 0, capSum = 0, rSum = 0;
+    double rlo = std::numeric_limits<double>::max(), rhi = 0, rSum = 0;
     for (const GroupTotals &g : groups) {
         lo = std::min(lo, g.microampHours);
         hi = std::max(hi, g.microampHours);
         const double ohms = 1 / g.siemens;
         rlo = std::min(rlo, ohms);
         rhi = std::max(rhi, ohms);
-        capSum += double(g.microampHours);
         rSum += ohms;
     }
-    const double capMean = capSum / double(groups.size()), rMean = rSum / double(groups.size());
+    const double rMean = rSum / double(groups.size());
     for (const GroupTotals &g : groups) {
-        const double dc = double(g.microampHours) - capMean, dr = 1 / g.siemens - rMean;
-        s.capacitySquares += dc * dc;
+        const double dr = 1 / g.siemens - rMean;
         s.resistanceSquares += dr * dr;
     }
     s.capacitySpread = hi - lo;

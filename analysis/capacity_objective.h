@@ -22,22 +22,19 @@ struct GroupTotals {
 };
 
 // How good an arrangement is, compared in order: the capacity spread (highest less lowest
-// group sum) first, the spread of group resistances second. Each spread is backed by the
-// sum of squared deviations, which tells apart arrangements whose spreads tie and lets a
-// search leave a plateau where several groups share the highest or lowest sum.
+// group sum) first, the spread of group resistances second, and between equal spreads the
+// sum of squared deviations of the group resistances.
 struct CapacityScore {
     std::int64_t capacitySpread = 0; // µAh
-    double capacitySquares = 0;
     double resistanceSpread = 0; // ohms
     double resistanceSquares = 0;
 
-    // Capacity first, then resistance. With `capacityTieBreak` the squared deviations of
-    // capacity decide between equal capacity spreads before resistance does.
-    bool betterThan(const CapacityScore &other, bool capacityTieBreak) const;
+    // Capacity first, then resistance.
+    bool betterThan(const CapacityScore &other) const;
 };
 
-// The capacity-first objective over group totals, kept apart from any search so that a
-// matcher that optimises group arrangements can take it as its objective.
+// The capacity-first score of group totals, for reporting an arrangement and for comparing
+// the few that replacing one cell allows.
 class CapacityFirstObjective {
 public:
     static CapacityScore score(const std::vector<GroupTotals> &groups);

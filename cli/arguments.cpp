@@ -50,20 +50,6 @@ std::optional<int> wholeNumber(const QString &text, int min, int max)
     return int(*v);
 }
 
-// A COM number as the window's field reads it, or written "COM3" / "com 3".
-std::optional<int> comNumber(const QString &text)
-{
-    static const QRegularExpression comPrefix(QStringLiteral("^\\s*COM\\s*"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    try {
-        const std::int32_t port = analyzer::portTextToNumber(QString(text).remove(comPrefix));
-        if (port >= analyzer::kFirstComPort && port <= analyzer::kLastComPort)
-            return port;
-    } catch (const EConvertError &) {
-    }
-    return std::nullopt;
-}
-
 QString applyCom(Invocation &inv, const QString &value)
 {
     const auto port = comNumber(value);
@@ -307,6 +293,20 @@ Invocation parseSubcommand(const SubcommandSpec &spec, const QStringList &argume
 
 } // namespace
 
+// A COM number as the window's field reads it, or written "COM3" / "com 3".
+std::optional<int> comNumber(const QString &text)
+{
+    static const QRegularExpression comPrefix(QStringLiteral("^\\s*COM\\s*"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    try {
+        const std::int32_t port = analyzer::portTextToNumber(QString(text).remove(comPrefix));
+        if (port >= analyzer::kFirstComPort && port <= analyzer::kLastComPort)
+            return port;
+    } catch (const EConvertError &) {
+    }
+    return std::nullopt;
+}
+
 const std::vector<SubcommandSpec> &subcommandSpecs()
 {
     static const std::vector<SubcommandSpec> specs{
@@ -405,7 +405,7 @@ Invocation parseArguments(const QStringList &arguments)
     Invocation inv;
     if (arguments.isEmpty())
         usage(Subcommand::None,
-              QStringLiteral("a subcommand is required: download, clear-memory, convert, stats, match or ports"));
+              QStringLiteral("a subcommand is required: ") + subcommandList());
     const QString &first = arguments.front();
     if (first == u"--help" || first == u"-h" || first == u"help") {
         inv.help = true;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace cli {
@@ -69,8 +70,14 @@ Invocation parseArguments(const QStringList &arguments);
 
 const char *subcommandName(Subcommand s);
 
+// A COM number as the window's field reads it, or written "COM3" / "com 3"; none when it
+// is no port number in range.
+std::optional<int> comNumber(const QString &text);
+
 // The --help text of a subcommand, or of the tool with None: made from the option table,
 // with the exit codes at its end.
 QString helpText(Subcommand s);
+// Every subcommand's name, "download, clear-memory, … or labels".
+QString subcommandList();
 
 } // namespace cli

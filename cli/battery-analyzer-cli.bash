@@ -4,7 +4,9 @@ _battery_analyzer_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} sub=${COMP_WORDS[1]}
     if [[ $COMP_CWORD -eq 1 ]]; then
-        COMPREPLY=($(compgen -W "download clear-memory convert stats match ports help --help --version" -- "$cur"))
+        local subcommands="download clear-memory convert stats match ports record capacity cells cell
+            pack export report labels help --help --version"
+        COMPREPLY=($(compgen -W "$subcommands" -- "$cur"))
         return
     fi
     case $prev in

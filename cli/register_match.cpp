@@ -299,8 +299,8 @@ int packReplace(RegisterCommandLine &line, const QString &name, const QString &f
         const PackValues v = valuesOf(pack.groups, byLabel);
         analysis::CapacityScore s = analysis::scoreOf(v.cells, v.groups);
         if (!v.allCapacities || !pack.capacityFirst)
-            s.capacitySpread = 0, s.capacitySquares = 0;
-        if (best.isEmpty() || s.betterThan(bestScore, false))
+            s.capacitySpread = 0;
+        if (best.isEmpty() || s.betterThan(bestScore))
             best = c.label, bestScore = s;
     }
     pack.groups[group][position] = failed;

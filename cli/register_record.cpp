@@ -20,13 +20,13 @@ namespace cli {
 
 namespace {
 
-constexpr char kHelp[] = R"(Usage: battery-analyzer-cli record (--com N [--model M] | FILE...)
+constexpr char kHelp[] = R"(Usage: battery-analyzer-cli record ((--com N | --port PATH) [--model M] | FILE...)
                                    (--cells A001..A020 | --first-cell A001)
                                    [--at TIME] [--rest-start] [--db DB] [--lock-wait S]
 
 Stores readings as measurements of labelled cells, in order, in the cell register: from the
-analyzer on COM N (as download does) or from saved reading files. Either every reading is
-stored or none.
+analyzer on COM N or the device PATH (as download does) or from saved reading files. Either
+every reading is stored or none.
 
   --cells A001..A020  the cells measured, in order: one prefix, numbers of one width
   --first-cell A001   number as many cells as readings arrive, from this label on
@@ -34,9 +34,11 @@ stored or none.
                       otherwise; default: now), for readings from old files
   --rest-start        the cells were freshly charged: these measurements start a rest
                       period, against which later ones give the self-discharge
-  --model M           the analyzer's model: RM-40A (the default with --com), RM-40B or
+  --com N             the analyzer's COM port, 1 to 255 (also COM3)
+  --port PATH         the analyzer's device instead, e.g. /dev/ttyUSB0
+  --model M           the analyzer's model: RM-40A (the default from the analyzer), RM-40B or
                       RM-40C; readings from files keep "unknown" without it
-  --idle S            with --com: the download ends after S seconds without a reading (2)
+  --idle S            from the analyzer: the download ends after S seconds without a reading (2)
   --strict            a line of a file that is no reading stops the record
   --db DB             the register: a SQLite file or postgresql://USER@HOST[:PORT]/NAME
                       (default: $BATTERY_ANALYZER_DB, else
@@ -113,7 +115,7 @@ QString saveUnstored(const cellregister::Location &where, const QByteArrayList &
 int runRecord(const QStringList &arguments)
 {
     RegisterCommandLine line(QStringLiteral("record"), QString::fromUtf8(kHelp));
-    for (const char *v : {"com", "model", "idle", "cells", "first-cell", "at"})
+    for (const char *v : {"com", "port", "model", "idle", "cells", "first-cell", "at"})
         line.addValue(QString::fromLatin1(v), QStringLiteral("X"));
     line.addFlag(QStringLiteral("rest-start"));
     line.addFlag(QStringLiteral("strict"));
@@ -121,10 +123,10 @@ int runRecord(const QStringList &arguments)
         return kExitOk;
 
     const QStringList files = line.positional();
-    const bool fromAnalyzer = line.isSet(QStringLiteral("com"));
+    const bool fromAnalyzer = line.isSet(QStringLiteral("com")) || line.isSet(QStringLiteral("port"));
     if (fromAnalyzer == !files.isEmpty())
-        line.fail(fromAnalyzer ? QStringLiteral("--com and files do not go together")
-                               : QStringLiteral("--com N or at least one FILE is required"));
+        line.fail(fromAnalyzer ? QStringLiteral("--com or --port and files do not go together")
+                               : QStringLiteral("--com N, --port PATH or at least one FILE is required"));
     if (line.isSet(QStringLiteral("cells")) == line.isSet(QStringLiteral("first-cell")))
         line.fail(QStringLiteral("one of --cells A001..A020 and --first-cell A001 is required"));
     QStringList labels;
@@ -148,7 +150,7 @@ int runRecord(const QStringList &arguments)
         source.analyzerModel = analyzer::AnalyzerModel(m);
     }
     if (fromAnalyzer) {
-        source.com = downloadPort(line);
+        readPort(line, source);
         source.model = source.model == u"unknown" ? QStringLiteral("RM-40A") : source.model;
     }
 
@@ -203,7 +205,7 @@ int runRecord(const QStringList &arguments)
         m.model = source.model;
         m.restStart = source.restStart;
         if (fromAnalyzer)
-            m.source = QStringLiteral("COM %1").arg(source.com);
+            m.source = source.portName();
     }
     cellregister::addMeasurements(*reg, arrival.measurements);
     printMessage(QStringLiteral("battery-analyzer-cli: recorded %1 as %2..%3 in %4")

@@ -20,6 +20,10 @@ struct RecordSource {
     QString model;
     analyzer::AnalyzerModel analyzerModel = analyzer::AnalyzerModel::RM40A;
     int com = 0;
+    QString portPath; // --port: the device itself, instead of COM com
+
+    // "COM 3", or the device path.
+    QString portName() const;
 };
 
 // What arrived: the measurements still without labels, and their board lines.
@@ -36,8 +40,9 @@ cellregister::Measurement measurementOf(const analysis::Reading &r);
 // Writes the lines as the window's Save does, beside the register; returns the path.
 QString saveUnstored(const cellregister::Location &where, const QByteArrayList &lines);
 
-int downloadPort(const RegisterCommandLine &line);
-// Downloads from COM source.com until the line goes quiet, Ctrl+C or the device goes.
+// Reads --com N (also COM3) or --port PATH into the source.
+void readPort(const RegisterCommandLine &line, RecordSource &source);
+// Downloads from the source's port until the line goes quiet, Ctrl+C or the device goes.
 // Raises ENoData for an empty analyzer and EDeviceFault when nothing answers.
 Arrival downloadReadings(const RegisterCommandLine &line, const RecordSource &source);
 

@@ -117,6 +117,7 @@ private slots:
     void noData();
     void noDevice();
     void deviceLostKeepsWhatArrived();
+    void deviceLostByPathNamesThePath();
     void interruptDisconnectsAndWrites();
     void downloadAgainAtOnce();
     void lineFaults_data();
@@ -261,6 +262,21 @@ void TestCliDownload::deviceLostKeepsWhatArrived()
     for (int i = 0; i < 3; ++i)
         board.AppendLine(analyzer::decodeRecord(QByteArray::fromHex(kRecords[i]), true).line);
     QCOMPARE(readFile(out), board.text());
+}
+
+// A device given by its path is named by it when it goes away, not as a COM number.
+void TestCliDownload::deviceLostByPathNamesThePath()
+{
+    PtyDevice device;
+    RunningTool tool({"download", "--port", device.path(), "--idle", "30", "--output", dir.filePath("lost.txt")});
+    QCOMPARE(device.received(4, 5000), "SESK");
+    device.send(QByteArray::fromHex(kRecords[0]));
+    QTest::qWait(300);
+    device.vanish();
+    const ToolRun run = tool.finish();
+    QCOMPARE(run.exitCode, 5);
+    QCOMPARE(QString::fromUtf8(run.err),
+             "battery-analyzer-cli: " + device.path() + " lost its device during the download; 1 reading written\n");
 }
 
 // Ctrl+C: Disconnect still goes out and what arrived is written.

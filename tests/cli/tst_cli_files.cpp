@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -60,6 +61,8 @@ private slots:
     void badArguments();
     void help_data();
     void help();
+    void everySubcommandIsListed_data();
+    void everySubcommandIsListed();
     void fileFaults_data();
     void fileFaults();
     void convertRoundTrip_data();
@@ -86,7 +89,7 @@ void TestCliFiles::badArguments_data()
                             << "battery-analyzer-cli: " + prefix + text + "\nTry 'battery-analyzer-cli " + again +
                                    "--help'.\n";
     };
-    row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats, match or ports", "");
+    row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats, match, ports, record, capacity, cells, cell, pack, export, report or labels", "");
     row("unknown subcommand", {"frobnicate"}, "unknown subcommand 'frobnicate'", "");
     row("port 256", {"clear-memory", "--com=256"}, "--com takes a port number from 1 to 255, not '256'", "clear-memory");
     row("value missing", {"convert", "a.txt", "--output"}, "--output needs a value", "convert");
@@ -128,6 +131,29 @@ void TestCliFiles::help()
     QVERIFY(text.startsWith("Usage: battery-analyzer-cli " + mentions.front() + ' '));
     for (const QString &m : mentions + QStringList{"Exit codes:", "130"})
         QVERIFY2(text.contains(m), qPrintable(m));
+}
+
+// The tool's help and the "subcommand is required" message name every subcommand the tool
+// runs, and each one named answers to --help.
+void TestCliFiles::everySubcommandIsListed_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"download", "clear-memory", "convert", "stats", "match", "ports", "record", "capacity",
+                             "cells", "cell", "pack", "export", "report", "labels"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestCliFiles::everySubcommandIsListed()
+{
+    QFETCH(QString, name);
+    static const QString toolHelp = QString::fromUtf8(runTool({"--help"}).out);
+    static const QString required = QString::fromUtf8(runTool({}).err);
+    QVERIFY2(toolHelp.contains(QStringLiteral("\n  %1 ").arg(name)), qPrintable(toolHelp));
+    QVERIFY2(required.contains(QRegularExpression(QStringLiteral("[:,] %1[, \n]|or %1\n").arg(name))),
+             qPrintable(required));
+    const ToolRun run = runTool({name, "--help"});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.startsWith("Usage: battery-analyzer-cli " + name.toUtf8() + ' '));
 }
 
 void TestCliFiles::fileFaults_data()

@@ -247,6 +247,36 @@ private slots:
         }
     }
 
+    // The analyzer named as download names it: COM3-style, or the device itself.
+    void recordFromThePortByName_data()
+    {
+        QTest::addColumn<QStringList>("port");
+        QTest::addColumn<QString>("source"); // as the register keeps it; {device}: the pty
+        QTest::newRow("--com COM7") << QStringList{"--com", "COM" + QString::number(kDeviceCom)}
+                                    << "COM " + QString::number(kDeviceCom);
+        QTest::newRow("--port") << QStringList{"--port", "{device}"} << "{device}";
+    }
+    void recordFromThePortByName()
+    {
+        QFETCH(QStringList, port);
+        QFETCH(QString, source);
+        const QString db = backends_.fresh(QStringLiteral("sqlite"));
+        PtyDevice device;
+        device.linkAs(kDeviceCom);
+        port.replaceInStrings(QStringLiteral("{device}"), device.path());
+        source.replace(QStringLiteral("{device}"), device.path());
+        keepDescriptorsFromChildren();
+        QProcess tool;
+        tool.setStandardInputFile(QProcess::nullDevice());
+        tool.start(QStringLiteral(BATTERY_CLI), QStringList{"record"} + port + QStringList{"--cells", "B01..B02", "--idle", "0.5", "--db", db});
+        QCOMPARE(device.received(4, 5000), "SESK");
+        device.send(QByteArray::fromHex("07050237101B0C00303904D2"));
+        QVERIFY(tool.waitForFinished(10000));
+        QCOMPARE(tool.exitCode(), 0);
+        const QByteArray rows = runTool({"export", "--db", db}).out;
+        QCOMPARE(rows.count("," + source.toUtf8() + ","), 2);
+    }
+
     void twoRecordersAtOnce_data()
     {
         QTest::addColumn<QString>("backend");

@@ -1,0 +1,150 @@
+#include "cli/transfer.h"
+
+#include "cli/interrupt.h"
+#include "cli/live_count.h"
+#include "cli/output.h"
+#include "core/error.h"
+#include "link/error_text.h"
+#include "link/session.h"
+#include "link/tmscomm.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+namespace cli {
+
+namespace {
+
+// A wait for the line to fall quiet longer than this means an earlier transfer was dropped.
+constexpr int kReportedWaitMs = 2 * analyzer::Session::kQuietBeforeDownloadMs;
+
+class TransferLoop {
+public:
+    TransferLoop(const TransferRequest &request) : request_(request), session_(comm_)
+    {
+        session_.setModel(request.model);
+        idle_.setSingleShot(true);
+        idle_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&idle_, &QTimer::timeout, [this] { end(Transfer::End::Quiet); });
+        QObject::connect(&interrupt_, &InterruptNotifier::interrupted,
+                         [this] { end(Transfer::End::Interrupted); });
+        QObject::connect(&session_, &analyzer::Session::reading,
+                         [this](const reading::Reading &value, const QByteArray &line) {
+                             t_.values.push_back(value);
+                             t_.lines << line;
+                             count_.update(t_.readings());
+                             restartIdle();
+                         });
+        QObject::connect(&session_, &analyzer::Session::noData, [this] {
+            // After readings, a no-data reply can only be a record that lost its place.
+            if (t_.readings() > 0 && t_.disturbed.isEmpty())
+                t_.disturbed = QStringLiteral("%1: the transfer was disturbed: a no-data reply came after %2")
+                                   .arg(request_.portName(), t_.readingsText());
+            end(Transfer::End::NoData);
+        });
+        QObject::connect(&session_, &analyzer::Session::downloadSent, [this](int waitedMs) {
+            if (waitedMs >= kReportedWaitMs)
+                printMessage(QStringLiteral("battery-analyzer-cli: %1: the analyzer was still "
+                                            "sending; its bytes were dropped for %2 s until the line "
+                                            "fell quiet, then Download went out")
+                                 .arg(request_.portName())
+                                 .arg(waitedMs / 1000.0));
+            restartIdle();
+        });
+        QObject::connect(&session_, &analyzer::Session::commandFailed, [this](const QString &message) {
+            t_.failure = message;
+            end(Transfer::End::NotSent);
+        });
+        QObject::connect(&session_, &analyzer::Session::transferDisturbed, [this](const QString &message) {
+            if (t_.disturbed.isEmpty())
+                t_.disturbed = message;
+        });
+        QObject::connect(&session_, &analyzer::Session::receiveFailed, [this](const QString &message) {
+            const QString text = QStringLiteral("%1: %2").arg(request_.portName(), message);
+            ++t_.receiveFailures;
+            if (request_.stopAtReceiveFailure) {
+                t_.failure = text;
+                end(Transfer::End::ReceiveFailed);
+                return;
+            }
+            printMessage(QStringLiteral("battery-analyzer-cli: ") + text);
+            restartIdle();
+        });
+        QObject::connect(&session_, &analyzer::Session::deviceLost, [this] {
+            // The session's own text tells a window user to click Connect; here the device
+            // and what happened to the readings are what matter.
+            t_.failure = QStringLiteral("%1 lost its device during the download")
+                             .arg(request_.portPath.isEmpty()
+                                      ? analyzer::errortext::portAndDevice(request_.com, comm_.lostDevice())
+                                      : request_.portPath);
+            end(Transfer::End::DeviceLost);
+        });
+    }
+
+    Transfer run()
+    {
+        if (request_.portPath.isEmpty())
+            session_.open(request_.com);
+        else
+            session_.open(request_.portPath);
+        session_.download();
+        if (!ended_)
+            loop_.exec();
+        count_.finish(t_.readings());
+        // Disconnect goes out at the end of the transfer whatever the caller does next.
+        if (session_.isOpen()) {
+            try {
+                session_.close();
+            } catch (const core::Error &) {
+                t_.closeFailure = std::current_exception();
+            }
+        }
+        return std::move(t_);
+    }
+
+private:
+    void restartIdle()
+    {
+        if (!ended_)
+            idle_.start(request_.idleMilliseconds);
+    }
+
+    void end(Transfer::End how)
+    {
+        if (ended_)
+            return;
+        ended_ = true;
+        t_.end = how;
+        idle_.stop();
+        loop_.quit();
+    }
+
+    const TransferRequest &request_;
+    TMSComm comm_;
+    analyzer::Session session_;
+    InterruptNotifier interrupt_;
+    LiveCount count_;
+    QTimer idle_;
+    QEventLoop loop_;
+    bool ended_ = false;
+    Transfer t_;
+};
+
+} // namespace
+
+QString TransferRequest::portName() const
+{
+    return portPath.isEmpty() ? QStringLiteral("COM %1").arg(com) : portPath;
+}
+
+QString Transfer::readingsText() const
+{
+    return readings() == 1 ? QStringLiteral("1 reading") : QStringLiteral("%1 readings").arg(readings());
+}
+
+Transfer runTransfer(const TransferRequest &request)
+{
+    return TransferLoop(request).run();
+}
+
+} // namespace cli
