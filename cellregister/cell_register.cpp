@@ -7,7 +7,9 @@
 #include <QAtomicInt>
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QThread>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -217,6 +219,24 @@ void CellRegister::Transaction::commit()
     open_ = false;
 }
 
+// Going over to WAL takes the file for itself for a moment, and SQLite answers busy at once
+// rather than through its busy timeout while another program has it: so this waits here,
+// as long as any other lock would be waited for.
+void CellRegister::enableWal()
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        QSqlQuery query(db_);
+        if (query.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
+            return;
+        const QString code = query.lastError().nativeErrorCode();
+        if (!isBusy(code) || waited.elapsed() >= lockWaitMilliseconds_)
+            fail(QStringLiteral("cannot be read or written"), query.lastError().databaseText(), code);
+        QThread::msleep(20);
+    }
+}
+
 // -1: no tables at all (a new register); -2: tables, but not a register's.
 int CellRegister::readVersion()
 {
@@ -247,11 +267,11 @@ void CellRegister::bringSchemaUpToDate()
     check(version);
     if (version == kSchemaVersion) {
         if (!location_.postgres)
-            run(QStringLiteral("PRAGMA journal_mode = WAL"));
+            enableWal();
         return;
     }
     if (!location_.postgres)
-        run(QStringLiteral("PRAGMA journal_mode = WAL"));
+        enableWal();
     Transaction t(*this);
     // Another program may have created or migrated it while this one waited for the lock.
     version = readVersion();

@@ -52,6 +52,7 @@ private:
     void checkFile();
     void open();
     int readVersion();
+    void enableWal();
     void bringSchemaUpToDate();
 
     Location location_;
