@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             continue;
         report::Cell cell;
         cell.label = QStringLiteral("#%1").arg(batch.cells.size() + 1);
-        cell.ohms = r->ohms;
-        cell.volts = r->volts;
+        cell.ohms = r->ohms();
+        cell.volts = r->volts();
         report::judge(cell, batch.rules);
         batch.cells.push_back(cell);
     }
