@@ -20,31 +20,35 @@ std::vector<std::size_t> usableCells(const std::vector<CapacityCell> &cells, con
         if (cells[i].microohms > 0)
             usable.push_back(i);
     std::sort(usable.begin(), usable.end(), [&](std::size_t a, std::size_t b) {
-        return cells[a].microvolts != cells[b].microvolts ? cells[a].microvolts < cells[b].microvolts : a < b;
+        return cells[a].microvolts != cells[b].microvolts
+            ? cells[a].microvolts < cells[b].microvolts
+            : a < b;
     });
     std::size_t bestBegin = 0, bestEnd = 0, end = 0;
     for (std::size_t begin = 0; begin < usable.size(); ++begin) {
         while (end < usable.size()
-               && cells[usable[end]].microvolts - cells[usable[begin]].microvolts <= shape.maxVoltageSpreadMicrovolts)
+               && cells[usable[end]].microvolts - cells[usable[begin]].microvolts
+                   <= shape.maxVoltageSpreadMicrovolts)
             ++end;
         if (end - begin > bestEnd - bestBegin)
             bestBegin = begin, bestEnd = end;
     }
     if (bestEnd - bestBegin < shape.cells())
-        throw ENotEnoughCells(QStringLiteral("%1S%2P needs %3 cells whose voltages lie within %4 V of each other; "
-                                             "the most there are is %5, %6 missing")
-                                  .arg(shape.series)
-                                  .arg(shape.parallel)
-                                  .arg(shape.cells())
-                                  .arg(QString::fromLatin1(decimalText({shape.maxVoltageSpreadMicrovolts, 6})))
-                                  .arg(bestEnd - bestBegin)
-                                  .arg(shape.cells() - (bestEnd - bestBegin)));
+        throw ENotEnoughCells(
+            QStringLiteral("%1S%2P needs %3 cells whose voltages lie within %4 V of each other; "
+                           "the most there are is %5, %6 missing")
+                .arg(shape.series)
+                .arg(shape.parallel)
+                .arg(shape.cells())
+                .arg(QString::fromLatin1(decimalText({shape.maxVoltageSpreadMicrovolts, 6})))
+                .arg(bestEnd - bestBegin)
+                .arg(shape.cells() - (bestEnd - bestBegin)));
     return usable;
 }
 
 // Capacity sums first, the groups' parallel resistances (through their conductances) second.
-PackProblem capacityProblem(const std::vector<CapacityCell> &cells, const std::vector<std::size_t> &usable,
-                            const PackShape &shape)
+PackProblem capacityProblem(const std::vector<CapacityCell> &cells,
+                            const std::vector<std::size_t> &usable, const PackShape &shape)
 {
     PackProblem p;
     p.candidates = usable;
@@ -65,7 +69,8 @@ PackProblem capacityProblem(const std::vector<CapacityCell> &cells, const std::v
 
 } // namespace
 
-CapacityScore scoreOf(const std::vector<CapacityCell> &cells, const std::vector<std::vector<std::size_t>> &groups)
+CapacityScore scoreOf(const std::vector<CapacityCell> &cells,
+                      const std::vector<std::vector<std::size_t>> &groups)
 {
     std::vector<GroupTotals> totals;
     for (const auto &g : groups)
@@ -77,8 +82,9 @@ std::vector<std::vector<std::size_t>> serpentineDeal(const std::vector<CapacityC
                                                      std::vector<std::size_t> chosen, int series)
 {
     std::sort(chosen.begin(), chosen.end(), [&](std::size_t a, std::size_t b) {
-        return cells[a].microampHours != cells[b].microampHours ? cells[a].microampHours > cells[b].microampHours
-                                                                : a < b;
+        return cells[a].microampHours != cells[b].microampHours
+            ? cells[a].microampHours > cells[b].microampHours
+            : a < b;
     });
     auto groups = std::vector<std::vector<std::size_t>>(std::size_t(series));
     for (std::size_t k = 0; k < chosen.size(); ++k) {

@@ -10,7 +10,7 @@ namespace analysis {
 
 struct CapacityMatch {
     std::vector<std::vector<std::size_t>> groups; // indices into the cells given
-    std::vector<std::size_t> leftOut;              // in the order of the input
+    std::vector<std::size_t> leftOut; // in the order of the input
     CapacityScore score;
     double meanGroupMicroampHours = 0;
     double meanGroupOhms = 0;
@@ -29,6 +29,7 @@ std::vector<std::vector<std::size_t>> serpentineDeal(const std::vector<CapacityC
                                                      std::vector<std::size_t> chosen, int series);
 
 // The score of groups of these cells.
-CapacityScore scoreOf(const std::vector<CapacityCell> &cells, const std::vector<std::vector<std::size_t>> &groups);
+CapacityScore scoreOf(const std::vector<CapacityCell> &cells,
+                      const std::vector<std::vector<std::size_t>> &groups);
 
 } // namespace analysis

@@ -32,7 +32,8 @@ CapacityScore CapacityFirstObjective::score(const std::vector<GroupTotals> &grou
     CapacityScore s;
     if (groups.empty())
         return s;
-    std::int64_t lo = std::numeric_limits<std::int64_t>::max(), hi = std::numeric_limits<std::int64_t>::min();
+    std::int64_t lo = std::numeric_limits<std::int64_t>::max(),
+                 hi = std::numeric_limits<std::int64_t>::min();
     double rlo = std::numeric_limits<double>::max(), rhi = 0, rSum = 0;
     for (const GroupTotals &g : groups) {
         lo = std::min(lo, g.microampHours);
@@ -52,7 +53,8 @@ CapacityScore CapacityFirstObjective::score(const std::vector<GroupTotals> &grou
     return s;
 }
 
-GroupTotals CapacityFirstObjective::totals(const std::vector<CapacityCell> &cells, const std::vector<std::size_t> &group)
+GroupTotals CapacityFirstObjective::totals(const std::vector<CapacityCell> &cells,
+                                           const std::vector<std::size_t> &group)
 {
     GroupTotals t;
     for (std::size_t c : group)

@@ -38,7 +38,8 @@ struct CapacityScore {
 class CapacityFirstObjective {
 public:
     static CapacityScore score(const std::vector<GroupTotals> &groups);
-    static GroupTotals totals(const std::vector<CapacityCell> &cells, const std::vector<std::size_t> &group);
+    static GroupTotals totals(const std::vector<CapacityCell> &cells,
+                              const std::vector<std::size_t> &group);
 };
 
 } // namespace analysis

@@ -65,7 +65,8 @@ Spread spreadOf(const std::vector<CellGroup> &groups)
     return s;
 }
 
-std::vector<CellGroup> makeGroups(const std::vector<Cell> &cells, std::vector<std::vector<std::size_t>> members)
+std::vector<CellGroup> makeGroups(const std::vector<Cell> &cells,
+                                  std::vector<std::vector<std::size_t>> members)
 {
     std::vector<CellGroup> groups;
     groups.reserve(members.size());
@@ -78,7 +79,8 @@ std::vector<CellGroup> makeGroups(const std::vector<Cell> &cells, std::vector<st
     return groups;
 }
 
-PackMatch matchCells(const std::vector<Cell> &cells, const PackShape &shape, const MatchOptions &options)
+PackMatch matchCells(const std::vector<Cell> &cells, const PackShape &shape,
+                     const MatchOptions &options)
 {
     PackProblem problem;
     problem.series = shape.series;

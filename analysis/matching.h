@@ -12,7 +12,7 @@ struct Cell {
 };
 
 struct PackShape {
-    int series = 1;   // parallel groups in series
+    int series = 1; // parallel groups in series
     int parallel = 1; // cells in each group
     // Every chosen cell's voltage lies within this of every other's.
     std::int64_t maxVoltageSpreadMicrovolts = 50'000;
@@ -43,7 +43,8 @@ struct PackMatch {
 double parallelOhms(const std::vector<Cell> &cells, const std::vector<std::size_t> &group);
 Spread spreadOf(const std::vector<CellGroup> &groups);
 // Groups of the given cell indices, with their resistances computed.
-std::vector<CellGroup> makeGroups(const std::vector<Cell> &cells, std::vector<std::vector<std::size_t>> members);
+std::vector<CellGroup> makeGroups(const std::vector<Cell> &cells,
+                                  std::vector<std::vector<std::size_t>> members);
 
 struct MatchOptions {
     std::int64_t maxResistanceMicroohms = 0; // cells above it are left out; 0: no limit
@@ -59,6 +60,7 @@ struct MatchOptions {
 // them (see searchPack: the optimum for up to 12 such cells). Deterministic: the same cells
 // in the same order give the same result. Raises ENotEnoughCells when no voltage window holds
 // enough cells.
-PackMatch matchCells(const std::vector<Cell> &cells, const PackShape &shape, const MatchOptions &options = {});
+PackMatch matchCells(const std::vector<Cell> &cells, const PackShape &shape,
+                     const MatchOptions &options = {});
 
 } // namespace analysis

@@ -66,7 +66,10 @@ public:
     }
 
     double sum(std::size_t g) const { return sums_[0][g]; }
-    double meanSum() const { return std::accumulate(sums_[0].begin(), sums_[0].end(), 0.0) / double(groups.size()); }
+    double meanSum() const
+    {
+        return std::accumulate(sums_[0].begin(), sums_[0].end(), 0.0) / double(groups.size());
+    }
 
     Cost cost() const
     {
@@ -102,7 +105,10 @@ public:
     }
 
     // The figure of group g by the first term.
-    double figure(std::size_t g) const { return objective_->terms[0].reciprocal ? 1 / sums_[0][g] : sums_[0][g]; }
+    double figure(std::size_t g) const
+    {
+        return objective_->terms[0].reciprocal ? 1 / sums_[0][g] : sums_[0][g];
+    }
 
     Groups groups;
 
@@ -116,7 +122,10 @@ private:
 // Cells ordered by the first term's value.
 struct ByValue {
     const std::vector<double> &v;
-    bool operator()(std::size_t a, std::size_t b) const { return v[a] != v[b] ? v[a] < v[b] : a < b; }
+    bool operator()(std::size_t a, std::size_t b) const
+    {
+        return v[a] != v[b] ? v[a] < v[b] : a < b;
+    }
 };
 
 // Work counted in group figures computed, shared by every search of one call.
@@ -130,7 +139,8 @@ struct Budget {
 // would even out its group: with every other group and with the unchosen cells.
 class LocalSearch {
 public:
-    LocalSearch(const std::vector<double> &v, Arrangement &a, std::vector<std::size_t> &outside, Budget &budget)
+    LocalSearch(const std::vector<double> &v, Arrangement &a, std::vector<std::size_t> &outside,
+                Budget &budget)
         : v_(v), a_(a), outside_(outside), budget_(budget), sorted_(a.groups)
     {
         for (auto &s : sorted_)
@@ -147,7 +157,9 @@ public:
             if (improved)
                 continue;
             // The extreme groups set the spread: they look further afield.
-            const auto figures = [&](std::size_t x, std::size_t y) { return a_.figure(x) < a_.figure(y); };
+            const auto figures = [&](std::size_t x, std::size_t y) {
+                return a_.figure(x) < a_.figure(y);
+            };
             std::vector<std::size_t> order(a_.groups.size());
             std::iota(order.begin(), order.end(), std::size_t(0));
             const auto [lo, hi] = std::minmax_element(order.begin(), order.end(), figures);
@@ -245,10 +257,10 @@ private:
 };
 
 // Once no swap helps, a few random swaps shake the best arrangement and the search starts
-// again from there, for as long as that finds better ones and the budget lasts. The generator's sequence is fixed by
-// the standard, so every machine gets the same result.
-void searchFurther(const std::vector<double> &v, Arrangement &best, std::vector<std::size_t> &bestOutside,
-                   Budget &budget)
+// again from there, for as long as that finds better ones and the budget lasts. The generator's
+// sequence is fixed by the standard, so every machine gets the same result.
+void searchFurther(const std::vector<double> &v, Arrangement &best,
+                   std::vector<std::size_t> &bestOutside, Budget &budget)
 {
     std::mt19937 random(1);
     const std::size_t series = best.groups.size();
@@ -285,7 +297,7 @@ void searchFurther(const std::vector<double> &v, Arrangement &best, std::vector<
 // Every grouping of `chosen` (each group's first member the lowest cell left), keeping the best.
 class Exhaustive {
 public:
-    Exhaustive(const PackProblem &p) : p_(p), a_(p.objective, std::size_t(p.series)) {}
+    Exhaustive(const PackProblem &p) : p_(p), a_(p.objective, std::size_t(p.series)) { }
 
     void tryChoice(const std::vector<std::size_t> &chosen)
     {
@@ -354,11 +366,13 @@ Groups exhaustive(const PackProblem &p)
 
 // The cells to start from: the lowest by preference, or else cells spread evenly over the
 // window's values, whose many different values let the swaps even the groups out finely.
-std::vector<std::size_t> startingCells(const PackProblem &p, std::vector<std::size_t> window, std::size_t n)
+std::vector<std::size_t> startingCells(const PackProblem &p, std::vector<std::size_t> window,
+                                       std::size_t n)
 {
     if (!p.objective.preference.empty()) {
         const std::vector<double> &pref = p.objective.preference;
-        std::stable_sort(window.begin(), window.end(), [&](std::size_t a, std::size_t b) { return pref[a] < pref[b]; });
+        std::stable_sort(window.begin(), window.end(),
+                         [&](std::size_t a, std::size_t b) { return pref[a] < pref[b]; });
         return {window.begin(), window.begin() + std::ptrdiff_t(n)};
     }
     std::sort(window.begin(), window.end(), ByValue{p.objective.terms[0].values});
@@ -404,18 +418,21 @@ std::vector<std::vector<std::size_t>> windows(const PackProblem &p, std::size_t 
         if (begin > 0 && p.microvolts[byVoltage[begin - 1]] == low)
             continue;
         const std::size_t before = end;
-        while (end < byVoltage.size() && p.microvolts[byVoltage[end]] - low <= p.maxVoltageSpreadMicrovolts)
+        while (end < byVoltage.size()
+               && p.microvolts[byVoltage[end]] - low <= p.maxVoltageSpreadMicrovolts)
             ++end;
         // A window that reaches no further than the one before holds a part of it.
         if (end - begin >= n && (spans.empty() || end > before))
             spans.push_back({begin, end});
     }
-    std::stable_sort(spans.begin(), spans.end(),
-                     [](const Span &a, const Span &b) { return a.end - a.begin > b.end - b.begin; });
+    std::stable_sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) {
+        return a.end - a.begin > b.end - b.begin;
+    });
     spans.resize(std::min(spans.size(), kWindowsSearched));
     std::vector<std::vector<std::size_t>> cells;
     for (const Span &s : spans)
-        cells.emplace_back(byVoltage.begin() + std::ptrdiff_t(s.begin), byVoltage.begin() + std::ptrdiff_t(s.end));
+        cells.emplace_back(byVoltage.begin() + std::ptrdiff_t(s.begin),
+                           byVoltage.begin() + std::ptrdiff_t(s.end));
     return cells;
 }
 

@@ -44,6 +44,7 @@ std::vector<std::vector<std::size_t>> searchPack(const PackProblem &problem);
 
 // The cost searchPack minimises, for comparing arrangements: lower is better, compared
 // element by element.
-std::vector<double> packCost(const PackObjective &objective, const std::vector<std::vector<std::size_t>> &groups);
+std::vector<double> packCost(const PackObjective &objective,
+                             const std::vector<std::vector<std::size_t>> &groups);
 
 } // namespace analysis

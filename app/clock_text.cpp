@@ -21,8 +21,8 @@ QString timeFormatWithoutZone(const QLocale &locale)
 QString statusClockText(const QDateTime &now, const QLocale &locale)
 {
     return QStringLiteral(" Now: ") + locale.toString(now.date(), QLocale::ShortFormat)
-           + QStringLiteral("  ") + locale.toString(now.time(), timeFormatWithoutZone(locale))
-           + QString(29, u' ') + QStringLiteral("Battery Analyzer V2.0");
+        + QStringLiteral("  ") + locale.toString(now.time(), timeFormatWithoutZone(locale))
+        + QString(29, u' ') + QStringLiteral("Battery Analyzer V2.0");
 }
 
 } // namespace app

@@ -34,10 +34,12 @@ void keepNothingBetweenRuns()
 } // namespace
 
 TFileDialog::TFileDialog(Kind kind, QWidget *owner)
-    : QObject(owner), kind_(kind), owner_(owner), icons_(std::make_unique<NameOnlyIconProvider>()),
+    : QObject(owner),
+      kind_(kind),
+      owner_(owner),
+      icons_(std::make_unique<NameOnlyIconProvider>()),
       presenter_([](QFileDialog &dialog) { return dialog.exec(); })
-{
-}
+{ }
 
 TFileDialog::~TFileDialog()
 {

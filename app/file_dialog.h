@@ -34,7 +34,6 @@ public:
     TFileDialog(Kind kind, QWidget *owner);
     ~TFileDialog() override;
 
-
     // The name proposed at the next showing; after a confirmed showing, the full path chosen.
     const QString &FileName() const { return fileName_; }
     void setFileName(const QString &name) { fileName_ = name; }

@@ -1,12 +1,12 @@
 #include "app/form1.h"
 
-#include "boardview/board_view.h"
 #include "app/clock_text.h"
 #include "app/error_dialog.h"
 #include "app/file_dialog.h"
 #include "app/menu_shortcut_filter.h"
 #include "app/no_data_box.h"
 #include "app/wrapping_button.h"
+#include "boardview/board_view.h"
 #include "link/port_text.h"
 #include "link/session.h"
 #include "link/tmscomm.h"

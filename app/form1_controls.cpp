@@ -1,9 +1,9 @@
 // The window's controls: places, fonts, colours and initial states. Geometry is in pixels
 // relative to the client area below the menu bar, or to the group box that holds a control.
 #include "app/app_icon.h"
-#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"
+#include "boardview/board_view.h"
 #include "reading/reading.h"
 
 #include <QComboBox>
@@ -172,10 +172,9 @@ void TForm1::setTabOrderAndFocus()
         followSelection(radio->isChecked());
         connect(radio, &QRadioButton::toggled, radio, followSelection);
     }
-    const QList<QWidget *> order{ComboBox1, RadioButton1, RadioButton2, RadioButton3,
-                                 Button1,   Button2,      Button14,     Button8,
-                                 Button16,  Button7,      Button3,      Memo1,
-                                 Button4};
+    const QList<QWidget *> order{ComboBox1, RadioButton1, RadioButton2, RadioButton3, Button1,
+                                 Button2,   Button14,     Button8,      Button16,     Button7,
+                                 Button3,   Memo1,        Button4};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     ComboBox1->setFocus();

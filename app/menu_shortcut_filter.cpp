@@ -7,8 +7,7 @@ namespace app {
 
 MenuShortcutFilter::MenuShortcutFilter(QList<QAction *> actions, QObject *parent)
     : QObject(parent), actions_(std::move(actions))
-{
-}
+{ }
 
 void MenuShortcutFilter::watch(QObject *field)
 {

@@ -26,8 +26,7 @@ namespace {
 void showStartupFailure(const QString &kind, const QString &message, quintptr address)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"),
-                    startupFailureText(kind, programFileName(), address, message),
-                    QMessageBox::Ok);
+                    startupFailureText(kind, programFileName(), address, message), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
@@ -37,9 +36,10 @@ void showStartupFailure(const QString &kind, const QString &message, quintptr ad
 QString startupFailureText(const QString &kind, const QString &module, quintptr address,
                            const QString &message)
 {
-    const QString where = QStringLiteral("Exception %1 in module %2 at %3.")
-                              .arg(kind, module,
-                                   QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper());
+    const QString where =
+        QStringLiteral("Exception %1 in module %2 at %3.")
+            .arg(kind, module,
+                 QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper());
     return where + u'\n' + (message.endsWith(u'.') ? message : message + u'.');
 }
 
@@ -52,7 +52,8 @@ int runApplication(const TForm1::CommFactory &makeComm)
         showStartupFailure(core::errorClassName(error), error.message(), callerOffset());
         return 1;
     } catch (const std::exception &error) {
-        showStartupFailure(core::errorClassName(error), QString::fromLocal8Bit(error.what()), callerOffset());
+        showStartupFailure(core::errorClassName(error), QString::fromLocal8Bit(error.what()),
+                           callerOffset());
         return 1;
     }
     centreOnScreen(window.get());

@@ -1,8 +1,8 @@
 // The data board at a million lines: appends whose cost does not grow with the board, and
 // loads and saves measured against plain read() and write() of the same bytes.
+#include "board/data_board.h"
 #include "harness.h"
 #include "plain_read.h"
-#include "board/data_board.h"
 #include "samples.h"
 
 #include <QTemporaryDir>
@@ -37,7 +37,8 @@ double appendSeconds(const std::vector<QByteArray> &lines, SetUp &&setUp)
         setUp(board);
         // A view listens to every append.
         qsizetype seen = 0;
-        QObject::connect(&board, &board::DataBoard::appended, [&seen](const QByteArray &b) { seen += b.size(); });
+        QObject::connect(&board, &board::DataBoard::appended,
+                         [&seen](const QByteArray &b) { seen += b.size(); });
         const auto start = bench::Clock::now();
         for (int i = 0; i < kAppends; ++i)
             board.AppendLine(lines[size_t(i)]);
@@ -81,9 +82,10 @@ int main()
             full.AppendLine(line);
         full.SaveBoard(boardFile);
     }
-    const double toLoaded = appendSeconds(lines, [&](board::DataBoard &b) { b.LoadBoard(boardFile); });
-    bench::row("100k appends, board of 1M appended lines", toAppended * 1e3, "ms", toAppended / toEmpty,
-               "x 100k appends to an empty board", "<= 1.5");
+    const double toLoaded =
+        appendSeconds(lines, [&](board::DataBoard &b) { b.LoadBoard(boardFile); });
+    bench::row("100k appends, board of 1M appended lines", toAppended * 1e3, "ms",
+               toAppended / toEmpty, "x 100k appends to an empty board", "<= 1.5");
     bench::row("100k appends, board of 1M loaded lines", toLoaded * 1e3, "ms", toLoaded / toEmpty,
                "x 100k appends to an empty board", "<= 1.5");
 
@@ -91,16 +93,19 @@ int main()
     const QByteArray boardName = boardFile.toLocal8Bit();
     const double megabytes = double(QFileInfo(boardFile).size()) / 1e6;
     const double load = bench::secondsPerCall([&] { board.LoadBoard(boardFile); });
-    const double read = bench::secondsPerCall([&] { bench::keep(bench::plainRead(boardName.constData())); });
-    bench::row("load 1M lines (" + std::to_string(int(megabytes)) + " MB)", load * 1e3, "ms", load / read,
-               "x read() of the file into memory", "<= 2");
+    const double read =
+        bench::secondsPerCall([&] { bench::keep(bench::plainRead(boardName.constData())); });
+    bench::row("load 1M lines (" + std::to_string(int(megabytes)) + " MB)", load * 1e3, "ms",
+               load / read, "x read() of the file into memory", "<= 2");
 
     const QString saved = dir.filePath("saved.txt");
     const QByteArray plainName = dir.filePath("plain.txt").toLocal8Bit();
     const QByteArray &text = board.text();
     const double save = bench::secondsPerCall([&] { board.SaveBoard(saved); });
-    const double writeFlushed = bench::secondsPerCall([&] { plainWrite(plainName.constData(), text, true); });
-    const double writeOnly = bench::secondsPerCall([&] { plainWrite(plainName.constData(), text, false); });
+    const double writeFlushed =
+        bench::secondsPerCall([&] { plainWrite(plainName.constData(), text, true); });
+    const double writeOnly =
+        bench::secondsPerCall([&] { plainWrite(plainName.constData(), text, false); });
     bench::row("save 1M lines, flushed to disk", save * 1e3, "ms", save / writeFlushed,
                "x write() + fsync() of the same bytes", "<= 2");
     bench::row("save 1M lines, flushed to disk", save * 1e3, "ms", save / writeOnly,

@@ -2,9 +2,9 @@
 // appends to a board of a million lines, loaded boards (a million lines, one line of 10 MB)
 // shown against the load alone, the view's memory against the board's bytes, and scrolling
 // through the long line against a repaint that does not scroll.
-#include "harness.h"
-#include "boardview/board_view.h"
 #include "board/data_board.h"
+#include "boardview/board_view.h"
+#include "harness.h"
 #include "samples.h"
 
 #include <QAccessible>
@@ -124,14 +124,14 @@ void screenReader(QAccessibleEvent *event)
         heardCharacters += static_cast<QAccessibleTextUpdateEvent *>(event)->textInserted().size();
     if (event->type() == QAccessible::TextInserted)
         heardCharacters += static_cast<QAccessibleTextInsertEvent *>(event)->textInserted().size();
-    QAccessibleTextInterface *text = event->accessibleInterface()
-        ? event->accessibleInterface()->textInterface()
-        : nullptr;
+    QAccessibleTextInterface *text =
+        event->accessibleInterface() ? event->accessibleInterface()->textInterface() : nullptr;
     if (!text)
         return;
     int start = 0, end = 0;
     heardCharacters += text->characterCount()
-        + text->textAtOffset(text->cursorPosition(), QAccessible::LineBoundary, &start, &end).size();
+        + text->textAtOffset(text->cursorPosition(), QAccessible::LineBoundary, &start, &end)
+              .size();
 }
 
 } // namespace
@@ -155,19 +155,18 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     const QString readings = dir.filePath(QStringLiteral("readings.txt"));
     const QString oneLine = dir.filePath(QStringLiteral("one-line.txt"));
-    const bool written =
-        writeFile(readings,
-                  [](QFile &file) {
-                      for (int i = 0; i < kLoadedLines; ++i)
-                          file.write(sample::generatedLine(i) + "\r\n");
-                  })
+    const bool written = writeFile(readings,
+                                   [](QFile &file) {
+                                       for (int i = 0; i < kLoadedLines; ++i)
+                                           file.write(sample::generatedLine(i) + "\r\n");
+                                   })
         && writeFile(oneLine, [](QFile &file) {
-               QByteArray line;
-               for (int i = 0; line.size() < kLongLineBytes; ++i)
-                   line += QByteArray::number(10000 + i % 90000) + ' ';
-               line.truncate(kLongLineBytes);
-               file.write(line);
-           });
+                             QByteArray line;
+                             for (int i = 0; line.size() < kLongLineBytes; ++i)
+                                 line += QByteArray::number(10000 + i % 90000) + ' ';
+                             line.truncate(kLongLineBytes);
+                             file.write(line);
+                         });
     if (!written)
         return 1;
 
@@ -220,8 +219,8 @@ int main(int argc, char *argv[])
         const double painted = bench::secondsSince(start) / kStreamedLines;
         bench::row("view: append to 1M lines, view's own work", update * 1e6, "us/line",
                    update / single, "x one painted insert to an empty view", "<= 20 us");
-        bench::row("view: append to 1M lines, painted", painted * 1e6, "us/line",
-                   painted / single, "x one painted insert to an empty view", "<= 20 us");
+        bench::row("view: append to 1M lines, painted", painted * 1e6, "us/line", painted / single,
+                   "x one painted insert to an empty view", "<= 20 us");
     }
 
     // The same loads with a screen reader listening: every event handed over with its text,
@@ -234,9 +233,9 @@ int main(int argc, char *argv[])
                     file.write(block);
             }))
             return 1;
-        for (const auto &[name, path] : {std::pair{"20M short lines", shortLines},
-                                         std::pair{"1M readings", readings},
-                                         std::pair{"one 10 MB line", oneLine}}) {
+        for (const auto &[name, path] :
+             {std::pair{"20M short lines", shortLines}, std::pair{"1M readings", readings},
+              std::pair{"one 10 MB line", oneLine}}) {
             const LoadTimes quiet = timeLoads(path);
             QAccessible::setActive(true);
             QAccessible::installUpdateHandler(screenReader);
@@ -280,8 +279,8 @@ int main(int argc, char *argv[])
         bench::row("view: slowest scroll step, 10 MB line", slowest * 1e3, "ms", slowest / repaint,
                    "x a repaint without scrolling", "< 50 ms");
         const qsizetype added = heapInUse() - heapBefore;
-        bench::row("view: memory after scrolling the 10 MB line", double(added) / (1 << 20),
-                   "MiB", double(added) / double(kLongLineBytes), "x the board's bytes", "<= 0.25");
+        bench::row("view: memory after scrolling the 10 MB line", double(added) / (1 << 20), "MiB",
+                   double(added) / double(kLongLineBytes), "x the board's bytes", "<= 0.25");
     }
     bench::keep(heardCharacters);
     return 0;

@@ -11,8 +11,8 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QProcess>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -50,7 +50,8 @@ Run spawnAndWait(const std::vector<std::string> &args, const char *stdoutPath)
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutPath,
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     Run run;
     const auto start = bench::Clock::now();
     pid_t pid = 0;
@@ -148,11 +149,15 @@ void benchConvert(const QTemporaryDir &dir)
     const Run idle = bestOfThree({BATTERY_CLI, "convert", single}, "/dev/null");
 
     bench::row("cli convert 1M lines to CSV", csv.seconds, "s", csv.seconds / read,
-               "x a plain read() of the file (" + std::to_string(int(read * 1000)) + " ms)", "< 2 s");
-    bench::row("cli convert 1M lines to JSON", json.seconds, "s", json.seconds / read, "x a plain read() of the file",
+               "x a plain read() of the file (" + std::to_string(int(read * 1000)) + " ms)",
                "< 2 s");
-    bench::row("cli convert peak memory", csv.peakBytes / 1e6, "MB", (csv.peakBytes - idle.peakBytes) / double(text.size()),
-               "x the file size (" + std::to_string(text.size() / 1000000) + " MB), less the tool's own", "<= 3");
+    bench::row("cli convert 1M lines to JSON", json.seconds, "s", json.seconds / read,
+               "x a plain read() of the file", "< 2 s");
+    bench::row("cli convert peak memory", csv.peakBytes / 1e6, "MB",
+               (csv.peakBytes - idle.peakBytes) / double(text.size()),
+               "x the file size (" + std::to_string(text.size() / 1000000)
+                   + " MB), less the tool's own",
+               "<= 3");
 }
 
 double spreadOf(const std::vector<analysis::Cell> &cells, const std::vector<std::size_t> &order)
@@ -179,7 +184,8 @@ void benchMatch(const QTemporaryDir &dir)
 
     const analysis::PackShape shape{kSeries, kParallel, 50'000};
     analysis::PackMatch m;
-    const double seconds = bench::secondsPerCall([&] { m = analysis::matchCells(cells, shape); }, 0.5, 3);
+    const double seconds =
+        bench::secondsPerCall([&] { m = analysis::matchCells(cells, shape); }, 0.5, 3);
 
     // The baselines arrange the same chosen cells: in resistance order into consecutive
     // groups, and at random.
@@ -187,7 +193,8 @@ void benchMatch(const QTemporaryDir &dir)
     for (const auto &g : m.groups)
         chosen.insert(chosen.end(), g.cells.begin(), g.cells.end());
     std::sort(chosen.begin(), chosen.end(), [&](std::size_t a, std::size_t b) {
-        return cells[a].microohms != cells[b].microohms ? cells[a].microohms < cells[b].microohms : a < b;
+        return cells[a].microohms != cells[b].microohms ? cells[a].microohms < cells[b].microohms
+                                                        : a < b;
     });
     const double sortedChunks = spreadOf(cells, chosen);
     std::shuffle(chosen.begin(), chosen.end(), random);
@@ -196,9 +203,10 @@ void benchMatch(const QTemporaryDir &dir)
     const double mean = m.spread.meanOhms;
     bench::row("cli match 20Sx10P of 10000: spread", 100 * m.spread.ohms / mean, "% of mean",
                m.spread.ohms / sortedChunks,
-               "x sorted-chunk spread (" + std::to_string(100 * sortedChunks / mean) + " %)", "<= 1 %, <= 0.1");
-    bench::row("cli match spread vs random", 100 * shuffled / mean, "% of mean", m.spread.ohms / shuffled,
-               "x the spread of a random arrangement", "< 1");
+               "x sorted-chunk spread (" + std::to_string(100 * sortedChunks / mean) + " %)",
+               "<= 1 %, <= 0.1");
+    bench::row("cli match spread vs random", 100 * shuffled / mean, "% of mean",
+               m.spread.ohms / shuffled, "x the spread of a random arrangement", "< 1");
     bench::row("cli match 10000 cells, algorithm", seconds, "s", seconds / parse,
                "x parsing the 10000 lines", "< 1 s");
 
@@ -211,7 +219,8 @@ void benchMatch(const QTemporaryDir &dir)
     if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
         std::exit(1);
     f.close();
-    const Run tool = bestOfThree({BATTERY_CLI, "match", file, "--series", "20", "--parallel", "10"}, "/dev/null");
+    const Run tool = bestOfThree({BATTERY_CLI, "match", file, "--series", "20", "--parallel", "10"},
+                                 "/dev/null");
     const Run convert = bestOfThree({BATTERY_CLI, "convert", file}, "/dev/null");
     bench::row("cli match 10000 cells, tool", tool.seconds, "s", tool.seconds / convert.seconds,
                "x the tool converting the same file", "< 1 s");
@@ -220,7 +229,8 @@ void benchMatch(const QTemporaryDir &dir)
 // Cells of 18 to 55 mΩ in steps of `step` µΩ, within 0.04 V.
 std::vector<analysis::Cell> uniformCells(std::mt19937 &random, int count, std::int64_t step = 100)
 {
-    std::uniform_int_distribution<std::int64_t> steps(18'000 / step, 55'000 / step), millivolts(3580, 3620);
+    std::uniform_int_distribution<std::int64_t> steps(18'000 / step, 55'000 / step),
+        millivolts(3580, 3620);
     std::vector<analysis::Cell> cells;
     for (int i = 0; i < count; ++i)
         cells.push_back({steps(random) * step, millivolts(random) * 1000});
@@ -234,8 +244,8 @@ void benchMatchQuality()
     const struct {
         int cells;
         analysis::PackShape shape;
-    } shapes[] = {{8, {4, 2, 50'000}}, {10, {2, 4, 50'000}}, {12, {4, 3, 50'000}}, {12, {3, 3, 50'000}},
-                  {12, {2, 3, 50'000}}, {12, {3, 2, 20'000}}};
+    } shapes[] = {{8, {4, 2, 50'000}},  {10, {2, 4, 50'000}}, {12, {4, 3, 50'000}},
+                  {12, {3, 3, 50'000}}, {12, {2, 3, 50'000}}, {12, {3, 2, 20'000}}};
     int instances = 0, atOptimum = 0;
     double worstPrevious = 1;
     for (const auto &s : shapes) {
@@ -245,15 +255,16 @@ void benchMatchQuality()
             if (!std::isfinite(optimum))
                 continue; // no window holds enough cells
             ++instances;
-            atOptimum += analysis::matchCells(cells, s.shape).spread.ohms <= optimum * (1 + 1e-9) + 1e-15;
+            atOptimum +=
+                analysis::matchCells(cells, s.shape).spread.ohms <= optimum * (1 + 1e-9) + 1e-15;
             const double previous = previous_matching::spreadOfPrevious(cells, s.shape);
             worstPrevious = std::max(worstPrevious, optimum > 0 ? previous / optimum : 1);
         }
     }
     bench::row("cli match 8-12 cells: share at the optimum", 100.0 * atOptimum / instances, "%",
                double(atOptimum) / instances,
-               "of " + std::to_string(instances) + " instances (previous algorithm: up to " +
-                   std::to_string(int(worstPrevious)) + "x the optimum)",
+               "of " + std::to_string(instances) + " instances (previous algorithm: up to "
+                   + std::to_string(int(worstPrevious)) + "x the optimum)",
                "100 %");
 
     for (const std::int64_t step : {100, 1}) {
@@ -261,17 +272,18 @@ void benchMatchQuality()
         const analysis::PackShape shape{20, 10, 50'000};
         const double now = analysis::matchCells(cells, shape).spread.ohms;
         const double previous = previous_matching::spreadOfPrevious(cells, shape);
-        bench::row("cli match 2000 cells 20Sx10P, " + std::to_string(step) + " uOhm steps: spread", now * 1e6, "uOhm",
-                   now / previous, "x the previous algorithm's spread", "< 1");
+        bench::row("cli match 2000 cells 20Sx10P, " + std::to_string(step) + " uOhm steps: spread",
+                   now * 1e6, "uOhm", now / previous, "x the previous algorithm's spread", "< 1");
     }
 
     const auto many = uniformCells(random, 10'000);
     const analysis::PackShape wide{14, 100, 50'000};
     analysis::PackMatch m;
-    const double seconds = bench::secondsPerCall([&] { m = analysis::matchCells(many, wide); }, 0.5, 2);
+    const double seconds =
+        bench::secondsPerCall([&] { m = analysis::matchCells(many, wide); }, 0.5, 2);
     bench::row("cli match 10000 cells 14Sx100P, algorithm", seconds, "s",
-               m.spread.ohms / previous_matching::spreadOfPrevious(many, wide), "x the previous algorithm's spread",
-               "< 1 s");
+               m.spread.ohms / previous_matching::spreadOfPrevious(many, wide),
+               "x the previous algorithm's spread", "< 1 s");
 }
 
 // 100000 records from the simulated analyzer at full speed, through the tool into a file.
@@ -283,19 +295,19 @@ void benchDownload(const QTemporaryDir &dir)
     const QString ports = dir.filePath("config/battery-analyzer/ports");
     // The sim logs every command on its error stream; it is shown only if the sim fails.
     QProcess sim;
-    sim.start(QStringLiteral(ANALYZER_SIM), {"--ports", ports, "--com", "9", "--generate", QString::number(kRecords),
-                                             "--full-speed"});
-    while (!sim.canReadLine() && sim.waitForReadyRead(5000)) {
-    }
+    sim.start(
+        QStringLiteral(ANALYZER_SIM),
+        {"--ports", ports, "--com", "9", "--generate", QString::number(kRecords), "--full-speed"});
+    while (!sim.canReadLine() && sim.waitForReadyRead(5000)) { }
     if (sim.readLine().trimmed().isEmpty()) {
-        std::fprintf(stderr, "bench_cli: analyzer-sim did not start: %s\n", sim.readAllStandardError().constData());
+        std::fprintf(stderr, "bench_cli: analyzer-sim did not start: %s\n",
+                     sim.readAllStandardError().constData());
         std::exit(1);
     }
 
     const std::string out = dir.filePath("download.txt").toStdString();
-    const Run run = runProcess({BATTERY_CLI, "download", "--com", "9", "--idle", "0.5",
-                                "--output", out},
-                               "/dev/null");
+    const Run run = runProcess(
+        {BATTERY_CLI, "download", "--com", "9", "--idle", "0.5", "--output", out}, "/dev/null");
     sim.terminate();
     sim.waitForFinished(5000);
     if (run.status != 0) {
@@ -308,10 +320,10 @@ void benchDownload(const QTemporaryDir &dir)
     const double seconds = run.seconds - kIdleSeconds;
     const double recordsPerSecond = double(lines) / seconds;
     const double lineRate = 2400.0 / 10.0 / 6.0;
-    bench::row("cli download 100000 records", recordsPerSecond, "records/s", recordsPerSecond / lineRate,
-               "x the 2400-baud line rate (40 records/s)", ">= 1");
-    bench::row("cli download records lost", double(kRecords - lines), "records", double(lines) / kRecords,
-               "of the records sent were written", "0 lost");
+    bench::row("cli download 100000 records", recordsPerSecond, "records/s",
+               recordsPerSecond / lineRate, "x the 2400-baud line rate (40 records/s)", ">= 1");
+    bench::row("cli download records lost", double(kRecords - lines), "records",
+               double(lines) / kRecords, "of the records sent were written", "0 lost");
 }
 
 } // namespace

@@ -54,8 +54,7 @@ int main(int argc, char *argv[])
     sim.start(QStringLiteral(ANALYZER_SIM),
               {"--ports", analyzer::portFolder(), "--com", QString::number(kCom), "--generate",
                QString::number(kRecords), "--full-speed"});
-    while (!sim.canReadLine() && sim.waitForReadyRead(5000)) {
-    }
+    while (!sim.canReadLine() && sim.waitForReadyRead(5000)) { }
     if (sim.readLine().trimmed().isEmpty()) {
         std::fprintf(stderr, "bench_link: analyzer-sim did not start\n");
         return 1;
@@ -64,10 +63,12 @@ int main(int argc, char *argv[])
     TMSComm comm;
     board::DataBoard board;
     analyzer::Session session(comm);
-    QObject::connect(&session, &analyzer::Session::reading,
-                     [&](const reading::Reading &, const QByteArray &line) { board.AppendLine(line); });
-    QObject::connect(&session, &analyzer::Session::receiveFailed,
-                     [](const QString &m) { std::fprintf(stderr, "bench_link: %s\n", qPrintable(m)); });
+    QObject::connect(
+        &session, &analyzer::Session::reading,
+        [&](const reading::Reading &, const QByteArray &line) { board.AppendLine(line); });
+    QObject::connect(&session, &analyzer::Session::receiveFailed, [](const QString &m) {
+        std::fprintf(stderr, "bench_link: %s\n", qPrintable(m));
+    });
     int lines = 0;
     bench::Clock::time_point lastLine;
     double cpuAtLastLine = 0;

@@ -31,7 +31,8 @@ int main()
 
     // 2400 baud, 8N1: ten bit times a byte, 240 bytes/s, 40 six-byte records/s.
     const double lineRecordsPerSecond = 2400.0 / 10.0 / analyzer::kRecordSize;
-    bench::row("decode records", recordsPerSecond, "records/s", recordsPerSecond / lineRecordsPerSecond,
-               "x the 2400-baud line rate (40 records/s)", ">= 1");
+    bench::row("decode records", recordsPerSecond, "records/s",
+               recordsPerSecond / lineRecordsPerSecond, "x the 2400-baud line rate (40 records/s)",
+               ">= 1");
     return 0;
 }

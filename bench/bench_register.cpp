@@ -49,7 +49,8 @@ Timing timeTool(const QStringList &args)
     t.start();
     p.start(QStringLiteral(BATTERY_CLI), args);
     if (!p.waitForFinished(600'000) || p.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s\n", qPrintable(args.join(u' ')), p.readAllStandardError().constData());
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(args.join(u' ')),
+                     p.readAllStandardError().constData());
         return {};
     }
     return {double(t.nsecsElapsed()) * 1e-9, childCpuSeconds() - cpuBefore};
@@ -60,7 +61,8 @@ void matchRows()
     QRandomGenerator random(19);
     std::vector<analysis::CapacityCell> cells;
     for (int i = 0; i < kMatchCells; ++i)
-        cells.push_back({random.bounded(qint64(30'000), qint64(60'001)), 4'100'000 + random.bounded(qint64(40'001)),
+        cells.push_back({random.bounded(qint64(30'000), qint64(60'001)),
+                         4'100'000 + random.bounded(qint64(40'001)),
                          1000 * random.bounded(qint64(2000), qint64(3001))});
     const analysis::PackShape shape{kSeries, kParallel, 50'000};
     const auto start = bench::Clock::now();
@@ -69,15 +71,20 @@ void matchRows()
     std::vector<std::size_t> chosen;
     for (const auto &g : m.groups)
         chosen.insert(chosen.end(), g.begin(), g.end());
-    const analysis::CapacityScore dealt = analysis::scoreOf(cells, analysis::serpentineDeal(cells, chosen, kSeries));
-    const double capacityPercent = 100.0 * double(m.score.capacitySpread) / m.meanGroupMicroampHours;
+    const analysis::CapacityScore dealt =
+        analysis::scoreOf(cells, analysis::serpentineDeal(cells, chosen, kSeries));
+    const double capacityPercent =
+        100.0 * double(m.score.capacitySpread) / m.meanGroupMicroampHours;
     const double resistancePercent = 100.0 * m.score.resistanceSpread / m.meanGroupOhms;
     bench::row("register match 10000 cells 20S10P: capacity spread", capacityPercent, "% of mean",
-               double(m.score.capacitySpread) / double(std::max<std::int64_t>(dealt.capacitySpread, 1)),
+               double(m.score.capacitySpread)
+                   / double(std::max<std::int64_t>(dealt.capacitySpread, 1)),
                "spread / serpentine deal's", "<=0.05 %, <=0.1");
-    bench::row("register match 10000 cells 20S10P: resistance spread", resistancePercent, "% of mean",
-               m.score.resistanceSpread / dealt.resistanceSpread, "spread / serpentine deal's", "<=2 %");
-    bench::row("register match 10000 cells 20S10P: time", seconds, "s", seconds / 1.0, "time / 1 s", "<1");
+    bench::row("register match 10000 cells 20S10P: resistance spread", resistancePercent,
+               "% of mean", m.score.resistanceSpread / dealt.resistanceSpread,
+               "spread / serpentine deal's", "<=2 %");
+    bench::row("register match 10000 cells 20S10P: time", seconds, "s", seconds / 1.0, "time / 1 s",
+               "<1");
 }
 
 // Board text of `count` readings; groups cycle through 0 to 255.
@@ -87,8 +94,8 @@ QByteArray boardText(int count, int seed)
     QByteArray text;
     for (int i = 0; i < count; ++i) {
         const int r = int(random.bounded(300, 600));
-        text += " Group " + QByteArray::number(i % 256) + "       0" + QByteArray::number(r / 10) + '.'
-            + QByteArray::number(r % 10) + "m" + analyzer::kOhmGbk + "     "
+        text += " Group " + QByteArray::number(i % 256) + "       0" + QByteArray::number(r / 10)
+            + '.' + QByteArray::number(r % 10) + "m" + analyzer::kOhmGbk + "     "
             + QByteArray::number(double(random.bounded(4000, 4200)) / 1000.0, 'f', 3) + "V\r\n";
     }
     return text;
@@ -106,17 +113,22 @@ void recordRows(const QTemporaryDir &dir)
     a.close();
     b.close();
     const QString db = dir.filePath(QStringLiteral("cells.sqlite"));
-    const Timing convert = timeTool({"convert", charged, "--format", "csv", "--output", dir.filePath("out.csv")});
-    const Timing record = timeTool({"record", charged, "--first-cell", "C000001", "--rest-start", "--at",
-                                    "2026-01-01T08:00Z", "--db", db});
-    bench::row("register record 100000 readings into SQLite", record.seconds, "s", record.seconds / convert.seconds,
-               "time / convert --format csv", "<=3");
-    bench::row("register record 100000 readings: CPU", record.cpuSeconds, "s", record.cpuSeconds / convert.cpuSeconds,
-               "CPU time / convert's", "");
-    timeTool({"record", rested, "--first-cell", "C000001", "--at", "2026-01-09T08:00Z", "--db", db});
-    const Timing cells = timeTool({"cells", "--format", "csv", "--max-self-discharge", "3", "--db", db});
-    bench::row("register cells over 100000 cells, 2 each", cells.seconds, "s", cells.seconds, "time / 1 s", "<=1");
-    bench::row("register cells over 100000 cells: CPU", cells.cpuSeconds, "s", cells.cpuSeconds, "CPU time / 1 s", "<=1");
+    const Timing convert =
+        timeTool({"convert", charged, "--format", "csv", "--output", dir.filePath("out.csv")});
+    const Timing record = timeTool({"record", charged, "--first-cell", "C000001", "--rest-start",
+                                    "--at", "2026-01-01T08:00Z", "--db", db});
+    bench::row("register record 100000 readings into SQLite", record.seconds, "s",
+               record.seconds / convert.seconds, "time / convert --format csv", "<=3");
+    bench::row("register record 100000 readings: CPU", record.cpuSeconds, "s",
+               record.cpuSeconds / convert.cpuSeconds, "CPU time / convert's", "");
+    timeTool(
+        {"record", rested, "--first-cell", "C000001", "--at", "2026-01-09T08:00Z", "--db", db});
+    const Timing cells =
+        timeTool({"cells", "--format", "csv", "--max-self-discharge", "3", "--db", db});
+    bench::row("register cells over 100000 cells, 2 each", cells.seconds, "s", cells.seconds,
+               "time / 1 s", "<=1");
+    bench::row("register cells over 100000 cells: CPU", cells.cpuSeconds, "s", cells.cpuSeconds,
+               "CPU time / 1 s", "<=1");
 }
 
 } // namespace

@@ -29,9 +29,16 @@ QByteArray boardText(int count)
     for (int i = 0; i < count; ++i) {
         const std::uint32_t tenths = 300 + next(400);
         const std::uint32_t mv = 3600 + next(600);
-        text += QStringLiteral(" Group %1       %2.%3m").arg(i % 255 + 1).arg(tenths / 10, 3, 10, QChar(u'0')).arg(tenths % 10).toLatin1();
+        text += QStringLiteral(" Group %1       %2.%3m")
+                    .arg(i % 255 + 1)
+                    .arg(tenths / 10, 3, 10, QChar(u'0'))
+                    .arg(tenths % 10)
+                    .toLatin1();
         text += analyzer::kOhmGbk;
-        text += QStringLiteral("     %1.%2V\r\n").arg(mv / 1000).arg(mv % 1000, 3, 10, QChar(u'0')).toLatin1();
+        text += QStringLiteral("     %1.%2V\r\n")
+                    .arg(mv / 1000)
+                    .arg(mv % 1000, 3, 10, QChar(u'0'))
+                    .toLatin1();
     }
     return text;
 }
@@ -66,10 +73,17 @@ double browserSeconds(const QString &html, const QString &folder)
 {
     return best([&] {
         QTemporaryDir profile;
-        QStringList args{"--headless", "--disable-gpu", "--no-first-run", "--disable-background-networking",
-                         "--disable-component-update", "--disable-sync", "--hide-scrollbars",
-                         "--user-data-dir=" + profile.path(), "--window-size=1000,1400",
-                         "--screenshot=" + folder + "/shot.png", "file://" + html};
+        QStringList args{"--headless",
+                         "--disable-gpu",
+                         "--no-first-run",
+                         "--disable-background-networking",
+                         "--disable-component-update",
+                         "--disable-sync",
+                         "--hide-scrollbars",
+                         "--user-data-dir=" + profile.path(),
+                         "--window-size=1000,1400",
+                         "--screenshot=" + folder + "/shot.png",
+                         "file://" + html};
         if (geteuid() == 0)
             args << "--no-sandbox";
         return secondsToRun(QStringLiteral("chromium"), args);
@@ -92,16 +106,18 @@ int main(int argc, char *argv[])
     const QString cli = QStringLiteral(BATTERY_CLI);
     const QString html = dir.filePath(QStringLiteral("report.html"));
     const QString fewHtml = dir.filePath(QStringLiteral("few.html"));
-    const QStringList reportArgs{"report", big, "--first-cell", "A00001", "--max-resistance", "0.06",
-                                 "--series", "20", "--parallel", "10", "--output", html};
+    const QStringList reportArgs{"report",           big,    "--first-cell", "A00001",
+                                 "--max-resistance", "0.06", "--series",     "20",
+                                 "--parallel",       "10",   "--output",     html};
 
     const double write = best([&] { return secondsToRun(cli, reportArgs); });
     const double stats = best([&] { return secondsToRun(cli, {"stats", big}); });
-    bench::row("report, 10000 cells: write", write, "s", write / stats, "stats of the same file", "<= 1 s");
+    bench::row("report, 10000 cells: write", write, "s", write / stats, "stats of the same file",
+               "<= 1 s");
 
     const double bytes = double(QFileInfo(html).size());
-    bench::row("report, 10000 cells: size", bytes / 1e6, "MB", bytes / double(QFileInfo(big).size()),
-               "the reading file", "<= 5 MB");
+    bench::row("report, 10000 cells: size", bytes / 1e6, "MB",
+               bytes / double(QFileInfo(big).size()), "the reading file", "<= 5 MB");
 
     secondsToRun(cli, {"report", small, "--output", fewHtml});
     const double render = browserSeconds(html, dir.path());

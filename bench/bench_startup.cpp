@@ -159,11 +159,13 @@ int main(int argc, char *argv[])
             }
         }
         const double app = median(paint[0]);
-        const char *baselines[] = {nullptr, "a bare Qt window", "a bare Qt window with one caption and label"};
+        const char *baselines[] = {nullptr, "a bare Qt window",
+                                   "a bare Qt window with one caption and label"};
         for (int p = 1; p < kPrograms; ++p) {
             const double base = median(paint[p]);
             bench::row("start to first paint", app * 1000, "ms", app / base,
-                       std::string("x ") + baselines[p] + " (" + std::to_string(int(base * 1000 + 0.5)) + " ms)",
+                       std::string("x ") + baselines[p] + " ("
+                           + std::to_string(int(base * 1000 + 0.5)) + " ms)",
                        p == 1 ? "<= 1.25" : "-");
         }
         const double appMiB = median(memory[0]);
@@ -172,7 +174,8 @@ int main(int argc, char *argv[])
             char extra[32];
             std::snprintf(extra, sizeof extra, "%+.1f MiB", appMiB - base);
             bench::row("resident memory idle", appMiB, "MiB", appMiB / base,
-                       std::string("x ") + baselines[p] + " (" + extra + ")", p == 1 ? "<= +10 MiB" : "-");
+                       std::string("x ") + baselines[p] + " (" + extra + ")",
+                       p == 1 ? "<= +10 MiB" : "-");
         }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_startup: %s\n", e.what());

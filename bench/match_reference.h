@@ -15,7 +15,6 @@ namespace previous_matching {
 
 using namespace analysis;
 
-
 inline double conductance(const Cell &c)
 {
     return 1e6 / double(c.microohms);
@@ -31,10 +30,12 @@ struct Block {
 };
 
 // The run of `size` cells adjacent in resistance order with the smallest range.
-inline Block bestBlock(const std::vector<Cell> &cells, std::vector<std::size_t> window, std::size_t size)
+inline Block bestBlock(const std::vector<Cell> &cells, std::vector<std::size_t> window,
+                       std::size_t size)
 {
     std::sort(window.begin(), window.end(), [&](std::size_t a, std::size_t b) {
-        return cells[a].microohms != cells[b].microohms ? cells[a].microohms < cells[b].microohms : a < b;
+        return cells[a].microohms != cells[b].microohms ? cells[a].microohms < cells[b].microohms
+                                                        : a < b;
     });
     const auto r = [&](std::size_t k) { return cells[window[k]].microohms; };
     const double middle = double(window.size() - 1) / 2;
@@ -62,7 +63,9 @@ inline std::vector<std::size_t> chooseCells(const std::vector<Cell> &cells, cons
         if (cells[i].microohms > 0)
             usable.push_back(i);
     std::sort(usable.begin(), usable.end(), [&](std::size_t a, std::size_t b) {
-        return cells[a].microvolts != cells[b].microvolts ? cells[a].microvolts < cells[b].microvolts : a < b;
+        return cells[a].microvolts != cells[b].microvolts
+            ? cells[a].microvolts < cells[b].microvolts
+            : a < b;
     });
 
     // Windows start at each distinct voltage and reach maxVoltageSpread above it.
@@ -76,7 +79,8 @@ inline std::vector<std::size_t> chooseCells(const std::vector<Cell> &cells, cons
         const std::int64_t low = cells[usable[begin]].microvolts;
         if (begin > 0 && cells[usable[begin - 1]].microvolts == low)
             continue;
-        while (end < usable.size() && cells[usable[end]].microvolts - low <= shape.maxVoltageSpreadMicrovolts)
+        while (end < usable.size()
+               && cells[usable[end]].microvolts - low <= shape.maxVoltageSpreadMicrovolts)
             ++end;
         const std::size_t count = end - begin;
         if (count > most) {
@@ -91,7 +95,7 @@ inline std::vector<std::size_t> chooseCells(const std::vector<Cell> &cells, cons
     if (most < needed) {
         throw ENotEnoughCells(
             QString("%1S%2P needs %3 cells whose voltages lie within %4 V of each other; "
-                           "the most there are is %5, %6 missing")
+                    "the most there are is %5, %6 missing")
                 .arg(shape.series)
                 .arg(shape.parallel)
                 .arg(needed)
@@ -116,11 +120,13 @@ inline std::vector<std::size_t> chooseCells(const std::vector<Cell> &cells, cons
 }
 
 // Lowest resistance first, each into the group of lowest total conductance with room.
-inline std::vector<std::vector<std::size_t>> deal(const std::vector<Cell> &cells, std::vector<std::size_t> chosen,
-                                           const PackShape &shape)
+inline std::vector<std::vector<std::size_t>> deal(const std::vector<Cell> &cells,
+                                                  std::vector<std::size_t> chosen,
+                                                  const PackShape &shape)
 {
     std::sort(chosen.begin(), chosen.end(), [&](std::size_t a, std::size_t b) {
-        return cells[a].microohms != cells[b].microohms ? cells[a].microohms < cells[b].microohms : a < b;
+        return cells[a].microohms != cells[b].microohms ? cells[a].microohms < cells[b].microohms
+                                                        : a < b;
     });
     std::vector<std::vector<std::size_t>> groups(std::size_t(shape.series));
     using Entry = std::pair<double, std::size_t>; // total conductance, group
@@ -137,7 +143,8 @@ inline std::vector<std::vector<std::size_t>> deal(const std::vector<Cell> &cells
     return groups;
 }
 
-inline double totalConductance(const std::vector<Cell> &cells, const std::vector<std::size_t> &group)
+inline double totalConductance(const std::vector<Cell> &cells,
+                               const std::vector<std::size_t> &group)
 {
     double sum = 0;
     for (std::size_t c : group)
@@ -147,7 +154,8 @@ inline double totalConductance(const std::vector<Cell> &cells, const std::vector
 
 // Swaps one cell of the highest-conductance group for one of the lowest while that brings
 // the two closer. Each swap lowers the sum of squared group conductances, so this ends.
-inline void improveBySwaps(const std::vector<Cell> &cells, std::vector<std::vector<std::size_t>> &groups)
+inline void improveBySwaps(const std::vector<Cell> &cells,
+                           std::vector<std::vector<std::size_t>> &groups)
 {
     if (groups.size() < 2)
         return;
@@ -174,7 +182,8 @@ inline void improveBySwaps(const std::vector<Cell> &cells, std::vector<std::vect
         for (std::size_t i = 0; i < groups[high].size(); ++i) {
             const double ga = conductance(cells[groups[high][i]]);
             const double target = ga - gap / 2;
-            auto it = std::lower_bound(lowCells.begin(), lowCells.end(), std::make_pair(target, std::size_t(0)));
+            auto it = std::lower_bound(lowCells.begin(), lowCells.end(),
+                                       std::make_pair(target, std::size_t(0)));
             for (auto cand : {it, it == lowCells.begin() ? it : it - 1}) {
                 if (cand == lowCells.end())
                     continue;
@@ -194,7 +203,6 @@ inline void improveBySwaps(const std::vector<Cell> &cells, std::vector<std::vect
         totals[low] = totalConductance(cells, groups[low]);
     }
 }
-
 
 inline double spreadOfPrevious(const std::vector<Cell> &cells, const PackShape &shape)
 {

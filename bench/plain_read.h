@@ -13,7 +13,7 @@ namespace bench {
 inline QByteArray plainRead(const char *path)
 {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    struct stat info {};
+    struct stat info { };
     ::fstat(fd, &info);
     QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
     qsizetype used = 0;

@@ -6,7 +6,8 @@
 
 namespace board {
 
-DataBoard::DataBoard(QObject *parent) : QObject(parent) {}
+DataBoard::DataBoard(QObject *parent) : QObject(parent)
+{ }
 
 void DataBoard::AppendLine(const QByteArray &line)
 {

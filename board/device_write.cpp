@@ -37,8 +37,7 @@ public:
         sigset_t pending;
         if (!waitingBefore_ && sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1) {
             const timespec noWait{0, 0};
-            while (sigtimedwait(&sigpipe_, nullptr, &noWait) < 0 && errno == EINTR) {
-            }
+            while (sigtimedwait(&sigpipe_, nullptr, &noWait) < 0 && errno == EINTR) { }
         }
         pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
         errno = savedErrno;
@@ -79,7 +78,7 @@ void writeToDevice(const QByteArray &name, const QString &absolute, QByteArrayVi
     // device cannot take at once returns instead of waiting.
     FileDescriptor fd(::open(name.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0) {
-        struct stat info {};
+        struct stat info { };
         if (errno == ENXIO && ::stat(name.constData(), &info) == 0 && S_ISFIFO(info.st_mode))
             throw cannotCreateFile(absolute, noReaderOnThePipe());
         throw cannotCreateFile(absolute, errno);

@@ -7,7 +7,7 @@ namespace board {
 // Closes a file descriptor when it goes out of scope.
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    explicit FileDescriptor(int fd = -1) : fd_(fd) { }
     ~FileDescriptor()
     {
         if (fd_ >= 0)

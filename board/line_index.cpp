@@ -74,8 +74,8 @@ void LineIndex::compact()
 
 qsizetype LineIndex::lineStart(qsizetype line) const
 {
-    const auto span = std::upper_bound(spanStarts_.begin(), spanStarts_.end(), line)
-        - spanStarts_.begin();
+    const auto span =
+        std::upper_bound(spanStarts_.begin(), spanStarts_.end(), line) - spanStarts_.begin();
     return (qsizetype(span) << kSpanBits) | qsizetype(lows_[size_t(line)]);
 }
 

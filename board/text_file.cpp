@@ -41,7 +41,8 @@ public:
             QByteArray name = folder;
             if (!name.endsWith('/'))
                 name += '/';
-            name += ".board-save-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+            name +=
+                ".board-save-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
             // 0666 so that the umask decides, as for any new file.
             fd_.reset(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
             if (fd_.get() >= 0) {
@@ -109,7 +110,7 @@ QByteArray followLinks(const QByteArray &name, const QString &absolute)
     }
     QByteArray current = name;
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        struct stat info {};
+        struct stat info { };
         if (::lstat(current.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
             return current;
         QByteArray link(PATH_MAX, Qt::Uninitialized);
@@ -141,7 +142,7 @@ void overwriteInPlace(const QByteArray &target, const QString &absolute, QByteAr
     FileDescriptor fd(::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0)
         throw cannotCreateFile(absolute, errno);
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd.get(), &info) != 0)
         throw cannotCreateFile(absolute, errno);
     if (!S_ISREG(info.st_mode))
@@ -186,7 +187,7 @@ QByteArray readFileText(const QString &path, qsizetype maxBytes)
         throw cannotOpenFile(absolute, EINVAL);
     // Looked at before it is opened: opening a serial device alone raises its control lines,
     // and opening a pipe lets a program waiting to write into it go on.
-    struct stat info {};
+    struct stat info { };
     if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
         throw cannotOpenFile(absolute, notARegularFile());
     // Opened without waiting, in case that changed meanwhile: a pipe would wait for a writer,
@@ -246,7 +247,7 @@ void replaceFileContent(const QString &path, QByteArrayView bytes)
         throw cannotCreateFile(absolute, EINVAL);
     const QByteArray target = followLinks(name, absolute);
 
-    struct stat existing {};
+    struct stat existing { };
     const bool exists = ::stat(target.constData(), &existing) == 0;
     if (!exists && errno != ENOENT)
         throw cannotCreateFile(absolute, errno);
@@ -274,8 +275,7 @@ void replaceFileContent(const QString &path, QByteArrayView bytes)
     }
     if (exists) {
         // Only root can hand the file back to another owner; anyone else keeps it as theirs.
-        if (::fchown(file.fd(), existing.st_uid, existing.st_gid) != 0) {
-        }
+        if (::fchown(file.fd(), existing.st_uid, existing.st_gid) != 0) { }
         ::fchmod(file.fd(), existing.st_mode & 07777);
     }
     if (!writeAll(file.fd(), bytes) || !file.finish())

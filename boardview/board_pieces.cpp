@@ -135,7 +135,8 @@ std::pair<qsizetype, qsizetype> BoardPieces::chunkBytes(qsizetype line, qsizetyp
         return {index_.lineStart(line), index_.lineEnd(line)};
     const qsizetype next = chunk + 1;
     return {qsizetype((*starts)[size_t(chunk)]),
-            next < qsizetype(starts->size()) ? qsizetype((*starts)[size_t(next)]) : index_.lineEnd(line)};
+            next < qsizetype(starts->size()) ? qsizetype((*starts)[size_t(next)])
+                                             : index_.lineEnd(line)};
 }
 
 const BoardPiece &BoardPieces::piece(qsizetype line, qsizetype chunk)

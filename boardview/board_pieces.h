@@ -61,7 +61,10 @@ public:
 
 private:
     const std::vector<qsizetype> *chunkStarts(qsizetype line);
-    static quint64 key(qsizetype line, qsizetype chunk) { return (quint64(line) << 24) | quint64(chunk); }
+    static quint64 key(qsizetype line, qsizetype chunk)
+    {
+        return (quint64(line) << 24) | quint64(chunk);
+    }
 
     const QByteArray &text_;
     const board::LineIndex &index_;

@@ -1,7 +1,7 @@
 #include "boardview/board_view.h"
 
-#include "boardview/board_view_accessible.h"
 #include "board/data_board.h"
+#include "boardview/board_view_accessible.h"
 
 #include <QAccessible>
 #include <QPainter>
@@ -92,8 +92,8 @@ void BoardView::scrollOnTo(const Row &oldTop, qsizetype oldLast)
     const int onScreen = fullRows();
     while (!(r == top_) && rows < onScreen && nextRow(r))
         ++rows;
-    const qreal shift = rows * rowHeight() + (oldTop == Row{} ? kMargin : 0)
-        - (top_ == Row{} ? kMargin : 0);
+    const qreal shift =
+        rows * rowHeight() + (oldTop == Row{} ? kMargin : 0) - (top_ == Row{} ? kMargin : 0);
     if (!(r == top_) || shift >= height) {
         viewport()->update();
         return;

@@ -78,7 +78,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     // The view scrolls itself, by rows; the bar only follows.
-    void scrollContentsBy(int, int) override {}
+    void scrollContentsBy(int, int) override { }
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

@@ -12,7 +12,7 @@ namespace {
 // sentences, lines) to read in place of the whole text. They ask only for its text.
 class TextStretch : public QAccessibleTextInterface {
 public:
-    explicit TextStretch(QString text) : text_(std::move(text)) {}
+    explicit TextStretch(QString text) : text_(std::move(text)) { }
     QString text(int startOffset, int endOffset) const override
     {
         return text_.mid(startOffset, endOffset - startOffset);
@@ -23,14 +23,14 @@ public:
         *startOffset = *endOffset = 0;
     }
     int selectionCount() const override { return 0; }
-    void addSelection(int, int) override {}
-    void removeSelection(int) override {}
-    void setSelection(int, int, int) override {}
+    void addSelection(int, int) override { }
+    void removeSelection(int) override { }
+    void setSelection(int, int, int) override { }
     int cursorPosition() const override { return 0; }
-    void setCursorPosition(int) override {}
+    void setCursorPosition(int) override { }
     QRect characterRect(int) const override { return {}; }
     int offsetAtPoint(const QPoint &) const override { return -1; }
-    void scrollToSubstring(int, int) override {}
+    void scrollToSubstring(int, int) override { }
     QString attributes(int, int *startOffset, int *endOffset) const override
     {
         *startOffset = *endOffset = 0;
@@ -53,8 +53,7 @@ QAccessibleInterface *boardViewFactory(const QString &className, QObject *object
 
 BoardViewAccessible::BoardViewAccessible(BoardView *view)
     : QAccessibleWidget(view, QAccessible::EditableText)
-{
-}
+{ }
 
 void BoardViewAccessible::install()
 {

@@ -61,10 +61,8 @@ qsizetype BoardView::verticalMove(qsizetype pos, int rows) const
 {
     Row r = rowOf(pos);
     const qreal x = caretX_ ? *caretX_ : caretX(pos);
-    for (; rows > 0 && nextRow(r); --rows) {
-    }
-    for (; rows < 0 && previousRow(r); ++rows) {
-    }
+    for (; rows > 0 && nextRow(r); --rows) { }
+    for (; rows < 0 && previousRow(r); ++rows) { }
     const BoardPiece &piece = pieces_.piece(r.line, r.chunk);
     const QTextLine row = piece.layout.lineAt(r.row);
     int c = row.xToCursor(x);

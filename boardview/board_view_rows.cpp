@@ -157,10 +157,8 @@ void BoardView::setTop(const Row &top)
 void BoardView::scrollRows(int rows)
 {
     Row r = top_;
-    for (; rows > 0 && !(r == lastTop_) && nextRow(r); --rows) {
-    }
-    for (; rows < 0 && previousRow(r); ++rows) {
-    }
+    for (; rows > 0 && !(r == lastTop_) && nextRow(r); --rows) { }
+    for (; rows < 0 && previousRow(r); ++rows) { }
     setTop(r);
 }
 
@@ -245,8 +243,7 @@ void BoardView::ensureVisible(qsizetype pos)
             break;
     if (rowStart(target) <= rowStart(bottom))
         return;
-    for (int rows = fullRows(); rows > 1 && previousRow(target); --rows) {
-    }
+    for (int rows = fullRows(); rows > 1 && previousRow(target); --rows) { }
     setTop(target);
 }
 

@@ -46,8 +46,8 @@ void CharacterOffsets::markUpTo(const char *text, qsizetype end, qsizetype pos, 
            && marks_.back().pos + kBlockBytes + 2 < end) {
         const Mark last = marks_.back();
         // A character that crosses the block's end puts the mark after it.
-        const auto [at, chars] = walkCharacters(text, end, last.pos, last.chars,
-                                                last.pos + kBlockBytes, kNoLimit);
+        const auto [at, chars] =
+            walkCharacters(text, end, last.pos, last.chars, last.pos + kBlockBytes, kNoLimit);
         marks_.push_back({at, chars});
     }
 }

@@ -6,13 +6,13 @@
 
 #include <QAtomicInt>
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
+#include <QThread>
 
 #include <cerrno>
 #include <cstdio>
@@ -42,8 +42,8 @@ QString timeText(const QDateTime &t)
     const QDate d = utc.date();
     const QTime c = utc.time();
     char text[25];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", d.year(), d.month(), d.day(), c.hour(),
-                  c.minute(), c.second(), c.msec());
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", d.year(), d.month(),
+                  d.day(), c.hour(), c.minute(), c.second(), c.msec());
     return QString::fromLatin1(text, 24);
 }
 
@@ -59,7 +59,8 @@ QDateTime timeFromText(const QString &text)
         }
         return v;
     };
-    if (text.size() == 24 && text[4] == u'-' && text[10] == u'T' && text[19] == u'.' && text[23] == u'Z') {
+    if (text.size() == 24 && text[4] == u'-' && text[10] == u'T' && text[19] == u'.'
+        && text[23] == u'Z') {
         const QDate d(digits(0, 4), digits(5, 2), digits(8, 2));
         const QTime c(digits(11, 2), digits(14, 2), digits(17, 2), digits(20, 3));
         if (d.isValid() && c.isValid())
@@ -85,12 +86,14 @@ CellRegister::~CellRegister()
     QSqlDatabase::removeDatabase(connection_);
 }
 
-void CellRegister::fail(const QString &what, const QString &driverText, const QString &nativeCode) const
+void CellRegister::fail(const QString &what, const QString &driverText,
+                        const QString &nativeCode) const
 {
     if (isBusy(nativeCode))
-        throw ERegisterFault(QStringLiteral("the register %1 is locked by another program; gave up after %2 s")
-                                 .arg(location_.shown())
-                                 .arg(lockWaitMilliseconds_ / 1000.0));
+        throw ERegisterFault(
+            QStringLiteral("the register %1 is locked by another program; gave up after %2 s")
+                .arg(location_.shown())
+                .arg(lockWaitMilliseconds_ / 1000.0));
     QString text = QStringLiteral("the register %1: %2").arg(location_.shown(), what);
     const QString detail = core::trimErrorTail(driverText.simplified());
     if (!detail.isEmpty())
@@ -145,7 +148,8 @@ void CellRegister::open()
         fail(QStringLiteral("the Qt Sql driver %1 is not installed").arg(db_.driverName()), {});
     if (!db_.open())
         fail(location_.postgres ? QStringLiteral("cannot connect") : QStringLiteral("cannot open"),
-             db_.lastError().databaseText().isEmpty() ? db_.lastError().text() : db_.lastError().databaseText(),
+             db_.lastError().databaseText().isEmpty() ? db_.lastError().text()
+                                                      : db_.lastError().databaseText(),
              db_.lastError().nativeErrorCode());
     if (location_.postgres) {
         run(QStringLiteral("SET client_min_messages TO WARNING"));
@@ -232,7 +236,8 @@ void CellRegister::enableWal()
             return;
         const QString code = query.lastError().nativeErrorCode();
         if (!isBusy(code) || waited.elapsed() >= lockWaitMilliseconds_)
-            fail(QStringLiteral("cannot be read or written"), query.lastError().databaseText(), code);
+            fail(QStringLiteral("cannot be read or written"), query.lastError().databaseText(),
+                 code);
         QThread::msleep(20);
     }
 }
@@ -242,7 +247,8 @@ int CellRegister::readVersion()
 {
     const QStringList tables = db_.tables(QSql::Tables);
     if (db_.lastError().isValid())
-        fail(QStringLiteral("cannot be read"), db_.lastError().databaseText(), db_.lastError().nativeErrorCode());
+        fail(QStringLiteral("cannot be read"), db_.lastError().databaseText(),
+             db_.lastError().nativeErrorCode());
     if (tables.contains(QStringLiteral("register_schema"))) {
         QSqlQuery q = run(QStringLiteral("SELECT version FROM register_schema"));
         return q.next() ? q.value(0).toInt() : -2;
@@ -256,7 +262,8 @@ void CellRegister::bringSchemaUpToDate()
         if (version == -2)
             fail(QStringLiteral("not a cell register (it holds other tables)"), {});
         if (version > kSchemaVersion)
-            fail(QStringLiteral("written by a newer version of this program (schema %1; this one knows up to %2); "
+            fail(QStringLiteral("written by a newer version of this program (schema %1; this one "
+                                "knows up to %2); "
                                 "it is left unchanged")
                      .arg(version)
                      .arg(kSchemaVersion),

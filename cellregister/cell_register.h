@@ -24,7 +24,10 @@ public:
     const Location &location() const { return location_; }
     bool isPostgres() const { return location_.postgres; }
     // Orders labels by their bytes in both databases, whatever the server's locale.
-    QString labelCollation() const { return isPostgres() ? QStringLiteral(" COLLATE \"C\"") : QString(); }
+    QString labelCollation() const
+    {
+        return isPostgres() ? QStringLiteral(" COLLATE \"C\"") : QString();
+    }
 
     // A statement prepared, its values bound in order, and run. Forward-only.
     QSqlQuery run(const QString &sql, const QVariantList &values = {});
@@ -46,7 +49,8 @@ public:
         bool open_ = true;
     };
 
-    [[noreturn]] void fail(const QString &what, const QString &driverText, const QString &nativeCode = {}) const;
+    [[noreturn]] void fail(const QString &what, const QString &driverText,
+                           const QString &nativeCode = {}) const;
 
 private:
     void checkFile();

@@ -43,11 +43,12 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
         byId.insert(c.value(0).toLongLong(), cells.size());
         cells.push_back(std::move(s));
     }
-    QSqlQuery m = r.run(QStringLiteral("SELECT m.cell_id, m.measured_at, m.microohms, m.microvolts, "
-                                       "m.resistance_text, m.voltage_text, m.rest_start "
-                                       "FROM measurements m JOIN cells c ON c.id = m.cell_id")
-                            + where + QStringLiteral(" ORDER BY m.cell_id, m.measured_at, m.id"),
-                        values);
+    QSqlQuery m =
+        r.run(QStringLiteral("SELECT m.cell_id, m.measured_at, m.microohms, m.microvolts, "
+                             "m.resistance_text, m.voltage_text, m.rest_start "
+                             "FROM measurements m JOIN cells c ON c.id = m.cell_id")
+                  + where + QStringLiteral(" ORDER BY m.cell_id, m.measured_at, m.id"),
+              values);
     CellSummary *s = nullptr;
     qint64 current = -1;
     QString lastTimeText;
@@ -112,7 +113,8 @@ QStringList failures(const CellSummary &c, const Rules &rules)
     if (rules.maxSelfDischargeMillivoltsPerDay) {
         const auto sd = selfDischarge(c, rules.minDays);
         if (!sd)
-            reasons << QStringLiteral("self-discharge unknown (rested under %1 days)").arg(rules.minDays);
+            reasons << QStringLiteral("self-discharge unknown (rested under %1 days)")
+                           .arg(rules.minDays);
         else if (*sd > *rules.maxSelfDischargeMillivoltsPerDay)
             reasons << QStringLiteral("self-discharge %1 mV/day > %2 mV/day")
                            .arg(QString::number(*sd, 'f', 2))
@@ -123,7 +125,8 @@ QStringList failures(const CellSummary &c, const Rules &rules)
             reasons << QStringLiteral("capacity unknown");
         else if (*c.capacityMicroampHours < *rules.minCapacityMicroampHours)
             reasons << QStringLiteral("capacity %1 mAh < %2 mAh")
-                           .arg(exact(*c.capacityMicroampHours, 3), exact(*rules.minCapacityMicroampHours, 3));
+                           .arg(exact(*c.capacityMicroampHours, 3),
+                                exact(*rules.minCapacityMicroampHours, 3));
     }
     return reasons;
 }

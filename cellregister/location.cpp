@@ -31,7 +31,8 @@ Location postgresLocation(const QString &text)
 {
     const QUrl url(text, QUrl::StrictMode);
     const auto bad = [&](const QString &why) {
-        return ERegisterFault(QStringLiteral("cannot read the register address '%1': %2").arg(text, why));
+        return ERegisterFault(
+            QStringLiteral("cannot read the register address '%1': %2").arg(text, why));
     };
     if (!url.isValid())
         throw bad(url.errorString());
@@ -50,7 +51,8 @@ Location postgresLocation(const QString &text)
             bool ok = false;
             l.port = value.toInt(&ok);
             if (!ok || l.port < 1 || l.port > 65535)
-                throw bad(QStringLiteral("the port '%1' is not a number from 1 to 65535").arg(value));
+                throw bad(
+                    QStringLiteral("the port '%1' is not a number from 1 to 65535").arg(value));
         } else if (key == u"user") {
             l.user = value;
         } else if (key == u"password") {

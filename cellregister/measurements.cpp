@@ -65,7 +65,9 @@ QHash<QString, qint64> cellIds(CellRegister &r, const QList<Measurement> &measur
     for (qsizetype i = 0; i < fresh.size();) {
         const int rows = int(std::min<qsizetype>(kRowsPerInsert, fresh.size() - i));
         QSqlQuery partial;
-        QSqlQuery &q = rows == kRowsPerInsert ? full : (partial = r.prepare(valuesSql(head, rows, QStringLiteral("(?)"))));
+        QSqlQuery &q = rows == kRowsPerInsert
+            ? full
+            : (partial = r.prepare(valuesSql(head, rows, QStringLiteral("(?)"))));
         for (int k = 0; k < rows; ++k)
             q.addBindValue(fresh[i + k]);
         r.exec(q);
@@ -79,10 +81,11 @@ QHash<QString, qint64> cellIds(CellRegister &r, const QList<Measurement> &measur
 
 QString insertSql(int rows)
 {
-    return valuesSql(QStringLiteral("INSERT INTO measurements (cell_id, measured_at, group_number, microohms, "
-                                    "microvolts, resistance_text, voltage_text, model, source, source_line, "
-                                    "rest_start) VALUES "),
-                     rows, QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?)"));
+    return valuesSql(
+        QStringLiteral("INSERT INTO measurements (cell_id, measured_at, group_number, microohms, "
+                       "microvolts, resistance_text, voltage_text, model, source, source_line, "
+                       "rest_start) VALUES "),
+        rows, QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?)"));
 }
 
 } // namespace
@@ -123,15 +126,19 @@ void addMeasurements(CellRegister &r, const QList<Measurement> &measurements)
     t.commit();
 }
 
-void forEachMeasurement(CellRegister &r, const QString &label, const std::function<void(const Measurement &)> &f)
+void forEachMeasurement(CellRegister &r, const QString &label,
+                        const std::function<void(const Measurement &)> &f)
 {
-    const QString select = QStringLiteral(
-        "SELECT c.label, m.measured_at, m.group_number, m.microohms, m.microvolts, m.resistance_text, "
-        "m.voltage_text, m.model, m.source, m.source_line, m.rest_start "
-        "FROM measurements m JOIN cells c ON c.id = m.cell_id ");
-    const QString order = QStringLiteral(" ORDER BY c.label%1, m.measured_at, m.id").arg(r.labelCollation());
-    QSqlQuery q = label.isNull() ? r.run(select + order)
-                                 : r.run(select + QStringLiteral("WHERE c.label = ?") + order, {label});
+    const QString select =
+        QStringLiteral("SELECT c.label, m.measured_at, m.group_number, m.microohms, m.microvolts, "
+                       "m.resistance_text, "
+                       "m.voltage_text, m.model, m.source, m.source_line, m.rest_start "
+                       "FROM measurements m JOIN cells c ON c.id = m.cell_id ");
+    const QString order =
+        QStringLiteral(" ORDER BY c.label%1, m.measured_at, m.id").arg(r.labelCollation());
+    QSqlQuery q = label.isNull()
+        ? r.run(select + order)
+        : r.run(select + QStringLiteral("WHERE c.label = ?") + order, {label});
     Measurement m;
     QString lastTimeText;
     while (q.next()) {

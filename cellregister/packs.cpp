@@ -26,9 +26,10 @@ qint64 packId(CellRegister &r, const QString &name)
 
 QString packOf(CellRegister &r, qint64 cell)
 {
-    QSqlQuery q = r.run(QStringLiteral("SELECT p.name FROM pack_cells pc JOIN packs p ON p.id = pc.pack_id "
-                                       "WHERE pc.cell_id = ?"),
-                        {cell});
+    QSqlQuery q =
+        r.run(QStringLiteral("SELECT p.name FROM pack_cells pc JOIN packs p ON p.id = pc.pack_id "
+                             "WHERE pc.cell_id = ?"),
+              {cell});
     return q.next() ? q.value(0).toString() : QString();
 }
 
@@ -45,7 +46,8 @@ Pack packFromRow(const QSqlQuery &q)
 }
 
 const QString kPackColumns =
-    QStringLiteral("SELECT id, name, series, parallel, max_voltage_spread_uv, capacity_first, created_at FROM packs");
+    QStringLiteral("SELECT id, name, series, parallel, max_voltage_spread_uv, capacity_first, "
+                   "created_at FROM packs");
 
 } // namespace
 
@@ -54,22 +56,24 @@ void savePack(CellRegister &r, const Pack &pack)
     CellRegister::Transaction t(r);
     if (r.run(QStringLiteral("SELECT 1 FROM packs WHERE name = ?"), {pack.name}).next())
         throw EDuplicateEntry(QStringLiteral("a pack named '%1' exists already").arg(pack.name));
-    QSqlQuery add = r.run(QStringLiteral("INSERT INTO packs (name, series, parallel, max_voltage_spread_uv, "
-                                         "capacity_first, created_at) VALUES (?, ?, ?, ?, ?, ?) RETURNING id"),
-                          {pack.name, pack.series, pack.parallel, qint64(pack.maxVoltageSpreadMicrovolts),
-                           pack.capacityFirst ? 1 : 0, timeText(pack.created)});
+    QSqlQuery add =
+        r.run(QStringLiteral("INSERT INTO packs (name, series, parallel, max_voltage_spread_uv, "
+                             "capacity_first, created_at) VALUES (?, ?, ?, ?, ?, ?) RETURNING id"),
+              {pack.name, pack.series, pack.parallel, qint64(pack.maxVoltageSpreadMicrovolts),
+               pack.capacityFirst ? 1 : 0, timeText(pack.created)});
     add.next();
     const qint64 id = add.value(0).toLongLong();
     // SQLite cannot commit while a statement is still stepping.
     add.finish();
-    QSqlQuery member = r.prepare(
-        QStringLiteral("INSERT INTO pack_cells (pack_id, group_index, position, cell_id) VALUES (?, ?, ?, ?)"));
+    QSqlQuery member = r.prepare(QStringLiteral(
+        "INSERT INTO pack_cells (pack_id, group_index, position, cell_id) VALUES (?, ?, ?, ?)"));
     for (std::size_t g = 0; g < pack.groups.size(); ++g) {
         for (qsizetype p = 0; p < pack.groups[g].size(); ++p) {
             const qint64 cell = cellId(r, pack.groups[g][p]);
             const QString other = packOf(r, cell);
             if (!other.isEmpty())
-                throw EDuplicateEntry(QStringLiteral("cell %1 is already in pack '%2'").arg(pack.groups[g][p], other));
+                throw EDuplicateEntry(QStringLiteral("cell %1 is already in pack '%2'")
+                                          .arg(pack.groups[g][p], other));
             member.addBindValue(id);
             member.addBindValue(int(g));
             member.addBindValue(int(p));
@@ -112,10 +116,11 @@ std::vector<Swap> swapsOf(CellRegister &r, const QString &name)
 {
     const qint64 id = packId(r, name);
     std::vector<Swap> swaps;
-    QSqlQuery q = r.run(QStringLiteral("SELECT s.group_index, a.label, b.label, s.swapped_at FROM pack_swaps s "
-                                       "JOIN cells a ON a.id = s.removed_cell_id "
-                                       "JOIN cells b ON b.id = s.added_cell_id WHERE s.pack_id = ? ORDER BY s.id"),
-                        {id});
+    QSqlQuery q = r.run(
+        QStringLiteral("SELECT s.group_index, a.label, b.label, s.swapped_at FROM pack_swaps s "
+                       "JOIN cells a ON a.id = s.removed_cell_id "
+                       "JOIN cells b ON b.id = s.added_cell_id WHERE s.pack_id = ? ORDER BY s.id"),
+        {id});
     while (q.next())
         swaps.push_back({q.value(0).toInt(), q.value(1).toString(), q.value(2).toString(),
                          timeFromText(q.value(3).toString())});
@@ -125,15 +130,18 @@ std::vector<Swap> swapsOf(CellRegister &r, const QString &name)
 std::vector<std::pair<QString, Swap>> swapsOfCell(CellRegister &r, const QString &label)
 {
     std::vector<std::pair<QString, Swap>> swaps;
-    QSqlQuery q = r.run(QStringLiteral("SELECT p.name, s.group_index, a.label, b.label, s.swapped_at FROM pack_swaps s "
-                                       "JOIN packs p ON p.id = s.pack_id "
-                                       "JOIN cells a ON a.id = s.removed_cell_id "
-                                       "JOIN cells b ON b.id = s.added_cell_id WHERE a.label = ? OR b.label = ? "
-                                       "ORDER BY s.id"),
-                        {label, label});
+    QSqlQuery q =
+        r.run(QStringLiteral(
+                  "SELECT p.name, s.group_index, a.label, b.label, s.swapped_at FROM pack_swaps s "
+                  "JOIN packs p ON p.id = s.pack_id "
+                  "JOIN cells a ON a.id = s.removed_cell_id "
+                  "JOIN cells b ON b.id = s.added_cell_id WHERE a.label = ? OR b.label = ? "
+                  "ORDER BY s.id"),
+              {label, label});
     while (q.next())
-        swaps.emplace_back(q.value(0).toString(), Swap{q.value(1).toInt(), q.value(2).toString(), q.value(3).toString(),
-                                                       timeFromText(q.value(4).toString())});
+        swaps.emplace_back(q.value(0).toString(),
+                           Swap{q.value(1).toInt(), q.value(2).toString(), q.value(3).toString(),
+                                timeFromText(q.value(4).toString())});
     return swaps;
 }
 
@@ -143,8 +151,10 @@ void swapCell(CellRegister &r, const QString &name, const QString &removed, cons
     const qint64 pack = packId(r, name);
     const qint64 out = cellId(r, removed);
     const qint64 in = cellId(r, added);
-    QSqlQuery place = r.run(
-        QStringLiteral("SELECT group_index, position FROM pack_cells WHERE pack_id = ? AND cell_id = ?"), {pack, out});
+    QSqlQuery place =
+        r.run(QStringLiteral(
+                  "SELECT group_index, position FROM pack_cells WHERE pack_id = ? AND cell_id = ?"),
+              {pack, out});
     if (!place.next())
         throw EUnknownEntry(QStringLiteral("cell %1 is not in pack '%2'").arg(removed, name));
     const int group = place.value(0).toInt();
@@ -152,9 +162,11 @@ void swapCell(CellRegister &r, const QString &name, const QString &removed, cons
     const QString other = packOf(r, in);
     if (!other.isEmpty())
         throw EDuplicateEntry(QStringLiteral("cell %1 is already in pack '%2'").arg(added, other));
-    r.run(QStringLiteral("UPDATE pack_cells SET cell_id = ? WHERE pack_id = ? AND group_index = ? AND position = ?"),
+    r.run(QStringLiteral("UPDATE pack_cells SET cell_id = ? WHERE pack_id = ? AND group_index = ? "
+                         "AND position = ?"),
           {in, pack, group, position});
-    r.run(QStringLiteral("INSERT INTO pack_swaps (pack_id, group_index, position, removed_cell_id, added_cell_id, "
+    r.run(QStringLiteral("INSERT INTO pack_swaps (pack_id, group_index, position, removed_cell_id, "
+                         "added_cell_id, "
                          "swapped_at) VALUES (?, ?, ?, ?, ?, ?)"),
           {pack, group, position, out, in, timeText(QDateTime::currentDateTimeUtc())});
     t.commit();
@@ -163,13 +175,15 @@ void swapCell(CellRegister &r, const QString &name, const QString &removed, cons
 QStringList cellsInPacks(CellRegister &r)
 {
     QStringList labels;
-    QSqlQuery q = r.run(QStringLiteral("SELECT c.label FROM pack_cells pc JOIN cells c ON c.id = pc.cell_id"));
+    QSqlQuery q = r.run(
+        QStringLiteral("SELECT c.label FROM pack_cells pc JOIN cells c ON c.id = pc.cell_id"));
     while (q.next())
         labels << q.value(0).toString();
     return labels;
 }
 
-QStringList setCapacities(CellRegister &r, const std::vector<std::pair<QString, std::int64_t>> &capacities,
+QStringList setCapacities(CellRegister &r,
+                          const std::vector<std::pair<QString, std::int64_t>> &capacities,
                           const QString &source, bool skipUnknown)
 {
     CellRegister::Transaction t(r);
@@ -182,11 +196,12 @@ QStringList setCapacities(CellRegister &r, const std::vector<std::pair<QString, 
         if (!ids.contains(label))
             unknown << label;
     if (!unknown.isEmpty() && !skipUnknown)
-        throw EUnknownEntry(QStringLiteral("the register holds no cell %1; nothing imported (--skip-unknown "
-                                           "imports the others)")
-                                .arg(unknown.join(QStringLiteral(", "))));
-    QSqlQuery set = r.prepare(
-        QStringLiteral("UPDATE cells SET capacity_uah = ?, capacity_source = ?, capacity_at = ? WHERE id = ?"));
+        throw EUnknownEntry(
+            QStringLiteral("the register holds no cell %1; nothing imported (--skip-unknown "
+                           "imports the others)")
+                .arg(unknown.join(QStringLiteral(", "))));
+    QSqlQuery set = r.prepare(QStringLiteral(
+        "UPDATE cells SET capacity_uah = ?, capacity_source = ?, capacity_at = ? WHERE id = ?"));
     const QString now = timeText(QDateTime::currentDateTimeUtc());
     for (const auto &[label, uah] : capacities) {
         const auto it = ids.constFind(label);

@@ -47,7 +47,8 @@ QStringList cellsInPacks(CellRegister &r);
 
 // Capacities by label, in µAh. Raises EUnknownEntry naming every label the register lacks
 // (and stores nothing) unless skipUnknown; returns the labels skipped.
-QStringList setCapacities(CellRegister &r, const std::vector<std::pair<QString, std::int64_t>> &capacities,
+QStringList setCapacities(CellRegister &r,
+                          const std::vector<std::pair<QString, std::int64_t>> &capacities,
                           const QString &source, bool skipUnknown);
 
 } // namespace cellregister

@@ -64,7 +64,8 @@ QStringList migrationStep(int from, bool postgres)
         for (const char *s : kVersion1) {
             QString sql = QString::fromLatin1(s);
             sql.replace(QStringLiteral("%KEY%"),
-                        postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY"));
+                        postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
+                                 : QStringLiteral("INTEGER PRIMARY KEY"));
             statements << sql;
         }
     }

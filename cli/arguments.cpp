@@ -102,7 +102,8 @@ QString applyFormat(Invocation &inv, const QString &value)
 {
     const QStringList formats = formatsOf(inv.subcommand);
     if (!formats.contains(value))
-        return QStringLiteral("unknown format '%1'; the formats are %2").arg(value, formats.join(", "));
+        return QStringLiteral("unknown format '%1'; the formats are %2")
+            .arg(value, formats.join(", "));
     inv.format = formatNamed(value);
     return {};
 }
@@ -128,7 +129,8 @@ QString packSize(int &field, const char *name, const QString &value)
 {
     const auto n = wholeNumber(value, 1, 100'000);
     if (!n)
-        return QStringLiteral("%1 takes a whole number from 1 to 100000, not '%2'").arg(QLatin1String(name), value);
+        return QStringLiteral("%1 takes a whole number from 1 to 100000, not '%2'")
+            .arg(QLatin1String(name), value);
     field = *n;
     return {};
 }
@@ -137,7 +139,8 @@ QString applyVoltageSpread(Invocation &inv, const QString &value)
 {
     const auto uv = decimalValue(value, 6);
     if (!uv || *uv > 100'000'000)
-        return QStringLiteral("--max-voltage-spread takes volts from 0 to 100, not '%1'").arg(value);
+        return QStringLiteral("--max-voltage-spread takes volts from 0 to 100, not '%1'")
+            .arg(value);
     inv.maxVoltageSpreadMicrovolts = *uv;
     return {};
 }
@@ -146,7 +149,8 @@ QString applyMaxResistance(Invocation &inv, const QString &value)
 {
     const auto uo = decimalValue(value, 6);
     if (!uo || *uo < 1 || *uo > 1'000'000'000)
-        return QStringLiteral("--max-resistance takes ohms from 0.000001 to 1000, not '%1'").arg(value);
+        return QStringLiteral("--max-resistance takes ohms from 0.000001 to 1000, not '%1'")
+            .arg(value);
     inv.maxResistanceMicroohms = *uo;
     return {};
 }
@@ -159,9 +163,11 @@ QString applyPrefer(Invocation &inv, const QString &value)
     return {};
 }
 
-const OptionSpec kOutputOption{{"o", "output"}, "FILE",
-                               "write to FILE (replaced only once complete) instead of standard output",
-                               applyOutput};
+const OptionSpec kOutputOption{
+    {"o", "output"},
+    "FILE",
+    "write to FILE (replaced only once complete) instead of standard output",
+    applyOutput};
 template <bool Invocation::*flag>
 QString setFlag(Invocation &inv, const QString &)
 {
@@ -169,16 +175,19 @@ QString setFlag(Invocation &inv, const QString &)
     return {};
 }
 
-const OptionSpec kStrictOption{{"strict"}, {}, "a line that is not a reading is an error", setFlag<&Invocation::strict>};
+const OptionSpec kStrictOption{
+    {"strict"}, {}, "a line that is not a reading is an error", setFlag<&Invocation::strict>};
 const OptionSpec kComOption{{"com"}, "N", "the COM port number, 1 to 255 (also COM3)", applyCom};
-const OptionSpec kPortOption{{"port"}, "PATH", "the device instead, e.g. /dev/ttyUSB0 or /dev/serial/by-id/...",
-                             applyPort};
+const OptionSpec kPortOption{
+    {"port"}, "PATH", "the device instead, e.g. /dev/ttyUSB0 or /dev/serial/by-id/...", applyPort};
 
 QString needsPort(Invocation &inv)
 {
     if (inv.com != 0 && !inv.portPath.isEmpty())
         return QStringLiteral("give --com N or --port PATH, not both");
-    return inv.com == 0 && inv.portPath.isEmpty() ? QStringLiteral("--com N or --port PATH is required") : QString();
+    return inv.com == 0 && inv.portPath.isEmpty()
+        ? QStringLiteral("--com N or --port PATH is required")
+        : QString();
 }
 
 QString checkPorts(Invocation &inv)
@@ -186,7 +195,8 @@ QString checkPorts(Invocation &inv)
     if (inv.files.isEmpty())
         return {};
     if (inv.files.front() != u"assign" || inv.files.size() != 3)
-        return QStringLiteral("unexpected argument '%1'; ports takes no words or assign N DEVICE").arg(inv.files.front());
+        return QStringLiteral("unexpected argument '%1'; ports takes no words or assign N DEVICE")
+            .arg(inv.files.front());
     const auto port = comNumber(inv.files[1]);
     if (!port)
         return QStringLiteral("assign takes a port number from %1 to %2, not '%3'")
@@ -277,8 +287,9 @@ Invocation parseSubcommand(const SubcommandSpec &spec, const QStringList &argume
         return inv;
     }
     for (const OptionSpec &o : spec.options) {
-        const QStringList values = o.valueName.isEmpty() ? QStringList(parser.isSet(o.names.back()) ? 1 : 0, {})
-                                                         : parser.values(o.names.back());
+        const QStringList values = o.valueName.isEmpty()
+            ? QStringList(parser.isSet(o.names.back()) ? 1 : 0, {})
+            : parser.values(o.names.back());
         for (const QString &value : values)
             if (const QString fault = o.apply(inv, value); !fault.isEmpty())
                 usage(spec.subcommand, fault);
@@ -302,15 +313,17 @@ std::optional<int> comNumber(const QString &text)
         const std::int32_t port = analyzer::portTextToNumber(QString(text).remove(comPrefix));
         if (port >= analyzer::kFirstComPort && port <= analyzer::kLastComPort)
             return port;
-    } catch (const EConvertError &) {
-    }
+    } catch (const EConvertError &) { }
     return std::nullopt;
 }
 
 const std::vector<SubcommandSpec> &subcommandSpecs()
 {
     static const std::vector<SubcommandSpec> specs{
-        {Subcommand::Download, "download", "--com N|--port PATH [OPTIONS]", "download the analyzer's stored readings",
+        {Subcommand::Download,
+         "download",
+         "--com N|--port PATH [OPTIONS]",
+         "download the analyzer's stored readings",
          R"(Opens COM N as the program's window does (the port folder
 ~/.config/battery-analyzer/ports/comN, otherwise /dev/ttyS<N-1>; 2400 baud, 8N1), sends
 Connect and Download, collects readings until S seconds pass with nothing received, then
@@ -318,9 +331,14 @@ sends Disconnect and closes the port (--port PATH opens that device instead). On
 terminal, standard error shows a running count.
 Ctrl+C ends the download the same way; what arrived is still written.)",
          false,
-         {kComOption, kPortOption,
-          {{"m", "model"}, "M", "the analyzer model, which sets the resistance scale (default RM-40A)", applyModel},
-          {{"f", "format"}, "F",
+         {kComOption,
+          kPortOption,
+          {{"m", "model"},
+           "M",
+           "the analyzer model, which sets the resistance scale (default RM-40A)",
+           applyModel},
+          {{"f", "format"},
+           "F",
            "text: the bytes the window's Save writes (GBK, CR LF; default)\n"
            "csv:  group,resistance_ohm,voltage_v,resistance_text,voltage_text\n"
            "json: an array of objects with the same fields",
@@ -328,38 +346,56 @@ Ctrl+C ends the download the same way; what arrived is still written.)",
           kOutputOption,
           {{"idle"}, "S", "seconds of silence that end the download (default 2)", applyIdle}},
          needsPort},
-        {Subcommand::ClearMemory, "clear-memory", "--com N|--port PATH [--yes]",
+        {Subcommand::ClearMemory,
+         "clear-memory",
+         "--com N|--port PATH [--yes]",
          "erase the readings stored in the analyzer",
          R"(Erases the readings stored in the analyzer on COM N (or the device PATH): sends Connect,
 Clear Memory and Disconnect. This cannot be undone, so without --yes it asks on the
 terminal first and refuses when there is no terminal to ask.)",
          false,
-         {kComOption, kPortOption,
+         {kComOption,
+          kPortOption,
           {{"y", "yes"}, {}, "erase without asking", setFlag<&Invocation::yes>}},
          needsPort},
-        {Subcommand::Convert, "convert", "FILE... [OPTIONS]", "turn reading files into CSV or JSON",
+        {Subcommand::Convert,
+         "convert",
+         "FILE... [OPTIONS]",
+         "turn reading files into CSV or JSON",
          R"(Reads files as the window opens them (GBK text, any line breaks, up to a zero byte) and
 turns every reading line into a row with its resistance in ohms and voltage in volts, exact
 as shown (056.7mΩ gives 0.0567). A line that is not a reading is reported on standard error
 as FILE:LINE: not a reading: ... and skipped; empty lines are skipped silently.)",
          true,
-         {{{"f", "format"}, "F",
+         {{{"f", "format"},
+           "F",
            "csv:  file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text\n"
            "      (default)\n"
            "json: an array of objects with the same fields\n"
            "text: the reading lines as the window saves them (GBK, CR LF)",
            applyFormat},
-          kOutputOption, kStrictOption},
+          kOutputOption,
+          kStrictOption},
          needsFiles},
-        {Subcommand::Stats, "stats", "FILE... [OPTIONS]", "summarise the readings of files",
+        {Subcommand::Stats,
+         "stats",
+         "FILE... [OPTIONS]",
+         "summarise the readings of files",
          R"(Summarises the readings of the files: their count, and the minimum, maximum, mean, median
 and standard deviation (of the whole batch) of resistance (in mΩ) and of voltage, with a
 histogram of the resistances. Files are read as by convert.)",
          true,
-         {{{"f", "format"}, "F", "text (default), csv (one row each for resistance in ohms and voltage)\nor json (with the histogram)", applyFormat},
-          kOutputOption, kStrictOption},
+         {{{"f", "format"},
+           "F",
+           "text (default), csv (one row each for resistance in ohms and voltage)\nor json (with "
+           "the histogram)",
+           applyFormat},
+          kOutputOption,
+          kStrictOption},
          needsFiles},
-        {Subcommand::Match, "match", "FILE... --series S --parallel P [OPTIONS]",
+        {Subcommand::Match,
+         "match",
+         "FILE... --series S --parallel P [OPTIONS]",
          "group cells of reading files into a pack of matched parallel groups",
          R"(Picks S x P cells from the readings of the files and arranges them into S parallel groups of
 P cells whose resistances (1 / sum of 1/R of the group's cells) are as equal as it can make
@@ -370,18 +406,37 @@ group's resistance and voltage range, the spread (highest less lowest group resi
 as % of the mean) and the number of cells left out. Resistances are shown as precisely as
 the readings allow. Cells with a resistance of zero are always left out.)",
          true,
-         {{{"series"}, "S", "parallel groups in series, 1 to 100000",
+         {{{"series"},
+           "S",
+           "parallel groups in series, 1 to 100000",
            [](Invocation &inv, const QString &v) { return packSize(inv.series, "--series", v); }},
-          {{"parallel"}, "P", "cells in each group, 1 to 100000",
-           [](Invocation &inv, const QString &v) { return packSize(inv.parallel, "--parallel", v); }},
+          {{"parallel"},
+           "P",
+           "cells in each group, 1 to 100000",
+           [](Invocation &inv, const QString &v) {
+               return packSize(inv.parallel, "--parallel", v);
+           }},
           {{"max-voltage-spread"}, "V", "volts (default 0.05)", applyVoltageSpread},
           {{"max-resistance"}, "OHM", "leave out cells of a higher resistance", applyMaxResistance},
-          {{"prefer"}, "low", "among equally good packs, the one of the lowest resistances", applyPrefer},
-          {{"v", "verbose"}, {}, "list the cells left out (their count is always shown)", setFlag<&Invocation::verbose>},
-          {{"f", "format"}, "F", "text (default) or json: the same result as one JSON document", applyFormat},
-          kOutputOption, kStrictOption},
+          {{"prefer"},
+           "low",
+           "among equally good packs, the one of the lowest resistances",
+           applyPrefer},
+          {{"v", "verbose"},
+           {},
+           "list the cells left out (their count is always shown)",
+           setFlag<&Invocation::verbose>},
+          {{"f", "format"},
+           "F",
+           "text (default) or json: the same result as one JSON document",
+           applyFormat},
+          kOutputOption,
+          kStrictOption},
          checkMatch},
-        {Subcommand::Ports, "ports", "[assign N DEVICE]", "list the serial ports, or assign one a COM number",
+        {Subcommand::Ports,
+         "ports",
+         "[assign N DEVICE]",
+         "list the serial ports, or assign one a COM number",
          R"(Without words, lists the machine's serial ports (device, description, manufacturer, serial
 number, USB vendor:product) and the entries of the port folder
 ~/.config/battery-analyzer/ports, each with the COM number it stands for today.
@@ -389,7 +444,9 @@ number, USB vendor:product) and the entries of the port folder
 assign N DEVICE makes the folder's entry comN a link to DEVICE (replacing one there), so
 that the window and --com N open DEVICE. Give the stable /dev/serial/by-id/ name of a USB
 adapter rather than /dev/ttyUSB0.)",
-         false, {}, checkPorts},
+         false,
+         {},
+         checkPorts},
     };
     return specs;
 }
@@ -404,8 +461,7 @@ Invocation parseArguments(const QStringList &arguments)
 {
     Invocation inv;
     if (arguments.isEmpty())
-        usage(Subcommand::None,
-              QStringLiteral("a subcommand is required: ") + subcommandList());
+        usage(Subcommand::None, QStringLiteral("a subcommand is required: ") + subcommandList());
     const QString &first = arguments.front();
     if (first == u"--help" || first == u"-h" || first == u"help") {
         inv.help = true;

@@ -51,8 +51,8 @@ struct OptionSpec {
 struct SubcommandSpec {
     Subcommand subcommand;
     const char *name;
-    const char *synopsis;    // the usage line after the subcommand's name
-    const char *summary;     // one line for the tool's own help
+    const char *synopsis; // the usage line after the subcommand's name
+    const char *summary; // one line for the tool's own help
     const char *description; // the paragraph under the usage line
     bool takesFiles; // or other words after the options, read by check
     std::vector<OptionSpec> options;

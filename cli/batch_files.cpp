@@ -31,8 +31,8 @@ report::Pack matchedPack(const report::Batch &batch, const BatchFromFiles &from)
         candidates.push_back({cell.microohms(), cell.microvolts()});
         passing.push_back(&cell);
     }
-    const analysis::PackMatch m =
-        analysis::matchCells(candidates, {from.series, from.parallel, from.maxVoltageSpreadMicrovolts});
+    const analysis::PackMatch m = analysis::matchCells(
+        candidates, {from.series, from.parallel, from.maxVoltageSpreadMicrovolts});
     report::Pack pack{QStringLiteral("matched"), {}};
     for (const analysis::CellGroup &group : m.groups) {
         QStringList labels;
@@ -66,10 +66,11 @@ report::Batch batchFromFiles(const BatchFromFiles &from, const char *subcommand)
     if (!from.cellRange.isEmpty()) {
         labels = labelRange(from.cellRange, subcommand);
         if (std::size_t(labels.size()) != batch.cells.size())
-            throw EUsageError(QStringLiteral("%1: --cells %2 names %3 cells, but the files hold %4 readings")
-                                  .arg(QLatin1String(subcommand), from.cellRange)
-                                  .arg(labels.size())
-                                  .arg(batch.cells.size()));
+            throw EUsageError(
+                QStringLiteral("%1: --cells %2 names %3 cells, but the files hold %4 readings")
+                    .arg(QLatin1String(subcommand), from.cellRange)
+                    .arg(labels.size())
+                    .arg(batch.cells.size()));
     } else if (!from.firstCell.isEmpty()) {
         labels = labelsFrom(from.firstCell, qsizetype(batch.cells.size()), subcommand);
     }

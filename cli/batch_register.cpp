@@ -110,8 +110,8 @@ report::Batch batchFromRegister(const BatchFromRegister &from, const char *subco
             QString named = unknown.mid(0, kNamedLabels).join(QStringLiteral(", "));
             if (unknown.size() > kNamedLabels)
                 named += QStringLiteral(" and %1 more").arg(unknown.size() - kNamedLabels);
-            throw EUnknownEntry(
-                QStringLiteral("%1: the register holds no cell %2").arg(QLatin1String(subcommand), named));
+            throw EUnknownEntry(QStringLiteral("%1: the register holds no cell %2")
+                                    .arg(QLatin1String(subcommand), named));
         }
     }
     if (batch.cells.empty())

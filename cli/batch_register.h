@@ -16,7 +16,7 @@ struct BatchFromRegister {
     int lockWaitMilliseconds = 10'000;
     cellregister::Rules rules;
     QString cellRange; // --cells A001..A020
-    QString pack;      // --pack NAME
+    QString pack; // --pack NAME
 };
 
 // Raises ERegisterFault when the register cannot be read, EUnknownEntry for a label or pack

@@ -33,7 +33,8 @@ QString labelOf(const Numbered &n, qint64 number)
 
 [[noreturn]] void refuse(const char *subcommand, const QString &text)
 {
-    throw EUsageError(QStringLiteral("%1: %2\nTry 'battery-analyzer-cli %1 --help'.").arg(QLatin1String(subcommand), text));
+    throw EUsageError(QStringLiteral("%1: %2\nTry 'battery-analyzer-cli %1 --help'.")
+                          .arg(QLatin1String(subcommand), text));
 }
 
 } // namespace
@@ -44,12 +45,16 @@ QStringList labelRange(const QString &range, const char *subcommand)
     const auto from = ends.size() == 2 ? numbered(ends[0]) : std::nullopt;
     const auto to = ends.size() == 2 ? numbered(ends[1]) : std::nullopt;
     if (!from || !to || from->prefix != to->prefix || from->width != to->width)
-        refuse(subcommand, QStringLiteral("--cells takes a range like A001..A020 (one prefix, numbers of one width), "
-                                          "not '%1'").arg(range));
+        refuse(subcommand,
+               QStringLiteral(
+                   "--cells takes a range like A001..A020 (one prefix, numbers of one width), "
+                   "not '%1'")
+                   .arg(range));
     if (to->number < from->number)
         refuse(subcommand, QStringLiteral("--cells %1 runs backwards").arg(range));
     if (to->number - from->number >= kMostLabels)
-        refuse(subcommand, QStringLiteral("--cells %1 names more than %2 cells").arg(range).arg(kMostLabels));
+        refuse(subcommand,
+               QStringLiteral("--cells %1 names more than %2 cells").arg(range).arg(kMostLabels));
     QStringList labels;
     labels.reserve(to->number - from->number + 1);
     for (qint64 n = from->number; n <= to->number; ++n)
@@ -61,7 +66,9 @@ QStringList labelsFrom(const QString &first, qsizetype count, const char *subcom
 {
     const auto start = numbered(first);
     if (!start)
-        refuse(subcommand, QStringLiteral("--first-cell takes a label ending in a number, like A001, not '%1'").arg(first));
+        refuse(subcommand,
+               QStringLiteral("--first-cell takes a label ending in a number, like A001, not '%1'")
+                   .arg(first));
     QStringList labels;
     labels.reserve(count);
     for (qsizetype i = 0; i < count; ++i)

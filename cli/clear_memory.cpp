@@ -16,16 +16,19 @@ namespace {
 void confirm(const QString &port)
 {
     if (::isatty(STDIN_FILENO) != 1)
-        throw ENotConfirmed(QStringLiteral("clear-memory: no terminal to ask for confirmation; add --yes to erase "
-                                           "the analyzer's memory without asking"));
-    std::fprintf(stderr, "Erase every reading stored in the analyzer on %s? This cannot be undone. [y/N] ",
+        throw ENotConfirmed(
+            QStringLiteral("clear-memory: no terminal to ask for confirmation; add --yes to erase "
+                           "the analyzer's memory without asking"));
+    std::fprintf(stderr,
+                 "Erase every reading stored in the analyzer on %s? This cannot be undone. [y/N] ",
                  port.toLocal8Bit().constData());
     std::fflush(stderr);
     char answer[16] = {};
     const bool read = std::fgets(answer, sizeof answer, stdin) != nullptr;
     const QString text = QString::fromLocal8Bit(answer).trimmed().toLower();
     if (!read || (text != u"y" && text != u"yes"))
-        throw ENotConfirmed(QStringLiteral("clear-memory: not confirmed; the analyzer's memory is unchanged"));
+        throw ENotConfirmed(
+            QStringLiteral("clear-memory: not confirmed; the analyzer's memory is unchanged"));
 }
 
 } // namespace
@@ -43,8 +46,7 @@ int runClearMemory(const Invocation &inv)
         // The port must not stay open behind a failed command; that failure is the one to report.
         try {
             session.close();
-        } catch (const core::Error &) {
-        }
+        } catch (const core::Error &) { }
         throw;
     }
     session.close();

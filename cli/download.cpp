@@ -61,7 +61,8 @@ int runDownload(const Invocation &inv)
     checkOutputPath(inv.output);
     // When the download began, with the local offset from UTC.
     const QDateTime now = QDateTime::currentDateTime();
-    const QByteArray startedAt = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toLatin1();
+    const QByteArray startedAt =
+        now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toLatin1();
     const TransferRequest request{inv.com, inv.portPath, inv.model, inv.idleMilliseconds, false};
     const Transfer t = runTransfer(request);
     using End = Transfer::End;
@@ -80,7 +81,8 @@ int runDownload(const Invocation &inv)
     if (t.closeFailure)
         std::rethrow_exception(t.closeFailure);
     if (t.end == End::Interrupted) {
-        printMessage(QStringLiteral("battery-analyzer-cli: interrupted; %1 written").arg(t.readingsText()));
+        printMessage(
+            QStringLiteral("battery-analyzer-cli: interrupted; %1 written").arg(t.readingsText()));
         return kExitInterrupted;
     }
     if (t.receiveFailures > 0)

@@ -58,8 +58,8 @@ QString optionList(std::vector<OptionSpec> options)
     QString text = QStringLiteral("Options:\n");
     for (const OptionSpec &o : options) {
         const QString indent(width + 4, u' ');
-        text += QStringLiteral("  ") + optionNames(o).leftJustified(width + 2) +
-                QString(o.description).replace(u'\n', u'\n' + indent) + u'\n';
+        text += QStringLiteral("  ") + optionNames(o).leftJustified(width + 2)
+            + QString(o.description).replace(u'\n', u'\n' + indent) + u'\n';
     }
     return text;
 }
@@ -75,12 +75,15 @@ label in a register; draw a batch's report and its labels.
 Subcommands:
 )");
     for (const SubcommandSpec &spec : subcommandSpecs())
-        text += QStringLiteral("  %1%2\n").arg(QString::fromLatin1(spec.name).leftJustified(14), spec.summary);
+        text += QStringLiteral("  %1%2\n")
+                    .arg(QString::fromLatin1(spec.name).leftJustified(14), spec.summary);
     text += QStringLiteral("  %1%2\n")
                 .arg(QStringLiteral("match --db").leftJustified(14),
-                     QStringLiteral("match the register's cells, capacity sums first when all have one"));
+                     QStringLiteral(
+                         "match the register's cells, capacity sums first when all have one"));
     for (const SubcommandSummary &other : kOwnParsers)
-        text += QStringLiteral("  %1%2\n").arg(QString::fromLatin1(other.name).leftJustified(14), other.summary);
+        text += QStringLiteral("  %1%2\n")
+                    .arg(QString::fromLatin1(other.name).leftJustified(14), other.summary);
     return text + QStringLiteral(R"(
 'battery-analyzer-cli SUBCOMMAND --help' describes each; --version shows the tool's version.
 Tables and results go to standard output, messages to standard error.
@@ -88,7 +91,8 @@ Tables and results go to standard output, messages to standard error.
 }
 
 // The register's codes, which only the tool's own help lists beside the common ones.
-constexpr char kRegisterExitCodes[] = R"(  8    the cell register cannot be opened, read or written (the register's subcommands)
+constexpr char kRegisterExitCodes[] =
+    R"(  8    the cell register cannot be opened, read or written (the register's subcommands)
   9    readings and cell labels differ in number; nothing stored (record)
   10   an unknown or repeated cell label or pack name (the register's subcommands)
 )";
@@ -113,8 +117,8 @@ QString helpText(Subcommand s)
         if (spec.subcommand == s)
             text = QStringLiteral("Usage: battery-analyzer-cli %1 %2\n\n%3\n\n")
                        .arg(QLatin1String(spec.name), QLatin1String(spec.synopsis),
-                            QString::fromUtf8(spec.description)) +
-                   optionList(spec.options);
+                            QString::fromUtf8(spec.description))
+                + optionList(spec.options);
     }
     text += QLatin1String(kExitCodes);
     if (s == Subcommand::None) {

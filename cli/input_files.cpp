@@ -53,7 +53,9 @@ void forEachReading(const QStringList &paths, bool strict, const ReadingHandler 
             // ohm sign) stands where the window writes the GBK one.
             QByteArray recoded;
             if (!reading && (line.contains(reading::kOhmUtf8) || line.contains(kOhmSignUtf8))) {
-                recoded = line.toByteArray().replace(reading::kOhmUtf8, reading::kOhmGbk).replace(kOhmSignUtf8, reading::kOhmGbk);
+                recoded = line.toByteArray()
+                              .replace(reading::kOhmUtf8, reading::kOhmGbk)
+                              .replace(kOhmSignUtf8, reading::kOhmGbk);
                 reading = analysis::parseReading(recoded);
             }
             if (reading) {

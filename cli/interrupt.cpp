@@ -11,14 +11,14 @@ namespace cli {
 namespace {
 
 int pipeEnds[2] = {-1, -1};
-struct sigaction previousInt {}, previousTerm {};
+struct sigaction previousInt {
+}, previousTerm{};
 
 void onSignal(int signal)
 {
     const char byte = char(signal);
     // Nothing can be done about a full pipe here; one byte is enough to end the wait.
-    if (::write(pipeEnds[1], &byte, 1) < 0) {
-    }
+    if (::write(pipeEnds[1], &byte, 1) < 0) { }
 }
 
 } // namespace
@@ -33,7 +33,7 @@ InterruptNotifier::InterruptNotifier(QObject *parent) : QObject(parent)
         while (::read(pipeEnds[0], &byte, 1) == 1)
             emit interrupted(int(static_cast<unsigned char>(byte)));
     });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

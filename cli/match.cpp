@@ -41,23 +41,24 @@ int groupDecimals(const std::vector<SourcedCell> &cells, int parallel)
 
 class Report {
 public:
-    Report(const Invocation &inv, const std::vector<SourcedCell> &cells, const std::vector<analysis::Cell> &values,
-           const analysis::PackMatch &m, int decimals)
+    Report(const Invocation &inv, const std::vector<SourcedCell> &cells,
+           const std::vector<analysis::Cell> &values, const analysis::PackMatch &m, int decimals)
         : inv_(inv), cells_(cells), values_(values), m_(m), decimals_(decimals)
-    {
-    }
+    { }
 
     QByteArray text() const
     {
-        QByteArray t = QByteArray::number(inv_.series) + "S" + QByteArray::number(inv_.parallel) + "P from " +
-                       QByteArray::number(qulonglong(cells_.size())) + " cells, voltages within " +
-                       analysis::decimalText({inv_.maxVoltageSpreadMicrovolts, 6}) + " V\n";
-        t += "spread " + milliohms(m_.spread.ohms) + " (" + QByteArray::number(m_.spread.percentOfMean(), 'g', 4) +
-             " % of the mean group resistance " + milliohms(m_.spread.meanOhms) + ")\n";
+        QByteArray t = QByteArray::number(inv_.series) + "S" + QByteArray::number(inv_.parallel)
+            + "P from " + QByteArray::number(qulonglong(cells_.size())) + " cells, voltages within "
+            + analysis::decimalText({inv_.maxVoltageSpreadMicrovolts, 6}) + " V\n";
+        t += "spread " + milliohms(m_.spread.ohms) + " ("
+            + QByteArray::number(m_.spread.percentOfMean(), 'g', 4)
+            + " % of the mean group resistance " + milliohms(m_.spread.meanOhms) + ")\n";
         for (std::size_t g = 0; g < m_.groups.size(); ++g) {
             const auto [lo, hi] = voltageRange(m_.groups[g].cells);
-            t += "\ngroup " + QByteArray::number(qulonglong(g + 1)) + ": " + milliohms(m_.groups[g].ohms) + ", " +
-                 analysis::decimalText({lo, 6}) + " V to " + analysis::decimalText({hi, 6}) + " V\n";
+            t += "\ngroup " + QByteArray::number(qulonglong(g + 1)) + ": "
+                + milliohms(m_.groups[g].ohms) + ", " + analysis::decimalText({lo, 6}) + " V to "
+                + analysis::decimalText({hi, 6}) + " V\n";
             for (std::size_t c : m_.groups[g].cells)
                 t += cellText(c);
         }
@@ -109,8 +110,8 @@ private:
     QByteArray cellText(std::size_t i) const
     {
         const SourcedCell &c = cells_[i];
-        return "  " + inv_.files[c.file].toUtf8() + ':' + QByteArray::number(c.line) + "  Group " +
-               QByteArray::number(c.group) + "  " + c.resistanceText + "  " + c.voltageText + '\n';
+        return "  " + inv_.files[c.file].toUtf8() + ':' + QByteArray::number(c.line) + "  Group "
+            + QByteArray::number(c.group) + "  " + c.resistanceText + "  " + c.voltageText + '\n';
     }
 
     QJsonArray cellsJson(const std::vector<std::size_t> &indices) const
@@ -118,11 +119,12 @@ private:
         QJsonArray list;
         for (std::size_t i : indices) {
             const SourcedCell &c = cells_[i];
-            list.append(QJsonObject{{"file", inv_.files[c.file]},
-                                    {"line", c.line},
-                                    {"group", c.group},
-                                    {"resistance_ohm", c.ohms.units / std::pow(10.0, c.ohms.decimals)},
-                                    {"voltage_v", c.volts.units / std::pow(10.0, c.volts.decimals)}});
+            list.append(
+                QJsonObject{{"file", inv_.files[c.file]},
+                            {"line", c.line},
+                            {"group", c.group},
+                            {"resistance_ohm", c.ohms.units / std::pow(10.0, c.ohms.decimals)},
+                            {"voltage_v", c.volts.units / std::pow(10.0, c.volts.decimals)}});
         }
         return list;
     }
@@ -145,8 +147,8 @@ int runMatch(const Invocation &inv)
     forEachReading(
         inv.files, inv.strict,
         [&](int file, int line, const analysis::Reading &r) {
-            cells.push_back({file, line, r.group, r.ohms(), r.volts(), analysis::resistanceTextUtf8(r),
-                             reading::voltageText(r)});
+            cells.push_back({file, line, r.group, r.ohms(), r.volts(),
+                             analysis::resistanceTextUtf8(r), reading::voltageText(r)});
             values.push_back({r.microohms(), r.microvolts()});
         },
         printMessage);
@@ -154,9 +156,9 @@ int runMatch(const Invocation &inv)
         throw ENoReadings(QStringLiteral("no readings in %1").arg(inv.files.join(", ")));
 
     const int decimals = groupDecimals(cells, inv.parallel);
-    const analysis::PackMatch m =
-        analysis::matchCells(values, {inv.series, inv.parallel, inv.maxVoltageSpreadMicrovolts},
-                             {inv.maxResistanceMicroohms, inv.preferLow, std::pow(10.0, -3 - decimals)});
+    const analysis::PackMatch m = analysis::matchCells(
+        values, {inv.series, inv.parallel, inv.maxVoltageSpreadMicrovolts},
+        {inv.maxResistanceMicroohms, inv.preferLow, std::pow(10.0, -3 - decimals)});
     const Report report(inv, cells, values, m, decimals);
     Output out(inv.output);
     out.write(inv.format == Format::Json ? report.json() : report.text());

@@ -25,7 +25,8 @@ Output::Output(const QString &path) : path_(path)
     } else if (isStream(path_) || systemName(path_) != QFile::encodeName(path_)) {
         // A pipe or device is written as it is, waiting as long as its reader does; so is a
         // file whose name is not UTF-8, which the board's writer cannot name.
-        fd_ = ::open(systemName(path_).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+        fd_ = ::open(systemName(path_).constData(),
+                     O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd_ < 0)
             throw board::cannotCreateFile(board::absoluteFilePath(path_), errno);
         ownsFd_ = true;
@@ -56,7 +57,8 @@ void Output::write(QByteArrayView bytes)
 
 void Output::flush()
 {
-    const QByteArray shown = terminal_ && gbk_.isValid() ? QString(gbk_.decode(buffer_)).toUtf8() : QByteArray();
+    const QByteArray shown =
+        terminal_ && gbk_.isValid() ? QString(gbk_.decode(buffer_)).toUtf8() : QByteArray();
     if (!board::writeAll(fd_, terminal_ && gbk_.isValid() ? shown : buffer_))
         throw board::streamWriteError();
     // Keeps the allocation for the next chunk.
@@ -75,8 +77,7 @@ void printMessage(const QString &message)
 {
     const QByteArray bytes = (message + u'\n').toLocal8Bit();
     // A message that cannot be shown has nowhere else to go.
-    if (::write(STDERR_FILENO, bytes.constData(), size_t(bytes.size())) < 0) {
-    }
+    if (::write(STDERR_FILENO, bytes.constData(), size_t(bytes.size())) < 0) { }
 }
 
 } // namespace cli

@@ -29,11 +29,13 @@ std::optional<PictureKind> kindOf(const QString &name)
 // Qt's own notes from starting its offscreen platform (no runtime folder, no session bus)
 // say nothing about the labels; the tool's messages and errors go to standard error
 // without Qt's logging.
-void dropQtNotes(QtMsgType, const QMessageLogContext &, const QString &) {}
+void dropQtNotes(QtMsgType, const QMessageLogContext &, const QString &)
+{ }
 
 bool hasDisplay()
 {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 void printText(const QString &text)
@@ -45,7 +47,8 @@ void printText(const QString &text)
 
 report::Batch batchOf(const PictureInvocation &inv, const char *subcommand)
 {
-    return inv.fromRegister ? batchFromRegister(*inv.fromRegister, subcommand) : batchFromFiles(inv.batch, subcommand);
+    return inv.fromRegister ? batchFromRegister(*inv.fromRegister, subcommand)
+                            : batchFromFiles(inv.batch, subcommand);
 }
 
 int runReport(const PictureInvocation &inv)
@@ -58,9 +61,13 @@ int runReport(const PictureInvocation &inv)
         return kExitOk;
     const QString path = QFileInfo(inv.output).absoluteFilePath();
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        printMessage(QStringLiteral("battery-analyzer-cli: report: no display to open it on; the report is %1").arg(path));
+        printMessage(QStringLiteral(
+                         "battery-analyzer-cli: report: no display to open it on; the report is %1")
+                         .arg(path));
     else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        printMessage(QStringLiteral("battery-analyzer-cli: report: no browser took it; the report is %1").arg(path));
+        printMessage(
+            QStringLiteral("battery-analyzer-cli: report: no browser took it; the report is %1")
+                .arg(path));
     return kExitOk;
 }
 
@@ -68,7 +75,9 @@ int runLabels(const PictureInvocation &inv)
 {
     const report::Batch batch = batchOf(inv, "labels");
     std::vector<report::LabelText> labels;
-    const auto wanted = [&](const report::Cell &cell) { return !inv.onlyPassing || cell.pass == *inv.onlyPassing; };
+    const auto wanted = [&](const report::Cell &cell) {
+        return !inv.onlyPassing || cell.pass == *inv.onlyPassing;
+    };
     if (batch.pack) {
         QHash<QString, const report::Cell *> byLabel;
         for (const report::Cell &cell : batch.cells)
@@ -77,7 +86,8 @@ int runLabels(const PictureInvocation &inv)
             for (qsizetype p = 0; p < batch.pack->groups[g].size(); ++p) {
                 const report::Cell &cell = *byLabel.value(batch.pack->groups[g][p]);
                 if (wanted(cell))
-                    labels.push_back(report::labelText(cell, report::PackPlace{batch.pack->name, int(g + 1), int(p + 1)}));
+                    labels.push_back(report::labelText(
+                        cell, report::PackPlace{batch.pack->name, int(g + 1), int(p + 1)}));
             }
     } else {
         for (const report::Cell &cell : batch.cells)

@@ -42,7 +42,8 @@ Exit codes:
   10   the register holds no such cell or pack
 )";
 
-constexpr char kReport[] = R"(Usage: battery-analyzer-cli report FILE... [--output FILE] [--language en|zh] [--open]
+constexpr char kReport[] =
+    R"(Usage: battery-analyzer-cli report FILE... [--output FILE] [--language en|zh] [--open]
                                    [--cells A001..A020 | --first-cell A001]
                                    [--max-resistance R] [--series S --parallel P]
        battery-analyzer-cli report [--db DB] [RULES] [--cells A001..A020 | --pack NAME]
@@ -62,7 +63,8 @@ Options:
                   say where it is
 )";
 
-constexpr char kLabels[] = R"(Usage: battery-analyzer-cli labels FILE... --output FILE (--cells A001..A020 | --first-cell A001)
+constexpr char kLabels[] =
+    R"(Usage: battery-analyzer-cli labels FILE... --output FILE (--cells A001..A020 | --first-cell A001)
                                    [--size WxHmm] [--only pass|fail]
                                    [--max-resistance R] [--series S --parallel P]
        battery-analyzer-cli labels [--db DB] (--cells A001..A020 | --pack NAME | --only pass|fail)
@@ -84,8 +86,9 @@ Options:
 
 QString pictureHelpText(PictureKind kind)
 {
-    return QString::fromUtf8(kind == PictureKind::Report ? kReport : kLabels) + QString::fromUtf8(kFileOptions) +
-           QString::fromUtf8(kRegisterOptions) + QString::fromUtf8(kExitCodes);
+    return QString::fromUtf8(kind == PictureKind::Report ? kReport : kLabels)
+        + QString::fromUtf8(kFileOptions) + QString::fromUtf8(kRegisterOptions)
+        + QString::fromUtf8(kExitCodes);
 }
 
 } // namespace cli

@@ -33,7 +33,8 @@ std::map<int, QString> folderEntries()
     static const QRegularExpression name(QStringLiteral("^com([1-9][0-9]{0,2})$"));
     std::map<int, QString> entries;
     const QDir folder(analyzer::portFolder());
-    for (const QFileInfo &entry : folder.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo &entry :
+         folder.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         const auto match = name.match(entry.fileName());
         if (match.hasMatch() && match.captured(1).toInt() <= 255)
             entries[match.captured(1).toInt()] = entry.filePath();
@@ -67,12 +68,14 @@ std::vector<PortRow> portRows()
         if (own >= 1 && own <= 255 && !entries.contains(own))
             coms << QString::number(own);
         const QString usb = port.hasVendorIdentifier() && port.hasProductIdentifier()
-                                ? QStringLiteral("%1:%2")
-                                      .arg(port.vendorIdentifier(), 4, 16, QChar(u'0'))
-                                      .arg(port.productIdentifier(), 4, 16, QChar(u'0'))
-                                : QString();
-        rows.push_back({dash(coms.join(u',')), port.systemLocation(),
-                        {dash(port.description()), dash(port.manufacturer()), dash(port.serialNumber()), dash(usb)}});
+            ? QStringLiteral("%1:%2")
+                  .arg(port.vendorIdentifier(), 4, 16, QChar(u'0'))
+                  .arg(port.productIdentifier(), 4, 16, QChar(u'0'))
+            : QString();
+        rows.push_back({dash(coms.join(u',')),
+                        port.systemLocation(),
+                        {dash(port.description()), dash(port.manufacturer()),
+                         dash(port.serialNumber()), dash(usb)}});
     }
     // Entries whose device the serial library does not list: pseudo-terminals, devices
     // unplugged or named wrongly.
@@ -81,8 +84,10 @@ std::vector<PortRow> portRows()
             continue;
         const QFileInfo info(path);
         const QString device = info.isSymLink() ? info.symLinkTarget() : path;
-        rows.push_back({QString::number(n), device,
-                        {info.exists() ? QStringLiteral("-") : QStringLiteral("(missing)"), "-", "-", "-"}});
+        rows.push_back(
+            {QString::number(n),
+             device,
+             {info.exists() ? QStringLiteral("-") : QStringLiteral("(missing)"), "-", "-", "-"}});
     }
     std::stable_sort(rows.begin(), rows.end(), [](const PortRow &a, const PortRow &b) {
         return a.com.split(u',').front().toInt() < b.com.split(u',').front().toInt();
@@ -92,7 +97,8 @@ std::vector<PortRow> portRows()
 
 QByteArray portTable()
 {
-    std::vector<QStringList> lines{{"COM", "DEVICE", "DESCRIPTION", "MANUFACTURER", "SERIAL", "USB"}};
+    std::vector<QStringList> lines{
+        {"COM", "DEVICE", "DESCRIPTION", "MANUFACTURER", "SERIAL", "USB"}};
     for (const PortRow &r : portRows())
         lines.push_back(QStringList{r.com, r.device} + r.details);
     std::vector<qsizetype> widths(6, 0);
@@ -126,7 +132,8 @@ QByteArray assign(int com, const QString &device)
     const QString staged = folder + QStringLiteral("/.com%1.%2").arg(com).arg(::getpid());
     if (::symlink(QFile::encodeName(path).constData(), QFile::encodeName(staged).constData()) != 0)
         throw board::cannotCreateFile(entry, errno);
-    if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(entry).constData()) != 0) {
+    if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(entry).constData())
+        != 0) {
         const int error = errno;
         ::unlink(QFile::encodeName(staged).constData());
         throw board::cannotCreateFile(entry, error);

@@ -77,8 +77,9 @@ std::vector<std::pair<QString, std::int64_t>> readCapacities(const QString &path
     const qsizetype idColumn = header.indexOf(QStringLiteral("id"));
     const qsizetype capacityColumn = header.indexOf(QStringLiteral("capacity_mah"));
     if (idColumn < 0 || capacityColumn < 0)
-        throw bad(1, QStringLiteral("the header row names no column %1")
-                         .arg(idColumn < 0 ? QStringLiteral("id") : QStringLiteral("capacity_mah")));
+        throw bad(1,
+                  QStringLiteral("the header row names no column %1")
+                      .arg(idColumn < 0 ? QStringLiteral("id") : QStringLiteral("capacity_mah")));
 
     static const QRegularExpression number(QStringLiteral("^([0-9]{1,9})(?:[.,]([0-9]{1,3}))?$"));
     std::vector<std::pair<QString, std::int64_t>> capacities;
@@ -96,9 +97,10 @@ std::vector<std::pair<QString, std::int64_t>> readCapacities(const QString &path
         if (!m.hasMatch() || (separator == u',' && value.contains(u',')))
             throw bad(lineNumber, QStringLiteral("'%1' is no capacity in mAh").arg(value));
         if (const int first = seen.value(label); first != 0)
-            throw bad(lineNumber, QStringLiteral("cell %1 is named twice (first on line %2); nothing imported")
-                                      .arg(label)
-                                      .arg(first));
+            throw bad(lineNumber,
+                      QStringLiteral("cell %1 is named twice (first on line %2); nothing imported")
+                          .arg(label)
+                          .arg(first));
         seen.insert(label, lineNumber);
         const QString fraction = m.captured(2).leftJustified(3, u'0');
         capacities.emplace_back(label, m.captured(1).toLongLong() * 1000 + fraction.toLongLong());
@@ -119,9 +121,11 @@ int runCapacity(const QStringList &arguments)
     const QString path = line.positional().front();
     const auto capacities = readCapacities(path);
     const auto reg = line.openRegister();
-    const QStringList skipped = cellregister::setCapacities(*reg, capacities, QFileInfo(path).absoluteFilePath(),
-                                                            line.isSet(QStringLiteral("skip-unknown")));
-    printMessage(QStringLiteral("battery-analyzer-cli: imported %1 capacities").arg(capacities.size() - skipped.size()));
+    const QStringList skipped =
+        cellregister::setCapacities(*reg, capacities, QFileInfo(path).absoluteFilePath(),
+                                    line.isSet(QStringLiteral("skip-unknown")));
+    printMessage(QStringLiteral("battery-analyzer-cli: imported %1 capacities")
+                     .arg(capacities.size() - skipped.size()));
     if (!skipped.isEmpty())
         printMessage(QStringLiteral("battery-analyzer-cli: skipped, not in the register: %1")
                          .arg(skipped.join(QStringLiteral(", "))));

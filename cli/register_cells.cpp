@@ -12,19 +12,22 @@ namespace cli {
 
 namespace {
 
-constexpr char kRulesHelp[] = R"(  --max-resistance OHM          fail cells whose latest resistance is higher
+constexpr char kRulesHelp[] =
+    R"(  --max-resistance OHM          fail cells whose latest resistance is higher
   --max-self-discharge MV_PER_DAY  fail cells losing more since their latest rest began
                                 (and cells whose rest is not yet --min-days long)
   --min-capacity MAH            fail cells of less capacity (and cells of none known)
   --min-days D                  self-discharge is shown after D days at rest (7)
 )";
 
-constexpr char kCommon[] = R"(  --output FILE                 write to FILE instead of standard output
+constexpr char kCommon[] =
+    R"(  --output FILE                 write to FILE instead of standard output
   --db DB                       the register (see record --help)
   --lock-wait S                 how long to wait for another program writing it (10)
 )";
 
-constexpr char kCellsHelp[] = R"(Usage: battery-analyzer-cli cells [--format text|csv|json] [RULES] [--only pass|fail]
+constexpr char kCellsHelp[] =
+    R"(Usage: battery-analyzer-cli cells [--format text|csv|json] [RULES] [--only pass|fail]
 
 One row per cell of the register: label, latest resistance and voltage, number of
 measurements, first and latest time, self-discharge in mV/day (the voltage at the start of
@@ -113,9 +116,10 @@ int runCell(const QStringList &arguments)
     QByteArray text;
     cellregister::forEachMeasurement(*reg, label, [&](const cellregister::Measurement &m) {
         history.add(m);
-        text += cellregister::timeText(m.at).toUtf8() + "  Group " + QByteArray::number(m.group) + "  "
-            + m.resistanceText.toUtf8() + "  " + m.voltageText.toUtf8() + "  " + m.model.toUtf8() + "  "
-            + m.source.toUtf8() + (m.sourceLine ? ':' + QByteArray::number(m.sourceLine) : QByteArray())
+        text += cellregister::timeText(m.at).toUtf8() + "  Group " + QByteArray::number(m.group)
+            + "  " + m.resistanceText.toUtf8() + "  " + m.voltageText.toUtf8() + "  "
+            + m.model.toUtf8() + "  " + m.source.toUtf8()
+            + (m.sourceLine ? ':' + QByteArray::number(m.sourceLine) : QByteArray())
             + (m.restStart ? "  rest starts" : "") + '\n';
     });
     const QByteArray capacity =
@@ -123,21 +127,25 @@ int runCell(const QStringList &arguments)
     QByteArray swapsText, swapsJson;
     for (const auto &[pack, s] : cellregister::swapsOfCell(*reg, label)) {
         const QByteArray way = s.removed == label ? "out of" : "into";
-        swapsText += "swapped " + way + " pack " + pack.toUtf8() + " (group " + QByteArray::number(s.group + 1)
-            + ") at " + cellregister::timeText(s.at).toUtf8() + '\n';
-        swapsJson += QByteArray(swapsJson.isEmpty() ? "" : ",") + "{\"pack\":" + jsonString(pack.toUtf8())
-            + ",\"group\":" + QByteArray::number(s.group + 1) + ",\"way\":\"" + way + "\",\"at\":\""
-            + cellregister::timeText(s.at).toUtf8() + "\"}";
+        swapsText += "swapped " + way + " pack " + pack.toUtf8() + " (group "
+            + QByteArray::number(s.group + 1) + ") at " + cellregister::timeText(s.at).toUtf8()
+            + '\n';
+        swapsJson += QByteArray(swapsJson.isEmpty() ? "" : ",") + "{\"pack\":"
+            + jsonString(pack.toUtf8()) + ",\"group\":" + QByteArray::number(s.group + 1)
+            + ",\"way\":\"" + way + "\",\"at\":\"" + cellregister::timeText(s.at).toUtf8() + "\"}";
     }
     if (format == Format::Json) {
-        write(line, "{\"label\":" + jsonString(label.toUtf8()) + ",\"capacity_mah\":"
-                        + (capacity.isEmpty() ? QByteArray("null") : capacity) + ",\"pack\":"
-                        + (cell->pack.isEmpty() ? QByteArray("null") : jsonString(cell->pack.toUtf8()))
-                        + ",\"swaps\":[" + swapsJson + "],\"measurements\":" + history.finish() + "}\n");
+        write(line,
+              "{\"label\":" + jsonString(label.toUtf8()) + ",\"capacity_mah\":"
+                  + (capacity.isEmpty() ? QByteArray("null") : capacity) + ",\"pack\":"
+                  + (cell->pack.isEmpty() ? QByteArray("null") : jsonString(cell->pack.toUtf8()))
+                  + ",\"swaps\":[" + swapsJson + "],\"measurements\":" + history.finish() + "}\n");
     } else {
-        write(line, "cell " + label.toUtf8() + "\ncapacity: " + (capacity.isEmpty() ? "unknown" : capacity + " mAh")
-                        + "\npack: " + (cell->pack.isEmpty() ? "none" : cell->pack.toUtf8()) + '\n' + swapsText
-                        + "measurements: " + QByteArray::number(cell->measurements) + '\n' + text);
+        write(line,
+              "cell " + label.toUtf8() + "\ncapacity: "
+                  + (capacity.isEmpty() ? "unknown" : capacity + " mAh") + "\npack: "
+                  + (cell->pack.isEmpty() ? "none" : cell->pack.toUtf8()) + '\n' + swapsText
+                  + "measurements: " + QByteArray::number(cell->measurements) + '\n' + text);
     }
     return kExitOk;
 }

@@ -13,7 +13,8 @@ namespace cli {
 
 void readPort(const RegisterCommandLine &line, RecordSource &source)
 {
-    const bool byCom = line.isSet(QStringLiteral("com")), byPath = line.isSet(QStringLiteral("port"));
+    const bool byCom = line.isSet(QStringLiteral("com")),
+               byPath = line.isSet(QStringLiteral("port"));
     if (byCom && byPath)
         line.fail(QStringLiteral("give --com N or --port PATH, not both"));
     if (byPath) {
@@ -41,8 +42,8 @@ Arrival downloadReadings(const RegisterCommandLine &line, const RecordSource &so
 {
     TransferRequest request{source.com, source.portPath, source.analyzerModel, 2000, true};
     if (line.isSet(QStringLiteral("idle")))
-        request.idleMilliseconds =
-            int(std::max<std::int64_t>(1, line.decimalOption(QStringLiteral("idle"), 3, 3'600'000)));
+        request.idleMilliseconds = int(
+            std::max<std::int64_t>(1, line.decimalOption(QStringLiteral("idle"), 3, 3'600'000)));
     // A block that cannot be read is a reading missing: every later label would be wrong.
     const Transfer t = runTransfer(request);
     if (t.closeFailure) {

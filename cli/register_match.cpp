@@ -19,7 +19,8 @@ namespace cli {
 
 namespace {
 
-constexpr char kMatchHelp[] = R"(Usage: battery-analyzer-cli match --db DB --series S --parallel P [RULES]
+constexpr char kMatchHelp[] =
+    R"(Usage: battery-analyzer-cli match --db DB --series S --parallel P [RULES]
                                   [--max-voltage-spread V] [--save-pack NAME]
                                   [--format text|json] [--output FILE]
 
@@ -67,7 +68,8 @@ struct PackValues {
     bool allCapacities = true;
 };
 
-PackValues valuesOf(const std::vector<QStringList> &groups, const QHash<QString, const cellregister::CellSummary *> &byLabel)
+PackValues valuesOf(const std::vector<QStringList> &groups,
+                    const QHash<QString, const cellregister::CellSummary *> &byLabel)
 {
     PackValues v;
     for (const QStringList &g : groups) {
@@ -87,7 +89,8 @@ QByteArray groupsText(const PackValues &v, const std::vector<QStringList> &label
 {
     QByteArray out;
     for (std::size_t g = 0; g < v.groups.size(); ++g) {
-        const analysis::GroupTotals t = analysis::CapacityFirstObjective::totals(v.cells, v.groups[g]);
+        const analysis::GroupTotals t =
+            analysis::CapacityFirstObjective::totals(v.cells, v.groups[g]);
         out += "group " + QByteArray::number(g + 1) + ": " + labels[g].join(u' ').toUtf8() + "  "
             + QByteArray::number(1e3 / t.siemens, 'f', 3) + " mΩ";
         if (v.allCapacities)
@@ -113,7 +116,8 @@ QByteArray groupsJson(const PackValues &v, const std::vector<QStringList> &label
 {
     QByteArray out = "[";
     for (std::size_t g = 0; g < v.groups.size(); ++g) {
-        const analysis::GroupTotals t = analysis::CapacityFirstObjective::totals(v.cells, v.groups[g]);
+        const analysis::GroupTotals t =
+            analysis::CapacityFirstObjective::totals(v.cells, v.groups[g]);
         QByteArray names;
         for (const QString &l : labels[g])
             names += (names.isEmpty() ? "" : ",") + jsonString(l.toUtf8());
@@ -123,7 +127,8 @@ QByteArray groupsJson(const PackValues &v, const std::vector<QStringList> &label
     }
     const analysis::CapacityScore s = analysis::scoreOf(v.cells, v.groups);
     return out + "\n],\"resistance_spread_ohm\":" + QByteArray::number(s.resistanceSpread, 'g', 9)
-        + ",\"capacity_spread_mah\":" + (v.allCapacities ? exactText(s.capacitySpread, 3) : QByteArray("null"));
+        + ",\"capacity_spread_mah\":"
+        + (v.allCapacities ? exactText(s.capacitySpread, 3) : QByteArray("null"));
 }
 
 QHash<QString, const cellregister::CellSummary *> indexed(const Summaries &cells)
@@ -136,7 +141,8 @@ QHash<QString, const cellregister::CellSummary *> indexed(const Summaries &cells
 
 void write(const RegisterCommandLine &line, const QByteArray &bytes)
 {
-    Output out(line.isSet(QStringLiteral("output")) ? line.value(QStringLiteral("output")) : QString());
+    Output out(line.isSet(QStringLiteral("output")) ? line.value(QStringLiteral("output"))
+                                                    : QString());
     out.write(bytes);
     out.finish();
 }
@@ -145,14 +151,17 @@ void write(const RegisterCommandLine &line, const QByteArray &bytes)
 
 int runRegisterMatch(const QStringList &arguments)
 {
-    RegisterCommandLine line(QStringLiteral("match"), QString::fromUtf8(kMatchHelp) + QString::fromUtf8(kRules));
-    for (const char *v : {"series", "parallel", "max-voltage-spread", "save-pack", "format", "output"})
+    RegisterCommandLine line(QStringLiteral("match"),
+                             QString::fromUtf8(kMatchHelp) + QString::fromUtf8(kRules));
+    for (const char *v :
+         {"series", "parallel", "max-voltage-spread", "save-pack", "format", "output"})
         line.addValue(QString::fromLatin1(v), QStringLiteral("X"));
     line.addRules();
     if (!line.parse(arguments))
         return kExitOk;
     if (!line.positional().isEmpty())
-        line.fail(QStringLiteral("with --db, match takes no files ('%1')").arg(line.positional().front()));
+        line.fail(QStringLiteral("with --db, match takes no files ('%1')")
+                      .arg(line.positional().front()));
     if (!line.isSet(QStringLiteral("series")) || !line.isSet(QStringLiteral("parallel")))
         line.fail(QStringLiteral("--series S and --parallel P are required"));
     analysis::PackShape shape;
@@ -161,7 +170,8 @@ int runRegisterMatch(const QStringList &arguments)
     if (shape.series < 1 || shape.parallel < 1)
         line.fail(QStringLiteral("--series and --parallel take whole numbers from 1 to 100000"));
     if (line.isSet(QStringLiteral("max-voltage-spread")))
-        shape.maxVoltageSpreadMicrovolts = line.decimalOption(QStringLiteral("max-voltage-spread"), 6, 100'000'000);
+        shape.maxVoltageSpreadMicrovolts =
+            line.decimalOption(QStringLiteral("max-voltage-spread"), 6, 100'000'000);
     const Format format = line.format({"text", "json"});
     const cellregister::Rules rules = line.rules();
     const QString packName = line.value(QStringLiteral("save-pack"));
@@ -203,20 +213,27 @@ int runRegisterMatch(const QStringList &arguments)
     const PackValues values = valuesOf(labels, indexed(all));
     const qsizetype leftOut = qsizetype(candidates.size() - shape.cells());
     if (format == Format::Json) {
-        write(line, "{\"series\":" + QByteArray::number(shape.series) + ",\"parallel\":"
-                        + QByteArray::number(shape.parallel) + ",\"capacity_first\":"
-                        + (allCapacities ? "true" : "false") + ",\"groups\":" + groupsJson(values, labels)
-                        + ",\"candidates\":" + QByteArray::number(qsizetype(candidates.size()))
-                        + ",\"left_out\":" + QByteArray::number(leftOut) + "}\n");
+        write(line,
+              "{\"series\":" + QByteArray::number(shape.series)
+                  + ",\"parallel\":" + QByteArray::number(shape.parallel) + ",\"capacity_first\":"
+                  + (allCapacities ? "true" : "false") + ",\"groups\":" + groupsJson(values, labels)
+                  + ",\"candidates\":" + QByteArray::number(qsizetype(candidates.size()))
+                  + ",\"left_out\":" + QByteArray::number(leftOut) + "}\n");
     } else {
-        write(line, QByteArray::number(shape.series) + "S" + QByteArray::number(shape.parallel) + "P from "
-                        + QByteArray::number(qsizetype(candidates.size())) + " candidate cells, "
-                        + (allCapacities ? "capacity first" : "resistance only (not every cell has a capacity)")
-                        + '\n' + groupsText(values, labels) + "left out: " + QByteArray::number(leftOut) + " cells\n");
+        write(line,
+              QByteArray::number(shape.series) + "S" + QByteArray::number(shape.parallel)
+                  + "P from " + QByteArray::number(qsizetype(candidates.size()))
+                  + " candidate cells, "
+                  + (allCapacities ? "capacity first"
+                                   : "resistance only (not every cell has a capacity)")
+                  + '\n' + groupsText(values, labels) + "left out: " + QByteArray::number(leftOut)
+                  + " cells\n");
     }
     if (!packName.isEmpty()) {
-        cellregister::savePack(*reg, {packName, shape.series, shape.parallel, shape.maxVoltageSpreadMicrovolts,
-                                      allCapacities, QDateTime::currentDateTimeUtc(), labels});
+        cellregister::savePack(*reg,
+                               {packName, shape.series, shape.parallel,
+                                shape.maxVoltageSpreadMicrovolts, allCapacities,
+                                QDateTime::currentDateTimeUtc(), labels});
         printMessage(QStringLiteral("battery-analyzer-cli: saved pack '%1'").arg(packName));
     }
     return kExitOk;
@@ -229,8 +246,9 @@ int packList(RegisterCommandLine &line)
     const auto reg = line.openRegister();
     QByteArray out;
     for (const auto &p : cellregister::listPacks(*reg))
-        out += p.name.toUtf8() + "  " + QByteArray::number(p.series) + "S" + QByteArray::number(p.parallel) + "P  "
-            + cellregister::timeText(p.created).toUtf8() + (p.capacityFirst ? "  capacity first" : "") + '\n';
+        out += p.name.toUtf8() + "  " + QByteArray::number(p.series) + "S"
+            + QByteArray::number(p.parallel) + "P  " + cellregister::timeText(p.created).toUtf8()
+            + (p.capacityFirst ? "  capacity first" : "") + '\n';
     write(line, out);
     return kExitOk;
 }
@@ -246,19 +264,23 @@ int packShow(RegisterCommandLine &line, const QString &name)
     if (format == Format::Json) {
         QByteArray swapJson;
         for (const auto &s : swaps)
-            swapJson += QByteArray(swapJson.isEmpty() ? "" : ",") + "{\"group\":" + QByteArray::number(s.group + 1)
-                + ",\"removed\":" + jsonString(s.removed.toUtf8()) + ",\"added\":" + jsonString(s.added.toUtf8())
-                + ",\"at\":\"" + cellregister::timeText(s.at).toUtf8() + "\"}";
-        write(line, "{\"name\":" + jsonString(name.toUtf8()) + ",\"series\":" + QByteArray::number(pack.series)
-                        + ",\"parallel\":" + QByteArray::number(pack.parallel) + ",\"groups\":"
-                        + groupsJson(values, pack.groups) + ",\"swaps\":[" + swapJson + "]}\n");
+            swapJson += QByteArray(swapJson.isEmpty() ? "" : ",") + "{\"group\":"
+                + QByteArray::number(s.group + 1) + ",\"removed\":" + jsonString(s.removed.toUtf8())
+                + ",\"added\":" + jsonString(s.added.toUtf8()) + ",\"at\":\""
+                + cellregister::timeText(s.at).toUtf8() + "\"}";
+        write(line,
+              "{\"name\":" + jsonString(name.toUtf8())
+                  + ",\"series\":" + QByteArray::number(pack.series)
+                  + ",\"parallel\":" + QByteArray::number(pack.parallel) + ",\"groups\":"
+                  + groupsJson(values, pack.groups) + ",\"swaps\":[" + swapJson + "]}\n");
     } else {
         QByteArray out = "pack " + name.toUtf8() + ": " + QByteArray::number(pack.series) + "S"
-            + QByteArray::number(pack.parallel) + "P, saved " + cellregister::timeText(pack.created).toUtf8() + '\n'
+            + QByteArray::number(pack.parallel) + "P, saved "
+            + cellregister::timeText(pack.created).toUtf8() + '\n'
             + groupsText(values, pack.groups);
         for (const auto &s : swaps)
-            out += "swap in group " + QByteArray::number(s.group + 1) + ": " + s.removed.toUtf8() + " -> "
-                + s.added.toUtf8() + " at " + cellregister::timeText(s.at).toUtf8() + '\n';
+            out += "swap in group " + QByteArray::number(s.group + 1) + ": " + s.removed.toUtf8()
+                + " -> " + s.added.toUtf8() + " at " + cellregister::timeText(s.at).toUtf8() + '\n';
         write(line, out);
     }
     return kExitOk;
@@ -284,7 +306,8 @@ int packReplace(RegisterCommandLine &line, const QString &name, const QString &f
     for (const QStringList &g : pack.groups)
         for (const QString &l : g)
             if (l != failed && byLabel.value(l))
-                lo = std::min(lo, byLabel.value(l)->microvolts), hi = std::max(hi, byLabel.value(l)->microvolts);
+                lo = std::min(lo, byLabel.value(l)->microvolts),
+                hi = std::max(hi, byLabel.value(l)->microvolts);
 
     const PackValues before = valuesOf(pack.groups, byLabel);
     const analysis::CapacityScore was = analysis::scoreOf(before.cells, before.groups);
@@ -293,7 +316,9 @@ int packReplace(RegisterCommandLine &line, const QString &name, const QString &f
     for (const auto &c : all) {
         if (!c.pack.isEmpty() || !cellregister::failures(c, rules).isEmpty())
             continue;
-        if (lo <= hi && (c.microvolts < hi - pack.maxVoltageSpreadMicrovolts || c.microvolts > lo + pack.maxVoltageSpreadMicrovolts))
+        if (lo <= hi
+            && (c.microvolts < hi - pack.maxVoltageSpreadMicrovolts
+                || c.microvolts > lo + pack.maxVoltageSpreadMicrovolts))
             continue;
         pack.groups[group][position] = c.label;
         const PackValues v = valuesOf(pack.groups, byLabel);
@@ -305,17 +330,21 @@ int packReplace(RegisterCommandLine &line, const QString &name, const QString &f
     }
     pack.groups[group][position] = failed;
     if (best.isEmpty())
-        throw ENotEnoughCells(QStringLiteral("no spare cell passes the rules within the voltage window of pack '%1'").arg(name));
+        throw ENotEnoughCells(
+            QStringLiteral("no spare cell passes the rules within the voltage window of pack '%1'")
+                .arg(name));
     pack.groups[group][position] = best;
     const PackValues after = valuesOf(pack.groups, byLabel);
-    write(line, "replace " + failed.toUtf8() + " in group " + QByteArray::number(group + 1) + " of pack "
-                    + name.toUtf8() + " by " + best.toUtf8() + "\nresistance spread: "
-                    + QByteArray::number(was.resistanceSpread * 1e3, 'f', 3) + " mΩ before, "
-                    + QByteArray::number(bestScore.resistanceSpread * 1e3, 'f', 3) + " mΩ after\n"
-                    + groupsText(after, pack.groups));
+    write(line,
+          "replace " + failed.toUtf8() + " in group " + QByteArray::number(group + 1) + " of pack "
+              + name.toUtf8() + " by " + best.toUtf8()
+              + "\nresistance spread: " + QByteArray::number(was.resistanceSpread * 1e3, 'f', 3)
+              + " mΩ before, " + QByteArray::number(bestScore.resistanceSpread * 1e3, 'f', 3)
+              + " mΩ after\n" + groupsText(after, pack.groups));
     if (line.isSet(QStringLiteral("apply"))) {
         cellregister::swapCell(*reg, name, failed, best);
-        printMessage(QStringLiteral("battery-analyzer-cli: pack '%1': %2 replaced by %3").arg(name, failed, best));
+        printMessage(QStringLiteral("battery-analyzer-cli: pack '%1': %2 replaced by %3")
+                         .arg(name, failed, best));
     }
     return kExitOk;
 }
@@ -325,7 +354,8 @@ int packReplace(RegisterCommandLine &line, const QString &name, const QString &f
 int runPack(const QStringList &arguments)
 {
     const QString action = arguments.value(0);
-    RegisterCommandLine line(QStringLiteral("pack"), QString::fromUtf8(kPackHelp) + QString::fromUtf8(kRules));
+    RegisterCommandLine line(QStringLiteral("pack"),
+                             QString::fromUtf8(kPackHelp) + QString::fromUtf8(kRules));
     line.addValue(QStringLiteral("format"), QStringLiteral("F"));
     line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
     line.addFlag(QStringLiteral("apply"));

@@ -30,7 +30,8 @@ std::optional<std::int64_t> decimalUnits(const QString &text, int places)
 
 } // namespace
 
-RegisterCommandLine::RegisterCommandLine(const QString &name, const QString &help) : name_(name), help_(help)
+RegisterCommandLine::RegisterCommandLine(const QString &name, const QString &help)
+    : name_(name), help_(help)
 {
     parser_.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     addValue(QStringLiteral("db"), QStringLiteral("DB"));
@@ -55,7 +56,8 @@ void RegisterCommandLine::addRules()
 
 void RegisterCommandLine::fail(const QString &text) const
 {
-    throw EUsageError(QStringLiteral("%1: %2\nTry '%3 %1 --help'.").arg(name_, text, QLatin1String(kProgram)));
+    throw EUsageError(
+        QStringLiteral("%1: %2\nTry '%3 %1 --help'.").arg(name_, text, QLatin1String(kProgram)));
 }
 
 bool RegisterCommandLine::parse(const QStringList &arguments)
@@ -70,8 +72,7 @@ bool RegisterCommandLine::parse(const QStringList &arguments)
             return false;
         }
     }
-    if (!parser_.parse(QStringList{QLatin1String(kProgram)} + arguments))
-    {
+    if (!parser_.parse(QStringList{QLatin1String(kProgram)} + arguments)) {
         QString text = parser_.errorText();
         if (!text.isEmpty())
             text[0] = text[0].toLower();
@@ -82,13 +83,16 @@ bool RegisterCommandLine::parse(const QStringList &arguments)
 
 Format RegisterCommandLine::format(const QStringList &formats) const
 {
-    const QString f = isSet(QStringLiteral("format")) ? value(QStringLiteral("format")) : formats.front();
+    const QString f =
+        isSet(QStringLiteral("format")) ? value(QStringLiteral("format")) : formats.front();
     if (!formats.contains(f))
-        fail(QStringLiteral("unknown format '%1'; the formats are %2").arg(f, formats.join(QStringLiteral(", "))));
+        fail(QStringLiteral("unknown format '%1'; the formats are %2")
+                 .arg(f, formats.join(QStringLiteral(", "))));
     return f == u"csv" ? Format::Csv : f == u"json" ? Format::Json : Format::Text;
 }
 
-std::int64_t RegisterCommandLine::decimalOption(const QString &name, int places, std::int64_t max) const
+std::int64_t RegisterCommandLine::decimalOption(const QString &name, int places,
+                                                std::int64_t max) const
 {
     const QString text = value(name);
     const auto units = decimalUnits(text, places);
@@ -110,7 +114,8 @@ cellregister::Rules RegisterCommandLine::rules() const
         r.maxSelfDischargeMillivoltsPerDay =
             double(decimalOption(QStringLiteral("max-self-discharge"), 3, 100'000'000)) / 1000.0;
     if (isSet(QStringLiteral("min-capacity")))
-        r.minCapacityMicroampHours = decimalOption(QStringLiteral("min-capacity"), 3, 1'000'000'000'000);
+        r.minCapacityMicroampHours =
+            decimalOption(QStringLiteral("min-capacity"), 3, 1'000'000'000'000);
     if (isSet(QStringLiteral("min-days")))
         r.minDays = double(decimalOption(QStringLiteral("min-days"), 3, 36'500'000)) / 1000.0;
     return r;
@@ -123,7 +128,8 @@ std::unique_ptr<cellregister::CellRegister> RegisterCommandLine::openRegister() 
         waitMs = int(decimalOption(QStringLiteral("lock-wait"), 3, 3'600'000));
     if (isSet(QStringLiteral("db")) && value(QStringLiteral("db")).isEmpty())
         fail(QStringLiteral("--db needs a file or a postgresql:// address"));
-    return std::make_unique<cellregister::CellRegister>(cellregister::locate(value(QStringLiteral("db"))), waitMs);
+    return std::make_unique<cellregister::CellRegister>(
+        cellregister::locate(value(QStringLiteral("db"))), waitMs);
 }
 
 namespace {
@@ -157,9 +163,12 @@ QStringList labelRange(const RegisterCommandLine &line, const QString &range)
     const QStringList ends = range.split(QStringLiteral(".."));
     const auto first = splitLabel(ends.front());
     const auto last = ends.size() == 2 ? splitLabel(ends.back()) : first;
-    if (ends.size() > 2 || !first || !last || first->prefix != last->prefix || first->width != last->width)
-        line.fail(QStringLiteral("--cells takes labels like A001..A020 (one prefix, numbers of one width), not '%1'")
-                      .arg(range));
+    if (ends.size() > 2 || !first || !last || first->prefix != last->prefix
+        || first->width != last->width)
+        line.fail(
+            QStringLiteral(
+                "--cells takes labels like A001..A020 (one prefix, numbers of one width), not '%1'")
+                .arg(range));
     if (last->number < first->number)
         line.fail(QStringLiteral("--cells %1 runs backwards").arg(range));
     if (last->number - first->number >= kMaxCells)

@@ -13,7 +13,7 @@ namespace cli {
 
 // Exit codes of the register's subcommands, beyond the tool's own.
 enum RegisterExitCode : int {
-    kExitRegister = 8,      // the register cannot be opened, read or written
+    kExitRegister = 8, // the register cannot be opened, read or written
     kExitLabelMismatch = 9, // readings and labels differ in number: nothing stored
     kExitUnknownEntry = 10, // an unknown or repeated cell label or pack name
 };

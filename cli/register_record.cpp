@@ -1,17 +1,17 @@
 // record: readings from the analyzer or from saved files, stored as measurements of
 // labelled cells, all in one transaction or not at all.
+#include "cli/register_record.h"
 #include "analysis/reading.h"
 #include "board/data_board.h"
 #include "cellregister/measurements.h"
-#include "reading/line_format.h"
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/input_files.h"
 #include "cli/output.h"
 #include "cli/register_errors.h"
 #include "cli/register_options.h"
-#include "cli/register_record.h"
 #include "cli/rows.h"
+#include "reading/line_format.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,7 +20,8 @@ namespace cli {
 
 namespace {
 
-constexpr char kHelp[] = R"(Usage: battery-analyzer-cli record ((--com N | --port PATH) [--model M] | FILE...)
+constexpr char kHelp[] =
+    R"(Usage: battery-analyzer-cli record ((--com N | --port PATH) [--model M] | FILE...)
                                    (--cells A001..A020 | --first-cell A001)
                                    [--at TIME] [--rest-start] [--db DB] [--lock-wait S]
 
@@ -57,7 +58,8 @@ fault, 8 the register cannot be opened or written, 9 readings and labels differ 
 
 QString countText(qsizetype n, const char *one, const char *many)
 {
-    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one)) : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(many));
+    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one))
+                  : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(many));
 }
 
 QDateTime timeOption(const RegisterCommandLine &line)
@@ -79,7 +81,8 @@ QDateTime timeOption(const RegisterCommandLine &line)
 // register's folder.
 QString unstoredFile(const cellregister::Location &where)
 {
-    const QString folder = where.postgres ? cellregister::defaultFolder() : QFileInfo(where.path).absolutePath();
+    const QString folder =
+        where.postgres ? cellregister::defaultFolder() : QFileInfo(where.path).absolutePath();
     QDir().mkpath(folder);
     const QString stem = folder + QStringLiteral("/unstored-readings-")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
@@ -123,18 +126,21 @@ int runRecord(const QStringList &arguments)
         return kExitOk;
 
     const QStringList files = line.positional();
-    const bool fromAnalyzer = line.isSet(QStringLiteral("com")) || line.isSet(QStringLiteral("port"));
+    const bool fromAnalyzer =
+        line.isSet(QStringLiteral("com")) || line.isSet(QStringLiteral("port"));
     if (fromAnalyzer == !files.isEmpty())
-        line.fail(fromAnalyzer ? QStringLiteral("--com or --port and files do not go together")
-                               : QStringLiteral("--com N, --port PATH or at least one FILE is required"));
+        line.fail(fromAnalyzer
+                      ? QStringLiteral("--com or --port and files do not go together")
+                      : QStringLiteral("--com N, --port PATH or at least one FILE is required"));
     if (line.isSet(QStringLiteral("cells")) == line.isSet(QStringLiteral("first-cell")))
         line.fail(QStringLiteral("one of --cells A001..A020 and --first-cell A001 is required"));
     QStringList labels;
     if (line.isSet(QStringLiteral("cells")))
         labels = labelRange(line, line.value(QStringLiteral("cells")));
     else if (labelsFrom(line.value(QStringLiteral("first-cell")), 1).isEmpty())
-        line.fail(QStringLiteral("--first-cell takes a label that ends in a number, like A001, not '%1'")
-                      .arg(line.value(QStringLiteral("first-cell"))));
+        line.fail(
+            QStringLiteral("--first-cell takes a label that ends in a number, like A001, not '%1'")
+                .arg(line.value(QStringLiteral("first-cell"))));
 
     RecordSource source;
     source.at = timeOption(line);
@@ -192,9 +198,12 @@ int runRecord(const QStringList &arguments)
     if (labels.size() != n) {
         const QString path = saveUnstored(reg->location(), arrival.lines);
         const QString cells = labels.isEmpty()
-            ? QStringLiteral("%1 labels from %2 outgrow their width").arg(n).arg(line.value(QStringLiteral("first-cell")))
-            : QStringLiteral("%1 for %2").arg(countText(labels.size(), "cell label", "cell labels"),
-                                               countText(n, "reading", "readings"));
+            ? QStringLiteral("%1 labels from %2 outgrow their width")
+                  .arg(n)
+                  .arg(line.value(QStringLiteral("first-cell")))
+            : QStringLiteral("%1 for %2")
+                  .arg(countText(labels.size(), "cell label", "cell labels"),
+                       countText(n, "reading", "readings"));
         throw ELabelMismatch(
             QStringLiteral("record: %1; nothing stored; the readings are in %2").arg(cells, path));
     }

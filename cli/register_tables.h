@@ -18,7 +18,8 @@ QByteArray exactText(std::int64_t units, int decimals);
 class CellTable {
 public:
     explicit CellTable(Format format);
-    void add(const cellregister::CellSummary &c, const cellregister::Rules &rules, const QStringList &reasons);
+    void add(const cellregister::CellSummary &c, const cellregister::Rules &rules,
+             const QStringList &reasons);
     QByteArray finish();
 
 private:

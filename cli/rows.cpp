@@ -16,7 +16,8 @@ QByteArray csvField(const QByteArray &utf8)
 
 QByteArray jsonString(const QByteArray &utf8)
 {
-    const QByteArray array = QJsonDocument(QJsonArray{QString::fromUtf8(utf8)}).toJson(QJsonDocument::Compact);
+    const QByteArray array =
+        QJsonDocument(QJsonArray{QString::fromUtf8(utf8)}).toJson(QJsonDocument::Compact);
     return array.sliced(1, array.size() - 2); // without the brackets
 }
 
@@ -33,8 +34,8 @@ ReadingTable::ReadingTable(Format format, const RowContext &context, Output &out
     } else if (format_ == Format::Json) {
         out_.write("[");
         if (download)
-            downloadFields_ = ", \"model\": " + jsonString(context.model) +
-                              ", \"downloaded_at\": " + jsonString(context.downloadedAt);
+            downloadFields_ = ", \"model\": " + jsonString(context.model)
+                + ", \"downloaded_at\": " + jsonString(context.downloadedAt);
     } else {
         out_.setBoardText();
     }

@@ -18,7 +18,7 @@ QByteArray jsonString(const QByteArray &utf8);
 // in a download with the model and the download's time.
 struct RowContext {
     bool withSource = false;
-    QByteArray model;        // with a download: "RM-40A"
+    QByteArray model; // with a download: "RM-40A"
     QByteArray downloadedAt; // ISO 8601
 };
 

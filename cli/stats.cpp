@@ -30,18 +30,21 @@ QByteArray column(const QByteArray &utf8, int width)
 QList<QByteArray> figures(const analysis::Summary &s, int decimals, int meanPlaces, int shift = 0)
 {
     const double scale = std::pow(10.0, -shift);
-    return {analysis::decimalText({s.minimum, decimals + shift}), analysis::decimalText({s.maximum, decimals + shift}),
+    return {analysis::decimalText({s.minimum, decimals + shift}),
+            analysis::decimalText({s.maximum, decimals + shift}),
             analysis::roundedText(s.mean * scale, meanPlaces + shift),
             analysis::decimalText({s.median.units, s.median.decimals + shift}),
             analysis::roundedText(s.standardDeviation * scale, meanPlaces + shift)};
 }
 
-QByteArray textReport(const analysis::Summary &r, const analysis::Summary &v, const std::vector<std::size_t> &bins)
+QByteArray textReport(const analysis::Summary &r, const analysis::Summary &v,
+                      const std::vector<std::size_t> &bins)
 {
     QByteArray text = "readings      " + QByteArray::number(qulonglong(r.count)) + "\n\n";
     text += "              minimum     maximum     mean        median      std. deviation\n";
     const QByteArray resistanceName = QByteArray("resistance/m") + reading::kOhmUtf8;
-    for (const auto &[name, f] : {std::pair{resistanceName, figures(r, 3, 4)}, {QByteArray("voltage/V"), figures(v, 6, 4)}}) {
+    for (const auto &[name, f] : {std::pair{resistanceName, figures(r, 3, 4)},
+                                  {QByteArray("voltage/V"), figures(v, 6, 4)}}) {
         text += column(name, 14);
         for (qsizetype i = 0; i < f.size(); ++i)
             text += i + 1 < f.size() ? column(f[i], 12) : f[i] + '\n';
@@ -59,8 +62,10 @@ QByteArray textReport(const analysis::Summary &r, const analysis::Summary &v, co
     for (int b = 0; b < kBins; ++b) {
         const std::size_t n = bins[std::size_t(b)];
         const int bar = n == 0 ? 0 : std::max(1, int(double(n) * kBarWidth / double(most) + 0.5));
-        text += "  " + edges[b].rightJustified(edgeWidth) + " - " + edges[b + 1].rightJustified(edgeWidth) + "  " +
-                QByteArray(bar, '#').leftJustified(kBarWidth) + "  " + QByteArray::number(qulonglong(n)) + '\n';
+        text += "  " + edges[b].rightJustified(edgeWidth) + " - "
+            + edges[b + 1].rightJustified(edgeWidth) + "  "
+            + QByteArray(bar, '#').leftJustified(kBarWidth) + "  "
+            + QByteArray::number(qulonglong(n)) + '\n';
     }
     return text;
 }
@@ -69,16 +74,22 @@ QByteArray textReport(const analysis::Summary &r, const analysis::Summary &v, co
 QByteArray csvReport(const analysis::Summary &r, const analysis::Summary &v)
 {
     QByteArray text = "quantity,count,minimum,maximum,mean,median,standard_deviation\r\n";
-    for (const auto &[name, f] : {std::pair{"resistance_ohm", figures(r, 3, 4, 3)}, {"voltage_v", figures(v, 6, 4)}})
-        text += QByteArray(name) + ',' + QByteArray::number(qulonglong(r.count)) + ',' + f.join(',') + "\r\n";
+    for (const auto &[name, f] :
+         {std::pair{"resistance_ohm", figures(r, 3, 4, 3)}, {"voltage_v", figures(v, 6, 4)}})
+        text += QByteArray(name) + ',' + QByteArray::number(qulonglong(r.count)) + ',' + f.join(',')
+            + "\r\n";
     return text;
 }
 
-QByteArray jsonReport(const analysis::Summary &r, const analysis::Summary &v, const std::vector<std::size_t> &bins)
+QByteArray jsonReport(const analysis::Summary &r, const analysis::Summary &v,
+                      const std::vector<std::size_t> &bins)
 {
     const auto object = [](const QList<QByteArray> &f) {
-        return QJsonObject{{"minimum", f[0].toDouble()}, {"maximum", f[1].toDouble()}, {"mean", f[2].toDouble()},
-                           {"median", f[3].toDouble()}, {"standard_deviation", f[4].toDouble()}};
+        return QJsonObject{{"minimum", f[0].toDouble()},
+                           {"maximum", f[1].toDouble()},
+                           {"mean", f[2].toDouble()},
+                           {"median", f[3].toDouble()},
+                           {"standard_deviation", f[4].toDouble()}};
     };
     QJsonArray histogram;
     const double width = double(r.maximum - r.minimum) / kBins;
@@ -113,9 +124,9 @@ int runStats(const Invocation &inv)
     const analysis::Summary r = analysis::summarize(std::move(microohms), 3);
     const analysis::Summary v = analysis::summarize(std::move(microvolts), 6);
     Output out(inv.output);
-    out.write(inv.format == Format::Csv    ? csvReport(r, v)
-              : inv.format == Format::Json ? jsonReport(r, v, bins)
-                                           : textReport(r, v, bins));
+    out.write(inv.format == Format::Csv        ? csvReport(r, v)
+                  : inv.format == Format::Json ? jsonReport(r, v, bins)
+                                               : textReport(r, v, bins));
     out.finish();
     return kExitOk;
 }

@@ -69,10 +69,15 @@ QStringList argumentsOf(int argc, char **argv)
         text.clear();
         for (qsizetype at = 0; at < bytes.size();) {
             const unsigned char lead = static_cast<unsigned char>(bytes[at]);
-            const qsizetype length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+            const qsizetype length = lead < 0x80 ? 1
+                : lead >= 0xF0                   ? 4
+                : lead >= 0xE0                   ? 3
+                : lead >= 0xC0                   ? 2
+                                                 : 0;
             QStringDecoder one(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-            const QString decoded = length > 0 && at + length <= bytes.size() ? one.decode(bytes.mid(at, length))
-                                                                               : QString();
+            const QString decoded = length > 0 && at + length <= bytes.size()
+                ? one.decode(bytes.mid(at, length))
+                : QString();
             if (length > 0 && !decoded.isEmpty() && !one.hasError()) {
                 text += decoded;
                 at += length;
@@ -105,9 +110,10 @@ QByteArray systemName(const QString &argument)
 
 bool isStream(const QString &path)
 {
-    struct stat info {};
-    return path == u"-" ||
-           (::stat(systemName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode));
+    struct stat info { };
+    return path == u"-"
+        || (::stat(systemName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode)
+            && !S_ISDIR(info.st_mode));
 }
 
 QByteArray inputText(const QString &path)
@@ -120,7 +126,7 @@ QByteArray inputText(const QString &path)
     const int fd = ::open(systemName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         throw board::cannotOpenFile(shown, errno);
-    struct stat info {};
+    struct stat info { };
     const bool directory = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
     QByteArray text;
     try {

@@ -38,45 +38,51 @@ public:
         QObject::connect(&session_, &analyzer::Session::noData, [this] {
             // After readings, a no-data reply can only be a record that lost its place.
             if (t_.readings() > 0 && t_.disturbed.isEmpty())
-                t_.disturbed = QStringLiteral("%1: the transfer was disturbed: a no-data reply came after %2")
-                                   .arg(request_.portName(), t_.readingsText());
+                t_.disturbed =
+                    QStringLiteral("%1: the transfer was disturbed: a no-data reply came after %2")
+                        .arg(request_.portName(), t_.readingsText());
             end(Transfer::End::NoData);
         });
         QObject::connect(&session_, &analyzer::Session::downloadSent, [this](int waitedMs) {
             if (waitedMs >= kReportedWaitMs)
-                printMessage(QStringLiteral("battery-analyzer-cli: %1: the analyzer was still "
-                                            "sending; its bytes were dropped for %2 s until the line "
-                                            "fell quiet, then Download went out")
-                                 .arg(request_.portName())
-                                 .arg(waitedMs / 1000.0));
+                printMessage(
+                    QStringLiteral("battery-analyzer-cli: %1: the analyzer was still "
+                                   "sending; its bytes were dropped for %2 s until the line "
+                                   "fell quiet, then Download went out")
+                        .arg(request_.portName())
+                        .arg(waitedMs / 1000.0));
             restartIdle();
         });
-        QObject::connect(&session_, &analyzer::Session::commandFailed, [this](const QString &message) {
-            t_.failure = message;
-            end(Transfer::End::NotSent);
-        });
-        QObject::connect(&session_, &analyzer::Session::transferDisturbed, [this](const QString &message) {
-            if (t_.disturbed.isEmpty())
-                t_.disturbed = message;
-        });
-        QObject::connect(&session_, &analyzer::Session::receiveFailed, [this](const QString &message) {
-            const QString text = QStringLiteral("%1: %2").arg(request_.portName(), message);
-            ++t_.receiveFailures;
-            if (request_.stopAtReceiveFailure) {
-                t_.failure = text;
-                end(Transfer::End::ReceiveFailed);
-                return;
-            }
-            printMessage(QStringLiteral("battery-analyzer-cli: ") + text);
-            restartIdle();
-        });
+        QObject::connect(&session_, &analyzer::Session::commandFailed,
+                         [this](const QString &message) {
+                             t_.failure = message;
+                             end(Transfer::End::NotSent);
+                         });
+        QObject::connect(&session_, &analyzer::Session::transferDisturbed,
+                         [this](const QString &message) {
+                             if (t_.disturbed.isEmpty())
+                                 t_.disturbed = message;
+                         });
+        QObject::connect(
+            &session_, &analyzer::Session::receiveFailed, [this](const QString &message) {
+                const QString text = QStringLiteral("%1: %2").arg(request_.portName(), message);
+                ++t_.receiveFailures;
+                if (request_.stopAtReceiveFailure) {
+                    t_.failure = text;
+                    end(Transfer::End::ReceiveFailed);
+                    return;
+                }
+                printMessage(QStringLiteral("battery-analyzer-cli: ") + text);
+                restartIdle();
+            });
         QObject::connect(&session_, &analyzer::Session::deviceLost, [this] {
             // The session's own text tells a window user to click Connect; here the device
             // and what happened to the readings are what matter.
-            t_.failure = QStringLiteral("%1 lost its device during the download")
-                             .arg(request_.portPath.isEmpty()
-                                      ? analyzer::errortext::portAndDevice(request_.com, comm_.lostDevice())
-                                      : request_.portPath);
+            t_.failure =
+                QStringLiteral("%1 lost its device during the download")
+                    .arg(request_.portPath.isEmpty()
+                             ? analyzer::errortext::portAndDevice(request_.com, comm_.lostDevice())
+                             : request_.portPath);
             end(Transfer::End::DeviceLost);
         });
     }
@@ -139,7 +145,8 @@ QString TransferRequest::portName() const
 
 QString Transfer::readingsText() const
 {
-    return readings() == 1 ? QStringLiteral("1 reading") : QStringLiteral("%1 readings").arg(readings());
+    return readings() == 1 ? QStringLiteral("1 reading")
+                           : QStringLiteral("%1 readings").arg(readings());
 }
 
 Transfer runTransfer(const TransferRequest &request)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "reading/line_format.h"
 #include "link/protocol.h"
+#include "reading/line_format.h"
 
 #include <QByteArrayList>
 #include <QString>
@@ -31,7 +31,7 @@ struct Transfer {
     std::vector<reading::Reading> values;
     QByteArrayList lines; // each reading's board line, as the window shows it
     int receiveFailures = 0;
-    QString failure;   // what ended it: the device lost, the command not sent, the block not read
+    QString failure; // what ended it: the device lost, the command not sent, the block not read
     QString disturbed; // set when the link reports readings it may have shifted
     std::exception_ptr closeFailure; // Disconnect did not go out after the transfer
 

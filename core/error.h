@@ -11,7 +11,8 @@ namespace core {
 class Error : public std::runtime_error {
 public:
     explicit Error(const QString &message)
-        : std::runtime_error(message.toStdString()), message_(message) {}
+        : std::runtime_error(message.toStdString()), message_(message)
+    { }
 
     const QString &message() const noexcept { return message_; }
 
@@ -22,10 +23,10 @@ private:
 } // namespace core
 
 // Declares an error kind; its class name is what errorClassName() reports.
-#define CORE_DECLARE_ERROR(Name)                                                           \
-    class Name : public ::core::Error {                                                    \
-    public:                                                                                \
-        using ::core::Error::Error;                                                        \
+#define CORE_DECLARE_ERROR(Name)                                                                   \
+    class Name : public ::core::Error {                                                            \
+    public:                                                                                        \
+        using ::core::Error::Error;                                                                \
     }
 
 namespace core {

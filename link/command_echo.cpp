@@ -56,9 +56,7 @@ QByteArray CommandEcho::received(QByteArrayView bytes)
                 kept += b;
             }
             break;
-        case State::Plain:
-            kept += b;
-            break;
+        case State::Plain: kept += b; break;
         }
     }
     return kept;

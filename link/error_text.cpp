@@ -9,7 +9,10 @@ namespace {
 
 // Every text passes through here: messages are shown inside the error dialog, which adds
 // its own period.
-QString tidy(const QString &text) { return core::trimErrorTail(text); }
+QString tidy(const QString &text)
+{
+    return core::trimErrorTail(text);
+}
 
 } // namespace
 
@@ -107,14 +110,14 @@ QString deviceLost(int port, const QString &device)
 
 QString cannotWrite(int port, const QString &device, const QString &systemText)
 {
-    return tidy(QStringLiteral("Cannot write to %1: %2").arg(portAndDevice(port, device), systemText));
+    return tidy(
+        QStringLiteral("Cannot write to %1: %2").arg(portAndDevice(port, device), systemText));
 }
 
 QString transferDisturbed(int port, const QString &device, qsizetype afterReading)
 {
-    const QString where = afterReading == 0
-                              ? QStringLiteral("before the first reading")
-                              : QStringLiteral("after reading %1").arg(afterReading);
+    const QString where = afterReading == 0 ? QStringLiteral("before the first reading")
+                                            : QStringLiteral("after reading %1").arg(afterReading);
     return tidy(QStringLiteral("%1: the line was disturbed %2 of the download; the readings "
                                "after that point may be wrong, so download them again")
                     .arg(portAndDevice(port, device), where));

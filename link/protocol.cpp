@@ -23,9 +23,9 @@ constexpr std::uint8_t kMillivoltFlag = 4;
 
 QByteArray encodeRecord(const AnalyzerRecord &r)
 {
-    const char bytes[kRecordSize] = {char(r.group), char(r.flags), char(r.resistance >> 8),
-                                     char(r.resistance & 0xFF), char(r.voltage >> 8),
-                                     char(r.voltage & 0xFF)};
+    const char bytes[kRecordSize] = {char(r.group),           char(r.flags),
+                                     char(r.resistance >> 8), char(r.resistance & 0xFF),
+                                     char(r.voltage >> 8),    char(r.voltage & 0xFF)};
     return QByteArray(bytes, kRecordSize);
 }
 

@@ -63,8 +63,8 @@ struct DecodeResult {
     enum class Kind { Line, NoData };
     Kind kind = Kind::NoData;
     reading::Reading reading; // what the record says; zero for NoData
-    BoardLine line;           // its board line; empty for NoData
-    AnalyzerRecord record;    // the fields it was made from; zero for NoData
+    BoardLine line; // its board line; empty for NoData
+    AnalyzerRecord record; // the fields it was made from; zero for NoData
 
     bool isNoData() const { return kind == Kind::NoData; }
 };

@@ -131,9 +131,11 @@ void RecordFramer::place(bool final)
         fit.records = (size - skip) / kRecordSize;
         fit.exact = (size - skip) % kRecordSize == 0;
         fit.valid = true;
-        const qsizetype judged = final || full ? fit.records : qMin<qsizetype>(fit.records, kLookaheadRecords);
+        const qsizetype judged =
+            final || full ? fit.records : qMin<qsizetype>(fit.records, kLookaheadRecords);
         for (qsizetype i = 0; i < judged && fit.valid; ++i)
-            fit.valid = validFlags(quint8(held_[skip + i * kRecordSize + 1]), records_ == 0 && i == 0);
+            fit.valid =
+                validFlags(quint8(held_[skip + i * kRecordSize + 1]), records_ == 0 && i == 0);
     }
     // A no-data reply is the whole answer, whatever its length: bytes after it are no sign
     // of another alignment.

@@ -112,7 +112,8 @@ void Session::checkQuiet()
     } else if (waited >= quietLimitMs_) {
         quietPoll_.stop();
         comm_.setDiscarding(false);
-        emit commandFailed(errortext::lineBusy(comm_.CommPort(), comm_.openDevice(), waited / 1000.0));
+        emit commandFailed(
+            errortext::lineBusy(comm_.CommPort(), comm_.openDevice(), waited / 1000.0));
     }
 }
 
@@ -127,7 +128,8 @@ void Session::clearMemory()
     // Sent now, it would overtake the Download waiting for the line and erase the readings
     // that Download is for.
     if (downloadWaiting())
-        throw EOleException(errortext::clearWhileDownloadWaits(comm_.CommPort(), comm_.openDevice()));
+        throw EOleException(
+            errortext::clearWhileDownloadWaits(comm_.CommPort(), comm_.openDevice()));
     send(Command::ClearMemory);
 }
 
@@ -141,18 +143,16 @@ void Session::send(Command command)
 void Session::onComm()
 {
     switch (comm_.CommEvent()) {
-    case TMSComm::kCommEventReceive:
-        break;
+    case TMSComm::kCommEventReceive: break;
     case TMSComm::kCommEventLineError:
         quietPoll_.stop();
         emit deviceLost(errortext::deviceLost(comm_.CommPort(), comm_.lostDevice()));
         return;
     case TMSComm::kCommEventDisturbance:
-        emit transferDisturbed(
-            errortext::transferDisturbed(comm_.CommPort(), comm_.openDevice(), comm_.disturbedAfter()));
+        emit transferDisturbed(errortext::transferDisturbed(comm_.CommPort(), comm_.openDevice(),
+                                                            comm_.disturbedAfter()));
         return;
-    default:
-        return;
+    default: return;
     }
 
     DecodeResult result;

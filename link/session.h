@@ -3,8 +3,8 @@
 #include "link/protocol.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 #include <QTimer>
 

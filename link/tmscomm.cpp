@@ -22,7 +22,6 @@
 
 namespace {
 
-
 // Once the line has been quiet this long after a burst, nothing more of it is coming: a
 // no-data reply shorter than a record is complete, and bytes held to find the records'
 // alignment are placed.
@@ -31,7 +30,7 @@ constexpr int kQuietMs = 200;
 } // namespace
 
 struct TMSComm::Private {
-    explicit Private(TMSComm *owner) : q(owner) {}
+    explicit Private(TMSComm *owner) : q(owner) { }
 
     TMSComm *q;
     QSerialPort port;
@@ -211,7 +210,8 @@ struct TMSComm::Private {
         if (port.isOpen())
             throw EOleException(analyzer::errortext::alreadyOpen(commPort, device));
 
-        const QString canonical = existingDevice(portPath.isEmpty() ? analyzer::portDevicePath(commPort) : portPath);
+        const QString canonical =
+            existingDevice(portPath.isEmpty() ? analyzer::portDevicePath(commPort) : portPath);
 
         auto guard = ownCall();
         port.setPortName(canonical);
@@ -242,7 +242,8 @@ struct TMSComm::Private {
         if (!info.exists()) {
             const QString entry = info.isSymLink() ? path : QString();
             const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-            throw EOleException(analyzer::errortext::noSuchDevice(commPort, target, entry, analyzer::portFolder()));
+            throw EOleException(
+                analyzer::errortext::noSuchDevice(commPort, target, entry, analyzer::portFolder()));
         }
         return info.canonicalFilePath();
 #else
@@ -272,8 +273,7 @@ struct TMSComm::Private {
             return mayOpen(path) ? portBusy(commPort, path) : permissionDenied(commPort, path);
         case QSerialPort::UnsupportedOperationError:
             return notASerialDevice(commPort, path, port.errorString());
-        default:
-            return cannotOpen(commPort, path, port.errorString());
+        default: return cannotOpen(commPort, path, port.errorString());
         }
     }
 
@@ -337,7 +337,8 @@ void TMSComm::setCommPort(int port)
     if (port < analyzer::kFirstComPort || port > analyzer::kLastComPort)
         throw EOleException(analyzer::errortext::invalidPortNumber(port));
     if (d->port.isOpen() && port != d->commPort)
-        throw EOleException(analyzer::errortext::openWithAnotherNumber(port, d->commPort, d->device));
+        throw EOleException(
+            analyzer::errortext::openWithAnotherNumber(port, d->commPort, d->device));
     d->commPort = short(port);
     d->portPath.clear();
 }

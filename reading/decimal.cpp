@@ -18,7 +18,8 @@ std::int64_t powerOfTen(int n)
 
 std::int64_t Decimal::at(int places) const
 {
-    return places >= decimals ? units * powerOfTen(places - decimals) : units / powerOfTen(decimals - places);
+    return places >= decimals ? units * powerOfTen(places - decimals)
+                              : units / powerOfTen(decimals - places);
 }
 
 void appendDecimalText(QByteArray &out, Decimal d)

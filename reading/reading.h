@@ -25,10 +25,10 @@ enum class ResistanceUnit { Milliohm, Ohm };
 
 // One stored reading: what the analyzer measured, exact, with the places its line shows.
 struct Reading {
-    int group = 0;        // 0 to 255
-    Decimal resistance;   // in `unit`, with the places shown: 056.7mΩ is {567, 1}
+    int group = 0; // 0 to 255
+    Decimal resistance; // in `unit`, with the places shown: 056.7mΩ is {567, 1}
     ResistanceUnit unit = ResistanceUnit::Milliohm;
-    Decimal voltage;      // in volts, with the places shown: 4.123V is {4123, 3}
+    Decimal voltage; // in volts, with the places shown: 4.123V is {4123, 3}
     // The model it was read with; a line read back does not tell.
     std::optional<Model> model;
 
@@ -42,8 +42,8 @@ struct Reading {
     // Equal only when they would give the same line and came from the same model.
     friend bool operator==(const Reading &a, const Reading &b)
     {
-        return a.group == b.group && sameDigits(a.resistance, b.resistance) && a.unit == b.unit &&
-               sameDigits(a.voltage, b.voltage) && a.model == b.model;
+        return a.group == b.group && sameDigits(a.resistance, b.resistance) && a.unit == b.unit
+            && sameDigits(a.voltage, b.voltage) && a.model == b.model;
     }
 };
 

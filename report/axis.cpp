@@ -66,20 +66,23 @@ Bins roundBins(const std::vector<std::int64_t> &values, int targetBins)
         common = std::gcd(common, v - *lo);
     const double wanted = double(*hi - *lo) / std::max(targetBins, 1);
     std::int64_t width = 0;
-    for (double w = roundStepAtLeast(std::max(wanted, 1.0)); w < 1e15; w = roundStepAtLeast(w * 1.5)) {
+    for (double w = roundStepAtLeast(std::max(wanted, 1.0)); w < 1e15;
+         w = roundStepAtLeast(w * 1.5)) {
         if (common == 0 || std::int64_t(w) % common == 0) {
             width = std::int64_t(w);
             break;
         }
     }
     if (width == 0)
-        width = common * std::max<std::int64_t>(1, std::int64_t(std::ceil(wanted / double(common))));
+        width =
+            common * std::max<std::int64_t>(1, std::int64_t(std::ceil(wanted / double(common))));
     b.width = width;
     // Floor division, for values below zero as well.
     b.start = (*lo / width - (*lo % width < 0 ? 1 : 0)) * width;
     // The last bin includes its upper edge, so that a maximum on a round value does not get
     // a bin of its own.
-    const std::size_t n = std::size_t(std::max<std::int64_t>(1, (*hi - b.start + width - 1) / width));
+    const std::size_t n =
+        std::size_t(std::max<std::int64_t>(1, (*hi - b.start + width - 1) / width));
     b.counts.assign(n, 0);
     for (std::int64_t v : values)
         ++b.counts[std::min(n - 1, std::size_t((v - b.start) / width))];

@@ -46,7 +46,7 @@ struct Captions {
     QString cellsAxis;
     QString dischargeRankAxis;
     QString dischargeAxis;
-    QString packChart;  // %1 name, %2 series, %3 parallel
+    QString packChart; // %1 name, %2 series, %3 parallel
     QString packGroups; // %1 first group, %2 last group
     QString group;
     QString capacitySum;

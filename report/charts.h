@@ -21,7 +21,8 @@ struct HistogramSpec {
     std::optional<std::int64_t> limit;
     QString limitCaption;
 };
-QString histogramChart(const std::vector<std::int64_t> &values, const HistogramSpec &spec, const Captions &c);
+QString histogramChart(const std::vector<std::int64_t> &values, const HistogramSpec &spec,
+                       const Captions &c);
 
 // One point per cell, resistance against voltage; passing cells as dots, failing ones as
 // crosses, so the two differ in shape as well as in colour.
@@ -41,7 +42,7 @@ std::vector<GroupTotals> groupTotals(const PackCells &groups);
 
 // The pack's groups drawn as rows of cells, `first` to `last` (from 0, inclusive), with each
 // group's capacity sum and parallel resistance.
-QString packChart(const PackCells &groups, const std::vector<GroupTotals> &totals, std::size_t first,
-                  std::size_t last, const Captions &c);
+QString packChart(const PackCells &groups, const std::vector<GroupTotals> &totals,
+                  std::size_t first, std::size_t last, const Captions &c);
 
 } // namespace report

@@ -20,7 +20,8 @@ QString valueText(std::int64_t value, std::int64_t perUnit)
 
 } // namespace
 
-QString histogramChart(const std::vector<std::int64_t> &values, const HistogramSpec &spec, const Captions &c)
+QString histogramChart(const std::vector<std::int64_t> &values, const HistogramSpec &spec,
+                       const Captions &c)
 {
     const Bins bins = roundBins(values);
     const double unit = double(spec.perUnit);
@@ -31,8 +32,10 @@ QString histogramChart(const std::vector<std::int64_t> &values, const HistogramS
         low = std::min(low, double(*spec.limit) / unit);
         high = std::max(high, double(*spec.limit) / unit);
     }
-    const std::size_t most = bins.counts.empty() ? 1 : *std::max_element(bins.counts.begin(), bins.counts.end());
-    Plot plot(spec.id, spec.axisTitle, roundAxis(low, high), roundAxis(0, double(std::max<std::size_t>(most, 1))));
+    const std::size_t most =
+        bins.counts.empty() ? 1 : *std::max_element(bins.counts.begin(), bins.counts.end());
+    Plot plot(spec.id, spec.axisTitle, roundAxis(low, high),
+              roundAxis(0, double(std::max<std::size_t>(most, 1))));
     plot.axes(spec.axisTitle, c.cellsAxis);
 
     QString &svg = plot.body();
@@ -42,12 +45,15 @@ QString histogramChart(const std::vector<std::int64_t> &values, const HistogramS
         const double x0 = plot.x(double(start) / unit);
         const double x1 = plot.x(double(start + bins.width) / unit);
         const double top = plot.y(double(bins.counts[b]));
-        svg += QStringLiteral("<rect class=\"bar\" data-count=\"%1\" x=\"%2\" y=\"%3\" width=\"%4\" height=\"%5\">"
+        svg += QStringLiteral("<rect class=\"bar\" data-count=\"%1\" x=\"%2\" y=\"%3\" "
+                              "width=\"%4\" height=\"%5\">"
                               "<title>%6</title></rect>")
                    .arg(bins.counts[b])
-                   .arg(coordinate(x0), coordinate(top), coordinate(x1 - x0), coordinate(Plot::kBottom - top),
-                        escaped(c.binTitle.arg(valueText(start, spec.perUnit), valueText(start + bins.width, spec.perUnit),
-                                               spec.unit)
+                   .arg(coordinate(x0), coordinate(top), coordinate(x1 - x0),
+                        coordinate(Plot::kBottom - top),
+                        escaped(c.binTitle
+                                    .arg(valueText(start, spec.perUnit),
+                                         valueText(start + bins.width, spec.perUnit), spec.unit)
                                     .arg(bins.counts[b])));
     }
     svg += QStringLiteral("</g>\n");

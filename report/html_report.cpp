@@ -35,14 +35,16 @@ struct StatRow {
 
 QString statRow(const StatRow &r)
 {
-    return QStringLiteral("<tr><td class=\"text\">%1</td>").arg(escaped(r.name)) + cellText(r.id + "-minimum", r.minimum) +
-           cellText(r.id + "-maximum", r.maximum) + cellText(r.id + "-mean", r.mean) +
-           cellText(r.id + "-median", r.median) + cellText(r.id + "-deviation", r.deviation) + QStringLiteral("</tr>\n");
+    return QStringLiteral("<tr><td class=\"text\">%1</td>").arg(escaped(r.name))
+        + cellText(r.id + "-minimum", r.minimum) + cellText(r.id + "-maximum", r.maximum)
+        + cellText(r.id + "-mean", r.mean) + cellText(r.id + "-median", r.median)
+        + cellText(r.id + "-deviation", r.deviation) + QStringLiteral("</tr>\n");
 }
 
 // Whole numbers of 10^-places of the unit, as resistances (places 3: milliohms from
 // micro-ohms), voltages and capacities are held.
-StatRow exactRow(const QString &id, const QString &name, std::vector<std::int64_t> values, int places, int meanPlaces)
+StatRow exactRow(const QString &id, const QString &name, std::vector<std::int64_t> values,
+                 int places, int meanPlaces)
 {
     const analysis::Summary s = analysis::summarize(std::move(values), places);
     const auto text = [](const QByteArray &t) { return QString::fromLatin1(t); };
@@ -67,22 +69,28 @@ StatRow dischargeRow(const QString &name, std::vector<double> v)
         squares += (x - mean) * (x - mean);
     const std::size_t mid = v.size() / 2;
     const double median = v.size() % 2 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
-    return {QStringLiteral("self-discharge"), name, roundedNumber(v.front(), 2), roundedNumber(v.back(), 2),
-            roundedNumber(mean, 3), roundedNumber(median, 3), roundedNumber(std::sqrt(squares / double(v.size())), 3)};
+    return {QStringLiteral("self-discharge"),
+            name,
+            roundedNumber(v.front(), 2),
+            roundedNumber(v.back(), 2),
+            roundedNumber(mean, 3),
+            roundedNumber(median, 3),
+            roundedNumber(std::sqrt(squares / double(v.size())), 3)};
 }
 
 class Writer {
 public:
-    Writer(const Batch &batch, const Captions &c) : batch_(batch), c_(c) {}
+    Writer(const Batch &batch, const Captions &c) : batch_(batch), c_(c) { }
 
     QString html()
     {
         out_.reserve(qsizetype(batch_.cells.size()) * 260 + 20'000);
-        out_ += QStringLiteral("<!DOCTYPE html>\n<html lang=\"%1\"><head><meta charset=\"utf-8\">"
-                               "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-                               "style-src 'unsafe-inline'\">"
-                               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-                               "<title>%2</title><style>%3</style></head>\n<body>\n")
+        out_ += QStringLiteral(
+                    "<!DOCTYPE html>\n<html lang=\"%1\"><head><meta charset=\"utf-8\">"
+                    "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+                    "style-src 'unsafe-inline'\">"
+                    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+                    "<title>%2</title><style>%3</style></head>\n<body>\n")
                     .arg(c_.language, escaped(c_.title), QString::fromUtf8(kReportStyle));
         out_ += QStringLiteral("<h1>%1</h1>\n<p class=\"source\">%2: %3</p>\n")
                     .arg(escaped(c_.title), escaped(c_.cellsFrom), escaped(batch_.source));
@@ -106,23 +114,27 @@ private:
             for (const Reason &r : cell.reasons)
                 ++byRule[r.rule];
         }
-        out_ += QStringLiteral("<section id=\"summary\"><h2>%1</h2>\n<table id=\"counts\"><tr><th>%2</th><th></th></tr>")
+        out_ += QStringLiteral("<section id=\"summary\"><h2>%1</h2>\n<table "
+                               "id=\"counts\"><tr><th>%2</th><th></th></tr>")
                     .arg(escaped(c_.summary), escaped(c_.counts));
         const auto countRow = [&](const QString &id, const QString &name, std::size_t n) {
-            out_ += QStringLiteral("<tr><td class=\"text\">%1</td>").arg(escaped(name)) + cellText(id, QString::number(n)) +
-                    QStringLiteral("</tr>");
+            out_ += QStringLiteral("<tr><td class=\"text\">%1</td>").arg(escaped(name))
+                + cellText(id, QString::number(n)) + QStringLiteral("</tr>");
         };
         countRow(QStringLiteral("count-all"), c_.all, batch_.cells.size());
         countRow(QStringLiteral("count-pass"), c_.pass, passing);
         countRow(QStringLiteral("count-fail"), c_.fail, batch_.cells.size() - passing);
         for (const auto &[rule, n] : byRule)
-            countRow(QStringLiteral("count-fail-") + rule, c_.fail + QStringLiteral(": ") + c_.ruleName(rule), n);
+            countRow(QStringLiteral("count-fail-") + rule,
+                     c_.fail + QStringLiteral(": ") + c_.ruleName(rule), n);
         out_ += QStringLiteral("</table>\n");
 
-        out_ += QStringLiteral("<table id=\"statistics\"><tr><th>%1</th><th>%2</th><th>%3</th><th>%4</th><th>%5</th>"
-                               "<th>%6</th></tr>\n")
-                    .arg(escaped(c_.quantity), escaped(c_.minimum), escaped(c_.maximum), escaped(c_.mean),
-                         escaped(c_.median), escaped(c_.standardDeviation));
+        out_ += QStringLiteral(
+                    "<table "
+                    "id=\"statistics\"><tr><th>%1</th><th>%2</th><th>%3</th><th>%4</th><th>%5</th>"
+                    "<th>%6</th></tr>\n")
+                    .arg(escaped(c_.quantity), escaped(c_.minimum), escaped(c_.maximum),
+                         escaped(c_.mean), escaped(c_.median), escaped(c_.standardDeviation));
         std::vector<std::int64_t> microohms, microvolts, capacities;
         std::vector<double> discharges;
         for (const Cell &cell : batch_.cells) {
@@ -134,16 +146,19 @@ private:
                 discharges.push_back(*cell.selfDischargeMvPerDay);
         }
         if (!batch_.cells.empty()) {
-            out_ += statRow(exactRow(QStringLiteral("resistance"), c_.resistance + QStringLiteral(" (m\u03A9)"),
+            out_ += statRow(exactRow(QStringLiteral("resistance"),
+                                     c_.resistance + QStringLiteral(" (m\u03A9)"),
                                      std::move(microohms), 3, 4));
-            out_ += statRow(exactRow(QStringLiteral("voltage"), c_.voltage + QStringLiteral(" (V)"), std::move(microvolts),
-                                     6, 4));
+            out_ += statRow(exactRow(QStringLiteral("voltage"), c_.voltage + QStringLiteral(" (V)"),
+                                     std::move(microvolts), 6, 4));
         }
         if (!capacities.empty())
-            out_ += statRow(exactRow(QStringLiteral("capacity"), c_.capacity + QStringLiteral(" (mAh)"),
-                                     std::move(capacities), 0, 1));
+            out_ +=
+                statRow(exactRow(QStringLiteral("capacity"), c_.capacity + QStringLiteral(" (mAh)"),
+                                 std::move(capacities), 0, 1));
         if (!discharges.empty())
-            out_ += statRow(dischargeRow(c_.selfDischarge + QStringLiteral(" (mV/day)"), std::move(discharges)));
+            out_ += statRow(dischargeRow(c_.selfDischarge + QStringLiteral(" (mV/day)"),
+                                         std::move(discharges)));
         out_ += QStringLiteral("</table>\n");
         rules();
         out_ += QStringLiteral("</section>\n");
@@ -157,8 +172,8 @@ private:
         if (r.maxMicroohms)
             items << c_.maxResistance + QStringLiteral(": ") + milliohmText(*r.maxMicroohms);
         if (r.maxSelfDischargeMvPerDay)
-            items << c_.maxSelfDischarge + QStringLiteral(": ") + roundedNumber(*r.maxSelfDischargeMvPerDay, 3) +
-                         QStringLiteral(" mV/day");
+            items << c_.maxSelfDischarge + QStringLiteral(": ")
+                    + roundedNumber(*r.maxSelfDischargeMvPerDay, 3) + QStringLiteral(" mV/day");
         if (r.minCapacityMah)
             items << c_.minCapacity + QStringLiteral(": %1 mAh").arg(*r.minCapacityMah);
         if (r.minDays)
@@ -191,13 +206,15 @@ private:
         }
         out_ += QStringLiteral("</table>\n");
         if (failing > kListedFailures)
-            out_ += QStringLiteral("<p>%1</p>\n").arg(escaped(c_.andMore.arg(failing - kListedFailures)));
+            out_ += QStringLiteral("<p>%1</p>\n")
+                        .arg(escaped(c_.andMore.arg(failing - kListedFailures)));
     }
 
     void figure(const QString &id, const QString &caption, const QString &svg)
     {
-        out_ += QStringLiteral("<figure id=\"%1\"><figcaption>%2</figcaption>\n").arg(id, escaped(caption)) + svg +
-                QStringLiteral("</figure>\n");
+        out_ += QStringLiteral("<figure id=\"%1\"><figcaption>%2</figcaption>\n")
+                    .arg(id, escaped(caption))
+            + svg + QStringLiteral("</figure>\n");
     }
 
     void charts()
@@ -210,18 +227,21 @@ private:
             microvolts.push_back(cell.microvolts());
         }
         const Rules &r = batch_.rules;
-        figure(QStringLiteral("figure-resistance"), c_.resistanceChart,
-               histogramChart(microohms,
-                              {QStringLiteral("resistance-histogram"), c_.resistanceAxis, QStringLiteral("m\u03A9"), 1000,
-                               r.maxMicroohms,
-                               r.maxMicroohms ? c_.maxResistance + u' ' + milliohmText(*r.maxMicroohms) : QString()},
-                              c_));
+        figure(
+            QStringLiteral("figure-resistance"), c_.resistanceChart,
+            histogramChart(microohms,
+                           {QStringLiteral("resistance-histogram"), c_.resistanceAxis,
+                            QStringLiteral("m\u03A9"), 1000, r.maxMicroohms,
+                            r.maxMicroohms ? c_.maxResistance + u' ' + milliohmText(*r.maxMicroohms)
+                                           : QString()},
+                           c_));
         figure(QStringLiteral("figure-voltage"), c_.voltageChart,
                histogramChart(microvolts,
-                              {QStringLiteral("voltage-histogram"), c_.voltageAxis, QStringLiteral("V"), 1'000'000,
-                               std::nullopt, QString()},
+                              {QStringLiteral("voltage-histogram"), c_.voltageAxis,
+                               QStringLiteral("V"), 1'000'000, std::nullopt, QString()},
                               c_));
-        figure(QStringLiteral("figure-resistance-voltage"), c_.scatterChart, scatterChart(batch_.cells, r, c_));
+        figure(QStringLiteral("figure-resistance-voltage"), c_.scatterChart,
+               scatterChart(batch_.cells, r, c_));
         const QString discharge = dischargeChart(batch_.cells, r, c_);
         if (discharge.isEmpty())
             out_ += QStringLiteral("<h2>%1</h2>\n<p id=\"no-self-discharge\">%2</p>\n")
@@ -243,7 +263,9 @@ private:
                 const Cell *cell = byLabel.value(label);
                 if (!cell)
                     throw EUnknownPackCell(
-                        QStringLiteral("pack %1 holds cell %2, which is not among the cells of the report").arg(pack.name, label));
+                        QStringLiteral(
+                            "pack %1 holds cell %2, which is not among the cells of the report")
+                            .arg(pack.name, label));
                 groups.back().push_back(cell);
             }
             parallel = std::max(parallel, std::size_t(labels.size()));
@@ -257,7 +279,8 @@ private:
         for (std::size_t first = 0; first < groups.size(); first += kGroupsPerFigure) {
             const std::size_t last = std::min(groups.size(), first + kGroupsPerFigure) - 1;
             figure(QStringLiteral("figure-pack-%1").arg(first / kGroupsPerFigure + 1),
-                   c_.packGroups.arg(first + 1).arg(last + 1), packChart(groups, totals, first, last, c_));
+                   c_.packGroups.arg(first + 1).arg(last + 1),
+                   packChart(groups, totals, first, last, c_));
         }
         spreads(groups, totals);
         out_ += QStringLiteral("</section>\n");
@@ -266,12 +289,16 @@ private:
     void spreads(const PackCells &groups, const std::vector<GroupTotals> &totals)
     {
         out_ += QStringLiteral("<h2>%1</h2>\n<table id=\"spreads\">").arg(escaped(c_.spreads));
-        const auto row = [&](const QString &id, const QString &name, const QString &value, double percent) {
-            out_ += QStringLiteral("<tr><td class=\"text\">%1</td>").arg(escaped(name)) + cellText(id, value) +
-                    cellText(id + QStringLiteral("-percent"), c_.ofMean.arg(roundedNumber(percent, 3))) +
-                    QStringLiteral("</tr>");
+        const auto row = [&](const QString &id, const QString &name, const QString &value,
+                             double percent) {
+            out_ += QStringLiteral("<tr><td class=\"text\">%1</td>").arg(escaped(name))
+                + cellText(id, value)
+                + cellText(id + QStringLiteral("-percent"),
+                           c_.ofMean.arg(roundedNumber(percent, 3)))
+                + QStringLiteral("</tr>");
         };
-        const bool capacities = std::all_of(totals.begin(), totals.end(), [](const GroupTotals &t) { return bool(t.capacityMah); });
+        const bool capacities = std::all_of(
+            totals.begin(), totals.end(), [](const GroupTotals &t) { return bool(t.capacityMah); });
         if (capacities) {
             std::int64_t lo = INT64_MAX, hi = INT64_MIN, sum = 0;
             for (const GroupTotals &t : totals) {
@@ -280,7 +307,8 @@ private:
                 sum += *t.capacityMah;
             }
             const double mean = double(sum) / double(totals.size());
-            row(QStringLiteral("spread-capacity"), c_.capacitySumSpread, QStringLiteral("%1 mAh").arg(hi - lo),
+            row(QStringLiteral("spread-capacity"), c_.capacitySumSpread,
+                QStringLiteral("%1 mAh").arg(hi - lo),
                 mean > 0 ? 100.0 * double(hi - lo) / mean : 0);
         }
         double lo = 1e300, hi = -1e300, sum = 0;
@@ -291,7 +319,8 @@ private:
         }
         const double mean = sum / double(totals.size());
         row(QStringLiteral("spread-resistance"), c_.parallelResistanceSpread,
-            roundedNumber((hi - lo) * 1000, 4) + QStringLiteral(" m\u03A9"), mean > 0 ? 100.0 * (hi - lo) / mean : 0);
+            roundedNumber((hi - lo) * 1000, 4) + QStringLiteral(" m\u03A9"),
+            mean > 0 ? 100.0 * (hi - lo) / mean : 0);
         std::int64_t vlo = INT64_MAX, vhi = INT64_MIN, vsum = 0, n = 0;
         for (const auto &group : groups)
             for (const Cell *cell : group) {

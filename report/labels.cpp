@@ -16,9 +16,9 @@ namespace report {
 
 namespace {
 
-constexpr int kResolution = 1200;    // dots per inch of the PDF's drawing
+constexpr int kResolution = 1200; // dots per inch of the PDF's drawing
 constexpr double kMarginMm = 1.5;
-constexpr double kQuietModules = 2;  // white border around the code, in modules
+constexpr double kQuietModules = 2; // white border around the code, in modules
 constexpr double kSmallestPoint = 5; // still readable on a 300 dpi label printer
 constexpr double kFirstLineShare = 0.34; // of the text height, for the label itself
 
@@ -29,7 +29,8 @@ double dots(double mm)
 
 QString sizeText(LabelSize size)
 {
-    return QStringLiteral("%1x%2 mm").arg(roundedNumber(size.widthMm, 1), roundedNumber(size.heightMm, 1));
+    return QStringLiteral("%1x%2 mm")
+        .arg(roundedNumber(size.widthMm, 1), roundedNumber(size.heightMm, 1));
 }
 
 // Draws the QR code of `text` into the square at `square`.
@@ -37,10 +38,13 @@ void drawCode(QPainter &painter, const QString &text, const QRectF &square)
 {
     const QByteArray bytes = text.toUtf8();
     const std::unique_ptr<QRcode, void (*)(QRcode *)> code(
-        QRcode_encodeData(int(bytes.size()), reinterpret_cast<const unsigned char *>(bytes.constData()), 0, QR_ECLEVEL_M),
+        QRcode_encodeData(int(bytes.size()),
+                          reinterpret_cast<const unsigned char *>(bytes.constData()), 0,
+                          QR_ECLEVEL_M),
         QRcode_free);
     if (!code)
-        throw ELabelDoesNotFit(QStringLiteral("cell %1: its label cannot be put into a QR code").arg(text));
+        throw ELabelDoesNotFit(
+            QStringLiteral("cell %1: its label cannot be put into a QR code").arg(text));
     const double module = square.width() / (code->width + 2 * kQuietModules);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::black);
@@ -49,12 +53,14 @@ void drawCode(QPainter &painter, const QString &text, const QRectF &square)
             if (code->data[y * code->width + x] & 1)
                 // A hair wider than a module, so that neighbours merge without a seam.
                 painter.drawRect(QRectF(square.left() + (x + kQuietModules) * module,
-                                        square.top() + (y + kQuietModules) * module, module * 1.02, module * 1.02));
+                                        square.top() + (y + kQuietModules) * module, module * 1.02,
+                                        module * 1.02));
 }
 
 // The point size at which `text` fits `width`, from `wanted` down to the smallest readable
 // size; 0 when it does not fit even then.
-double fittingPointSize(const QString &text, QFont font, double wanted, double width, QPaintDevice *device)
+double fittingPointSize(const QString &text, QFont font, double wanted, double width,
+                        QPaintDevice *device)
 {
     for (double points = wanted; points >= kSmallestPoint - 1e-9; points -= 0.25) {
         font.setPointSizeF(points);
@@ -69,12 +75,14 @@ double fittingPointSize(const QString &text, QFont font, double wanted, double w
 LabelText labelText(const Cell &cell, const std::optional<PackPlace> &place)
 {
     // Short lines, one value each, so that narrow labels hold them too.
-    LabelText t{cell.label, {cell.label, milliohmText(cell.microohms()), voltText(cell.microvolts())}};
+    LabelText t{cell.label,
+                {cell.label, milliohmText(cell.microohms()), voltText(cell.microvolts())}};
     if (cell.capacityMah)
         t.lines << QStringLiteral("%1 mAh").arg(*cell.capacityMah);
     t.lines << (cell.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
     if (place)
-        t.lines << QStringLiteral("%1 G%2 #%3").arg(place->pack).arg(place->group).arg(place->position);
+        t.lines
+            << QStringLiteral("%1 G%2 #%3").arg(place->pack).arg(place->group).arg(place->position);
     return t;
 }
 
@@ -94,7 +102,8 @@ QByteArray labelsPdf(const std::vector<LabelText> &labels, LabelSize size)
     const double height = dots(size.heightMm) - 2 * margin;
     const double side = std::min(height, (dots(size.widthMm) - 2 * margin) / 2);
     const QRectF codeSquare(margin, margin + (height - side) / 2, side, side);
-    const QRectF textArea(margin + side + margin, margin, dots(size.widthMm) - 3 * margin - side, height);
+    const QRectF textArea(margin + side + margin, margin, dots(size.widthMm) - 3 * margin - side,
+                          height);
 
     QPainter painter;
     bool first = true;
@@ -103,7 +112,8 @@ QByteArray labelsPdf(const std::vector<LabelText> &labels, LabelSize size)
             continue;
         // The first line takes a larger share of the height than the others.
         const double others = double(label.lines.size() - 1);
-        const double firstHeight = others > 0 ? textArea.height() * kFirstLineShare : textArea.height();
+        const double firstHeight =
+            others > 0 ? textArea.height() * kFirstLineShare : textArea.height();
         const double otherHeight = others > 0 ? (textArea.height() - firstHeight) / others : 0;
         QFont font(QStringLiteral("Liberation Sans"));
         std::vector<double> points;
@@ -112,11 +122,13 @@ QByteArray labelsPdf(const std::vector<LabelText> &labels, LabelSize size)
             // Glyphs of a font at n points stand about 1.15 n points high with their leading.
             const double wanted = std::min(lineDots / 1.15 * 72 / kResolution, i == 0 ? 16.0 : 9.0);
             font.setBold(i == 0);
-            const double p =
-                wanted < kSmallestPoint ? 0 : fittingPointSize(label.lines[i], font, wanted, textArea.width(), &pdf);
+            const double p = wanted < kSmallestPoint
+                ? 0
+                : fittingPointSize(label.lines[i], font, wanted, textArea.width(), &pdf);
             if (p == 0)
-                throw ELabelDoesNotFit(QStringLiteral("cell %1: '%2' does not fit a %3 label; choose a larger --size")
-                                           .arg(label.code, label.lines[i], sizeText(size)));
+                throw ELabelDoesNotFit(
+                    QStringLiteral("cell %1: '%2' does not fit a %3 label; choose a larger --size")
+                        .arg(label.code, label.lines[i], sizeText(size)));
             points.push_back(p);
         }
         // Every page is drawn before any byte leaves, so a refusal writes nothing.
@@ -135,8 +147,8 @@ QByteArray labelsPdf(const std::vector<LabelText> &labels, LabelSize size)
             font.setPointSizeF(points[std::size_t(i)]);
             font.setBold(i == 0);
             painter.setFont(font);
-            painter.drawText(QRectF(textArea.left(), top, textArea.width(), lineDots), Qt::AlignLeft | Qt::AlignVCenter,
-                             label.lines[i]);
+            painter.drawText(QRectF(textArea.left(), top, textArea.width(), lineDots),
+                             Qt::AlignLeft | Qt::AlignVCenter, label.lines[i]);
             top += lineDots;
         }
     }

@@ -40,8 +40,8 @@ std::vector<GroupTotals> groupTotals(const PackCells &groups)
     return totals;
 }
 
-QString packChart(const PackCells &groups, const std::vector<GroupTotals> &totals, std::size_t first,
-                  std::size_t last, const Captions &c)
+QString packChart(const PackCells &groups, const std::vector<GroupTotals> &totals,
+                  std::size_t first, std::size_t last, const Captions &c)
 {
     std::size_t parallel = 1;
     for (const auto &group : groups)
@@ -50,17 +50,19 @@ QString packChart(const PackCells &groups, const std::vector<GroupTotals> &total
     const double height = kHeader + double(last - first + 1) * kRowHeight + 8;
     // As wide as drawn, or narrower to fit the page: never scaled up, so that the cells'
     // text keeps the size of the other charts' text.
-    QString svg = QStringLiteral("<svg class=\"chart pack\" width=\"%1\" viewBox=\"0 0 %1 %2\" role=\"img\" "
-                                 "xmlns=\"http://www.w3.org/2000/svg\">")
-                      .arg(coordinate(width), coordinate(height));
+    QString svg =
+        QStringLiteral("<svg class=\"chart pack\" width=\"%1\" viewBox=\"0 0 %1 %2\" role=\"img\" "
+                       "xmlns=\"http://www.w3.org/2000/svg\">")
+            .arg(coordinate(width), coordinate(height));
     svg += QStringLiteral("<text class=\"title\" x=\"4\" y=\"16\">%1</text>"
                           "<text class=\"title\" x=\"%2\" y=\"16\">%3</text>"
                           "<text class=\"title\" x=\"%2\" y=\"16\" dx=\"%4\">%5</text>\n")
-               .arg(escaped(c.group), coordinate(width - kTotalsColumn + 8), escaped(c.capacitySum), coordinate(kSecondTotal),
-                    escaped(c.parallelResistance));
+               .arg(escaped(c.group), coordinate(width - kTotalsColumn + 8), escaped(c.capacitySum),
+                    coordinate(kSecondTotal), escaped(c.parallelResistance));
     for (std::size_t g = first; g <= last; ++g) {
         const double top = kHeader + double(g - first) * kRowHeight;
-        svg += QStringLiteral("<g class=\"group\"><text class=\"group-name\" x=\"4\" y=\"%1\">%2 %3</text>")
+        svg += QStringLiteral(
+                   "<g class=\"group\"><text class=\"group-name\" x=\"4\" y=\"%1\">%2 %3</text>")
                    .arg(coordinate(top + kRowHeight / 2 + 4), escaped(c.group))
                    .arg(g + 1);
         for (std::size_t p = 0; p < groups[g].size(); ++p) {
@@ -76,25 +78,28 @@ QString packChart(const PackCells &groups, const std::vector<GroupTotals> &total
             svg += QStringLiteral("<g class=\"cell %1\"><title>%2</title>"
                                   "<rect x=\"%3\" y=\"%4\" width=\"%5\" height=\"%6\" rx=\"4\"/>"
                                   "<text x=\"%7\" y=\"%8\" class=\"cell-label\">%9</text>")
-                       .arg(cell.pass ? QStringLiteral("pass") : QStringLiteral("fail"), escaped(title),
-                            coordinate(left + 2), coordinate(top + 2), coordinate(kCellWidth - 4),
-                            coordinate(kRowHeight - 4), coordinate(left + 8), coordinate(top + 17),
-                            escaped(cell.label));
+                       .arg(cell.pass ? QStringLiteral("pass") : QStringLiteral("fail"),
+                            escaped(title), coordinate(left + 2), coordinate(top + 2),
+                            coordinate(kCellWidth - 4), coordinate(kRowHeight - 4),
+                            coordinate(left + 8), coordinate(top + 17), escaped(cell.label));
             QStringList lines{milliohmText(cell.microohms()), voltText(cell.microvolts())};
             if (cell.capacityMah)
                 lines << QStringLiteral("%1 mAh").arg(*cell.capacityMah);
             for (int i = 0; i < lines.size(); ++i)
                 svg += QStringLiteral("<text x=\"%1\" y=\"%2\">%3</text>")
-                           .arg(coordinate(left + 8), coordinate(top + 31 + 12 * i), escaped(lines[i]));
+                           .arg(coordinate(left + 8), coordinate(top + 31 + 12 * i),
+                                escaped(lines[i]));
             svg += QStringLiteral("</g>");
         }
         const GroupTotals &t = totals[g];
-        svg += QStringLiteral("<text class=\"totals\" x=\"%1\" y=\"%2\">%3</text>"
-                              "<text class=\"totals\" x=\"%1\" dx=\"%5\" y=\"%2\">%4</text></g>\n")
-                   .arg(coordinate(width - kTotalsColumn + 8), coordinate(top + kRowHeight / 2 + 4),
-                        t.capacityMah ? QStringLiteral("%1 mAh").arg(*t.capacityMah) : escaped(c.unknown),
-                        escaped(roundedNumber(t.parallelOhms * 1000, 3) + QStringLiteral(" m\u03A9")),
-                        coordinate(kSecondTotal));
+        svg +=
+            QStringLiteral("<text class=\"totals\" x=\"%1\" y=\"%2\">%3</text>"
+                           "<text class=\"totals\" x=\"%1\" dx=\"%5\" y=\"%2\">%4</text></g>\n")
+                .arg(coordinate(width - kTotalsColumn + 8), coordinate(top + kRowHeight / 2 + 4),
+                     t.capacityMah ? QStringLiteral("%1 mAh").arg(*t.capacityMah)
+                                   : escaped(c.unknown),
+                     escaped(roundedNumber(t.parallelOhms * 1000, 3) + QStringLiteral(" m\u03A9")),
+                     coordinate(kSecondTotal));
     }
     return svg + QStringLiteral("</svg>");
 }

@@ -12,21 +12,26 @@ namespace {
 constexpr std::size_t kCrowd = 1500;
 
 // A dot for a passing cell, a cross for a failing one; the hover text names the cell.
-void appendMark(QString &svg, double x, double y, bool pass, const QString &title, bool small = false)
+void appendMark(QString &svg, double x, double y, bool pass, const QString &title,
+                bool small = false)
 {
     if (pass)
-        svg += QStringLiteral("<circle class=\"pass\" cx=\"%1\" cy=\"%2\" r=\"%3\"><title>%4</title></circle>")
-                   .arg(coordinate(x), coordinate(y), small ? QStringLiteral("1.5") : QStringLiteral("3"), title);
+        svg += QStringLiteral(
+                   "<circle class=\"pass\" cx=\"%1\" cy=\"%2\" r=\"%3\"><title>%4</title></circle>")
+                   .arg(coordinate(x), coordinate(y),
+                        small ? QStringLiteral("1.5") : QStringLiteral("3"), title);
     else
         svg += QStringLiteral("<path class=\"fail\" d=\"M%1 %2%3\"><title>%4</title></path>")
                    .arg(coordinate(x), coordinate(y),
-                        small ? QStringLiteral("m-2-2l4 4m0-4l-4 4") : QStringLiteral("m-3.5-3.5l7 7m0-7l-7 7"), title);
+                        small ? QStringLiteral("m-2-2l4 4m0-4l-4 4")
+                              : QStringLiteral("m-3.5-3.5l7 7m0-7l-7 7"),
+                        title);
 }
 
 QString cellTitle(const Cell &cell, const Captions &c)
 {
-    QString t = cell.label + QStringLiteral(": ") + milliohmText(cell.microohms()) + QStringLiteral(", ") +
-                voltText(cell.microvolts());
+    QString t = cell.label + QStringLiteral(": ") + milliohmText(cell.microohms())
+        + QStringLiteral(", ") + voltText(cell.microvolts());
     if (cell.capacityMah)
         t += QStringLiteral(", %1 mAh").arg(*cell.capacityMah);
     if (cell.selfDischargeMvPerDay)
@@ -70,15 +75,17 @@ QString scatterChart(const std::vector<Cell> &cells, const Rules &rules, const C
     svg.reserve(svg.size() + qsizetype(cells.size()) * 110);
     // Failing cells last, so that a cross is never hidden under a dot.
     for (bool pass : {true, false}) {
-        svg += pass ? QStringLiteral("<g class=\"points pass\">") : QStringLiteral("<g class=\"points fail\">");
+        svg += pass ? QStringLiteral("<g class=\"points pass\">")
+                    : QStringLiteral("<g class=\"points fail\">");
         for (const Cell &cell : cells)
             if (cell.pass == pass)
-                appendMark(svg, plot.x(cell.microvolts() / 1e6), plot.y(cell.microohms() / 1e3), pass, cellTitle(cell, c),
-                           cells.size() > kCrowd);
+                appendMark(svg, plot.x(cell.microvolts() / 1e6), plot.y(cell.microohms() / 1e3),
+                           pass, cellTitle(cell, c), cells.size() > kCrowd);
         svg += QStringLiteral("</g>\n");
     }
     if (rules.maxMicroohms)
-        plot.horizontalLimit(*rules.maxMicroohms / 1e3, c.maxResistance + u' ' + milliohmText(*rules.maxMicroohms));
+        plot.horizontalLimit(*rules.maxMicroohms / 1e3,
+                             c.maxResistance + u' ' + milliohmText(*rules.maxMicroohms));
     appendLegend(svg, c);
     return plot.finish();
 }
@@ -98,19 +105,20 @@ QString dischargeChart(const std::vector<Cell> &cells, const Rules &rules, const
     double high = *known.back()->selfDischargeMvPerDay;
     if (rules.maxSelfDischargeMvPerDay)
         high = std::max(high, *rules.maxSelfDischargeMvPerDay);
-    Plot plot(QStringLiteral("self-discharge"), c.dischargeChart, roundAxis(1, double(std::max<std::size_t>(known.size(), 2))),
-              roundAxis(low, high));
+    Plot plot(QStringLiteral("self-discharge"), c.dischargeChart,
+              roundAxis(1, double(std::max<std::size_t>(known.size(), 2))), roundAxis(low, high));
     plot.axes(c.dischargeRankAxis, c.dischargeAxis);
     QString &svg = plot.body();
     svg += QStringLiteral("<g class=\"points\">");
     for (std::size_t i = 0; i < known.size(); ++i)
-        appendMark(svg, plot.x(double(i + 1)), plot.y(*known[i]->selfDischargeMvPerDay), known[i]->pass,
-                   cellTitle(*known[i], c), known.size() > kCrowd);
+        appendMark(svg, plot.x(double(i + 1)), plot.y(*known[i]->selfDischargeMvPerDay),
+                   known[i]->pass, cellTitle(*known[i], c), known.size() > kCrowd);
     svg += QStringLiteral("</g>\n");
     if (rules.maxSelfDischargeMvPerDay)
         plot.horizontalLimit(*rules.maxSelfDischargeMvPerDay,
-                             c.maxSelfDischarge + u' ' + roundedNumber(*rules.maxSelfDischargeMvPerDay, 2) +
-                                 QStringLiteral(" mV/day"));
+                             c.maxSelfDischarge + u' '
+                                 + roundedNumber(*rules.maxSelfDischargeMvPerDay, 2)
+                                 + QStringLiteral(" mV/day"));
     appendLegend(svg, c);
     return plot.finish();
 }

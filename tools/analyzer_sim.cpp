@@ -38,7 +38,7 @@ void log(const char *format, auto... args)
 // The analyzer's side of the protocol: commands in, records out.
 class Analyzer {
 public:
-    explicit Analyzer(sim::Memory memory) : memory_(std::move(memory)) {}
+    explicit Analyzer(sim::Memory memory) : memory_(std::move(memory)) { }
 
     void receive(const char *bytes, std::size_t count)
     {
@@ -88,15 +88,9 @@ private:
             log("received S U (clear memory): %zu readings erased", memory_.size());
             memory_.clear();
             break;
-        case 'E':
-            log("received S E (connect)");
-            break;
-        case 'T':
-            log("received S T (disconnect)");
-            break;
-        default:
-            log("received S then 0x%02X, which is no command", unsigned(letter & 0xFF));
-            break;
+        case 'E': log("received S E (connect)"); break;
+        case 'T': log("received S T (disconnect)"); break;
+        default: log("received S then 0x%02X, which is no command", unsigned(letter & 0xFF)); break;
         }
     }
 
@@ -115,21 +109,18 @@ private:
 sim::Memory loadMemory(const sim::Options &o)
 {
     switch (o.memory) {
-    case sim::Options::Memory::File:
-        return sim::readingsFromFile(o.readingsFile);
-    case sim::Options::Memory::Generated:
-        return sim::generatedReadings(o.generated);
-    case sim::Options::Memory::Empty:
-        return {};
-    case sim::Options::Memory::Default:
-        break;
+    case sim::Options::Memory::File: return sim::readingsFromFile(o.readingsFile);
+    case sim::Options::Memory::Generated: return sim::generatedReadings(o.generated);
+    case sim::Options::Memory::Empty: return {};
+    case sim::Options::Memory::Default: break;
     }
     return sim::typicalReadings();
 }
 
 timespec toTimespec(Clock::duration d)
 {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(d, Clock::duration::zero()));
+    const auto ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(d, Clock::duration::zero()));
     return timespec{time_t(ns.count() / 1'000'000'000), long(ns.count() % 1'000'000'000)};
 }
 
@@ -206,7 +197,7 @@ int main(int argc, char **argv)
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
-    struct sigaction action{};
+    struct sigaction action { };
     action.sa_handler = onStopSignal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);

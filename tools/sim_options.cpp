@@ -17,12 +17,14 @@ struct OptionRow {
 };
 
 const OptionRow kOptions[] = {
-    {"ports", "FOLDER", "the port folder, e.g. ~/.config/battery-analyzer/ports (created if missing)"},
+    {"ports", "FOLDER",
+     "the port folder, e.g. ~/.config/battery-analyzer/ports (created if missing)"},
     {"com", "N", "the COM port number to appear as, 1 to 255"},
     {"readings", "FILE",
      "the memory holds the records of FILE: one record a line, six bytes in\n"
      "hexadecimal (\"07 05 02 37 10 1B\"); \"#\" starts a comment"},
-    {"generate", "N", "the memory holds N generated readings, every range code and both\nvoltage scales"},
+    {"generate", "N",
+     "the memory holds N generated readings, every range code and both\nvoltage scales"},
     {"empty", "",
      "the memory is empty: a download gets the no-data reply\n"
      "(without any of these three: twenty typical readings)"},
@@ -37,12 +39,13 @@ long wholeNumber(const QString &option, const QString &text, long min, long max)
     bool ok = false;
     const long value = text.toLong(&ok, 10);
     if (!ok || text.startsWith(u'+') || value < min || value > max)
-        throw std::invalid_argument(QStringLiteral("--%1 takes a whole number from %2 to %3, not '%4'")
-                                        .arg(option)
-                                        .arg(min)
-                                        .arg(max)
-                                        .arg(text)
-                                        .toStdString());
+        throw std::invalid_argument(
+            QStringLiteral("--%1 takes a whole number from %2 to %3, not '%4'")
+                .arg(option)
+                .arg(min)
+                .arg(max)
+                .arg(text)
+                .toStdString());
     return value;
 }
 
@@ -51,7 +54,8 @@ std::string parserFault(const QCommandLineParser &parser)
 {
     if (!parser.unknownOptionNames().isEmpty()) {
         const QString name = parser.unknownOptionNames().front();
-        return "unknown option '" + std::string(name.size() == 1 ? "-" : "--") + name.toStdString() + "'";
+        return "unknown option '" + std::string(name.size() == 1 ? "-" : "--") + name.toStdString()
+            + "'";
     }
     const QString error = parser.errorText();
     const QString option = error.section(u'\'', 1, 1).section(u'=', 0, 0);
@@ -82,10 +86,12 @@ Options parseOptions(int argc, char **argv)
     if (!parsed)
         throw std::invalid_argument(parserFault(parser));
     if (!parser.positionalArguments().isEmpty())
-        throw std::invalid_argument("unexpected argument '" + parser.positionalArguments().front().toStdString() + "'");
+        throw std::invalid_argument("unexpected argument '"
+                                    + parser.positionalArguments().front().toStdString() + "'");
     o.portsFolder = parser.value("ports").toStdString();
     if (parser.isSet("com"))
-        o.com = int(wholeNumber("com", parser.value("com"), analyzer::kFirstComPort, analyzer::kLastComPort));
+        o.com = int(wholeNumber("com", parser.value("com"), analyzer::kFirstComPort,
+                                analyzer::kLastComPort));
     int memoryChoices = 0;
     if (parser.isSet("readings")) {
         o.memory = Options::Memory::File;
@@ -113,7 +119,8 @@ Options parseOptions(int argc, char **argv)
 
 std::string helpText()
 {
-    std::string text = R"(Usage: analyzer-sim --ports FOLDER --com N [--readings FILE | --generate N | --empty]
+    std::string text =
+        R"(Usage: analyzer-sim --ports FOLDER --com N [--readings FILE | --generate N | --empty]
                     [--full-speed]
 
 A simulated battery analyzer on a pseudo-terminal. It creates the entry comN in FOLDER as a
@@ -123,10 +130,12 @@ until it receives SIGINT or SIGTERM; it then removes the entry and exits.
 
 )";
     for (const OptionRow &row : kOptions) {
-        std::string names = std::string("--") + row.name + (*row.valueName ? " " : "") + row.valueName;
+        std::string names =
+            std::string("--") + row.name + (*row.valueName ? " " : "") + row.valueName;
         names.resize(17, ' ');
         std::string description = row.description;
-        for (std::size_t at = description.find('\n'); at != std::string::npos; at = description.find('\n', at + 1))
+        for (std::size_t at = description.find('\n'); at != std::string::npos;
+             at = description.find('\n', at + 1))
             description.insert(at + 1, 19, ' ');
         text += "  " + names + description + '\n';
     }

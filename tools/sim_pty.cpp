@@ -67,7 +67,7 @@ PortEntry::PortEntry(const std::string &folder, int com, const std::string &targ
 {
     makeFolders(folder);
     path_ = folder + "/com" + std::to_string(com);
-    struct stat st{};
+    struct stat st { };
     if (::lstat(path_.c_str(), &st) == 0) {
         if (!S_ISLNK(st.st_mode))
             throw std::runtime_error(path_ + " exists and is not a link; not replacing it");

@@ -5,9 +5,9 @@
 //   window-pictures icons FOLDER         the icon for the desktop's icon theme, from the same
 //       drawing the window uses: 16.png, 32.png and 48.png (app/icons after it changed)
 #include "app/app_icon.h"
-#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"
+#include "boardview/board_view.h"
 #include "link/protocol.h"
 
 #include <QApplication>
@@ -50,8 +50,8 @@ bool writeScreenshots(const QDir &folder)
     window.Timer2Timer();
     // A few readings of both models, as a download would leave them.
     const analyzer::AnalyzerRecord records[] = {
-        {7, 5, 567, 4123}, {12, 0, 12345, 1234}, {1, 6, 300, 3700}, {2, 7, 5, 12345},
-        {18, 3, 65535, 0},
+        {7, 5, 567, 4123}, {12, 0, 12345, 1234}, {1, 6, 300, 3700},
+        {2, 7, 5, 12345},  {18, 3, 65535, 0},
     };
     for (const auto &record : records)
         window.board().AppendLine(
@@ -64,8 +64,8 @@ bool writeScreenshots(const QDir &folder)
     window.English1Click();
     // The buttons as a Connect leaves them; no analyzer is needed for a picture.
     window.Button1->setEnabled(false);
-    for (QPushButton *button :
-         {window.Button2, static_cast<QPushButton *>(window.Button14), static_cast<QPushButton *>(window.Button4)})
+    for (QPushButton *button : {window.Button2, static_cast<QPushButton *>(window.Button14),
+                                static_cast<QPushButton *>(window.Button4)})
         button->setEnabled(true);
     ok &= save(settled(&window), folder, QStringLiteral("window-connected-en.png"));
     window.N1Click();

@@ -17,7 +17,8 @@ std::vector<CapacityCell> randomCells(quint32 seed, int count, std::int64_t volt
     QRandomGenerator random(seed);
     std::vector<CapacityCell> cells;
     for (int i = 0; i < count; ++i)
-        cells.push_back({random.bounded(qint64(18'000), qint64(55'001)), 4'100'000 + random.bounded(qint64(voltSpread + 1)),
+        cells.push_back({random.bounded(qint64(18'000), qint64(55'001)),
+                         4'100'000 + random.bounded(qint64(voltSpread + 1)),
                          1000 * random.bounded(qint64(2000), qint64(3001))});
     return cells;
 }
@@ -37,7 +38,8 @@ struct BruteForce {
         if (k == cells.size()) {
             const CapacityScore s = CapacityFirstObjective::score(totals);
             if (!found || s.capacitySpread < best.capacitySpread
-                || (s.capacitySpread == best.capacitySpread && s.resistanceSpread < best.resistanceSpread))
+                || (s.capacitySpread == best.capacitySpread
+                    && s.resistanceSpread < best.resistanceSpread))
                 best = s, found = true;
             return;
         }
@@ -82,11 +84,20 @@ private slots:
         const PackShape shape{series, parallel, 1'000'000};
         for (quint32 seed = 1; seed <= 5; ++seed) {
             const auto input = randomCells(seed, cells, 40'000);
-            BruteForce exact{input, shape, std::vector<int>(std::size_t(series)), std::vector<GroupTotals>(std::size_t(series)), 0, false, {}};
+            BruteForce exact{input,
+                             shape,
+                             std::vector<int>(std::size_t(series)),
+                             std::vector<GroupTotals>(std::size_t(series)),
+                             0,
+                             false,
+                             {}};
             exact.go(0);
             const CapacityScore got = matchByCapacity(input, shape).score;
             QVERIFY2(double(got.capacitySpread) <= 1.05 * double(exact.best.capacitySpread),
-                     qPrintable(QStringLiteral("seed %1: %2 against %3").arg(seed).arg(got.capacitySpread).arg(exact.best.capacitySpread)));
+                     qPrintable(QStringLiteral("seed %1: %2 against %3")
+                                    .arg(seed)
+                                    .arg(got.capacitySpread)
+                                    .arg(exact.best.capacitySpread)));
             if (got.capacitySpread == exact.best.capacitySpread)
                 QVERIFY(got.resistanceSpread <= 1.05 * exact.best.resistanceSpread + 1e-12);
         }
@@ -124,12 +135,16 @@ private slots:
         // Far better than dealing the same cells by hand.
         const CapacityScore dealt = scoreOf(input, serpentineDeal(input, chosen, 20));
         QVERIFY2(m.score.capacitySpread * 10 <= dealt.capacitySpread,
-                 qPrintable(QStringLiteral("%1 against %2").arg(m.score.capacitySpread).arg(dealt.capacitySpread)));
+                 qPrintable(QStringLiteral("%1 against %2")
+                                .arg(m.score.capacitySpread)
+                                .arg(dealt.capacitySpread)));
     }
 
     void refusesTooNarrowAWindow()
     {
-        QVERIFY_THROWS_EXCEPTION(ENotEnoughCells, matchByCapacity(randomCells(3, 30, 1'000'000), PackShape{5, 5, 10'000}));
+        QVERIFY_THROWS_EXCEPTION(
+            ENotEnoughCells,
+            matchByCapacity(randomCells(3, 30, 1'000'000), PackShape{5, 5, 10'000}));
     }
 };
 

@@ -16,21 +16,23 @@ Q_DECLARE_METATYPE(std::vector<std::size_t>)
 namespace {
 
 // Cells around mean ± spread (micro-units), uniformly drawn with a fixed seed.
-Cells drawCells(int count, std::int64_t ohms, std::int64_t ohmSpread, std::int64_t volts, std::int64_t voltSpread,
-                quint32 seed)
+Cells drawCells(int count, std::int64_t ohms, std::int64_t ohmSpread, std::int64_t volts,
+                std::int64_t voltSpread, quint32 seed)
 {
     QRandomGenerator random(seed);
     Cells cells;
     for (int i = 0; i < count; ++i)
-        cells.push_back({ohms + std::int64_t(random.bounded(quint32(2 * ohmSpread + 1))) - ohmSpread,
-                         volts + std::int64_t(random.bounded(quint32(2 * voltSpread + 1))) - voltSpread});
+        cells.push_back(
+            {ohms + std::int64_t(random.bounded(quint32(2 * ohmSpread + 1))) - ohmSpread,
+             volts + std::int64_t(random.bounded(quint32(2 * voltSpread + 1))) - voltSpread});
     return cells;
 }
 
 double spreadOfChunks(const Cells &cells, std::vector<std::size_t> chosen, int series, int parallel)
 {
-    std::sort(chosen.begin(), chosen.end(),
-              [&](std::size_t a, std::size_t b) { return cells[a].microohms < cells[b].microohms; });
+    std::sort(chosen.begin(), chosen.end(), [&](std::size_t a, std::size_t b) {
+        return cells[a].microohms < cells[b].microohms;
+    });
     auto chunks = std::vector<std::vector<std::size_t>>(std::size_t(series));
     for (std::size_t i = 0; i < chosen.size(); ++i)
         chunks[i / std::size_t(parallel)].push_back(chosen[i]);
@@ -93,11 +95,14 @@ void TestMatching::properties_data()
     QTest::addColumn<int>("series");
     QTest::addColumn<int>("parallel");
     QTest::addColumn<qint64>("window");
-    QTest::newRow("exactly enough") << drawCells(12, 40000, 5000, 3600000, 20000, 1) << 4 << 3 << qint64(50000);
+    QTest::newRow("exactly enough")
+        << drawCells(12, 40000, 5000, 3600000, 20000, 1) << 4 << 3 << qint64(50000);
     QTest::newRow("many more cells, narrow window")
         << drawCells(2000, 40000, 5000, 3600000, 20000, 2) << 20 << 10 << qint64(5000);
-    QTest::newRow("one group") << drawCells(50, 40000, 5000, 3600000, 20000, 3) << 1 << 7 << qint64(50000);
-    QTest::newRow("one cell a group") << drawCells(50, 40000, 5000, 3600000, 20000, 4) << 9 << 1 << qint64(50000);
+    QTest::newRow("one group") << drawCells(50, 40000, 5000, 3600000, 20000, 3) << 1 << 7
+                               << qint64(50000);
+    QTest::newRow("one cell a group")
+        << drawCells(50, 40000, 5000, 3600000, 20000, 4) << 9 << 1 << qint64(50000);
     QTest::newRow("wide resistances, zero voltage spread")
         << drawCells(400, 20000, 15000, 3600000, 2, 5) << 8 << 6 << qint64(0);
     Cells withZero = drawCells(30, 40000, 5000, 3600000, 1000, 6);
@@ -136,8 +141,9 @@ void TestMatching::properties()
         QVERIFY2(seen.insert(c).second, "a chosen cell is also left out");
     QCOMPARE(seen.size(), cells.size());
 
-    const auto [lo, hi] = std::minmax_element(m.groups.begin(), m.groups.end(),
-                                              [](const auto &a, const auto &b) { return a.ohms < b.ohms; });
+    const auto [lo, hi] =
+        std::minmax_element(m.groups.begin(), m.groups.end(),
+                            [](const auto &a, const auto &b) { return a.ohms < b.ohms; });
     QCOMPARE(m.spread.ohms, hi->ohms - lo->ohms);
     double sum = 0;
     for (const auto &g : m.groups)
@@ -168,14 +174,14 @@ void TestMatching::optimumOnSmallInstances_data()
     QTest::addColumn<int>("parallel");
     QTest::addColumn<qint64>("window");
     for (quint32 seed = 1; seed <= 4; ++seed) {
-        QTest::addRow("every cell, 3S2P, seed %u", seed) << drawCells(6, 36500, 18500, 3600000, 20000, seed) << 3 << 2
-                                                         << qint64(50000);
-        QTest::addRow("8 cells into 2S3P, seed %u", seed) << drawCells(8, 36500, 18500, 3600000, 20000, seed) << 2
-                                                          << 3 << qint64(50000);
+        QTest::addRow("every cell, 3S2P, seed %u", seed)
+            << drawCells(6, 36500, 18500, 3600000, 20000, seed) << 3 << 2 << qint64(50000);
+        QTest::addRow("8 cells into 2S3P, seed %u", seed)
+            << drawCells(8, 36500, 18500, 3600000, 20000, seed) << 2 << 3 << qint64(50000);
         QTest::addRow("8 cells into 3S2P, narrow window, seed %u", seed)
             << drawCells(8, 36500, 18500, 3600000, 20000, seed) << 3 << 2 << qint64(30000);
-        QTest::addRow("9 cells into 2S2P, seed %u", seed) << drawCells(9, 36500, 18500, 3600000, 20000, seed) << 2
-                                                          << 2 << qint64(50000);
+        QTest::addRow("9 cells into 2S2P, seed %u", seed)
+            << drawCells(9, 36500, 18500, 3600000, 20000, seed) << 2 << 2 << qint64(50000);
     }
 }
 
@@ -187,7 +193,8 @@ void TestMatching::optimumOnSmallInstances()
     QFETCH(qint64, window);
     const double optimum = optimumSpread(cells, series, parallel, window);
     const analysis::PackMatch m = analysis::matchCells(cells, {series, parallel, window});
-    QVERIFY2(m.spread.ohms <= optimum * (1 + 1e-9), qPrintable(QString("%1 > %2").arg(m.spread.ohms).arg(optimum)));
+    QVERIFY2(m.spread.ohms <= optimum * (1 + 1e-9),
+             qPrintable(QString("%1 > %2").arg(m.spread.ohms).arg(optimum)));
 }
 
 void TestMatching::choiceOfCells_data()
@@ -200,7 +207,8 @@ void TestMatching::choiceOfCells_data()
                       {40000, 3600000}, {20000, 3600000}, {40000, 3600000}, {20000, 3600000}};
     QTest::newRow("low cells preferred among equal spreads")
         << pairs << qint64(0) << true << std::vector<std::size_t>{0, 2, 4, 6};
-    QTest::newRow("limit leaves out the high ones") << pairs << qint64(30000) << false << std::vector<std::size_t>{0, 2, 4, 6};
+    QTest::newRow("limit leaves out the high ones")
+        << pairs << qint64(30000) << false << std::vector<std::size_t>{0, 2, 4, 6};
     Cells many = drawCells(40, 40000, 15000, 3600000, 20000, 9);
     std::vector<std::size_t> above;
     for (std::size_t i = 0; i < many.size(); ++i) {
@@ -217,7 +225,8 @@ void TestMatching::choiceOfCells()
     QFETCH(bool, preferLow);
     QFETCH(std::vector<std::size_t>, leftOut);
     const std::size_t chosen = cells.size() - leftOut.size();
-    const analysis::PackMatch m = analysis::matchCells(cells, {int(chosen / 2), 2, 50000}, {maxMicroohms, preferLow, 0});
+    const analysis::PackMatch m =
+        analysis::matchCells(cells, {int(chosen / 2), 2, 50000}, {maxMicroohms, preferLow, 0});
     QCOMPARE(m.leftOut, leftOut);
 }
 
@@ -227,14 +236,18 @@ void TestMatching::tooFewCells_data()
     QTest::addColumn<qint64>("window");
     QTest::addColumn<QString>("message");
     QTest::newRow("voltages too far apart")
-        << Cells{{40000, 3500000}, {40000, 3600000}, {40000, 3700000}, {40000, 3710000}} << qint64(50000)
-        << "2S2P needs 4 cells whose voltages lie within 0.05 V of each other; the most there are is 2, 2 missing";
+        << Cells{{40000, 3500000}, {40000, 3600000}, {40000, 3700000}, {40000, 3710000}}
+        << qint64(50000)
+        << "2S2P needs 4 cells whose voltages lie within 0.05 V of each other; the most there are "
+           "is 2, 2 missing";
     QTest::newRow("zero resistance does not count")
         << Cells{{40000, 3600000}, {0, 3600000}, {40000, 3600000}, {40000, 3600000}} << qint64(1000)
-        << "2S2P needs 4 cells whose voltages lie within 0.001 V of each other; the most there are is 3, 1 missing";
-    QTest::newRow("no cells") << Cells{} << qint64(50000)
-                              << "2S2P needs 4 cells whose voltages lie within 0.05 V of each other; the most there "
-                                 "are is 0, 4 missing";
+        << "2S2P needs 4 cells whose voltages lie within 0.001 V of each other; the most there are "
+           "is 3, 1 missing";
+    QTest::newRow("no cells")
+        << Cells{} << qint64(50000)
+        << "2S2P needs 4 cells whose voltages lie within 0.05 V of each other; the most there "
+           "are is 0, 4 missing";
 }
 
 void TestMatching::tooFewCells()

@@ -32,10 +32,10 @@ void TestAppTexts::clockText_data()
     QTest::addColumn<QString>("dateAndTime");
     const QTime morning(7, 8, 9);
     const QTime evening(19, 5, 0);
-    QTest::newRow("en_US morning") << QLocale(QLocale::English, QLocale::UnitedStates) << morning
-                                   << "3/5/24  7:08:09 AM";
-    QTest::newRow("en_US evening") << QLocale(QLocale::English, QLocale::UnitedStates) << evening
-                                   << "3/5/24  7:05:00 PM";
+    QTest::newRow("en_US morning")
+        << QLocale(QLocale::English, QLocale::UnitedStates) << morning << "3/5/24  7:08:09 AM";
+    QTest::newRow("en_US evening")
+        << QLocale(QLocale::English, QLocale::UnitedStates) << evening << "3/5/24  7:05:00 PM";
     QTest::newRow("C") << QLocale::c() << evening << "5 Mar 2024  19:05:00";
     QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << morning
                            << "05.03.24  07:08:09";
@@ -43,8 +43,8 @@ void TestAppTexts::clockText_data()
                            << "5.3.2024  7.08.09";
     QTest::newRow("zh_CN") << QLocale(QLocale::Chinese, QLocale::China) << morning
                            << "2024/3/5  07:08:09";
-    QTest::newRow("fr_CA quoted letters") << QLocale(QLocale::French, QLocale::Canada) << morning
-                                          << "2024-03-05  07 h 08 min 09 s";
+    QTest::newRow("fr_CA quoted letters")
+        << QLocale(QLocale::French, QLocale::Canada) << morning << "2024-03-05  07 h 08 min 09 s";
 }
 
 void TestAppTexts::clockText()
@@ -61,20 +61,29 @@ void TestAppTexts::finalPeriod_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("letter") << "Stream write error" << "Stream write error.";
-    QTest::newRow("digit") << "OLE error 80004005" << "OLE error 80004005.";
+    QTest::newRow("letter") << "Stream write error"
+                            << "Stream write error.";
+    QTest::newRow("digit") << "OLE error 80004005"
+                           << "OLE error 80004005.";
     QTest::newRow("closing quote") << "'x' is not a valid integer value"
                                    << "'x' is not a valid integer value.";
-    QTest::newRow("slash (0x2F)") << "a/" << "a/.";
-    QTest::newRow("period") << "Done." << "Done.";
-    QTest::newRow("blank") << "Trailing " << "Trailing ";
-    QTest::newRow("exclamation") << "Stop!" << "Stop!";
-    QTest::newRow("comma") << "a," << "a,";
-    QTest::newRow("hyphen") << "a-" << "a-";
+    QTest::newRow("slash (0x2F)") << "a/"
+                                  << "a/.";
+    QTest::newRow("period") << "Done."
+                            << "Done.";
+    QTest::newRow("blank") << "Trailing "
+                           << "Trailing ";
+    QTest::newRow("exclamation") << "Stop!"
+                                 << "Stop!";
+    QTest::newRow("comma") << "a,"
+                           << "a,";
+    QTest::newRow("hyphen") << "a-"
+                            << "a-";
     QTest::newRow("Chinese") << QString::fromUtf16(u"仪器没有存储数据")
                              << QString::fromUtf16(u"仪器没有存储数据.");
     QTest::newRow("omega") << QString::fromUtf16(u"1 Ω") << QString::fromUtf16(u"1 Ω.");
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestAppTexts::finalPeriod()
@@ -88,12 +97,18 @@ void TestAppTexts::programTitle_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
-    QTest::newRow("installed") << "/usr/bin/battery-analyzer" << "battery-analyzer";
-    QTest::newRow("capitals") << "/opt/BATTERY-Analyzer" << "Battery-analyzer";
-    QTest::newRow("cut at first dot") << "/a.b/Tool.Setup.exe" << "Tool";
-    QTest::newRow("no folder") << "Prog.exe" << "Prog";
-    QTest::newRow("one letter") << "/x/Q.bin" << "Q";
-    QTest::newRow("starts with dot") << "/x/.hidden" << "";
+    QTest::newRow("installed") << "/usr/bin/battery-analyzer"
+                               << "battery-analyzer";
+    QTest::newRow("capitals") << "/opt/BATTERY-Analyzer"
+                              << "Battery-analyzer";
+    QTest::newRow("cut at first dot") << "/a.b/Tool.Setup.exe"
+                                      << "Tool";
+    QTest::newRow("no folder") << "Prog.exe"
+                               << "Prog";
+    QTest::newRow("one letter") << "/x/Q.bin"
+                                << "Q";
+    QTest::newRow("starts with dot") << "/x/.hidden"
+                                     << "";
 }
 
 void TestAppTexts::programTitle()
@@ -107,9 +122,12 @@ void TestAppTexts::startupFailure_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("secondLine");
-    QTest::newRow("no full stop") << "Class not registered" << "Class not registered.";
-    QTest::newRow("full stop") << "Class not registered." << "Class not registered.";
-    QTest::newRow("ends with blank") << "Gone " << "Gone .";
+    QTest::newRow("no full stop") << "Class not registered"
+                                  << "Class not registered.";
+    QTest::newRow("full stop") << "Class not registered."
+                               << "Class not registered.";
+    QTest::newRow("ends with blank") << "Gone "
+                                     << "Gone .";
 }
 
 void TestAppTexts::startupFailure()
@@ -129,8 +147,7 @@ void TestAppTexts::wrapAtSpaces_data()
     QTest::newRow("breaks, spaces at the break dropped")
         << "ab    cd" << 5 << QStringList{"ab", "cd"};
     QTest::newRow("leading spaces stay") << "   ab cd" << 5 << QStringList{"   ab", "cd"};
-    QTest::newRow("long word is not broken") << "abcdefgh ij" << 4
-                                             << QStringList{"abcdefgh", "ij"};
+    QTest::newRow("long word is not broken") << "abcdefgh ij" << 4 << QStringList{"abcdefgh", "ij"};
     QTest::newRow("three lines") << "ab cd ef" << 3 << QStringList{"ab", "cd", "ef"};
     QTest::newRow("trailing spaces") << "ab   " << 10 << QStringList{"ab"};
     QTest::newRow("no spaces, too wide") << "abcdef" << 2 << QStringList{"abcdef"};

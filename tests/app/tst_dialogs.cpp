@@ -122,10 +122,11 @@ void TestDialogs::startupFailure()
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     const QStringList lines = box.text.split(u'\n');
     QCOMPARE(lines.size(), 2);
-    QVERIFY2(QRegularExpression("^Exception EOleSysError in module tst_dialogs at [0-9A-F]{8,16}\\.$")
-                 .match(lines[0])
-                 .hasMatch(),
-             qPrintable(lines[0]));
+    QVERIFY2(
+        QRegularExpression("^Exception EOleSysError in module tst_dialogs at [0-9A-F]{8,16}\\.$")
+            .match(lines[0])
+            .hasMatch(),
+        qPrintable(lines[0]));
     QCOMPARE(lines[1], "Class not registered.");
 }
 

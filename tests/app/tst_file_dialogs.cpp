@@ -1,10 +1,10 @@
 // Clear Text, Save and Open with their file dialogs, answered through the dialogs' presenter
 // seam (the dialog's own accept, overwrite question included) and once by typing into the
 // real dialog.
-#include "boardview/board_view.h"
 #include "app/file_dialog.h"
 #include "app/form1.h"
 #include "app/program_title.h"
+#include "boardview/board_view.h"
 #include "files.h"
 #include "modal_box_user.h"
 #include "samples.h"
@@ -38,7 +38,7 @@ struct Shown {
 // dialog shows), "" to accept what the dialog proposes, or a null string to cancel.
 class DialogAnswers {
 public:
-    explicit DialogAnswers(QString folder) : folder_(std::move(folder)) {}
+    explicit DialogAnswers(QString folder) : folder_(std::move(folder)) { }
 
     QStringList answers;
     QList<Shown> shown;
@@ -66,7 +66,6 @@ public:
 private:
     QString folder_;
 };
-
 
 } // namespace
 
@@ -165,7 +164,7 @@ void TestFileDialogs::saveProposesTheSameNameEveryTime()
     }
     const QByteArray board = window_->board().text();
     QCOMPARE(readFile(path("readings.csv")), board); // a typed extension is kept
-    QCOMPARE(readFile(path("monday.txt")), board);   // a bare name gets ".txt"
+    QCOMPARE(readFile(path("monday.txt")), board); // a bare name gets ".txt"
     QCOMPARE(readFile(path("data of battery analyzer.txt")), board);
 }
 
@@ -377,7 +376,8 @@ void TestFileDialogs::shownDialog()
     const int left = frame.left() - free.left(), right = free.right() - frame.right();
     const int above = frame.top() - free.top(), below = free.bottom() - frame.bottom();
     QVERIFY2(std::abs(left - right) <= 1, qPrintable(QStringLiteral("%1 %2").arg(left).arg(right)));
-    QVERIFY2(std::abs(2 * above - below) <= 2, qPrintable(QStringLiteral("%1 %2").arg(above).arg(below)));
+    QVERIFY2(std::abs(2 * above - below) <= 2,
+             qPrintable(QStringLiteral("%1 %2").arg(above).arg(below)));
 }
 
 void TestFileDialogs::aRunLeavesNoSettings()

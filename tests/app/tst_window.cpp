@@ -1,7 +1,7 @@
 // The main window as the user first sees it, its layout, its two languages and its keys.
-#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"
+#include "boardview/board_view.h"
 #include "window_fixture.h"
 
 #include <QtTest>
@@ -50,11 +50,14 @@ QString caption(QWidget *w)
 // Everything a user can see or that a handler reads, except the fifteen switchable texts.
 QStringList everythingElse(TForm1 &window)
 {
-    QStringList state{window.windowTitle(), window.ComboBox1->currentText(),
+    QStringList state{window.windowTitle(),
+                      window.ComboBox1->currentText(),
                       window.StatusBar1->currentMessage(),
                       QString::fromLatin1(window.board().text().toHex()),
-                      window.Memo1->toPlainText(), window.Language1->title(),
-                      window.N1->text(), window.English1->text()};
+                      window.Memo1->toPlainText(),
+                      window.Language1->title(),
+                      window.N1->text(),
+                      window.English1->text()};
     for (QWidget *w : window.findChildren<QWidget *>()) {
         if (w->objectName().isEmpty())
             continue;
@@ -195,15 +198,21 @@ void TestWindow::geometry_data()
         const char *parent;
         QRect rect;
     } rows[] = {
-        {"GroupBox1", "", {8, 8, 153, 73}},        {"Label14", "GroupBox1", {24, 34, 46, 22}},
-        {"ComboBox1", "GroupBox1", {80, 32, 49, 27}}, {"GroupBox2", "", {168, 8, 329, 73}},
+        {"GroupBox1", "", {8, 8, 153, 73}},
+        {"Label14", "GroupBox1", {24, 34, 46, 22}},
+        {"ComboBox1", "GroupBox1", {80, 32, 49, 27}},
+        {"GroupBox2", "", {168, 8, 329, 73}},
         {"RadioButton1", "GroupBox2", {16, 32, 105, 25}},
         {"RadioButton2", "GroupBox2", {120, 32, 105, 25}},
         {"RadioButton3", "GroupBox2", {224, 32, 89, 25}},
-        {"Memo1", "", {8, 88, 377, 313}},           {"Button1", "", {392, 88, 105, 33}},
-        {"Button2", "", {392, 120, 105, 33}},       {"Button14", "", {392, 160, 105, 49}},
-        {"Button4", "", {392, 208, 105, 49}},       {"Button8", "", {392, 264, 105, 33}},
-        {"Button16", "", {392, 296, 105, 33}},      {"Button7", "", {392, 328, 105, 33}},
+        {"Memo1", "", {8, 88, 377, 313}},
+        {"Button1", "", {392, 88, 105, 33}},
+        {"Button2", "", {392, 120, 105, 33}},
+        {"Button14", "", {392, 160, 105, 49}},
+        {"Button4", "", {392, 208, 105, 49}},
+        {"Button8", "", {392, 264, 105, 33}},
+        {"Button16", "", {392, 296, 105, 33}},
+        {"Button7", "", {392, 328, 105, 33}},
         {"Button3", "", {392, 368, 105, 33}},
     };
     for (const auto &row : rows)
@@ -217,8 +226,8 @@ void TestWindow::geometry()
     QFETCH(QRect, rect);
     QWidget *w = window_->findChild<QWidget *>(name);
     QVERIFY(w);
-    QWidget *expectedParent = parent.isEmpty() ? window_->centralWidget()
-                                               : window_->findChild<QWidget *>(parent);
+    QWidget *expectedParent =
+        parent.isEmpty() ? window_->centralWidget() : window_->findChild<QWidget *>(parent);
     QCOMPARE(w->parentWidget(), expectedParent);
     QCOMPARE(w->geometry(), rect);
     QVERIFY(w->isVisible());
@@ -256,13 +265,13 @@ void TestWindow::fonts_data()
         bool bold;
         QColor colour;
     } rows[] = {
-        {"GroupBox1", 19, true, black}, {"Label14", 19, true, black},
-        {"ComboBox1", 16, true, black}, {"GroupBox2", 19, true, black},
+        {"GroupBox1", 19, true, black},    {"Label14", 19, true, black},
+        {"ComboBox1", 16, true, black},    {"GroupBox2", 19, true, black},
         {"RadioButton1", 19, true, black}, {"RadioButton3", 19, true, black},
-        {"Memo1", 19, true, black},     {"Button1", 16, true, black},
-        {"Button2", 16, true, black},   {"Button14", 16, true, red},
-        {"Button4", 16, true, red},     {"Button8", 16, true, blue},
-        {"Button16", 16, true, blue},   {"Button7", 16, true, blue},
+        {"Memo1", 19, true, black},        {"Button1", 16, true, black},
+        {"Button2", 16, true, black},      {"Button14", 16, true, red},
+        {"Button4", 16, true, red},        {"Button8", 16, true, blue},
+        {"Button16", 16, true, blue},      {"Button7", 16, true, blue},
         {"Button3", 16, true, black},
     };
     for (const auto &row : rows)
@@ -281,11 +290,12 @@ void TestWindow::fonts()
     QCOMPARE(w->font().bold(), bold);
     // Drawn with the metric-compatible substitute on Linux.
     QCOMPARE(QFontInfo(w->font()).pixelSize(), pixels);
-    const QPalette::ColorRole role = qobject_cast<QAbstractButton *>(w) && !qobject_cast<QRadioButton *>(w)
-                                         ? QPalette::ButtonText
-                                         : (qobject_cast<QAbstractScrollArea *>(w) || qobject_cast<QComboBox *>(w)
-                                                ? QPalette::Text
-                                                : QPalette::WindowText);
+    const QPalette::ColorRole role =
+        qobject_cast<QAbstractButton *>(w) && !qobject_cast<QRadioButton *>(w)
+        ? QPalette::ButtonText
+        : (qobject_cast<QAbstractScrollArea *>(w) || qobject_cast<QComboBox *>(w)
+               ? QPalette::Text
+               : QPalette::WindowText);
     QCOMPARE(w->palette().color(QPalette::Active, role), colour);
     if (role == QPalette::ButtonText) // a disabled caption is greyed, whatever its colour
         QVERIFY(w->palette().color(QPalette::Disabled, role) != colour);
@@ -320,9 +330,10 @@ void TestWindow::blackTextUnderADarkPalette()
     w.board().AppendLine(" Group 7       056.7m\xA6\xB8     4.123V");
     w.Memo1->flushAppended();
     QWidget *control = w.findChild<QWidget *>(name);
-    const QImage painted = control->grab(QRect(0, 0, control->width(), stripHeight ? stripHeight : -1))
-                               .toImage()
-                               .convertToFormat(QImage::Format_RGB32);
+    const QImage painted =
+        control->grab(QRect(0, 0, control->width(), stripHeight ? stripHeight : -1))
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
     int black = 0, white = 0;
     for (int y = 0; y < painted.height(); ++y)
         for (int x = 0; x < painted.width(); ++x) {
@@ -338,9 +349,9 @@ void TestWindow::pointingHand_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("hand");
-    for (const char *name : {"Button1", "Button2", "Button14", "Button4", "Button8", "Button16",
-                             "Button7", "Button3", "ComboBox1", "RadioButton1", "RadioButton2",
-                             "RadioButton3"})
+    for (const char *name :
+         {"Button1", "Button2", "Button14", "Button4", "Button8", "Button16", "Button7", "Button3",
+          "ComboBox1", "RadioButton1", "RadioButton2", "RadioButton3"})
         QTest::newRow(name) << name << true;
     for (const char *name : {"Memo1", "Label14", "GroupBox1", "GroupBox2"})
         QTest::newRow(name) << name << false;
@@ -452,10 +463,10 @@ void TestWindow::tabOrder_data()
     QTest::addColumn<QStringList>("stops");
     QTest::newRow("RM-40A") << "RadioButton1"
                             << QStringList{"RadioButton1", "Button1", "Button8", "Button16",
-                                           "Button7", "Button3", "Memo1", "ComboBox1"};
+                                           "Button7",      "Button3", "Memo1",   "ComboBox1"};
     QTest::newRow("RM-40C") << "RadioButton3"
                             << QStringList{"RadioButton3", "Button1", "Button8", "Button16",
-                                           "Button7", "Button3", "Memo1", "ComboBox1"};
+                                           "Button7",      "Button3", "Memo1",   "ComboBox1"};
 }
 
 void TestWindow::tabOrder()
@@ -473,8 +484,8 @@ void TestWindow::tabOrder()
 
     // With the connection's buttons enabled they take their places in the order.
     w.Button1->setEnabled(false);
-    for (QPushButton *b : {w.Button2, static_cast<QPushButton *>(w.Button14),
-                           static_cast<QPushButton *>(w.Button4)})
+    for (QPushButton *b :
+         {w.Button2, static_cast<QPushButton *>(w.Button14), static_cast<QPushButton *>(w.Button4)})
         b->setEnabled(true);
     const QStringList connected{radio,     "Button2", "Button14", "Button8", "Button16",
                                 "Button7", "Button3", "Memo1",    "Button4", "ComboBox1"};

@@ -1,8 +1,8 @@
 // Open and Save through the real window and Qt's own file dialogs, with files that are no
 // plain files: a named pipe or a terminal must be refused at once with the board kept, and a
 // file the user may write in a folder the user may not is still saved.
-#include "boardview/board_view.h"
 #include "app/form1.h"
+#include "boardview/board_view.h"
 #include "files.h"
 #include "modal_box_user.h"
 #include "samples.h"
@@ -74,10 +74,13 @@ void TestWindowFiles::oddFileRefusedAtOnce_data()
     QTest::addColumn<bool>("save"); // false: Open
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
-    QTest::newRow("open a named pipe") << false << "fifo" << "Cannot open file \"%1\". Not a regular file.";
-    QTest::newRow("open a terminal") << false << "pty" << "Cannot open file \"%1\". Not a regular file.";
+    QTest::newRow("open a named pipe") << false << "fifo"
+                                       << "Cannot open file \"%1\". Not a regular file.";
+    QTest::newRow("open a terminal") << false << "pty"
+                                     << "Cannot open file \"%1\". Not a regular file.";
     QTest::newRow("save to a named pipe nobody reads")
-        << true << "fifo" << "Cannot create file \"%1\". No program reads from the pipe.";
+        << true << "fifo"
+        << "Cannot create file \"%1\". No program reads from the pipe.";
 }
 
 void TestWindowFiles::oddFileRefusedAtOnce()
@@ -137,10 +140,12 @@ void TestWindowFiles::saveInFolderNotWritable()
     FileDialogUser paste([&](QLineEdit *field) { pastePathAndConfirm(field, target); });
     window_->Button8->click();
     // The question before replacing, and no error.
-    QVERIFY2(answerer.seen.size() == 1, qPrintable(answerer.seen.isEmpty() ? "none" : answerer.seen.last().text));
+    QVERIFY2(answerer.seen.size() == 1,
+             qPrintable(answerer.seen.isEmpty() ? "none" : answerer.seen.last().text));
     QCOMPARE(readFile(target), window_->board().text());
     QCOMPARE(inodeOf(target), inode); // overwritten where it is
-    QCOMPARE(QDir(dir_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System),
+    QCOMPARE(QDir(dir_->path())
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System),
              QStringList{"readings.txt"});
 }
 
@@ -158,7 +163,8 @@ void TestWindowFiles::runAsNobody(const char *testFunction)
 
     // A copy of this executable (its own libraries are linked in), as the build folder may
     // lie where that user cannot reach it, such as root's home.
-    const QString copy = home.path() + "/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    const QString copy =
+        home.path() + "/" + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
     QCOMPARE(::chmod(QFile::encodeName(copy).constData(), 0755), 0);
 
@@ -196,8 +202,10 @@ void TestWindowFiles::runAsNobody(const char *testFunction)
     for (const QByteArray &line : output.split('\n'))
         if (line.startsWith("FAIL") || line.startsWith("   "))
             failures += line + '\n';
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, failures.constData());
-    QVERIFY2(output.contains("PASS   : TestWindowFiles::" + QByteArray(testFunction) + "()"), output.constData());
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             failures.constData());
+    QVERIFY2(output.contains("PASS   : TestWindowFiles::" + QByteArray(testFunction) + "()"),
+             output.constData());
 }
 
 QTEST_MAIN(TestWindowFiles)

@@ -1,19 +1,18 @@
 // The window's connection buttons and receive event over a pseudo-terminal standing for the
 // analyzer, in both languages; the no-data box; errors of a click reaching the error dialog.
-#include "boardview/board_view.h"
 #include "app/form1.h"
 #include "app/program_title.h"
 #include "app/wrapping_button.h"
+#include "boardview/board_view.h"
+#include "line_faults.h"
 #include "link/tmscomm.h"
 #include "modal_box_user.h"
-#include "line_faults.h"
 #include "pty_device.h"
 #include "samples.h"
 #include "window_fixture.h"
 
 #include <QtTest>
 #include <QtWidgets>
-
 
 using namespace sample;
 
@@ -132,8 +131,10 @@ void TestWindowLink::noDataBox()
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     // Centred on the screen, not over the window in the corner.
     const QPoint screenCentre = w.screen()->availableGeometry().center();
-    QVERIFY2((box.frame.center() - screenCentre).manhattanLength() <= 2,
-             qPrintable(QString("box centre %1,%2").arg(box.frame.center().x()).arg(box.frame.center().y())));
+    QVERIFY2(
+        (box.frame.center() - screenCentre).manhattanLength() <= 2,
+        qPrintable(
+            QString("box centre %1,%2").arg(box.frame.center().x()).arg(box.frame.center().y())));
     QVERIFY(w.board().text().isEmpty());
 
     // The next record is handled as usual.
@@ -227,9 +228,12 @@ void TestWindowLink::clickErrors_data()
 {
     QTest::addColumn<QString>("portText");
     QTest::addColumn<QString>("message");
-    QTest::newRow("not a number") << "abc" << "'abc' is not a valid integer value.";
-    QTest::newRow("port that does not exist") << "200" << "";
-    QTest::newRow("markup is shown as typed") << "<b>3</b>" << "'<b>3</b>' is not a valid integer value.";
+    QTest::newRow("not a number") << "abc"
+                                  << "'abc' is not a valid integer value.";
+    QTest::newRow("port that does not exist") << "200"
+                                              << "";
+    QTest::newRow("markup is shown as typed") << "<b>3</b>"
+                                              << "'<b>3</b>' is not a valid integer value.";
 }
 
 void TestWindowLink::clickErrors()

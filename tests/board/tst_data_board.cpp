@@ -23,7 +23,7 @@ namespace {
 
 mode_t modeOf(const QString &path)
 {
-    struct stat info {};
+    struct stat info { };
     ::stat(QFile::encodeName(path).constData(), &info);
     return info.st_mode & 07777;
 }
@@ -57,7 +57,8 @@ private:
     QString path(const QString &name) const { return dir_->filePath(name); }
     QStringList folderEntries() const
     {
-        return QDir(dir_->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+        return QDir(dir_->path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
     }
 
     std::unique_ptr<QTemporaryDir> dir_;
@@ -82,7 +83,8 @@ void TestDataBoard::appendsAndSaves_data()
 {
     QTest::addColumn<QByteArrayList>("lines");
     QTest::addColumn<QByteArray>("file");
-    QTest::newRow("sample line, 36 bytes") << QByteArrayList{sample::kLine7} << sample::kLine7 + "\r\n";
+    QTest::newRow("sample line, 36 bytes")
+        << QByteArrayList{sample::kLine7} << sample::kLine7 + "\r\n";
     QTest::newRow("two lines") << QByteArrayList{"one", "two"} << QByteArray("one\r\ntwo\r\n");
     QTest::newRow("empty line") << QByteArrayList{""} << QByteArray("\r\n");
     QTest::newRow("empty board") << QByteArrayList{} << QByteArray();
@@ -177,11 +179,17 @@ void TestDataBoard::failedLoadKeepsBoard_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing file, relative name") << "missing.txt" << "EFOpenError"
+    QTest::newRow("missing file, relative name")
+        << "missing.txt"
+        << "EFOpenError"
         << "Cannot open file \"%1/missing.txt\". No such file or directory";
-    QTest::newRow("missing folder") << "nowhere/../nowhere/x.txt" << "EFOpenError"
+    QTest::newRow("missing folder")
+        << "nowhere/../nowhere/x.txt"
+        << "EFOpenError"
         << "Cannot open file \"%1/nowhere/x.txt\". No such file or directory";
-    QTest::newRow("a folder") << "." << "EFOpenError" << "Cannot open file \"%1\". Is a directory";
+    QTest::newRow("a folder") << "."
+                              << "EFOpenError"
+                              << "Cannot open file \"%1\". Is a directory";
 }
 
 void TestDataBoard::failedLoadKeepsBoard()
@@ -211,13 +219,13 @@ void TestDataBoard::loadLimitCountsBoardText_data()
     QTest::addColumn<qsizetype>("boardSize"); // -1: refused
     // Lone LFs double: half the limit fills the board exactly, one byte more overflows it.
     const qsizetype half = DataBoard::kMaxLoadBytes / 2;
-    QTest::newRow("exactly full once LFs become CR LF") << QByteArray(half, '\n') << qint64(half)
-                                                       << DataBoard::kMaxLoadBytes;
-    QTest::newRow("one byte over once LFs become CR LF") << QByteArray(half + 1, '\n') << qint64(half + 1)
-                                                        << qsizetype(-1);
+    QTest::newRow("exactly full once LFs become CR LF")
+        << QByteArray(half, '\n') << qint64(half) << DataBoard::kMaxLoadBytes;
+    QTest::newRow("one byte over once LFs become CR LF")
+        << QByteArray(half + 1, '\n') << qint64(half + 1) << qsizetype(-1);
     // Far more than memory holds: only the text before the zero byte may be read.
-    QTest::newRow("16 GiB file, short text before its zero bytes")
-        << sample::kLine7 + "\r\n" << (qint64(16) << 30) << qsizetype(36);
+    QTest::newRow("16 GiB file, short text before its zero bytes") << sample::kLine7
+            + "\r\n" << (qint64(16) << 30) << qsizetype(36);
     QTest::newRow("file over the limit, text at the limit before a zero byte")
         << QByteArray(DataBoard::kMaxLoadBytes, 'x') << qint64(DataBoard::kMaxLoadBytes) + 2
         << DataBoard::kMaxLoadBytes;
@@ -252,9 +260,10 @@ void TestDataBoard::loadsFilesShowingNoSize_data()
     QTest::addColumn<int>("extraMappings"); // made before the read, each its own line of maps
     QTest::addColumn<qsizetype>("maxBytes");
     QTest::addColumn<QByteArray>("firstBytes"); // null: refused as too long
-    QTest::newRow("process status") << "/proc/self/status" << 0 << DataBoard::kMaxLoadBytes << QByteArray("Name:\t");
-    QTest::newRow("mappings, many times a first read") << "/proc/self/maps" << 4000 << DataBoard::kMaxLoadBytes
-                                                       << QByteArray("");
+    QTest::newRow("process status")
+        << "/proc/self/status" << 0 << DataBoard::kMaxLoadBytes << QByteArray("Name:\t");
+    QTest::newRow("mappings, many times a first read")
+        << "/proc/self/maps" << 4000 << DataBoard::kMaxLoadBytes << QByteArray("");
     QTest::newRow("over the limit") << "/proc/self/status" << 0 << qsizetype(16) << QByteArray();
 }
 
@@ -270,7 +279,8 @@ void TestDataBoard::loadsFilesShowingNoSize()
     const qsizetype length = qsizetype(page) * extraMappings * 2;
     char *mapped = nullptr;
     if (extraMappings > 0) {
-        mapped = static_cast<char *>(::mmap(nullptr, size_t(length), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        mapped = static_cast<char *>(
+            ::mmap(nullptr, size_t(length), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         QVERIFY(mapped != MAP_FAILED);
         for (int i = 0; i < extraMappings; ++i)
             QCOMPARE(::mprotect(mapped + 2 * i * page, size_t(page), PROT_READ), 0);
@@ -301,10 +311,13 @@ void TestDataBoard::failedSaveKeepsFile_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing folder") << "nowhere/x.txt"
+    QTest::newRow("missing folder")
+        << "nowhere/x.txt"
         << "Cannot create file \"%1/nowhere/x.txt\". No such file or directory";
-    QTest::newRow("read-only file") << "readonly.txt" << "Cannot create file \"%1/readonly.txt\". Permission denied";
-    QTest::newRow("a folder") << "sub" << "Cannot create file \"%1/sub\". Is a directory";
+    QTest::newRow("read-only file") << "readonly.txt"
+                                    << "Cannot create file \"%1/readonly.txt\". Permission denied";
+    QTest::newRow("a folder") << "sub"
+                              << "Cannot create file \"%1/sub\". Is a directory";
 }
 
 void TestDataBoard::failedSaveKeepsFile()
@@ -339,7 +352,8 @@ void TestDataBoard::saveKeepsPermissionsAndLinks()
     QCOMPARE(modeOf(path("new.txt")), mode_t(0644));
 
     QVERIFY(writeFile(path("private.txt"), "old"));
-    QVERIFY(QFile::setPermissions(path("private.txt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    QVERIFY(QFile::setPermissions(path("private.txt"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     QVERIFY(QFile::link(path("private.txt"), path("link.txt")));
     board.SaveBoard(path("link.txt"));
     QCOMPARE(readFile(path("private.txt")), QByteArray("new\r\n"));

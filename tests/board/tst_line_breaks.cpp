@@ -37,13 +37,17 @@ void TestLineBreaks::rules_data()
     QTest::newRow("zero byte after a change") << bytes("a\nb\0\n", 5) << QByteArray("a\r\nb");
     QTest::newRow("lead byte keeps its CR") << QByteArray("x\xA6\r\n") << QByteArray("x\xA6\r\r\n");
     QTest::newRow("lead byte keeps its LF") << QByteArray("x\xA6\ny") << QByteArray("x\xA6\ny");
-    QTest::newRow("lowest and highest lead") << QByteArray("\x81\n\xFE\r") << QByteArray("\x81\n\xFE\r");
+    QTest::newRow("lowest and highest lead")
+        << QByteArray("\x81\n\xFE\r") << QByteArray("\x81\n\xFE\r");
     QTest::newRow("lead byte as last byte") << QByteArray("a\n\xA6") << QByteArray("a\r\n\xA6");
     QTest::newRow("lead byte before zero") << bytes("a\xA6\0b", 4) << QByteArray("a\xA6");
     QTest::newRow("ohm sign then LF") << line("4m~\n") << line("4m~\r\n");
-    QTest::newRow("three lead bytes") << QByteArray("\xA6\xA6\xA6\n\n") << QByteArray("\xA6\xA6\xA6\n\r\n");
-    QTest::newRow("80 and FF are no lead bytes") << QByteArray("\x80\n\xFF\r") << QByteArray("\x80\r\n\xFF\r\n");
-    QTest::newRow("other controls kept") << QByteArray("\t\x0B\x0C\x01\x0E") << QByteArray("\t\x0B\x0C\x01\x0E");
+    QTest::newRow("three lead bytes")
+        << QByteArray("\xA6\xA6\xA6\n\n") << QByteArray("\xA6\xA6\xA6\n\r\n");
+    QTest::newRow("80 and FF are no lead bytes")
+        << QByteArray("\x80\n\xFF\r") << QByteArray("\x80\r\n\xFF\r\n");
+    QTest::newRow("other controls kept")
+        << QByteArray("\t\x0B\x0C\x01\x0E") << QByteArray("\t\x0B\x0C\x01\x0E");
 }
 
 void TestLineBreaks::rules()
@@ -82,8 +86,8 @@ static QByteArray readByteByByte(const QByteArray &in)
 
 void TestLineBreaks::agreesWithByteByByteReading()
 {
-    const char alphabet[] = {'a', 'a', 'a', 'a', '\r', '\n', '\0', '\x81', '\xA6', '\xB8',
-                             '\xFE', '\x80', '\xFF', '\x0D', '\x0E', '\x7F', '\x01'};
+    const char alphabet[] = {'a',    'a',    'a',    'a',    '\r',   '\n',   '\0',   '\x81', '\xA6',
+                             '\xB8', '\xFE', '\x80', '\xFF', '\x0D', '\x0E', '\x7F', '\x01'};
     QRandomGenerator rng(20240611);
     for (int round = 0; round < 20000; ++round) {
         QByteArray in(rng.bounded(70), Qt::Uninitialized);

@@ -63,13 +63,15 @@ constexpr qint64 kPromptMillis = board::kDeviceWriteMillis + 4000;
 class WaitingWriter {
 public:
     explicit WaitingWriter(const QString &fifo)
-        : name_(QFile::encodeName(fifo)), thread_([this] { fd_ = ::open(name_.constData(), O_WRONLY | O_CLOEXEC); })
+        : name_(QFile::encodeName(fifo)),
+          thread_([this] { fd_ = ::open(name_.constData(), O_WRONLY | O_CLOEXEC); })
     {
         QTest::qWait(50); // for it to be waiting
     }
     ~WaitingWriter()
     {
-        const int reader = ::open(name_.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); // lets it go
+        const int reader =
+            ::open(name_.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); // lets it go
         thread_.join();
         ::close(reader);
         ::close(fd_);
@@ -93,7 +95,8 @@ public:
                   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
                   char buffer[4096];
                   while (received.size() < limit) {
-                      const ssize_t n = ::read(fd, buffer, size_t(std::min<qsizetype>(limit - received.size(), 4096)));
+                      const ssize_t n = ::read(
+                          fd, buffer, size_t(std::min<qsizetype>(limit - received.size(), 4096)));
                       if (n <= 0)
                           break;
                       received.append(buffer, n);
@@ -101,8 +104,7 @@ public:
               }
               ::close(fd);
           })
-    {
-    }
+    { }
     ~PipeReader() { taken(); }
 
     // What it read, once it has closed the pipe.
@@ -138,7 +140,8 @@ private:
     QString path(const QString &name) const { return dir_->filePath(name); }
     QStringList folderEntries(const QString &folder) const
     {
-        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot
+                                      | QDir::System);
     }
 
     std::unique_ptr<QTemporaryDir> dir_;
@@ -192,7 +195,8 @@ void TestOddFiles::openRefusesAllButRegularFiles()
     QCOMPARE(replaced.size(), 0);
     if (waitingWriter) {
         QTest::qWait(100);
-        QVERIFY2(waitingWriter->stillWaiting(), "the load opened the pipe and let its writer go on");
+        QVERIFY2(waitingWriter->stillWaiting(),
+                 "the load opened the pipe and let its writer go on");
     }
 }
 
@@ -200,11 +204,14 @@ void TestOddFiles::saveToPipesAndDevices_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<qsizetype>("readerTakes"); // -1: no reader
-    QTest::addColumn<QString>("error");         // empty: saved
+    QTest::addColumn<QString>("error"); // empty: saved
     const QString cannotCreate = "Cannot create file \"%1\". ";
-    QTest::newRow("named pipe with no reader") << "fifo" << qsizetype(-1) << cannotCreate + "No program reads from the pipe";
-    QTest::newRow("named pipe whose reader closes early") << "fifo" << qsizetype(10) << "Stream write error";
-    QTest::newRow("named pipe whose reader takes everything") << "fifo" << (qsizetype(1) << 30) << "";
+    QTest::newRow("named pipe with no reader")
+        << "fifo" << qsizetype(-1) << cannotCreate + "No program reads from the pipe";
+    QTest::newRow("named pipe whose reader closes early")
+        << "fifo" << qsizetype(10) << "Stream write error";
+    QTest::newRow("named pipe whose reader takes everything")
+        << "fifo" << (qsizetype(1) << 30) << "";
     QTest::newRow("terminal nobody reads") << "pty" << qsizetype(-1) << "Stream write error";
     QTest::newRow("device that takes anything") << "/dev/null" << qsizetype(-1) << "";
 }
@@ -218,7 +225,8 @@ void TestOddFiles::saveToPipesAndDevices()
     const QString &name = file.name;
     std::unique_ptr<PipeReader> reader;
     if (readerTakes >= 0) {
-        const int fd = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        const int fd =
+            ::open(QFile::encodeName(name).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         QVERIFY(fd >= 0);
         reader = std::make_unique<PipeReader>(fd, readerTakes);
     }
@@ -245,19 +253,27 @@ void TestOddFiles::saveToPipesAndDevices()
 void TestOddFiles::saveThroughLinks_data()
 {
     QTest::addColumn<QStringList>("links"); // "name>target", made in this order
-    QTest::addColumn<QString>("written");   // the file that gets the board; empty: none
+    QTest::addColumn<QString>("written"); // the file that gets the board; empty: none
     QTest::addColumn<QString>("error");
-    QTest::newRow("to a missing file beside it") << QStringList{"link.txt>new.txt"} << "new.txt" << "";
-    QTest::newRow("to a missing file in a sub folder") << QStringList{"link.txt>sub/new.txt"} << "sub/new.txt" << "";
-    QTest::newRow("to an absolute name") << QStringList{"link.txt>%1/sub/new.txt"} << "sub/new.txt" << "";
-    QTest::newRow("through a second link") << QStringList{"second>sub/new.txt", "link.txt>second"}
-                                           << "sub/new.txt" << "";
-    QTest::newRow("into a folder through a link to it") << QStringList{"folder>sub", "link.txt>folder/../sub/new.txt"}
-                                                        << "sub/new.txt" << "";
-    QTest::newRow("to a missing folder") << QStringList{"link.txt>gone/new.txt"} << ""
-                                         << "Cannot create file \"%1/link.txt\". No such file or directory";
-    QTest::newRow("in a loop") << QStringList{"link.txt>loop", "loop>link.txt"} << ""
-                               << "Cannot create file \"%1/link.txt\". Too many levels of symbolic links";
+    QTest::newRow("to a missing file beside it") << QStringList{"link.txt>new.txt"} << "new.txt"
+                                                 << "";
+    QTest::newRow("to a missing file in a sub folder")
+        << QStringList{"link.txt>sub/new.txt"} << "sub/new.txt"
+        << "";
+    QTest::newRow("to an absolute name") << QStringList{"link.txt>%1/sub/new.txt"} << "sub/new.txt"
+                                         << "";
+    QTest::newRow("through a second link")
+        << QStringList{"second>sub/new.txt", "link.txt>second"} << "sub/new.txt"
+        << "";
+    QTest::newRow("into a folder through a link to it")
+        << QStringList{"folder>sub", "link.txt>folder/../sub/new.txt"} << "sub/new.txt"
+        << "";
+    QTest::newRow("to a missing folder")
+        << QStringList{"link.txt>gone/new.txt"} << ""
+        << "Cannot create file \"%1/link.txt\". No such file or directory";
+    QTest::newRow("in a loop")
+        << QStringList{"link.txt>loop", "loop>link.txt"} << ""
+        << "Cannot create file \"%1/link.txt\". Too many levels of symbolic links";
 }
 
 void TestOddFiles::saveThroughLinks()
@@ -270,7 +286,8 @@ void TestOddFiles::saveThroughLinks()
         const QStringList parts = link.split('>');
         const QString target = parts[1].contains("%1") ? parts[1].arg(dir_->path()) : parts[1];
         QCOMPARE(::symlink(QFile::encodeName(target).constData(),
-                           QFile::encodeName(path(parts[0])).constData()), 0);
+                           QFile::encodeName(path(parts[0])).constData()),
+                 0);
     }
     const QStringList entries = folderEntries(dir_->path()) + folderEntries(path("sub"));
 
@@ -292,11 +309,15 @@ void TestOddFiles::saveInFolderNotWritable_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("error"); // empty: saved in place
-    QTest::newRow("writable file") << "writable.txt" << "";
-    QTest::newRow("read-only file") << "readonly.txt" << "Cannot create file \"%1\". Permission denied";
-    QTest::newRow("new file") << "new.txt" << "Cannot create file \"%1\". Permission denied";
+    QTest::newRow("writable file") << "writable.txt"
+                                   << "";
+    QTest::newRow("read-only file") << "readonly.txt"
+                                    << "Cannot create file \"%1\". Permission denied";
+    QTest::newRow("new file") << "new.txt"
+                              << "Cannot create file \"%1\". Permission denied";
     // A folder anyone may write, but only a file's owner may replace it (as in /tmp).
-    QTest::newRow("another user's writable file in a sticky folder") << "sticky/others.txt" << "";
+    QTest::newRow("another user's writable file in a sticky folder") << "sticky/others.txt"
+                                                                     << "";
 }
 
 void TestOddFiles::saveInFolderNotWritable()

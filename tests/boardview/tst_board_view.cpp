@@ -1,8 +1,8 @@
 // The data board's view: what it shows for the board's bytes, when, where it scrolls, what
 // can be selected and copied, and what a screen reader reads.
+#include "board/data_board.h"
 #include "boardview/board_view.h"
 #include "boardview/board_view_accessible.h"
-#include "board/data_board.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -124,8 +124,7 @@ void TestBoardView::appendedLinesAppearOnTheNextTurn()
 void TestBoardView::decodesGbk()
 {
     board_->AppendLine(kOhmLine);
-    QTRY_COMPARE(view_->toPlainText(),
-                 QString::fromUtf16(u" Group 1       0.300 Ω     3.700V\n"));
+    QTRY_COMPARE(view_->toPlainText(), QString::fromUtf16(u" Group 1       0.300 Ω     3.700V\n"));
     QCOMPARE(board_->text(), kOhmLine + "\r\n"); // the board keeps its bytes
 }
 
@@ -228,8 +227,11 @@ void TestBoardView::aStreamIsPaintedOnceAFrame()
         QCoreApplication::processEvents();
     }
     const qint64 frames = streaming.elapsed() / 16 + 2;
-    QVERIFY2(counter.paints <= frames, qPrintable(QStringLiteral("%1 paints in %2 frames, %3 lines")
-                                                      .arg(counter.paints).arg(frames).arg(lines)));
+    QVERIFY2(counter.paints <= frames,
+             qPrintable(QStringLiteral("%1 paints in %2 frames, %3 lines")
+                            .arg(counter.paints)
+                            .arg(frames)
+                            .arg(lines)));
     QTRY_COMPARE(view_->textEnd(), board_->text().size());
 }
 
@@ -355,8 +357,8 @@ void TestBoardView::keysMoveTheCaret_data()
     // Fourteen rows fit; a page keeps one of them.
     QTest::newRow("Page Down") << (Qt::Key_PageDown | Qt::NoModifier) << qsizetype(113)
                                << qsizetype(0) << qsizetype(113);
-    QTest::newRow("Page Up") << (Qt::Key_PageUp | Qt::NoModifier) << qsizetype(87)
-                             << qsizetype(0) << qsizetype(87);
+    QTest::newRow("Page Up") << (Qt::Key_PageUp | Qt::NoModifier) << qsizetype(87) << qsizetype(0)
+                             << qsizetype(87);
     QTest::newRow("Down") << (Qt::Key_Down | Qt::NoModifier) << qsizetype(101) << qsizetype(0)
                           << qsizetype(100);
     QTest::newRow("Up scrolls") << (Qt::Key_Up | Qt::NoModifier) << qsizetype(99) << qsizetype(0)
@@ -408,8 +410,8 @@ void TestBoardView::wheelScrollsByRows()
                  {view_->viewport(), 120, rows}};
     for (const auto &step : steps) {
         QWheelEvent wheel(QPointF(5, 5), step.target->mapToGlobal(QPointF(5, 5)), QPoint(),
-                          QPoint(0, step.notch), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
+                          QPoint(0, step.notch), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                          false);
         QCoreApplication::sendEvent(step.target, &wheel);
         QCOMPARE(view_->visibleLines().first, step.topLine);
     }
@@ -433,10 +435,14 @@ void TestBoardView::selectAndCopy_data()
 {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("copied");
-    QTest::newRow("drag") << "drag" << " Group 1 \n Group 22";
-    QTest::newRow("shift and arrows") << "keys" << " Group 1 \n";
-    QTest::newRow("double-click a word") << "word" << "Group";
-    QTest::newRow("select all, context menu") << "all" << " Group 1 \n Group 22 \n Group 333 \n";
+    QTest::newRow("drag") << "drag"
+                          << " Group 1 \n Group 22";
+    QTest::newRow("shift and arrows") << "keys"
+                                      << " Group 1 \n";
+    QTest::newRow("double-click a word") << "word"
+                                         << "Group";
+    QTest::newRow("select all, context menu") << "all"
+                                              << " Group 1 \n Group 22 \n Group 333 \n";
 }
 
 void TestBoardView::selectAndCopy()
@@ -533,11 +539,13 @@ qsizetype longestEventText = 0;
 void noteEvent(QAccessibleEvent *event)
 {
     if (event->type() == QAccessible::TextInserted)
-        longestEventText = std::max(longestEventText,
-                                    static_cast<QAccessibleTextInsertEvent *>(event)->textInserted().size());
+        longestEventText =
+            std::max(longestEventText,
+                     static_cast<QAccessibleTextInsertEvent *>(event)->textInserted().size());
     if (event->type() == QAccessible::TextUpdated)
-        longestEventText = std::max(longestEventText,
-                                    static_cast<QAccessibleTextUpdateEvent *>(event)->textInserted().size());
+        longestEventText =
+            std::max(longestEventText,
+                     static_cast<QAccessibleTextUpdateEvent *>(event)->textInserted().size());
 }
 
 } // namespace

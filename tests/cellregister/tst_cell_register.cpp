@@ -20,7 +20,8 @@ using namespace cellregister;
 
 namespace {
 
-Measurement measurement(const QString &label, const QString &at, std::int64_t uohm, std::int64_t uv, bool rest = false)
+Measurement measurement(const QString &label, const QString &at, std::int64_t uohm, std::int64_t uv,
+                        bool rest = false)
 {
     Measurement m;
     m.label = label;
@@ -47,8 +48,9 @@ QList<Measurement> stored(CellRegister &r)
 bool same(const Measurement &a, const Measurement &b)
 {
     return a.label == b.label && a.at == b.at && a.group == b.group && a.microohms == b.microohms
-        && a.microvolts == b.microvolts && a.resistanceText == b.resistanceText && a.voltageText == b.voltageText
-        && a.model == b.model && a.source == b.source && a.sourceLine == b.sourceLine && a.restStart == b.restStart;
+        && a.microvolts == b.microvolts && a.resistanceText == b.resistanceText
+        && a.voltageText == b.voltageText && a.model == b.model && a.source == b.source
+        && a.sourceLine == b.sourceLine && a.restStart == b.restStart;
 }
 
 // What a register holds, seen by a plain connection of its own: to tell "left as it was".
@@ -59,7 +61,8 @@ QByteArray contents(const QString &address)
         return readFile(l.path);
     QByteArray text;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("look"));
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("look"));
         db.setHostName(l.host);
         db.setUserName(l.user);
         db.setDatabaseName(l.database);
@@ -92,20 +95,31 @@ class TestCellRegister : public QObject {
     }
 
 private slots:
-    void initTestCase() { QVERIFY2(backends_.start().isEmpty(), qPrintable(backends_.server().error())); }
+    void initTestCase()
+    {
+        QVERIFY2(backends_.start().isEmpty(), qPrintable(backends_.server().error()));
+    }
 
     void readsRegisterAddresses_data()
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("parts"); // host|port|user|database, or the error's end
-        QTest::newRow("host and port") << "postgresql://bench@lab.example:5433/cells" << "lab.example|5433|bench|cells";
-        QTest::newRow("short scheme, no port") << "postgres://bench@lab/cells" << "lab|-1|bench|cells";
-        QTest::newRow("socket folder") << "postgresql:///cells?host=/run/postgresql" << "/run/postgresql|-1||cells";
-        QTest::newRow("encoded socket, user") << "postgresql:///c?host=%2Ftmp%2Fpg&user=me" << "/tmp/pg|-1|me|c";
-        QTest::newRow("no database") << "postgresql://bench@lab/" << ": it names no database";
-        QTest::newRow("bad port") << "postgresql:///cells?port=99999" << ": the port '99999' is not a number from 1 to 65535";
-        QTest::newRow("unknown key") << "postgresql:///cells?sslmode=require" << ": unknown parameter 'sslmode'";
-        QTest::newRow("a file") << "/data/cells.sqlite" << "file";
+        QTest::newRow("host and port") << "postgresql://bench@lab.example:5433/cells"
+                                       << "lab.example|5433|bench|cells";
+        QTest::newRow("short scheme, no port") << "postgres://bench@lab/cells"
+                                               << "lab|-1|bench|cells";
+        QTest::newRow("socket folder") << "postgresql:///cells?host=/run/postgresql"
+                                       << "/run/postgresql|-1||cells";
+        QTest::newRow("encoded socket, user") << "postgresql:///c?host=%2Ftmp%2Fpg&user=me"
+                                              << "/tmp/pg|-1|me|c";
+        QTest::newRow("no database") << "postgresql://bench@lab/"
+                                     << ": it names no database";
+        QTest::newRow("bad port") << "postgresql:///cells?port=99999"
+                                  << ": the port '99999' is not a number from 1 to 65535";
+        QTest::newRow("unknown key") << "postgresql:///cells?sslmode=require"
+                                     << ": unknown parameter 'sslmode'";
+        QTest::newRow("a file") << "/data/cells.sqlite"
+                                << "file";
     }
     void readsRegisterAddresses()
     {
@@ -132,9 +146,10 @@ private slots:
     {
         QFETCH(QString, backend);
         const QString address = backends_.fresh(backend);
-        QList<Measurement> in{measurement("A002", "2026-01-01T10:00:00.250Z", 56'700, 4'123'000, true),
-                              measurement("A001", "2026-01-01T10:00:01Z", 123'450'000, 12'340'000),
-                              measurement("A002", "2026-01-08T10:00:00.250Z", 56'701, 4'109'000)};
+        QList<Measurement> in{
+            measurement("A002", "2026-01-01T10:00:00.250Z", 56'700, 4'123'000, true),
+            measurement("A001", "2026-01-01T10:00:01Z", 123'450'000, 12'340'000),
+            measurement("A002", "2026-01-08T10:00:00.250Z", 56'701, 4'109'000)};
         in[1].resistanceText = QStringLiteral("0.300 Ω");
         in[1].source = QStringLiteral("COM 3");
         in[1].sourceLine = 0;
@@ -186,16 +201,24 @@ private slots:
             const auto row = [&](const char *setup, const char *message) {
                 QTest::newRow(qPrintable(b + u'/' + QLatin1String(setup))) << b << setup << message;
             };
-            row("newer schema", "written by a newer version of this program (schema 99; this one knows up to 1); "
-                                "it is left unchanged");
+            row("newer schema",
+                "written by a newer version of this program (schema 99; this one knows up to 1); "
+                "it is left unchanged");
             row("other tables", "not a cell register (it holds other tables)");
             row("locked", "is locked by another program; gave up after 0.3 s");
         }
-        QTest::newRow("sqlite/text file") << "sqlite" << "text file" << "not a cell register (not a SQLite file)";
-        QTest::newRow("postgresql/server down") << "postgresql" << "server down" << "cannot connect: ";
-        QTest::newRow("postgresql/user refused") << "postgresql" << "user refused"
-                                                 << "cannot connect: connection to server on socket \"" + backends_.server().socketFolder()
-                                                        + "/.s.PGSQL.5432\" failed: FATAL: role \"stranger\" does not exist";
+        QTest::newRow("sqlite/text file") << "sqlite"
+                                          << "text file"
+                                          << "not a cell register (not a SQLite file)";
+        QTest::newRow("postgresql/server down") << "postgresql"
+                                                << "server down"
+                                                << "cannot connect: ";
+        QTest::newRow("postgresql/user refused")
+            << "postgresql"
+            << "user refused"
+            << "cannot connect: connection to server on socket \""
+                + backends_.server().socketFolder()
+                + "/.s.PGSQL.5432\" failed: FATAL: role \"stranger\" does not exist";
     }
     void refusesAndLeavesUnchanged()
     {
@@ -215,7 +238,8 @@ private slots:
         if (setup == u"text file")
             QVERIFY(writeFile(l.path, "label,capacity\nA001,2000\n"));
         if (setup == u"server down")
-            address = QStringLiteral("postgresql:///register1?host=%1&user=tester").arg(backends_.folder());
+            address = QStringLiteral("postgresql:///register1?host=%1&user=tester")
+                          .arg(backends_.folder());
         if (setup == u"user refused")
             address = backends_.server().url(l.database, QStringLiteral("stranger"));
         const QByteArray before = contents(address);
@@ -233,7 +257,8 @@ private slots:
             QFAIL("no error");
         } catch (const ERegisterFault &e) {
             QVERIFY2(e.message().contains(message), qPrintable(e.message()));
-            QVERIFY2(e.message().startsWith(QStringLiteral("the register ")), qPrintable(e.message()));
+            QVERIFY2(e.message().startsWith(QStringLiteral("the register ")),
+                     qPrintable(e.message()));
         }
         held.reset();
         holder.reset();
@@ -259,7 +284,10 @@ private slots:
             try {
                 CellRegister r(locate(path));
             } catch (const ERegisterFault &e) {
-                return e.message() == QStringLiteral("the register %1: its folder cannot be written: Permission denied").arg(path)
+                return e.message()
+                        == QStringLiteral(
+                               "the register %1: its folder cannot be written: Permission denied")
+                               .arg(path)
                     ? 0
                     : 1;
             }
@@ -283,7 +311,8 @@ private slots:
         for (const char *label : {"A1", "A2", "A3", "A4", "A5"})
             cells << measurement(label, "2026-01-01T10:00:00Z", 50'000, 4'100'000);
         addMeasurements(r, cells);
-        Pack p{QStringLiteral("P1"), 2, 2, 50'000, false, QDateTime::currentDateTimeUtc(), {{"A1", "A2"}, {"A3", "A4"}}};
+        Pack p{QStringLiteral("P1"),        2, 2, 50'000, false, QDateTime::currentDateTimeUtc(),
+               {{"A1", "A2"}, {"A3", "A4"}}};
         savePack(r, p);
         Pack again = p;
         again.name = QStringLiteral("P2");

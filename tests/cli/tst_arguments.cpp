@@ -10,9 +10,11 @@ namespace {
 QString described(const cli::Invocation &inv)
 {
     if (inv.help || inv.version)
-        return QStringLiteral("%1 %2").arg(inv.help ? "help" : "version", cli::subcommandName(inv.subcommand));
-    return QStringLiteral("%1 com=%2%13 model=%3 format=%4 output=%5 idle=%6 yes=%7 strict=%8 pack=%9x%10 "
-                          "spread=%11 files=%12")
+        return QStringLiteral("%1 %2").arg(inv.help ? "help" : "version",
+                                           cli::subcommandName(inv.subcommand));
+    return QStringLiteral(
+               "%1 com=%2%13 model=%3 format=%4 output=%5 idle=%6 yes=%7 strict=%8 pack=%9x%10 "
+               "spread=%11 files=%12")
         .arg(cli::subcommandName(inv.subcommand))
         .arg(inv.com)
         .arg(int(inv.model))
@@ -46,30 +48,37 @@ void TestArguments::read_data()
     QTest::addColumn<QString>("invocation");
     const QString defaults = "idle=2000 yes=0 strict=0 pack=0x0 spread=50000";
     QTest::newRow("--port") << QStringList{"download", "--port", "/dev/ttyUSB0"}
-                                      << "download com=0 port=/dev/ttyUSB0 model=0 format=0 output= " + defaults + " files=";
-    QTest::newRow("ports assign") << QStringList{"ports", "assign", "com 12", "/dev/serial/by-id/x"}
-                                  << "ports com=12 port=/dev/serial/by-id/x model=0 format=0 output= " + defaults + " files=";
-    QTest::newRow("download, defaults") << QStringList{"download", "--com", "3"}
-                                        << "download com=3 model=0 format=0 output= " + defaults + " files=";
+                            << "download com=0 port=/dev/ttyUSB0 model=0 format=0 output= "
+            + defaults + " files=";
+    QTest::newRow("ports assign")
+        << QStringList{"ports", "assign", "com 12", "/dev/serial/by-id/x"}
+        << "ports com=12 port=/dev/serial/by-id/x model=0 format=0 output= " + defaults + " files=";
+    QTest::newRow("download, defaults")
+        << QStringList{"download", "--com", "3"}
+        << "download com=3 model=0 format=0 output= " + defaults + " files=";
     QTest::newRow("--opt=value, short options, COM text")
-        << QStringList{"download", "--com=$A", "-m", "rm-40c", "-f", "json", "-o", "out.json", "--idle=0.25"}
+        << QStringList{"download", "--com=$A", "-m",       "rm-40c",     "-f",
+                       "json",     "-o",       "out.json", "--idle=0.25"}
         << "download com=10 model=2 format=2 output=out.json idle=250 yes=0 strict=0 pack=0x0 "
            "spread=50000 files=";
     QTest::newRow("the last of a repeated option")
         << QStringList{"clear-memory", "--com", "3", "--com", "4", "-y"}
-        << "clear-memory com=4 model=0 format=0 output= idle=2000 yes=1 strict=0 pack=0x0 spread=50000 files=";
+        << "clear-memory com=4 model=0 format=0 output= idle=2000 yes=1 strict=0 pack=0x0 "
+           "spread=50000 files=";
     QTest::newRow("convert defaults to csv; - and -- give files")
         << QStringList{"convert", "a.txt", "-", "--strict", "--", "--b.txt", "-c"}
         << "convert com=0 model=0 format=1 output= idle=2000 yes=0 strict=1 pack=0x0 spread=50000 "
            "files=a.txt|-|--b.txt|-c";
-    QTest::newRow("output may be -") << QStringList{"convert", "a.txt", "-o", "-", "-f", "text"}
-                                     << "convert com=0 model=0 format=0 output=- " + defaults + " files=a.txt";
-    QTest::newRow("match") << QStringList{"match", "a", "--series", "20", "--parallel=10", "--max-voltage-spread",
-                                          ".005"}
-                           << "match com=0 model=0 format=0 output= idle=2000 yes=0 strict=0 pack=20x10 "
-                              "spread=5000 files=a";
-    QTest::newRow("help wins over faults") << QStringList{"convert", "--bogus", "--help", "--output"}
-                                           << "help convert";
+    QTest::newRow("output may be -")
+        << QStringList{"convert", "a.txt", "-o", "-", "-f", "text"}
+        << "convert com=0 model=0 format=0 output=- " + defaults + " files=a.txt";
+    QTest::newRow("match")
+        << QStringList{"match", "a", "--series", "20", "--parallel=10", "--max-voltage-spread",
+                       ".005"}
+        << "match com=0 model=0 format=0 output= idle=2000 yes=0 strict=0 pack=20x10 "
+           "spread=5000 files=a";
+    QTest::newRow("help wins over faults")
+        << QStringList{"convert", "--bogus", "--help", "--output"} << "help convert";
     QTest::newRow("help of a subcommand") << QStringList{"help", "stats"} << "help stats";
     QTest::newRow("help, short") << QStringList{"match", "-h"} << "help match";
     QTest::newRow("version") << QStringList{"--version"} << "version battery-analyzer-cli";
@@ -87,18 +96,23 @@ void TestArguments::faults_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
     const auto row = [](const char *name, const QStringList &args, const QString &text) {
-        const QString sub = args.isEmpty() || text.startsWith("unknown subcommand") ? QString() : args.front();
+        const QString sub =
+            args.isEmpty() || text.startsWith("unknown subcommand") ? QString() : args.front();
         QTest::newRow(name) << args
-                            << (sub.isEmpty() ? QString() : sub + ": ") + text + "\nTry 'battery-analyzer-cli " +
-                                   (sub.isEmpty() ? QString() : sub + " ") + "--help'.";
+                            << (sub.isEmpty() ? QString() : sub + ": ") + text
+                + "\nTry 'battery-analyzer-cli " + (sub.isEmpty() ? QString() : sub + " ")
+                + "--help'.";
     };
-    row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats, match, ports, record, capacity, cells, cell, pack, export, report or labels");
+    row("nothing", {},
+        "a subcommand is required: download, clear-memory, convert, stats, match, ports, record, "
+        "capacity, cells, cell, pack, export, report or labels");
     row("unknown subcommand", {"frobnicate"}, "unknown subcommand 'frobnicate'");
     row("an option for a subcommand", {"--com", "3"}, "unknown subcommand '--com'");
     row("no port", {"download"}, "--com N or --port PATH is required");
     row("port twice over", {"clear-memory", "--com", "3", "--port", "/dev/ttyUSB0"},
         "give --com N or --port PATH, not both");
-    row("COM text not a number", {"download", "--com", "COMx"}, "--com takes a port number from 1 to 255, not 'COMx'");
+    row("COM text not a number", {"download", "--com", "COMx"},
+        "--com takes a port number from 1 to 255, not 'COMx'");
     row("ports, unknown word", {"ports", "remove", "3"},
         "unexpected argument 'remove'; ports takes no words or assign N DEVICE");
     row("ports assign, device missing", {"ports", "assign", "3"},
@@ -106,38 +120,45 @@ void TestArguments::faults_data()
     row("ports assign, bad number", {"ports", "assign", "COM0", "/dev/ttyUSB0"},
         "assign takes a port number from 1 to 255, not 'COM0'");
     row("port 0", {"download", "--com", "0"}, "--com takes a port number from 1 to 255, not '0'");
-    row("port 256", {"clear-memory", "--com=256"}, "--com takes a port number from 1 to 255, not '256'");
-    row("port not a number", {"download", "--com", "three"}, "--com takes a port number from 1 to 255, not 'three'");
+    row("port 256", {"clear-memory", "--com=256"},
+        "--com takes a port number from 1 to 255, not '256'");
+    row("port not a number", {"download", "--com", "three"},
+        "--com takes a port number from 1 to 255, not 'three'");
     row("unknown model", {"download", "--com", "3", "--model", "RM-50"},
         "unknown model 'RM-50'; the models are RM-40A, RM-40B and RM-40C");
     row("unknown format", {"download", "--com", "3", "--format", "xml"},
         "unknown format 'xml'; the formats are text, csv, json");
     row("match has no csv", {"match", "a", "--series", "2", "--parallel", "2", "-f", "csv"},
         "unknown format 'csv'; the formats are text, json");
-    row("idle zero", {"download", "--com", "3", "--idle", "0"}, "--idle takes seconds from 0.001 to 3600, not '0'");
+    row("idle zero", {"download", "--com", "3", "--idle", "0"},
+        "--idle takes seconds from 0.001 to 3600, not '0'");
     row("idle too fine", {"download", "--com", "3", "--idle", "0.0005"},
         "--idle takes seconds from 0.001 to 3600, not '0.0005'");
     row("no files", {"convert", "--format", "csv"}, "at least one FILE is required");
     row("unknown option", {"convert", "a.txt", "--bogus"}, "unknown option '--bogus'");
     row("unknown short option", {"convert", "a.txt", "-x"}, "unknown option '-x'");
-    row("unknown option with a value", {"convert", "a.txt", "--bogus=1"}, "unknown option '--bogus'");
+    row("unknown option with a value", {"convert", "a.txt", "--bogus=1"},
+        "unknown option '--bogus'");
     row("value missing", {"convert", "a.txt", "--output"}, "--output needs a value");
     row("empty output", {"convert", "a.txt", "--output="}, "--output needs a file name");
     row("flag with value", {"stats", "a.txt", "--strict=yes"}, "--strict takes no value");
     row("stray argument", {"clear-memory", "--com", "3", "now"}, "unexpected argument 'now'");
-    row("no parallel", {"match", "a.txt", "--series", "20"}, "--series S and --parallel P are required");
+    row("no parallel", {"match", "a.txt", "--series", "20"},
+        "--series S and --parallel P are required");
     row("parallel 0", {"match", "a.txt", "--series", "2", "--parallel", "0"},
         "--parallel takes a whole number from 1 to 100000, not '0'");
     row("series not whole", {"match", "a.txt", "--series", "2.0", "--parallel", "2"},
         "--series takes a whole number from 1 to 100000, not '2.0'");
     row("pack too large", {"match", "a.txt", "--series", "100000", "--parallel", "101"},
         "a pack of more than 10000000 cells is not supported");
-    row("voltage spread", {"match", "a.txt", "--series", "2", "--parallel", "2", "--max-voltage-spread", "0.05V"},
+    row("voltage spread",
+        {"match", "a.txt", "--series", "2", "--parallel", "2", "--max-voltage-spread", "0.05V"},
         "--max-voltage-spread takes volts from 0 to 100, not '0.05V'");
-    row("voltage spread too fine", {"match", "a.txt", "--series", "2", "--parallel", "2", "--max-voltage-spread",
-                                    "0.0000001"},
+    row("voltage spread too fine",
+        {"match", "a.txt", "--series", "2", "--parallel", "2", "--max-voltage-spread", "0.0000001"},
         "--max-voltage-spread takes volts from 0 to 100, not '0.0000001'");
-    row("stats has no xml", {"stats", "a.txt", "--format", "xml"}, "unknown format 'xml'; the formats are text, csv, json");
+    row("stats has no xml", {"stats", "a.txt", "--format", "xml"},
+        "unknown format 'xml'; the formats are text, csv, json");
 }
 
 void TestArguments::faults()
@@ -159,9 +180,11 @@ void TestArguments::helpListsEveryOption()
         QVERIFY(help.startsWith(QStringLiteral("Usage: battery-analyzer-cli %1 ").arg(spec.name)));
         QVERIFY(help.contains("\nExit codes:\n") && help.contains("\n  130  "));
         for (const cli::OptionSpec &o : spec.options)
-            QVERIFY2(help.contains("--" + o.names.back() + (o.valueName.isEmpty() ? "" : ' ' + o.valueName)),
+            QVERIFY2(help.contains("--" + o.names.back()
+                                   + (o.valueName.isEmpty() ? "" : ' ' + o.valueName)),
                      qPrintable(o.names.back()));
-        QVERIFY(cli::helpText(cli::Subcommand::None).contains(QStringLiteral("\n  %1 ").arg(spec.name)));
+        QVERIFY(cli::helpText(cli::Subcommand::None)
+                    .contains(QStringLiteral("\n  %1 ").arg(spec.name)));
     }
 }
 

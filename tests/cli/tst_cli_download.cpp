@@ -2,12 +2,12 @@
 // a bare device for the cable pulled, Ctrl+C and clearing the memory.
 #include "tool_process.h"
 
-#include "files.h"
-#include "line_faults.h"
-#include "pty_device.h"
 #include "analysis/reading.h"
 #include "board/data_board.h"
+#include "files.h"
+#include "line_faults.h"
 #include "link/protocol.h"
+#include "pty_device.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -42,7 +42,8 @@ std::int64_t microohmsOf(const analyzer::AnalyzerRecord &r, bool rm40a)
 analyzer::AnalyzerRecord recordOf(const char *hex)
 {
     const QByteArray b = QByteArray::fromHex(hex);
-    return {std::uint8_t(b[0]), std::uint8_t(b[1]), std::uint16_t(std::uint8_t(b[2]) << 8 | std::uint8_t(b[3])),
+    return {std::uint8_t(b[0]), std::uint8_t(b[1]),
+            std::uint16_t(std::uint8_t(b[2]) << 8 | std::uint8_t(b[3])),
             std::uint16_t(std::uint8_t(b[4]) << 8 | std::uint8_t(b[5]))};
 }
 
@@ -55,8 +56,7 @@ public:
         if (fullSpeed)
             args << "--full-speed";
         process_.start(QStringLiteral(ANALYZER_SIM), args + memory);
-        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
-        }
+        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) { }
         path_ = QString::fromLocal8Bit(process_.readLine().trimmed());
         started_ = !path_.isEmpty();
     }
@@ -78,7 +78,8 @@ private:
 // inheritable), or pulling the cable would not hang up the tool's side.
 void keepDescriptorsFromChildren()
 {
-    for (const QString &name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
+    for (const QString &name :
+         QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
         const int fd = name.toInt();
         if (fd > 2)
             ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
@@ -140,13 +141,20 @@ void TestCliDownload::download_data()
     QTest::addColumn<QString>("format");
     QTest::addColumn<bool>("toFile");
     QTest::addColumn<bool>("byPath"); // --port with the device instead of --com
-    QTest::newRow("text, RM-40A, stdout") << "RM-40A" << "text" << false << false;
-    QTest::newRow("text, RM-40B, file") << "RM-40B" << "text" << true << false;
-    QTest::newRow("text, RM-40B, file, --port") << "RM-40B" << "text" << true << true;
-    QTest::newRow("csv, RM-40A") << "RM-40A" << "csv" << false << false;
-    QTest::newRow("csv, RM-40C, file") << "RM-40C" << "csv" << true << false;
-    QTest::newRow("json, RM-40A") << "RM-40A" << "json" << false << false;
-    QTest::newRow("json, RM-40B, --port") << "RM-40B" << "json" << true << true;
+    QTest::newRow("text, RM-40A, stdout") << "RM-40A"
+                                          << "text" << false << false;
+    QTest::newRow("text, RM-40B, file") << "RM-40B"
+                                        << "text" << true << false;
+    QTest::newRow("text, RM-40B, file, --port") << "RM-40B"
+                                                << "text" << true << true;
+    QTest::newRow("csv, RM-40A") << "RM-40A"
+                                 << "csv" << false << false;
+    QTest::newRow("csv, RM-40C, file") << "RM-40C"
+                                       << "csv" << true << false;
+    QTest::newRow("json, RM-40A") << "RM-40A"
+                                  << "json" << false << false;
+    QTest::newRow("json, RM-40B, --port") << "RM-40B"
+                                          << "json" << true << true;
 }
 
 // Text is the window's Save of the same records byte for byte; CSV and JSON carry the
@@ -167,7 +175,8 @@ void TestCliDownload::download()
     const QString outFile = dir.filePath("out." + format);
     QFETCH(bool, byPath);
     QStringList args{"download", "--model", model, "--format", format, "--idle", "0.3"};
-    args << (byPath ? QStringList{"--port", sim.path()} : QStringList{"--com", "COM" + QString::number(kSimCom)});
+    args << (byPath ? QStringList{"--port", sim.path()}
+                    : QStringList{"--com", "COM" + QString::number(kSimCom)});
     if (toFile)
         args << "--output" << outFile;
     const ToolRun run = runTool(args);
@@ -189,7 +198,9 @@ void TestCliDownload::download()
     QList<QStringList> rows;
     if (format == u"csv") {
         QList<QByteArray> lines = out.split('\n');
-        QCOMPARE(lines.takeFirst(), "row,group,resistance_ohm,voltage_v,resistance_text,voltage_text,model,downloaded_at\r");
+        QCOMPARE(lines.takeFirst(),
+                 "row,group,resistance_ohm,voltage_v,resistance_text,voltage_text,model,downloaded_"
+                 "at\r");
         QCOMPARE(lines.takeLast(), QByteArray());
         for (const QByteArray &l : lines) {
             QVERIFY(l.endsWith('\r'));
@@ -200,8 +211,10 @@ void TestCliDownload::download()
         for (const QJsonValue &v : QJsonDocument::fromJson(out).array())
             rows << QStringList{QString::number(v["group"].toInt()),
                                 QString::number(v["resistance_ohm"].toDouble(), 'g', 17),
-                                QString::number(v["voltage_v"].toDouble(), 'g', 17), QString::number(v["row"].toInt()),
-                                v["model"].toString(), v["downloaded_at"].toString()};
+                                QString::number(v["voltage_v"].toDouble(), 'g', 17),
+                                QString::number(v["row"].toInt()),
+                                v["model"].toString(),
+                                v["downloaded_at"].toString()};
     }
     QCOMPARE(rows.size(), qsizetype(std::size(kRecords)));
     for (qsizetype i = 0; i < rows.size(); ++i) {
@@ -210,14 +223,16 @@ void TestCliDownload::download()
         QCOMPARE(rows[i][3].toInt(), i + 1);
         QCOMPARE(rows[i][4], model);
         const QDateTime at = QDateTime::fromString(rows[i][5], Qt::ISODate);
-        QVERIFY2(at.isValid() && std::abs(at.secsTo(QDateTime::currentDateTime())) < 120, qPrintable(rows[i][5]));
+        QVERIFY2(at.isValid() && std::abs(at.secsTo(QDateTime::currentDateTime())) < 120,
+                 qPrintable(rows[i][5]));
         const std::int64_t microvolts = std::int64_t(r.voltage) * ((r.flags & 4) ? 1000 : 10000);
         if (format == u"csv") {
             // Exact decimal texts: no binary rounding on the way.
             QCOMPARE(rows[i][1].toLatin1(), analysis::decimalText({microohmsOf(r, rm40a), 6}));
             QCOMPARE(rows[i][2].toLatin1(), analysis::decimalText({microvolts, 6}));
         } else {
-            QCOMPARE(rows[i][1].toDouble(), analysis::decimalText({microohmsOf(r, rm40a), 6}).toDouble());
+            QCOMPARE(rows[i][1].toDouble(),
+                     analysis::decimalText({microohmsOf(r, rm40a), 6}).toDouble());
             QCOMPARE(rows[i][2].toDouble(), analysis::decimalText({microvolts, 6}).toDouble());
         }
     }
@@ -238,8 +253,9 @@ void TestCliDownload::noDevice()
     const ToolRun run = runTool({"download", "--com", "9"});
     QCOMPARE(run.exitCode, 5);
     QCOMPARE(QString::fromUtf8(run.err),
-             "battery-analyzer-cli: COM 9 has no device: /dev/ttyS8 does not exist; to use an adapter, make " +
-                 testPortFolder() + "/com9 a link to it\n");
+             "battery-analyzer-cli: COM 9 has no device: /dev/ttyS8 does not exist; to use an "
+             "adapter, make "
+                 + testPortFolder() + "/com9 a link to it\n");
 }
 
 // The cable pulled after three readings: they are written, and the exit code says it.
@@ -248,7 +264,8 @@ void TestCliDownload::deviceLostKeepsWhatArrived()
     PtyDevice device;
     device.linkAs(kDeviceCom);
     const QString out = dir.filePath("lost.txt");
-    RunningTool tool({"download", "--com", QString::number(kDeviceCom), "--idle", "30", "--output", out});
+    RunningTool tool(
+        {"download", "--com", QString::number(kDeviceCom), "--idle", "30", "--output", out});
     QCOMPARE(device.received(4, 5000), "SESK");
     for (int i = 0; i < 3; ++i)
         device.send(QByteArray::fromHex(kRecords[i]));
@@ -256,8 +273,9 @@ void TestCliDownload::deviceLostKeepsWhatArrived()
     device.vanish();
     const ToolRun run = tool.finish();
     QCOMPARE(run.exitCode, 5);
-    QCOMPARE(QString::fromUtf8(run.err), "battery-analyzer-cli: COM 6 (" + device.path() +
-                                             ") lost its device during the download; 3 readings written\n");
+    QCOMPARE(QString::fromUtf8(run.err),
+             "battery-analyzer-cli: COM 6 (" + device.path()
+                 + ") lost its device during the download; 3 readings written\n");
     board::DataBoard board;
     for (int i = 0; i < 3; ++i)
         board.AppendLine(analyzer::decodeRecord(QByteArray::fromHex(kRecords[i]), true).line);
@@ -268,7 +286,8 @@ void TestCliDownload::deviceLostKeepsWhatArrived()
 void TestCliDownload::deviceLostByPathNamesThePath()
 {
     PtyDevice device;
-    RunningTool tool({"download", "--port", device.path(), "--idle", "30", "--output", dir.filePath("lost.txt")});
+    RunningTool tool({"download", "--port", device.path(), "--idle", "30", "--output",
+                      dir.filePath("lost.txt")});
     QCOMPARE(device.received(4, 5000), "SESK");
     device.send(QByteArray::fromHex(kRecords[0]));
     QTest::qWait(300);
@@ -276,7 +295,8 @@ void TestCliDownload::deviceLostByPathNamesThePath()
     const ToolRun run = tool.finish();
     QCOMPARE(run.exitCode, 5);
     QCOMPARE(QString::fromUtf8(run.err),
-             "battery-analyzer-cli: " + device.path() + " lost its device during the download; 1 reading written\n");
+             "battery-analyzer-cli: " + device.path()
+                 + " lost its device during the download; 1 reading written\n");
 }
 
 // Ctrl+C: Disconnect still goes out and what arrived is written.
@@ -285,7 +305,8 @@ void TestCliDownload::interruptDisconnectsAndWrites()
     PtyDevice device;
     device.linkAs(kDeviceCom);
     const QString out = dir.filePath("interrupted.txt");
-    RunningTool tool({"download", "--com", QString::number(kDeviceCom), "--idle", "30", "--output", out});
+    RunningTool tool(
+        {"download", "--com", QString::number(kDeviceCom), "--idle", "30", "--output", out});
     QCOMPARE(device.received(4, 5000), "SESK");
     device.send(QByteArray::fromHex(kRecords[0]) + QByteArray::fromHex(kRecords[1]));
     QTest::qWait(300);
@@ -347,7 +368,8 @@ void TestCliDownload::lineFaults()
     QFETCH(bool, echo);
     PtyDevice device(kDeviceCom);
     const QString out = dir.filePath("faults.txt");
-    RunningTool tool({"download", "--com", QString::number(kDeviceCom), "--idle", "1.5", "--output", out});
+    RunningTool tool(
+        {"download", "--com", QString::number(kDeviceCom), "--idle", "1.5", "--output", out});
     const QByteArray connect = device.received(2, 5000);
     if (echo)
         device.send(connect);
@@ -369,9 +391,12 @@ void TestCliDownload::lineFaults()
         QCOMPARE(run.exitCode, 0);
     } else {
         QCOMPARE(run.exitCode, 5);
-        QVERIFY2(run.err.contains(QStringLiteral("after reading %1 of the download").arg(fault.disturbedAfter).toUtf8()),
+        QVERIFY2(run.err.contains(QStringLiteral("after reading %1 of the download")
+                                      .arg(fault.disturbedAfter)
+                                      .toUtf8()),
                  run.err.constData());
-        QVERIFY2(run.err.endsWith(QStringLiteral("; %1 readings written\n").arg(fault.records.size()).toUtf8()),
+        QVERIFY2(run.err.endsWith(
+                     QStringLiteral("; %1 readings written\n").arg(fault.records.size()).toUtf8()),
                  run.err.constData());
     }
 }
@@ -380,8 +405,10 @@ void TestCliDownload::badOutputFailsBeforeThePort_data()
 {
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("no such folder") << "missing/out.txt" << "No such file or directory";
-    QTest::newRow("a folder") << "." << "Is a directory";
+    QTest::newRow("no such folder") << "missing/out.txt"
+                                    << "No such file or directory";
+    QTest::newRow("a folder") << "."
+                              << "Is a directory";
 }
 
 void TestCliDownload::badOutputFailsBeforeThePort()
@@ -390,10 +417,12 @@ void TestCliDownload::badOutputFailsBeforeThePort()
     QFETCH(QString, reason);
     PtyDevice device(kDeviceCom);
     const QString path = dir.filePath(output);
-    const ToolRun run = runTool({"download", "--com", QString::number(kDeviceCom), "--output", path});
+    const ToolRun run =
+        runTool({"download", "--com", QString::number(kDeviceCom), "--output", path});
     QCOMPARE(run.exitCode, 1);
-    QCOMPARE(QString::fromUtf8(run.err), QStringLiteral("battery-analyzer-cli: Cannot create file \"%1\". %2\n")
-                                             .arg(QFileInfo(path).absoluteFilePath(), reason));
+    QCOMPARE(QString::fromUtf8(run.err),
+             QStringLiteral("battery-analyzer-cli: Cannot create file \"%1\". %2\n")
+                 .arg(QFileInfo(path).absoluteFilePath(), reason));
     QCOMPARE(device.received(0), QByteArray());
 }
 
@@ -404,11 +433,13 @@ void TestCliDownload::clearMemory_data()
     QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("--yes") << QStringList{"--yes"} << 0 << QByteArray("SESUST") << QByteArray();
-    QTest::newRow("--port, -y") << QStringList{"--port", "{device}", "-y"} << 0 << QByteArray("SESUST") << QByteArray();
-    QTest::newRow("no terminal to ask") << QStringList{} << 7 << QByteArray()
-                                        << QByteArray("battery-analyzer-cli: clear-memory: no terminal to ask for "
-                                                      "confirmation; add --yes to erase the analyzer's memory without "
-                                                      "asking\n");
+    QTest::newRow("--port, -y") << QStringList{"--port", "{device}", "-y"} << 0
+                                << QByteArray("SESUST") << QByteArray();
+    QTest::newRow("no terminal to ask")
+        << QStringList{} << 7 << QByteArray()
+        << QByteArray("battery-analyzer-cli: clear-memory: no terminal to ask for "
+                      "confirmation; add --yes to erase the analyzer's memory without "
+                      "asking\n");
 }
 
 void TestCliDownload::clearMemory()
@@ -417,9 +448,11 @@ void TestCliDownload::clearMemory()
     PtyDevice device;
     device.linkAs(kDeviceCom);
     extra.replaceInStrings("{device}", device.path());
-    const ToolRun run = runTool(QStringList{"clear-memory"} +
-                                (extra.contains(device.path()) ? QStringList{} : QStringList{"--com", QString::number(kDeviceCom)}) +
-                                extra);
+    const ToolRun run = runTool(QStringList{"clear-memory"}
+                                + (extra.contains(device.path())
+                                       ? QStringList{}
+                                       : QStringList{"--com", QString::number(kDeviceCom)})
+                                + extra);
     QTEST(run.exitCode, "exitCode");
     QTEST(run.err, "message");
     QFETCH(QByteArray, sent);
@@ -433,10 +466,14 @@ void TestCliDownload::portsAssign_data()
     QTest::addColumn<QString>("device"); // {pty}: the test's device
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("entry"); // the entry that must then link to the device; empty: none
-    QTest::newRow("by number") << "7" << "{pty}" << 0 << "com7";
-    QTest::newRow("as COM text") << "COM8" << "{pty}" << 0 << "com8";
-    QTest::newRow("replacing an entry") << "6" << "{pty}" << 0 << "com6";
-    QTest::newRow("no such device") << "9" << "/dev/no-such-tty" << 5 << "";
+    QTest::newRow("by number") << "7"
+                               << "{pty}" << 0 << "com7";
+    QTest::newRow("as COM text") << "COM8"
+                                 << "{pty}" << 0 << "com8";
+    QTest::newRow("replacing an entry") << "6"
+                                        << "{pty}" << 0 << "com6";
+    QTest::newRow("no such device") << "9"
+                                    << "/dev/no-such-tty" << 5 << "";
 }
 
 // A device linked as COM 6 shows in the list with its number; assign makes the entry the
@@ -455,7 +492,9 @@ void TestCliDownload::portsAssign()
     QCOMPARE(list.exitCode, 0);
     const QStringList rows = QString::fromUtf8(list.out).split(u'\n');
     const auto listed = [&](int n, const QString &path) {
-        return !rows.filter(QRegularExpression("^" + QString::number(n) + " +" + QRegularExpression::escape(path) + " ")).isEmpty();
+        return !rows.filter(QRegularExpression("^" + QString::number(n) + " +"
+                                               + QRegularExpression::escape(path) + " "))
+                    .isEmpty();
     };
     if (entry.isEmpty()) {
         QCOMPARE(run.err, "battery-analyzer-cli: " + device.toUtf8() + " does not exist\n");

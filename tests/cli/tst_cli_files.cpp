@@ -29,11 +29,11 @@ struct Sample {
     const char *volts;
 };
 const Sample kSamples[] = {
-    {"07050237101B", true, "0.0567", "4.123"},   {"07050237101B", false, "0.00567", "4.123"},
-    {"0C00303904D2", true, "0.12345", "12.34"},  {"0C00303904D2", false, "0.012345", "12.34"},
-    {"0106012C0E74", true, "0.3", "3.7"},         {"0106012C0E74", false, "0.03", "3.7"},
-    {"020700053039", true, "0.05", "12.345"},     {"020700053039", false, "0.005", "12.345"},
-    {"1203FFFF0000", true, "655.35", "0"},        {"FF0400010E10", false, "0.000001", "3.6"},
+    {"07050237101B", true, "0.0567", "4.123"},  {"07050237101B", false, "0.00567", "4.123"},
+    {"0C00303904D2", true, "0.12345", "12.34"}, {"0C00303904D2", false, "0.012345", "12.34"},
+    {"0106012C0E74", true, "0.3", "3.7"},       {"0106012C0E74", false, "0.03", "3.7"},
+    {"020700053039", true, "0.05", "12.345"},   {"020700053039", false, "0.005", "12.345"},
+    {"1203FFFF0000", true, "655.35", "0"},      {"FF0400010E10", false, "0.000001", "3.6"},
 };
 
 QByteArray sampleLine(const Sample &s)
@@ -82,16 +82,21 @@ void TestCliFiles::badArguments_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
-    const auto row = [](const char *name, const QStringList &args, const QString &text, const char *sub) {
+    const auto row = [](const char *name, const QStringList &args, const QString &text,
+                        const char *sub) {
         const QString prefix = sub[0] ? QString::fromLatin1(sub) + ": " : QString();
         const QString again = sub[0] ? QString::fromLatin1(sub) + " " : QString();
         QTest::newRow(name) << args
-                            << "battery-analyzer-cli: " + prefix + text + "\nTry 'battery-analyzer-cli " + again +
-                                   "--help'.\n";
+                            << "battery-analyzer-cli: " + prefix + text
+                + "\nTry 'battery-analyzer-cli " + again + "--help'.\n";
     };
-    row("nothing", {}, "a subcommand is required: download, clear-memory, convert, stats, match, ports, record, capacity, cells, cell, pack, export, report or labels", "");
+    row("nothing", {},
+        "a subcommand is required: download, clear-memory, convert, stats, match, ports, record, "
+        "capacity, cells, cell, pack, export, report or labels",
+        "");
     row("unknown subcommand", {"frobnicate"}, "unknown subcommand 'frobnicate'", "");
-    row("port 256", {"clear-memory", "--com=256"}, "--com takes a port number from 1 to 255, not '256'", "clear-memory");
+    row("port 256", {"clear-memory", "--com=256"},
+        "--com takes a port number from 1 to 255, not '256'", "clear-memory");
     row("value missing", {"convert", "a.txt", "--output"}, "--output needs a value", "convert");
 }
 
@@ -109,15 +114,20 @@ void TestCliFiles::help_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QStringList>("mentions"); // the first: what the usage line starts with
     QTest::newRow("tool") << QStringList{"--help"}
-                          << QStringList{"SUBCOMMAND", "download", "clear-memory", "convert", "stats", "match"};
+                          << QStringList{"SUBCOMMAND", "download", "clear-memory",
+                                         "convert",    "stats",    "match"};
     QTest::newRow("download") << QStringList{"download", "--help"}
-                              << QStringList{"download", "--com N", "--model", "--format", "--output", "--idle"};
-    QTest::newRow("clear-memory") << QStringList{"clear-memory", "-h"} << QStringList{"clear-memory", "--com N", "--yes"};
+                              << QStringList{"download", "--com N",  "--model",
+                                             "--format", "--output", "--idle"};
+    QTest::newRow("clear-memory") << QStringList{"clear-memory", "-h"}
+                                  << QStringList{"clear-memory", "--com N", "--yes"};
     QTest::newRow("convert") << QStringList{"convert", "--help", "--bogus"}
                              << QStringList{"convert", "--format", "--output", "--strict"};
-    QTest::newRow("stats") << QStringList{"help", "stats"} << QStringList{"stats", "--strict", "standard deviation"};
+    QTest::newRow("stats") << QStringList{"help", "stats"}
+                           << QStringList{"stats", "--strict", "standard deviation"};
     QTest::newRow("match") << QStringList{"match", "--help"}
-                           << QStringList{"match", "--series", "--parallel", "--max-voltage-spread", "--format"};
+                           << QStringList{"match", "--series", "--parallel", "--max-voltage-spread",
+                                          "--format"};
 }
 
 void TestCliFiles::help()
@@ -138,8 +148,9 @@ void TestCliFiles::help()
 void TestCliFiles::everySubcommandIsListed_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char *name : {"download", "clear-memory", "convert", "stats", "match", "ports", "record", "capacity",
-                             "cells", "cell", "pack", "export", "report", "labels"})
+    for (const char *name :
+         {"download", "clear-memory", "convert", "stats", "match", "ports", "record", "capacity",
+          "cells", "cell", "pack", "export", "report", "labels"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -149,8 +160,9 @@ void TestCliFiles::everySubcommandIsListed()
     static const QString toolHelp = QString::fromUtf8(runTool({"--help"}).out);
     static const QString required = QString::fromUtf8(runTool({}).err);
     QVERIFY2(toolHelp.contains(QStringLiteral("\n  %1 ").arg(name)), qPrintable(toolHelp));
-    QVERIFY2(required.contains(QRegularExpression(QStringLiteral("[:,] %1[, \n]|or %1\n").arg(name))),
-             qPrintable(required));
+    QVERIFY2(
+        required.contains(QRegularExpression(QStringLiteral("[:,] %1[, \n]|or %1\n").arg(name))),
+        qPrintable(required));
     const ToolRun run = runTool({name, "--help"});
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.startsWith("Usage: battery-analyzer-cli " + name.toUtf8() + ' '));
@@ -162,27 +174,34 @@ void TestCliFiles::fileFaults_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
-    const QByteArray two = line(" Group 1       040.0m~     3.600V\r\nhello \xC4\xE3\xBA\xC3\n\n Group 2       040.1m~     3.601V");
-    QTest::newRow("missing file") << QByteArray() << QStringList{"stats", "missing.txt"} << 1
-                                  << "battery-analyzer-cli: Cannot open file \"{dir}/missing.txt\". No such file or "
-                                     "directory\n";
-    QTest::newRow("a folder") << QByteArray() << QStringList{"convert", "."} << 1
-                              << "battery-analyzer-cli: Cannot open file \"{dir}\". Is a directory\n";
-    QTest::newRow("line not a reading, shown from GBK") << two << QStringList{"convert", "in.txt"} << 0
-                                                        << "in.txt:2: not a reading: hello 你好\n";
+    const QByteArray two = line(" Group 1       040.0m~     3.600V\r\nhello \xC4\xE3\xBA\xC3\n\n "
+                                "Group 2       040.1m~     3.601V");
+    QTest::newRow("missing file")
+        << QByteArray() << QStringList{"stats", "missing.txt"} << 1
+        << "battery-analyzer-cli: Cannot open file \"{dir}/missing.txt\". No such file or "
+           "directory\n";
+    QTest::newRow("a folder")
+        << QByteArray() << QStringList{"convert", "."} << 1
+        << "battery-analyzer-cli: Cannot open file \"{dir}\". Is a directory\n";
+    QTest::newRow("line not a reading, shown from GBK")
+        << two << QStringList{"convert", "in.txt"} << 0 << "in.txt:2: not a reading: hello 你好\n";
     QTest::newRow("strict") << two << QStringList{"stats", "--strict", "in.txt"} << 3
                             << "battery-analyzer-cli: in.txt:2: not a reading: hello 你好\n";
-    QTest::newRow("no readings") << QByteArray("x\r\n") << QStringList{"stats", "in.txt"} << 3
-                                 << "in.txt:1: not a reading: x\nbattery-analyzer-cli: no readings in in.txt\n";
-    QTest::newRow("convert, no readings") << QByteArray("\r\n") << QStringList{"convert", "in.txt", "-o", "out.csv"} << 3
-                                          << "battery-analyzer-cli: no readings in in.txt\n";
-    QTest::newRow("too few cells") << two << QStringList{"match", "in.txt", "--series", "3", "--parallel", "1"} << 6
-                                   << "in.txt:2: not a reading: hello 你好\nbattery-analyzer-cli: 3S1P needs 3 cells "
-                                      "whose voltages lie within 0.05 V of each other; the most there are is 2, 1 "
-                                      "missing\n";
-    QTest::newRow("output folder missing") << two << QStringList{"convert", "in.txt", "--output", "no/out.csv"} << 1
-                                           << "in.txt:2: not a reading: hello 你好\nbattery-analyzer-cli: Cannot "
-                                              "create file \"{dir}/no/out.csv\". No such file or directory\n";
+    QTest::newRow("no readings")
+        << QByteArray("x\r\n") << QStringList{"stats", "in.txt"} << 3
+        << "in.txt:1: not a reading: x\nbattery-analyzer-cli: no readings in in.txt\n";
+    QTest::newRow("convert, no readings")
+        << QByteArray("\r\n") << QStringList{"convert", "in.txt", "-o", "out.csv"} << 3
+        << "battery-analyzer-cli: no readings in in.txt\n";
+    QTest::newRow("too few cells")
+        << two << QStringList{"match", "in.txt", "--series", "3", "--parallel", "1"} << 6
+        << "in.txt:2: not a reading: hello 你好\nbattery-analyzer-cli: 3S1P needs 3 cells "
+           "whose voltages lie within 0.05 V of each other; the most there are is 2, 1 "
+           "missing\n";
+    QTest::newRow("output folder missing")
+        << two << QStringList{"convert", "in.txt", "--output", "no/out.csv"} << 1
+        << "in.txt:2: not a reading: hello 你好\nbattery-analyzer-cli: Cannot "
+           "create file \"{dir}/no/out.csv\". No such file or directory\n";
 }
 
 void TestCliFiles::fileFaults()
@@ -193,7 +212,8 @@ void TestCliFiles::fileFaults()
     QVERIFY(writeFile(dir.filePath("in.txt"), content));
     const ToolRun run = runTool(args, dir.path());
     QTEST(run.exitCode, "exitCode");
-    QCOMPARE(QString::fromUtf8(run.err), message.replace("{dir}", QDir(dir.path()).canonicalPath()));
+    QCOMPARE(QString::fromUtf8(run.err),
+             message.replace("{dir}", QDir(dir.path()).canonicalPath()));
 }
 
 // A saved board, in any of the line breaks the window opens, converts back to the same
@@ -205,14 +225,16 @@ void TestCliFiles::convertRoundTrip_data()
     QTest::newRow("as saved") << saved;
     QTest::newRow("LF breaks") << QByteArray(saved).replace("\r\n", "\n");
     QTest::newRow("CR breaks, no last break") << QByteArray(saved).replace("\r\n", "\r").chopped(1);
-    QTest::newRow("cut at a zero byte") << saved + QByteArray("\0 Group 9       040.0m\xA6\xB8     3.600V\r\n", 38);
+    QTest::newRow("cut at a zero byte")
+        << saved + QByteArray("\0 Group 9       040.0m\xA6\xB8     3.600V\r\n", 38);
 }
 
 void TestCliFiles::convertRoundTrip()
 {
     QFETCH(QByteArray, file);
     QVERIFY(writeFile(dir.filePath("board.txt"), file));
-    const ToolRun run = runTool({"convert", "board.txt", "--format", "text", "--output", "out.txt"}, dir.path());
+    const ToolRun run =
+        runTool({"convert", "board.txt", "--format", "text", "--output", "out.txt"}, dir.path());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(readFile(dir.filePath("out.txt")), savedBoard());
@@ -231,7 +253,8 @@ void TestCliFiles::convertNumbers()
         QVERIFY(l.endsWith('\r'));
         l.chop(1);
     }
-    QCOMPARE(lines.takeFirst(), "file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text");
+    QCOMPARE(lines.takeFirst(),
+             "file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text");
     QCOMPARE(std::size_t(lines.size()), std::size(kSamples));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const Sample &s = kSamples[i];
@@ -250,14 +273,17 @@ void TestCliFiles::convertNumbers()
 void TestCliFiles::statsSummary_data()
 {
     QTest::addColumn<QString>("format");
-    QTest::addColumn<QStringList>("lines"); // lines of the output that must be there, blanks simplified
+    QTest::addColumn<QStringList>(
+        "lines"); // lines of the output that must be there, blanks simplified
     QTest::newRow("text") << "text"
                           << QStringList{"readings 3", "resistance/mΩ 40 50 45 45 4.0825",
-                                         "voltage/V 3.6 3.65 3.62 3.61 0.0216", "40.000 - 41.000 " + QString(40, '#') + " 1"};
+                                         "voltage/V 3.6 3.65 3.62 3.61 0.0216",
+                                         "40.000 - 41.000 " + QString(40, '#') + " 1"};
     QTest::newRow("csv") << "csv"
-                         << QStringList{"quantity,count,minimum,maximum,mean,median,standard_deviation\r",
-                                        "resistance_ohm,3,0.04,0.05,0.045,0.045,0.0040825\r",
-                                        "voltage_v,3,3.6,3.65,3.62,3.61,0.0216\r"};
+                         << QStringList{
+                                "quantity,count,minimum,maximum,mean,median,standard_deviation\r",
+                                "resistance_ohm,3,0.04,0.05,0.045,0.045,0.0040825\r",
+                                "voltage_v,3,3.6,3.65,3.62,3.61,0.0216\r"};
 }
 
 // Files in the window's GBK and in UTF-8 (with a byte-order mark, either ohm sign), one
@@ -265,8 +291,11 @@ void TestCliFiles::statsSummary_data()
 void TestCliFiles::statsSummary()
 {
     QFETCH(QString, format);
-    QVERIFY(writeFile(dir.filePath("a.txt"), line(" Group 1       040.0m~     3.600V\r\n Group 2       0.050 ~     3.610V\r\n")));
-    QVERIFY(writeFile(dir.filePath("b.txt"), "\xEF\xBB\xBF Group 3       045.0m\xE2\x84\xA6     3.650V\n"));
+    QVERIFY(writeFile(
+        dir.filePath("a.txt"),
+        line(" Group 1       040.0m~     3.600V\r\n Group 2       0.050 ~     3.610V\r\n")));
+    QVERIFY(writeFile(dir.filePath("b.txt"),
+                      "\xEF\xBB\xBF Group 3       045.0m\xE2\x84\xA6     3.650V\n"));
     QProcess p;
     p.setWorkingDirectory(dir.path());
     p.start(QStringLiteral(BATTERY_CLI), {"stats", "a.txt", "-", "-f", format, "-o", "out"});
@@ -292,13 +321,14 @@ void TestCliFiles::matchProperties()
     for (int i = 0; i < 60; ++i) {
         const qint64 r = 35000 + (i * 7919) % 10000, mv = 3570 + (i * 31) % 61;
         cells.push_back({r, mv});
-        text += " Group " + QByteArray::number(i % 256) + "       " + QByteArray::number(r / 1000) + '.' +
-                QByteArray::number(r % 1000).rightJustified(3, '0') + "m\xA6\xB8     " + QByteArray::number(mv / 1000) +
-                '.' + QByteArray::number(mv % 1000).rightJustified(3, '0') + "V\r\n";
+        text += " Group " + QByteArray::number(i % 256) + "       " + QByteArray::number(r / 1000)
+            + '.' + QByteArray::number(r % 1000).rightJustified(3, '0') + "m\xA6\xB8     "
+            + QByteArray::number(mv / 1000) + '.'
+            + QByteArray::number(mv % 1000).rightJustified(3, '0') + "V\r\n";
     }
     QVERIFY(writeFile(dir.filePath("cells.txt"), text));
-    const ToolRun run = runTool({"match", "cells.txt", "--series", "4", "--parallel", "3", "--max-voltage-spread",
-                                 "0.02", "--format", "json"},
+    const ToolRun run = runTool({"match", "cells.txt", "--series", "4", "--parallel", "3",
+                                 "--max-voltage-spread", "0.02", "--format", "json"},
                                 dir.path());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray());
@@ -313,7 +343,8 @@ void TestCliFiles::matchProperties()
         QVERIFY(line >= 1 && line <= 60);
         QVERIFY2(seen.insert(line).second, "a cell is listed twice");
         QCOMPARE(cell["file"].toString(), "cells.txt");
-        QCOMPARE(cell["resistance_ohm"].toDouble(), double(cells[std::size_t(line - 1)].first) / 1e6);
+        QCOMPARE(cell["resistance_ohm"].toDouble(),
+                 double(cells[std::size_t(line - 1)].first) / 1e6);
         QCOMPARE(cell["voltage_v"].toDouble(), double(cells[std::size_t(line - 1)].second) / 1e3);
     };
     for (const QJsonValue &g : groups) {
@@ -342,12 +373,15 @@ void TestCliFiles::streamsAndNames_data()
 {
     QTest::addColumn<QString>("command"); // run by sh in the test's folder; $T is the tool
     QTest::newRow("standard input and output as -") << "$T convert - -f text -o - < board.txt";
-    QTest::newRow("a pipe as /dev/stdin, /dev/stdout as output") << "cat board.txt | $T convert /dev/stdin -f text -o /dev/stdout";
-    QTest::newRow("a name that is not UTF-8") << "cp board.txt \"$(printf 'bad\\377name.txt')\" && "
-                                                 "$T convert \"$(printf 'bad\\377name.txt')\" -f text && "
-                                                 "rm \"$(printf 'bad\\377name.txt')\"";
-    QTest::newRow("into a name that is not UTF-8") << "$T convert board.txt -f text -o \"$(printf 'out\\377')\" && "
-                                                      "cat \"$(printf 'out\\377')\" && rm \"$(printf 'out\\377')\"";
+    QTest::newRow("a pipe as /dev/stdin, /dev/stdout as output")
+        << "cat board.txt | $T convert /dev/stdin -f text -o /dev/stdout";
+    QTest::newRow("a name that is not UTF-8")
+        << "cp board.txt \"$(printf 'bad\\377name.txt')\" && "
+           "$T convert \"$(printf 'bad\\377name.txt')\" -f text && "
+           "rm \"$(printf 'bad\\377name.txt')\"";
+    QTest::newRow("into a name that is not UTF-8")
+        << "$T convert board.txt -f text -o \"$(printf 'out\\377')\" && "
+           "cat \"$(printf 'out\\377')\" && rm \"$(printf 'out\\377')\"";
 }
 
 // Whatever the names and streams, the output is the board as the window saves it. (Files

@@ -28,9 +28,10 @@ QByteArray boardFile(int count, int firstGroup, const std::function<int(int)> &m
     QByteArray text;
     for (int i = 0; i < count; ++i) {
         const int r = 300 + (i * 37) % 300;
-        text += " Group " + QByteArray::number((firstGroup + i) % 256) + "       0" + QByteArray::number(r / 10) + '.'
-            + QByteArray::number(r % 10) + "m" + analyzer::kOhmGbk + "     "
-            + QByteArray::number(millivolts(i) / 1000.0, 'f', 3) + "V\r\n";
+        text += " Group " + QByteArray::number((firstGroup + i) % 256) + "       0"
+            + QByteArray::number(r / 10) + '.' + QByteArray::number(r % 10) + "m"
+            + analyzer::kOhmGbk + "     " + QByteArray::number(millivolts(i) / 1000.0, 'f', 3)
+            + "V\r\n";
     }
     return text;
 }
@@ -42,7 +43,8 @@ QJsonArray json(const ToolRun &run)
 
 void keepDescriptorsFromChildren()
 {
-    for (const QString &name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
+    for (const QString &name :
+         QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
         const int fd = name.toInt();
         if (fd > 2)
             ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
@@ -82,11 +84,15 @@ private slots:
         QFETCH(QStringList, command);
         const ToolRun help = runTool(command + QStringList{"--no-such", "--help"});
         QCOMPARE(help.exitCode, 0);
-        QVERIFY2(help.out.startsWith("Usage: battery-analyzer-cli " + command.front().toUtf8()), help.out.constData());
+        QVERIFY2(help.out.startsWith("Usage: battery-analyzer-cli " + command.front().toUtf8()),
+                 help.out.constData());
         const ToolRun bad = runTool(command + QStringList{"--no-such"}, backends_.folder());
         QCOMPARE(bad.exitCode, 2);
-        QCOMPARE(bad.err, "battery-analyzer-cli: " + command.front().toUtf8() + ": unknown option 'no-such'\nTry "
-                     "'battery-analyzer-cli " + command.front().toUtf8() + " --help'.\n");
+        QCOMPARE(bad.err,
+                 "battery-analyzer-cli: " + command.front().toUtf8()
+                     + ": unknown option 'no-such'\nTry "
+                       "'battery-analyzer-cli "
+                     + command.front().toUtf8() + " --help'.\n");
     }
 
     void benchWorkflow_data()
@@ -100,17 +106,27 @@ private slots:
     {
         QFETCH(QString, backend);
         const QString db = backends_.fresh(backend);
-        const QString charged = file("charged.txt", boardFile(12, 1, [](int i) { return 4150 + i % 3; }));
+        const QString charged =
+            file("charged.txt", boardFile(12, 1, [](int i) { return 4150 + i % 3; }));
         // A week and a day later; A012 lost 182 mV, 22.75 mV a day.
-        const QString rested = file("rested.txt", boardFile(12, 1, [](int i) { return i == 11 ? 3970 : 4142 + i % 3; }));
-        QCOMPARE(runTool({"record", charged, "--cells", "A001..A012", "--rest-start", "--at", "2026-03-01T08:00Z", "--db", db}).exitCode, 0);
-        QCOMPARE(runTool({"record", rested, "--first-cell", "A001", "--at", "2026-03-09T08:00Z", "--db", db}).exitCode, 0);
+        const QString rested = file(
+            "rested.txt", boardFile(12, 1, [](int i) { return i == 11 ? 3970 : 4142 + i % 3; }));
+        QCOMPARE(runTool({"record", charged, "--cells", "A001..A012", "--rest-start", "--at",
+                          "2026-03-01T08:00Z", "--db", db})
+                     .exitCode,
+                 0);
+        QCOMPARE(runTool({"record", rested, "--first-cell", "A001", "--at", "2026-03-09T08:00Z",
+                          "--db", db})
+                     .exitCode,
+                 0);
         QByteArray capacities = "id;capacity_mah\r\n";
         for (int i = 1; i <= 12; ++i)
-            capacities += "A0" + QByteArray::number(i).rightJustified(2, '0') + ';' + QByteArray::number(2000 + 37 * i) + ",5\r\n";
+            capacities += "A0" + QByteArray::number(i).rightJustified(2, '0') + ';'
+                + QByteArray::number(2000 + 37 * i) + ",5\r\n";
         QCOMPARE(runTool({"capacity", file("cap.csv", capacities), "--db", db}).exitCode, 0);
 
-        const ToolRun cells = runTool({"cells", "--format", "json", "--max-self-discharge", "2", "--db", db});
+        const ToolRun cells =
+            runTool({"cells", "--format", "json", "--max-self-discharge", "2", "--db", db});
         QCOMPARE(cells.exitCode, 0);
         const QJsonArray rows = json(cells);
         QCOMPARE(rows.size(), 12);
@@ -119,10 +135,12 @@ private slots:
         QCOMPARE(rows[0]["self_discharge_mv_per_day"].toDouble(), 1.0);
         QCOMPARE(rows[11]["self_discharge_mv_per_day"].toDouble(), 22.75);
         QCOMPARE(rows[11]["verdict"].toString(), QStringLiteral("fail"));
-        QCOMPARE(rows[11]["reasons"][0].toString(), QStringLiteral("self-discharge 22.75 mV/day > 2 mV/day"));
+        QCOMPARE(rows[11]["reasons"][0].toString(),
+                 QStringLiteral("self-discharge 22.75 mV/day > 2 mV/day"));
 
-        const ToolRun match = runTool({"match", "--db", db, "--series", "2", "--parallel", "3", "--max-self-discharge",
-                                       "2", "--save-pack", "P1", "--format", "json"});
+        const ToolRun match =
+            runTool({"match", "--db", db, "--series", "2", "--parallel", "3",
+                     "--max-self-discharge", "2", "--save-pack", "P1", "--format", "json"});
         QCOMPARE(match.exitCode, 0);
         const QJsonObject pack = QJsonDocument::fromJson(match.out).object();
         QVERIFY(pack["capacity_first"].toBool());
@@ -135,19 +153,23 @@ private slots:
         QVERIFY(!packed.contains(QStringLiteral("A012")));
 
         // A second pack never takes the first one's cells.
-        const ToolRun second = runTool({"match", "--db", db, "--series", "2", "--parallel", "3", "--format", "json"});
+        const ToolRun second =
+            runTool({"match", "--db", db, "--series", "2", "--parallel", "3", "--format", "json"});
         for (const QJsonValue &g : QJsonDocument::fromJson(second.out).object()["groups"].toArray())
             for (const QJsonValue &l : g["cells"].toArray())
                 QVERIFY(!packed.contains(l.toString()));
 
-        const ToolRun replace = runTool({"pack", "replace", "P1", packed[0], "--apply", "--max-self-discharge", "2", "--db", db});
+        const ToolRun replace = runTool({"pack", "replace", "P1", packed[0], "--apply",
+                                         "--max-self-discharge", "2", "--db", db});
         QCOMPARE(replace.exitCode, 0);
         const ToolRun shown = runTool({"pack", "show", "P1", "--format", "json", "--db", db});
         const QJsonObject after = QJsonDocument::fromJson(shown.out).object();
         QCOMPARE(after["swaps"][0]["removed"].toString(), packed[0]);
         QVERIFY(after["groups"][0]["cells"][0].toString() != packed[0]);
         const QJsonObject failed =
-            QJsonDocument::fromJson(runTool({"cell", packed[0], "--format", "json", "--db", db}).out).object();
+            QJsonDocument::fromJson(
+                runTool({"cell", packed[0], "--format", "json", "--db", db}).out)
+                .object();
         QCOMPARE(failed["pack"], QJsonValue(QJsonValue::Null));
         QCOMPARE(failed["swaps"][0]["way"].toString(), QStringLiteral("out of"));
         QCOMPARE(failed["measurements"].toArray().size(), 2);
@@ -161,24 +183,33 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
         const QString readings = file("four.txt", boardFile(4, 1, [](int) { return 4100; }));
-        const QString twice = file("twice.csv", "id,capacity_mah\nA001,2000\nA002,2100\nA001,2200\n");
+        const QString twice =
+            file("twice.csv", "id,capacity_mah\nA001,2000\nA002,2100\nA001,2200\n");
         const QString unknown = file("unknown.csv", "id,capacity_mah\nA001,2000\nZ9,2100\nZ8,1\n");
         for (const QString &b : RegisterBackends::names()) {
-            const auto row = [&](const char *name, const QStringList &args, int code, const QString &message) {
-                QTest::newRow(qPrintable(b + u'/' + QLatin1String(name))) << b << args << code << message;
+            const auto row = [&](const char *name, const QStringList &args, int code,
+                                 const QString &message) {
+                QTest::newRow(qPrintable(b + u'/' + QLatin1String(name)))
+                    << b << args << code << message;
             };
             row("more labels than readings", {"record", readings, "--cells", "A001..A005"}, 9,
                 "record: 5 cell labels for 4 readings; nothing stored; the readings are in ");
             row("reversed range", {"record", readings, "--cells", "A005..A001"}, 2,
-                "record: --cells A005..A001 runs backwards\nTry 'battery-analyzer-cli record --help'.");
+                "record: --cells A005..A001 runs backwards\nTry 'battery-analyzer-cli record "
+                "--help'.");
             row("malformed range", {"record", readings, "--cells", "A01..A005"}, 2,
-                "record: --cells takes labels like A001..A020 (one prefix, numbers of one width), not 'A01..A005'");
-            row("label named twice", {"capacity", twice}, 10, twice + ":4: cell A001 is named twice (first on line 2); nothing imported");
-            row("unknown labels", {"capacity", unknown}, 10, "the register holds no cell Z9, Z8; nothing imported");
+                "record: --cells takes labels like A001..A020 (one prefix, numbers of one width), "
+                "not 'A01..A005'");
+            row("label named twice", {"capacity", twice}, 10,
+                twice + ":4: cell A001 is named twice (first on line 2); nothing imported");
+            row("unknown labels", {"capacity", unknown}, 10,
+                "the register holds no cell Z9, Z8; nothing imported");
             row("unknown pack", {"pack", "show", "P9"}, 10, "the register holds no pack 'P9'");
         }
-        QTest::newRow("sqlite/not a register") << "sqlite" << QStringList{"record", readings, "--cells", "A001..A004", "--db", readings}
-                                               << 8 << "the register " + readings + ": not a cell register (not a SQLite file)";
+        QTest::newRow("sqlite/not a register")
+            << "sqlite"
+            << QStringList{"record", readings, "--cells", "A001..A004", "--db", readings} << 8
+            << "the register " + readings + ": not a cell register (not a SQLite file)";
     }
     void badInputLeavesTheRegister()
     {
@@ -195,12 +226,14 @@ private slots:
         const ToolRun run = runTool(args);
         QTEST(run.exitCode, "exitCode");
         QFETCH(QString, message);
-        QVERIFY2(run.err.startsWith("battery-analyzer-cli: " + message.toUtf8()), run.err.constData());
+        QVERIFY2(run.err.startsWith("battery-analyzer-cli: " + message.toUtf8()),
+                 run.err.constData());
         QCOMPARE(runTool({"export", "--db", db}).out, before);
         QCOMPARE(readFile(backends_.folder() + "/four.txt"), readingsBefore);
         if (run.exitCode == 9) {
             // The readings that were not stored, as the window would have saved them.
-            const QString kept = QString::fromLocal8Bit(run.err).section(QStringLiteral("are in "), 1).trimmed();
+            const QString kept =
+                QString::fromLocal8Bit(run.err).section(QStringLiteral("are in "), 1).trimmed();
             QCOMPARE(readFile(kept), readingsBefore);
         }
     }
@@ -211,9 +244,12 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
         QTest::newRow("whole") << "whole" << 0 << "recorded 2 readings as B01..B02 in ";
-        QTest::newRow("Ctrl+C") << "interrupt" << 130 << "interrupted; nothing stored; the 2 readings that arrived are in ";
+        QTest::newRow("Ctrl+C")
+            << "interrupt" << 130
+            << "interrupted; nothing stored; the 2 readings that arrived are in ";
         QTest::newRow("cable pulled") << "vanish" << 5 << "COM 7 (";
-        QTest::newRow("more labels") << "labels" << 9 << "record: 3 cell labels for 2 readings; nothing stored";
+        QTest::newRow("more labels")
+            << "labels" << 9 << "record: 3 cell labels for 2 readings; nothing stored";
     }
     void downloadEndingEarlyStoresNothing()
     {
@@ -225,8 +261,9 @@ private slots:
         QProcess tool;
         tool.setStandardInputFile(QProcess::nullDevice());
         tool.start(QStringLiteral(BATTERY_CLI),
-                   {"record", "--com", QString::number(kDeviceCom), "--cells", ending == u"labels" ? "B01..B03" : "B01..B02",
-                    "--idle", ending == u"whole" || ending == u"labels" ? "0.5" : "30", "--db", db});
+                   {"record", "--com", QString::number(kDeviceCom), "--cells",
+                    ending == u"labels" ? "B01..B03" : "B01..B02", "--idle",
+                    ending == u"whole" || ending == u"labels" ? "0.5" : "30", "--db", db});
         QCOMPARE(device.received(4, 5000), "SESK");
         device.send(QByteArray::fromHex("07050237101B0C00303904D2"));
         QTest::qWait(300);
@@ -242,7 +279,8 @@ private slots:
         const int stored = int(runTool({"export", "--db", db}).out.count('\n')) - 1;
         QCOMPARE(stored, ending == u"whole" ? 2 : 0);
         if (ending != u"whole") {
-            const QString kept = QString::fromLocal8Bit(err).section(QStringLiteral("are in "), 1).trimmed();
+            const QString kept =
+                QString::fromLocal8Bit(err).section(QStringLiteral("are in "), 1).trimmed();
             QCOMPARE(readFile(kept).count("\r\n"), 2);
         }
     }
@@ -268,7 +306,9 @@ private slots:
         keepDescriptorsFromChildren();
         QProcess tool;
         tool.setStandardInputFile(QProcess::nullDevice());
-        tool.start(QStringLiteral(BATTERY_CLI), QStringList{"record"} + port + QStringList{"--cells", "B01..B02", "--idle", "0.5", "--db", db});
+        tool.start(QStringLiteral(BATTERY_CLI),
+                   QStringList{"record"} + port
+                       + QStringList{"--cells", "B01..B02", "--idle", "0.5", "--db", db});
         QCOMPARE(device.received(4, 5000), "SESK");
         device.send(QByteArray::fromHex("07050237101B0C00303904D2"));
         QVERIFY(tool.waitForFinished(10000));
@@ -287,13 +327,16 @@ private slots:
     {
         QFETCH(QString, backend);
         const QString db = backends_.fresh(backend);
-        const QString readings = file("many.txt", boardFile(3000, 0, [](int i) { return 4000 + i % 200; }));
+        const QString readings =
+            file("many.txt", boardFile(3000, 0, [](int i) { return 4000 + i % 200; }));
         // Neither has made the schema yet: both race for that too.
         QProcess first, second;
         for (QProcess *p : {&first, &second})
             p->setStandardInputFile(QProcess::nullDevice());
-        first.start(QStringLiteral(BATTERY_CLI), {"record", readings, "--first-cell", "A0001", "--db", db});
-        second.start(QStringLiteral(BATTERY_CLI), {"record", readings, "--first-cell", "B0001", "--db", db});
+        first.start(QStringLiteral(BATTERY_CLI),
+                    {"record", readings, "--first-cell", "A0001", "--db", db});
+        second.start(QStringLiteral(BATTERY_CLI),
+                     {"record", readings, "--first-cell", "B0001", "--db", db});
         for (QProcess *p : {&first, &second}) {
             QVERIFY(p->waitForFinished(60000));
             QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());

@@ -92,12 +92,16 @@ void TestLinkBoardFaults::readOnlyFolder()
             board.SaveBoard(saved);
             return 1;
         } catch (const EFCreateError &e) {
-            return e.message() == QStringLiteral("Cannot create file \"%1\". Permission denied").arg(saved) ? 0 : 2;
+            return e.message()
+                    == QStringLiteral("Cannot create file \"%1\". Permission denied").arg(saved)
+                ? 0
+                : 2;
         }
     });
     QCOMPARE(result, 0);
     QCOMPARE(readFile(saved), QByteArray("yesterday\r\n"));
-    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 1);
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(),
+             1);
     QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
 }
 
@@ -115,7 +119,8 @@ void TestLinkBoardFaults::folderRemovedBeforeSave()
         board.SaveBoard(path);
         QFAIL("saved into a removed folder");
     } catch (const EFCreateError &e) {
-        QCOMPARE(e.message(), QStringLiteral("Cannot create file \"%1\". No such file or directory").arg(path));
+        QCOMPARE(e.message(),
+                 QStringLiteral("Cannot create file \"%1\". No such file or directory").arg(path));
     }
     QCOMPARE(board.text(), boardText({kLine7}));
     QVERIFY(!QFileInfo::exists(folder));

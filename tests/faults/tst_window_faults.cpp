@@ -2,12 +2,12 @@
 // user, the analyzer's cable pulled mid-download, a folder that goes away between the save
 // dialog and the save, and Clear Text while readings arrive. Each ends with nothing lost and
 // a clear message.
-#include "boardview/board_view.h"
 #include "app/file_dialog.h"
 #include "app/form1.h"
 #include "app/wrapping_button.h"
-#include "link/tmscomm.h"
+#include "boardview/board_view.h"
 #include "files.h"
+#include "link/tmscomm.h"
 #include "link_rig.h"
 #include "modal_box_user.h"
 #include "pty_device.h"
@@ -119,15 +119,9 @@ void TestWindowFaults::readingsArriveWhileABoxIsOpen()
     w.SaveDialog1->setPresenter(answerWith(missing, [&] { QDir().rmdir(folder); }));
     w.OpenDialog1->setPresenter(answerWith(missing));
     switch (opens) {
-    case Opens::NoDataReply:
-        device.send(kNoData);
-        break;
-    case Opens::FailedSave:
-        click(w.Button8);
-        break;
-    case Opens::FailedOpen:
-        click(w.Button16);
-        break;
+    case Opens::NoDataReply: device.send(kNoData); break;
+    case Opens::FailedSave: click(w.Button8); break;
+    case Opens::FailedOpen: click(w.Button16); break;
     }
     QTRY_VERIFY(!user.seen.isEmpty() && user.idle());
 
@@ -202,8 +196,8 @@ void TestWindowFaults::saveWritesTheBoardAsConfirmed()
     QCOMPARE(user.seen.first().kind, QStringLiteral("QFileDialog"));
     for (const ModalBoxUser::Box &box : user.seen)
         QVERIFY(box.step < 0 ? box.text == kNoDataText : box.settled);
-    const QByteArray confirmed = replacing ? boardText({kLine7, kLine12, kLine1})
-                                           : boardText({kLine7, kLine12});
+    const QByteArray confirmed =
+        replacing ? boardText({kLine7, kLine12, kLine1}) : boardText({kLine7, kLine12});
     // The board when the last question was answered is the one in the file.
     const auto answeredLast =
         std::find_if(user.seen.cbegin(), user.seen.cend(),
@@ -325,8 +319,8 @@ void TestWindowFaults::clearTextDuringDownload_data()
     QTest::addColumn<ClearWhen>("when");
     QTest::addColumn<QByteArray>("after");
     // Sent before the click, then after it; the board afterwards holds line 12 and line 1.
-    QTest::newRow("lines shown")
-        << kRecord7 + kRecord12 << ClearWhen::LinesShown << kRecord12 + kRecord1;
+    QTest::newRow("lines shown") << kRecord7 + kRecord12 << ClearWhen::LinesShown
+                                 << kRecord12 + kRecord1;
     QTest::newRow("right behind an arriving line")
         << kRecord7 << ClearWhen::RightBehindALine << kRecord12 + kRecord1;
     QTest::newRow("half a record on the line")
@@ -349,7 +343,12 @@ void TestWindowFaults::clearTextDuringDownload()
         behind = connect(&w.board(), &board::DataBoard::appended, this, [&] {
             disconnect(behind);
             QMetaObject::invokeMethod(
-                this, [&] { click(w.Button7); cleared = true; }, Qt::QueuedConnection);
+                this,
+                [&] {
+                    click(w.Button7);
+                    cleared = true;
+                },
+                Qt::QueuedConnection);
         });
     }
     device.send(before);

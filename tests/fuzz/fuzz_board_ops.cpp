@@ -20,7 +20,10 @@ void require(bool ok)
         std::abort();
 }
 
-bool isLeadByte(char c) { return std::uint8_t(c) >= 0x81 && std::uint8_t(c) <= 0xFE; }
+bool isLeadByte(char c)
+{
+    return std::uint8_t(c) >= 0x81 && std::uint8_t(c) <= 0xFE;
+}
 
 // Every double-byte character is whole and holds no line break, so a load reads the lines
 // back exactly as they stand.
@@ -38,8 +41,9 @@ bool pairsAreWhole(const QByteArray &text)
 
 QString folder()
 {
-    static QTemporaryDir dir(QFileInfo::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/board-fuzz-XXXXXX")
-                                                                      : QDir::tempPath() + QStringLiteral("/board-fuzz-XXXXXX"));
+    static QTemporaryDir dir(QFileInfo::exists(QStringLiteral("/dev/shm"))
+                                 ? QStringLiteral("/dev/shm/board-fuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/board-fuzz-XXXXXX"));
     return dir.path();
 }
 

@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     // Arguments are separated by zero bytes, as in argv.
     QStringList args;
-    for (const QByteArray &a : QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)).split('\0'))
+    for (const QByteArray &a :
+         QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)).split('\0'))
         args << QString::fromUtf8(a);
     if (size == 0)
         args.clear();
@@ -54,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (inv.subcommand == S::Match) {
         require(inv.series >= 1 && inv.parallel >= 1);
         require(qint64(inv.series) * inv.parallel <= 10'000'000);
-        require(inv.maxVoltageSpreadMicrovolts >= 0 && inv.maxVoltageSpreadMicrovolts <= 100'000'000);
+        require(inv.maxVoltageSpreadMicrovolts >= 0
+                && inv.maxVoltageSpreadMicrovolts <= 100'000'000);
     }
     if (inv.subcommand == S::Match)
         require(inv.format != cli::Format::Csv);

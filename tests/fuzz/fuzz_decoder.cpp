@@ -47,8 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // " Group <n>" + 7 blanks + resistance with its unit + 5 blanks + voltage + "V"; the
     // sign is the two GBK bytes, shown here as Latin-1 characters for the pattern.
-    static const QRegularExpression shape(QStringLiteral(
-        "^ Group (\\d{1,3}) {7}(\\d{1,4}\\.\\d{1,3})(m\\x{A6}\\x{B8}| \\x{A6}\\x{B8}) {5}(\\d{1,3}\\.\\d{2,3})V$"));
+    static const QRegularExpression shape(
+        QStringLiteral("^ Group (\\d{1,3}) {7}(\\d{1,4}\\.\\d{1,3})(m\\x{A6}\\x{B8}| "
+                       "\\x{A6}\\x{B8}) {5}(\\d{1,3}\\.\\d{2,3})V$"));
     const auto match = shape.match(QString::fromLatin1(result.line));
     require(match.hasMatch());
     require(match.captured(1).toInt() == std::uint8_t(block[0]));

@@ -11,7 +11,10 @@ void require(bool ok)
         std::abort();
 }
 
-bool isLeadByte(char c) { return std::uint8_t(c) >= 0x81 && std::uint8_t(c) <= 0xFE; }
+bool isLeadByte(char c)
+{
+    return std::uint8_t(c) >= 0x81 && std::uint8_t(c) <= 0xFE;
+}
 
 // The bytes that are not line breaks, walking double-byte characters as the loader does.
 QByteArray withoutBreaks(QByteArrayView text)

@@ -20,8 +20,8 @@ bool fieldFits(const QString &field, int minDecimals, int maxDecimals)
 {
     const qsizetype decimals = field.size() - field.indexOf(u'.') - 1;
     const qsizetype digits = field.size() - 1;
-    return decimals >= minDecimals && decimals <= maxDecimals &&
-           (digits == 4 || (digits == 5 && field[0] != u'0'));
+    return decimals >= minDecimals && decimals <= maxDecimals
+        && (digits == 4 || (digits == 5 && field[0] != u'0'));
 }
 
 } // namespace
@@ -35,11 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // Latin-1 keeps one character a byte, so the sign is the two characters A6 B8. The
     // pattern ends in \z: "$" would also match before a final line break.
-    static const QRegularExpression shape(QStringLiteral(
-        "^ Group (0|[1-9][0-9]{0,2}) {7}([0-9]+\\.[0-9]+)(m| )\\x{A6}\\x{B8} {5}([0-9]+\\.[0-9]+)V\\z"));
+    static const QRegularExpression shape(
+        QStringLiteral("^ Group (0|[1-9][0-9]{0,2}) {7}([0-9]+\\.[0-9]+)(m| )\\x{A6}\\x{B8} "
+                       "{5}([0-9]+\\.[0-9]+)V\\z"));
     const auto m = shape.match(QString::fromLatin1(line));
-    const bool expected = m.hasMatch() && m.captured(1).toInt() <= 255 && fieldFits(m.captured(2), 1, 3) &&
-                          fieldFits(m.captured(4), 2, 3);
+    const bool expected = m.hasMatch() && m.captured(1).toInt() <= 255
+        && fieldFits(m.captured(2), 1, 3) && fieldFits(m.captured(4), 2, 3);
     require(bool(reading) == expected);
     if (!reading)
         return 0;

@@ -43,7 +43,8 @@ void arbitrary(const std::uint8_t *data, std::size_t size)
             break;
         default: {
             const std::size_t n = std::min<std::size_t>((step & 0x0F) + 1u, size - i);
-            framer.receive(QByteArrayView(reinterpret_cast<const char *>(data + i), qsizetype(n)), now);
+            framer.receive(QByteArrayView(reinterpret_cast<const char *>(data + i), qsizetype(n)),
+                           now);
             received += qsizetype(n);
             i += n;
         }

@@ -50,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         batch.cells.push_back(cell);
     }
     const QString html = QString::fromUtf8(report::reportHtml(batch, report::Language::English));
-    require(html.startsWith(QStringLiteral("<!DOCTYPE html>")) && html.endsWith(QStringLiteral("</html>\n")));
+    require(html.startsWith(QStringLiteral("<!DOCTYPE html>"))
+            && html.endsWith(QStringLiteral("</html>\n")));
     if (batch.cells.empty())
         return 0;
     const qsizetype n = qsizetype(batch.cells.size());

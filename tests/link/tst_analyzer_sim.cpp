@@ -19,9 +19,9 @@ public:
     explicit Simulator(const QStringList &memoryArgs)
     {
         process_.start(QStringLiteral(ANALYZER_SIM),
-                       QStringList{"--ports", testPortFolder(), "--com", QString::number(kCom)} + memoryArgs);
-        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) {
-        }
+                       QStringList{"--ports", testPortFolder(), "--com", QString::number(kCom)}
+                           + memoryArgs);
+        while (!process_.canReadLine() && process_.waitForReadyRead(5000)) { }
         path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
     }
     ~Simulator() { stop(); }
@@ -67,7 +67,8 @@ void TestAnalyzerSim::download_data()
     using L = QList<QByteArray>;
     QTest::newRow("typical readings")
         << QStringList{"--full-speed"} << QByteArray() << 20
-        << L{line(" Group 1       04.85m~     12.71V"), line(" Group 2       05.12m~     12.65V")} << 0;
+        << L{line(" Group 1       04.85m~     12.71V"), line(" Group 2       05.12m~     12.65V")}
+        << 0;
     QTest::newRow("generated") << QStringList{"--generate", "500", "--full-speed"} << QByteArray()
                                << 500 << L{} << 0;
     QTest::newRow("from a file")
@@ -118,9 +119,10 @@ void TestAnalyzerSim::clearMemoryEmptiesIt()
 
     sim.stop();
     const QByteArray log = sim.process().readAllStandardError();
-    const QByteArrayList commands = {"received S E (connect)", "received S U (clear memory): 3 readings erased",
-                                     "received S K (download): memory empty, sending the no-data reply",
-                                     "received S T (disconnect)"};
+    const QByteArrayList commands = {
+        "received S E (connect)", "received S U (clear memory): 3 readings erased",
+        "received S K (download): memory empty, sending the no-data reply",
+        "received S T (disconnect)"};
     qsizetype at = 0;
     for (const QByteArray &command : commands) {
         at = log.indexOf(command, at);
@@ -161,12 +163,14 @@ void TestAnalyzerSim::refusesBadInput_data()
     QTest::addColumn<QByteArray>("message");
     QTest::newRow("COM 0") << QStringList{"--ports", "{dir}", "--com", "0"} << QByteArray() << 2
                            << QByteArray("--com takes a whole number from 1 to 255, not '0'");
-    QTest::newRow("two memories") << QStringList{"--ports", "{dir}", "--com", "3", "--empty", "--generate", "2"}
-                                  << QByteArray() << 2
-                                  << QByteArray("choose at most one of --readings, --generate and --empty");
-    QTest::newRow("five-byte record") << QStringList{"--ports", "{dir}", "--com", "3", "--readings", "{file}"}
-                                      << QByteArray("07 05 02 37 10 1B\n07 05 02 37 10\n") << 1
-                                      << QByteArray("readings.txt:2: expected six bytes in hexadecimal");
+    QTest::newRow("two memories")
+        << QStringList{"--ports", "{dir}", "--com", "3", "--empty", "--generate", "2"}
+        << QByteArray() << 2
+        << QByteArray("choose at most one of --readings, --generate and --empty");
+    QTest::newRow("five-byte record")
+        << QStringList{"--ports", "{dir}", "--com", "3", "--readings", "{file}"}
+        << QByteArray("07 05 02 37 10 1B\n07 05 02 37 10\n") << 1
+        << QByteArray("readings.txt:2: expected six bytes in hexadecimal");
 }
 
 void TestAnalyzerSim::refusesBadInput()

@@ -21,11 +21,12 @@ private:
 void TestPortPath::folderFollowsConfigHome_data()
 {
     QTest::addColumn<QByteArray>("configHome"); // "-" leaves it unset
-    QTest::addColumn<QString>("expected");      // %1: the home folder
+    QTest::addColumn<QString>("expected"); // %1: the home folder
     QTest::newRow("set") << QByteArray("/srv/cfg") << "/srv/cfg/battery-analyzer/ports";
     QTest::newRow("unset") << QByteArray("-") << "%1/.config/battery-analyzer/ports";
     QTest::newRow("empty") << QByteArray("") << "%1/.config/battery-analyzer/ports";
-    QTest::newRow("relative, so ignored") << QByteArray("cfg") << "%1/.config/battery-analyzer/ports";
+    QTest::newRow("relative, so ignored")
+        << QByteArray("cfg") << "%1/.config/battery-analyzer/ports";
 }
 
 void TestPortPath::folderFollowsConfigHome()
@@ -47,7 +48,7 @@ void TestPortPath::folderFollowsConfigHome()
 
 void TestPortPath::device_data()
 {
-    QTest::addColumn<QString>("entry");  // what com3 is in the port folder; empty: none
+    QTest::addColumn<QString>("entry"); // what com3 is in the port folder; empty: none
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("expected"); // %1: the port folder
     QTest::newRow("no entry: COM 3 is ttyS2") << QString() << 3 << "/dev/ttyS2";
@@ -71,7 +72,8 @@ void TestPortPath::device()
         QVERIFY(QFile::link(entry.mid(5), folder + "/com3"));
     else if (entry == "file")
         QVERIFY(QFile(folder + "/com3").open(QIODevice::WriteOnly));
-    QCOMPARE(analyzer::portDevicePath(port), expected.contains("%1") ? expected.arg(folder) : expected);
+    QCOMPARE(analyzer::portDevicePath(port),
+             expected.contains("%1") ? expected.arg(folder) : expected);
 }
 
 QTEST_GUILESS_MAIN(TestPortPath)

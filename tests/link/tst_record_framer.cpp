@@ -72,13 +72,16 @@ void TestRecordFramer::placesRecords_data()
     // The program itself stalled for a second: what came meanwhile is read in one go.
     QTest::newRow("a stall splits reading 11")
         << QList<Step>{{0, all.left(63)}, {1000, all.mid(63)}} << batch << -1;
-    QTest::newRow("a stall splits every reading")
-        << QList<Step>{{0, all.left(3)}, {300, all.mid(3, 6)}, {300, all.mid(9, 6)}, {300, all.mid(15)}}
-        << batch << -1;
+    QTest::newRow("a stall splits every reading") << QList<Step>{{0, all.left(3)},
+                                                                 {300, all.mid(3, 6)},
+                                                                 {300, all.mid(9, 6)},
+                                                                 {300, all.mid(15)}}
+                                                  << batch << -1;
     const QList<QByteArray> unusual{hex("078C0237101B"), hex("08400237101B"), hex("09FF0237101B")};
     QTest::newRow("unusual flags, not a disturbance")
         << QList<Step>{{0, unusual[0] + unusual[1]}, {300, unusual[2]}} << unusual << -1;
-    QTest::newRow("two-byte no-data reply") << QList<Step>{{0, hex("0588")}} << QList<QByteArray>{hex("0588")} << -1;
+    QTest::newRow("two-byte no-data reply")
+        << QList<Step>{{0, hex("0588")}} << QList<QByteArray>{hex("0588")} << -1;
     QTest::newRow("seven-byte no-data reply")
         << QList<Step>{{0, hex("05880000000000")}} << QList<QByteArray>{hex("058800000000")} << -1;
     QTest::newRow("no-data marker after readings is no reply")
@@ -101,10 +104,13 @@ void TestRecordFramer::echoIsTakenOut_data()
     QTest::addColumn<QStringList>("events"); // "out HEX": written; "in HEX": received
     QTest::addColumn<QByteArray>("kept");
     const QString r7 = "070502370010";
-    QTest::newRow("plain line") << QStringList{"out 5345", "out 534B", "in " + r7} << hex("070502370010");
+    QTest::newRow("plain line") << QStringList{"out 5345", "out 534B", "in " + r7}
+                                << hex("070502370010");
     QTest::newRow("echoing adapter with an analyzer behind it")
-        << QStringList{"out 5345", "in 5345", "out 534B", "in 53", "in 4B" + r7} << hex("070502370010");
-    QTest::newRow("loopback plug") << QStringList{"out 5345", "in 5345", "out 534B", "in 534B"} << QByteArray();
+        << QStringList{"out 5345", "in 5345", "out 534B", "in 53", "in 4B" + r7}
+        << hex("070502370010");
+    QTest::newRow("loopback plug")
+        << QStringList{"out 5345", "in 5345", "out 534B", "in 534B"} << QByteArray();
     QTest::newRow("an analyzer already sending when Connect goes out")
         << QStringList{"out 5345", "in 53" + r7} << hex("53070502370010");
     QTest::newRow("bytes before anything was written")

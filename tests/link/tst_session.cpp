@@ -1,9 +1,9 @@
 // The analyzer session over a pseudo-terminal: commands out, readings and faults in.
+#include "files.h"
+#include "line_faults.h"
 #include "link/errors.h"
 #include "link/protocol.h"
 #include "link_rig.h"
-#include "files.h"
-#include "line_faults.h"
 #include "pty_device.h"
 
 #include <QtTest>
@@ -86,7 +86,8 @@ void TestSession::connectCommandFailsClosesThePort()
     device.vanish();
     rig.run([&] { rig.session.open(3); });
     QCOMPARE(rig.errors.size(), 1);
-    QVERIFY2(rig.errors.first().startsWith("Cannot write to COM 3"), qPrintable(rig.errors.first()));
+    QVERIFY2(rig.errors.first().startsWith("Cannot write to COM 3"),
+             qPrintable(rig.errors.first()));
     QVERIFY(!rig.session.isOpen());
 }
 
@@ -117,7 +118,8 @@ void TestSession::disconnectCommandFails()
     }
     rig.run([&] { rig.session.close(); });
     QCOMPARE(rig.errors.size(), 1);
-    QVERIFY2(rig.errors.first().startsWith("Cannot write to COM 3"), qPrintable(rig.errors.first()));
+    QVERIFY2(rig.errors.first().startsWith("Cannot write to COM 3"),
+             qPrintable(rig.errors.first()));
     QCOMPARE(rig.session.isOpen(), !devicePulled);
 }
 
@@ -151,24 +153,28 @@ void TestSession::recordsStayAligned_data()
     QTest::newRow("one record") << Script{"download", r7} << true << L{kLine7} << 0;
     QTest::newRow("RM-40B") << Script{"download", r7} << false << L{kLine7OtherModel} << 0;
     QTest::newRow("twelve bytes give two lines")
-        << Script{"download", "send " + (kRecord7 + kRecord12).toHex()} << true << L{kLine7, kLine12} << 0;
+        << Script{"download", "send " + (kRecord7 + kRecord12).toHex()} << true
+        << L{kLine7, kLine12} << 0;
     QTest::newRow("a stray byte before Download")
-        << Script{"send 06", "wait 50", "download", r7, r12, r1} << true << L{kLine7, kLine12, kLine1} << 0;
+        << Script{"send 06", "wait 50", "download", r7, r12, r1} << true
+        << L{kLine7, kLine12, kLine1} << 0;
     QTest::newRow("whole records waiting are kept, their tail is not")
         << Script{"download", "send " + kRecord7.toHex() + "0c0030", "wait 50", "download", r12}
         << true << L{kLine7, kLine12} << 0;
     QTest::newRow("a record split 2+3+1 over half a second")
-        << Script{"download", "send 0705", "wait 250", "send 023710", "wait 250", "send 1b"}
-        << true << L{kLine7} << 0;
+        << Script{"download", "send 0705", "wait 250", "send 023710", "wait 250", "send 1b"} << true
+        << L{kLine7} << 0;
     QTest::newRow("a piece a second old is dropped")
         << Script{"download", "send 070502", "wait 1150", r12} << true << L{kLine12} << 0;
     QTest::newRow("two-byte no-data reply, then a download")
         << Script{"download", "send 0588", "wait 400", "download", r7} << true << L{kLine7} << 1;
     QTest::newRow("five-byte no-data reply")
         << Script{"download", "send 0588000000", "wait 400", r7} << true << L{kLine7} << 1;
-    QTest::newRow("six-byte no-data reply") << Script{"download", "send 058800000000"} << true << L{} << 1;
+    QTest::newRow("six-byte no-data reply")
+        << Script{"download", "send 058800000000"} << true << L{} << 1;
     QTest::newRow("seven-byte no-data reply, then a download")
-        << Script{"download", "send 05880000000000", "wait 400", "download", r7} << true << L{kLine7} << 1;
+        << Script{"download", "send 05880000000000", "wait 400", "download", r7} << true
+        << L{kLine7} << 1;
     QTest::newRow("loopback plug: every command byte comes back")
         << Script{"echo", "download", "echo", "download", "echo", "wait 400"} << true << L{} << 0;
 }
@@ -249,7 +255,8 @@ void TestSession::lineFaultsMidDownload()
         QCOMPARE(rig.disturbed, QStringList());
     } else {
         QCOMPARE(rig.disturbed.size(), 1);
-        QVERIFY2(rig.disturbed.first().contains(QStringLiteral("after reading %1 of").arg(fault.disturbedAfter)),
+        QVERIFY2(rig.disturbed.first().contains(
+                     QStringLiteral("after reading %1 of").arg(fault.disturbedAfter)),
                  qPrintable(rig.disturbed.first()));
     }
 }
@@ -272,7 +279,8 @@ void TestSession::downloadWaitsForAQuietLine()
         }
     }
     QCOMPARE(rig.errors.size(), 1);
-    QVERIFY2(rig.errors.first().contains("Clear Memory was not sent"), qPrintable(rig.errors.first()));
+    QVERIFY2(rig.errors.first().contains("Clear Memory was not sent"),
+             qPrintable(rig.errors.first()));
     QCOMPARE(device.received(2, 1000), QByteArray("SK"));
     device.send(kRecord7);
     QTRY_VERIFY(rig.board.text().endsWith(kLine7 + "\r\n"));
@@ -285,7 +293,8 @@ void TestSession::downloadWaitsForAQuietLine()
     for (const QByteArray &l : lines) {
         bool known = false;
         for (int n = 1; n <= 20; ++n)
-            known = known || l == analyzer::decodeRecord(linefault::batchRecord(n), true).line + '\r';
+            known =
+                known || l == analyzer::decodeRecord(linefault::batchRecord(n), true).line + '\r';
         QVERIFY2(known, l.constData());
     }
 }
@@ -302,9 +311,10 @@ void TestSession::deviceVanishesMidDownload()
 
     device->vanish();
     QTRY_COMPARE(rig.lost.size(), 1);
-    QCOMPARE(rig.lost.first(), QStringLiteral("COM 3 (%1) lost its device and was closed; click "
-                                              "Connect once the analyzer is back")
-                                   .arg(path));
+    QCOMPARE(rig.lost.first(),
+             QStringLiteral("COM 3 (%1) lost its device and was closed; click "
+                            "Connect once the analyzer is back")
+                 .arg(path));
     QVERIFY(!rig.session.isOpen());
     const double cpuBefore = processCpuSeconds();
     QTest::qWait(500);

@@ -1,7 +1,7 @@
 // The serial control against real pseudo-terminals.
+#include "files.h"
 #include "link/errors.h"
 #include "link/tmscomm.h"
-#include "files.h"
 #include "pty_device.h"
 
 #include <QFile>
@@ -105,9 +105,8 @@ void TestTMSComm::sixBytesPerEvent_data()
     QTest::newRow("a record split 2+3+1")
         << QList<QByteArray>{"ab", "cde", "f"} << QList<QByteArray>{"abcdef"};
     QTest::newRow("five bytes raise nothing") << QList<QByteArray>{"abcde"} << QList<QByteArray>{};
-    QTest::newRow("records split across reads")
-        << QList<QByteArray>{"abcdefgh", "ijklmnopq", "r"}
-        << QList<QByteArray>{"abcdef", "ghijkl", "mnopqr"};
+    QTest::newRow("records split across reads") << QList<QByteArray>{"abcdefgh", "ijklmnopq", "r"}
+                                                << QList<QByteArray>{"abcdef", "ghijkl", "mnopqr"};
 }
 
 void TestTMSComm::sixBytesPerEvent()
@@ -196,20 +195,17 @@ void TestTMSComm::refusals_data()
            })
         << QStringLiteral("EOleException: COM 4 cannot be chosen while COM 3 ({pty}) is open; "
                           "disconnect first");
-    QTest::newRow("opening twice")
-        << Refusal([](TMSComm &c, const PtyDevice &pty) {
-               pty.linkAs(3);
-               c.setCommPort(3);
-               c.setPortOpen(true);
-               c.setPortOpen(true);
-           })
-        << QStringLiteral("EOleException: COM 3 ({pty}) is already open");
+    QTest::newRow("opening twice") << Refusal([](TMSComm &c, const PtyDevice &pty) {
+        pty.linkAs(3);
+        c.setCommPort(3);
+        c.setPortOpen(true);
+        c.setPortOpen(true);
+    }) << QStringLiteral("EOleException: COM 3 ({pty}) is already open");
     QTest::newRow("write while closed")
         << Refusal([](TMSComm &c, const PtyDevice &) { c.setOutput(QStringLiteral("S")); })
         << QStringLiteral("EOleException: COM 1 is not open");
-    QTest::newRow("read while closed")
-        << Refusal([](TMSComm &c, const PtyDevice &) { c.Input(); })
-        << QStringLiteral("EOleException: COM 1 is not open");
+    QTest::newRow("read while closed") << Refusal([](TMSComm &c, const PtyDevice &) { c.Input(); })
+                                       << QStringLiteral("EOleException: COM 1 is not open");
 }
 
 void TestTMSComm::refusals()
@@ -239,7 +235,8 @@ void TestTMSComm::portBusy()
     TMSComm second;
     second.setCommPort(9);
     QCOMPARE(messageOf([&] { second.setPortOpen(true); }),
-             QStringLiteral("EOleException: COM 9 (%1) is in use by another program").arg(device.path()));
+             QStringLiteral("EOleException: COM 9 (%1) is in use by another program")
+                 .arg(device.path()));
     QVERIFY(!second.PortOpen());
 
     first.setPortOpen(false);
@@ -285,7 +282,8 @@ void TestTMSComm::permissionDenied()
             ::close(pipeFds[0]);
             const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
             const QByteArray text = dropped ? openCom2().toUtf8() : QByteArray("(setuid failed)");
-            [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], text.constData(), size_t(text.size()));
+            [[maybe_unused]] const ssize_t n =
+                ::write(pipeFds[1], text.constData(), size_t(text.size()));
             ::_exit(0);
         }
         ::close(pipeFds[1]);

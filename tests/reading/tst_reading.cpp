@@ -35,7 +35,8 @@ void TestReading::roundTrip_data()
     for (const Model model : {Model::RM40A, Model::RM40B, Model::RM40C}) {
         for (int code = 0; code < 4; ++code) {
             for (const int millivolts : {0, 4})
-                QTest::addRow("%s range %d%s", reading::modelName(model), code, millivolts ? " mV" : "")
+                QTest::addRow("%s range %d%s", reading::modelName(model), code,
+                              millivolts ? " mV" : "")
                     << model << (code | millivolts);
         }
     }
@@ -50,8 +51,10 @@ void TestReading::roundTrip()
     for (const std::uint8_t group : {0, 255}) {
         for (const std::uint16_t resistance : {0, 65535}) {
             for (const std::uint16_t voltage : {0, 65535}) {
-                const analyzer::AnalyzerRecord record{group, std::uint8_t(flags), resistance, voltage};
-                const analyzer::DecodeResult decoded = analyzer::decodeRecord(analyzer::encodeRecord(record), model);
+                const analyzer::AnalyzerRecord record{group, std::uint8_t(flags), resistance,
+                                                      voltage};
+                const analyzer::DecodeResult decoded =
+                    analyzer::decodeRecord(analyzer::encodeRecord(record), model);
                 QCOMPARE(decoded.reading.model, model);
                 QCOMPARE(reading::boardLine(decoded.reading), decoded.line);
                 const auto parsed = parseBoardLine(decoded.line);
@@ -74,8 +77,10 @@ void TestReading::decodedLines_data()
     QTest::addColumn<QByteArray>("ohms");
     QTest::addColumn<QByteArray>("volts");
     QTest::addColumn<bool>("milliohm");
-    const auto row = [](const char *name, const char *hex, bool a, int g, const char *ohms, const char *volts, bool m) {
-        QTest::newRow(name) << QByteArray::fromHex(hex) << a << g << QByteArray(ohms) << QByteArray(volts) << m;
+    const auto row = [](const char *name, const char *hex, bool a, int g, const char *ohms,
+                        const char *volts, bool m) {
+        QTest::newRow(name) << QByteArray::fromHex(hex) << a << g << QByteArray(ohms)
+                            << QByteArray(volts) << m;
     };
     row("056.7mΩ RM-40A", "07050237101B", true, 7, "0.0567", "4.123", true);
     row("05.67mΩ RM-40B", "07050237101B", false, 7, "0.00567", "4.123", true);
@@ -115,13 +120,16 @@ void TestReading::everyRangeGivesCountTimesStep()
     for (bool rm40a : {true, false}) {
         for (int flags = 0; flags < 8; ++flags) {
             for (std::uint16_t count : {0, 1, 9, 10, 999, 1000, 4321, 9999, 10000, 40123, 65535}) {
-                const analyzer::AnalyzerRecord record{std::uint8_t(count % 256), std::uint8_t(flags), count,
+                const analyzer::AnalyzerRecord record{std::uint8_t(count % 256),
+                                                      std::uint8_t(flags), count,
                                                       std::uint16_t(65535 - count)};
-                const QByteArray line = analyzer::decodeRecord(analyzer::encodeRecord(record), rm40a).line;
+                const QByteArray line =
+                    analyzer::decodeRecord(analyzer::encodeRecord(record), rm40a).line;
                 const auto r = parseBoardLine(line);
                 QVERIFY2(r, line.constData());
                 QCOMPARE(r->microohms(), count * (rm40a ? stepA : stepOther)[flags & 3]);
-                QCOMPARE(r->microvolts(), std::int64_t(65535 - count) * ((flags & 4) ? 1000 : 10000));
+                QCOMPARE(r->microvolts(),
+                         std::int64_t(65535 - count) * ((flags & 4) ? 1000 : 10000));
                 QCOMPARE(r->group, record.group);
             }
         }

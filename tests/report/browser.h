@@ -17,9 +17,16 @@ struct BrowserRun {
 inline BrowserRun runBrowser(const QString &htmlPath, const QStringList &job)
 {
     QTemporaryDir profile;
-    QStringList args{"--headless", "--disable-gpu", "--no-first-run", "--disable-background-networking",
-                     "--disable-component-update", "--disable-sync", "--hide-scrollbars", "--enable-logging=stderr",
-                     "--v=0", "--user-data-dir=" + profile.path()};
+    QStringList args{"--headless",
+                     "--disable-gpu",
+                     "--no-first-run",
+                     "--disable-background-networking",
+                     "--disable-component-update",
+                     "--disable-sync",
+                     "--hide-scrollbars",
+                     "--enable-logging=stderr",
+                     "--v=0",
+                     "--user-data-dir=" + profile.path()};
     // Chromium refuses to run as root inside its own sandbox.
     if (geteuid() == 0)
         args << "--no-sandbox";

@@ -15,7 +15,10 @@ inline QString fillRegister(const QString &folder, int cells, int series, int pa
     const QString csv = QDir(folder).filePath(QStringLiteral("capacities.csv"));
     QByteArray capacities = "id,capacity_mah\n";
     for (int i = 1; i <= cells; ++i)
-        capacities += QStringLiteral("A%1,%2\n").arg(i, 3, 10, QChar(u'0')).arg(2000 + i * 137 % 1000).toLatin1();
+        capacities += QStringLiteral("A%1,%2\n")
+                          .arg(i, 3, 10, QChar(u'0'))
+                          .arg(2000 + i * 137 % 1000)
+                          .toLatin1();
     if (!writeFile(board, batchBoardText(cells)) || !writeFile(csv, capacities))
         return {};
     const QString range = QStringLiteral("A001..A%1").arg(cells, 3, 10, QChar(u'0'));

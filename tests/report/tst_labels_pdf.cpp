@@ -48,26 +48,30 @@ void TestLabelsPdf::labels_data()
                              "A007", "A008", "A009", "A010", "A011", "A012"};
     QTest::newRow("default roll") << QStringList{"--cells", "A001..A012"} << 62.0 << 29.0 << twelve
                                   << QStringList{"m\u03A9", " V"} << false;
-    QTest::newRow("smallest square") << QStringList{"--first-cell", "A001", "--size", "20x20mm"} << 20.0 << 20.0
-                                     << twelve << QStringList{"PASS"} << false;
+    QTest::newRow("smallest square") << QStringList{"--first-cell", "A001", "--size", "20x20mm"}
+                                     << 20.0 << 20.0 << twelve << QStringList{"PASS"} << false;
     QTest::newRow("largest, long names")
-        << QStringList{"--first-cell", "BATCH-2026-12-07-0001", "--size", "150x150mm"} << 150.0 << 150.0
+        << QStringList{"--first-cell", "BATCH-2026-12-07-0001", "--size", "150x150mm"} << 150.0
+        << 150.0
         << QStringList{"BATCH-2026-12-07-0001", "BATCH-2026-12-07-0002", "BATCH-2026-12-07-0003",
                        "BATCH-2026-12-07-0004", "BATCH-2026-12-07-0005", "BATCH-2026-12-07-0006",
                        "BATCH-2026-12-07-0007", "BATCH-2026-12-07-0008", "BATCH-2026-12-07-0009",
                        "BATCH-2026-12-07-0010", "BATCH-2026-12-07-0011", "BATCH-2026-12-07-0012"}
         << QStringList{} << false;
     QTest::newRow("long names drawn smaller on the default roll")
-        << QStringList{"--first-cell", "BATCH-2026-12-07-0001"} << 62.0 << 29.0 << QStringList{} << QStringList{"V"} << false;
-    QTest::newRow("only the failing") << QStringList{"--cells", "A001..A012", "--max-resistance", "0.045", "--only", "fail"}
-                                      << 62.0 << 29.0 << QStringList{} << QStringList{"FAIL"} << false;
+        << QStringList{"--first-cell", "BATCH-2026-12-07-0001"} << 62.0 << 29.0 << QStringList{}
+        << QStringList{"V"} << false;
+    QTest::newRow("only the failing")
+        << QStringList{"--cells", "A001..A012", "--max-resistance", "0.045", "--only", "fail"}
+        << 62.0 << 29.0 << QStringList{} << QStringList{"FAIL"} << false;
     QTest::newRow("a pack's cells with their places")
-        << QStringList{"--cells", "A001..A012", "--series", "2", "--parallel", "3", "--max-voltage-spread", "0.6",
-                       "--size", "70x40mm"}
+        << QStringList{"--cells", "A001..A012",           "--series", "2",      "--parallel",
+                       "3",       "--max-voltage-spread", "0.6",      "--size", "70x40mm"}
         << 70.0 << 40.0 << QStringList{} << QStringList{"matched G"} << false;
     // Its codes are the pack's labels as `pack show` lists them, group by group.
-    QTest::newRow("a register's pack") << QStringList{"--pack", "P1", "--only", "pass"} << 62.0 << 29.0
-                                       << QStringList{} << QStringList{"P1 G", "mAh"} << true;
+    QTest::newRow("a register's pack")
+        << QStringList{"--pack", "P1", "--only", "pass"} << 62.0 << 29.0 << QStringList{}
+        << QStringList{"P1 G", "mAh"} << true;
 }
 
 void TestLabelsPdf::labels()
@@ -86,17 +90,20 @@ void TestLabelsPdf::labels()
         QVERIFY(!db.isEmpty());
         source = QStringList{"--db", db};
         const ToolRun pack = runTool({"pack", "show", "P1", "--format", "json", "--db", db});
-        for (const QJsonValue &group : QJsonDocument::fromJson(pack.out)[QStringLiteral("groups")].toArray())
+        for (const QJsonValue &group :
+             QJsonDocument::fromJson(pack.out)[QStringLiteral("groups")].toArray())
             for (const QJsonValue &cell : group[QStringLiteral("cells")].toArray())
                 codes << cell.toString();
         QCOMPARE(codes.size(), 6);
     }
     const QString pdf = dir.filePath(QStringLiteral("labels.pdf"));
-    const ToolRun tool = runTool(QStringList{"labels"} + source + QStringList{"--output", pdf} + options);
+    const ToolRun tool =
+        runTool(QStringList{"labels"} + source + QStringList{"--output", pdf} + options);
     QVERIFY2(tool.exitCode == 0, tool.err.constData());
 
     const QString info = runText(QStringLiteral("pdfinfo"), {pdf});
-    const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    const QRegularExpressionMatch pages =
+        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
     const QRegularExpressionMatch size =
         QRegularExpression(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts")).match(info);
     QVERIFY2(pages.hasMatch() && size.hasMatch(), qPrintable(info));
@@ -115,23 +122,29 @@ void TestLabelsPdf::labels()
     QCOMPARE(pngs.size(), pageCount);
     QStringList read;
     for (int page = 1; page <= pageCount; ++page) {
-        const QString code = runText(QStringLiteral("zbarimg"), {"--raw", "-q", dir.filePath(pngs[page - 1])}).trimmed();
-        const QString text = runText(QStringLiteral("pdftotext"), {"-f", QString::number(page), "-l", QString::number(page),
-                                                                   pdf, "-"});
-        QVERIFY2(!code.isEmpty() && text.trimmed().startsWith(code), qPrintable(code + " / " + text));
+        const QString code =
+            runText(QStringLiteral("zbarimg"), {"--raw", "-q", dir.filePath(pngs[page - 1])})
+                .trimmed();
+        const QString text =
+            runText(QStringLiteral("pdftotext"),
+                    {"-f", QString::number(page), "-l", QString::number(page), pdf, "-"});
+        QVERIFY2(!code.isEmpty() && text.trimmed().startsWith(code),
+                 qPrintable(code + " / " + text));
         for (const QString &t : texts)
             QVERIFY2(text.contains(t), qPrintable(text));
         // No word runs off the page.
-        const QString boxes = runText(QStringLiteral("pdftotext"), {"-bbox", "-f", QString::number(page), "-l",
-                                                                    QString::number(page), pdf, "-"});
+        const QString boxes =
+            runText(QStringLiteral("pdftotext"),
+                    {"-bbox", "-f", QString::number(page), "-l", QString::number(page), pdf, "-"});
         static const QRegularExpression word(
-            QStringLiteral("xMin=\"([-0-9.]+)\" yMin=\"([-0-9.]+)\" xMax=\"([-0-9.]+)\" yMax=\"([-0-9.]+)\">([^<]*)<"));
+            QStringLiteral("xMin=\"([-0-9.]+)\" yMin=\"([-0-9.]+)\" xMax=\"([-0-9.]+)\" "
+                           "yMax=\"([-0-9.]+)\">([^<]*)<"));
         const double width = size.captured(1).toDouble(), height = size.captured(2).toDouble();
         int words = 0;
         for (const QRegularExpressionMatch &m : word.globalMatch(boxes)) {
             ++words;
-            QVERIFY2(m.captured(1).toDouble() >= 0 && m.captured(2).toDouble() >= 0 &&
-                         m.captured(3).toDouble() <= width && m.captured(4).toDouble() <= height,
+            QVERIFY2(m.captured(1).toDouble() >= 0 && m.captured(2).toDouble() >= 0
+                         && m.captured(3).toDouble() <= width && m.captured(4).toDouble() <= height,
                      qPrintable(m.captured(0)));
         }
         QVERIFY(words >= 4);
@@ -150,12 +163,16 @@ void TestLabelsPdf::refusals_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("a name too long for the label")
         << QStringList{"--first-cell", "BATCH-2026-12-07-LONG-0001", "--size", "20x20mm"} << 2
-        << "battery-analyzer-cli: cell BATCH-2026-12-07-LONG-0001: 'BATCH-2026-12-07-LONG-0001' does not fit a 20x20 mm "
+        << "battery-analyzer-cli: cell BATCH-2026-12-07-LONG-0001: 'BATCH-2026-12-07-LONG-0001' "
+           "does not fit a 20x20 mm "
            "label; choose a larger --size\n";
-    QTest::newRow("fewer names than readings") << QStringList{"--cells", "A001..A011"} << 2
-        << "battery-analyzer-cli: labels: --cells A001..A011 names 11 cells, but the files hold 12 readings\n";
-    QTest::newRow("nothing left to label") << QStringList{"--cells", "A001..A012", "--only", "fail"} << 3
-                                           << "battery-analyzer-cli: labels: no cell to label\n";
+    QTest::newRow("fewer names than readings")
+        << QStringList{"--cells", "A001..A011"} << 2
+        << "battery-analyzer-cli: labels: --cells A001..A011 names 11 cells, but the files hold 12 "
+           "readings\n";
+    QTest::newRow("nothing left to label")
+        << QStringList{"--cells", "A001..A012", "--only", "fail"} << 3
+        << "battery-analyzer-cli: labels: no cell to label\n";
 }
 
 // A refused sheet leaves the file that was there as it was, and standard error holds the

@@ -46,7 +46,8 @@ QMap<QString, QStringList> statsRows(const QByteArray &out)
     QMap<QString, QStringList> rows;
     for (const QString &l : QString::fromUtf8(out).split(u'\n')) {
         const QStringList fields = l.split(u' ', Qt::SkipEmptyParts);
-        if (fields.size() == 6 && (fields[0].startsWith(u"resistance") || fields[0].startsWith(u"voltage")))
+        if (fields.size() == 6
+            && (fields[0].startsWith(u"resistance") || fields[0].startsWith(u"voltage")))
             rows.insert(fields[0].section(u'/', 0, 0), fields.mid(1));
     }
     return rows;
@@ -80,16 +81,22 @@ void TestReportBrowser::report_data()
     QTest::addColumn<int>("cells");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("packCells");
-    QTest::newRow("named cells, a rule and a pack") << 20
-        << QStringList{"--cells", "A001..A020", "--max-resistance", "0.06", "--series", "3", "--parallel", "2",
-                       "--max-voltage-spread", "0.6"} << 6;
+    QTest::newRow("named cells, a rule and a pack")
+        << 20
+        << QStringList{"--cells",    "A001..A020", "--max-resistance",     "0.06", "--series", "3",
+                       "--parallel", "2",          "--max-voltage-spread", "0.6"}
+        << 6;
     QTest::newRow("captions in Chinese")
-        << 20 << QStringList{"--first-cell", "A001", "--max-resistance", "0.05", "--language", "zh"} << 0;
+        << 20 << QStringList{"--first-cell", "A001", "--max-resistance", "0.05", "--language", "zh"}
+        << 0;
     // Every row checks that the DOM holds no script element.
     QTest::newRow("names with markup are shown as text")
-        << 12 << QStringList{"--first-cell", "<script>alert(1)</script>A1", "--max-resistance", "0.05"} << 0;
-    QTest::newRow("a large batch without rules, packed over several figures") << 3000
-        << QStringList{"--series", "20", "--parallel", "4", "--max-voltage-spread", "0.6"} << 80;
+        << 12
+        << QStringList{"--first-cell", "<script>alert(1)</script>A1", "--max-resistance", "0.05"}
+        << 0;
+    QTest::newRow("a large batch without rules, packed over several figures")
+        << 3000 << QStringList{"--series", "20", "--parallel", "4", "--max-voltage-spread", "0.6"}
+        << 80;
 }
 
 void TestReportBrowser::report()
@@ -118,7 +125,8 @@ void TestReportBrowser::report()
     QCOMPARE(sumOfBars(resistance), qsizetype(cells));
     QCOMPARE(sumOfBars(voltage), qsizetype(cells));
     // The legend draws one dot and one cross besides the cells'.
-    QCOMPARE(scatter.count(QStringLiteral("<circle")) + scatter.count(QStringLiteral("<path class=\"fail\"")),
+    QCOMPARE(scatter.count(QStringLiteral("<circle"))
+                 + scatter.count(QStringLiteral("<path class=\"fail\"")),
              qsizetype(cells + 2));
     QVERIFY(dom.contains(QStringLiteral("id=\"no-self-discharge\"")));
     QCOMPARE(dom.count(QStringLiteral("<g class=\"cell ")), qsizetype(packCells));
@@ -143,12 +151,14 @@ void TestReportBrowser::report()
         const double shown = rows[QStringLiteral("resistance")][c].toDouble();
         const double milliohms = cellOf(dom, QStringLiteral("resistance-") + columns[c]).toDouble();
         QVERIFY2(std::abs(shown - milliohms) < 1e-9, qPrintable(columns[c]));
-        QCOMPARE(cellOf(dom, QStringLiteral("voltage-") + columns[c]).toDouble(), rows[QStringLiteral("voltage")][c].toDouble());
+        QCOMPARE(cellOf(dom, QStringLiteral("voltage-") + columns[c]).toDouble(),
+                 rows[QStringLiteral("voltage")][c].toDouble());
     }
 
     // Drawn, the histogram's bars are on the screenshot. The page's own policy allows no
     // script, so this is the page as a browser with scripts off shows it.
-    QVERIFY(dom.contains(QStringLiteral("content=\"default-src 'none'; style-src 'unsafe-inline'\"")));
+    QVERIFY(
+        dom.contains(QStringLiteral("content=\"default-src 'none'; style-src 'unsafe-inline'\"")));
     const QString png = dir.filePath(QStringLiteral("report.png"));
     const BrowserRun shot = runBrowser(html, {"--window-size=1000,1400", "--screenshot=" + png});
     QVERIFY(shot.finished);
@@ -166,20 +176,25 @@ void TestReportBrowser::report()
     const BrowserRun print = runBrowser(html, {"--no-pdf-header-footer", "--print-to-pdf=" + pdf});
     QVERIFY(print.finished);
     const QString info = pdfInfo(pdf);
-    QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+[0-9.]+ x [0-9.]+ pts \\(A4\\)"))),
+    QVERIFY2(info.contains(QRegularExpression(
+                 QStringLiteral("Page size:\\s+[0-9.]+ x [0-9.]+ pts \\(A4\\)"))),
              qPrintable(info));
 
     // The tallest figures, the pack's, each on one page: a figure's caption and the name of
     // its last group are printed on the same page.
-    const int pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+    const int pages =
+        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
     QStringList pageTexts;
     for (int page = 1; page <= pages; ++page) {
         QProcess p;
-        p.start(QStringLiteral("pdftotext"), {"-f", QString::number(page), "-l", QString::number(page), pdf, "-"});
+        p.start(QStringLiteral("pdftotext"),
+                {"-f", QString::number(page), "-l", QString::number(page), pdf, "-"});
         p.waitForFinished(60'000);
         pageTexts << QString::fromUtf8(p.readAllStandardOutput());
     }
-    const int groups = packCells == 0 ? 0 : packCells / options[options.indexOf(QStringLiteral("--parallel")) + 1].toInt();
+    const int groups = packCells == 0
+        ? 0
+        : packCells / options[options.indexOf(QStringLiteral("--parallel")) + 1].toInt();
     for (int first = 1; first <= groups; first += 8) {
         const int last = std::min(groups, first + 7);
         const QString caption = QStringLiteral("Groups %1 to %2").arg(first).arg(last);
@@ -208,8 +223,10 @@ void TestReportBrowser::openWithoutDisplay()
     p.start(QStringLiteral(BATTERY_CLI), {"report", board, "--output", html, "--open"});
     QVERIFY(p.waitForFinished(60'000));
     QCOMPARE(p.exitCode(), 0);
-    QCOMPARE(QString::fromUtf8(p.readAllStandardError()),
-             QStringLiteral("battery-analyzer-cli: report: no display to open it on; the report is %1\n").arg(html));
+    QCOMPARE(
+        QString::fromUtf8(p.readAllStandardError()),
+        QStringLiteral("battery-analyzer-cli: report: no display to open it on; the report is %1\n")
+            .arg(html));
     QVERIFY(readFile(html).startsWith("<!DOCTYPE html>"));
 }
 
@@ -219,10 +236,12 @@ void TestReportBrowser::fromRegister_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("packCells");
     QTest::newRow("resistance, capacity and self-discharge rules, and a pack")
-        << QStringList{"--max-resistance", "0.05", "--min-capacity", "2300", "--max-self-discharge", "1"}
+        << QStringList{"--max-resistance",     "0.05", "--min-capacity", "2300",
+                       "--max-self-discharge", "1"}
         << QStringList{"--pack", "P1"} << 6;
     QTest::newRow("a rest too short to judge, in Chinese")
-        << QStringList{"--max-self-discharge", "1", "--min-days", "30"} << QStringList{"--language", "zh"} << 0;
+        << QStringList{"--max-self-discharge", "1", "--min-days", "30"}
+        << QStringList{"--language", "zh"} << 0;
 }
 
 // The report of a register shows what `cells` says of it under the same rules.
@@ -235,7 +254,8 @@ void TestReportBrowser::fromRegister()
     const QString db = fillRegister(folder.path(), 20, 2, 3);
     QVERIFY(!db.isEmpty());
     const QString html = folder.filePath(QStringLiteral("register.html"));
-    const ToolRun tool = runTool(QStringList{"report", "--db", db, "--output", html} + rules + options);
+    const ToolRun tool =
+        runTool(QStringList{"report", "--db", db, "--output", html} + rules + options);
     QVERIFY2(tool.exitCode == 0, tool.err.constData());
     const ToolRun cells = runTool(QStringList{"cells", "--db", db, "--format", "json"} + rules);
     QCOMPARE(cells.exitCode, 0);
@@ -263,7 +283,8 @@ void TestReportBrowser::fromRegister()
     const QString discharge = svgById(dom, QStringLiteral("self-discharge"));
     QCOMPARE(discharge.isEmpty(), discharges == 0);
     if (discharges > 0)
-        QCOMPARE(discharge.count(QStringLiteral("<circle")) + discharge.count(QStringLiteral("<path class=\"fail\"")),
+        QCOMPARE(discharge.count(QStringLiteral("<circle"))
+                     + discharge.count(QStringLiteral("<path class=\"fail\"")),
                  qsizetype(discharges + 2));
     QCOMPARE(dom.count(QStringLiteral("<g class=\"cell ")), qsizetype(packCells));
 }

@@ -12,7 +12,7 @@ namespace {
 struct CellValues {
     const char *label;
     qint64 microohms;
-    qint64 capacity;  // 0: unknown
+    qint64 capacity; // 0: unknown
     double discharge; // below zero: unknown
 };
 
@@ -40,7 +40,8 @@ report::Batch batchOf(const std::vector<CellValues> &values, const std::vector<Q
 QString svgById(const QString &html, const QString &id)
 {
     const qsizetype start = html.indexOf(QStringLiteral("<svg id=\"%1\"").arg(id));
-    return start < 0 ? QString() : html.mid(start, html.indexOf(QStringLiteral("</svg>"), start) - start);
+    return start < 0 ? QString()
+                     : html.mid(start, html.indexOf(QStringLiteral("</svg>"), start) - start);
 }
 
 } // namespace
@@ -99,7 +100,9 @@ void TestReportHtml::unknownPackCell()
         report::reportHtml(batch, report::Language::English);
         QFAIL("a pack with a cell the report lacks was drawn");
     } catch (const EUnknownPackCell &e) {
-        QCOMPARE(e.message(), QStringLiteral("pack P1 holds cell B9, which is not among the cells of the report"));
+        QCOMPARE(
+            e.message(),
+            QStringLiteral("pack P1 holds cell B9, which is not among the cells of the report"));
     }
 }
 
@@ -119,9 +122,11 @@ void TestReportHtml::failingList()
     std::vector<CellValues> values(std::size_t(failing) + 10, CellValues{"A1", 40000, 0, 9.0});
     for (std::size_t i = std::size_t(failing); i < values.size(); ++i)
         values[i].discharge = 1.0;
-    const QString html = QString::fromUtf8(report::reportHtml(batchOf(values, {}), report::Language::English));
+    const QString html =
+        QString::fromUtf8(report::reportHtml(batchOf(values, {}), report::Language::English));
     const qsizetype table = html.indexOf(QStringLiteral("<table id=\"failing\">"));
-    QCOMPARE(html.mid(table, html.indexOf(QStringLiteral("</table>"), table) - table).count(QStringLiteral("<tr>")),
+    QCOMPARE(html.mid(table, html.indexOf(QStringLiteral("</table>"), table) - table)
+                 .count(QStringLiteral("<tr>")),
              qsizetype(listed + 1));
     QCOMPARE(html.contains(QStringLiteral("and %1 more").arg(failing - listed)), failing > listed);
 }

@@ -19,7 +19,8 @@ namespace {
 bool isRoundStep(double step)
 {
     const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
-    return std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 || std::abs(mantissa - 5) < 1e-9;
+    return std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9
+        || std::abs(mantissa - 5) < 1e-9;
 }
 
 bool isMultiple(double value, double step)
@@ -111,15 +112,17 @@ void TestReportParts::verdicts_data()
 {
     QTest::addColumn<qint64>("microohms");
     QTest::addColumn<double>("discharge"); // below zero: unknown
-    QTest::addColumn<qint64>("capacity");  // 0: unknown
+    QTest::addColumn<qint64>("capacity"); // 0: unknown
     QTest::addColumn<QStringList>("failed");
     const QStringList none;
     QTest::newRow("within every rule") << qint64(45000) << 1.0 << qint64(2500) << none;
     QTest::newRow("resistance on the limit passes") << qint64(60000) << 1.0 << qint64(2500) << none;
-    QTest::newRow("resistance above") << qint64(60001) << 1.0 << qint64(2500) << QStringList{"resistance"};
+    QTest::newRow("resistance above")
+        << qint64(60001) << 1.0 << qint64(2500) << QStringList{"resistance"};
     QTest::newRow("every rule broken") << qint64(90000) << 7.5 << qint64(1200)
                                        << QStringList{"resistance", "self-discharge", "capacity"};
-    QTest::newRow("unknown values are not held against it") << qint64(45000) << -1.0 << qint64(0) << none;
+    QTest::newRow("unknown values are not held against it")
+        << qint64(45000) << -1.0 << qint64(0) << none;
 }
 
 void TestReportParts::verdicts()
@@ -151,16 +154,26 @@ void TestReportParts::cellNames_data()
     QTest::addColumn<QString>("range");
     QTest::addColumn<QString>("first");
     QTest::addColumn<QStringList>("labels"); // empty: refused
-    QTest::newRow("range") << "A001..A004" << "" << QStringList{"A001", "A002", "A003", "A004"};
-    QTest::newRow("range of one") << "B7..B7" << "" << QStringList{"B7"};
-    QTest::newRow("prefix with digits") << "R2-09..R2-11" << "" << QStringList{"R2-09", "R2-10", "R2-11"};
-    QTest::newRow("first cell, past its width") << "" << "A998" << QStringList{"A998", "A999", "A1000"};
-    QTest::newRow("reversed") << "A020..A001" << "" << QStringList{};
-    QTest::newRow("prefixes differ") << "A001..B003" << "" << QStringList{};
-    QTest::newRow("widths differ") << "A01..A003" << "" << QStringList{};
-    QTest::newRow("no number") << "A..B" << "" << QStringList{};
-    QTest::newRow("three ends") << "A1..A2..A3" << "" << QStringList{};
-    QTest::newRow("first cell without a number") << "" << "cell" << QStringList{};
+    QTest::newRow("range") << "A001..A004"
+                           << "" << QStringList{"A001", "A002", "A003", "A004"};
+    QTest::newRow("range of one") << "B7..B7"
+                                  << "" << QStringList{"B7"};
+    QTest::newRow("prefix with digits") << "R2-09..R2-11"
+                                        << "" << QStringList{"R2-09", "R2-10", "R2-11"};
+    QTest::newRow("first cell, past its width") << ""
+                                                << "A998" << QStringList{"A998", "A999", "A1000"};
+    QTest::newRow("reversed") << "A020..A001"
+                              << "" << QStringList{};
+    QTest::newRow("prefixes differ") << "A001..B003"
+                                     << "" << QStringList{};
+    QTest::newRow("widths differ") << "A01..A003"
+                                   << "" << QStringList{};
+    QTest::newRow("no number") << "A..B"
+                               << "" << QStringList{};
+    QTest::newRow("three ends") << "A1..A2..A3"
+                                << "" << QStringList{};
+    QTest::newRow("first cell without a number") << ""
+                                                 << "cell" << QStringList{};
 }
 
 void TestReportParts::cellNames()
@@ -169,12 +182,14 @@ void TestReportParts::cellNames()
     QFETCH(QString, first);
     QFETCH(QStringList, labels);
     try {
-        const QStringList got = range.isEmpty() ? cli::labelsFrom(first, 3, "report") : cli::labelRange(range, "report");
+        const QStringList got = range.isEmpty() ? cli::labelsFrom(first, 3, "report")
+                                                : cli::labelRange(range, "report");
         QCOMPARE(got, labels);
     } catch (const EUsageError &e) {
         QVERIFY2(labels.isEmpty(), qPrintable(e.message()));
         QVERIFY(e.message().startsWith(QStringLiteral("report: --")));
-        QVERIFY(e.message().endsWith(QStringLiteral("\nTry 'battery-analyzer-cli report --help'.")));
+        QVERIFY(
+            e.message().endsWith(QStringLiteral("\nTry 'battery-analyzer-cli report --help'.")));
     }
 }
 
@@ -188,45 +203,62 @@ void TestReportParts::badArguments_data()
     QTest::newRow("no file: the register") << false << QStringList{"--output", "r.html"} << "";
     QTest::newRow("files and a register") << false << QStringList{"f.txt", "--db", "c.sqlite"}
                                           << "--db and reading files exclude each other";
-    QTest::newRow("a register's rule on files") << false << QStringList{"f.txt", "--min-capacity", "2000"}
-                                                << "--min-capacity needs the cell register, not reading files";
-    QTest::newRow("a register's labels without a choice") << true << QStringList{"--db", "c.sqlite", "--output", "l.pdf"}
+    QTest::newRow("a register's rule on files")
+        << false << QStringList{"f.txt", "--min-capacity", "2000"}
+        << "--min-capacity needs the cell register, not reading files";
+    QTest::newRow("a register's labels without a choice")
+        << true << QStringList{"--db", "c.sqlite", "--output", "l.pdf"}
         << "--cells A001..A020, --pack NAME or --only pass|fail is required";
-    QTest::newRow("a range and a pack") << true
-        << QStringList{"--cells", "A1..A2", "--pack", "P1", "--output", "l.pdf"} << "--cells and --pack exclude each other";
-    QTest::newRow("matching from the register") << false << QStringList{"--series", "2", "--parallel", "2"}
-        << "--series and --parallel match readings from files; for the register's packs give --pack NAME";
-    QTest::newRow("self-discharge limit with too many decimals") << false
-        << QStringList{"--max-self-discharge", "0.0001"}
-        << "--max-self-discharge takes a number from 0 to 100000 with at most 3 decimals, not '0.0001'";
-    QTest::newRow("unknown option") << false << QStringList{"f.txt", "--bogus"} << "Unknown option 'bogus'";
-    QTest::newRow("missing value") << false << QStringList{"f.txt", "--output"} << "Missing value after '--output'";
-    QTest::newRow("language") << false << QStringList{"f.txt", "--language", "fr"} << "--language takes en or zh, not 'fr'";
-    QTest::newRow("open needs a file") << false << QStringList{"f.txt", "--open"} << "--open needs --output FILE";
-    QTest::newRow("labels on standard output") << true << QStringList{"f.txt", "--first-cell", "A1"}
-                                               << "--output FILE is required";
-    QTest::newRow("labels without names") << true << QStringList{"f.txt", "--output", "l.pdf"}
+    QTest::newRow("a range and a pack")
+        << true << QStringList{"--cells", "A1..A2", "--pack", "P1", "--output", "l.pdf"}
+        << "--cells and --pack exclude each other";
+    QTest::newRow("matching from the register")
+        << false << QStringList{"--series", "2", "--parallel", "2"}
+        << "--series and --parallel match readings from files; for the register's packs give "
+           "--pack NAME";
+    QTest::newRow("self-discharge limit with too many decimals")
+        << false << QStringList{"--max-self-discharge", "0.0001"}
+        << "--max-self-discharge takes a number from 0 to 100000 with at most 3 decimals, not "
+           "'0.0001'";
+    QTest::newRow("unknown option")
+        << false << QStringList{"f.txt", "--bogus"} << "Unknown option 'bogus'";
+    QTest::newRow("missing value")
+        << false << QStringList{"f.txt", "--output"} << "Missing value after '--output'";
+    QTest::newRow("language") << false << QStringList{"f.txt", "--language", "fr"}
+                              << "--language takes en or zh, not 'fr'";
+    QTest::newRow("open needs a file")
+        << false << QStringList{"f.txt", "--open"} << "--open needs --output FILE";
+    QTest::newRow("labels on standard output")
+        << true << QStringList{"f.txt", "--first-cell", "A1"} << "--output FILE is required";
+    QTest::newRow("labels without names")
+        << true << QStringList{"f.txt", "--output", "l.pdf"}
         << "--cells A001..A020 or --first-cell A001 is required: a label's code is its cell's name";
-    QTest::newRow("both ways of naming") << false << QStringList{"f.txt", "--cells", "A1..A2", "--first-cell", "A1"}
-                                         << "--cells and --first-cell exclude each other";
-    QTest::newRow("short options are not taken") << true << QStringList{"f.txt", "--first-cell", "A1", "-o", "l.pdf"}
-                                      << "Unknown option 'o'";
-    QTest::newRow("size too small") << true
+    QTest::newRow("both ways of naming")
+        << false << QStringList{"f.txt", "--cells", "A1..A2", "--first-cell", "A1"}
+        << "--cells and --first-cell exclude each other";
+    QTest::newRow("short options are not taken")
+        << true << QStringList{"f.txt", "--first-cell", "A1", "-o", "l.pdf"}
+        << "Unknown option 'o'";
+    QTest::newRow("size too small")
+        << true
         << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--size", "19x29mm"}
         << "--size takes WIDTHxHEIGHTmm with each from 20 to 150, like 62x29mm, not '19x29mm'";
-    QTest::newRow("size without unit") << true
+    QTest::newRow("size without unit")
+        << true
         << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--size", "62x29"}
         << "--size takes WIDTHxHEIGHTmm with each from 20 to 150, like 62x29mm, not '62x29'";
     QTest::newRow("largest size") << true
-        << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--size", "150x150mm"} << "";
+                                  << QStringList{"f.txt", "--first-cell", "A1",       "--output",
+                                                 "l.pdf", "--size",       "150x150mm"}
+                                  << "";
     QTest::newRow("series alone") << false << QStringList{"f.txt", "--series", "3"}
                                   << "--series S and --parallel P go together";
-    QTest::newRow("resistance limit with too many decimals") << false
-        << QStringList{"f.txt", "--max-resistance", "0.0000001"}
+    QTest::newRow("resistance limit with too many decimals")
+        << false << QStringList{"f.txt", "--max-resistance", "0.0000001"}
         << "--max-resistance takes ohms from 0 to 1000 with at most 6 decimals, not '0.0000001'";
-    QTest::newRow("only what") << true
-        << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--only", "good"}
-        << "--only takes pass or fail, not 'good'";
+    QTest::newRow("only what") << true << QStringList{"f.txt", "--first-cell", "A1",  "--output",
+                                                      "l.pdf", "--only",       "good"}
+                               << "--only takes pass or fail, not 'good'";
 }
 
 void TestReportParts::badArguments()
@@ -240,7 +272,8 @@ void TestReportParts::badArguments()
         cli::parsePictureArguments(kind, args);
         QVERIFY2(fault.isEmpty(), "accepted");
     } catch (const EUsageError &e) {
-        QCOMPARE(e.message(), QStringLiteral("%1: %2\nTry 'battery-analyzer-cli %1 --help'.").arg(name, fault));
+        QCOMPARE(e.message(),
+                 QStringLiteral("%1: %2\nTry 'battery-analyzer-cli %1 --help'.").arg(name, fault));
     }
 }
 
@@ -251,8 +284,10 @@ void TestReportParts::registerVerdicts_data()
     QTest::addColumn<QStringList>("rules"); // the reasons' rules, in order
     QTest::addColumn<qint64>("shownMah"); // negative: none shown
     QTest::newRow("passes everything") << qint64(2'200'500) << 8.0 << QStringList{} << qint64(2201);
-    QTest::newRow("no capacity known") << qint64(-1) << 8.0 << QStringList{"capacity"} << qint64(-1);
-    QTest::newRow("too little capacity") << qint64(2'199'999) << 8.0 << QStringList{"capacity"} << qint64(2200);
+    QTest::newRow("no capacity known")
+        << qint64(-1) << 8.0 << QStringList{"capacity"} << qint64(-1);
+    QTest::newRow("too little capacity")
+        << qint64(2'199'999) << 8.0 << QStringList{"capacity"} << qint64(2200);
     QTest::newRow("rest too short, resistance too high")
         << qint64(2'300'000) << 3.0 << QStringList{"resistance", "self-discharge"} << qint64(2300);
 }

@@ -47,24 +47,30 @@ QList<Fault> faults()
     rows << Fault{"no fault", {{0, first}, {20, rest}}, batch()};
     for (int n : {1, 2, 3, 4, 5}) {
         rows << Fault{QStringLiteral("%1 stray, 0.1 s quiet").arg(n),
-                      {{0, first + stray(n)}, {100, rest}}, batch()};
+                      {{0, first + stray(n)}, {100, rest}},
+                      batch()};
     }
     rows << Fault{"3 stray, 0.5 s quiet", {{0, first + stray(3)}, {500, rest}}, batch()};
     rows << Fault{"2 stray, 1.2 s quiet", {{0, first + stray(2)}, {1200, rest}}, batch()};
     for (int n : {1, 3, 5}) {
         rows << Fault{QStringLiteral("%1 stray straight before reading 11").arg(n),
-                      {{0, first}, {300, stray(n) + rest}}, batch()};
+                      {{0, first}, {300, stray(n) + rest}},
+                      batch()};
     }
     rows << Fault{"reading 11 split 3+3 over 1.1 s",
-                  {{0, first + rest.left(3)}, {1100, rest.mid(3)}}, batch()};
+                  {{0, first + rest.left(3)}, {1100, rest.mid(3)}},
+                  batch()};
     // One record after a fault is too little to be sure of: it is placed as well as the
     // evidence allows, and the user is told.
     rows << Fault{"a stray byte before the last reading",
-                  {{0, batchRecords(1, 19)}, {300, stray(1) + batchRecord(20)}}, batch(), 19};
+                  {{0, batchRecords(1, 19)}, {300, stray(1) + batchRecord(20)}},
+                  batch(),
+                  19};
     const QByteArray last = batchRecord(20);
     rows << Fault{"stray bytes around the last reading",
                   {{0, batchRecords(1, 19)}, {300, stray(1) + last + stray(1)}},
-                  batch(1, 19) << (last.mid(1) + stray(1)), 19};
+                  batch(1, 19) << (last.mid(1) + stray(1)),
+                  19};
     return rows;
 }
 

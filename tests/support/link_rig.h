@@ -3,10 +3,10 @@
 // The link as a window holds it, for tests: control, session and board, without widgets.
 #include "board/data_board.h"
 #include "core/error.h"
-#include "link/session.h"
-#include "samples.h"
 #include "link/protocol.h"
+#include "link/session.h"
 #include "link/tmscomm.h"
+#include "samples.h"
 
 #include <QByteArray>
 #include <QList>
@@ -19,10 +19,9 @@
 struct Rig {
     Rig() : session(comm)
     {
-        QObject::connect(&session, &analyzer::Session::reading,
-                         [this](const reading::Reading &, const QByteArray &l) {
-                             board.AppendLine(l);
-                         });
+        QObject::connect(
+            &session, &analyzer::Session::reading,
+            [this](const reading::Reading &, const QByteArray &l) { board.AppendLine(l); });
         QObject::connect(&session, &analyzer::Session::noData, [this] { ++noDataShown; });
         QObject::connect(&session, &analyzer::Session::receiveFailed,
                          [this](const QString &m) { errors << m; });

@@ -1,7 +1,7 @@
 #include "modal_box_user.h"
 
-#include "boardview/board_view.h"
 #include "app/form1.h"
+#include "boardview/board_view.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -9,7 +9,9 @@
 ModalBoxUser::ModalBoxUser(QList<QMessageBox::StandardButton> answers) : messageBoxesOnly_(true)
 {
     for (const QMessageBox::StandardButton answer : answers)
-        steps_.append({{}, [] { return true; }, [answer](QWidget *modal) {
+        steps_.append({{},
+                       [] { return true; },
+                       [answer](QWidget *modal) {
                            auto *box = qobject_cast<QMessageBox *>(modal);
                            if (QAbstractButton *button = box ? box->button(answer) : nullptr)
                                button->click();

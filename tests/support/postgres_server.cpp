@@ -10,8 +10,10 @@ namespace {
 // The newest server installed, as Debian lays them out.
 QString serverBinaries()
 {
-    QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    std::sort(versions.begin(), versions.end(), [](const QString &a, const QString &b) { return a.toInt() < b.toInt(); });
+    QStringList versions =
+        QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    std::sort(versions.begin(), versions.end(),
+              [](const QString &a, const QString &b) { return a.toInt() < b.toInt(); });
     for (auto it = versions.crbegin(); it != versions.crend(); ++it) {
         const QString bin = QStringLiteral("/usr/lib/postgresql/%1/bin").arg(*it);
         if (QFile::exists(bin + QStringLiteral("/pg_ctl")))
@@ -26,7 +28,8 @@ PostgresServer::PostgresServer() : dir_(QStringLiteral("/tmp/pg-XXXXXX"))
 {
     bin_ = serverBinaries();
     if (bin_.isEmpty()) {
-        error_ = QStringLiteral("no PostgreSQL server under /usr/lib/postgresql (scripts/setup --all installs it)");
+        error_ = QStringLiteral(
+            "no PostgreSQL server under /usr/lib/postgresql (scripts/setup --all installs it)");
         return;
     }
     if (!dir_.isValid()) {
@@ -38,14 +41,17 @@ PostgresServer::PostgresServer() : dir_(QStringLiteral("/tmp/pg-XXXXXX"))
         return;
     }
     const QString data = dir_.path() + QStringLiteral("/data");
-    if (!run({bin_ + QStringLiteral("/initdb"), QStringLiteral("-D"), data, QStringLiteral("-U"), user(),
-              QStringLiteral("--auth=trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
+    if (!run({bin_ + QStringLiteral("/initdb"), QStringLiteral("-D"), data, QStringLiteral("-U"),
+              user(), QStringLiteral("--auth=trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
               QStringLiteral("--locale=C.UTF-8"), QStringLiteral("--no-sync")}))
         return;
-    const QString options = QStringLiteral("-k %1 -c listen_addresses= -c fsync=off -c max_connections=40").arg(dir_.path());
-    if (!run({bin_ + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), data, QStringLiteral("-o"), options,
-              QStringLiteral("-l"), dir_.path() + QStringLiteral("/log"), QStringLiteral("-w"), QStringLiteral("-t"),
-              QStringLiteral("120"), QStringLiteral("start")}))
+    const QString options =
+        QStringLiteral("-k %1 -c listen_addresses= -c fsync=off -c max_connections=40")
+            .arg(dir_.path());
+    if (!run({bin_ + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), data, QStringLiteral("-o"),
+              options, QStringLiteral("-l"), dir_.path() + QStringLiteral("/log"),
+              QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("120"),
+              QStringLiteral("start")}))
         return;
     started_ = true;
 }
@@ -53,8 +59,9 @@ PostgresServer::PostgresServer() : dir_(QStringLiteral("/tmp/pg-XXXXXX"))
 PostgresServer::~PostgresServer()
 {
     if (started_)
-        run({bin_ + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), dir_.path() + QStringLiteral("/data"),
-             QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")});
+        run({bin_ + QStringLiteral("/pg_ctl"), QStringLiteral("-D"),
+             dir_.path() + QStringLiteral("/data"), QStringLiteral("-m"),
+             QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")});
 }
 
 bool PostgresServer::run(const QStringList &command, QString *output)
@@ -64,10 +71,13 @@ bool PostgresServer::run(const QStringList &command, QString *output)
     // The server must not inherit the test's working folder, which nobody may not enter.
     p.setWorkingDirectory(dir_.path());
     if (geteuid() == 0)
-        p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--")} + command);
+        p.start(QStringLiteral("runuser"),
+                QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--")}
+                    + command);
     else
         p.start(command.front(), command.mid(1));
-    const bool done = p.waitForFinished(180'000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    const bool done =
+        p.waitForFinished(180'000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     const QString text = QString::fromLocal8Bit(p.readAll());
     if (output)
         *output = text;
@@ -79,12 +89,13 @@ bool PostgresServer::run(const QStringList &command, QString *output)
 QString PostgresServer::newDatabase()
 {
     const QString name = QStringLiteral("register%1").arg(++databases_);
-    run({bin_ + QStringLiteral("/createdb"), QStringLiteral("-h"), dir_.path(), QStringLiteral("-U"),
-         user(), name});
+    run({bin_ + QStringLiteral("/createdb"), QStringLiteral("-h"), dir_.path(),
+         QStringLiteral("-U"), user(), name});
     return url(name);
 }
 
 QString PostgresServer::url(const QString &database, const QString &user) const
 {
-    return QStringLiteral("postgresql:///%1?host=%2&user=%3").arg(database, dir_.path(), user.isEmpty() ? this->user() : user);
+    return QStringLiteral("postgresql:///%1?host=%2&user=%3")
+        .arg(database, dir_.path(), user.isEmpty() ? this->user() : user);
 }

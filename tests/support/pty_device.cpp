@@ -46,7 +46,8 @@ void PtyDevice::send(const QByteArray &bytes) const
     // the program to read.
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(pty_->master(), bytes.constData() + done, size_t(bytes.size() - done));
+        const ssize_t n =
+            ::write(pty_->master(), bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0) {
             done += n;
             continue;

@@ -1,7 +1,7 @@
 #include "window_fixture.h"
 
-#include "boardview/board_view.h"
 #include "app/wrapping_button.h"
+#include "boardview/board_view.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -73,7 +73,8 @@ void pastePathAndConfirm(QLineEdit *field, const QString &path)
     field->selectAll();
     field->insert(path);
     auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
-    buttons->button(dialog->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
-                                                                     : QDialogButtonBox::Open)
+    buttons
+        ->button(dialog->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
+                                                                 : QDialogButtonBox::Open)
         ->click();
 }

@@ -35,7 +35,8 @@ bool viewAgrees(TForm1 &window);
 
 // Answers a file dialog through its seam with `path`, as a user confirming it would; then
 // runs `after`.
-app::TFileDialog::Presenter answerWith(const QString &path, const std::function<void()> &after = {});
+app::TFileDialog::Presenter answerWith(const QString &path,
+                                       const std::function<void()> &after = {});
 
 // Puts path into the file dialog's name field whole, as a paste does, and clicks Open or
 // Save. Typed key by key, a path races the dialog's completer and its file-system thread,
