@@ -163,7 +163,7 @@ QString applyPrefer(Invocation &inv, const QString &value)
     return {};
 }
 
-const OptionSpec kOutputOption{
+const OptionEntry kOutputOption{
     {"o", "output"},
     "FILE",
     "write to FILE (replaced only once complete) instead of standard output",
@@ -175,10 +175,10 @@ QString setFlag(Invocation &inv, const QString &)
     return {};
 }
 
-const OptionSpec kStrictOption{
+const OptionEntry kStrictOption{
     {"strict"}, {}, "a line that is not a reading is an error", setFlag<&Invocation::strict>};
-const OptionSpec kComOption{{"com"}, "N", "the COM port number, 1 to 255 (also COM3)", applyCom};
-const OptionSpec kPortOption{
+const OptionEntry kComOption{{"com"}, "N", "the COM port number, 1 to 255 (also COM3)", applyCom};
+const OptionEntry kPortOption{
     {"port"}, "PATH", "the device instead, e.g. /dev/ttyUSB0 or /dev/serial/by-id/...", applyPort};
 
 QString needsPort(Invocation &inv)
@@ -228,11 +228,11 @@ QString checkMatch(Invocation &inv)
     return {};
 }
 
-const SubcommandSpec *specOf(Subcommand s)
+const SubcommandRow *subcommandRow(Subcommand s)
 {
-    for (const SubcommandSpec &spec : subcommandSpecs())
-        if (spec.subcommand == s)
-            return &spec;
+    for (const SubcommandRow &sub : subcommandTable())
+        if (sub.subcommand == s)
+            return &sub;
     return nullptr;
 }
 
@@ -261,11 +261,11 @@ QString parserFault(const QCommandLineParser &parser)
     return error;
 }
 
-Invocation parseSubcommand(const SubcommandSpec &spec, const QStringList &arguments)
+Invocation parseSubcommand(const SubcommandRow &sub, const QStringList &arguments)
 {
     Invocation inv;
-    inv.subcommand = spec.subcommand;
-    if (const QStringList formats = formatsOf(spec.subcommand); !formats.isEmpty())
+    inv.subcommand = sub.subcommand;
+    if (const QStringList formats = formatsOf(sub.subcommand); !formats.isEmpty())
         inv.format = formatNamed(formats.front());
 
     QCommandLineParser parser;
@@ -273,7 +273,7 @@ Invocation parseSubcommand(const SubcommandSpec &spec, const QStringList &argume
     const QCommandLineOption version(QStringList{"V", "version"});
     parser.addOption(help);
     parser.addOption(version);
-    for (const OptionSpec &o : spec.options)
+    for (const OptionEntry &o : sub.options)
         parser.addOption(QCommandLineOption(o.names, o.description, o.valueName));
     const bool parsed = parser.parse(arguments);
     if (parser.isSet(help)) {
@@ -281,24 +281,24 @@ Invocation parseSubcommand(const SubcommandSpec &spec, const QStringList &argume
         return inv;
     }
     if (!parsed)
-        usage(spec.subcommand, parserFault(parser));
+        usage(sub.subcommand, parserFault(parser));
     if (parser.isSet(version)) {
         inv.version = true;
         return inv;
     }
-    for (const OptionSpec &o : spec.options) {
+    for (const OptionEntry &o : sub.options) {
         const QStringList values = o.valueName.isEmpty()
             ? QStringList(parser.isSet(o.names.back()) ? 1 : 0, {})
             : parser.values(o.names.back());
         for (const QString &value : values)
             if (const QString fault = o.apply(inv, value); !fault.isEmpty())
-                usage(spec.subcommand, fault);
+                usage(sub.subcommand, fault);
     }
     inv.files = parser.positionalArguments();
-    if (!spec.takesFiles && spec.subcommand != Subcommand::Ports && !inv.files.isEmpty())
-        usage(spec.subcommand, QStringLiteral("unexpected argument '%1'").arg(inv.files.front()));
-    if (const QString fault = spec.check(inv); !fault.isEmpty())
-        usage(spec.subcommand, fault);
+    if (!sub.takesFiles && sub.subcommand != Subcommand::Ports && !inv.files.isEmpty())
+        usage(sub.subcommand, QStringLiteral("unexpected argument '%1'").arg(inv.files.front()));
+    if (const QString fault = sub.check(inv); !fault.isEmpty())
+        usage(sub.subcommand, fault);
     return inv;
 }
 
@@ -317,9 +317,9 @@ std::optional<int> comNumber(const QString &text)
     return std::nullopt;
 }
 
-const std::vector<SubcommandSpec> &subcommandSpecs()
+const std::vector<SubcommandRow> &subcommandTable()
 {
-    static const std::vector<SubcommandSpec> specs{
+    static const std::vector<SubcommandRow> rows{
         {Subcommand::Download,
          "download",
          "--com N|--port PATH [OPTIONS]",
@@ -448,13 +448,13 @@ adapter rather than /dev/ttyUSB0.)",
          {},
          checkPorts},
     };
-    return specs;
+    return rows;
 }
 
 const char *subcommandName(Subcommand s)
 {
-    const SubcommandSpec *spec = specOf(s);
-    return spec ? spec->name : kProgram;
+    const SubcommandRow *sub = subcommandRow(s);
+    return sub ? sub->name : kProgram;
 }
 
 Invocation parseArguments(const QStringList &arguments)
@@ -466,18 +466,18 @@ Invocation parseArguments(const QStringList &arguments)
     if (first == u"--help" || first == u"-h" || first == u"help") {
         inv.help = true;
         if (first == u"help" && arguments.size() > 1)
-            for (const SubcommandSpec &spec : subcommandSpecs())
-                if (arguments[1] == QLatin1String(spec.name))
-                    inv.subcommand = spec.subcommand;
+            for (const SubcommandRow &sub : subcommandTable())
+                if (arguments[1] == QLatin1String(sub.name))
+                    inv.subcommand = sub.subcommand;
         return inv;
     }
     if (first == u"--version" || first == u"-V") {
         inv.version = true;
         return inv;
     }
-    for (const SubcommandSpec &spec : subcommandSpecs())
-        if (first == QLatin1String(spec.name))
-            return parseSubcommand(spec, arguments); // the parser skips the first word
+    for (const SubcommandRow &sub : subcommandTable())
+        if (first == QLatin1String(sub.name))
+            return parseSubcommand(sub, arguments); // the parser skips the first word
     usage(Subcommand::None, QStringLiteral("unknown subcommand '%1'").arg(first));
 }
 

@@ -41,27 +41,27 @@ struct Invocation {
 // One option of a subcommand: what the parser accepts, what the help says, and how its
 // value lands in the invocation. `apply` returns the fault's text, empty when the value is
 // good; a flag (no valueName) is applied with an empty value.
-struct OptionSpec {
+struct OptionEntry {
     QStringList names; // a one-letter name is the short form
     QString valueName;
     QString description; // lines after the first are indented under it
     QString (*apply)(Invocation &inv, const QString &value);
 };
 
-struct SubcommandSpec {
+struct SubcommandRow {
     Subcommand subcommand;
     const char *name;
     const char *synopsis; // the usage line after the subcommand's name
     const char *summary; // one line for the tool's own help
     const char *description; // the paragraph under the usage line
     bool takesFiles; // or other words after the options, read by check
-    std::vector<OptionSpec> options;
+    std::vector<OptionEntry> options;
     // What the options and words together must satisfy, completing the invocation from the
     // words; returns the fault's text or empty.
     QString (*check)(Invocation &inv);
 };
 
-const std::vector<SubcommandSpec> &subcommandSpecs();
+const std::vector<SubcommandRow> &subcommandTable();
 
 // Reads the arguments after the program name. Pure: it looks at nothing but its input.
 // A wrong command line raises EUsageError whose text names the fault and ends with a line

@@ -36,7 +36,7 @@ constexpr SubcommandSummary kOwnParsers[] = {
     {"labels", "a label for each cell, for a label printer"},
 };
 
-QString optionNames(const OptionSpec &o)
+QString optionNames(const OptionEntry &o)
 {
     QStringList names;
     for (const QString &n : o.names)
@@ -48,15 +48,15 @@ QString optionNames(const OptionSpec &o)
     return o.names.front().size() == 1 ? text : QStringLiteral("    ") + text;
 }
 
-QString optionList(std::vector<OptionSpec> options)
+QString optionList(std::vector<OptionEntry> options)
 {
     options.push_back({{"h", "help"}, {}, "show this text", nullptr});
     options.push_back({{"V", "version"}, {}, "show the tool's version", nullptr});
     qsizetype width = 0;
-    for (const OptionSpec &o : options)
+    for (const OptionEntry &o : options)
         width = std::max(width, optionNames(o).size());
     QString text = QStringLiteral("Options:\n");
-    for (const OptionSpec &o : options) {
+    for (const OptionEntry &o : options) {
         const QString indent(width + 4, u' ');
         text += QStringLiteral("  ") + optionNames(o).leftJustified(width + 2)
             + QString(o.description).replace(u'\n', u'\n' + indent) + u'\n';
@@ -74,9 +74,9 @@ label in a register; draw a batch's report and its labels.
 
 Subcommands:
 )");
-    for (const SubcommandSpec &spec : subcommandSpecs())
+    for (const SubcommandRow &sub : subcommandTable())
         text += QStringLiteral("  %1%2\n")
-                    .arg(QString::fromLatin1(spec.name).leftJustified(14), spec.summary);
+                    .arg(QString::fromLatin1(sub.name).leftJustified(14), sub.summary);
     text += QStringLiteral("  %1%2\n")
                 .arg(QStringLiteral("match --db").leftJustified(14),
                      QStringLiteral(
@@ -102,8 +102,8 @@ constexpr char kRegisterExitCodes[] =
 QString subcommandList()
 {
     QStringList names;
-    for (const SubcommandSpec &spec : subcommandSpecs())
-        names << QString::fromLatin1(spec.name);
+    for (const SubcommandRow &sub : subcommandTable())
+        names << QString::fromLatin1(sub.name);
     for (const SubcommandSummary &other : kOwnParsers)
         names << QString::fromLatin1(other.name);
     const QString last = names.takeLast();
@@ -113,12 +113,12 @@ QString subcommandList()
 QString helpText(Subcommand s)
 {
     QString text = toolHelp();
-    for (const SubcommandSpec &spec : subcommandSpecs()) {
-        if (spec.subcommand == s)
+    for (const SubcommandRow &sub : subcommandTable()) {
+        if (sub.subcommand == s)
             text = QStringLiteral("Usage: battery-analyzer-cli %1 %2\n\n%3\n\n")
-                       .arg(QLatin1String(spec.name), QLatin1String(spec.synopsis),
-                            QString::fromUtf8(spec.description))
-                + optionList(spec.options);
+                       .arg(QLatin1String(sub.name), QLatin1String(sub.synopsis),
+                            QString::fromUtf8(sub.description))
+                + optionList(sub.options);
     }
     text += QLatin1String(kExitCodes);
     if (s == Subcommand::None) {

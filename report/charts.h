@@ -13,7 +13,7 @@ namespace report {
 
 // Bars of round bins over whole-number values of 10^-6 of the display unit times
 // `perUnit` (1000 for micro-ohms shown in milliohms); a limit, when given, is marked.
-struct HistogramSpec {
+struct HistogramLayout {
     QString id;
     QString axisTitle;
     QString unit;
@@ -21,7 +21,7 @@ struct HistogramSpec {
     std::optional<std::int64_t> limit;
     QString limitCaption;
 };
-QString histogramChart(const std::vector<std::int64_t> &values, const HistogramSpec &spec,
+QString histogramChart(const std::vector<std::int64_t> &values, const HistogramLayout &layout,
                        const Captions &c);
 
 // One point per cell, resistance against voltage; passing cells as dots, failing ones as

@@ -20,23 +20,23 @@ QString valueText(std::int64_t value, std::int64_t perUnit)
 
 } // namespace
 
-QString histogramChart(const std::vector<std::int64_t> &values, const HistogramSpec &spec,
+QString histogramChart(const std::vector<std::int64_t> &values, const HistogramLayout &layout,
                        const Captions &c)
 {
     const Bins bins = roundBins(values);
-    const double unit = double(spec.perUnit);
+    const double unit = double(layout.perUnit);
     const double from = double(bins.start) / unit;
     const double to = double(bins.start + bins.width * std::int64_t(bins.counts.size())) / unit;
     double low = from, high = to;
-    if (spec.limit) {
-        low = std::min(low, double(*spec.limit) / unit);
-        high = std::max(high, double(*spec.limit) / unit);
+    if (layout.limit) {
+        low = std::min(low, double(*layout.limit) / unit);
+        high = std::max(high, double(*layout.limit) / unit);
     }
     const std::size_t most =
         bins.counts.empty() ? 1 : *std::max_element(bins.counts.begin(), bins.counts.end());
-    Plot plot(spec.id, spec.axisTitle, roundAxis(low, high),
+    Plot plot(layout.id, layout.axisTitle, roundAxis(low, high),
               roundAxis(0, double(std::max<std::size_t>(most, 1))));
-    plot.axes(spec.axisTitle, c.cellsAxis);
+    plot.axes(layout.axisTitle, c.cellsAxis);
 
     QString &svg = plot.body();
     svg += QStringLiteral("<g class=\"bars\">");
@@ -52,13 +52,13 @@ QString histogramChart(const std::vector<std::int64_t> &values, const HistogramS
                    .arg(coordinate(x0), coordinate(top), coordinate(x1 - x0),
                         coordinate(Plot::kBottom - top),
                         escaped(c.binTitle
-                                    .arg(valueText(start, spec.perUnit),
-                                         valueText(start + bins.width, spec.perUnit), spec.unit)
+                                    .arg(valueText(start, layout.perUnit),
+                                         valueText(start + bins.width, layout.perUnit), layout.unit)
                                     .arg(bins.counts[b])));
     }
     svg += QStringLiteral("</g>\n");
-    if (spec.limit)
-        plot.verticalLimit(double(*spec.limit) / unit, spec.limitCaption);
+    if (layout.limit)
+        plot.verticalLimit(double(*layout.limit) / unit, layout.limitCaption);
     return plot.finish();
 }
 

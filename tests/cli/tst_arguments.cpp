@@ -175,16 +175,16 @@ void TestArguments::faults()
 // The help is made from the same table the parser reads, so every option must show.
 void TestArguments::helpListsEveryOption()
 {
-    for (const cli::SubcommandSpec &spec : cli::subcommandSpecs()) {
-        const QString help = cli::helpText(spec.subcommand);
-        QVERIFY(help.startsWith(QStringLiteral("Usage: battery-analyzer-cli %1 ").arg(spec.name)));
+    for (const cli::SubcommandRow &sub : cli::subcommandTable()) {
+        const QString help = cli::helpText(sub.subcommand);
+        QVERIFY(help.startsWith(QStringLiteral("Usage: battery-analyzer-cli %1 ").arg(sub.name)));
         QVERIFY(help.contains("\nExit codes:\n") && help.contains("\n  130  "));
-        for (const cli::OptionSpec &o : spec.options)
+        for (const cli::OptionEntry &o : sub.options)
             QVERIFY2(help.contains("--" + o.names.back()
                                    + (o.valueName.isEmpty() ? "" : ' ' + o.valueName)),
                      qPrintable(o.names.back()));
-        QVERIFY(cli::helpText(cli::Subcommand::None)
-                    .contains(QStringLiteral("\n  %1 ").arg(spec.name)));
+        QVERIFY(
+            cli::helpText(cli::Subcommand::None).contains(QStringLiteral("\n  %1 ").arg(sub.name)));
     }
 }
 
