@@ -74,18 +74,6 @@ private:
     bool started_ = false;
 };
 
-// The test's end of a pseudo-terminal must not live on in the tool (openpty leaves it
-// inheritable), or pulling the cable would not hang up the tool's side.
-void keepDescriptorsFromChildren()
-{
-    for (const QString &name :
-         QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
-        const int fd = name.toInt();
-        if (fd > 2)
-            ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
-    }
-}
-
 // The tool started in the background, for tests that act while it runs.
 struct RunningTool {
     explicit RunningTool(const QStringList &args)

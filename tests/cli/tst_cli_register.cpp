@@ -41,16 +41,6 @@ QJsonArray json(const ToolRun &run)
     return QJsonDocument::fromJson(run.out).array();
 }
 
-void keepDescriptorsFromChildren()
-{
-    for (const QString &name :
-         QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System)) {
-        const int fd = name.toInt();
-        if (fd > 2)
-            ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
-    }
-}
-
 } // namespace
 
 class TestCliRegister : public QObject {
