@@ -1,8 +1,8 @@
 #include "analysis/capacity_matching.h"
 
-#include "analysis/decimal.h"
 #include "analysis/errors.h"
 #include "analysis/pack_search.h"
+#include "reading/decimal.h"
 
 #include <QString>
 
@@ -40,7 +40,8 @@ std::vector<std::size_t> usableCells(const std::vector<CapacityCell> &cells, con
                 .arg(shape.series)
                 .arg(shape.parallel)
                 .arg(shape.cells())
-                .arg(QString::fromLatin1(decimalText({shape.maxVoltageSpreadMicrovolts, 6})))
+                .arg(QString::fromLatin1(
+                    reading::decimalText({shape.maxVoltageSpreadMicrovolts, 6})))
                 .arg(bestEnd - bestBegin)
                 .arg(shape.cells() - (bestEnd - bestBegin)));
     return usable;

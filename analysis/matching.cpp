@@ -1,8 +1,8 @@
 #include "analysis/matching.h"
 
-#include "analysis/decimal.h"
 #include "analysis/errors.h"
 #include "analysis/pack_search.h"
+#include "reading/decimal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -111,7 +111,8 @@ PackMatch matchCells(const std::vector<Cell> &cells, const PackShape &shape,
                 .arg(shape.series)
                 .arg(shape.parallel)
                 .arg(needed)
-                .arg(QString::fromLatin1(decimalText({shape.maxVoltageSpreadMicrovolts, 6})))
+                .arg(QString::fromLatin1(
+                    reading::decimalText({shape.maxVoltageSpreadMicrovolts, 6})))
                 .arg(most)
                 .arg(needed - most));
     }

@@ -17,7 +17,7 @@ Summary summarize(std::vector<std::int64_t> values, int decimals)
     const std::size_t mid = values.size() / 2;
     const std::int64_t twiceMedian =
         values.size() % 2 ? 2 * values[mid] : values[mid - 1] + values[mid];
-    s.median = Decimal{twiceMedian * 5, decimals + 1};
+    s.median = reading::Decimal{twiceMedian * 5, decimals + 1};
 
     // Summed as whole numbers so that the mean carries no rounding from the order of the
     // values; deviations are taken from it in floating point.

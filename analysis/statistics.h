@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/decimal.h"
+#include "reading/decimal.h"
 
 #include <cstdint>
 #include <vector>
@@ -14,7 +14,7 @@ struct Summary {
     std::int64_t minimum = 0;
     std::int64_t maximum = 0;
     // Exact: the middle value, or the mean of the two middle values, at one more decimal.
-    Decimal median;
+    reading::Decimal median;
     double mean = 0;
     // Of the batch as a whole (divided by the count, not by the count less one).
     double standardDeviation = 0;

@@ -6,8 +6,8 @@
 #include "plain_read.h"
 
 #include "analysis/matching.h"
-#include "analysis/reading.h"
 #include "link/protocol.h"
+#include "reading/line_format.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -177,7 +177,7 @@ void benchMatch(const QTemporaryDir &dir)
     std::vector<analysis::Cell> cells;
     const auto parseStart = bench::Clock::now();
     for (const QByteArray &l : lines) {
-        const auto r = analysis::parseReading(l);
+        const auto r = reading::parseBoardLine(l);
         cells.push_back({r->microohms(), r->microvolts()});
     }
     const double parse = bench::secondsSince(parseStart);

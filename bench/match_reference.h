@@ -3,9 +3,9 @@
 // References for judging cell matching: the algorithm the tool used before its swap search
 // (cells chosen as the tightest run of resistances, then swaps between the highest and
 // lowest group only), and the optimum found by trying every choice and grouping.
-#include "analysis/decimal.h"
 #include "analysis/errors.h"
 #include "analysis/matching.h"
+#include "reading/decimal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -99,7 +99,8 @@ inline std::vector<std::size_t> chooseCells(const std::vector<Cell> &cells, cons
                 .arg(shape.series)
                 .arg(shape.parallel)
                 .arg(needed)
-                .arg(QString::fromLatin1(decimalText({shape.maxVoltageSpreadMicrovolts, 6})))
+                .arg(QString::fromLatin1(
+                    reading::decimalText({shape.maxVoltageSpreadMicrovolts, 6})))
                 .arg(most)
                 .arg(needed - most));
     }

@@ -1,9 +1,9 @@
 #include "cli/arguments.h"
 
-#include "analysis/decimal.h"
 #include "cli/errors.h"
 #include "link/errors.h"
 #include "link/port_text.h"
+#include "reading/decimal.h"
 #include "reading/reading.h"
 
 #include <QCommandLineParser>
@@ -39,7 +39,7 @@ std::optional<std::int64_t> decimalValue(const QString &text, int places)
     }
     if (digits == 0)
         return std::nullopt;
-    return analysis::Decimal{units, std::max(decimals, 0)}.at(places);
+    return reading::Decimal{units, std::max(decimals, 0)}.at(places);
 }
 
 std::optional<int> wholeNumber(const QString &text, int min, int max)

@@ -50,11 +50,11 @@ report::Batch batchFromFiles(const BatchFromFiles &from, const char *subcommand)
     report::Batch batch;
     forEachReading(
         from.files, from.strict,
-        [&](int, int, const analysis::Reading &r) {
+        [&](int, int, const reading::Reading &r) {
             report::Cell cell;
             cell.ohms = r.ohms();
             cell.volts = r.volts();
-            cell.resistanceText = QString::fromUtf8(analysis::resistanceTextUtf8(r));
+            cell.resistanceText = QString::fromUtf8(reading::resistanceText(r, reading::kOhmUtf8));
             cell.voltageText = QString::fromLatin1(reading::voltageText(r));
             batch.cells.push_back(std::move(cell));
         },

@@ -13,9 +13,7 @@ int runConvert(const Invocation &inv)
     ReadingTable table(inv.format, {true, {}, {}}, out);
     forEachReading(
         inv.files, inv.strict,
-        [&](int file, int line, const analysis::Reading &r) {
-            table.add(r, inv.files[file], line);
-        },
+        [&](int file, int line, const reading::Reading &r) { table.add(r, inv.files[file], line); },
         printMessage);
     if (table.rows() == 0)
         throw ENoReadings(QStringLiteral("no readings in %1").arg(inv.files.join(", ")));

@@ -48,7 +48,7 @@ void forEachReading(const QStringList &paths, bool strict, const ReadingHandler 
             start = next;
             if (line.isEmpty())
                 continue;
-            std::optional<analysis::Reading> reading = analysis::parseReading(line);
+            std::optional<reading::Reading> reading = reading::parseBoardLine(line);
             // Another program may have saved the file as UTF-8: its ohm sign (or the Unicode
             // ohm sign) stands where the window writes the GBK one.
             QByteArray recoded;
@@ -56,7 +56,7 @@ void forEachReading(const QStringList &paths, bool strict, const ReadingHandler 
                 recoded = line.toByteArray()
                               .replace(reading::kOhmUtf8, reading::kOhmGbk)
                               .replace(kOhmSignUtf8, reading::kOhmGbk);
-                reading = analysis::parseReading(recoded);
+                reading = reading::parseBoardLine(recoded);
             }
             if (reading) {
                 f(file, number, *reading);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/reading.h"
+#include "reading/line_format.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,7 +16,7 @@ QString notAReadingText(const QString &file, int lineNumber, QByteArrayView line
 // reading's texts point into the file's text and are valid only during the call. A line
 // that is not a reading goes to `report` (or raises ENotAReading when strict); empty
 // lines are skipped. Files are read one at a time.
-using ReadingHandler = std::function<void(int file, int line, const analysis::Reading &reading)>;
+using ReadingHandler = std::function<void(int file, int line, const reading::Reading &reading)>;
 void forEachReading(const QStringList &paths, bool strict, const ReadingHandler &f,
                     const std::function<void(const QString &)> &report);
 

@@ -23,8 +23,8 @@ struct SourcedCell {
     int file = 0;
     int line = 0;
     int group = 0;
-    analysis::Decimal ohms;
-    analysis::Decimal volts;
+    reading::Decimal ohms;
+    reading::Decimal volts;
     QByteArray resistanceText; // UTF-8
     QByteArray voltageText;
 };
@@ -50,15 +50,15 @@ public:
     {
         QByteArray t = QByteArray::number(inv_.series) + "S" + QByteArray::number(inv_.parallel)
             + "P from " + QByteArray::number(qulonglong(cells_.size())) + " cells, voltages within "
-            + analysis::decimalText({inv_.maxVoltageSpreadMicrovolts, 6}) + " V\n";
+            + reading::decimalText({inv_.maxVoltageSpreadMicrovolts, 6}) + " V\n";
         t += "spread " + milliohms(m_.spread.ohms) + " ("
             + QByteArray::number(m_.spread.percentOfMean(), 'g', 4)
             + " % of the mean group resistance " + milliohms(m_.spread.meanOhms) + ")\n";
         for (std::size_t g = 0; g < m_.groups.size(); ++g) {
             const auto [lo, hi] = voltageRange(m_.groups[g].cells);
             t += "\ngroup " + QByteArray::number(qulonglong(g + 1)) + ": "
-                + milliohms(m_.groups[g].ohms) + ", " + analysis::decimalText({lo, 6}) + " V to "
-                + analysis::decimalText({hi, 6}) + " V\n";
+                + milliohms(m_.groups[g].ohms) + ", " + reading::decimalText({lo, 6}) + " V to "
+                + reading::decimalText({hi, 6}) + " V\n";
             for (std::size_t c : m_.groups[g].cells)
                 t += cellText(c);
         }
@@ -146,9 +146,10 @@ int runMatch(const Invocation &inv)
     std::vector<analysis::Cell> values;
     forEachReading(
         inv.files, inv.strict,
-        [&](int file, int line, const analysis::Reading &r) {
+        [&](int file, int line, const reading::Reading &r) {
             cells.push_back({file, line, r.group, r.ohms(), r.volts(),
-                             analysis::resistanceTextUtf8(r), reading::voltageText(r)});
+                             reading::resistanceText(r, reading::kOhmUtf8),
+                             reading::voltageText(r)});
             values.push_back({r.microohms(), r.microvolts()});
         },
         printMessage);

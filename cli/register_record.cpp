@@ -1,7 +1,6 @@
 // record: readings from the analyzer or from saved files, stored as measurements of
 // labelled cells, all in one transaction or not at all.
 #include "cli/register_record.h"
-#include "analysis/reading.h"
 #include "board/data_board.h"
 #include "cellregister/measurements.h"
 #include "cli/errors.h"
@@ -94,13 +93,13 @@ QString unstoredFile(const cellregister::Location &where)
 
 } // namespace
 
-cellregister::Measurement measurementOf(const analysis::Reading &r)
+cellregister::Measurement measurementOf(const reading::Reading &r)
 {
     cellregister::Measurement m;
     m.group = r.group;
     m.microohms = r.microohms();
     m.microvolts = r.microvolts();
-    m.resistanceText = QString::fromUtf8(analysis::resistanceTextUtf8(r));
+    m.resistanceText = QString::fromUtf8(reading::resistanceText(r, reading::kOhmUtf8));
     m.voltageText = QString::fromLatin1(reading::voltageText(r));
     return m;
 }
@@ -170,7 +169,7 @@ int runRecord(const QStringList &arguments)
             sources << QFileInfo(f).absoluteFilePath();
         forEachReading(
             files, line.isSet(QStringLiteral("strict")),
-            [&](int file, int number, const analysis::Reading &r) {
+            [&](int file, int number, const reading::Reading &r) {
                 cellregister::Measurement m = measurementOf(r);
                 m.source = sources[file];
                 m.sourceLine = number;

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "analysis/reading.h"
 #include "cellregister/location.h"
 #include "cellregister/measurements.h"
 #include "cli/register_options.h"
 #include "link/protocol.h"
+#include "reading/line_format.h"
 
 #include <QByteArrayList>
 #include <QDateTime>
@@ -36,7 +36,7 @@ struct Arrival {
 };
 
 // A reading's values and texts, without label, time or source.
-cellregister::Measurement measurementOf(const analysis::Reading &r);
+cellregister::Measurement measurementOf(const reading::Reading &r);
 // Writes the lines as the window's Save does, beside the register; returns the path.
 QString saveUnstored(const cellregister::Location &where, const QByteArrayList &lines);
 

@@ -1,14 +1,14 @@
 #include "cli/register_tables.h"
 
-#include "analysis/decimal.h"
 #include "cellregister/cell_register.h"
 #include "cli/rows.h"
+#include "reading/decimal.h"
 
 namespace cli {
 
 QByteArray exactText(std::int64_t units, int decimals)
 {
-    return analysis::decimalText({units, decimals});
+    return reading::decimalText({units, decimals});
 }
 
 namespace {

@@ -41,7 +41,7 @@ ReadingTable::ReadingTable(Format format, const RowContext &context, Output &out
     }
 }
 
-void ReadingTable::add(const analysis::Reading &r, const QString &file, int line)
+void ReadingTable::add(const reading::Reading &r, const QString &file, int line)
 {
     if (format_ == Format::Text) {
         board_.AppendLine(reading::boardLine(r));

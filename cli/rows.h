@@ -1,9 +1,9 @@
 #pragma once
 
-#include "analysis/reading.h"
 #include "board/data_board.h"
 #include "cli/arguments.h"
 #include "cli/output.h"
+#include "reading/line_format.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,7 +28,7 @@ class ReadingTable {
 public:
     ReadingTable(Format format, const RowContext &context, Output &out);
 
-    void add(const analysis::Reading &r, const QString &file = QString(), int line = 0);
+    void add(const reading::Reading &r, const QString &file = QString(), int line = 0);
     // Writes what is still held back (the closing bracket, the board text) and finishes
     // the output.
     void finish();

@@ -30,11 +30,11 @@ QByteArray column(const QByteArray &utf8, int width)
 QList<QByteArray> figures(const analysis::Summary &s, int decimals, int meanPlaces, int shift = 0)
 {
     const double scale = std::pow(10.0, -shift);
-    return {analysis::decimalText({s.minimum, decimals + shift}),
-            analysis::decimalText({s.maximum, decimals + shift}),
-            analysis::roundedText(s.mean * scale, meanPlaces + shift),
-            analysis::decimalText({s.median.units, s.median.decimals + shift}),
-            analysis::roundedText(s.standardDeviation * scale, meanPlaces + shift)};
+    return {reading::decimalText({s.minimum, decimals + shift}),
+            reading::decimalText({s.maximum, decimals + shift}),
+            reading::roundedText(s.mean * scale, meanPlaces + shift),
+            reading::decimalText({s.median.units, s.median.decimals + shift}),
+            reading::roundedText(s.standardDeviation * scale, meanPlaces + shift)};
 }
 
 QByteArray textReport(const analysis::Summary &r, const analysis::Summary &v,
@@ -111,7 +111,7 @@ int runStats(const Invocation &inv)
     std::vector<std::int64_t> microohms, microvolts;
     forEachReading(
         inv.files, inv.strict,
-        [&](int, int, const analysis::Reading &r) {
+        [&](int, int, const reading::Reading &r) {
             microohms.push_back(r.microohms());
             microvolts.push_back(r.microvolts());
         },

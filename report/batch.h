@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/decimal.h"
+#include "reading/decimal.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,8 +22,8 @@ struct Reason {
 struct Cell {
     QString label;
     // The latest reading, exact, and the texts the analyzer's board showed for it.
-    analysis::Decimal ohms;
-    analysis::Decimal volts;
+    reading::Decimal ohms;
+    reading::Decimal volts;
     QString resistanceText;
     QString voltageText;
     std::optional<std::int64_t> capacityMah;

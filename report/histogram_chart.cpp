@@ -1,7 +1,7 @@
 #include "report/charts.h"
 #include "report/svg.h"
 
-#include "analysis/decimal.h"
+#include "reading/decimal.h"
 
 #include <algorithm>
 
@@ -15,7 +15,7 @@ QString valueText(std::int64_t value, std::int64_t perUnit)
     int places = 0;
     for (std::int64_t p = perUnit; p > 1; p /= 10)
         ++places;
-    return QString::fromLatin1(analysis::decimalText({value, places}));
+    return QString::fromLatin1(reading::decimalText({value, places}));
 }
 
 } // namespace

@@ -50,11 +50,11 @@ StatRow exactRow(const QString &id, const QString &name, std::vector<std::int64_
     const auto text = [](const QByteArray &t) { return QString::fromLatin1(t); };
     return {id,
             name,
-            text(analysis::decimalText({s.minimum, places})),
-            text(analysis::decimalText({s.maximum, places})),
-            text(analysis::roundedText(s.mean, meanPlaces)),
-            text(analysis::decimalText(s.median)),
-            text(analysis::roundedText(s.standardDeviation, meanPlaces))};
+            text(reading::decimalText({s.minimum, places})),
+            text(reading::decimalText({s.maximum, places})),
+            text(reading::roundedText(s.mean, meanPlaces)),
+            text(reading::decimalText(s.median)),
+            text(reading::roundedText(s.standardDeviation, meanPlaces))};
 }
 
 StatRow dischargeRow(const QString &name, std::vector<double> v)

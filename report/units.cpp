@@ -1,22 +1,22 @@
 #include "report/units.h"
 
-#include "analysis/decimal.h"
+#include "reading/decimal.h"
 
 namespace report {
 
 QString milliohmText(std::int64_t microohms)
 {
-    return QString::fromLatin1(analysis::decimalText({microohms, 3})) + QStringLiteral(" m\u03A9");
+    return QString::fromLatin1(reading::decimalText({microohms, 3})) + QStringLiteral(" m\u03A9");
 }
 
 QString voltText(std::int64_t microvolts)
 {
-    return QString::fromLatin1(analysis::decimalText({microvolts, 6})) + QStringLiteral(" V");
+    return QString::fromLatin1(reading::decimalText({microvolts, 6})) + QStringLiteral(" V");
 }
 
 QString roundedNumber(double value, int places)
 {
-    return QString::fromLatin1(analysis::roundedText(value, places));
+    return QString::fromLatin1(reading::roundedText(value, places));
 }
 
 } // namespace report

@@ -47,7 +47,7 @@ void TestStatistics::summaries()
     QCOMPARE(s.count, values.size());
     QTEST(qint64(s.minimum), "minimum");
     QTEST(qint64(s.maximum), "maximum");
-    QTEST(analysis::decimalText(s.median), "median");
+    QTEST(reading::decimalText(s.median), "median");
     QFETCH(double, mean);
     QFETCH(double, deviation);
     QVERIFY2(std::abs(s.mean - mean) <= 1e-12 * std::max(1.0, mean),

@@ -2,12 +2,12 @@
 // a bare device for the cable pulled, Ctrl+C and clearing the memory.
 #include "tool_process.h"
 
-#include "analysis/reading.h"
 #include "board/data_board.h"
 #include "files.h"
 #include "line_faults.h"
 #include "link/protocol.h"
 #include "pty_device.h"
+#include "reading/line_format.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -216,12 +216,12 @@ void TestCliDownload::download()
         const std::int64_t microvolts = std::int64_t(r.voltage) * ((r.flags & 4) ? 1000 : 10000);
         if (format == u"csv") {
             // Exact decimal texts: no binary rounding on the way.
-            QCOMPARE(rows[i][1].toLatin1(), analysis::decimalText({microohmsOf(r, rm40a), 6}));
-            QCOMPARE(rows[i][2].toLatin1(), analysis::decimalText({microvolts, 6}));
+            QCOMPARE(rows[i][1].toLatin1(), reading::decimalText({microohmsOf(r, rm40a), 6}));
+            QCOMPARE(rows[i][2].toLatin1(), reading::decimalText({microvolts, 6}));
         } else {
             QCOMPARE(rows[i][1].toDouble(),
-                     analysis::decimalText({microohmsOf(r, rm40a), 6}).toDouble());
-            QCOMPARE(rows[i][2].toDouble(), analysis::decimalText({microvolts, 6}).toDouble());
+                     reading::decimalText({microohmsOf(r, rm40a), 6}).toDouble());
+            QCOMPARE(rows[i][2].toDouble(), reading::decimalText({microvolts, 6}).toDouble());
         }
     }
 }

@@ -4,9 +4,9 @@
 #include "samples.h"
 #include "tool_process.h"
 
-#include "analysis/reading.h"
 #include "board/data_board.h"
 #include "link/protocol.h"
+#include "reading/line_format.h"
 
 #include <QDir>
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 // The report on arbitrary batches: whatever readings a board holds (one a line, CR LF), the
 // page is written, every cell lands in exactly one bar of each histogram, and a resistance
 // limit read from the input splits the cells into the counts shown.
-#include "analysis/reading.h"
+#include "reading/line_format.h"
 #include "report/html_report.h"
 
 #include <QRegularExpression>
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         batch.rules.maxMicroohms = std::int64_t(limit) * 100;
     const QByteArray text(reinterpret_cast<const char *>(data) + 2, qsizetype(size) - 2);
     for (const QByteArray &line : text.split('\n')) {
-        const auto r = analysis::parseReading(line.endsWith('\r') ? line.chopped(1) : line);
+        const auto r = reading::parseBoardLine(line.endsWith('\r') ? line.chopped(1) : line);
         if (!r)
             continue;
         report::Cell cell;

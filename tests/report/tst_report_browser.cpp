@@ -5,7 +5,7 @@
 #include "register_batch.h"
 #include "tool_process.h"
 
-#include "analysis/reading.h"
+#include "reading/line_format.h"
 
 #include <QImage>
 #include <QJsonArray>
@@ -137,7 +137,7 @@ void TestReportBrowser::report()
         limit = qint64(options[at + 1].toDouble() * 1e6 + 0.5);
     int failing = 0;
     for (const QByteArray &l : text.split('\n'))
-        if (const auto r = analysis::parseReading(l.chopped(l.endsWith('\r') ? 1 : 0)))
+        if (const auto r = reading::parseBoardLine(l.chopped(l.endsWith('\r') ? 1 : 0)))
             failing += r->microohms() > limit ? 1 : 0;
     QCOMPARE(cellOf(dom, QStringLiteral("count-all")).toInt(), cells);
     QCOMPARE(cellOf(dom, QStringLiteral("count-fail")).toInt(), failing);
