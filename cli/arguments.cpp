@@ -1,9 +1,9 @@
 #include "cli/arguments.h"
 
 #include "cli/errors.h"
+#include "cli/usage.h"
 #include "link/errors.h"
 #include "link/port_text.h"
-#include "reading/decimal.h"
 #include "reading/reading.h"
 
 #include <QCommandLineParser>
@@ -18,33 +18,9 @@ namespace {
 
 constexpr char kProgram[] = "battery-analyzer-cli";
 
-// A non-negative decimal with at most `places` decimals, as a whole number of 10^-places.
-std::optional<std::int64_t> decimalValue(const QString &text, int places)
-{
-    std::int64_t units = 0;
-    int decimals = -1;
-    int digits = 0;
-    for (QChar c : text) {
-        if (c == u'.' && decimals < 0) {
-            decimals = 0;
-        } else if (c >= u'0' && c <= u'9') {
-            if (++digits > 15)
-                return std::nullopt;
-            units = units * 10 + (c.unicode() - '0');
-            if (decimals >= 0 && ++decimals > places)
-                return std::nullopt;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (digits == 0)
-        return std::nullopt;
-    return reading::Decimal{units, std::max(decimals, 0)}.at(places);
-}
-
 std::optional<int> wholeNumber(const QString &text, int min, int max)
 {
-    const auto v = decimalValue(text, 0);
+    const auto v = decimalUnits(text, 0);
     if (!v || text.contains(u'.') || *v < min || *v > max)
         return std::nullopt;
     return int(*v);
@@ -118,7 +94,7 @@ QString applyOutput(Invocation &inv, const QString &value)
 
 QString applyIdle(Invocation &inv, const QString &value)
 {
-    const auto ms = decimalValue(value, 3);
+    const auto ms = decimalUnits(value, 3);
     if (!ms || *ms < 1 || *ms > 3'600'000)
         return QStringLiteral("--idle takes seconds from 0.001 to 3600, not '%1'").arg(value);
     inv.idleMilliseconds = int(*ms);
@@ -137,7 +113,7 @@ QString packSize(int &field, const char *name, const QString &value)
 
 QString applyVoltageSpread(Invocation &inv, const QString &value)
 {
-    const auto uv = decimalValue(value, 6);
+    const auto uv = decimalUnits(value, 6);
     if (!uv || *uv > 100'000'000)
         return QStringLiteral("--max-voltage-spread takes volts from 0 to 100, not '%1'")
             .arg(value);
@@ -147,7 +123,7 @@ QString applyVoltageSpread(Invocation &inv, const QString &value)
 
 QString applyMaxResistance(Invocation &inv, const QString &value)
 {
-    const auto uo = decimalValue(value, 6);
+    const auto uo = decimalUnits(value, 6);
     if (!uo || *uo < 1 || *uo > 1'000'000'000)
         return QStringLiteral("--max-resistance takes ohms from 0.000001 to 1000, not '%1'")
             .arg(value);
@@ -238,27 +214,9 @@ const SubcommandRow *subcommandRow(Subcommand s)
 
 [[noreturn]] void usage(Subcommand s, const QString &text)
 {
-    const QString name = s == Subcommand::None ? QString() : QString::fromLatin1(subcommandName(s));
-    throw EUsageError(QStringLiteral("%1%2\nTry '%3 %4--help'.")
-                          .arg(name.isEmpty() ? name : name + QStringLiteral(": "), text,
-                               QString::fromLatin1(kProgram), name.isEmpty() ? name : name + u' '));
-}
-
-// The parser reports its faults as sentences of its own; the tool's texts name the option.
-QString parserFault(const QCommandLineParser &parser)
-{
-    if (!parser.unknownOptionNames().isEmpty()) {
-        const QString name = parser.unknownOptionNames().front();
-        return QStringLiteral("unknown option '%1%2'").arg(name.size() == 1 ? "-" : "--", name);
-    }
-    static const QRegularExpression quoted(QStringLiteral("'([^'=]*)"));
-    const QString error = parser.errorText();
-    const QString option = quoted.match(error).captured(1);
-    if (error.startsWith(u"Missing value"))
-        return QStringLiteral("%1 needs a value").arg(option);
-    if (error.startsWith(u"Unexpected value"))
-        return QStringLiteral("%1 takes no value").arg(option);
-    return error;
+    if (s != Subcommand::None)
+        refuseUsage(QString::fromLatin1(subcommandName(s)), text);
+    throw EUsageError(QStringLiteral("%1\nTry '%2 --help'.").arg(text, QLatin1String(kProgram)));
 }
 
 Invocation parseSubcommand(const SubcommandRow &sub, const QStringList &arguments)

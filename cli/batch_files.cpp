@@ -64,7 +64,7 @@ report::Batch batchFromFiles(const BatchFromFiles &from, const char *subcommand)
 
     QStringList labels;
     if (!from.cellRange.isEmpty()) {
-        labels = labelRange(from.cellRange, subcommand);
+        labels = labelRange(from.cellRange, QString::fromLatin1(subcommand));
         if (std::size_t(labels.size()) != batch.cells.size())
             throw EUsageError(
                 QStringLiteral("%1: --cells %2 names %3 cells, but the files hold %4 readings")
@@ -72,7 +72,8 @@ report::Batch batchFromFiles(const BatchFromFiles &from, const char *subcommand)
                     .arg(labels.size())
                     .arg(batch.cells.size()));
     } else if (!from.firstCell.isEmpty()) {
-        labels = labelsFrom(from.firstCell, qsizetype(batch.cells.size()), subcommand);
+        labels = labelsFrom(from.firstCell, qsizetype(batch.cells.size()),
+                            QString::fromLatin1(subcommand));
     }
     batch.rules.maxMicroohms = from.maxMicroohms;
     for (std::size_t i = 0; i < batch.cells.size(); ++i) {

@@ -4,8 +4,8 @@
 #include "cellregister/errors.h"
 #include "cellregister/location.h"
 #include "cellregister/packs.h"
+#include "cli/cell_labels.h"
 #include "cli/errors.h"
-#include "cli/register_options.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -72,10 +72,9 @@ report::Cell reportCell(const cellregister::CellSummary &c, const cellregister::
 
 report::Batch batchFromRegister(const BatchFromRegister &from, const char *subcommand)
 {
-    const RegisterCommandLine line{QString::fromLatin1(subcommand), QString()};
     QStringList wanted;
     if (!from.cellRange.isEmpty())
-        wanted = labelRange(line, from.cellRange);
+        wanted = labelRange(from.cellRange, QString::fromLatin1(subcommand));
 
     // A picture of a register that is not there would otherwise leave an empty one behind.
     const cellregister::Location where = cellregister::locate(from.db);

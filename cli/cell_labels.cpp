@@ -1,6 +1,6 @@
 #include "cli/cell_labels.h"
 
-#include "cli/errors.h"
+#include "cli/usage.h"
 
 #include <QRegularExpression>
 #include <optional>
@@ -31,30 +31,25 @@ QString labelOf(const Numbered &n, qint64 number)
     return n.prefix + QStringLiteral("%1").arg(number, int(n.width), 10, QChar(u'0'));
 }
 
-[[noreturn]] void refuse(const char *subcommand, const QString &text)
-{
-    throw EUsageError(QStringLiteral("%1: %2\nTry 'battery-analyzer-cli %1 --help'.")
-                          .arg(QLatin1String(subcommand), text));
-}
-
 } // namespace
 
-QStringList labelRange(const QString &range, const char *subcommand)
+QStringList labelRange(const QString &range, const QString &subcommand)
 {
     const QStringList ends = range.split(QStringLiteral(".."));
-    const auto from = ends.size() == 2 ? numbered(ends[0]) : std::nullopt;
-    const auto to = ends.size() == 2 ? numbered(ends[1]) : std::nullopt;
+    const auto from = ends.size() <= 2 ? numbered(ends.front()) : std::nullopt;
+    const auto to = ends.size() <= 2 ? numbered(ends.back()) : std::nullopt;
     if (!from || !to || from->prefix != to->prefix || from->width != to->width)
-        refuse(subcommand,
-               QStringLiteral(
-                   "--cells takes a range like A001..A020 (one prefix, numbers of one width), "
-                   "not '%1'")
-                   .arg(range));
+        refuseUsage(subcommand,
+                    QStringLiteral(
+                        "--cells takes labels like A001..A020 (one prefix, numbers of one width), "
+                        "not '%1'")
+                        .arg(range));
     if (to->number < from->number)
-        refuse(subcommand, QStringLiteral("--cells %1 runs backwards").arg(range));
+        refuseUsage(subcommand, QStringLiteral("--cells %1 runs backwards").arg(range));
     if (to->number - from->number >= kMostLabels)
-        refuse(subcommand,
-               QStringLiteral("--cells %1 names more than %2 cells").arg(range).arg(kMostLabels));
+        refuseUsage(
+            subcommand,
+            QStringLiteral("--cells %1 names more than %2 cells").arg(range).arg(kMostLabels));
     QStringList labels;
     labels.reserve(to->number - from->number + 1);
     for (qint64 n = from->number; n <= to->number; ++n)
@@ -62,13 +57,14 @@ QStringList labelRange(const QString &range, const char *subcommand)
     return labels;
 }
 
-QStringList labelsFrom(const QString &first, qsizetype count, const char *subcommand)
+QStringList labelsFrom(const QString &first, qsizetype count, const QString &subcommand)
 {
     const auto start = numbered(first);
     if (!start)
-        refuse(subcommand,
-               QStringLiteral("--first-cell takes a label ending in a number, like A001, not '%1'")
-                   .arg(first));
+        refuseUsage(
+            subcommand,
+            QStringLiteral("--first-cell takes a label that ends in a number, like A001, not '%1'")
+                .arg(first));
     QStringList labels;
     labels.reserve(count);
     for (qsizetype i = 0; i < count; ++i)

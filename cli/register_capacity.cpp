@@ -1,10 +1,10 @@
 // capacity: capacities measured by a charger, from a spreadsheet's CSV.
 #include "board/data_board.h"
 #include "cellregister/packs.h"
+#include "cli/command_line.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
 #include "cli/register_errors.h"
-#include "cli/register_options.h"
 #include "cli/register_subcommands.h"
 
 #include <QFileInfo>
@@ -112,7 +112,7 @@ std::vector<std::pair<QString, std::int64_t>> readCapacities(const QString &path
 
 int runCapacity(const QStringList &arguments)
 {
-    RegisterCommandLine line(QStringLiteral("capacity"), QString::fromUtf8(kHelp));
+    CommandLine line(QStringLiteral("capacity"), QString::fromUtf8(kHelp));
     line.addFlag(QStringLiteral("skip-unknown"));
     if (!line.parse(arguments))
         return kExitOk;

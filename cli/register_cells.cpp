@@ -1,9 +1,9 @@
 // cells, cell and export: what the register holds, as tables.
 #include "cellregister/errors.h"
 #include "cellregister/packs.h"
+#include "cli/command_line.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
-#include "cli/register_options.h"
 #include "cli/register_subcommands.h"
 #include "cli/register_tables.h"
 #include "cli/rows.h"
@@ -59,7 +59,7 @@ QString help(const char *text, bool rules)
         + QString::fromUtf8(kCommon) + QString::fromUtf8(kExits);
 }
 
-void write(const RegisterCommandLine &line, const QByteArray &bytes)
+void write(const CommandLine &line, const QByteArray &bytes)
 {
     Output out(line.value(QStringLiteral("output")));
     out.write(bytes);
@@ -70,7 +70,7 @@ void write(const RegisterCommandLine &line, const QByteArray &bytes)
 
 int runCells(const QStringList &arguments)
 {
-    RegisterCommandLine line(QStringLiteral("cells"), help(kCellsHelp, true));
+    CommandLine line(QStringLiteral("cells"), help(kCellsHelp, true));
     line.addValue(QStringLiteral("format"), QStringLiteral("F"));
     line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
     line.addValue(QStringLiteral("only"), QStringLiteral("V"));
@@ -98,7 +98,7 @@ int runCells(const QStringList &arguments)
 
 int runCell(const QStringList &arguments)
 {
-    RegisterCommandLine line(QStringLiteral("cell"), help(kCellHelp, false));
+    CommandLine line(QStringLiteral("cell"), help(kCellHelp, false));
     line.addValue(QStringLiteral("format"), QStringLiteral("F"));
     line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
     if (!line.parse(arguments))
@@ -152,7 +152,7 @@ int runCell(const QStringList &arguments)
 
 int runExport(const QStringList &arguments)
 {
-    RegisterCommandLine line(QStringLiteral("export"), help(kExportHelp, false));
+    CommandLine line(QStringLiteral("export"), help(kExportHelp, false));
     line.addValue(QStringLiteral("format"), QStringLiteral("F"));
     line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
     if (!line.parse(arguments))

@@ -1,8 +1,8 @@
 #include "cli/register_commands.h"
 
 #include "cellregister/errors.h"
+#include "cli/command_line.h"
 #include "cli/register_errors.h"
-#include "cli/register_options.h"
 #include "cli/register_record.h"
 #include "cli/register_subcommands.h"
 

@@ -11,7 +11,7 @@
 
 namespace cli {
 
-void readPort(const RegisterCommandLine &line, RecordSource &source)
+void readPort(const CommandLine &line, RecordSource &source)
 {
     const bool byCom = line.isSet(QStringLiteral("com")),
                byPath = line.isSet(QStringLiteral("port"));
@@ -38,7 +38,7 @@ QString RecordSource::portName() const
     return portPath.isEmpty() ? QStringLiteral("COM %1").arg(com) : portPath;
 }
 
-Arrival downloadReadings(const RegisterCommandLine &line, const RecordSource &source)
+Arrival downloadReadings(const CommandLine &line, const RecordSource &source)
 {
     TransferRequest request{source.com, source.portPath, source.analyzerModel, 2000, true};
     if (line.isSet(QStringLiteral("idle")))

@@ -4,9 +4,9 @@
 #include "analysis/matching.h"
 #include "cellregister/errors.h"
 #include "cellregister/packs.h"
+#include "cli/command_line.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
-#include "cli/register_options.h"
 #include "cli/register_subcommands.h"
 #include "cli/register_tables.h"
 #include "cli/rows.h"
@@ -139,7 +139,7 @@ QHash<QString, const cellregister::CellSummary *> indexed(const Summaries &cells
     return byLabel;
 }
 
-void write(const RegisterCommandLine &line, const QByteArray &bytes)
+void write(const CommandLine &line, const QByteArray &bytes)
 {
     Output out(line.isSet(QStringLiteral("output")) ? line.value(QStringLiteral("output"))
                                                     : QString());
@@ -151,8 +151,8 @@ void write(const RegisterCommandLine &line, const QByteArray &bytes)
 
 int runRegisterMatch(const QStringList &arguments)
 {
-    RegisterCommandLine line(QStringLiteral("match"),
-                             QString::fromUtf8(kMatchHelp) + QString::fromUtf8(kRules));
+    CommandLine line(QStringLiteral("match"),
+                     QString::fromUtf8(kMatchHelp) + QString::fromUtf8(kRules));
     for (const char *v :
          {"series", "parallel", "max-voltage-spread", "save-pack", "format", "output"})
         line.addValue(QString::fromLatin1(v), QStringLiteral("X"));
@@ -241,7 +241,7 @@ int runRegisterMatch(const QStringList &arguments)
 
 namespace {
 
-int packList(RegisterCommandLine &line)
+int packList(CommandLine &line)
 {
     const auto reg = line.openRegister();
     QByteArray out;
@@ -253,7 +253,7 @@ int packList(RegisterCommandLine &line)
     return kExitOk;
 }
 
-int packShow(RegisterCommandLine &line, const QString &name)
+int packShow(CommandLine &line, const QString &name)
 {
     const Format format = line.format({"text", "json"});
     const auto reg = line.openRegister();
@@ -286,7 +286,7 @@ int packShow(RegisterCommandLine &line, const QString &name)
     return kExitOk;
 }
 
-int packReplace(RegisterCommandLine &line, const QString &name, const QString &failed)
+int packReplace(CommandLine &line, const QString &name, const QString &failed)
 {
     const cellregister::Rules rules = line.rules();
     const auto reg = line.openRegister();
@@ -354,8 +354,8 @@ int packReplace(RegisterCommandLine &line, const QString &name, const QString &f
 int runPack(const QStringList &arguments)
 {
     const QString action = arguments.value(0);
-    RegisterCommandLine line(QStringLiteral("pack"),
-                             QString::fromUtf8(kPackHelp) + QString::fromUtf8(kRules));
+    CommandLine line(QStringLiteral("pack"),
+                     QString::fromUtf8(kPackHelp) + QString::fromUtf8(kRules));
     line.addValue(QStringLiteral("format"), QStringLiteral("F"));
     line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
     line.addFlag(QStringLiteral("apply"));

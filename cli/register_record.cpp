@@ -3,12 +3,13 @@
 #include "cli/register_record.h"
 #include "board/data_board.h"
 #include "cellregister/measurements.h"
+#include "cli/cell_labels.h"
+#include "cli/command_line.h"
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/input_files.h"
 #include "cli/output.h"
 #include "cli/register_errors.h"
-#include "cli/register_options.h"
 #include "cli/rows.h"
 #include "reading/line_format.h"
 
@@ -61,7 +62,7 @@ QString countText(qsizetype n, const char *one, const char *many)
                   : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(many));
 }
 
-QDateTime timeOption(const RegisterCommandLine &line)
+QDateTime timeOption(const CommandLine &line)
 {
     if (!line.isSet(QStringLiteral("at")))
         return QDateTime::currentDateTimeUtc();
@@ -116,7 +117,7 @@ QString saveUnstored(const cellregister::Location &where, const QByteArrayList &
 
 int runRecord(const QStringList &arguments)
 {
-    RegisterCommandLine line(QStringLiteral("record"), QString::fromUtf8(kHelp));
+    CommandLine line(QStringLiteral("record"), QString::fromUtf8(kHelp));
     for (const char *v : {"com", "port", "model", "idle", "cells", "first-cell", "at"})
         line.addValue(QString::fromLatin1(v), QStringLiteral("X"));
     line.addFlag(QStringLiteral("rest-start"));
@@ -135,11 +136,9 @@ int runRecord(const QStringList &arguments)
         line.fail(QStringLiteral("one of --cells A001..A020 and --first-cell A001 is required"));
     QStringList labels;
     if (line.isSet(QStringLiteral("cells")))
-        labels = labelRange(line, line.value(QStringLiteral("cells")));
-    else if (labelsFrom(line.value(QStringLiteral("first-cell")), 1).isEmpty())
-        line.fail(
-            QStringLiteral("--first-cell takes a label that ends in a number, like A001, not '%1'")
-                .arg(line.value(QStringLiteral("first-cell"))));
+        labels = labelRange(line.value(QStringLiteral("cells")), line.name());
+    else
+        labelsFrom(line.value(QStringLiteral("first-cell")), 1, line.name());
 
     RecordSource source;
     source.at = timeOption(line);
@@ -193,10 +192,12 @@ int runRecord(const QStringList &arguments)
         throw EDeviceFault(text);
     }
     if (line.isSet(QStringLiteral("first-cell")))
-        labels = labelsFrom(line.value(QStringLiteral("first-cell")), n);
-    if (labels.size() != n) {
+        labels = labelsFrom(line.value(QStringLiteral("first-cell")), n, line.name());
+    // Labels of one width sort and read as the cells lie; A999 is not followed by A1000.
+    const bool outgrown = !labels.isEmpty() && labels.back().size() != labels.front().size();
+    if (labels.size() != n || outgrown) {
         const QString path = saveUnstored(reg->location(), arrival.lines);
-        const QString cells = labels.isEmpty()
+        const QString cells = outgrown
             ? QStringLiteral("%1 labels from %2 outgrow their width")
                   .arg(n)
                   .arg(line.value(QStringLiteral("first-cell")))

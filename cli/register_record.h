@@ -2,7 +2,7 @@
 
 #include "cellregister/location.h"
 #include "cellregister/measurements.h"
-#include "cli/register_options.h"
+#include "cli/command_line.h"
 #include "link/protocol.h"
 #include "reading/line_format.h"
 
@@ -41,10 +41,10 @@ cellregister::Measurement measurementOf(const reading::Reading &r);
 QString saveUnstored(const cellregister::Location &where, const QByteArrayList &lines);
 
 // Reads --com N (also COM3) or --port PATH into the source.
-void readPort(const RegisterCommandLine &line, RecordSource &source);
+void readPort(const CommandLine &line, RecordSource &source);
 // Downloads from the source's port until the line goes quiet, Ctrl+C or the device goes.
 // Raises ENoData for an empty analyzer and EDeviceFault when nothing answers.
-Arrival downloadReadings(const RegisterCommandLine &line, const RecordSource &source);
+Arrival downloadReadings(const CommandLine &line, const RecordSource &source);
 
 int runRecord(const QStringList &arguments);
 

@@ -134,6 +134,10 @@ void TestArguments::faults_data()
         "--idle takes seconds from 0.001 to 3600, not '0'");
     row("idle too fine", {"download", "--com", "3", "--idle", "0.0005"},
         "--idle takes seconds from 0.001 to 3600, not '0.0005'");
+    // Eighteen digits in micro-ohms would overflow; the number is refused, not wrapped.
+    row("resistance beyond any range",
+        {"match", "a", "--series", "2", "--parallel", "2", "--max-resistance", "99999999999999"},
+        "--max-resistance takes ohms from 0.000001 to 1000, not '99999999999999'");
     row("no files", {"convert", "--format", "csv"}, "at least one FILE is required");
     row("unknown option", {"convert", "a.txt", "--bogus"}, "unknown option '--bogus'");
     row("unknown short option", {"convert", "a.txt", "-x"}, "unknown option '-x'");

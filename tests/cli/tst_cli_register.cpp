@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(bad.exitCode, 2);
         QCOMPARE(bad.err,
                  "battery-analyzer-cli: " + command.front().toUtf8()
-                     + ": unknown option 'no-such'\nTry "
+                     + ": unknown option '--no-such'\nTry "
                        "'battery-analyzer-cli "
                      + command.front().toUtf8() + " --help'.\n");
     }

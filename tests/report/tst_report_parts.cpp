@@ -221,9 +221,9 @@ void TestReportParts::badArguments_data()
         << "--max-self-discharge takes a number from 0 to 100000 with at most 3 decimals, not "
            "'0.0001'";
     QTest::newRow("unknown option")
-        << false << QStringList{"f.txt", "--bogus"} << "Unknown option 'bogus'";
+        << false << QStringList{"f.txt", "--bogus"} << "unknown option '--bogus'";
     QTest::newRow("missing value")
-        << false << QStringList{"f.txt", "--output"} << "Missing value after '--output'";
+        << false << QStringList{"f.txt", "--output"} << "--output needs a value";
     QTest::newRow("language") << false << QStringList{"f.txt", "--language", "fr"}
                               << "--language takes en or zh, not 'fr'";
     QTest::newRow("open needs a file")
@@ -238,7 +238,7 @@ void TestReportParts::badArguments_data()
         << "--cells and --first-cell exclude each other";
     QTest::newRow("short options are not taken")
         << true << QStringList{"f.txt", "--first-cell", "A1", "-o", "l.pdf"}
-        << "Unknown option 'o'";
+        << "unknown option '-o'";
     QTest::newRow("size too small")
         << true
         << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--size", "19x29mm"}

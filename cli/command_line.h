@@ -3,10 +3,12 @@
 #include "cellregister/cell_register.h"
 #include "cellregister/cell_summary.h"
 #include "cli/arguments.h"
+#include "cli/usage.h"
 
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <memory>
 
 namespace cli {
@@ -20,10 +22,11 @@ enum RegisterExitCode : int {
 
 // One subcommand's command line read with QCommandLineParser, in the tool's manner: --help
 // wins over every fault, and a fault raises EUsageError ending in "Try '... --help'."
-class RegisterCommandLine {
+class CommandLine {
 public:
-    // name: "record", "pack replace"; every subcommand takes --db and --lock-wait.
-    RegisterCommandLine(const QString &name, const QString &help);
+    // name: "record", "pack replace"; every subcommand takes --db and --lock-wait. An empty
+    // help leaves --help to the caller.
+    CommandLine(const QString &name, const QString &help);
 
     void addValue(const QString &name, const QString &valueName);
     void addFlag(const QString &name);
@@ -31,19 +34,26 @@ public:
     // --min-capacity, --min-days.
     void addRules();
 
-    // False when --help was asked for (and printed).
+    // False when --help was asked for (and printed, if this line has a help text).
     bool parse(const QStringList &arguments);
 
     bool isSet(const QString &name) const { return parser_.isSet(name); }
     QString value(const QString &name) const { return parser_.value(name); }
     QStringList positional() const { return parser_.positionalArguments(); }
-    [[noreturn]] void fail(const QString &text) const;
+    [[noreturn]] void fail(const QString &text) const { refuseUsage(name_, text); }
+    const QString &name() const { return name_; }
 
     // A format among those listed (the first is the default).
     Format format(const QStringList &formats) const;
     cellregister::Rules rules() const;
-    // A non-negative decimal number with at most `places` decimals, in 10^-places units.
+    // The rules but --max-resistance, for callers that read that one themselves.
+    cellregister::Rules restRules() const;
+    // A decimal number with at most `places` decimals, in 10^-places units, up to max.
     std::int64_t decimalOption(const QString &name, int places, std::int64_t max) const;
+    // --lock-wait in milliseconds (default 10 s).
+    int lockWaitMilliseconds() const;
+    // --db as given; refuses an empty one.
+    QString db() const;
     std::unique_ptr<cellregister::CellRegister> openRegister() const;
 
 private:
@@ -51,12 +61,5 @@ private:
     QString help_;
     QCommandLineParser parser_;
 };
-
-// "A001..A020" as its labels; raises EUsageError through the command line when malformed
-// or reversed.
-QStringList labelRange(const RegisterCommandLine &line, const QString &range);
-// `count` labels from `first` on ("A001" and 3: A001, A002, A003); empty when the numbers
-// outgrow their width.
-QStringList labelsFrom(const QString &first, qsizetype count);
 
 } // namespace cli
