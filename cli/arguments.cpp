@@ -48,12 +48,10 @@ QString applyPort(Invocation &inv, const QString &value)
 
 QString applyModel(Invocation &inv, const QString &value)
 {
-    using reading::kModelNames;
-    const auto m = std::find(kModelNames.begin(), kModelNames.end(), value.toUpper());
-    if (m == kModelNames.end())
-        return QStringLiteral("unknown model '%1'; the models are %2, %3 and %4")
-            .arg(value, kModelNames[0], kModelNames[1], kModelNames[2]);
-    inv.model = analyzer::AnalyzerModel(m - kModelNames.begin());
+    const auto model = modelNamed(value);
+    if (!model)
+        return unknownModelText(value);
+    inv.model = *model;
     return {};
 }
 
@@ -261,6 +259,22 @@ Invocation parseSubcommand(const SubcommandRow &sub, const QStringList &argument
 }
 
 } // namespace
+
+std::optional<analyzer::AnalyzerModel> modelNamed(const QString &name)
+{
+    using reading::kModelNames;
+    const auto m = std::find(kModelNames.begin(), kModelNames.end(), name.toUpper());
+    if (m == kModelNames.end())
+        return std::nullopt;
+    return analyzer::AnalyzerModel(m - kModelNames.begin());
+}
+
+QString unknownModelText(const QString &name)
+{
+    using reading::kModelNames;
+    return QStringLiteral("unknown model '%1'; the models are %2, %3 and %4")
+        .arg(name, kModelNames[0], kModelNames[1], kModelNames[2]);
+}
 
 // A COM number as the window's field reads it, or written "COM3" / "com 3".
 std::optional<int> comNumber(const QString &text)

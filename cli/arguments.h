@@ -74,6 +74,11 @@ const char *subcommandName(Subcommand s);
 // is no port number in range.
 std::optional<int> comNumber(const QString &text);
 
+// The model named "RM-40B" or "rm-40b"; none for any other name, which unknownModelText
+// refuses in the tool's words.
+std::optional<analyzer::AnalyzerModel> modelNamed(const QString &name);
+QString unknownModelText(const QString &name);
+
 // The --help text of a subcommand, or of the tool with None: made from the option table,
 // with the exit codes at its end.
 QString helpText(Subcommand s);

@@ -33,11 +33,8 @@ void CommandLine::addRules()
 bool CommandLine::parse(const QStringList &arguments)
 {
     if (asksForHelp(arguments)) {
-        if (!help_.isEmpty()) {
-            Output out(QString{});
-            out.write(help_.toUtf8());
-            out.finish();
-        }
+        if (!help_.isEmpty())
+            writeWhole({}, help_.toUtf8());
         return false;
     }
     if (!parser_.parse(QStringList{name_} + arguments))

@@ -3,6 +3,7 @@
 #include "cellregister/cell_register.h"
 #include "cellregister/cell_summary.h"
 #include "cli/arguments.h"
+#include "cli/output.h"
 #include "cli/usage.h"
 
 #include <QCommandLineParser>
@@ -43,6 +44,11 @@ public:
     [[noreturn]] void fail(const QString &text) const { refuseUsage(name_, text); }
     const QString &name() const { return name_; }
 
+    // The result, whole, to --output or standard output.
+    void writeOutput(QByteArrayView bytes) const
+    {
+        writeWhole(value(QStringLiteral("output")), bytes);
+    }
     // A format among those listed (the first is the default).
     Format format(const QStringList &formats) const;
     cellregister::Rules rules() const;

@@ -61,15 +61,11 @@ int main(int argc, char *argv[])
             return cli::runPictureSubcommand(arguments);
         const cli::Invocation inv = cli::parseArguments(arguments);
         if (inv.version) {
-            cli::Output out(QString{});
-            out.write("battery-analyzer-cli " + QByteArray(BATTERY_VERSION) + '\n');
-            out.finish();
+            cli::writeWhole({}, "battery-analyzer-cli " + QByteArray(BATTERY_VERSION) + '\n');
             return cli::kExitOk;
         }
         if (inv.help) {
-            cli::Output out(QString{});
-            out.write(cli::helpText(inv.subcommand).toUtf8());
-            out.finish();
+            cli::writeWhole({}, cli::helpText(inv.subcommand).toUtf8());
             return cli::kExitOk;
         }
         return run(inv);

@@ -161,9 +161,7 @@ int runMatch(const Invocation &inv)
         values, {inv.series, inv.parallel, inv.maxVoltageSpreadMicrovolts},
         {inv.maxResistanceMicroohms, inv.preferLow, std::pow(10.0, -3 - decimals)});
     const Report report(inv, cells, values, m, decimals);
-    Output out(inv.output);
-    out.write(inv.format == Format::Json ? report.json() : report.text());
-    out.finish();
+    writeWhole(inv.output, inv.format == Format::Json ? report.json() : report.text());
     return kExitOk;
 }
 

@@ -73,6 +73,13 @@ void Output::finish()
         board::replaceFileContent(path_, buffer_);
 }
 
+void writeWhole(const QString &path, QByteArrayView bytes)
+{
+    Output out(path);
+    out.write(bytes);
+    out.finish();
+}
+
 void printMessage(const QString &message)
 {
     const QByteArray bytes = (message + u'\n').toLocal8Bit();

@@ -37,6 +37,10 @@ private:
     QByteArray buffer_;
 };
 
+// All of bytes to path (empty: standard output) as one Output writes them; raises as
+// finish() does.
+void writeWhole(const QString &path, QByteArrayView bytes);
+
 // Standard error, unbuffered: a message and a line break.
 void printMessage(const QString &message);
 

@@ -38,13 +38,6 @@ bool hasDisplay()
         || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-void printText(const QString &text)
-{
-    Output out(QString{});
-    out.write(text.toUtf8());
-    out.finish();
-}
-
 report::Batch batchOf(const PictureInvocation &inv, const char *subcommand)
 {
     return inv.fromRegister ? batchFromRegister(*inv.fromRegister, subcommand)
@@ -54,9 +47,7 @@ report::Batch batchOf(const PictureInvocation &inv, const char *subcommand)
 int runReport(const PictureInvocation &inv)
 {
     const report::Batch batch = batchOf(inv, "report");
-    Output out(inv.output);
-    out.write(report::reportHtml(batch, inv.language));
-    out.finish();
+    writeWhole(inv.output, report::reportHtml(batch, inv.language));
     if (!inv.open)
         return kExitOk;
     const QString path = QFileInfo(inv.output).absoluteFilePath();
@@ -96,9 +87,7 @@ int runLabels(const PictureInvocation &inv)
     }
     if (labels.empty())
         throw ENoReadings(QStringLiteral("labels: no cell to label"));
-    Output out(inv.output);
-    out.write(report::labelsPdf(labels, inv.size));
-    out.finish();
+    writeWhole(inv.output, report::labelsPdf(labels, inv.size));
     return kExitOk;
 }
 
@@ -132,13 +121,13 @@ std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv)
 int runPictureSubcommand(const QStringList &arguments)
 {
     if (arguments[0] == u"help") {
-        printText(pictureHelpText(*kindOf(arguments[1])));
+        writeWhole({}, pictureHelpText(*kindOf(arguments[1])).toUtf8());
         return kExitOk;
     }
     const PictureKind kind = *kindOf(arguments[0]);
     const PictureInvocation inv = parsePictureArguments(kind, arguments.mid(1));
     if (inv.help) {
-        printText(pictureHelpText(kind));
+        writeWhole({}, pictureHelpText(kind).toUtf8());
         return kExitOk;
     }
     return kind == PictureKind::Report ? runReport(inv) : runLabels(inv);

@@ -158,9 +158,7 @@ void openPort(analyzer::Session &session, const Invocation &inv)
 
 int runPorts(const Invocation &inv)
 {
-    Output out(QString{});
-    out.write(inv.assignPort ? assign(inv.com, inv.portPath) : portTable());
-    out.finish();
+    writeWhole({}, inv.assignPort ? assign(inv.com, inv.portPath) : portTable());
     return kExitOk;
 }
 

@@ -59,13 +59,6 @@ QString help(const char *text, bool rules)
         + QString::fromUtf8(kCommon) + QString::fromUtf8(kExits);
 }
 
-void write(const CommandLine &line, const QByteArray &bytes)
-{
-    Output out(line.value(QStringLiteral("output")));
-    out.write(bytes);
-    out.finish();
-}
-
 } // namespace
 
 int runCells(const QStringList &arguments)
@@ -92,7 +85,7 @@ int runCells(const QStringList &arguments)
         if (only.isEmpty() || (only == u"pass") == reasons.isEmpty())
             table.add(c, rules, reasons);
     }
-    write(line, table.finish());
+    line.writeOutput(table.finish());
     return kExitOk;
 }
 
@@ -135,17 +128,16 @@ int runCell(const QStringList &arguments)
             + ",\"way\":\"" + way + "\",\"at\":\"" + cellregister::timeText(s.at).toUtf8() + "\"}";
     }
     if (format == Format::Json) {
-        write(line,
-              "{\"label\":" + jsonString(label.toUtf8()) + ",\"capacity_mah\":"
-                  + (capacity.isEmpty() ? QByteArray("null") : capacity) + ",\"pack\":"
-                  + (cell->pack.isEmpty() ? QByteArray("null") : jsonString(cell->pack.toUtf8()))
-                  + ",\"swaps\":[" + swapsJson + "],\"measurements\":" + history.finish() + "}\n");
+        line.writeOutput(
+            "{\"label\":" + jsonString(label.toUtf8()) + ",\"capacity_mah\":"
+            + (capacity.isEmpty() ? QByteArray("null") : capacity) + ",\"pack\":"
+            + (cell->pack.isEmpty() ? QByteArray("null") : jsonString(cell->pack.toUtf8()))
+            + ",\"swaps\":[" + swapsJson + "],\"measurements\":" + history.finish() + "}\n");
     } else {
-        write(line,
-              "cell " + label.toUtf8() + "\ncapacity: "
-                  + (capacity.isEmpty() ? "unknown" : capacity + " mAh") + "\npack: "
-                  + (cell->pack.isEmpty() ? "none" : cell->pack.toUtf8()) + '\n' + swapsText
-                  + "measurements: " + QByteArray::number(cell->measurements) + '\n' + text);
+        line.writeOutput("cell " + label.toUtf8() + "\ncapacity: "
+                         + (capacity.isEmpty() ? "unknown" : capacity + " mAh") + "\npack: "
+                         + (cell->pack.isEmpty() ? "none" : cell->pack.toUtf8()) + '\n' + swapsText
+                         + "measurements: " + QByteArray::number(cell->measurements) + '\n' + text);
     }
     return kExitOk;
 }

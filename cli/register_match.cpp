@@ -139,14 +139,6 @@ QHash<QString, const cellregister::CellSummary *> indexed(const Summaries &cells
     return byLabel;
 }
 
-void write(const CommandLine &line, const QByteArray &bytes)
-{
-    Output out(line.isSet(QStringLiteral("output")) ? line.value(QStringLiteral("output"))
-                                                    : QString());
-    out.write(bytes);
-    out.finish();
-}
-
 } // namespace
 
 int runRegisterMatch(const QStringList &arguments)
@@ -213,21 +205,19 @@ int runRegisterMatch(const QStringList &arguments)
     const PackValues values = valuesOf(labels, indexed(all));
     const qsizetype leftOut = qsizetype(candidates.size() - shape.cells());
     if (format == Format::Json) {
-        write(line,
-              "{\"series\":" + QByteArray::number(shape.series)
-                  + ",\"parallel\":" + QByteArray::number(shape.parallel) + ",\"capacity_first\":"
-                  + (allCapacities ? "true" : "false") + ",\"groups\":" + groupsJson(values, labels)
-                  + ",\"candidates\":" + QByteArray::number(qsizetype(candidates.size()))
-                  + ",\"left_out\":" + QByteArray::number(leftOut) + "}\n");
+        line.writeOutput("{\"series\":" + QByteArray::number(shape.series)
+                         + ",\"parallel\":" + QByteArray::number(shape.parallel)
+                         + ",\"capacity_first\":" + (allCapacities ? "true" : "false")
+                         + ",\"groups\":" + groupsJson(values, labels)
+                         + ",\"candidates\":" + QByteArray::number(qsizetype(candidates.size()))
+                         + ",\"left_out\":" + QByteArray::number(leftOut) + "}\n");
     } else {
-        write(line,
-              QByteArray::number(shape.series) + "S" + QByteArray::number(shape.parallel)
-                  + "P from " + QByteArray::number(qsizetype(candidates.size()))
-                  + " candidate cells, "
-                  + (allCapacities ? "capacity first"
-                                   : "resistance only (not every cell has a capacity)")
-                  + '\n' + groupsText(values, labels) + "left out: " + QByteArray::number(leftOut)
-                  + " cells\n");
+        line.writeOutput(
+            QByteArray::number(shape.series) + "S" + QByteArray::number(shape.parallel) + "P from "
+            + QByteArray::number(qsizetype(candidates.size())) + " candidate cells, "
+            + (allCapacities ? "capacity first" : "resistance only (not every cell has a capacity)")
+            + '\n' + groupsText(values, labels) + "left out: " + QByteArray::number(leftOut)
+            + " cells\n");
     }
     if (!packName.isEmpty()) {
         cellregister::savePack(*reg,
@@ -249,7 +239,7 @@ int packList(CommandLine &line)
         out += p.name.toUtf8() + "  " + QByteArray::number(p.series) + "S"
             + QByteArray::number(p.parallel) + "P  " + cellregister::timeText(p.created).toUtf8()
             + (p.capacityFirst ? "  capacity first" : "") + '\n';
-    write(line, out);
+    line.writeOutput(out);
     return kExitOk;
 }
 
@@ -268,11 +258,10 @@ int packShow(CommandLine &line, const QString &name)
                 + QByteArray::number(s.group + 1) + ",\"removed\":" + jsonString(s.removed.toUtf8())
                 + ",\"added\":" + jsonString(s.added.toUtf8()) + ",\"at\":\""
                 + cellregister::timeText(s.at).toUtf8() + "\"}";
-        write(line,
-              "{\"name\":" + jsonString(name.toUtf8())
-                  + ",\"series\":" + QByteArray::number(pack.series)
-                  + ",\"parallel\":" + QByteArray::number(pack.parallel) + ",\"groups\":"
-                  + groupsJson(values, pack.groups) + ",\"swaps\":[" + swapJson + "]}\n");
+        line.writeOutput("{\"name\":" + jsonString(name.toUtf8())
+                         + ",\"series\":" + QByteArray::number(pack.series)
+                         + ",\"parallel\":" + QByteArray::number(pack.parallel) + ",\"groups\":"
+                         + groupsJson(values, pack.groups) + ",\"swaps\":[" + swapJson + "]}\n");
     } else {
         QByteArray out = "pack " + name.toUtf8() + ": " + QByteArray::number(pack.series) + "S"
             + QByteArray::number(pack.parallel) + "P, saved "
@@ -281,7 +270,7 @@ int packShow(CommandLine &line, const QString &name)
         for (const auto &s : swaps)
             out += "swap in group " + QByteArray::number(s.group + 1) + ": " + s.removed.toUtf8()
                 + " -> " + s.added.toUtf8() + " at " + cellregister::timeText(s.at).toUtf8() + '\n';
-        write(line, out);
+        line.writeOutput(out);
     }
     return kExitOk;
 }
@@ -335,12 +324,12 @@ int packReplace(CommandLine &line, const QString &name, const QString &failed)
                 .arg(name));
     pack.groups[group][position] = best;
     const PackValues after = valuesOf(pack.groups, byLabel);
-    write(line,
-          "replace " + failed.toUtf8() + " in group " + QByteArray::number(group + 1) + " of pack "
-              + name.toUtf8() + " by " + best.toUtf8()
-              + "\nresistance spread: " + QByteArray::number(was.resistanceSpread * 1e3, 'f', 3)
-              + " mΩ before, " + QByteArray::number(bestScore.resistanceSpread * 1e3, 'f', 3)
-              + " mΩ after\n" + groupsText(after, pack.groups));
+    line.writeOutput("replace " + failed.toUtf8() + " in group " + QByteArray::number(group + 1)
+                     + " of pack " + name.toUtf8() + " by " + best.toUtf8()
+                     + "\nresistance spread: "
+                     + QByteArray::number(was.resistanceSpread * 1e3, 'f', 3) + " mΩ before, "
+                     + QByteArray::number(bestScore.resistanceSpread * 1e3, 'f', 3) + " mΩ after\n"
+                     + groupsText(after, pack.groups));
     if (line.isSet(QStringLiteral("apply"))) {
         cellregister::swapCell(*reg, name, failed, best);
         printMessage(QStringLiteral("battery-analyzer-cli: pack '%1': %2 replaced by %3")

@@ -145,13 +145,11 @@ int runRecord(const QStringList &arguments)
     source.restStart = line.isSet(QStringLiteral("rest-start"));
     source.model = QStringLiteral("unknown");
     if (line.isSet(QStringLiteral("model"))) {
-        static const QStringList models{"RM-40A", "RM-40B", "RM-40C"};
-        const qsizetype m = models.indexOf(line.value(QStringLiteral("model")).toUpper());
-        if (m < 0)
-            line.fail(QStringLiteral("unknown model '%1'; the models are RM-40A, RM-40B and RM-40C")
-                          .arg(line.value(QStringLiteral("model"))));
-        source.model = models[m];
-        source.analyzerModel = analyzer::AnalyzerModel(m);
+        const auto model = modelNamed(line.value(QStringLiteral("model")));
+        if (!model)
+            line.fail(unknownModelText(line.value(QStringLiteral("model"))));
+        source.model = QString::fromLatin1(reading::modelName(*model));
+        source.analyzerModel = *model;
     }
     if (fromAnalyzer) {
         readPort(line, source);

@@ -123,11 +123,10 @@ int runStats(const Invocation &inv)
     // Micro-ohms are thousandths of a milliohm.
     const analysis::Summary r = analysis::summarize(std::move(microohms), 3);
     const analysis::Summary v = analysis::summarize(std::move(microvolts), 6);
-    Output out(inv.output);
-    out.write(inv.format == Format::Csv        ? csvReport(r, v)
-                  : inv.format == Format::Json ? jsonReport(r, v, bins)
-                                               : textReport(r, v, bins));
-    out.finish();
+    writeWhole(inv.output,
+               inv.format == Format::Csv        ? csvReport(r, v)
+                   : inv.format == Format::Json ? jsonReport(r, v, bins)
+                                                : textReport(r, v, bins));
     return kExitOk;
 }
 
