@@ -2,6 +2,7 @@
 #include "app/form1.h"
 #include "app/wrapping_button.h"
 #include "boardview/board_view.h"
+#include "samples.h"
 #include "window_fixture.h"
 
 #include <QtTest>
@@ -327,7 +328,7 @@ void TestWindow::blackTextUnderADarkPalette()
     window_ = openWindow();
     QVERIFY(window_);
     TForm1 &w = *window_;
-    w.board().AppendLine(" Group 7       056.7m\xA6\xB8     4.123V");
+    w.board().AppendLine(sample::kLine7);
     w.Memo1->flushAppended();
     QWidget *control = w.findChild<QWidget *>(name);
     const QImage painted =
@@ -409,7 +410,7 @@ void TestWindow::switchingChangesNothingElse()
     w.Timer2Timer();
     w.ComboBox1->setEditText("7");
     w.RadioButton3->setChecked(true);
-    w.board().AppendLine(" Group 1       0.300 \xA6\xB8     3.700V");
+    w.board().AppendLine(sample::kLine1);
     QCoreApplication::processEvents();
     w.Button4->setEnabled(true);
     w.Button1->setEnabled(false);

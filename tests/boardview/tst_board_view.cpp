@@ -3,18 +3,15 @@
 #include "board/data_board.h"
 #include "boardview/board_view.h"
 #include "boardview/board_view_accessible.h"
+#include "samples.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 namespace {
 
-const QByteArray kOhmLine = " Group 1       0.300 \xA6\xB8     3.700V";
-
-QByteArray lineNumber(int i)
-{
-    return " Group " + QByteArray::number(i) + "       056.7m\xA6\xB8     4.123V";
-}
+const QByteArray kOhmLine = sample::kLine1;
+const auto lineNumber = sample::numberedLine;
 
 QString shown(const QByteArray &boardText)
 {

@@ -225,8 +225,7 @@ void TestCliFiles::convertRoundTrip_data()
     QTest::newRow("as saved") << saved;
     QTest::newRow("LF breaks") << QByteArray(saved).replace("\r\n", "\n");
     QTest::newRow("CR breaks, no last break") << QByteArray(saved).replace("\r\n", "\r").chopped(1);
-    QTest::newRow("cut at a zero byte")
-        << saved + QByteArray("\0 Group 9       040.0m\xA6\xB8     3.600V\r\n", 38);
+    QTest::newRow("cut at a zero byte") << saved + '\0' + sample::kLine7 + "\r\n";
 }
 
 void TestCliFiles::convertRoundTrip()
@@ -321,10 +320,11 @@ void TestCliFiles::matchProperties()
     for (int i = 0; i < 60; ++i) {
         const qint64 r = 35000 + (i * 7919) % 10000, mv = 3570 + (i * 31) % 61;
         cells.push_back({r, mv});
-        text += " Group " + QByteArray::number(i % 256) + "       " + QByteArray::number(r / 1000)
-            + '.' + QByteArray::number(r % 1000).rightJustified(3, '0') + "m\xA6\xB8     "
-            + QByteArray::number(mv / 1000) + '.'
-            + QByteArray::number(mv % 1000).rightJustified(3, '0') + "V\r\n";
+        reading::Reading cell;
+        cell.group = i % 256;
+        cell.resistance = {r, 3};
+        cell.voltage = {mv, 3};
+        text += reading::boardLine(cell) + "\r\n";
     }
     QVERIFY(writeFile(dir.filePath("cells.txt"), text));
     const ToolRun run = runTool({"match", "cells.txt", "--series", "4", "--parallel", "3",

@@ -26,6 +26,13 @@ inline const QByteArray kLine7OtherModel = line(" Group 7       05.67m~     4.12
 inline const QByteArray kLine12 = line(" Group 12       123.45m~     12.34V");
 inline const QByteArray kLine1 = line(" Group 1       0.300 ~     3.700V");
 
+// kLine7 under another group number, for suites that need many lines of one width; the
+// board takes any text, so numbers past 255 are fine there.
+inline QByteArray numberedLine(int group)
+{
+    return QByteArray(kLine7).replace(" Group 7 ", " Group " + QByteArray::number(group) + ' ');
+}
+
 // The i-th of as many different lines as a suite or bench needs, as the formatter writes
 // them: every group in turn, resistances from 000.0 to 999.8 mΩ, voltages from 3.000 to
 // 4.499 V.
