@@ -153,7 +153,7 @@ int runRecord(const QStringList &arguments)
     }
     if (fromAnalyzer) {
         readPort(line, source);
-        source.model = source.model == u"unknown" ? QStringLiteral("RM-40A") : source.model;
+        source.model = QString::fromLatin1(reading::modelName(source.analyzerModel));
     }
 
     // A register that cannot be written fails before a long download, not after it.
