@@ -193,6 +193,16 @@ QSqlQuery CellRegister::run(const QString &sql, const QVariantList &values)
     return query;
 }
 
+sqlite3 *CellRegister::sqliteHandle() const
+{
+    if (location_.postgres)
+        return nullptr;
+    const QVariant handle = db_.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
 CellRegister::Transaction::Transaction(CellRegister &r) : r_(r)
 {
     if (r_.isPostgres()) {
