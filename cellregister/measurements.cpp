@@ -1,6 +1,6 @@
 #include "cellregister/measurements.h"
 
-#include "cellregister/row_insert.h"
+#include "cellregister/bulk_rows.h"
 
 #include <QHash>
 
@@ -12,19 +12,35 @@ namespace cellregister {
 
 namespace {
 
+// A label as a hash key. Qt's own string hash resists keys crafted against it and costs,
+// per label, a good part of storing the reading; labels come from the user's own files.
+struct LabelKey {
+    QString text;
+    friend bool operator==(const LabelKey &a, const LabelKey &b) { return a.text == b.text; }
+};
+
+size_t qHash(const LabelKey &key, size_t seed) noexcept
+{
+    // FNV-1a over the UTF-16 code units
+    std::uint64_t h = 14695981039346656037ULL ^ seed;
+    for (const QChar c : key.text)
+        h = (h ^ c.unicode()) * 1099511628211ULL;
+    return size_t(h);
+}
+
 // The cell id of each measurement, adding the cells that are new. The caller holds the
 // register's write lock, so no other writer adds cells meanwhile.
 std::vector<qint64> cellIds(CellRegister &r, const QList<Measurement> &measurements)
 {
     // Each label once, in the order it first appears, so that new cells' ids follow the
     // readings; `place` is one more than the label's place in `labels`.
-    QHash<QString, qsizetype> place;
+    QHash<LabelKey, qsizetype> place;
     place.reserve(measurements.size());
     QStringList labels;
     std::vector<qsizetype> labelOf;
     labelOf.reserve(measurements.size());
     for (const Measurement &m : measurements) {
-        qsizetype &p = place[m.label];
+        qsizetype &p = place[LabelKey{m.label}];
         if (p == 0) {
             labels << m.label;
             p = labels.size();
@@ -34,12 +50,12 @@ std::vector<qint64> cellIds(CellRegister &r, const QList<Measurement> &measureme
     std::vector<qint64> ids(labels.size(), 0);
     const auto lookUp = [&] {
         if (labels.size() > 200) {
-            QSqlQuery all = r.run(QStringLiteral("SELECT id, label FROM cells"));
-            while (all.next()) {
-                const auto it = place.constFind(all.value(1).toString());
-                if (it != place.cend())
-                    ids[*it - 1] = all.value(0).toLongLong();
-            }
+            forEachIdAndText(r, QStringLiteral("SELECT id, label FROM cells"),
+                             [&](qint64 id, const QString &label) {
+                                 const auto it = place.constFind(LabelKey{label});
+                                 if (it != place.cend())
+                                     ids[*it - 1] = id;
+                             });
             return;
         }
         QSqlQuery one = r.prepare(QStringLiteral("SELECT id FROM cells WHERE label = ?"));

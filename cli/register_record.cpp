@@ -16,6 +16,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <vector>
+
 namespace cli {
 
 namespace {
@@ -164,6 +166,8 @@ int runRecord(const QStringList &arguments)
     const std::unique_ptr<cellregister::CellRegister> reg = line.openRegister();
 
     Arrival arrival = fromAnalyzer ? downloadReadings(line, source) : Arrival{};
+    // Readings from files are written out as lines only when they cannot be stored.
+    std::vector<analysis::Reading> fileReadings;
     if (!fromAnalyzer) {
         QStringList sources;
         for (const QString &f : files)
@@ -174,8 +178,8 @@ int runRecord(const QStringList &arguments)
                 cellregister::Measurement m = measurementOf(r);
                 m.source = sources[file];
                 m.sourceLine = number;
-                arrival.measurements << m;
-                arrival.lines << boardLine(r);
+                arrival.measurements << std::move(m);
+                fileReadings.push_back(r);
             },
             printMessage);
         if (arrival.measurements.isEmpty())
@@ -196,6 +200,8 @@ int runRecord(const QStringList &arguments)
     if (line.isSet(QStringLiteral("first-cell")))
         labels = labelsFrom(line.value(QStringLiteral("first-cell")), n);
     if (labels.size() != n) {
+        for (const analysis::Reading &r : fileReadings)
+            arrival.lines << boardLine(r);
         const QString path = saveUnstored(reg->location(), arrival.lines);
         const QString cells = labels.isEmpty()
             ? QStringLiteral("%1 labels from %2 outgrow their width")

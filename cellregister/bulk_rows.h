@@ -2,8 +2,13 @@
 
 #include "cellregister/cell_register.h"
 
+#include <QByteArray>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringEncoder>
+
+#include <functional>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -31,6 +36,7 @@ public:
 
 private:
     void startStatement();
+    void bindUtf8(const QString &text);
     void check(int code) const;
 
     CellRegister &r_;
@@ -43,6 +49,19 @@ private:
     int bound_ = 0; // values bound to the statement so far
     sqlite3_stmt *native_ = nullptr;
     QSqlQuery query_;
+    // Each value bound, as text and as UTF-8, kept until the statement has run.
+    struct Text {
+        QString text;
+        QByteArray utf8;
+    };
+    std::vector<Text> texts_;
+    QStringEncoder utf8_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
+
+// Runs a query whose rows are an integer and a text, such as "SELECT id, label FROM cells",
+// and calls f for each row. On SQLite the rows are read through SQLite's own interface,
+// for the same reason as above.
+void forEachIdAndText(CellRegister &r, const QString &sql,
+                      const std::function<void(qint64 id, const QString &text)> &f);
 
 } // namespace cellregister
