@@ -6,6 +6,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace cli {
@@ -149,9 +150,21 @@ std::optional<Label> splitLabel(const QString &label)
     return Label{m.captured(1), m.captured(2).toLongLong(), int(m.captured(2).size())};
 }
 
+// Written in place: a record numbers as many labels as it has readings.
 QString labelText(const Label &l, qint64 number)
 {
-    return l.prefix + QString::number(number).rightJustified(l.width, u'0');
+    char digits[20]; // the lowest first
+    int n = 0;
+    do {
+        digits[n++] = char('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    const int width = std::max(n, l.width);
+    QString text(l.prefix.size() + width, Qt::Uninitialized);
+    QChar *out = std::copy(l.prefix.cbegin(), l.prefix.cend(), text.data());
+    for (int place = width - 1; place >= 0; --place)
+        *out++ = QLatin1Char(place < n ? digits[place] : '0');
+    return text;
 }
 
 constexpr qint64 kMaxCells = 10'000'000;
@@ -186,6 +199,7 @@ QStringList labelsFrom(const QString &first, qsizetype count)
     QStringList labels;
     if (!l)
         return labels;
+    labels.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
         const QString text = labelText(*l, l->number + i);
         if (text.size() != first.size())

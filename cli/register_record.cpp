@@ -102,8 +102,14 @@ cellregister::Measurement measurementOf(const analysis::Reading &r)
     m.group = r.group;
     m.microohms = r.microohms();
     m.microvolts = r.microvolts();
-    m.resistanceText = QString::fromUtf8(analysis::resistanceTextUtf8(r));
-    m.voltageText = QString::fromLatin1(reading::voltageText(r));
+    // One buffer for both texts: a record makes them for every reading.
+    QByteArray text;
+    text.reserve(32);
+    reading::appendResistanceText(text, r, reading::kOhmUtf8);
+    m.resistanceText = QString::fromUtf8(text);
+    text.truncate(0);
+    reading::appendVoltageText(text, r);
+    m.voltageText = QString::fromLatin1(text);
     return m;
 }
 
