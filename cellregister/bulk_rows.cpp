@@ -2,8 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <memory>
-
 namespace cellregister {
 
 namespace {
@@ -124,34 +122,68 @@ void RowInsert::endRow()
     bound_ = 0;
 }
 
-void forEachIdAndText(CellRegister &r, const QString &sql,
-                      const std::function<void(qint64 id, const QString &text)> &f)
+RowReader::RowReader(CellRegister &r, const QString &sql, const QVariantList &values)
+    : r_(r), db_(r.sqliteHandle())
 {
-    sqlite3 *db = r.sqliteHandle();
-    if (!db) {
-        QSqlQuery q = r.run(sql);
-        while (q.next())
-            f(q.value(0).toLongLong(), q.value(1).toString());
+    if (!db_) {
+        query_ = r.run(sql, values);
         return;
     }
-    const auto fail = [&] {
-        r.fail(QStringLiteral("cannot be read"), QString::fromUtf8(sqlite3_errmsg(db)),
-               QString::number(sqlite3_errcode(db)));
-    };
-    sqlite3_stmt *statement = nullptr;
     const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &statement, nullptr)
-        != SQLITE_OK)
+    if (sqlite3_prepare_v2(db_, utf8.constData(), int(utf8.size()), &native_, nullptr) != SQLITE_OK)
         fail();
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> owned(statement, sqlite3_finalize);
-    int code;
-    while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, 1));
-        f(sqlite3_column_int64(statement, 0),
-          QString::fromUtf8(text, sqlite3_column_bytes(statement, 1)));
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &v = values[i];
+        const int code = v.typeId() == QMetaType::QString
+            ? sqlite3_bind_text(native_, i + 1, v.toString().toUtf8().constData(), -1,
+                                SQLITE_TRANSIENT)
+            : sqlite3_bind_int64(native_, i + 1, v.toLongLong());
+        if (code != SQLITE_OK)
+            fail();
     }
+}
+
+RowReader::~RowReader()
+{
+    sqlite3_finalize(native_);
+}
+
+void RowReader::fail() const
+{
+    r_.fail(QStringLiteral("cannot be read"), QString::fromUtf8(sqlite3_errmsg(db_)),
+            QString::number(sqlite3_errcode(db_)));
+}
+
+bool RowReader::next()
+{
+    if (!db_)
+        return query_.next();
+    const int code = sqlite3_step(native_);
+    if (code == SQLITE_ROW)
+        return true;
     if (code != SQLITE_DONE)
         fail();
+    return false;
+}
+
+qint64 RowReader::integer(int column) const
+{
+    return db_ ? sqlite3_column_int64(native_, column) : query_.value(column).toLongLong();
+}
+
+QString RowReader::text(int column) const
+{
+    if (!db_)
+        return query_.value(column).toString();
+    // The text first, then its length, as SQLite asks.
+    const auto *utf8 = reinterpret_cast<const char *>(sqlite3_column_text(native_, column));
+    return utf8 ? QString::fromUtf8(utf8, sqlite3_column_bytes(native_, column)) : QString();
+}
+
+bool RowReader::isNull(int column) const
+{
+    return db_ ? sqlite3_column_type(native_, column) == SQLITE_NULL
+               : query_.value(column).isNull();
 }
 
 } // namespace cellregister

@@ -6,8 +6,8 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QStringEncoder>
+#include <QVariantList>
 
-#include <functional>
 #include <vector>
 
 struct sqlite3;
@@ -58,10 +58,30 @@ private:
     QStringEncoder utf8_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
-// Runs a query whose rows are an integer and a text, such as "SELECT id, label FROM cells",
-// and calls f for each row. On SQLite the rows are read through SQLite's own interface,
-// for the same reason as above.
-void forEachIdAndText(CellRegister &r, const QString &sql,
-                      const std::function<void(qint64 id, const QString &text)> &f);
+// The rows of a query, one after the other. Qt's driver makes a variant of every value and
+// converts every text to UTF-16, which over a large register costs more than SQLite's own
+// work: on SQLite the rows are read through SQLite's own interface. PostgreSQL reads
+// through Qt.
+class RowReader {
+public:
+    // The values, texts or integers, are bound in order.
+    RowReader(CellRegister &r, const QString &sql, const QVariantList &values = {});
+    ~RowReader();
+    RowReader(const RowReader &) = delete;
+    RowReader &operator=(const RowReader &) = delete;
+
+    bool next();
+    qint64 integer(int column) const;
+    QString text(int column) const; // null for NULL
+    bool isNull(int column) const;
+
+private:
+    [[noreturn]] void fail() const;
+
+    CellRegister &r_;
+    sqlite3 *db_; // null: through Qt
+    sqlite3_stmt *native_ = nullptr;
+    QSqlQuery query_;
+};
 
 } // namespace cellregister

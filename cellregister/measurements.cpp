@@ -50,12 +50,12 @@ std::vector<qint64> cellIds(CellRegister &r, const QList<Measurement> &measureme
     std::vector<qint64> ids(labels.size(), 0);
     const auto lookUp = [&] {
         if (labels.size() > 200) {
-            forEachIdAndText(r, QStringLiteral("SELECT id, label FROM cells"),
-                             [&](qint64 id, const QString &label) {
-                                 const auto it = place.constFind(LabelKey{label});
-                                 if (it != place.cend())
-                                     ids[*it - 1] = id;
-                             });
+            RowReader all(r, QStringLiteral("SELECT id, label FROM cells"));
+            while (all.next()) {
+                const auto it = place.constFind(LabelKey{all.text(1)});
+                if (it != place.cend())
+                    ids[*it - 1] = all.integer(0);
+            }
             return;
         }
         QSqlQuery one = r.prepare(QStringLiteral("SELECT id FROM cells WHERE label = ?"));
