@@ -111,9 +111,9 @@ void RowInsert::endRow()
     if (++rowsBound_ < statementRows_)
         return;
     if (db_) {
-        const int code = sqlite3_step(native_);
+        // A failed statement keeps its message until it is reset or finalized.
+        check(sqlite3_step(native_));
         sqlite3_reset(native_);
-        check(code);
     } else {
         r_.exec(query_);
     }
