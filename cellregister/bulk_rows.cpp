@@ -111,7 +111,6 @@ void RowInsert::endRow()
     if (++rowsBound_ < statementRows_)
         return;
     if (db_) {
-        // A failed statement keeps its message until it is reset or finalized.
         check(sqlite3_step(native_));
         sqlite3_reset(native_);
     } else {
