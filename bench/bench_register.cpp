@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -112,11 +113,26 @@ void recordRows(const QTemporaryDir &dir)
     b.write(boardText(kReadings, 2));
     a.close();
     b.close();
-    const QString db = dir.filePath(QStringLiteral("cells.sqlite"));
-    const Timing convert =
-        timeTool({"convert", charged, "--format", "csv", "--output", dir.filePath("out.csv")});
-    const Timing record = timeTool({"record", charged, "--first-cell", "C000001", "--rest-start",
-                                    "--at", "2026-01-01T08:00Z", "--db", db});
+    // The fastest of three runs of each, taken in turns: neither a cold start of the tool
+    // nor a moment of load from the other core's work decides the ratio. Each record goes
+    // into a new register, as the first record of a bench does.
+    Timing convert{1e300, 1e300}, record{1e300, 1e300};
+    const auto keepFastest = [](Timing &best, const Timing &t) {
+        if (t.seconds < 0)
+            best = t;
+        else if (best.seconds >= 0)
+            best = {std::min(best.seconds, t.seconds), std::min(best.cpuSeconds, t.cpuSeconds)};
+    };
+    for (int run = 0; run < 3; ++run) {
+        keepFastest(convert,
+                    timeTool({"convert", charged, "--format", "csv", "--output",
+                              dir.filePath(QStringLiteral("out%1.csv").arg(run))}));
+        keepFastest(record,
+                    timeTool({"record", charged, "--first-cell", "C000001", "--rest-start", "--at",
+                              "2026-01-01T08:00Z", "--db",
+                              dir.filePath(QStringLiteral("cells%1.sqlite").arg(run))}));
+    }
+    const QString db = dir.filePath(QStringLiteral("cells0.sqlite"));
     bench::row("register record 100000 readings into SQLite", record.seconds, "s",
                record.seconds / convert.seconds, "time / convert --format csv", "<=3");
     bench::row("register record 100000 readings: CPU", record.cpuSeconds, "s",

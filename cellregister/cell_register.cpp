@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 namespace cellregister {
@@ -42,8 +43,24 @@ QString timeText(const QDateTime &t)
     const QDate d = utc.date();
     const QTime c = utc.time();
     char text[25];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", d.year(), d.month(),
-                  d.day(), c.hour(), c.minute(), c.second(), c.msec());
+    if (d.year() < 0 || d.year() > 9999) {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", d.year(), d.month(),
+                      d.day(), c.hour(), c.minute(), c.second(), c.msec());
+        return QString::fromLatin1(text);
+    }
+    // Even snprintf costs as much as the rest of a listed cell.
+    std::memcpy(text, "0000-00-00T00:00:00.000Z", 24);
+    const auto put = [&](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = char('0' + value % 10);
+    };
+    put(0, d.year(), 4);
+    put(5, d.month(), 2);
+    put(8, d.day(), 2);
+    put(11, c.hour(), 2);
+    put(14, c.minute(), 2);
+    put(17, c.second(), 2);
+    put(20, c.msec(), 3);
     return QString::fromLatin1(text, 24);
 }
 
@@ -191,6 +208,16 @@ QSqlQuery CellRegister::run(const QString &sql, const QVariantList &values)
         query.addBindValue(v);
     exec(query);
     return query;
+}
+
+sqlite3 *CellRegister::sqliteHandle() const
+{
+    if (location_.postgres)
+        return nullptr;
+    const QVariant handle = db_.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
 CellRegister::Transaction::Transaction(CellRegister &r) : r_(r)

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QVariantList>
 
+struct sqlite3;
+
 namespace cellregister {
 
 // An open register: its schema created on first use and migrated forward; a register of a
@@ -33,6 +35,9 @@ public:
     QSqlQuery run(const QString &sql, const QVariantList &values = {});
     QSqlQuery prepare(const QString &sql);
     void exec(QSqlQuery &query);
+    // The SQLite connection under Qt's, for writes that Qt's binding would slow down; null
+    // on PostgreSQL.
+    sqlite3 *sqliteHandle() const;
 
     // A write transaction: it holds the register's write lock from its start (so that two
     // writers queue instead of failing half-way) and rolls back unless committed.

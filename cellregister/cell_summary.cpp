@@ -1,5 +1,7 @@
 #include "cellregister/cell_summary.h"
 
+#include "cellregister/bulk_rows.h"
+
 #include <QHash>
 
 namespace cellregister {
@@ -29,48 +31,49 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
     const QVariantList values = label.isNull() ? QVariantList() : QVariantList{label};
     std::vector<CellSummary> cells;
     QHash<qint64, std::size_t> byId;
-    QSqlQuery c = r.run(QStringLiteral("SELECT c.id, c.label, c.capacity_uah, p.name FROM cells c "
-                                       "LEFT JOIN pack_cells pc ON pc.cell_id = c.id "
-                                       "LEFT JOIN packs p ON p.id = pc.pack_id")
-                            + where + QStringLiteral(" ORDER BY c.label") + r.labelCollation(),
-                        values);
+    RowReader c(r,
+                QStringLiteral("SELECT c.id, c.label, c.capacity_uah, p.name FROM cells c "
+                               "LEFT JOIN pack_cells pc ON pc.cell_id = c.id "
+                               "LEFT JOIN packs p ON p.id = pc.pack_id")
+                    + where + QStringLiteral(" ORDER BY c.label") + r.labelCollation(),
+                values);
     while (c.next()) {
         CellSummary s;
-        s.label = c.value(1).toString();
-        if (!c.value(2).isNull())
-            s.capacityMicroampHours = c.value(2).toLongLong();
-        s.pack = c.value(3).toString();
-        byId.insert(c.value(0).toLongLong(), cells.size());
+        s.label = c.text(1);
+        if (!c.isNull(2))
+            s.capacityMicroampHours = c.integer(2);
+        s.pack = c.text(3);
+        byId.insert(c.integer(0), cells.size());
         cells.push_back(std::move(s));
     }
-    QSqlQuery m =
-        r.run(QStringLiteral("SELECT m.cell_id, m.measured_at, m.microohms, m.microvolts, "
-                             "m.resistance_text, m.voltage_text, m.rest_start "
-                             "FROM measurements m JOIN cells c ON c.id = m.cell_id")
-                  + where + QStringLiteral(" ORDER BY m.cell_id, m.measured_at, m.id"),
-              values);
+    RowReader m(r,
+                QStringLiteral("SELECT m.cell_id, m.measured_at, m.microohms, m.microvolts, "
+                               "m.resistance_text, m.voltage_text, m.rest_start "
+                               "FROM measurements m JOIN cells c ON c.id = m.cell_id")
+                    + where + QStringLiteral(" ORDER BY m.cell_id, m.measured_at, m.id"),
+                values);
     CellSummary *s = nullptr;
     qint64 current = -1;
     QString lastTimeText;
     QDateTime at;
     while (m.next()) {
-        const qint64 id = m.value(0).toLongLong();
+        const qint64 id = m.integer(0);
         if (id != current) {
             current = id;
             s = &cells[byId.value(id)];
         }
-        if (const QString text = m.value(1).toString(); text != lastTimeText) {
+        if (const QString text = m.text(1); text != lastTimeText) {
             at = timeFromText(text);
             lastTimeText = text;
         }
         if (s->measurements++ == 0)
             s->first = at;
         s->latest = at;
-        s->microohms = m.value(2).toLongLong();
-        s->microvolts = m.value(3).toLongLong();
-        s->resistanceText = m.value(4).toString();
-        s->voltageText = m.value(5).toString();
-        if (m.value(6).toInt() != 0) {
+        s->microohms = m.integer(2);
+        s->microvolts = m.integer(3);
+        s->resistanceText = m.text(4);
+        s->voltageText = m.text(5);
+        if (m.integer(6) != 0) {
             s->restStart = at;
             s->restStartMicrovolts = s->microvolts;
         }

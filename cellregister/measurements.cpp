@@ -1,91 +1,91 @@
 #include "cellregister/measurements.h"
 
+#include "cellregister/bulk_rows.h"
+
 #include <QHash>
+
 #include <QSqlRecord>
+#include <algorithm>
+#include <vector>
 
 namespace cellregister {
 
 namespace {
 
-constexpr int kColumns = 11;
-// Rows per INSERT: one statement per row would spend most of a large record in the driver.
-constexpr int kRowsPerInsert = 64;
+// A label as a hash key. Qt's own string hash resists keys crafted against it and costs,
+// per label, a good part of storing the reading; labels come from the user's own files.
+struct LabelKey {
+    QString text;
+    friend bool operator==(const LabelKey &a, const LabelKey &b) { return a.text == b.text; }
+};
 
-QString valuesSql(const QString &head, int rows, const QString &row)
+size_t qHash(const LabelKey &key, size_t seed) noexcept
 {
-    QString sql = head;
-    for (int i = 0; i < rows; ++i)
-        sql += (i == 0 ? QString() : QStringLiteral(",")) + row;
-    return sql;
+    // FNV-1a over the UTF-16 code units
+    std::uint64_t h = 14695981039346656037ULL ^ seed;
+    for (const QChar c : key.text)
+        h = (h ^ c.unicode()) * 1099511628211ULL;
+    return size_t(h);
 }
 
-// The ids of these labels, adding the cells that are new. The caller holds the register's
-// write lock, so no other writer adds cells meanwhile.
-QHash<QString, qint64> cellIds(CellRegister &r, const QList<Measurement> &measurements)
+// The cell id of each measurement, adding the cells that are new. The caller holds the
+// register's write lock, so no other writer adds cells meanwhile.
+std::vector<qint64> cellIds(CellRegister &r, const QList<Measurement> &measurements)
 {
-    QHash<QString, qint64> ids;
-    ids.reserve(measurements.size());
-    QStringList fresh;
-    for (const Measurement &m : measurements)
-        ids.insert(m.label, 0);
+    // Each label once, in the order it first appears, so that new cells' ids follow the
+    // readings; `place` is one more than the label's place in `labels`.
+    QHash<LabelKey, qsizetype> place;
+    place.reserve(measurements.size());
+    QStringList labels;
+    std::vector<qsizetype> labelOf;
+    labelOf.reserve(measurements.size());
+    for (const Measurement &m : measurements) {
+        qsizetype &p = place[LabelKey{m.label}];
+        if (p == 0) {
+            labels << m.label;
+            p = labels.size();
+        }
+        labelOf.push_back(p - 1);
+    }
+    std::vector<qint64> ids(labels.size(), 0);
     const auto lookUp = [&] {
-        if (ids.size() > 200) {
-            QSqlQuery all = r.run(QStringLiteral("SELECT id, label FROM cells"));
+        if (labels.size() > 200) {
+            RowReader all(r, QStringLiteral("SELECT id, label FROM cells"));
             while (all.next()) {
-                const auto it = ids.find(all.value(1).toString());
-                if (it != ids.end())
-                    *it = all.value(0).toLongLong();
+                const auto it = place.constFind(LabelKey{all.text(1)});
+                if (it != place.cend())
+                    ids[*it - 1] = all.integer(0);
             }
             return;
         }
         QSqlQuery one = r.prepare(QStringLiteral("SELECT id FROM cells WHERE label = ?"));
-        for (auto it = ids.begin(); it != ids.end(); ++it) {
-            if (*it != 0)
+        for (qsizetype i = 0; i < labels.size(); ++i) {
+            if (ids[i] != 0)
                 continue;
-            one.addBindValue(it.key());
+            one.addBindValue(labels[i]);
             r.exec(one);
             if (one.next())
-                *it = one.value(0).toLongLong();
+                ids[i] = one.value(0).toLongLong();
             one.finish();
         }
     };
     lookUp();
-    // New labels in the order they first appear, so that ids follow the readings.
-    for (const Measurement &m : measurements) {
-        qint64 &id = ids[m.label];
-        if (id == 0) {
-            fresh << m.label;
-            id = -1;
+    const auto fresh = qsizetype(std::count(ids.begin(), ids.end(), 0));
+    if (fresh > 0) {
+        RowInsert cells(r, QStringLiteral("INSERT INTO cells (label) VALUES "), 1, fresh);
+        for (qsizetype i = 0; i < labels.size(); ++i) {
+            if (ids[i] == 0) {
+                cells.add(labels[i]);
+                cells.endRow();
+            }
         }
+        lookUp();
     }
-    if (fresh.isEmpty())
-        return ids;
-    const QString head = QStringLiteral("INSERT INTO cells (label) VALUES ");
-    QSqlQuery full = r.prepare(valuesSql(head, kRowsPerInsert, QStringLiteral("(?)")));
-    for (qsizetype i = 0; i < fresh.size();) {
-        const int rows = int(std::min<qsizetype>(kRowsPerInsert, fresh.size() - i));
-        QSqlQuery partial;
-        QSqlQuery &q = rows == kRowsPerInsert
-            ? full
-            : (partial = r.prepare(valuesSql(head, rows, QStringLiteral("(?)"))));
-        for (int k = 0; k < rows; ++k)
-            q.addBindValue(fresh[i + k]);
-        r.exec(q);
-        i += rows;
-    }
-    for (const QString &label : fresh)
-        ids[label] = 0;
-    lookUp();
-    return ids;
-}
-
-QString insertSql(int rows)
-{
-    return valuesSql(
-        QStringLiteral("INSERT INTO measurements (cell_id, measured_at, group_number, microohms, "
-                       "microvolts, resistance_text, voltage_text, model, source, source_line, "
-                       "rest_start) VALUES "),
-        rows, QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?)"));
+    std::vector<qint64> idOf;
+    idOf.reserve(measurements.size());
+    for (const qsizetype l : labelOf)
+        idOf.push_back(ids[l]);
+    return idOf;
 }
 
 } // namespace
@@ -93,35 +93,33 @@ QString insertSql(int rows)
 void addMeasurements(CellRegister &r, const QList<Measurement> &measurements)
 {
     CellRegister::Transaction t(r);
-    const QHash<QString, qint64> ids = cellIds(r, measurements);
-    QSqlQuery full = r.prepare(insertSql(kRowsPerInsert));
+    const std::vector<qint64> ids = cellIds(r, measurements);
+    RowInsert rows(r,
+                   QStringLiteral("INSERT INTO measurements (cell_id, measured_at, group_number, "
+                                  "microohms, microvolts, resistance_text, voltage_text, model, "
+                                  "source, source_line, rest_start) VALUES "),
+                   11, measurements.size());
     // The readings of one record share their time.
     QDateTime lastTime;
     QString lastTimeText;
-    for (qsizetype i = 0; i < measurements.size();) {
-        const int rows = int(std::min<qsizetype>(kRowsPerInsert, measurements.size() - i));
-        QSqlQuery partial;
-        QSqlQuery &q = rows == kRowsPerInsert ? full : (partial = r.prepare(insertSql(rows)));
-        for (qsizetype k = i; k < i + rows; ++k) {
-            const Measurement &m = measurements[k];
-            if (m.at != lastTime || lastTimeText.isEmpty()) {
-                lastTime = m.at;
-                lastTimeText = timeText(m.at);
-            }
-            q.addBindValue(ids.value(m.label));
-            q.addBindValue(lastTimeText);
-            q.addBindValue(m.group);
-            q.addBindValue(qint64(m.microohms));
-            q.addBindValue(qint64(m.microvolts));
-            q.addBindValue(m.resistanceText);
-            q.addBindValue(m.voltageText);
-            q.addBindValue(m.model);
-            q.addBindValue(m.source);
-            q.addBindValue(m.sourceLine);
-            q.addBindValue(m.restStart ? 1 : 0);
+    for (qsizetype i = 0; i < measurements.size(); ++i) {
+        const Measurement &m = measurements[i];
+        if (m.at != lastTime || lastTimeText.isEmpty()) {
+            lastTime = m.at;
+            lastTimeText = timeText(m.at);
         }
-        r.exec(q);
-        i += rows;
+        rows.add(ids[i]);
+        rows.add(lastTimeText);
+        rows.add(m.group);
+        rows.add(m.microohms);
+        rows.add(m.microvolts);
+        rows.add(m.resistanceText);
+        rows.add(m.voltageText);
+        rows.add(m.model);
+        rows.add(m.source);
+        rows.add(m.sourceLine);
+        rows.add(m.restStart ? 1 : 0);
+        rows.endRow();
     }
     t.commit();
 }

@@ -3,6 +3,8 @@
 #include "cli/usage.h"
 
 #include <QRegularExpression>
+
+#include <algorithm>
 #include <optional>
 
 namespace cli {
@@ -26,9 +28,21 @@ std::optional<Numbered> numbered(const QString &label)
     return Numbered{m.captured(1), m.captured(2).toLongLong(), m.captured(2).size()};
 }
 
+// Written in place: a record numbers as many labels as it has readings.
 QString labelOf(const Numbered &n, qint64 number)
 {
-    return n.prefix + QStringLiteral("%1").arg(number, int(n.width), 10, QChar(u'0'));
+    char digits[20]; // the lowest first
+    int count = 0;
+    do {
+        digits[count++] = char('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    const qsizetype width = std::max<qsizetype>(count, n.width);
+    QString text(n.prefix.size() + width, Qt::Uninitialized);
+    QChar *out = std::copy(n.prefix.cbegin(), n.prefix.cend(), text.data());
+    for (qsizetype place = width - 1; place >= 0; --place)
+        *out++ = QLatin1Char(place < count ? digits[place] : '0');
+    return text;
 }
 
 } // namespace

@@ -16,6 +16,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <vector>
+
 namespace cli {
 
 namespace {
@@ -100,8 +102,14 @@ cellregister::Measurement measurementOf(const reading::Reading &r)
     m.group = r.group;
     m.microohms = r.microohms();
     m.microvolts = r.microvolts();
-    m.resistanceText = QString::fromUtf8(reading::resistanceText(r, reading::kOhmUtf8));
-    m.voltageText = QString::fromLatin1(reading::voltageText(r));
+    // One buffer for both texts: a record makes them for every reading.
+    QByteArray text;
+    text.reserve(32);
+    reading::appendResistanceText(text, r, reading::kOhmUtf8);
+    m.resistanceText = QString::fromUtf8(text);
+    text.truncate(0);
+    reading::appendVoltageText(text, r);
+    m.voltageText = QString::fromLatin1(text);
     return m;
 }
 
@@ -160,6 +168,8 @@ int runRecord(const QStringList &arguments)
     const std::unique_ptr<cellregister::CellRegister> reg = line.openRegister();
 
     Arrival arrival = fromAnalyzer ? downloadReadings(line, source) : Arrival{};
+    // Readings from files are written out as lines only when they cannot be stored.
+    std::vector<reading::Reading> fileReadings;
     if (!fromAnalyzer) {
         QStringList sources;
         for (const QString &f : files)
@@ -170,8 +180,8 @@ int runRecord(const QStringList &arguments)
                 cellregister::Measurement m = measurementOf(r);
                 m.source = sources[file];
                 m.sourceLine = number;
-                arrival.measurements << m;
-                arrival.lines << boardLine(r);
+                arrival.measurements << std::move(m);
+                fileReadings.push_back(r);
             },
             printMessage);
         if (arrival.measurements.isEmpty())
@@ -194,6 +204,8 @@ int runRecord(const QStringList &arguments)
     // Labels of one width sort and read as the cells lie; A999 is not followed by A1000.
     const bool outgrown = !labels.isEmpty() && labels.back().size() != labels.front().size();
     if (labels.size() != n || outgrown) {
+        for (const reading::Reading &r : fileReadings)
+            arrival.lines << boardLine(r);
         const QString path = saveUnstored(reg->location(), arrival.lines);
         const QString cells = outgrown
             ? QStringLiteral("%1 labels from %2 outgrow their width")

@@ -192,6 +192,40 @@ private slots:
         QVERIFY(!hasCell(r, QStringLiteral("B0")));
     }
 
+    // Rows go in statements of many rows each: counts about a statement's size, half of
+    // the cells already known, texts that change within a statement.
+    void keepsOrderAcrossStatements_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<int>("count");
+        for (const QString &b : RegisterBackends::names())
+            for (int count : {1, 63, 64, 65, 129, 300})
+                QTest::addRow("%s/%d", qPrintable(b), count) << b << count;
+    }
+    void keepsOrderAcrossStatements()
+    {
+        QFETCH(QString, backend);
+        QFETCH(int, count);
+        CellRegister r(locate(backends_.fresh(backend)));
+        QList<Measurement> in;
+        for (int i = 0; i < count; ++i) {
+            Measurement m = measurement(QStringLiteral("L%1").arg(i, 4, 10, QChar(u'0')),
+                                        "2026-01-01T10:00:00Z", 1000 + i, 4'000'000 + i);
+            m.resistanceText = QStringLiteral("%1mΩ").arg(i);
+            m.source = i < count / 2 ? QStringLiteral("/a.txt") : QStringLiteral("/b.txt");
+            m.sourceLine = i;
+            in << m;
+        }
+        addMeasurements(r, in.mid(0, count / 2));
+        addMeasurements(r, in);
+        const QList<Measurement> out = stored(r);
+        QCOMPARE(out.size(), count + count / 2);
+        for (int i = 0, o = 0; i < count; ++i) {
+            for (int times = i < count / 2 ? 2 : 1; times > 0; --times, ++o)
+                QVERIFY2(same(out[o], in[i]), qPrintable(out[o].label + u' ' + out[o].source));
+        }
+    }
+
     void refusesAndLeavesUnchanged_data()
     {
         QTest::addColumn<QString>("backend");
