@@ -4,7 +4,7 @@
 #include "harness.h"
 
 #include "analysis/capacity_matching.h"
-#include "link/protocol.h"
+#include "samples.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -89,17 +89,18 @@ void matchRows()
 }
 
 // Board text of `count` readings; groups cycle through 0 to 255.
-QByteArray boardText(int count, int seed)
+QByteArray readingsText(int count, int seed)
 {
     QRandomGenerator random{quint32(seed)};
-    QByteArray text;
+    QList<QByteArray> lines;
     for (int i = 0; i < count; ++i) {
-        const int r = int(random.bounded(300, 600));
-        text += " Group " + QByteArray::number(i % 256) + "       0" + QByteArray::number(r / 10)
-            + '.' + QByteArray::number(r % 10) + "m" + analyzer::kOhmGbk + "     "
-            + QByteArray::number(double(random.bounded(4000, 4200)) / 1000.0, 'f', 3) + "V\r\n";
+        reading::Reading r;
+        r.group = i % 256;
+        r.resistance = {random.bounded(300, 600), 1};
+        r.voltage = {random.bounded(4000, 4200), 3};
+        lines << reading::boardLine(r);
     }
-    return text;
+    return boardText(lines);
 }
 
 void recordRows(const QTemporaryDir &dir)
@@ -109,8 +110,8 @@ void recordRows(const QTemporaryDir &dir)
     QFile a(charged), b(rested);
     if (!a.open(QIODevice::WriteOnly) || !b.open(QIODevice::WriteOnly))
         return;
-    a.write(boardText(kReadings, 1));
-    b.write(boardText(kReadings, 2));
+    a.write(readingsText(kReadings, 1));
+    b.write(readingsText(kReadings, 2));
     a.close();
     b.close();
     // The fastest of three runs of each, taken in turns: neither a cold start of the tool

@@ -3,7 +3,7 @@
 // against a report of 20 cells, all in one run.
 #include "harness.h"
 
-#include "link/protocol.h"
+#include "samples.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -18,29 +18,22 @@ namespace {
 constexpr int kCells = 10'000;
 constexpr int kSmallBatch = 20;
 
-QByteArray boardText(int count)
+QByteArray readingsText(int count)
 {
-    QByteArray text;
     std::uint32_t state = 2026u;
     const auto next = [&state](std::uint32_t range) {
         state = state * 1664525u + 1013904223u;
         return (state >> 8) % range;
     };
+    QList<QByteArray> lines;
     for (int i = 0; i < count; ++i) {
-        const std::uint32_t tenths = 300 + next(400);
-        const std::uint32_t mv = 3600 + next(600);
-        text += QStringLiteral(" Group %1       %2.%3m")
-                    .arg(i % 255 + 1)
-                    .arg(tenths / 10, 3, 10, QChar(u'0'))
-                    .arg(tenths % 10)
-                    .toLatin1();
-        text += analyzer::kOhmGbk;
-        text += QStringLiteral("     %1.%2V\r\n")
-                    .arg(mv / 1000)
-                    .arg(mv % 1000, 3, 10, QChar(u'0'))
-                    .toLatin1();
+        reading::Reading r;
+        r.group = i % 255 + 1;
+        r.resistance = {300 + next(400), 1};
+        r.voltage = {3600 + next(600), 3};
+        lines << reading::boardLine(r);
     }
-    return text;
+    return boardText(lines);
 }
 
 double secondsToRun(const QString &program, const QStringList &args)
@@ -100,7 +93,7 @@ int main(int argc, char *argv[])
     const QString small = dir.filePath(QStringLiteral("few.txt"));
     for (const auto &[path, count] : {std::pair{big, kCells}, std::pair{small, kSmallBatch}}) {
         QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(boardText(count)) < 0)
+        if (!f.open(QIODevice::WriteOnly) || f.write(readingsText(count)) < 0)
             return 1;
     }
     const QString cli = QStringLiteral(BATTERY_CLI);
