@@ -1,5 +1,7 @@
 #include "report/captions.h"
 
+#include <QRegularExpression>
+
 namespace report {
 
 namespace {
@@ -123,6 +125,20 @@ QString Captions::ruleName(const QString &rule) const
     if (rule == u"capacity")
         return capacity;
     return rule;
+}
+
+QString Captions::reasonText(const Reason &reason) const
+{
+    QString detail = reason.detail;
+    if (language == u"zh") {
+        static const QRegularExpression rested(
+            QStringLiteral("^unknown \\(rested under (\\S+) days\\)$"));
+        if (const QRegularExpressionMatch m = rested.match(detail); m.hasMatch())
+            detail = QStringLiteral("%1（静置不足 %2 天）").arg(unknown, m.captured(1));
+        else if (detail == u"unknown")
+            detail = unknown;
+    }
+    return ruleName(reason.rule) + u' ' + detail;
 }
 
 const Captions &captions(Language language)

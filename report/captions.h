@@ -61,6 +61,9 @@ struct Captions {
 
     // A failing rule's short name in this language.
     QString ruleName(const QString &rule) const;
+    // "resistance 69.8 mΩ > 60 mΩ", "容量 未知": the rule's name and the detail, whose
+    // only words (a value not yet known) are put in the language too.
+    QString reasonText(const Reason &reason) const;
 };
 
 const Captions &captions(Language language);

@@ -200,7 +200,7 @@ private:
                 break;
             QStringList reasons;
             for (const Reason &r : cell.reasons)
-                reasons << c_.ruleName(r.rule) + u' ' + r.detail;
+                reasons << c_.reasonText(r);
             out_ += QStringLiteral("<tr><td class=\"text\">%1</td><td class=\"text\">%2</td></tr>")
                         .arg(escaped(cell.label), escaped(reasons.join(QStringLiteral("; "))));
         }

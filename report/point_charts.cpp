@@ -38,7 +38,7 @@ QString cellTitle(const Cell &cell, const Captions &c)
         t += QStringLiteral(", %1 mV/day").arg(roundedNumber(*cell.selfDischargeMvPerDay, 2));
     t += QStringLiteral(", ") + (cell.pass ? c.pass : c.fail);
     for (const Reason &r : cell.reasons)
-        t += QStringLiteral("; ") + c.ruleName(r.rule) + u' ' + r.detail;
+        t += QStringLiteral("; ") + c.reasonText(r);
     return escaped(t);
 }
 

@@ -6,6 +6,7 @@
 #include "cli/picture_options.h"
 #include "report/axis.h"
 #include "report/batch.h"
+#include "report/captions.h"
 
 #include <QtTest>
 
@@ -283,13 +284,17 @@ void TestReportParts::registerVerdicts_data()
     QTest::addColumn<double>("restDays");
     QTest::addColumn<QStringList>("rules"); // the reasons' rules, in order
     QTest::addColumn<qint64>("shownMah"); // negative: none shown
-    QTest::newRow("passes everything") << qint64(2'200'500) << 8.0 << QStringList{} << qint64(2201);
+    QTest::addColumn<QStringList>("inChinese"); // the reasons as the Chinese report words them
+    QTest::newRow("passes everything")
+        << qint64(2'200'500) << 8.0 << QStringList{} << qint64(2201) << QStringList{};
     QTest::newRow("no capacity known")
-        << qint64(-1) << 8.0 << QStringList{"capacity"} << qint64(-1);
+        << qint64(-1) << 8.0 << QStringList{"capacity"} << qint64(-1) << QStringList{"容量 未知"};
     QTest::newRow("too little capacity")
-        << qint64(2'199'999) << 8.0 << QStringList{"capacity"} << qint64(2200);
+        << qint64(2'199'999) << 8.0 << QStringList{"capacity"} << qint64(2200)
+        << QStringList{"容量 2199.999 mAh < 2200 mAh"};
     QTest::newRow("rest too short, resistance too high")
-        << qint64(2'300'000) << 3.0 << QStringList{"resistance", "self-discharge"} << qint64(2300);
+        << qint64(2'300'000) << 3.0 << QStringList{"resistance", "self-discharge"} << qint64(2300)
+        << QStringList{"内阻 61 mΩ > 60 mΩ", "自放电 未知（静置不足 7 天）"};
 }
 
 // A register cell keeps the register's verdict, its reasons under the report's rule names.
@@ -299,6 +304,7 @@ void TestReportParts::registerVerdicts()
     QFETCH(double, restDays);
     QFETCH(QStringList, rules);
     QFETCH(qint64, shownMah);
+    QFETCH(QStringList, inChinese);
     cellregister::CellSummary c;
     c.label = QStringLiteral("A001");
     c.microohms = restDays < 7 ? 61'000 : 40'000;
@@ -313,10 +319,13 @@ void TestReportParts::registerVerdicts()
     r.maxSelfDischargeMillivoltsPerDay = 1;
     r.minCapacityMicroampHours = 2'200'000;
     const report::Cell cell = cli::reportCell(c, r);
-    QStringList got;
-    for (const report::Reason &reason : cell.reasons)
+    QStringList got, worded;
+    for (const report::Reason &reason : cell.reasons) {
         got << reason.rule;
+        worded << report::captions(report::Language::Chinese).reasonText(reason);
+    }
     QCOMPARE(got, rules);
+    QCOMPARE(worded, inChinese);
     QCOMPARE(cell.pass, rules.isEmpty());
     QCOMPARE(cell.capacityMah.value_or(-1), shownMah);
     QCOMPARE(cell.microohms(), c.microohms);
