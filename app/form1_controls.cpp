@@ -96,7 +96,6 @@ void TForm1::buildControls()
             sky.setColor(group, role, Qt::black);
     client->setPalette(sky);
     client->setAutoFillBackground(true);
-    client->setFont(arial(19, false));
     setCentralWidget(client);
 
     GroupBox1 = place(new QGroupBox(client), "GroupBox1", {8, 8, 153, 73});
@@ -143,6 +142,11 @@ void TForm1::buildControls()
     Button16 = button<QPushButton>(client, "Button16", {392, 296, 105, 33}, kBlue, true);
     Button7 = button<QPushButton>(client, "Button7", {392, 328, 105, 33}, kBlue, true);
     Button3 = button<QPushButton>(client, "Button3", {392, 368, 105, 33}, black, true);
+
+    // The controls' default font goes on last: the data board lays its text out as it is
+    // made, and would load a face at the inherited size and weight (which no control draws
+    // with) only to drop it again for its own. Each face costs a fontconfig match at start.
+    client->setFont(arial(19, false));
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));

@@ -287,9 +287,13 @@ struct TMSComm::Private {
         // Handing the bytes to the system at once keeps the failure with the write that
         // caused it, instead of surfacing later from the event loop.
         if (port.write(bytes) != bytes.size() || !port.flush()
-            || port.error() != QSerialPort::NoError)
-            throw EOleException(
-                analyzer::errortext::cannotWrite(commPort, device, port.errorString()));
+            || port.error() != QSerialPort::NoError) {
+            const QString reason = port.errorString();
+            // A command reported as failed must not go out later, once a stalled line moves
+            // again: what is left of it (and anything else not yet sent) is dropped.
+            port.clear(QSerialPort::Output);
+            throw EOleException(analyzer::errortext::cannotWrite(commPort, device, reason));
+        }
         echo.sent(bytes);
     }
 

@@ -31,6 +31,8 @@ private slots:
     void noDataFloodOpensOneBox();
     void closingWhileConnectedSendsNoDisconnect();
     void disconnectAfterTheCableWasPulled();
+    void disconnectOnALineThatTakesNothing_data();
+    void disconnectOnALineThatTakesNothing();
     void clickErrors_data();
     void clickErrors();
     void lineFaultsMidDownload_data();
@@ -219,6 +221,58 @@ void TestWindowLink::disconnectAfterTheCableWasPulled()
     QVERIFY2(answerer.seen.first().text.startsWith("Cannot write to COM 5"),
              qPrintable(answerer.seen.first().text));
     QTest::qWait(200); // room for a second box that should not come
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(states(w), kDisconnected);
+    QVERIFY(!w.MSComm1->PortOpen());
+}
+
+void TestWindowLink::disconnectOnALineThatTakesNothing_data()
+{
+    QTest::addColumn<bool>("hungUp");
+    QTest::newRow("analyzer stopped reading, then reads again") << false;
+    QTest::newRow("line hung up for good") << true;
+}
+
+// The device is still there: a Disconnect that cannot be written leaves the port open and the
+// window connected, so that the user can try again.
+void TestWindowLink::disconnectOnALineThatTakesNothing()
+{
+    QFETCH(bool, hungUp);
+    PtyDevice analyzer(5);
+    TForm1 &w = *window_;
+    w.ComboBox1->setEditText("5");
+    click(w.Button1);
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SE"));
+    if (!hungUp)
+        analyzer.stall();
+    else if (!analyzer.hangUp())
+        QSKIP("hanging up a terminal needs CAP_SYS_ADMIN (scripts/test runs as root)");
+    ModalBoxUser answerer;
+    w.Button2->click();
+    if (hungUp) {
+        // The event loop then finds the line dead for good and closes the port as after any
+        // loss, whose box comes with the failed write's: the buttons follow the port.
+        QTRY_VERIFY(!w.MSComm1->PortOpen());
+        QTRY_COMPARE(states(w), kDisconnected);
+        QTRY_VERIFY(std::any_of(answerer.seen.begin(), answerer.seen.end(), [](const auto &box) {
+            return box.text.startsWith("Cannot write to COM 5");
+        }));
+        return;
+    }
+    QTRY_COMPARE(answerer.seen.size(), 1);
+    QVERIFY2(answerer.seen.first().text.startsWith("Cannot write to COM 5"),
+             qPrintable(answerer.seen.first().text));
+    QCOMPARE(answerer.seen.first().icon, QMessageBox::Critical);
+    QTest::qWait(200);
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(states(w), kConnected);
+    QVERIFY(w.MSComm1->PortOpen());
+
+    // Once the analyzer reads again, Disconnect goes out once: the one that failed never does.
+    analyzer.resume();
+    QCOMPARE(analyzer.receivedSoFar(), QByteArray("SE"));
+    w.Button2->click();
+    QTRY_COMPARE(analyzer.receivedSoFar(), QByteArray("SEST"));
     QCOMPARE(answerer.seen.size(), 1);
     QCOMPARE(states(w), kDisconnected);
     QVERIFY(!w.MSComm1->PortOpen());

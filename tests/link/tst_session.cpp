@@ -8,10 +8,6 @@
 
 #include <QtTest>
 
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 using namespace sample;
 
 namespace {
@@ -93,34 +89,41 @@ void TestSession::connectCommandFailsClosesThePort()
 
 void TestSession::disconnectCommandFails_data()
 {
-    QTest::addColumn<bool>("devicePulled");
-    QTest::newRow("line hung up, the device still there") << false;
-    QTest::newRow("device pulled") << true;
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("line hung up, the device still there") << "hang up";
+    QTest::newRow("analyzer stopped reading") << "stall";
+    QTest::newRow("device pulled") << "pull";
 }
 
 void TestSession::disconnectCommandFails()
 {
-    QFETCH(bool, devicePulled);
+    QFETCH(QString, fault);
     PtyDevice device;
     device.linkAs(3);
     Rig rig;
     rig.session.open(3);
-    // Either way, before the event loop notices: only the write finds out.
-    if (devicePulled) {
+    QCOMPARE(device.received(2), QByteArray("SE"));
+    // Each before the event loop notices: only the write finds out.
+    if (fault == "pull")
         device.vanish();
-    } else {
-        const int side = ::open(qPrintable(device.path()), O_RDWR | O_NOCTTY);
-        QVERIFY(side >= 0);
-        const bool hungUp = ::ioctl(side, TIOCVHANGUP) == 0;
-        ::close(side);
-        if (!hungUp)
-            QSKIP("hanging up a terminal needs CAP_SYS_ADMIN (scripts/test runs as root)");
-    }
+    else if (fault == "stall")
+        device.stall();
+    else if (!device.hangUp())
+        QSKIP("hanging up a terminal needs CAP_SYS_ADMIN (scripts/test runs as root)");
     rig.run([&] { rig.session.close(); });
     QCOMPARE(rig.errors.size(), 1);
     QVERIFY2(rig.errors.first().startsWith("Cannot write to COM 3"),
              qPrintable(rig.errors.first()));
-    QCOMPARE(rig.session.isOpen(), !devicePulled);
+    QCOMPARE(rig.session.isOpen(), fault != "pull");
+    if (fault != "stall")
+        return;
+    // The command that failed never goes out, not even once the line moves again.
+    device.resume();
+    rig.run([&] { rig.session.close(); });
+    QCOMPARE(rig.errors.size(), 1);
+    QVERIFY(!rig.session.isOpen());
+    QCOMPARE(device.received(2), QByteArray("ST"));
+    QCOMPARE(device.receivedSoFar(), QByteArray("SEST"));
 }
 
 void TestSession::commandsInOrder()

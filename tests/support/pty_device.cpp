@@ -9,9 +9,12 @@
 #include <QFile>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 PtyDevice::PtyDevice()
@@ -96,6 +99,46 @@ bool PtyDevice::lineSettings(termios *settings) const
 void PtyDevice::vanish()
 {
     pty_->close();
+}
+
+bool PtyDevice::hangUp() const
+{
+    const int side = ::open(qPrintable(path_), O_RDWR | O_NOCTTY);
+    if (side < 0)
+        throw std::runtime_error("cannot open the program's side of the pseudo-terminal");
+    const bool hungUp = ::ioctl(side, TIOCVHANGUP) == 0;
+    ::close(side);
+    return hungUp;
+}
+
+void PtyDevice::stall()
+{
+    const int side = ::open(qPrintable(path_), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    if (side < 0)
+        throw std::runtime_error("cannot open the program's side of the pseudo-terminal");
+    // Large pieces first, then single bytes, so that not even one byte of room is left; a
+    // second round after a pause takes what the terminal moved on in the meantime.
+    const char filler[4096] = {};
+    for (int round = 0; round < 2; ++round) {
+        for (const size_t piece : {sizeof filler, size_t(1)}) {
+            while (::write(side, filler, piece) > 0) { }
+            if (errno != EAGAIN) {
+                ::close(side);
+                throw std::runtime_error("cannot fill the pseudo-terminal");
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ::close(side);
+}
+
+void PtyDevice::resume()
+{
+    // The filler is gone once the line has stayed empty for a moment.
+    for (QByteArray bytes; !(bytes = received(1, 100)).isEmpty();) {
+        log_.chop(bytes.size());
+        log_ += bytes.replace('\0', QByteArray());
+    }
 }
 
 QString testPortFolder()

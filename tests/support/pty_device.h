@@ -36,6 +36,16 @@ public:
 
     // Pulls the cable: both sides close, and the program's side is hung up.
     void vanish();
+    // Hangs up the program's side while the device stays where it is: from then on the
+    // program's writes fail. False when the system does not allow it (hanging up a terminal
+    // needs CAP_SYS_ADMIN).
+    bool hangUp() const;
+    // Fills the line towards the analyzer until it takes no more, as an analyzer that stopped
+    // reading would: the program's next write cannot go out. resume() takes the filler (zero
+    // bytes, which the program never sends) off the line again; anything else it finds there
+    // counts as received.
+    void stall();
+    void resume();
 
 private:
     std::unique_ptr<sim::RawPty> pty_;
