@@ -57,9 +57,11 @@ void Session::close()
     try {
         send(Command::Disconnect);
     } catch (const core::Error &) {
-        // A device that went away (its entry or node is gone) never takes the command: the
-        // port is closed as after any loss. One still there (a stalled line) keeps it open.
-        if (comm_.PortOpen() && !QFileInfo::exists(portDevicePath(comm_.CommPort())))
+        // A device that went away (its entry or node is gone, or its line hung up) never
+        // takes the command: the port is closed here, as after any loss, and the failed
+        // write is the one message. One still there (a stalled line) keeps it open.
+        if (comm_.PortOpen()
+            && (!QFileInfo::exists(portDevicePath(comm_.CommPort())) || comm_.lineDead()))
             comm_.setPortOpen(false);
         throw;
     }

@@ -17,6 +17,7 @@
 #include <deque>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -401,6 +402,18 @@ qsizetype TMSComm::disturbedAfter() const
 QString TMSComm::openDevice() const
 {
     return d->device;
+}
+
+bool TMSComm::lineDead() const
+{
+#ifdef Q_OS_UNIX
+    if (!d->port.isOpen())
+        return false;
+    pollfd line{int(d->port.handle()), 0, 0};
+    return ::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
 }
 
 QString TMSComm::lostDevice() const

@@ -71,6 +71,10 @@ public:
     // The device the open port is on; empty while closed.
     QString openDevice() const;
 
+    // True when the open line can carry nothing more: its device went away or the terminal
+    // was hung up. A line whose other end merely stopped reading is not dead.
+    bool lineDead() const;
+
     // The device that went away while the port was open (CommEvent 1010), until the next
     // opening; empty otherwise.
     QString lostDevice() const;
