@@ -15,6 +15,8 @@
 #include <QRadioButton>
 #include <QStatusBar>
 
+#include <cmath>
+
 namespace {
 
 const QColor kSkyBlue(166, 202, 240);
@@ -29,6 +31,19 @@ QFont arial(int pixels, bool bold)
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
+}
+
+// Black text reads on the desktop's window colour unless a dark theme made that dark: then
+// the board takes white, as the window colour is on a light desktop. The line is a contrast
+// of 4.5 to 1, the usual minimum for text.
+bool blackReadsOn(const QColor &ground)
+{
+    const auto linear = [](float v) {
+        return v <= 0.04045f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
+    };
+    const float luminance = 0.2126f * linear(ground.redF()) + 0.7152f * linear(ground.greenF())
+        + 0.0722f * linear(ground.blueF());
+    return (luminance + 0.05f) / 0.05f >= 4.5f;
 }
 
 template <class Control>
@@ -132,6 +147,11 @@ void TForm1::buildControls()
 
     Memo1 = place(new boardview::BoardView(board_, client), "Memo1", {8, 88, 377, 313});
     Memo1->setFont(arial(19, true));
+    if (!blackReadsOn(Memo1->palette().color(QPalette::Base))) {
+        QPalette ground = Memo1->palette();
+        ground.setColor(QPalette::Base, Qt::white);
+        Memo1->setPalette(ground);
+    }
 
     const QColor black(Qt::black);
     Button1 = button<QPushButton>(client, "Button1", {392, 88, 105, 33}, black, true);

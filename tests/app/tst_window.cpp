@@ -96,6 +96,8 @@ private slots:
     void fonts();
     void blackTextUnderADarkPalette_data();
     void blackTextUnderADarkPalette();
+    void boardReadableOnADarkGround_data();
+    void boardReadableOnADarkGround();
     void pointingHand_data();
     void pointingHand();
     void icon();
@@ -344,6 +346,38 @@ void TestWindow::blackTextUnderADarkPalette()
         }
     QVERIFY2(black >= 20, qPrintable(QString::number(black)));
     QCOMPARE(white, 0);
+}
+
+void TestWindow::boardReadableOnADarkGround_data()
+{
+    QTest::addColumn<QColor>("base"); // the desktop's window colour
+    QTest::addColumn<QColor>("ground"); // the board's painted ground
+    QTest::newRow("light desktop") << QColor(240, 240, 230) << QColor(240, 240, 230);
+    QTest::newRow("mid grey, still readable") << QColor(128, 128, 128) << QColor(128, 128, 128);
+    QTest::newRow("dark theme") << QColor(35, 38, 41) << QColor(255, 255, 255);
+}
+
+// The board's black text always stands on a ground it can be read on.
+void TestWindow::boardReadableOnADarkGround()
+{
+    QFETCH(QColor, base);
+    QFETCH(QColor, ground);
+    QPalette theme = QApplication::palette();
+    theme.setColor(QPalette::Base, base);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(theme);
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+    window_ = openWindow();
+    QVERIFY(window_);
+    window_->board().AppendLine(sample::kLine7);
+    window_->Memo1->flushAppended();
+    const QImage painted = window_->Memo1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QHash<QRgb, int> pixels;
+    for (int y = 0; y < painted.height(); ++y)
+        for (int x = 0; x < painted.width(); ++x)
+            ++pixels[painted.pixel(x, y)];
+    QCOMPARE(QColor(std::max_element(pixels.begin(), pixels.end()).key()), ground);
+    QVERIFY(pixels.value(qRgb(0, 0, 0)) >= 20);
 }
 
 void TestWindow::pointingHand_data()
