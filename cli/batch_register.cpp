@@ -28,18 +28,12 @@ report::Reason reasonOf(const QString &text)
     return {QString(), text};
 }
 
-std::int64_t roundedMah(std::int64_t microampHours)
-{
-    return (microampHours + 500) / 1000;
-}
-
 report::Rules reportRules(const cellregister::Rules &r)
 {
     report::Rules rules;
     rules.maxMicroohms = r.maxMicroohms;
     rules.maxSelfDischargeMvPerDay = r.maxSelfDischargeMillivoltsPerDay;
-    if (r.minCapacityMicroampHours)
-        rules.minCapacityMah = roundedMah(*r.minCapacityMicroampHours);
+    rules.minCapacityMicroampHours = r.minCapacityMicroampHours;
     // The rest a self-discharge needs matters only where self-discharge is judged or shown.
     rules.minDays = r.minDays;
     return rules;
@@ -61,8 +55,7 @@ report::Cell reportCell(const cellregister::CellSummary &c, const cellregister::
     cell.volts = {c.microvolts, 6};
     cell.resistanceText = c.resistanceText;
     cell.voltageText = c.voltageText;
-    if (c.capacityMicroampHours)
-        cell.capacityMah = roundedMah(*c.capacityMicroampHours);
+    cell.capacityMicroampHours = c.capacityMicroampHours;
     cell.selfDischargeMvPerDay = cellregister::selfDischarge(c, rules.minDays);
     for (const QString &text : cellregister::failures(c, rules))
         cell.reasons.push_back(reasonOf(text));

@@ -26,7 +26,7 @@ struct Cell {
     reading::Decimal volts;
     QString resistanceText;
     QString voltageText;
-    std::optional<std::int64_t> capacityMah;
+    std::optional<std::int64_t> capacityMicroampHours; // exact, as imported
     std::optional<double> selfDischargeMvPerDay;
     bool pass = true;
     std::vector<Reason> reasons;
@@ -39,7 +39,7 @@ struct Cell {
 struct Rules {
     std::optional<std::int64_t> maxMicroohms;
     std::optional<double> maxSelfDischargeMvPerDay;
-    std::optional<std::int64_t> minCapacityMah;
+    std::optional<std::int64_t> minCapacityMicroampHours;
     std::optional<double> minDays; // rest before a self-discharge counts
 };
 

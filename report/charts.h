@@ -34,7 +34,7 @@ QString dischargeChart(const std::vector<Cell> &cells, const Rules &rules, const
 // What a pack's groups add up to, for its layout and spreads.
 struct GroupTotals {
     double parallelOhms = 0; // 1 / sum(1 / R)
-    std::optional<std::int64_t> capacityMah; // unknown when a cell's is
+    std::optional<std::int64_t> capacityMicroampHours; // unknown when a cell's is
 };
 // A pack's cells, group by group.
 using PackCells = std::vector<std::vector<const Cell *>>;

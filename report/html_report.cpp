@@ -140,8 +140,8 @@ private:
         for (const Cell &cell : batch_.cells) {
             microohms.push_back(cell.microohms());
             microvolts.push_back(cell.microvolts());
-            if (cell.capacityMah)
-                capacities.push_back(*cell.capacityMah);
+            if (cell.capacityMicroampHours)
+                capacities.push_back(*cell.capacityMicroampHours);
             if (cell.selfDischargeMvPerDay)
                 discharges.push_back(*cell.selfDischargeMvPerDay);
         }
@@ -155,7 +155,7 @@ private:
         if (!capacities.empty())
             out_ +=
                 statRow(exactRow(QStringLiteral("capacity"), c_.capacity + QStringLiteral(" (mAh)"),
-                                 std::move(capacities), 0, 1));
+                                 std::move(capacities), 3, 1));
         if (!discharges.empty())
             out_ += statRow(dischargeRow(c_.selfDischarge + QStringLiteral(" (mV/day)"),
                                          std::move(discharges)));
@@ -174,8 +174,9 @@ private:
         if (r.maxSelfDischargeMvPerDay)
             items << c_.maxSelfDischarge + QStringLiteral(": ")
                     + roundedNumber(*r.maxSelfDischargeMvPerDay, 3) + QStringLiteral(" mV/day");
-        if (r.minCapacityMah)
-            items << c_.minCapacity + QStringLiteral(": %1 mAh").arg(*r.minCapacityMah);
+        if (r.minCapacityMicroampHours)
+            items << c_.minCapacity + QStringLiteral(": ")
+                    + milliampHourText(*r.minCapacityMicroampHours);
         if (r.minDays)
             items << c_.minDays + QStringLiteral(": %1 d").arg(roundedNumber(*r.minDays, 3));
         out_ += QStringLiteral("<h2>%1</h2>\n<ul id=\"rules\">").arg(escaped(c_.rules));
@@ -297,18 +298,18 @@ private:
                            c_.ofMean.arg(roundedNumber(percent, 3)))
                 + QStringLiteral("</tr>");
         };
-        const bool capacities = std::all_of(
-            totals.begin(), totals.end(), [](const GroupTotals &t) { return bool(t.capacityMah); });
+        const bool capacities = std::all_of(totals.begin(), totals.end(), [](const GroupTotals &t) {
+            return bool(t.capacityMicroampHours);
+        });
         if (capacities) {
             std::int64_t lo = INT64_MAX, hi = INT64_MIN, sum = 0;
             for (const GroupTotals &t : totals) {
-                lo = std::min(lo, *t.capacityMah);
-                hi = std::max(hi, *t.capacityMah);
-                sum += *t.capacityMah;
+                lo = std::min(lo, *t.capacityMicroampHours);
+                hi = std::max(hi, *t.capacityMicroampHours);
+                sum += *t.capacityMicroampHours;
             }
             const double mean = double(sum) / double(totals.size());
-            row(QStringLiteral("spread-capacity"), c_.capacitySumSpread,
-                QStringLiteral("%1 mAh").arg(hi - lo),
+            row(QStringLiteral("spread-capacity"), c_.capacitySumSpread, milliampHourText(hi - lo),
                 mean > 0 ? 100.0 * double(hi - lo) / mean : 0);
         }
         double lo = 1e300, hi = -1e300, sum = 0;

@@ -77,8 +77,8 @@ LabelText labelText(const Cell &cell, const std::optional<PackPlace> &place)
     // Short lines, one value each, so that narrow labels hold them too.
     LabelText t{cell.label,
                 {cell.label, milliohmText(cell.microohms()), voltText(cell.microvolts())}};
-    if (cell.capacityMah)
-        t.lines << QStringLiteral("%1 mAh").arg(*cell.capacityMah);
+    if (cell.capacityMicroampHours)
+        t.lines << milliampHourText(*cell.capacityMicroampHours);
     t.lines << (cell.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
     if (place)
         t.lines

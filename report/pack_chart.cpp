@@ -27,14 +27,14 @@ std::vector<GroupTotals> groupTotals(const PackCells &groups)
         bool allKnown = true;
         for (const Cell *cell : group) {
             siemens += cell->microohms() > 0 ? 1e6 / double(cell->microohms()) : 0;
-            if (cell->capacityMah)
-                capacity += *cell->capacityMah;
+            if (cell->capacityMicroampHours)
+                capacity += *cell->capacityMicroampHours;
             else
                 allKnown = false;
         }
         t.parallelOhms = siemens > 0 ? 1 / siemens : 0;
         if (allKnown && !group.empty())
-            t.capacityMah = capacity;
+            t.capacityMicroampHours = capacity;
         totals.push_back(t);
     }
     return totals;
@@ -73,8 +73,8 @@ QString packChart(const PackCells &groups, const std::vector<GroupTotals> &total
                                 .arg(g + 1)
                                 .arg(p + 1)
                                 .arg(milliohmText(cell.microohms()), voltText(cell.microvolts()));
-            if (cell.capacityMah)
-                title += QStringLiteral(", %1 mAh").arg(*cell.capacityMah);
+            if (cell.capacityMicroampHours)
+                title += QStringLiteral(", ") + milliampHourText(*cell.capacityMicroampHours);
             svg += QStringLiteral("<g class=\"cell %1\"><title>%2</title>"
                                   "<rect x=\"%3\" y=\"%4\" width=\"%5\" height=\"%6\" rx=\"4\"/>"
                                   "<text x=\"%7\" y=\"%8\" class=\"cell-label\">%9</text>")
@@ -83,8 +83,8 @@ QString packChart(const PackCells &groups, const std::vector<GroupTotals> &total
                             coordinate(kCellWidth - 4), coordinate(kRowHeight - 4),
                             coordinate(left + 8), coordinate(top + 17), escaped(cell.label));
             QStringList lines{milliohmText(cell.microohms()), voltText(cell.microvolts())};
-            if (cell.capacityMah)
-                lines << QStringLiteral("%1 mAh").arg(*cell.capacityMah);
+            if (cell.capacityMicroampHours)
+                lines << milliampHourText(*cell.capacityMicroampHours);
             for (int i = 0; i < lines.size(); ++i)
                 svg += QStringLiteral("<text x=\"%1\" y=\"%2\">%3</text>")
                            .arg(coordinate(left + 8), coordinate(top + 31 + 12 * i),
@@ -96,8 +96,8 @@ QString packChart(const PackCells &groups, const std::vector<GroupTotals> &total
             QStringLiteral("<text class=\"totals\" x=\"%1\" y=\"%2\">%3</text>"
                            "<text class=\"totals\" x=\"%1\" dx=\"%5\" y=\"%2\">%4</text></g>\n")
                 .arg(coordinate(width - kTotalsColumn + 8), coordinate(top + kRowHeight / 2 + 4),
-                     t.capacityMah ? QStringLiteral("%1 mAh").arg(*t.capacityMah)
-                                   : escaped(c.unknown),
+                     t.capacityMicroampHours ? milliampHourText(*t.capacityMicroampHours)
+                                             : escaped(c.unknown),
                      escaped(roundedNumber(t.parallelOhms * 1000, 3) + QStringLiteral(" m\u03A9")),
                      coordinate(kSecondTotal));
     }

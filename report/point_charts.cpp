@@ -32,8 +32,8 @@ QString cellTitle(const Cell &cell, const Captions &c)
 {
     QString t = cell.label + QStringLiteral(": ") + milliohmText(cell.microohms())
         + QStringLiteral(", ") + voltText(cell.microvolts());
-    if (cell.capacityMah)
-        t += QStringLiteral(", %1 mAh").arg(*cell.capacityMah);
+    if (cell.capacityMicroampHours)
+        t += QStringLiteral(", ") + milliampHourText(*cell.capacityMicroampHours);
     if (cell.selfDischargeMvPerDay)
         t += QStringLiteral(", %1 mV/day").arg(roundedNumber(*cell.selfDischargeMvPerDay, 2));
     t += QStringLiteral(", ") + (cell.pass ? c.pass : c.fail);

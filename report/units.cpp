@@ -14,6 +14,11 @@ QString voltText(std::int64_t microvolts)
     return QString::fromLatin1(reading::decimalText({microvolts, 6})) + QStringLiteral(" V");
 }
 
+QString milliampHourText(std::int64_t microampHours)
+{
+    return QString::fromLatin1(reading::decimalText({microampHours, 3})) + QStringLiteral(" mAh");
+}
+
 QString roundedNumber(double value, int places)
 {
     return QString::fromLatin1(reading::roundedText(value, places));

@@ -9,6 +9,8 @@ namespace report {
 QString milliohmText(std::int64_t microohms);
 // "4.123 V" from micro-volts, exact.
 QString voltText(std::int64_t microvolts);
+// "2234.5 mAh" from micro-amp-hours, exact.
+QString milliampHourText(std::int64_t microampHours);
 // value rounded to `places` decimals without trailing zeros: "2.5", "3", "0.125".
 QString roundedNumber(double value, int places);
 

@@ -16,10 +16,12 @@ void judge(Cell &cell, const Rules &rules)
                                 QStringLiteral("%1 > %2 mV/day")
                                     .arg(roundedNumber(*cell.selfDischargeMvPerDay, 2),
                                          roundedNumber(*rules.maxSelfDischargeMvPerDay, 2))});
-    if (rules.minCapacityMah && cell.capacityMah && *cell.capacityMah < *rules.minCapacityMah)
-        cell.reasons.push_back(
-            {QStringLiteral("capacity"),
-             QStringLiteral("%1 mAh < %2 mAh").arg(*cell.capacityMah).arg(*rules.minCapacityMah)});
+    if (rules.minCapacityMicroampHours && cell.capacityMicroampHours
+        && *cell.capacityMicroampHours < *rules.minCapacityMicroampHours)
+        cell.reasons.push_back({QStringLiteral("capacity"),
+                                milliampHourText(*cell.capacityMicroampHours)
+                                    + QStringLiteral(" < ")
+                                    + milliampHourText(*rules.minCapacityMicroampHours)});
     cell.pass = cell.reasons.empty();
 }
 

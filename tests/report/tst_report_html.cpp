@@ -12,7 +12,7 @@ namespace {
 struct CellValues {
     const char *label;
     qint64 microohms;
-    qint64 capacity; // 0: unknown
+    qint64 microampHours; // 0: unknown
     double discharge; // below zero: unknown
 };
 
@@ -26,8 +26,8 @@ report::Batch batchOf(const std::vector<CellValues> &values, const std::vector<Q
         cell.label = QString::fromLatin1(v.label);
         cell.ohms = {v.microohms, 6};
         cell.volts = {4'100'000, 6};
-        if (v.capacity > 0)
-            cell.capacityMah = v.capacity;
+        if (v.microampHours > 0)
+            cell.capacityMicroampHours = v.microampHours;
         if (v.discharge >= 0)
             cell.selfDischargeMvPerDay = v.discharge;
         report::judge(cell, batch.rules);
@@ -66,11 +66,12 @@ void TestReportHtml::packAndDischarge_data()
 void TestReportHtml::packAndDischarge()
 {
     QFETCH(bool, allCapacities);
-    const report::Batch batch = batchOf({{"A1", 40000, 2500, 4.5},
-                                         {"A2", 40000, 2400, 0.5},
-                                         {"A3", 60000, 2600, -1},
-                                         {"A4", 30000, allCapacities ? 2000 : 0, 2.25},
-                                         {"A5", 60000, 2700, 1.0}},
+    // Capacities stay exact: a charger's 2399.5 mAh is not rounded to 2400.
+    const report::Batch batch = batchOf({{"A1", 40000, 2'500'000, 4.5},
+                                         {"A2", 40000, 2'399'500, 0.5},
+                                         {"A3", 60000, 2'600'000, -1},
+                                         {"A4", 30000, allCapacities ? 2'000'000 : 0, 2.25},
+                                         {"A5", 60000, 2'700'000, 1.0}},
                                         {{"A1", "A2"}, {"A3", "A4"}, {"A5"}});
     const QString html = QString::fromUtf8(report::reportHtml(batch, report::Language::English));
 
@@ -84,12 +85,12 @@ void TestReportHtml::packAndDischarge()
     QCOMPARE(discharge.count(QStringLiteral("<path class=\"fail\"")), 1 + 1); // and the legend's
 
     // Group totals: capacity sums, and 1 / (1/R1 + 1/R2) for the parallel resistance.
-    QVERIFY(html.contains(QStringLiteral(">4900 mAh<")));
+    QVERIFY(html.contains(QStringLiteral(">4899.5 mAh<")));
     QVERIFY(html.contains(QStringLiteral(">20 m\u03A9<")));
     QVERIFY(html.contains(QStringLiteral(">2700 mAh<")));
     QVERIFY(html.contains(QStringLiteral(">60 m\u03A9<")));
     QCOMPARE(html.contains(QStringLiteral(">4600 mAh<")), allCapacities);
-    QCOMPARE(html.contains(QStringLiteral("id=\"spread-capacity\">2200 mAh<")), allCapacities);
+    QCOMPARE(html.contains(QStringLiteral("id=\"spread-capacity\">2199.5 mAh<")), allCapacities);
     QVERIFY(html.contains(QStringLiteral("id=\"spread-resistance\">40 m\u03A9<")));
 }
 

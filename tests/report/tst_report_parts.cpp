@@ -135,13 +135,13 @@ void TestReportParts::verdicts()
     report::Rules rules;
     rules.maxMicroohms = 60000;
     rules.maxSelfDischargeMvPerDay = 5;
-    rules.minCapacityMah = 2000;
+    rules.minCapacityMicroampHours = 2'000'000;
     report::Cell cell;
     cell.ohms = {microohms, 6};
     if (discharge >= 0)
         cell.selfDischargeMvPerDay = discharge;
     if (capacity > 0)
-        cell.capacityMah = capacity;
+        cell.capacityMicroampHours = capacity * 1000;
     report::judge(cell, rules);
     QStringList rulesBroken;
     for (const report::Reason &r : cell.reasons)
@@ -283,17 +283,15 @@ void TestReportParts::registerVerdicts_data()
     QTest::addColumn<qint64>("capacityMicroampHours"); // negative: unknown
     QTest::addColumn<double>("restDays");
     QTest::addColumn<QStringList>("rules"); // the reasons' rules, in order
-    QTest::addColumn<qint64>("shownMah"); // negative: none shown
     QTest::addColumn<QStringList>("inChinese"); // the reasons as the Chinese report words them
     QTest::newRow("passes everything")
-        << qint64(2'200'500) << 8.0 << QStringList{} << qint64(2201) << QStringList{};
+        << qint64(2'200'500) << 8.0 << QStringList{} << QStringList{};
     QTest::newRow("no capacity known")
-        << qint64(-1) << 8.0 << QStringList{"capacity"} << qint64(-1) << QStringList{"容量 未知"};
-    QTest::newRow("too little capacity")
-        << qint64(2'199'999) << 8.0 << QStringList{"capacity"} << qint64(2200)
-        << QStringList{"容量 2199.999 mAh < 2200 mAh"};
+        << qint64(-1) << 8.0 << QStringList{"capacity"} << QStringList{"容量 未知"};
+    QTest::newRow("too little capacity") << qint64(2'199'999) << 8.0 << QStringList{"capacity"}
+                                         << QStringList{"容量 2199.999 mAh < 2200 mAh"};
     QTest::newRow("rest too short, resistance too high")
-        << qint64(2'300'000) << 3.0 << QStringList{"resistance", "self-discharge"} << qint64(2300)
+        << qint64(2'300'000) << 3.0 << QStringList{"resistance", "self-discharge"}
         << QStringList{"内阻 61 mΩ > 60 mΩ", "自放电 未知（静置不足 7 天）"};
 }
 
@@ -303,7 +301,6 @@ void TestReportParts::registerVerdicts()
     QFETCH(qint64, capacityMicroampHours);
     QFETCH(double, restDays);
     QFETCH(QStringList, rules);
-    QFETCH(qint64, shownMah);
     QFETCH(QStringList, inChinese);
     cellregister::CellSummary c;
     c.label = QStringLiteral("A001");
@@ -327,7 +324,7 @@ void TestReportParts::registerVerdicts()
     QCOMPARE(got, rules);
     QCOMPARE(worded, inChinese);
     QCOMPARE(cell.pass, rules.isEmpty());
-    QCOMPARE(cell.capacityMah.value_or(-1), shownMah);
+    QCOMPARE(cell.capacityMicroampHours.value_or(-1), capacityMicroampHours);
     QCOMPARE(cell.microohms(), c.microohms);
     QCOMPARE(bool(cell.selfDischargeMvPerDay), restDays >= 7);
 }
