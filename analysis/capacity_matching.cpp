@@ -1,10 +1,6 @@
 #include "analysis/capacity_matching.h"
 
-#include "analysis/errors.h"
 #include "analysis/pack_search.h"
-#include "reading/decimal.h"
-
-#include <QString>
 
 #include <algorithm>
 
@@ -12,8 +8,8 @@ namespace analysis {
 
 namespace {
 
-// The usable cells, after making sure some voltage window holds enough of them.
-std::vector<std::size_t> usableCells(const std::vector<CapacityCell> &cells, const PackShape &shape)
+// The cells that may be chosen, by voltage.
+std::vector<std::size_t> usableCells(const std::vector<CapacityCell> &cells)
 {
     std::vector<std::size_t> usable;
     for (std::size_t i = 0; i < cells.size(); ++i)
@@ -24,26 +20,6 @@ std::vector<std::size_t> usableCells(const std::vector<CapacityCell> &cells, con
             ? cells[a].microvolts < cells[b].microvolts
             : a < b;
     });
-    std::size_t bestBegin = 0, bestEnd = 0, end = 0;
-    for (std::size_t begin = 0; begin < usable.size(); ++begin) {
-        while (end < usable.size()
-               && cells[usable[end]].microvolts - cells[usable[begin]].microvolts
-                   <= shape.maxVoltageSpreadMicrovolts)
-            ++end;
-        if (end - begin > bestEnd - bestBegin)
-            bestBegin = begin, bestEnd = end;
-    }
-    if (bestEnd - bestBegin < shape.cells())
-        throw ENotEnoughCells(
-            QStringLiteral("%1S%2P needs %3 cells whose voltages lie within %4 V of each other; "
-                           "the most there are is %5, %6 missing")
-                .arg(shape.series)
-                .arg(shape.parallel)
-                .arg(shape.cells())
-                .arg(QString::fromLatin1(
-                    reading::decimalText({shape.maxVoltageSpreadMicrovolts, 6})))
-                .arg(bestEnd - bestBegin)
-                .arg(shape.cells() - (bestEnd - bestBegin)));
     return usable;
 }
 
@@ -97,9 +73,11 @@ std::vector<std::vector<std::size_t>> serpentineDeal(const std::vector<CapacityC
 
 CapacityMatch matchByCapacity(const std::vector<CapacityCell> &cells, const PackShape &shape)
 {
-    const std::vector<std::size_t> usable = usableCells(cells, shape);
+    const PackProblem problem = capacityProblem(cells, usableCells(cells), shape);
     CapacityMatch m;
-    m.groups = searchPack(capacityProblem(cells, usable, shape));
+    m.groups = searchPack(problem);
+    if (m.groups.empty())
+        refuseTooFewInWindow(problem);
     std::vector<bool> used(cells.size(), false);
     for (const auto &g : m.groups)
         for (std::size_t c : g)

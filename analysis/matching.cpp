@@ -1,8 +1,6 @@
 #include "analysis/matching.h"
 
-#include "analysis/errors.h"
 #include "analysis/pack_search.h"
-#include "reading/decimal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,23 +12,6 @@ namespace {
 double conductance(const Cell &c)
 {
     return 1e6 / double(c.microohms);
-}
-
-// The most cells whose voltages lie within the window, for the message when too few do.
-std::size_t mostWithinWindow(const std::vector<Cell> &cells, const std::vector<std::size_t> &usable,
-                             std::int64_t window)
-{
-    std::vector<std::int64_t> volts;
-    for (std::size_t i : usable)
-        volts.push_back(cells[i].microvolts);
-    std::sort(volts.begin(), volts.end());
-    std::size_t most = 0;
-    for (std::size_t begin = 0, end = 0; begin < volts.size(); ++begin) {
-        while (end < volts.size() && volts[end] - volts[begin] <= window)
-            ++end;
-        most = std::max(most, end - begin);
-    }
-    return most;
 }
 
 double totalConductance(const std::vector<Cell> &cells, const std::vector<std::size_t> &group)
@@ -101,21 +82,8 @@ PackMatch matchCells(const std::vector<Cell> &cells, const PackShape &shape,
             problem.objective.preference.push_back(double(c.microohms));
 
     std::vector<std::vector<std::size_t>> members = searchPack(problem);
-    if (members.empty()) {
-        const std::size_t needed = shape.cells();
-        const std::size_t most =
-            mostWithinWindow(cells, problem.candidates, shape.maxVoltageSpreadMicrovolts);
-        throw ENotEnoughCells(
-            QStringLiteral("%1S%2P needs %3 cells whose voltages lie within %4 V of each other; "
-                           "the most there are is %5, %6 missing")
-                .arg(shape.series)
-                .arg(shape.parallel)
-                .arg(needed)
-                .arg(QString::fromLatin1(
-                    reading::decimalText({shape.maxVoltageSpreadMicrovolts, 6})))
-                .arg(most)
-                .arg(needed - most));
-    }
+    if (members.empty())
+        refuseTooFewInWindow(problem);
     std::vector<bool> used(cells.size(), false);
     for (auto &m : members) {
         std::sort(m.begin(), m.end());

@@ -1,5 +1,10 @@
 #include "analysis/pack_search.h"
 
+#include "analysis/errors.h"
+#include "reading/decimal.h"
+
+#include <QString>
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -485,6 +490,31 @@ Groups searchPack(const PackProblem &p)
     budget.limit = kWorkBudget;
     searchFurther(v, *best, bestOutside, budget);
     return best->groups;
+}
+
+void refuseTooFewInWindow(const PackProblem &problem)
+{
+    std::vector<std::int64_t> volts;
+    for (std::size_t i : problem.candidates)
+        volts.push_back(problem.microvolts[i]);
+    std::sort(volts.begin(), volts.end());
+    std::size_t most = 0;
+    for (std::size_t begin = 0, end = 0; begin < volts.size(); ++begin) {
+        while (end < volts.size()
+               && volts[end] - volts[begin] <= problem.maxVoltageSpreadMicrovolts)
+            ++end;
+        most = std::max(most, end - begin);
+    }
+    const std::size_t needed = std::size_t(problem.series) * std::size_t(problem.parallel);
+    throw ENotEnoughCells(
+        QStringLiteral("%1S%2P needs %3 cells whose voltages lie within %4 V of each other; "
+                       "the most there are is %5, %6 missing")
+            .arg(problem.series)
+            .arg(problem.parallel)
+            .arg(needed)
+            .arg(QString::fromLatin1(reading::decimalText({problem.maxVoltageSpreadMicrovolts, 6})))
+            .arg(most)
+            .arg(needed - std::min(needed, most)));
 }
 
 } // namespace analysis

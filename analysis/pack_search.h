@@ -42,6 +42,10 @@ inline constexpr std::size_t kExhaustiveCandidates = 12;
 // same on every machine). Returns no groups when no window holds enough candidates.
 std::vector<std::vector<std::size_t>> searchPack(const PackProblem &problem);
 
+// For a problem searchPack found no groups for: raises ENotEnoughCells naming the pack, the
+// window, the most candidates any window holds and how many are missing.
+[[noreturn]] void refuseTooFewInWindow(const PackProblem &problem);
+
 // The cost searchPack minimises, for comparing arrangements: lower is better, compared
 // element by element.
 std::vector<double> packCost(const PackObjective &objective,
