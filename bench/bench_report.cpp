@@ -3,6 +3,7 @@
 // against a report of 20 cells, all in one run.
 #include "harness.h"
 
+#include "browser.h"
 #include "samples.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QTemporaryDir>
 
 #include <cstdint>
-#include <unistd.h>
 
 namespace {
 
@@ -65,21 +65,15 @@ double best(F &&f)
 double browserSeconds(const QString &html, const QString &folder)
 {
     return best([&] {
-        QTemporaryDir profile;
-        QStringList args{"--headless",
-                         "--disable-gpu",
-                         "--no-first-run",
-                         "--disable-background-networking",
-                         "--disable-component-update",
-                         "--disable-sync",
-                         "--hide-scrollbars",
-                         "--user-data-dir=" + profile.path(),
-                         "--window-size=1000,1400",
-                         "--screenshot=" + folder + "/shot.png",
-                         "file://" + html};
-        if (geteuid() == 0)
-            args << "--no-sandbox";
-        return secondsToRun(QStringLiteral("chromium"), args);
+        const auto start = bench::Clock::now();
+        const BrowserRun run =
+            runBrowser(html, {"--window-size=1000,1400", "--screenshot=" + folder + "/shot.png"});
+        const double seconds = bench::secondsSince(start);
+        if (!run.finished || run.exitCode != 0) {
+            std::fprintf(stderr, "chromium failed\n");
+            std::exit(1);
+        }
+        return seconds;
     });
 }
 
