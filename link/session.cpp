@@ -8,22 +8,19 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <exception>
 
 namespace analyzer {
 
-namespace {
-
-// How often a waiting Download looks whether the line has fallen quiet.
-constexpr int kQuietPollMs = 20;
-
-} // namespace
-
 Session::Session(TMSComm &comm, QObject *parent) : QObject(parent), comm_(comm)
 {
     connect(&comm_, &TMSComm::OnComm, this, &Session::onComm);
-    quietPoll_.setInterval(kQuietPollMs);
-    connect(&quietPoll_, &QTimer::timeout, this, &Session::checkQuiet);
+    // A waiting Download looks again when the line would have been quiet long enough, or
+    // when its wait runs out, whichever comes first.
+    quietWait_.setSingleShot(true);
+    connect(&quietWait_, &QTimer::timeout, this, &Session::checkQuiet);
 }
 
 Session::~Session() = default;
@@ -65,7 +62,7 @@ void Session::close()
             comm_.setPortOpen(false);
         throw;
     }
-    quietPoll_.stop();
+    quietWait_.stop();
     comm_.setPortOpen(false);
 }
 
@@ -76,7 +73,7 @@ bool Session::isOpen() const
 
 void Session::download()
 {
-    if (quietPoll_.isActive())
+    if (quietWait_.isActive())
         return;
     if (comm_.quietMilliseconds() >= kQuietBeforeDownloadMs) {
         sendDownload();
@@ -85,24 +82,24 @@ void Session::download()
     }
     comm_.setDiscarding(true);
     waited_.start();
-    quietPoll_.start();
+    checkQuiet();
 }
 
 bool Session::downloadWaiting() const
 {
-    return quietPoll_.isActive();
+    return quietWait_.isActive();
 }
 
 void Session::checkQuiet()
 {
     if (!comm_.PortOpen()) {
-        quietPoll_.stop();
+        quietWait_.stop();
         comm_.setDiscarding(false);
         return;
     }
     const int waited = int(waited_.elapsed());
     if (comm_.quietMilliseconds() >= kQuietBeforeDownloadMs) {
-        quietPoll_.stop();
+        quietWait_.stop();
         comm_.setDiscarding(false);
         try {
             sendDownload();
@@ -112,10 +109,14 @@ void Session::checkQuiet()
         }
         emit downloadSent(waited);
     } else if (waited >= quietLimitMs_) {
-        quietPoll_.stop();
+        quietWait_.stop();
         comm_.setDiscarding(false);
         emit commandFailed(
             errortext::lineBusy(comm_.CommPort(), comm_.openDevice(), waited / 1000.0));
+    } else {
+        const qint64 untilQuiet = kQuietBeforeDownloadMs - comm_.quietMilliseconds();
+        quietWait_.start(
+            int(std::max<qint64>(1, std::min<qint64>(untilQuiet, quietLimitMs_ - waited))));
     }
 }
 
@@ -147,7 +148,7 @@ void Session::onComm()
     switch (comm_.CommEvent()) {
     case TMSComm::kCommEventReceive: break;
     case TMSComm::kCommEventLineError:
-        quietPoll_.stop();
+        quietWait_.stop();
         emit deviceLost(errortext::deviceLost(comm_.CommPort(), comm_.lostDevice()));
         return;
     case TMSComm::kCommEventDisturbance:

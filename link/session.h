@@ -88,7 +88,7 @@ private:
     TMSComm &comm_;
     AnalyzerModel model_ = AnalyzerModel::RM40A;
     int quietLimitMs_ = 10'000;
-    QTimer quietPoll_;
+    QTimer quietWait_;
     QElapsedTimer waited_;
 };
 
