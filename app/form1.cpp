@@ -125,22 +125,27 @@ void TForm1::Button1Click()
     setLinkButtons(true);
 }
 
-void TForm1::Button2Click()
+void TForm1::sendCommand(void (analyzer::Session::*command)())
 {
     // A command that cannot go out leaves the port open while the device is there (the user
     // may try again) and closed once it went away: the buttons follow the port.
     auto buttons = qScopeGuard([this] { setLinkButtons(session_->isOpen()); });
-    session_->close();
+    (session_->*command)();
+}
+
+void TForm1::Button2Click()
+{
+    sendCommand(&analyzer::Session::close);
 }
 
 void TForm1::Button14Click()
 {
-    session_->download();
+    sendCommand(&analyzer::Session::download);
 }
 
 void TForm1::Button4Click()
 {
-    session_->clearMemory();
+    sendCommand(&analyzer::Session::clearMemory);
 }
 
 void TForm1::setLinkButtons(bool connected)
@@ -164,6 +169,8 @@ void TForm1::receiveNoData()
 
 void TForm1::receiveFailure(const QString &message)
 {
+    // A Download that went out late may have found its device gone.
+    setLinkButtons(session_->isOpen());
     app::showErrorDialog(message);
 }
 

@@ -108,6 +108,7 @@ private:
     void applyLanguage(app::Language language);
     // Connected: Disconnect, Download Data and Clear Memory enabled, Connect disabled.
     void setLinkButtons(bool connected);
+    void sendCommand(void (analyzer::Session::*command)());
 
     template <class Sender, class Signal>
     void bind(Sender *sender, Signal signal, void (TForm1::*handler)());

@@ -51,17 +51,7 @@ void Session::connectPort()
 
 void Session::close()
 {
-    try {
-        send(Command::Disconnect);
-    } catch (const core::Error &) {
-        // A device that went away (its entry or node is gone, or its line hung up) never
-        // takes the command: the port is closed here, as after any loss, and the failed
-        // write is the one message. One still there (a stalled line) keeps it open.
-        if (comm_.PortOpen()
-            && (!QFileInfo::exists(portDevicePath(comm_.CommPort())) || comm_.lineDead()))
-            comm_.setPortOpen(false);
-        throw;
-    }
+    send(Command::Disconnect);
     quietWait_.stop();
     comm_.setPortOpen(false);
 }
@@ -139,8 +129,18 @@ void Session::clearMemory()
 void Session::send(Command command)
 {
     const CommandBytes &bytes = commandBytes(command);
-    comm_.setOutput(QString(QChar::fromLatin1(bytes.first)));
-    comm_.setOutput(QString(QChar::fromLatin1(bytes.second)));
+    try {
+        comm_.setOutput(QString(QChar::fromLatin1(bytes.first)));
+        comm_.setOutput(QString(QChar::fromLatin1(bytes.second)));
+    } catch (const core::Error &) {
+        // A device that went away (its entry or node is gone, or its line hung up) never
+        // takes a command: the port is closed here, as after any loss, and the failed write
+        // is the one message. One still there (a stalled line) keeps it open.
+        if (comm_.PortOpen()
+            && (!QFileInfo::exists(portDevicePath(comm_.CommPort())) || comm_.lineDead()))
+            comm_.setPortOpen(false);
+        throw;
+    }
 }
 
 void Session::onComm()

@@ -31,8 +31,8 @@ private slots:
     void noDataFloodOpensOneBox();
     void closingWhileConnectedSendsNoDisconnect();
     void disconnectAfterTheCableWasPulled();
-    void disconnectOnALineThatTakesNothing_data();
-    void disconnectOnALineThatTakesNothing();
+    void commandOnALineThatTakesNothing_data();
+    void commandOnALineThatTakesNothing();
     void clickErrors_data();
     void clickErrors();
     void lineFaultsMidDownload_data();
@@ -226,19 +226,22 @@ void TestWindowLink::disconnectAfterTheCableWasPulled()
     QVERIFY(!w.MSComm1->PortOpen());
 }
 
-void TestWindowLink::disconnectOnALineThatTakesNothing_data()
+void TestWindowLink::commandOnALineThatTakesNothing_data()
 {
     QTest::addColumn<bool>("hungUp");
-    QTest::newRow("analyzer stopped reading, then reads again") << false;
-    QTest::newRow("line hung up for good") << true;
+    QTest::addColumn<QString>("button"); // the command that cannot be written
+    QTest::newRow("analyzer stopped reading, then reads again") << false << "Button2";
+    QTest::newRow("line hung up for good") << true << "Button2";
+    QTest::newRow("line hung up, Clear Memory") << true << "Button4";
 }
 
-// A Disconnect that cannot be written: while the device is there the port stays open and the
+// A command that cannot be written: while the device is there the port stays open and the
 // window connected, so that the user can try again; a line hung up for good is a lost device,
 // closed at once with the failed write as its one box.
-void TestWindowLink::disconnectOnALineThatTakesNothing()
+void TestWindowLink::commandOnALineThatTakesNothing()
 {
     QFETCH(bool, hungUp);
+    QFETCH(QString, button);
     PtyDevice analyzer(5);
     TForm1 &w = *window_;
     w.ComboBox1->setEditText("5");
@@ -249,7 +252,7 @@ void TestWindowLink::disconnectOnALineThatTakesNothing()
     else if (!analyzer.hangUp())
         QSKIP("hanging up a terminal needs CAP_SYS_ADMIN (scripts/test runs as root)");
     ModalBoxUser answerer;
-    w.Button2->click();
+    w.findChild<QPushButton *>(button)->click();
     QTRY_COMPARE(answerer.seen.size(), 1);
     QVERIFY2(answerer.seen.first().text.startsWith("Cannot write to COM 5"),
              qPrintable(answerer.seen.first().text));
