@@ -8,8 +8,11 @@
 #include "link/session.h"
 #include "link/tmscomm.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace cli {
 
@@ -17,15 +20,18 @@ namespace {
 
 // A wait for the line to fall quiet longer than this means an earlier transfer was dropped.
 constexpr int kReportedWaitMs = 2 * analyzer::Session::kQuietBeforeDownloadMs;
+// How often an idle download looks again while the link still decides on what came.
+constexpr int kPendingLookMs = 20;
 
 class TransferLoop {
 public:
     TransferLoop(const TransferRequest &request) : request_(request), session_(comm_)
     {
         session_.setModel(request.model);
+        sent_.start();
         idle_.setSingleShot(true);
         idle_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&idle_, &QTimer::timeout, [this] { end(Transfer::End::Quiet); });
+        QObject::connect(&idle_, &QTimer::timeout, [this] { checkIdle(); });
         QObject::connect(&interrupt_, &InterruptNotifier::interrupted,
                          [this] { end(Transfer::End::Interrupted); });
         QObject::connect(&session_, &analyzer::Session::reading,
@@ -39,8 +45,7 @@ public:
             // After readings, a no-data reply can only be a record that lost its place.
             if (t_.readings() > 0 && t_.disturbed.isEmpty())
                 t_.disturbed =
-                    QStringLiteral("%1: the transfer was disturbed: a no-data reply came after %2")
-                        .arg(request_.portName(), t_.readingsText());
+                    analyzer::errortext::transferDisturbed(comm_.CommPort(), comm_.openDevice(), 0);
             end(Transfer::End::NoData);
         });
         QObject::connect(&session_, &analyzer::Session::downloadSent, [this](int waitedMs) {
@@ -49,8 +54,8 @@ public:
                     QStringLiteral("battery-analyzer-cli: %1: the analyzer was still "
                                    "sending; its bytes were dropped for %2 s until the line "
                                    "fell quiet, then Download went out")
-                        .arg(request_.portName())
-                        .arg(waitedMs / 1000.0));
+                        .arg(request_.portName(), QString::number(waitedMs / 1000.0)));
+            sent_.start();
             restartIdle();
         });
         QObject::connect(&session_, &analyzer::Session::commandFailed,
@@ -96,6 +101,8 @@ public:
         session_.download();
         if (!ended_)
             loop_.exec();
+        if (t_.end == Transfer::End::Quiet && t_.disturbed.isEmpty())
+            t_.disturbed = session_.endDownload();
         count_.finish(t_.readings());
         // Disconnect goes out at the end of the transfer whatever the caller does next.
         if (session_.isOpen()) {
@@ -115,6 +122,19 @@ private:
             idle_.start(request_.idleMilliseconds);
     }
 
+    // The download ends once nothing has arrived for the idle time, counted from the last
+    // byte (or from Download, when nothing came after it), and the link has judged what came.
+    void checkIdle()
+    {
+        const qint64 quiet = std::min(comm_.quietMilliseconds(), sent_.elapsed());
+        if (quiet < request_.idleMilliseconds)
+            idle_.start(int(request_.idleMilliseconds - quiet));
+        else if (session_.downloadPending())
+            idle_.start(kPendingLookMs);
+        else
+            end(Transfer::End::Quiet);
+    }
+
     void end(Transfer::End how)
     {
         if (ended_)
@@ -131,6 +151,7 @@ private:
     InterruptNotifier interrupt_;
     LiveCount count_;
     QTimer idle_;
+    QElapsedTimer sent_;
     QEventLoop loop_;
     bool ended_ = false;
     Transfer t_;

@@ -116,11 +116,12 @@ QString cannotWrite(int port, const QString &device, const QString &systemText)
 
 QString transferDisturbed(int port, const QString &device, qsizetype afterReading)
 {
-    const QString where = afterReading == 0 ? QStringLiteral("before the first reading")
-                                            : QStringLiteral("after reading %1").arg(afterReading);
-    return tidy(QStringLiteral("%1: the line was disturbed %2 of the download; the readings "
-                               "after that point may be wrong, so download them again")
-                    .arg(portAndDevice(port, device), where));
+    const QString doubtful = afterReading == 0
+        ? QStringLiteral("every reading of it, from the first one on, may be wrong")
+        : QStringLiteral("the readings after reading %1 may be wrong").arg(afterReading);
+    return tidy(QStringLiteral("%1: bytes were lost or added on the line during the download, so "
+                               "%2; the analyzer still holds them: download them again")
+                    .arg(portAndDevice(port, device), doubtful));
 }
 
 QString clearWhileDownloadWaits(int port, const QString &device)
@@ -134,8 +135,7 @@ QString lineBusy(int port, const QString &device, double seconds)
 {
     return tidy(QStringLiteral("%1 kept receiving for %2 s without a pause, so Download was not "
                                "sent; wait until the analyzer has finished sending and try again")
-                    .arg(portAndDevice(port, device))
-                    .arg(seconds));
+                    .arg(portAndDevice(port, device), QString::number(seconds)));
 }
 
 } // namespace analyzer::errortext

@@ -29,8 +29,8 @@ QString notOpen(int port, const QString &lostDevice);
 // The port closed because its device went away while it was open.
 QString deviceLost(int port, const QString &device);
 QString cannotWrite(int port, const QString &device, const QString &systemText);
-// Records of a download could not be aligned with confidence after `afterReading` readings
-// (0: before the first one).
+// The bytes of a download did not add up to whole records; the first `afterReading` readings
+// are certain (0: none).
 QString transferDisturbed(int port, const QString &device, qsizetype afterReading);
 // Clear Memory asked for while a Download waits for the line to fall quiet.
 QString clearWhileDownloadWaits(int port, const QString &device);

@@ -10,80 +10,83 @@
 namespace analyzer {
 
 // Cuts what the analyzer sends into blocks for the decoder: six-byte records, and a no-data
-// reply of two to five bytes once the line has fallen quiet after it. Pure: the caller says
-// when bytes arrived and when the line fell quiet; nothing here reads a clock or a port.
+// reply shorter than a record once the line has fallen quiet after it. Pure: the caller says when
+// bytes arrived and when it looks at a quiet line; nothing here reads a clock or a port.
 //
-// The records carry no framing, so their alignment is all there is. It is trusted while bytes
-// come back to back. After a gap (the line quiet for longer than a record takes, or the
-// start of a transfer) the bytes that follow are held until there is evidence of where the
-// records start: every record's flags byte has bits 3 to 7 clear, and a transfer ends on a
-// record boundary. The alignment that continues the bytes before the gap wins whenever the
-// records fit, so a record split by a stall of the program itself is never broken. When the
-// old alignment does not fit and exactly one other does, the bytes before it (up to five)
-// are dropped as noise. When neither holds, the records keep the old alignment, so records
-// with unusual flags still give their lines, and the transfer is marked disturbed unless
-// the burst ended exactly on a record boundary.
+// The records carry no framing and no checksum, so the count of bytes is the one check there
+// is: the answer to a Download is whole records, back to back, from its first byte on. Every
+// record is cut where that count puts it, as soon as its sixth byte is in, whatever pauses
+// came between; a stall of the program therefore never breaks a record, and records with
+// unusual flags or values give their lines as they are. A transfer whose bytes do not add up
+// to whole records lost or gained bytes somewhere; a byte can go missing anywhere, so no
+// reading of it can be vouched for and the transfer is reported disturbed from its start.
+// That is known once a piece of a record has waited longer than any stall of the program
+// lasts, or when the caller ends the transfer.
+//
+// Bytes that answer no Download are a transfer of their own when they begin on a quiet line:
+// the analyzer sends records back to back, so its first byte after a pause starts one. Bytes
+// of a stream that was already flowing (when the port opened, or after the answer ended)
+// joined it at an unknown byte, and are dropped until the line falls quiet.
 class RecordFramer {
 public:
-    // A pause between two arrivals longer than this is a gap: records come back to back,
-    // 25 ms each at 2400 baud.
-    static constexpr qint64 kGapMs = 50;
-    // A piece of a record that waited longer than this is no longer presumed to be joined
-    // by what comes next: a stall of the program lasts less.
-    static constexpr qint64 kStalePieceMs = 1000;
-    // Records held after a gap before the alignment is chosen without waiting for the end.
-    static constexpr int kLookaheadRecords = 8;
-    // Held bytes are placed at this size at the latest, bursts that long give evidence
-    // enough; it bounds the work and the delay.
-    static constexpr qsizetype kMaxHeldBytes = 6 * 1024;
+    // The line quiet this long separates one stream of records from the next.
+    static constexpr qint64 kStreamQuietMs = 100;
+    // A no-data reply shorter than a record is whole once the line has been quiet this long.
+    static constexpr qint64 kQuietMs = 200;
+    // A piece of a record that waited this long is not the start of one split by a stall of
+    // the program: the line lost or gained bytes. Pauses of a second still join.
+    static constexpr qint64 kStalePieceMs = 1150;
 
-    // `bytes` arrived at `nowMs` (any monotonic clock in milliseconds).
+    // `bytes` arrived at `nowMs` (any monotonic clock in milliseconds). Bytes the caller did
+    // not keep (an echo, a stream it drops) come as an empty view: the line was busy.
     void receive(QByteArrayView bytes, qint64 nowMs);
-    // The line has been quiet for a while (the caller's quiet time, longer than kGapMs):
-    // held bytes are placed, and a waiting no-data reply shorter than a record is released.
-    void lineQuiet();
-    // The next byte starts a record: a piece left from before is dropped, and the counts of
-    // the transfer start again.
+    // Nothing has arrived from the last receive until `nowMs`: a no-data reply is released
+    // after kQuietMs, a piece of a record is judged after kStalePieceMs.
+    void idle(qint64 nowMs);
+    // When idle() next has something to decide; empty when nothing waits for the line.
+    std::optional<qint64> nextDecision() const;
+
+    // A Download went out: the next byte starts a record or a no-data reply, and what arrives
+    // until the next call is its answer.
     void beginTransfer();
-    // Places held bytes as if the line had fallen quiet, then drops the piece of a record
-    // left over; blocks already cut stay to be taken.
-    void flush();
-    // Forgets everything received and not yet taken.
-    void clear();
+    // The caller stops listening: a reply still waiting for quiet is released, and a piece
+    // of a record left over disturbs the transfer.
+    void endTransfer();
+    // The rest of the transfer is dropped on purpose (another Download is coming): the piece
+    // left is forgotten without a verdict, and later bytes answer nothing that was asked.
+    void abandonTransfer();
+    // The port opened (or closed) at `nowMs`: everything received and not yet taken is
+    // forgotten, and the line counts as busy until then.
+    void reset(qint64 nowMs);
 
     bool hasBlock() const { return !blocks_.empty(); }
     QByteArray takeBlock();
-    // Whether bytes are waiting for the line to fall quiet before they can be placed.
-    bool waitsForQuiet() const;
 
-    // Records released since the transfer began.
-    qsizetype recordsInTransfer() const { return records_; }
-    // Once per transfer: the number of records released before the first place where the
-    // records could not be aligned with confidence; empty when there is none.
+    // Counts the transfers begun, asked for or not, so that each is reported once.
+    quint64 transferNumber() const { return transfers_; }
+    // Once per transfer: how many of its readings are certainly right, the transfer having
+    // lost or gained bytes after them; empty while nothing is wrong.
     std::optional<qsizetype> disturbance() const { return disturbedAfter_; }
-    // Bytes dropped as noise while re-aligning, in this transfer.
-    qsizetype droppedBytes() const { return dropped_; }
 
 private:
-    void startHolding();
-    void place(bool final);
-    void release(QByteArrayView stream);
-    void cutRecords();
-    bool validFlags(std::uint8_t flags, bool firstOfTransfer) const;
+    bool shortReply() const;
+    void releaseReply();
+    void cut();
+    void disturb();
 
     std::deque<QByteArray> blocks_;
-    // Bytes of a record not complete yet, in the trusted alignment.
+    // Bytes of the record being received.
     QByteArray piece_;
-    // While re-aligning: the piece from before the gap followed by everything since.
-    QByteArray held_;
-    qsizetype heldPiece_ = 0;
-    bool holding_ = false;
-    // The held bytes start with a piece that waited longer than kStalePieceMs.
-    bool stalePiece_ = false;
-    bool afterQuiet_ = true;
-    std::optional<qint64> lastArrival_;
-    qsizetype records_ = 0;
-    qsizetype dropped_ = 0;
+    // A transfer is open: its records are cut and its bytes counted.
+    bool inTransfer_ = false;
+    // Its first block was the no-data reply.
+    bool noDataAnswer_ = false;
+    // The piece left was judged; new bytes make it another.
+    bool judged_ = false;
+    qint64 lastArrival_ = 0;
+    quint64 transfers_ = 0;
+    qsizetype placed_ = 0; // blocks of the transfer
+    qsizetype records_ = 0; // ... that are readings
     std::optional<qsizetype> disturbedAfter_;
 };
 

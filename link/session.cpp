@@ -116,6 +116,19 @@ void Session::sendDownload()
     send(Command::Download);
 }
 
+bool Session::downloadPending() const
+{
+    return comm_.transferPending();
+}
+
+QString Session::endDownload()
+{
+    comm_.endTransfer();
+    if (const auto certain = comm_.transferDisturbance())
+        return errortext::transferDisturbed(comm_.CommPort(), comm_.openDevice(), *certain);
+    return {};
+}
+
 void Session::clearMemory()
 {
     // Sent now, it would overtake the Download waiting for the line and erase the readings

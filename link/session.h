@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/protocol.h"
+#include "link/record_framer.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -55,7 +56,14 @@ public:
     // How long download() waits at most for the line to fall quiet.
     void setQuietLimitMs(int ms) { quietLimitMs_ = ms; }
     int quietLimitMs() const { return quietLimitMs_; }
-    static constexpr int kQuietBeforeDownloadMs = 100;
+    static constexpr int kQuietBeforeDownloadMs = int(RecordFramer::kStreamQuietMs);
+    // Whether the answer to Download waits for the line's quiet to decide something (a reply
+    // to release, a piece of a record to judge).
+    bool downloadPending() const;
+    // The caller stops listening to the answer: what the line's quiet would still decide is
+    // decided now. Returns the disturbance's message when its bytes did not add up to whole
+    // records, else an empty text.
+    QString endDownload();
     // Refused (EOleException) while a Download waits for the line to fall quiet.
     void clearMemory();
     // Writes the command's two bytes, 'S' first, as two one-character writes.
@@ -75,8 +83,8 @@ signals:
     void downloadSent(int waitedMs);
     // A command that went out later than asked failed, or did not go out; message says why.
     void commandFailed(const QString &message);
-    // The records of the download could not all be aligned with confidence; message names
-    // the reading the disturbance followed. Once per download, when the line falls quiet.
+    // The answer to Download lost or gained bytes on the line; message says from which
+    // reading on the readings may be wrong. Once per download.
     void transferDisturbed(const QString &message);
 
 private:

@@ -14,21 +14,13 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <algorithm>
 #include <deque>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #include <unistd.h>
 #endif
-
-namespace {
-
-// Once the line has been quiet this long after a burst, nothing more of it is coming: a
-// no-data reply shorter than a record is complete, and bytes held to find the records'
-// alignment are placed.
-constexpr int kQuietMs = 200;
-
-} // namespace
 
 struct TMSComm::Private {
     explicit Private(TMSComm *owner) : q(owner) { }
@@ -50,11 +42,10 @@ struct TMSComm::Private {
     // When the last byte arrived, or the port was opened, on `clock`.
     qint64 lastActivity = 0;
     bool discarding = false;
-    // Disturbances are told only about a transfer asked for: bytes that come unasked have
-    // no readings to warn about.
-    bool transferBegun = false;
-    bool disturbanceReported = false;
+    // The framer's transfer whose disturbance was last reported.
+    quint64 reportedTransfer = 0;
     qsizetype disturbedAfter = 0;
+    // Fires when the framer has something to decide about a line that fell quiet.
     QTimer quietTimer;
     // Changes on every open and close, so that events posted for an earlier opening are
     // dropped rather than delivered against a later one.
@@ -84,49 +75,66 @@ struct TMSComm::Private {
     // included.
     void takeReceivedBytes()
     {
+        if (!port.isOpen())
+            return;
         const QByteArray bytes = port.readAll();
         if (bytes.isEmpty())
             return;
         lastActivity = clock.elapsed();
         // An echo is recognised and removed also while bytes are being discarded, since the
-        // echo of a command may arrive then.
+        // echo of a command may arrive then. Bytes not kept still tell the framer that the
+        // line was busy.
         const QByteArray kept = echo.received(bytes);
+        framer.receive(discarding ? QByteArray() : kept, lastActivity);
         if (discarding)
             return;
-        framer.receive(kept, lastActivity);
-        postBlocks();
-        quietTimer.start();
+        afterFraming();
     }
 
+    // The framer's decision is due. Bytes that came while the program was busy are read
+    // first, so that a stall of the program is never taken for a quiet line.
     void lineQuiet()
     {
+        takeReceivedBytes();
         if (discarding)
             return;
-        framer.lineQuiet();
+        framer.idle(clock.elapsed());
+        afterFraming();
+    }
+
+    void afterFraming()
+    {
         postBlocks();
-        if (transferBegun && framer.disturbance() && !disturbanceReported) {
-            disturbanceReported = true;
+        if (framer.disturbance() && reportedTransfer != framer.transferNumber()) {
+            reportedTransfer = framer.transferNumber();
             disturbedAfter = *framer.disturbance();
-            // Posted behind the blocks, so that the readings before and after the point
-            // are all delivered first.
+            // Posted behind the blocks, so that every reading that arrived is delivered
+            // first.
             QMetaObject::invokeMethod(
                 q, [this, s = session] { deliverDisturbance(s); }, Qt::QueuedConnection);
         }
+        if (const auto due = framer.nextDecision())
+            quietTimer.start(int(std::clamp<qint64>(*due - clock.elapsed(), 1, 60'000)));
+        else
+            quietTimer.stop();
     }
 
-    void beginTransfer()
+    void beginTransfer() { framer.beginTransfer(); }
+
+    void endTransfer()
     {
-        framer.beginTransfer();
-        transferBegun = true;
-        disturbanceReported = false;
+        if (discarding)
+            return;
+        takeReceivedBytes();
+        framer.endTransfer();
+        afterFraming();
     }
 
     void setDiscarding(bool on)
     {
         discarding = on;
         if (on) {
-            framer.flush();
-            postBlocks();
+            framer.abandonTransfer();
             quietTimer.stop();
         }
     }
@@ -186,14 +194,11 @@ struct TMSComm::Private {
     {
         ++session;
         blocks.clear();
-        framer.clear();
-        framer.beginTransfer();
+        lastActivity = clock.elapsed();
+        framer.reset(lastActivity);
         echo.reset();
         discarding = false;
-        transferBegun = false;
-        disturbanceReported = false;
         quietTimer.stop();
-        lastActivity = clock.elapsed();
     }
 
     void close()
@@ -319,7 +324,7 @@ TMSComm::TMSComm(QObject *parent) : QObject(parent), d(std::make_unique<Private>
     d->port.setFlowControl(QSerialPort::NoFlowControl);
     connect(&d->port, &QSerialPort::readyRead, this, [this] { d->takeReceivedBytes(); });
     d->quietTimer.setSingleShot(true);
-    d->quietTimer.setInterval(kQuietMs);
+    d->quietTimer.setTimerType(Qt::PreciseTimer);
     d->clock.start();
     connect(&d->quietTimer, &QTimer::timeout, this, [this] { d->lineQuiet(); });
     connect(&d->port, &QSerialPort::errorOccurred, this,
@@ -382,6 +387,21 @@ QByteArray TMSComm::Input()
 void TMSComm::beginTransfer()
 {
     d->beginTransfer();
+}
+
+void TMSComm::endTransfer()
+{
+    d->endTransfer();
+}
+
+bool TMSComm::transferPending() const
+{
+    return d->framer.nextDecision().has_value();
+}
+
+std::optional<qsizetype> TMSComm::transferDisturbance() const
+{
+    return d->framer.disturbance();
 }
 
 void TMSComm::setDiscarding(bool discard)

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QSerialPort;
 
@@ -12,10 +13,10 @@ class QSerialPort;
 //
 // Line settings are fixed: 2400 baud, 8 data bits, no parity, 1 stop bit, no flow control,
 // DTR raised and RTS lowered after opening. OnComm is raised with CommEvent 2 once for every
-// received block: six bytes of a record, or a no-data reply of two to five bytes once the
-// line has been quiet for 0.2 s after it. Each read of Input takes one block. Records are
-// kept aligned as analyzer::RecordFramer describes, and the echo of commands from an adapter
-// that hands them back is taken out (analyzer::CommandEcho). OnComm is always delivered from
+// received block: six bytes of a record, or a no-data reply once the line has been quiet for
+// 0.2 s after it. Each read of Input takes one block. Records are cut and transfers judged as
+// analyzer::RecordFramer describes, and the echo of commands from an adapter that hands them
+// back is taken out (analyzer::CommandEcho). OnComm is always delivered from
 // the event loop (queued), never from inside the serial library's signal, so a handler may
 // open a modal box and further events still arrive.
 class TMSComm : public QObject {
@@ -25,9 +26,8 @@ public:
     // Raised once when the device went away (the first read or write error that the event
     // loop reports while the port is open) and the control closed the port.
     static constexpr short kCommEventLineError = 1010;
-    // Raised once per transfer begun with beginTransfer(), when the line falls quiet after
-    // records that could not be aligned with confidence; disturbedAfter() tells after how
-    // many.
+    // Raised once per transfer begun with beginTransfer(), once it is known that its bytes
+    // do not add up to whole records; disturbedAfter() tells how many readings are certain.
     static constexpr short kCommEventDisturbance = 1011;
 
     explicit TMSComm(QObject *parent = nullptr);
@@ -60,8 +60,15 @@ public:
     // The next byte received starts a record, and a new transfer begins: received bytes
     // that do not form a whole block yet are dropped; blocks already cut are still delivered.
     void beginTransfer();
-    // While on, everything received is dropped. Bytes received before are placed first, so
-    // whole records among them are still delivered.
+    // The caller stops listening to the transfer: whatever the line's quiet would still
+    // decide is decided now (a reply released, a piece left over reported).
+    void endTransfer();
+    // Whether the transfer waits for the line's quiet to decide something.
+    bool transferPending() const;
+    // How many readings of the transfer are certain, once it is known to be disturbed.
+    std::optional<qsizetype> transferDisturbance() const;
+    // While on, everything received is dropped, and so is the transfer's piece of a record
+    // not complete yet; whole records received before are still delivered.
     void setDiscarding(bool discard);
     // How long nothing has been received (counted from the opening when nothing has).
     qint64 quietMilliseconds() const;

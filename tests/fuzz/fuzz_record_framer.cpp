@@ -1,17 +1,67 @@
-// The record framer on arbitrary arrivals, pauses and calls: every block it gives is a whole
-// record or a short no-data reply made of bytes it received; and records that come back to
-// back with real flags, cut into arbitrary pieces, come out exactly as they were sent.
+// The record framer against the truth. The input chooses a batch (shape, size, values), what
+// the line does to it (bytes lost or added, anywhere) and its pauses; every line the framer and
+// decoder give must be the true reading at its place, or the transfer reported disturbed no
+// later than the first line that is not. Inputs with the high bit of the first byte clear
+// drive the framer with arbitrary bytes and calls instead: every block it gives is a whole
+// record or a short no-data reply, made of bytes it received.
+#include "line_faults.h"
 #include "link/protocol.h"
 #include "link/record_framer.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-void require(bool ok)
+void require(bool ok, const QString &what = {})
 {
-    if (!ok)
+    if (!ok) {
+        std::fprintf(stderr, "%s\n", qPrintable(what));
         std::abort();
+    }
+}
+
+// Reads the input a byte at a time; zeros once it runs out.
+struct Input {
+    const std::uint8_t *data;
+    std::size_t size;
+    std::size_t at = 0;
+    std::uint8_t byte() { return at < size ? data[at++] : 0; }
+    bool more() const { return at < size; }
+};
+
+constexpr int kPausesMs[] = {0, 20, 40, 50, 60, 100, 200, 400, 1000, 1100, 1200, 2000};
+
+void againstTheTruth(Input in)
+{
+    using namespace linefault;
+    const std::uint8_t shape = in.byte();
+    const int count = 1 + shape % 24;
+    quint32 seed = 0;
+    for (int i = 0; i < 4; ++i)
+        seed = seed << 8 | in.byte();
+    const QList<QByteArray> truth = batch(shape & 0x80 ? Shape::Wide : Shape::Small, count, seed);
+    const int size = count * analyzer::kRecordSize;
+
+    QList<Edit> edits;
+    for (int n = in.byte() % 4; n > 0; --n) {
+        const std::uint8_t how = in.byte();
+        Edit e;
+        e.kind = how & 1 ? Edit::Kind::Add : Edit::Kind::Lose;
+        e.count = 1 + (how >> 1) % 5;
+        e.at = int((in.byte() << 8 | in.byte()) % (size + 1));
+        e.value = char(how & 0x10 ? in.byte() : 0);
+        edits << e;
+    }
+    QList<Pause> pauses;
+    while (in.more()) {
+        const std::uint8_t when = in.byte();
+        pauses << Pause{int((when << 8 | in.byte()) % (size + 8)),
+                        kPausesMs[in.byte() % std::size(kPausesMs)]};
+    }
+    const Delivery d = deliver(truth, edits, pauses);
+    if (judgeable(d))
+        require(violation(d, frame(d)).isEmpty(), violation(d, frame(d)));
 }
 
 bool wellFormed(const QByteArray &block)
@@ -22,69 +72,41 @@ bool wellFormed(const QByteArray &block)
         && std::uint8_t(block[1]) == analyzer::kNoDataMarker;
 }
 
-// Steps: a byte whose low four bits say what happens (0 to 11: that many bytes plus one
-// arrive; 12: the line falls quiet; 13: a transfer begins; 14: a flush; 15: a clear) and
-// whose high four bits the pause before it, in 20 ms.
-void arbitrary(const std::uint8_t *data, std::size_t size)
+// Steps: a byte whose low four bits say what happens (0 to 10: that many bytes plus one
+// arrive; 11: a look at the quiet line; 12: a transfer begins; 13: it ends; 14: it is
+// abandoned; 15: the port reopens) and whose high four bits the pause before it, in 100 ms.
+void arbitrary(Input in)
 {
     analyzer::RecordFramer framer;
     qint64 now = 0;
     qsizetype received = 0, given = 0;
-    for (std::size_t i = 0; i < size;) {
-        const std::uint8_t step = data[i++];
-        now += (step >> 4) * 20;
+    while (in.more()) {
+        const std::uint8_t step = in.byte();
+        now += (step >> 4) * 100;
         switch (step & 0x0F) {
-        case 12: framer.lineQuiet(); break;
-        case 13: framer.beginTransfer(); break;
-        case 14: framer.flush(); break;
+        case 11: framer.idle(now); break;
+        case 12: framer.beginTransfer(); break;
+        case 13: framer.endTransfer(); break;
+        case 14: framer.abandonTransfer(); break;
         case 15:
-            framer.clear();
+            framer.reset(now);
             received = given = 0;
             break;
         default: {
-            const std::size_t n = std::min<std::size_t>((step & 0x0F) + 1u, size - i);
-            framer.receive(QByteArrayView(reinterpret_cast<const char *>(data + i), qsizetype(n)),
-                           now);
+            const std::size_t n = std::min<std::size_t>((step & 0x0F) + 1u, in.size - in.at);
+            framer.receive(
+                QByteArrayView(reinterpret_cast<const char *>(in.data + in.at), qsizetype(n)), now);
             received += qsizetype(n);
-            i += n;
+            in.at += n;
         }
         }
         while (framer.hasBlock()) {
             const QByteArray block = framer.takeBlock();
-            require(wellFormed(block));
+            require(wellFormed(block), QStringLiteral("a block of %1 bytes").arg(block.size()));
             given += block.size();
         }
-        require(given <= received);
+        require(given <= received, QStringLiteral("more bytes given than received"));
     }
-}
-
-// Records from the data (flags cut to their meaningful bits), sent back to back in pieces
-// whose sizes the data also gives.
-void backToBack(const std::uint8_t *data, std::size_t size)
-{
-    const std::size_t count = std::min<std::size_t>(size / 7, 40);
-    QByteArray sent;
-    for (std::size_t r = 0; r < count; ++r) {
-        QByteArray record(reinterpret_cast<const char *>(data + r * 7), analyzer::kRecordSize);
-        record[1] = char(std::uint8_t(record[1]) & 0x07);
-        sent += record;
-    }
-    analyzer::RecordFramer framer;
-    framer.beginTransfer();
-    qint64 now = 0;
-    for (qsizetype at = 0, r = 0; at < sent.size(); ++r) {
-        const std::uint8_t sizer = data[(std::size_t(r) * 7 + 6) % size];
-        const qsizetype piece = std::min<qsizetype>(1 + sizer % 13, sent.size() - at);
-        framer.receive(QByteArrayView(sent).sliced(at, piece), now);
-        at += piece;
-        now += 10;
-    }
-    framer.lineQuiet();
-    QByteArray got;
-    while (framer.hasBlock())
-        got += framer.takeBlock();
-    require(got == sent);
-    require(!framer.disturbance());
 }
 
 } // namespace
@@ -93,9 +115,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (size < 2 || size > 4096)
         return 0;
+    const Input in{data + 1, size - 1};
     if (data[0] & 0x80)
-        backToBack(data + 1, size - 1);
+        againstTheTruth(in);
     else
-        arbitrary(data + 1, size - 1);
+        arbitrary(in);
     return 0;
 }

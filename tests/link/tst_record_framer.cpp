@@ -1,102 +1,154 @@
-// Records found in what the line delivers, clock in hand: faults of the line, stalls of the
-// program, unusual values, and the echo of an adapter.
+// The framer and decoder against the truth: every fault of the line and every pause, at every
+// place of short batches, must give true lines or a report that comes no later than the first
+// line that is not; and the echo of an adapter.
 #include "line_faults.h"
 #include "link/command_echo.h"
+#include "link/protocol.h"
 #include "link/record_framer.h"
 
 #include <QtTest>
 
-using linefault::Step;
-
-Q_DECLARE_METATYPE(QList<Step>)
+using namespace linefault;
 
 namespace {
 
-// What the serial control does with the framer: bytes as they arrive, and a quiet call once
-// the line has been quiet for its 0.2 s.
-struct Run {
-    QList<QByteArray> blocks;
-    int disturbedAfter = -1;
+QString described(const QList<Edit> &edits, const QList<Pause> &pauses)
+{
+    QStringList parts;
+    for (const Edit &e : edits)
+        parts << (e.kind == Edit::Kind::Lose
+                      ? QStringLiteral("%1 lost at %2").arg(e.count).arg(e.at)
+                      : QStringLiteral("%1 x%2 added at %3")
+                            .arg(e.count)
+                            .arg(QString::number(quint8(e.value), 16))
+                            .arg(e.at));
+    for (const Pause &p : pauses)
+        parts << QStringLiteral("%1 ms before byte %2").arg(p.ms).arg(p.at);
+    return parts.isEmpty() ? QStringLiteral("no fault") : parts.join(QStringLiteral(", "));
+}
+
+// Runs one delivery through the framer; the first violation is kept with its description.
+struct Checker {
+    QList<QByteArray> truth;
+    qsizetype runs = 0;
+    QString failure;
+
+    void check(const QList<Edit> &edits, const QList<Pause> &pauses)
+    {
+        const Delivery d = deliver(truth, edits, pauses);
+        if (!judgeable(d) || !failure.isEmpty())
+            return;
+        ++runs;
+        const QString broken = violation(d, frame(d));
+        if (!broken.isEmpty())
+            failure = described(edits, pauses) + QStringLiteral(": ") + broken;
+    }
 };
 
-Run frame(const QList<Step> &steps)
+// The single faults of the line: one to five bytes lost, or added as zeros or as 0xFF, at
+// every offset of the bytes sent.
+QList<Edit> singleFaults(int size)
 {
-    constexpr int kQuietMs = 200;
-    analyzer::RecordFramer framer;
-    framer.beginTransfer();
-    qint64 now = 0;
-    for (const Step &step : steps) {
-        if (step.pauseMs >= kQuietMs)
-            framer.lineQuiet();
-        now += step.pauseMs;
-        framer.receive(step.bytes, now);
+    QList<Edit> faults;
+    for (int count = 1; count <= 5; ++count) {
+        for (int at = 0; at + count <= size; ++at)
+            faults << Edit{Edit::Kind::Lose, at, count};
+        for (int at = 0; at <= size; ++at)
+            for (const char value : {'\x00', '\xFF'})
+                faults << Edit{Edit::Kind::Add, at, count, value};
     }
-    framer.lineQuiet();
-    Run run;
-    while (framer.hasBlock())
-        run.blocks << framer.takeBlock();
-    if (framer.disturbance())
-        run.disturbedAfter = int(*framer.disturbance());
-    return run;
+    return faults;
 }
 
-QByteArray hex(const char *h)
-{
-    return QByteArray::fromHex(h);
-}
+constexpr int kPausesMs[] = {40, 50, 60, 200, 1000, 1200};
 
 } // namespace
 
 class TestRecordFramer : public QObject {
     Q_OBJECT
 private slots:
-    void placesRecords_data();
-    void placesRecords();
+    void trueLinesOrAnEarlyReport_data();
+    void trueLinesOrAnEarlyReport();
+    void noDataReplies_data();
+    void noDataReplies();
     void echoIsTakenOut_data();
     void echoIsTakenOut();
 };
 
-void TestRecordFramer::placesRecords_data()
+void TestRecordFramer::trueLinesOrAnEarlyReport_data()
 {
-    QTest::addColumn<QList<Step>>("steps");
-    QTest::addColumn<QList<QByteArray>>("blocks");
-    QTest::addColumn<int>("disturbedAfter");
-    for (const linefault::Fault &f : linefault::faults())
-        QTest::newRow(qPrintable(f.name)) << f.steps << f.records << f.disturbedAfter;
-
-    using linefault::batchRecords;
-    const QByteArray all = batchRecords(1, 20);
-    QList<QByteArray> batch;
-    for (int i = 0; i < all.size(); i += 6)
-        batch << all.mid(i, 6);
-    // The program itself stalled for a second: what came meanwhile is read in one go.
-    QTest::newRow("a stall splits reading 11")
-        << QList<Step>{{0, all.left(63)}, {1000, all.mid(63)}} << batch << -1;
-    QTest::newRow("a stall splits every reading") << QList<Step>{{0, all.left(3)},
-                                                                 {300, all.mid(3, 6)},
-                                                                 {300, all.mid(9, 6)},
-                                                                 {300, all.mid(15)}}
-                                                  << batch << -1;
-    const QList<QByteArray> unusual{hex("078C0237101B"), hex("08400237101B"), hex("09FF0237101B")};
-    QTest::newRow("unusual flags, not a disturbance")
-        << QList<Step>{{0, unusual[0] + unusual[1]}, {300, unusual[2]}} << unusual << -1;
-    QTest::newRow("two-byte no-data reply")
-        << QList<Step>{{0, hex("0588")}} << QList<QByteArray>{hex("0588")} << -1;
-    QTest::newRow("seven-byte no-data reply")
-        << QList<Step>{{0, hex("05880000000000")}} << QList<QByteArray>{hex("058800000000")} << -1;
-    QTest::newRow("no-data marker after readings is no reply")
-        << QList<Step>{{0, batchRecords(1, 2) + hex("05")}, {300, hex("8800") + batchRecords(3, 9)}}
-        << QList<QByteArray>{batch.mid(0, 2)} + batch.mid(2, 7) << -1;
+    QTest::addColumn<int>("shape");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("3 small readings") << int(Shape::Small) << 3 << 1u;
+    QTest::newRow("3 other small readings") << int(Shape::Small) << 3 << 2u;
+    QTest::newRow("2 small readings") << int(Shape::Small) << 2 << 3u;
+    QTest::newRow("3 readings of any bytes") << int(Shape::Wide) << 3 << 4u;
+    QTest::newRow("1 reading of any bytes") << int(Shape::Wide) << 1 << 5u;
 }
 
-void TestRecordFramer::placesRecords()
+// Exhaustive over the batch's offsets: no fault or one fault, with no pause or one pause of
+// each length before every byte; and two faults together, with no pause or a long one.
+void TestRecordFramer::trueLinesOrAnEarlyReport()
 {
-    QFETCH(QList<Step>, steps);
-    QFETCH(QList<QByteArray>, blocks);
-    QFETCH(int, disturbedAfter);
-    const Run run = frame(steps);
-    QCOMPARE(run.blocks, blocks);
-    QCOMPARE(run.disturbedAfter, disturbedAfter);
+    QFETCH(int, shape);
+    QFETCH(int, count);
+    QFETCH(quint32, seed);
+    Checker checker;
+    checker.truth = batch(Shape(shape), count, seed);
+    const int size = count * analyzer::kRecordSize;
+
+    QList<Edit> faults = singleFaults(size);
+    QList<QList<Edit>> cases{{}};
+    for (const Edit &e : faults)
+        cases << QList<Edit>{e};
+    for (const QList<Edit> &edits : cases) {
+        checker.check(edits, {});
+        for (int at = 0; at <= size + 5; ++at)
+            for (int ms : kPausesMs)
+                checker.check(edits, {{at, ms}});
+    }
+    for (const Edit &a : faults)
+        for (const Edit &b : faults) {
+            if (a.at >= b.at)
+                continue;
+            checker.check({a, b}, {});
+            checker.check({a, b}, {{b.at, 1200}});
+        }
+    QVERIFY2(checker.failure.isEmpty(), qPrintable(checker.failure));
+    QVERIFY(checker.runs > 10'000);
+}
+
+void TestRecordFramer::noDataReplies_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("noData");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("certain"); // -1: no report
+    const QByteArray record = batchRecord(7);
+    QTest::newRow("two bytes") << QByteArray::fromHex("0588") << true << 0 << -1;
+    QTest::newRow("six bytes") << QByteArray::fromHex("058800000000") << true << 0 << -1;
+    QTest::newRow("seven bytes") << QByteArray::fromHex("05880000000000") << true << 0 << -1;
+    QTest::newRow("six bytes, then a record")
+        << QByteArray::fromHex("058800000000") + record << true << 1 << -1;
+    QTest::newRow("seven bytes, then a record")
+        << QByteArray::fromHex("05880000000000") + record << true << 1 << 0;
+    QTest::newRow("marker after a record")
+        << record + QByteArray::fromHex("0588") << false << 1 << 0;
+}
+
+void TestRecordFramer::noDataReplies()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, noData);
+    QFETCH(int, lines);
+    QFETCH(int, certain);
+    Delivery d;
+    d.steps << Step{0, answer};
+    const Outcome o = frame(d);
+    QCOMPARE(o.noData, noData);
+    QCOMPARE(o.lines.size(), lines);
+    QCOMPARE(o.certain.value_or(-1), certain);
 }
 
 void TestRecordFramer::echoIsTakenOut_data()
@@ -104,19 +156,19 @@ void TestRecordFramer::echoIsTakenOut_data()
     QTest::addColumn<QStringList>("events"); // "out HEX": written; "in HEX": received
     QTest::addColumn<QByteArray>("kept");
     const QString r7 = "070502370010";
-    QTest::newRow("plain line") << QStringList{"out 5345", "out 534B", "in " + r7}
-                                << hex("070502370010");
+    const QByteArray hex7 = QByteArray::fromHex("070502370010");
+    QTest::newRow("plain line") << QStringList{"out 5345", "out 534B", "in " + r7} << hex7;
     QTest::newRow("echoing adapter with an analyzer behind it")
-        << QStringList{"out 5345", "in 5345", "out 534B", "in 53", "in 4B" + r7}
-        << hex("070502370010");
+        << QStringList{"out 5345", "in 5345", "out 534B", "in 53", "in 4B" + r7} << hex7;
     QTest::newRow("loopback plug")
         << QStringList{"out 5345", "in 5345", "out 534B", "in 534B"} << QByteArray();
     QTest::newRow("an analyzer already sending when Connect goes out")
-        << QStringList{"out 5345", "in 53" + r7} << hex("53070502370010");
+        << QStringList{"out 5345", "in 53" + r7} << QByteArray::fromHex("53070502370010");
     QTest::newRow("bytes before anything was written")
-        << QStringList{"in 5345", "out 5345", "in " + r7} << hex("5345070502370010");
+        << QStringList{"in 5345", "out 5345", "in " + r7}
+        << QByteArray::fromHex("5345070502370010");
     QTest::newRow("an echo that went missing")
-        << QStringList{"out 5345", "in 5345", "out 534B", "in " + r7} << hex("070502370010");
+        << QStringList{"out 5345", "in 5345", "out 534B", "in " + r7} << hex7;
 }
 
 void TestRecordFramer::echoIsTakenOut()

@@ -1,6 +1,7 @@
 // The serial control against real pseudo-terminals.
 #include "files.h"
 #include "link/errors.h"
+#include "link/record_framer.h"
 #include "link/tmscomm.h"
 #include "pty_device.h"
 
@@ -13,6 +14,10 @@
 #include <unistd.h>
 
 namespace {
+
+// Bytes count once the line was quiet after the opening: before, they may be the middle of a
+// stream already flowing.
+constexpr int kQuietStartMs = 2 * int(analyzer::RecordFramer::kStreamQuietMs);
 
 // Every OnComm the control raises, with what the handler read in it.
 struct EventLog {
@@ -47,6 +52,7 @@ private slots:
 
     void lineSettings();
     void staleInputIsDiscarded();
+    void aStreamJoinedMidwayIsDropped();
     void sixBytesPerEvent_data();
     void sixBytesPerEvent();
     void oneBytePerOutputCharacter();
@@ -89,10 +95,32 @@ void TestTMSComm::staleInputIsDiscarded()
     EventLog log(comm);
     comm.setCommPort(4);
     comm.setPortOpen(true);
+    QTest::qWait(kQuietStartMs);
     device.send("ABCDEF");
     QTRY_COMPARE(log.blocks.size(), 1);
     QTest::qWait(50);
     QCOMPARE(log.blocks, QList<QByteArray>{"ABCDEF"});
+}
+
+// The analyzer was sending when the port opened: its bytes give no block until the line falls
+// quiet, and the next byte then starts a record.
+void TestTMSComm::aStreamJoinedMidwayIsDropped()
+{
+    PtyDevice device;
+    device.linkAs(4);
+    TMSComm comm;
+    EventLog log(comm);
+    comm.setCommPort(4);
+    comm.setPortOpen(true);
+    for (const QByteArray piece : {"cdef", "ghijkl", "mnopqr"}) {
+        device.send(piece);
+        QTest::qWait(30);
+    }
+    QTest::qWait(kQuietStartMs);
+    device.send("abcdef");
+    QTRY_COMPARE(log.blocks.size(), 1);
+    QTest::qWait(50);
+    QCOMPARE(log.blocks, QList<QByteArray>{"abcdef"});
 }
 
 void TestTMSComm::sixBytesPerEvent_data()
@@ -119,6 +147,7 @@ void TestTMSComm::sixBytesPerEvent()
     EventLog log(comm);
     comm.setCommPort(3);
     comm.setPortOpen(true);
+    QTest::qWait(kQuietStartMs);
 
     for (const QByteArray &piece : pieces) {
         device.send(piece);
@@ -310,6 +339,7 @@ void TestTMSComm::deviceVanishes()
     EventLog log(comm);
     comm.setCommPort(3);
     comm.setPortOpen(true);
+    QTest::qWait(kQuietStartMs);
 
     device->send("abcdefgh");
     QTRY_COMPARE(log.blocks.size(), 1);

@@ -1,8 +1,193 @@
 #include "line_faults.h"
 
 #include "link/protocol.h"
+#include "link/record_framer.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <limits>
 
 namespace linefault {
+
+namespace {
+
+// A small generator of its own, so that a seed gives the same batch everywhere.
+struct Random {
+    quint32 state;
+    quint32 next()
+    {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    }
+};
+
+constexpr int kSecondMs = 1000;
+
+} // namespace
+
+QList<QByteArray> batch(Shape shape, int count, quint32 seed)
+{
+    Random random{seed};
+    QList<QByteArray> records;
+    for (int i = 0; i < count; ++i) {
+        analyzer::AnalyzerRecord r;
+        if (shape == Shape::Small) {
+            r.group = std::uint8_t(1 + i % 20);
+            r.flags = std::uint8_t(random.next() % 8);
+            r.resistance = std::uint16_t((random.next() % 4) << 8 | (random.next() & 0xFF));
+            r.voltage = std::uint16_t((random.next() % 4) << 8 | (random.next() & 0xFF));
+        } else {
+            r.group = std::uint8_t(random.next());
+            do
+                r.flags = std::uint8_t(random.next());
+            while (r.flags == analyzer::kNoDataMarker);
+            r.resistance = std::uint16_t(random.next());
+            r.voltage = std::uint16_t(random.next());
+        }
+        records << analyzer::encodeRecord(r);
+    }
+    return records;
+}
+
+Delivery deliver(const QList<QByteArray> &truth, const QList<Edit> &edits,
+                 const QList<Pause> &pauses)
+{
+    Delivery d;
+    d.truth = truth;
+    d.edits = int(edits.size());
+    QByteArray bytes = truth.join();
+    // From the last offset back, so that each edit's offset still means the bytes sent.
+    QList<Edit> ordered = edits;
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const Edit &a, const Edit &b) { return a.at > b.at; });
+    for (const Edit &e : ordered) {
+        const int at = std::clamp(e.at, 0, int(bytes.size()));
+        if (e.kind == Edit::Kind::Lose) {
+            const int lost = std::min(e.count, int(bytes.size()) - at);
+            bytes.remove(at, lost);
+            d.netBytes -= lost;
+        } else {
+            bytes.insert(at, QByteArray(e.count, e.value));
+            d.netBytes += e.count;
+        }
+    }
+    QList<Pause> ordPauses = pauses;
+    std::stable_sort(ordPauses.begin(), ordPauses.end(),
+                     [](const Pause &a, const Pause &b) { return a.at < b.at; });
+    int from = 0, pause = 0;
+    for (const Pause &p : ordPauses) {
+        const int at = std::clamp(p.at, from, int(bytes.size()));
+        if (at > from)
+            d.steps << Step{pause, bytes.mid(from, at - from)};
+        pause = at > from ? p.ms : pause + p.ms;
+        from = at;
+        d.longestPauseMs = std::max(d.longestPauseMs, p.ms);
+    }
+    if (from < bytes.size())
+        d.steps << Step{pause, bytes.mid(from)};
+    return d;
+}
+
+bool judgeable(const Delivery &d)
+{
+    return d.edits == 0 || d.netBytes % analyzer::kRecordSize != 0;
+}
+
+QString violation(const Delivery &d, const Outcome &o)
+{
+    QList<QByteArray> truth;
+    for (const QByteArray &r : d.truth)
+        truth << analyzer::decodeRecord(r, analyzer::AnalyzerModel::RM40A).line;
+    qsizetype firstWrong = 0;
+    while (firstWrong < o.lines.size() && firstWrong < truth.size()
+           && o.lines[firstWrong] == truth[firstWrong])
+        ++firstWrong;
+    const bool faulted = d.edits > 0 && d.netBytes % analyzer::kRecordSize != 0;
+    if (!o.certain) {
+        // Bytes that begin with the no-data marker are the analyzer's no-data reply, and its
+        // length is the analyzer's own: what the line did to them cannot be told.
+        if (faulted && !(o.noData && o.lines.isEmpty()))
+            return QStringLiteral("%1 bytes came too many or too few, and no report")
+                .arg(d.netBytes);
+        if (o.lines != truth)
+            return QStringLiteral("%1 of %2 lines given, line %3 wrong or missing, no report")
+                .arg(o.lines.size())
+                .arg(truth.size())
+                .arg(firstWrong + 1);
+        return {};
+    }
+    if (*o.certain > firstWrong)
+        return QStringLiteral("reported certain up to reading %1, but line %2 is wrong")
+            .arg(*o.certain)
+            .arg(firstWrong + 1);
+    if (!faulted && d.longestPauseMs <= kSecondMs)
+        return QStringLiteral("reported disturbed without a fault (longest pause %1 ms)")
+            .arg(d.longestPauseMs);
+    return {};
+}
+
+Outcome frame(const Delivery &d)
+{
+    analyzer::RecordFramer framer;
+    framer.beginTransfer();
+    Outcome o;
+    const auto take = [&] {
+        while (framer.hasBlock()) {
+            const analyzer::DecodeResult r =
+                analyzer::decodeRecord(framer.takeBlock(), analyzer::AnalyzerModel::RM40A);
+            if (!r.isNoData())
+                o.lines << r.line;
+            else if (o.lines.isEmpty())
+                o.noData = true;
+            else
+                o.lines << QByteArrayLiteral("<no data>");
+        }
+    };
+    // The control's timer: it fires when the framer's decision falls due before more bytes.
+    const auto quietUntil = [&](qint64 until) {
+        for (int looks = 0; looks < 8; ++looks) {
+            const std::optional<qint64> due = framer.nextDecision();
+            if (!due || *due >= until)
+                return;
+            framer.idle(*due);
+            take();
+        }
+    };
+    qint64 now = 0;
+    for (const Step &s : d.steps) {
+        quietUntil(now + s.pauseMs);
+        now += s.pauseMs;
+        framer.receive(s.bytes, now);
+        take();
+    }
+    quietUntil(std::numeric_limits<qint64>::max());
+    o.certain = framer.disturbance();
+    return o;
+}
+
+std::optional<qsizetype> certainIn(const QString &message)
+{
+    static const QRegularExpression after(QStringLiteral("after reading (\\d+)"));
+    if (const QRegularExpressionMatch m = after.match(message); m.hasMatch())
+        return m.captured(1).toLongLong();
+    if (message.contains(QStringLiteral("from the first one on")))
+        return 0;
+    return std::nullopt;
+}
+
+Outcome shown(const QByteArray &boardText, const QString &report, bool noData)
+{
+    Outcome o;
+    o.lines = boardText.split('\n');
+    o.lines.removeLast();
+    for (QByteArray &l : o.lines)
+        l.chop(1);
+    if (!report.isEmpty())
+        o.certain = certainIn(report).value_or(-1);
+    o.noData = noData;
+    return o;
+}
 
 QByteArray batchRecord(int n)
 {
@@ -22,56 +207,36 @@ QByteArray batchRecords(int first, int last)
     return bytes;
 }
 
-namespace {
-
-QList<QByteArray> batch(int first = 1, int last = 20)
+QList<Delivery> sample()
 {
-    QList<QByteArray> records;
-    for (int n = first; n <= last; ++n)
-        records << batchRecord(n);
-    return records;
-}
-
-QByteArray stray(int count)
-{
-    // Bytes a glitch might leave: nothing that looks like a record on its own.
-    return QByteArray::fromHex("A5F13C0E77").left(count);
-}
-
-} // namespace
-
-QList<Fault> faults()
-{
-    QList<Fault> rows;
-    const QByteArray first = batchRecords(1, 10), rest = batchRecords(11, 20);
-    rows << Fault{"no fault", {{0, first}, {20, rest}}, batch()};
-    for (int n : {1, 2, 3, 4, 5}) {
-        rows << Fault{QStringLiteral("%1 stray, 0.1 s quiet").arg(n),
-                      {{0, first + stray(n)}, {100, rest}},
-                      batch()};
-    }
-    rows << Fault{"3 stray, 0.5 s quiet", {{0, first + stray(3)}, {500, rest}}, batch()};
-    rows << Fault{"2 stray, 1.2 s quiet", {{0, first + stray(2)}, {1200, rest}}, batch()};
-    for (int n : {1, 3, 5}) {
-        rows << Fault{QStringLiteral("%1 stray straight before reading 11").arg(n),
-                      {{0, first}, {300, stray(n) + rest}},
-                      batch()};
-    }
-    rows << Fault{"reading 11 split 3+3 over 1.1 s",
-                  {{0, first + rest.left(3)}, {1100, rest.mid(3)}},
-                  batch()};
-    // One record after a fault is too little to be sure of: it is placed as well as the
-    // evidence allows, and the user is told.
-    rows << Fault{"a stray byte before the last reading",
-                  {{0, batchRecords(1, 19)}, {300, stray(1) + batchRecord(20)}},
-                  batch(),
-                  19};
-    const QByteArray last = batchRecord(20);
-    rows << Fault{"stray bytes around the last reading",
-                  {{0, batchRecords(1, 19)}, {300, stray(1) + last + stray(1)}},
-                  batch(1, 19) << (last.mid(1) + stray(1)),
-                  19};
-    return rows;
+    using K = Edit::Kind;
+    // Records of 18650 cells with small values: every shifted alignment looks valid.
+    const QList<QByteArray> cells = batch(Shape::Small, 20, 18650);
+    constexpr int r11 = 60; // the first byte of reading 11
+    const auto row = [&](const char *name, QList<Edit> edits, QList<Pause> pauses = {}) {
+        Delivery d = deliver(cells, edits, pauses);
+        d.name = QString::fromLatin1(name);
+        return d;
+    };
+    QList<Pause> everyByte;
+    for (int at = 1; at < 120; ++at)
+        everyByte << Pause{at, 40};
+    return {
+        row("no fault, pauses of 0.3 s and 1 s inside readings", {}, {{9, 300}, {63, 1000}}),
+        row("the flags byte of reading 11 lost", {{K::Lose, r11 + 1, 1}}),
+        row("the last byte of reading 11 lost", {{K::Lose, r11 + 5, 1}}),
+        row("two bytes of reading 11 lost", {{K::Lose, r11 + 2, 2}}),
+        row("a byte of reading 2 lost", {{K::Lose, 8, 1}}),
+        row("a byte of the last reading lost", {{K::Lose, 117, 1}}),
+        row("three zero bytes between readings 10 and 11", {{K::Add, r11, 3, 0}}),
+        row("a stray byte after reading 10, then 0.1 s", {{K::Add, r11, 1, '\xA5'}},
+            {{r11 + 1, 100}}),
+        row("a stray byte after reading 10, then 1.2 s", {{K::Add, r11, 1, '\x03'}},
+            {{r11 + 1, 1200}}),
+        row("a byte lost in reading 4, two added in reading 14",
+            {{K::Lose, 20, 1}, {K::Add, 80, 2, '\xFF'}}),
+        row("a slow steady line: every byte 40 ms after the last", {}, everyByte),
+    };
 }
 
 } // namespace linefault

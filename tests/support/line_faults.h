@@ -1,11 +1,15 @@
 #pragma once
 
-// Downloads of a twenty-reading batch as an unlucky line delivers them: stray bytes, pauses
-// and split records around reading 10. The same table drives the framer on its own, the
-// session over a pseudo-terminal, the tool and the window.
+// The truth about a download and what an unlucky line makes of it: batches of records, the
+// faults of a line (bytes lost, or added as zeros or other values) and its pauses, and the
+// property every receiver of a download must keep. Pure, so that the suite runs it over the
+// framer exhaustively for short batches, a fuzzer over any batch, fault and timing, and the
+// real receivers (session, tool, window) over a pseudo-terminal for a sample.
 #include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 namespace linefault {
 
@@ -15,21 +19,76 @@ struct Step {
     QByteArray bytes;
 };
 
-struct Fault {
-    QString name;
-    QList<Step> steps;
-    // The readings the board must show, as records, in order.
-    QList<QByteArray> records;
-    // The reading the disturbance followed, when the program cannot place the records with
-    // confidence and must say so; -1 when it must not.
-    int disturbedAfter = -1;
+// What the line does to the bytes the analyzer sends.
+struct Edit {
+    enum class Kind { Lose, Add };
+    Kind kind = Kind::Lose;
+    int at = 0; // offset in the bytes sent; an added run goes before this byte
+    int count = 1;
+    char value = 0; // the byte added, `count` times
 };
 
-// Reading n (1 to 20) of the batch: ordinary flags, values that differ from reading to reading.
+// A pause of the line before received byte `at`.
+struct Pause {
+    int at = 0;
+    int ms = 0;
+};
+
+struct Delivery {
+    QString name;
+    QList<QByteArray> truth; // the records the analyzer sent, in order
+    QList<Step> steps; // what arrives, and when
+    int edits = 0;
+    int netBytes = 0; // bytes added less bytes lost
+    int longestPauseMs = 0;
+};
+
+// What a receiver made of a delivery.
+struct Outcome {
+    QList<QByteArray> lines; // the board lines, in the order they came
+    std::optional<qsizetype> certain; // the reported disturbance: readings it vouches for
+    bool noData = false; // the answer was taken for the no-data reply
+};
+
+// Records of a batch. Small: group numbers 1 to 20, the three flags that occur, high bytes
+// of 0 to 3, so that records shifted by any number of bytes look as valid as real ones.
+// Wide: any byte anywhere, the no-data marker as flags excepted.
+enum class Shape { Small, Wide };
+QList<QByteArray> batch(Shape shape, int count, quint32 seed);
+
+Delivery deliver(const QList<QByteArray> &truth, const QList<Edit> &edits,
+                 const QList<Pause> &pauses = {});
+
+// No check can see a fault that leaves whole records (a lost byte made up by an added one,
+// six bytes added): the property holds for every other delivery.
+bool judgeable(const Delivery &d);
+
+// The property: every line given is the true reading at its place, or the transfer is
+// reported disturbed at or before the first line that is not; bytes that do not add up to
+// whole records are always reported; a delivery without fault, whatever its pauses up to a
+// second, gives every true line and no report. Empty when it holds, else what broke.
+QString violation(const Delivery &d, const Outcome &o);
+
+// The pure framer and decoder as the serial control drives them: bytes as they arrive, a look
+// at the quiet line whenever the framer has something to decide.
+Outcome frame(const Delivery &d);
+
+// The readings a disturbance message vouches for ("after reading 7" is 7, "from the first one
+// on" is 0); empty when the message says neither.
+std::optional<qsizetype> certainIn(const QString &message);
+
+// What a receiver showed: its board's text (lines ending in CR LF), the disturbance it
+// reported (empty: none), and whether it said that the analyzer holds no data.
+Outcome shown(const QByteArray &boardText, const QString &report, bool noData);
+// How long after the last byte of a delivery a receiver has said all it will say of it.
+inline constexpr int kVerdictMs = 1600;
+
+// Reading n (1 to 20) of the demo batch: ordinary flags, values that differ from reading to
+// reading.
 QByteArray batchRecord(int n);
-// Readings first to last of the batch, back to back.
 QByteArray batchRecords(int first, int last);
 
-QList<Fault> faults();
+// Deliveries of twenty readings as a bench's line may bring them, for the real receivers.
+QList<Delivery> sample();
 
 } // namespace linefault
