@@ -132,7 +132,9 @@ Location locate(const QString &dbOption)
 QString defaultFolder()
 {
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty())
+    // A relative one is no folder of the user's, as XDG has it, and "file:..." would make the
+    // default register a SQLite URI.
+    if (!data.startsWith(u'/'))
         data = QDir::homePath() + QStringLiteral("/.local/share");
     return data + QStringLiteral("/battery-analyzer");
 }

@@ -9,6 +9,7 @@
 #include "files.h"
 #include "register_backends.h"
 
+#include <QDir>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -149,6 +150,18 @@ private slots:
             QVERIFY2(e.message().endsWith(parts), qPrintable(e.message()));
             QVERIFY2(!e.message().contains(QStringLiteral("cret")), qPrintable(e.message()));
         }
+    }
+
+    // XDG_DATA_HOME "file:..." would make the default register a SQLite URI.
+    void relativeDataHomeIsIgnored()
+    {
+        const QByteArray data = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", "file:data");
+        qunsetenv("BATTERY_ANALYZER_DB");
+        const QString path = locate(QString()).path;
+        data.isEmpty() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", data);
+        QCOMPARE(path,
+                 QDir::homePath() + QStringLiteral("/.local/share/battery-analyzer/cells.sqlite"));
     }
 
     void keepsEveryFieldExactly_data()
