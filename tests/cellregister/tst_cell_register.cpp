@@ -127,8 +127,6 @@ private slots:
         QTest::newRow("SQLite URI") << "file:cells.sqlite?mode=memory" << notAFile;
         QTest::newRow("in memory") << ":memory:" << notAFile;
         QTest::newRow("colon in a plain name") << "cells:2026.sqlite" << notAFile;
-        QTest::newRow("colon after a folder") << "./cells:2026.sqlite"
-                                              << "file";
         QTest::newRow("password, encoded key") << "postgresql:///c?host=/pg&pass%77ord=s3cret"
                                                << "/pg|-1||c";
         QTest::newRow("password holding a slash") << "postgresql://bench:s3/cret@lab/cells"

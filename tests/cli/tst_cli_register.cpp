@@ -262,8 +262,6 @@ private slots:
         QTest::newRow("SQLite URI from BATTERY_ANALYZER_DB")
             << "file:kept.sqlite" << true << 8
             << "cannot read the register address 'file:kept.sqlite': " + accepted;
-        QTest::newRow("in memory") << ":memory:" << false << 8
-                                   << "cannot read the register address ':memory:': " + accepted;
         QTest::newRow("colon in a name given from its folder")
             << "./cells:2026.sqlite" << false << 0
             << "recorded 4 readings as A001..A004 in ./cells:2026.sqlite";
