@@ -179,7 +179,11 @@ QString absoluteFilePath(const QString &path)
     return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
-QByteArray readFileText(const QString &path, qsizetype maxBytes)
+namespace {
+
+// The bytes of the regular file at path, at most maxBytes + 1 of them; with stopAtZero up to
+// its first zero byte.
+QByteArray readRegularFile(const QString &path, qsizetype maxBytes, bool stopAtZero)
 {
     const QString absolute = absoluteFilePath(path);
     const QByteArray name = systemName(absolute);
@@ -224,19 +228,34 @@ QByteArray readFileText(const QString &path, qsizetype maxBytes)
             throw cannotOpenFile(absolute, errno);
         if (n == 0)
             break; // the end, or the file became shorter since it was opened
-        if (const void *zero = std::memchr(text.constData() + used, 0, size_t(n))) {
+        const void *zero =
+            stopAtZero ? std::memchr(text.constData() + used, 0, size_t(n)) : nullptr;
+        if (zero) {
             text.truncate(static_cast<const char *>(zero) - text.constData());
             text.squeeze();
             return text;
         }
         used += n;
     }
-    if (used > maxBytes)
-        throw textExceedsCapacity();
     text.truncate(used);
     if (!sizeShown)
         text.squeeze();
     return text;
+}
+
+} // namespace
+
+QByteArray readFileText(const QString &path, qsizetype maxBytes)
+{
+    QByteArray text = readRegularFile(path, maxBytes, true);
+    if (text.size() > maxBytes)
+        throw textExceedsCapacity();
+    return text;
+}
+
+QByteArray readFileHead(const QString &path, qsizetype maxBytes)
+{
+    return readRegularFile(path, maxBytes, false);
 }
 
 void replaceFileContent(const QString &path, QByteArrayView bytes)

@@ -17,6 +17,11 @@ QString absoluteFilePath(const QString &path);
 // more than maxBytes + 1 bytes are ever held, however large the file.
 QByteArray readFileText(const QString &path, qsizetype maxBytes);
 
+// The bytes of the regular file at path, zero bytes and all, opened and read as readFileText
+// does: the whole file when it holds at most maxBytes, else its first maxBytes + 1 bytes,
+// which tell the caller that it is longer. Raises EFOpenError.
+QByteArray readFileHead(const QString &path, qsizetype maxBytes);
+
 // Makes bytes the whole content of the file at path. The bytes go to a new file in the same
 // folder, which replaces the file at path only once every byte is written and on disk, so a
 // failed write leaves an existing file as it was and no temporary file behind. Through a

@@ -109,10 +109,9 @@ void CellRegister::fail(const QString &what, const QString &driverText,
     if (isBusy(nativeCode))
         throw ERegisterFault(
             QStringLiteral("the register %1 is locked by another program; gave up after %2 s")
-                .arg(location_.shown())
-                .arg(lockWaitMilliseconds_ / 1000.0));
+                .arg(location_.shown(), QString::number(lockWaitMilliseconds_ / 1000.0)));
     QString text = QStringLiteral("the register %1: %2").arg(location_.shown(), what);
-    const QString detail = core::trimErrorTail(driverText.simplified());
+    const QString detail = core::trimErrorTail(location_.hidePassword(driverText).simplified());
     if (!detail.isEmpty())
         text += QStringLiteral(": ") + detail;
     throw ERegisterFault(text);

@@ -334,8 +334,8 @@ terminal first and refuses when there is no terminal to ask.)",
          "convert",
          "FILE... [OPTIONS]",
          "turn reading files into CSV or JSON",
-         R"(Reads files as the window opens them (GBK text, any line breaks, up to a zero byte) and
-turns every reading line into a row with its resistance in ohms and voltage in volts, exact
+         R"(Reads files as the window opens them (GBK text, any line breaks; a file holding a NUL
+byte or more than 64 MiB is refused) and turns every reading line into a row with its resistance in ohms and voltage in volts, exact
 as shown (056.7mΩ gives 0.0567). A line that is not a reading is reported on standard error
 as FILE:LINE: not a reading: ... and skipped; empty lines are skipped silently.)",
          true,

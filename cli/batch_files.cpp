@@ -68,9 +68,8 @@ report::Batch batchFromFiles(const BatchFromFiles &from, const char *subcommand)
         if (std::size_t(labels.size()) != batch.cells.size())
             throw EUsageError(
                 QStringLiteral("%1: --cells %2 names %3 cells, but the files hold %4 readings")
-                    .arg(QLatin1String(subcommand), from.cellRange)
-                    .arg(labels.size())
-                    .arg(batch.cells.size()));
+                    .arg(QLatin1String(subcommand), from.cellRange, QString::number(labels.size()),
+                         QString::number(batch.cells.size())));
     } else if (!from.firstCell.isEmpty()) {
         labels = labelsFrom(from.firstCell, qsizetype(batch.cells.size()),
                             QString::fromLatin1(subcommand));

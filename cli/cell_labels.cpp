@@ -12,6 +12,11 @@ namespace cli {
 namespace {
 
 constexpr qsizetype kMostLabels = 10'000'000;
+// The labels' characters all told: 10 million labels of 13 characters, far more than any
+// bench measures. Long labels run out first, and the memory a list of them takes (two bytes a
+// character and a few dozen a label) stays well below what a computer has, whatever the
+// prefix.
+constexpr qint64 kMostLabelCharacters = qint64(128) * 1024 * 1024;
 
 struct Numbered {
     QString prefix;
@@ -26,6 +31,21 @@ std::optional<Numbered> numbered(const QString &label)
     if (!m.hasMatch() || label.contains(u"..") || label.trimmed() != label)
         return std::nullopt;
     return Numbered{m.captured(1), m.captured(2).toLongLong(), m.captured(2).size()};
+}
+
+// Refuses `count` labels the first of which is `first`, when together they would be more text
+// than the tool holds.
+void checkTotalSize(const QString &option, const QString &given, qint64 count,
+                    const Numbered &first, const QString &subcommand)
+{
+    const qint64 length = first.prefix.size() + std::max<qint64>(first.width, 1);
+    if (count <= kMostLabelCharacters / length)
+        return;
+    refuseUsage(subcommand,
+                QStringLiteral("%1 %2 is too large a range: %3 labels of %4 characters; the labels "
+                               "may take at most %5 characters in all")
+                    .arg(option, given, QString::number(count), QString::number(length),
+                         QString::number(kMostLabelCharacters)));
 }
 
 // Written in place: a record numbers as many labels as it has readings.
@@ -61,9 +81,11 @@ QStringList labelRange(const QString &range, const QString &subcommand)
     if (to->number < from->number)
         refuseUsage(subcommand, QStringLiteral("--cells %1 runs backwards").arg(range));
     if (to->number - from->number >= kMostLabels)
-        refuseUsage(
-            subcommand,
-            QStringLiteral("--cells %1 names more than %2 cells").arg(range).arg(kMostLabels));
+        refuseUsage(subcommand,
+                    QStringLiteral("--cells %1 names more than %2 cells")
+                        .arg(range, QString::number(kMostLabels)));
+    checkTotalSize(QStringLiteral("--cells"), range, to->number - from->number + 1, *from,
+                   subcommand);
     QStringList labels;
     labels.reserve(to->number - from->number + 1);
     for (qint64 n = from->number; n <= to->number; ++n)
@@ -79,6 +101,7 @@ QStringList labelsFrom(const QString &first, qsizetype count, const QString &sub
             subcommand,
             QStringLiteral("--first-cell takes a label that ends in a number, like A001, not '%1'")
                 .arg(first));
+    checkTotalSize(QStringLiteral("--first-cell"), first, count, *start, subcommand);
     QStringList labels;
     labels.reserve(count);
     for (qsizetype i = 0; i < count; ++i)

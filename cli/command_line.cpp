@@ -58,9 +58,8 @@ std::int64_t CommandLine::decimalOption(const QString &name, int places, std::in
     const auto units = decimalUnits(text, places);
     if (!units || *units > max)
         fail(QStringLiteral("--%1 takes a number from 0 to %2 with at most %3 decimals, not '%4'")
-                 .arg(name, QString::fromLatin1(reading::decimalText({max, places})))
-                 .arg(places)
-                 .arg(text));
+                 .arg(name, QString::fromLatin1(reading::decimalText({max, places})),
+                      QString::number(places), text));
     return *units;
 }
 

@@ -86,14 +86,13 @@ int runDownload(const Invocation &inv)
         return kExitInterrupted;
     }
     if (t.receiveFailures > 0)
-        throw EDeviceFault(QStringLiteral("%1: %2 received block(s) could not be read; %3 written")
-                               .arg(request.portName())
-                               .arg(t.receiveFailures)
-                               .arg(t.readingsText()));
+        throw EDeviceFault(
+            QStringLiteral("%1: %2 received block(s) could not be read; %3 written")
+                .arg(request.portName(), QString::number(t.receiveFailures), t.readingsText()));
     if (t.readings() == 0)
-        throw EDeviceFault(QStringLiteral("%1: no answer from the analyzer within %2 s")
-                               .arg(request.portName())
-                               .arg(inv.idleMilliseconds / 1000.0));
+        throw EDeviceFault(
+            QStringLiteral("%1: no answer from the analyzer within %2 s")
+                .arg(request.portName(), QString::number(inv.idleMilliseconds / 1000.0)));
     return kExitOk;
 }
 

@@ -16,3 +16,5 @@ CORE_DECLARE_ERROR(ENoData);
 CORE_DECLARE_ERROR(EDeviceFault);
 // Clearing the analyzer's memory was not confirmed.
 CORE_DECLARE_ERROR(ENotConfirmed);
+// A file the tool reads as text is none: it holds a zero byte, or more than the tool reads.
+CORE_DECLARE_ERROR(EInputFile);

@@ -26,7 +26,7 @@ QString notAReadingText(const QString &file, int lineNumber, QByteArrayView line
         shown = gbk.isValid() ? gbk.decode(line) : QString::fromLatin1(line);
     if (shown.size() > kShownLineLength)
         shown = shown.left(kShownLineLength) + QStringLiteral("...");
-    return QStringLiteral("%1:%2: not a reading: %3").arg(file).arg(lineNumber).arg(shown);
+    return QStringLiteral("%1:%2: not a reading: %3").arg(file, QString::number(lineNumber), shown);
 }
 
 void forEachReading(const QStringList &paths, bool strict, const ReadingHandler &f,

@@ -1,11 +1,11 @@
 // capacity: capacities measured by a charger, from a spreadsheet's CSV.
-#include "board/data_board.h"
 #include "cellregister/packs.h"
 #include "cli/command_line.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
 #include "cli/register_errors.h"
 #include "cli/register_subcommands.h"
+#include "cli/streams.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -26,9 +26,9 @@ imported and the unknown labels are listed.
   --db DB         the register (see record --help)
   --lock-wait S   how long to wait for another program writing it (10)
 
-Exit codes: 0 done, 1 the file cannot be read, 2 bad arguments, 8 the register cannot be
-opened or written, 10 a label the register lacks, a label named twice, or a value that is
-no capacity.
+Exit codes: 0 done, 1 the file cannot be read or is no text (a NUL byte, more than 64 MiB),
+2 bad arguments, 8 the register cannot be opened or written, 10 a label the register lacks,
+a label named twice, or a value that is no capacity.
 )";
 
 // The fields of one CSV line: quotes around a field keep separators in it.
@@ -61,12 +61,12 @@ QStringList fields(const QString &line, QChar separator)
 
 std::vector<std::pair<QString, std::int64_t>> readCapacities(const QString &path)
 {
-    QString text = QString::fromUtf8(board::DataBoard::textOfFile(path));
+    QString text = QString::fromUtf8(inputBytes(path));
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
     const auto bad = [&](int line, const QString &why) {
-        return ECapacityFile(QStringLiteral("%1:%2: %3").arg(path).arg(line).arg(why));
+        return ECapacityFile(QStringLiteral("%1:%2: %3").arg(path, QString::number(line), why));
     };
     if (lines.isEmpty() || lines.front().trimmed().isEmpty())
         throw bad(1, QStringLiteral("no header row (id and capacity_mah)"));
@@ -99,8 +99,7 @@ std::vector<std::pair<QString, std::int64_t>> readCapacities(const QString &path
         if (const int first = seen.value(label); first != 0)
             throw bad(lineNumber,
                       QStringLiteral("cell %1 is named twice (first on line %2); nothing imported")
-                          .arg(label)
-                          .arg(first));
+                          .arg(label, QString::number(first)));
         seen.insert(label, lineNumber);
         const QString fraction = m.captured(2).leftJustified(3, u'0');
         capacities.emplace_back(label, m.captured(1).toLongLong() * 1000 + fraction.toLongLong());

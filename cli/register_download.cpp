@@ -74,9 +74,9 @@ Arrival downloadReadings(const CommandLine &line, const RecordSource &source)
         arrival.end = Arrival::End::Failed;
         arrival.failure = t.failure;
     } else if (t.readings() == 0) {
-        throw EDeviceFault(QStringLiteral("%1: no answer from the analyzer within %2 s")
-                               .arg(source.portName())
-                               .arg(request.idleMilliseconds / 1000.0));
+        throw EDeviceFault(
+            QStringLiteral("%1: no answer from the analyzer within %2 s")
+                .arg(source.portName(), QString::number(request.idleMilliseconds / 1000.0)));
     }
     return arrival;
 }

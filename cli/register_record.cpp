@@ -45,7 +45,9 @@ every reading is stored or none.
   --strict            a line of a file that is no reading stops the record
   --db DB             the register: a SQLite file or postgresql://USER@HOST[:PORT]/NAME
                       (default: $BATTERY_ANALYZER_DB, else
-                      $XDG_DATA_HOME/battery-analyzer/cells.sqlite)
+                      $XDG_DATA_HOME/battery-analyzer/cells.sqlite); any other "scheme:"
+                      is refused, so a file name with a colon is written from its folder:
+                      ./cells:2026.sqlite
   --lock-wait S       how long to wait for another program writing the register (10)
 
 When readings and labels differ in number, when Ctrl+C stops a download or the device goes

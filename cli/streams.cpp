@@ -4,10 +4,12 @@
 #include "board/errors.h"
 #include "board/line_breaks.h"
 #include "board/text_file.h"
+#include "cli/errors.h"
 
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -28,28 +30,43 @@ bool hasEscapes(const QString &s)
     return false;
 }
 
-// Reads fd to its end; more than the load limit is the board's error.
-QByteArray readStream(int fd, const QString &shownName)
+// Reads fd to its end, or to one byte past maxBytes, which shows that it holds more.
+QByteArray readStream(int fd, const QString &shownName, qsizetype maxBytes)
 {
     QByteArray text;
     char chunk[65536];
-    for (;;) {
+    while (text.size() <= maxBytes) {
         const ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             throw board::cannotOpenFile(shownName, errno);
-        const void *zero = std::memchr(chunk, 0, size_t(std::max<ssize_t>(n, 0)));
-        text.append(chunk, zero ? static_cast<const char *>(zero) - chunk : n);
-        if (text.size() > board::DataBoard::kMaxLoadBytes)
-            throw board::textExceedsCapacity();
-        if (n == 0 || zero)
+        if (n == 0)
             break;
+        text.append(chunk, std::min<qsizetype>(n, maxBytes + 1 - text.size()));
     }
-    board::normalizeLineBreaksInPlace(text);
-    if (text.size() > board::DataBoard::kMaxLoadBytes)
-        throw board::textExceedsCapacity();
     return text;
+}
+
+// The line (from 1) of the byte at `at`, counting CR LF, LF and a lone CR as one break each,
+// as the board does.
+qint64 lineAt(QByteArrayView text, qsizetype at)
+{
+    qint64 line = 1;
+    for (qsizetype i = 0; i < at; ++i) {
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
+            ++line;
+    }
+    return line;
+}
+
+EInputFile tooLarge(const QString &path, QByteArrayView text)
+{
+    return EInputFile(
+        QStringLiteral("%1:%2: the file goes on past %3 MiB here, more than the tool reads from "
+                       "one file; nothing was read from it")
+            .arg(path, QString::number(lineAt(text, board::DataBoard::kMaxLoadBytes)),
+                 QString::number(board::DataBoard::kMaxLoadBytes / (1024 * 1024))));
 }
 
 } // namespace
@@ -116,28 +133,49 @@ bool isStream(const QString &path)
             && !S_ISDIR(info.st_mode));
 }
 
+QByteArray inputBytes(const QString &path)
+{
+    constexpr qsizetype kMax = board::DataBoard::kMaxLoadBytes;
+    QByteArray text;
+    if (path == u"-") {
+        text = readStream(STDIN_FILENO, QStringLiteral("-"), kMax);
+    } else if (!isStream(path) && !hasEscapes(path)) {
+        text = board::readFileHead(path, kMax);
+    } else {
+        const QString shown = board::absoluteFilePath(path);
+        const int fd = ::open(systemName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0)
+            throw board::cannotOpenFile(shown, errno);
+        struct stat info { };
+        const bool directory = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+        try {
+            if (directory)
+                throw board::cannotOpenFile(shown, EISDIR);
+            text = readStream(fd, shown, kMax);
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+        ::close(fd);
+    }
+    // The window's board ends its text at a zero byte; a file for the tool that holds one
+    // is no text (a wrong file, or one damaged), and reading only its start would pass
+    // readings or capacities off as all of them.
+    if (const qsizetype zero = text.indexOf('\0'); zero >= 0)
+        throw EInputFile(QStringLiteral("%1:%2: a NUL byte, which no text file holds; nothing was "
+                                        "read from the file")
+                             .arg(path, QString::number(lineAt(text, zero))));
+    if (text.size() > kMax)
+        throw tooLarge(path, text);
+    return text;
+}
+
 QByteArray inputText(const QString &path)
 {
-    if (path == u"-")
-        return readStream(STDIN_FILENO, QStringLiteral("-"));
-    if (!isStream(path) && !hasEscapes(path))
-        return board::DataBoard::textOfFile(path);
-    const QString shown = board::absoluteFilePath(path);
-    const int fd = ::open(systemName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        throw board::cannotOpenFile(shown, errno);
-    struct stat info { };
-    const bool directory = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
-    QByteArray text;
-    try {
-        if (directory)
-            throw board::cannotOpenFile(shown, EISDIR);
-        text = readStream(fd, shown);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    ::close(fd);
+    QByteArray text = inputBytes(path);
+    board::normalizeLineBreaksInPlace(text);
+    if (text.size() > board::DataBoard::kMaxLoadBytes)
+        throw tooLarge(path, text);
     return text;
 }
 

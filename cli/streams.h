@@ -17,9 +17,14 @@ QByteArray systemName(const QString &argument);
 // /dev/stdout or /dev/fd/N.
 bool isStream(const QString &path);
 
-// The text of a reading file, as the window opens it (up to a zero byte, line breaks made
-// CR LF, at most the board's load limit); "-" is standard input. Pipes and names that are
-// not UTF-8 are read here, every other file by the board's own reader.
+// The bytes of a text file the tool reads (a reading file, a capacity list); "-" is standard
+// input. Pipes and names that are not UTF-8 are read here, every other file by the board's
+// own reader. Raises EInputFile, naming the file and the line, for a file that holds a zero
+// byte or more than the board's load limit.
+QByteArray inputBytes(const QString &path);
+
+// The text of a reading file as the window opens it (line breaks made CR LF, at most the
+// board's load limit), except that a zero byte refuses the file rather than ending it.
 QByteArray inputText(const QString &path);
 
 } // namespace cli

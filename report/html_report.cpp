@@ -274,7 +274,8 @@ private:
         if (groups.empty())
             return;
         const std::vector<GroupTotals> totals = groupTotals(groups);
-        const QString caption = c_.packChart.arg(pack.name).arg(groups.size()).arg(parallel);
+        const QString caption =
+            c_.packChart.arg(pack.name, QString::number(groups.size()), QString::number(parallel));
         out_ += QStringLiteral("<section id=\"pack\"><h2>%1</h2>\n").arg(escaped(caption));
         // A few groups a figure, so that no figure is taller than a printed page.
         for (std::size_t first = 0; first < groups.size(); first += kGroupsPerFigure) {

@@ -81,8 +81,9 @@ LabelText labelText(const Cell &cell, const std::optional<PackPlace> &place)
         t.lines << milliampHourText(*cell.capacityMicroampHours);
     t.lines << (cell.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
     if (place)
-        t.lines
-            << QStringLiteral("%1 G%2 #%3").arg(place->pack).arg(place->group).arg(place->position);
+        t.lines << QStringLiteral("%1 G%2 #%3")
+                       .arg(place->pack, QString::number(place->group),
+                            QString::number(place->position));
     return t;
 }
 

@@ -63,16 +63,15 @@ QString packChart(const PackCells &groups, const std::vector<GroupTotals> &total
         const double top = kHeader + double(g - first) * kRowHeight;
         svg += QStringLiteral(
                    "<g class=\"group\"><text class=\"group-name\" x=\"4\" y=\"%1\">%2 %3</text>")
-                   .arg(coordinate(top + kRowHeight / 2 + 4), escaped(c.group))
-                   .arg(g + 1);
+                   .arg(coordinate(top + kRowHeight / 2 + 4), escaped(c.group),
+                        QString::number(g + 1));
         for (std::size_t p = 0; p < groups[g].size(); ++p) {
             const Cell &cell = *groups[g][p];
             const double left = kGroupColumn + double(p) * kCellWidth;
-            QString title = QStringLiteral("%1: %2 %3 #%4, %5, %6")
-                                .arg(cell.label, c.group)
-                                .arg(g + 1)
-                                .arg(p + 1)
-                                .arg(milliohmText(cell.microohms()), voltText(cell.microvolts()));
+            QString title =
+                QStringLiteral("%1: %2 %3 #%4, %5, %6")
+                    .arg(cell.label, c.group, QString::number(g + 1), QString::number(p + 1),
+                         milliohmText(cell.microohms()), voltText(cell.microvolts()));
             if (cell.capacityMicroampHours)
                 title += QStringLiteral(", ") + milliampHourText(*cell.capacityMicroampHours);
             svg += QStringLiteral("<g class=\"cell %1\"><title>%2</title>"

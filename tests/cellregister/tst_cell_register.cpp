@@ -9,6 +9,7 @@
 #include "files.h"
 #include "register_backends.h"
 
+#include <QDir>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -120,6 +121,16 @@ private slots:
                                      << ": unknown parameter 'sslmode'";
         QTest::newRow("a file") << "/data/cells.sqlite"
                                 << "file";
+        // SQLite would take these for a URI or a register in memory, and keep nothing.
+        const QString notAFile = QStringLiteral("(a file name with a colon is written from its "
+                                                "folder, as in ./cells:2026.sqlite)");
+        QTest::newRow("SQLite URI") << "file:cells.sqlite?mode=memory" << notAFile;
+        QTest::newRow("in memory") << ":memory:" << notAFile;
+        QTest::newRow("colon in a plain name") << "cells:2026.sqlite" << notAFile;
+        QTest::newRow("password, encoded key") << "postgresql:///c?host=/pg&pass%77ord=s3cret"
+                                               << "/pg|-1||c";
+        QTest::newRow("password holding a slash") << "postgresql://bench:s3/cret@lab/cells"
+                                                  << ": Invalid port or port number out of range";
     }
     void readsRegisterAddresses()
     {
@@ -132,9 +143,23 @@ private slots:
                 : QStringLiteral("file");
             QCOMPARE(got, parts);
             QVERIFY(l.postgres || l.path == address);
+            QVERIFY2(!l.shown().contains(QStringLiteral("cret")), qPrintable(l.shown()));
         } catch (const ERegisterFault &e) {
             QVERIFY2(e.message().endsWith(parts), qPrintable(e.message()));
+            QVERIFY2(!e.message().contains(QStringLiteral("cret")), qPrintable(e.message()));
         }
+    }
+
+    // XDG_DATA_HOME "file:..." would make the default register a SQLite URI.
+    void relativeDataHomeIsIgnored()
+    {
+        const QByteArray data = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", "file:data");
+        qunsetenv("BATTERY_ANALYZER_DB");
+        const QString path = locate(QString()).path;
+        data.isEmpty() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", data);
+        QCOMPARE(path,
+                 QDir::homePath() + QStringLiteral("/.local/share/battery-analyzer/cells.sqlite"));
     }
 
     void keepsEveryFieldExactly_data()

@@ -3,6 +3,7 @@
 #include "report/batch.h"
 #include "report/errors.h"
 #include "report/html_report.h"
+#include "report/labels.h"
 
 #include <QRegularExpression>
 #include <QtTest>
@@ -54,6 +55,8 @@ private slots:
     void unknownPackCell();
     void failingList_data();
     void failingList();
+    void userTextVerbatim_data();
+    void userTextVerbatim();
 };
 
 void TestReportHtml::packAndDischarge_data()
@@ -130,6 +133,52 @@ void TestReportHtml::failingList()
                  .count(QStringLiteral("<tr>")),
              qsizetype(listed + 1));
     QCOMPARE(html.contains(QStringLiteral("and %1 more").arg(failing - listed)), failing > listed);
+}
+
+void TestReportHtml::userTextVerbatim_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("a marker inside") << "P%1x";
+    QTest::newRow("every one-digit marker") << "%1%2%3%4%5%6%7%8%9";
+    QTest::newRow("localized, doubled, zero-padded") << "%L1 %%2 %03";
+}
+
+// Labels, a pack's name and the cells' source go into every caption, title and label text as
+// given: a template's marker in them is never filled in.
+void TestReportHtml::userTextVerbatim()
+{
+    QFETCH(QString, name);
+    const QString plain = QString(name).replace(u'%', u'Q'); // as long, and no marker
+    const auto named = [](const QString &n) {
+        report::Batch batch = batchOf({{"A1", 40000, 2'500'000, 4.5},
+                                       {"A2", 41000, 2'400'000, 0.5},
+                                       {"A3", 70000, 0, -1},
+                                       {"A4", 42000, 2'450'000, 1.0}},
+                                      {{"A1", "A2"}, {"A3", "A4"}});
+        batch.source = n;
+        for (report::Cell &cell : batch.cells)
+            cell.label.prepend(n);
+        batch.pack->name = n;
+        for (QStringList &group : batch.pack->groups)
+            for (QString &label : group)
+                label.prepend(n);
+        return batch;
+    };
+    for (const report::Language language : {report::Language::English, report::Language::Chinese}) {
+        const QString html = QString::fromUtf8(report::reportHtml(named(name), language));
+        QCOMPARE(
+            html,
+            QString::fromUtf8(report::reportHtml(named(plain), language)).replace(plain, name));
+    }
+    for (const report::Cell &cell : named(name).cells) {
+        const report::LabelText text = report::labelText(cell, report::PackPlace{name, 12, 3});
+        report::Cell plainCell = cell;
+        plainCell.label.replace(name, plain);
+        QStringList expected = report::labelText(plainCell, report::PackPlace{plain, 12, 3}).lines;
+        QCOMPARE(text.code, cell.label);
+        QCOMPARE(text.lines, expected.replaceInStrings(plain, name));
+        QCOMPARE(text.lines.back(), name + QStringLiteral(" G12 #3"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestReportHtml)
