@@ -44,7 +44,8 @@ bool isBusy(const QString &nativeCode)
 PGconn *postgresConnection(const QSqlDatabase &db)
 {
     const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "PGconn*") != 0)
+    // The driver names it by the typedef or, built otherwise, by the struct behind it.
+    if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0)
         return nullptr;
     return *static_cast<PGconn *const *>(handle.constData());
 }
@@ -219,14 +220,19 @@ void CellRegister::fail(const QString &what, const QString &driverText,
                                "gave up after %3 s")
                     .arg(location_.shown(), during)
                     .arg(watch_->limitMilliseconds() / 1000.0));
-        const PGconn *conn = db_.isOpen() ? postgresConnection(db_) : nullptr;
-        if (conn && PQstatus(conn) == CONNECTION_BAD) {
+        // Qt's driver counts a connection open while libpq has it whole; a server that
+        // ends it on purpose says so first (class 57P: shut down, 08: connection lost).
+        if (connected_
+            && (!db_.isOpen() || nativeCode.startsWith(u"57P") || nativeCode.startsWith(u"08"))) {
             QString text = QStringLiteral("the PostgreSQL server of the register %1 closed the "
                                           "connection%2")
                                .arg(location_.shown(), during);
             // The server's own words, when it gave any, say why ("terminating connection
-            // due to administrator command").
-            const QString detail = core::trimErrorTail(driverText.simplified());
+            // due to administrator command"); the driver's code after them says nothing more.
+            QString detail = core::trimErrorTail(driverText.simplified());
+            if (const QString code = u'(' + nativeCode + u')';
+                !nativeCode.isEmpty() && detail.endsWith(code))
+                detail = core::trimErrorTail(detail.chopped(code.size()));
             if (!detail.isEmpty())
                 text += QStringLiteral(" (") + detail + u')';
             throw ERegisterFault(text);
@@ -299,6 +305,7 @@ void CellRegister::open()
              db_.lastError().databaseText().isEmpty() ? db_.lastError().text()
                                                       : db_.lastError().databaseText(),
              db_.lastError().nativeErrorCode());
+    connected_ = true;
     if (location_.postgres) {
         watchServer();
         run(QStringLiteral("SET client_min_messages TO WARNING"));
@@ -393,10 +400,8 @@ CellRegister::Transaction::Transaction(CellRegister &r) : r_(r)
         }
     } catch (...) {
         open_ = false;
-        if (begun) {
-            const Call call(r_);
-            QSqlQuery(r_.db_).exec(QStringLiteral("ROLLBACK"));
-        }
+        if (begun)
+            r_.rollBack();
         r_.open_ = Open::None;
         throw;
     }
@@ -406,8 +411,7 @@ CellRegister::Transaction::~Transaction()
 {
     if (!open_)
         return;
-    const Call call(r_);
-    QSqlQuery(r_.db_).exec(QStringLiteral("ROLLBACK"));
+    r_.rollBack();
     r_.open_ = Open::None;
 }
 
@@ -435,9 +439,16 @@ CellRegister::Snapshot::~Snapshot()
     if (!open_)
         return;
     // Nothing was written: ending it either way only lets the snapshot go.
-    const Call call(r_);
-    QSqlQuery(r_.db_).exec(QStringLiteral("ROLLBACK"));
+    r_.rollBack();
     r_.open_ = Open::None;
+}
+
+// Errors go unreported: this ends what already failed, or what a lost connection ended.
+void CellRegister::rollBack()
+{
+    const Call call(*this);
+    if (db_.isOpen())
+        QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
 }
 
 // Going over to WAL takes the file for itself for a moment, and SQLite answers busy at once
@@ -459,21 +470,25 @@ void CellRegister::enableWal()
     }
 }
 
-// -1: no tables at all (a new register); -2: tables, but not a register's.
+// -1: no tables at all (a new register); -2: tables, but not a register's. Asked by hand
+// rather than through QSqlDatabase::tables(), which answers a file it cannot read with no
+// tables, as if it were a new register.
 int CellRegister::readVersion()
 {
-    const QStringList tables = [&] {
-        const Call call(*this);
-        return db_.tables(QSql::Tables);
-    }();
-    if (db_.lastError().isValid())
-        fail(QStringLiteral("cannot be read"), db_.lastError().databaseText(),
-             db_.lastError().nativeErrorCode());
-    if (tables.contains(QStringLiteral("register_schema"))) {
-        QSqlQuery q = run(QStringLiteral("SELECT version FROM register_schema"));
-        return next(q) ? q.value(0).toInt() : -2;
+    QSqlQuery q = run(location_.postgres
+                          ? QStringLiteral("SELECT table_name FROM information_schema.tables "
+                                           "WHERE table_schema = current_schema() "
+                                           "AND table_type = 'BASE TABLE'")
+                          : QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+    bool any = false, isRegister = false;
+    while (next(q)) {
+        any = true;
+        isRegister = isRegister || q.value(0).toString() == u"register_schema";
     }
-    return tables.isEmpty() ? -1 : -2;
+    if (!isRegister)
+        return any ? -2 : -1;
+    q = run(QStringLiteral("SELECT version FROM register_schema"));
+    return next(q) ? q.value(0).toInt() : -2;
 }
 
 void CellRegister::bringSchemaUpToDate(Opening opening)

@@ -103,6 +103,7 @@ public:
 
 private:
     void checkFile(Opening opening);
+    void rollBack();
     void watchServer();
     void open();
     int readVersion();
@@ -113,6 +114,7 @@ private:
     int lockWaitMilliseconds_;
     QString connection_;
     QSqlDatabase db_;
+    bool connected_ = false;
     enum class Open { None, Read, Write } open_ = Open::None; // the transaction under way
     std::unique_ptr<ServerWatch> watch_;
 };
