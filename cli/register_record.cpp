@@ -52,11 +52,14 @@ every reading is stored or none.
   --db DB             the register: a SQLite file or postgresql://USER@HOST[:PORT]/NAME
                       (default: $BATTERY_ANALYZER_DB, else
                       $XDG_DATA_HOME/battery-analyzer/cells.sqlite)
-  --lock-wait S       how long to wait for another program writing the register (10)
+  --lock-wait S       how long to wait for another program writing the register (10; 0: not
+                      at all); a PostgreSQL server silent for 5 s more is given up on
 
 When readings and labels differ in number, when Ctrl+C stops a download or the device goes
-away, nothing is stored: the readings that arrived are written beside the register (as the
-window's Save writes them) and the message names that file.
+away, or the register cannot take them (locked too long, its server gone or silent, its disk
+full), nothing is stored: the readings that arrived are written beside the register (as the
+window's Save writes them) into a new file of their own, and the message names that file.
+The analyzer keeps its readings until clear-memory.
 
 Exit codes: 0 stored, 1 a file cannot be read or written, 2 bad arguments, 3 a line is not a
 reading (--strict) or no reading at all, 4 the analyzer holds no readings, 5 a port or device
