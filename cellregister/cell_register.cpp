@@ -250,6 +250,11 @@ void CellRegister::fail(const QString &what, const QString &driverText,
     throw ERegisterFault(text);
 }
 
+ERegisterFault CellRegister::noRegister() const
+{
+    return ERegisterFault(QStringLiteral("there is no register %1").arg(location_.shown()));
+}
+
 // Everything SQLite would trip over later is looked at before the file is opened, so that
 // a file of another kind is never touched, not even by the journal mode.
 void CellRegister::checkFile(Opening opening)
@@ -265,7 +270,7 @@ void CellRegister::checkFile(Opening opening)
         fail(QStringLiteral("its folder cannot be written"), core::systemErrorText(errno));
     if (!info.exists()) {
         if (opening == Opening::MustExist)
-            throw ERegisterFault(QStringLiteral("there is no register %1").arg(location_.shown()));
+            throw noRegister();
         return;
     }
     if (!info.isFile())
@@ -508,7 +513,7 @@ void CellRegister::bringSchemaUpToDate(Opening opening)
     int version = readVersion();
     check(version);
     if (version == -1 && opening == Opening::MustExist)
-        throw ERegisterFault(QStringLiteral("there is no register %1").arg(location_.shown()));
+        throw noRegister();
     if (version == kSchemaVersion) {
         if (!location_.postgres)
             enableWal();

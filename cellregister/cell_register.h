@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cellregister/errors.h"
 #include "cellregister/location.h"
 
 #include <QDateTime>
@@ -103,6 +104,8 @@ public:
 
 private:
     void checkFile(Opening opening);
+    // What opening a register that is not there raises.
+    ERegisterFault noRegister() const;
     void rollBack();
     void watchServer();
     void open();

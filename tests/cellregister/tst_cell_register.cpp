@@ -394,14 +394,11 @@ private slots:
                     if (c.label != label(k) || c.measurements != n - k + 1
                         || c.microohms != k * 1000 || c.microvolts != n * 1000 + k
                         || c.resistanceText != label(k))
-                        fault = QStringLiteral("listing of %1 cells: %2 with %3 measurements, "
-                                               "%4 µΩ, %5 µV, %6")
-                                    .arg(n)
-                                    .arg(c.label)
-                                    .arg(c.measurements)
-                                    .arg(c.microohms)
-                                    .arg(c.microvolts)
-                                    .arg(c.resistanceText);
+                        fault = QStringLiteral("listing of %1 cells: %2 as %3 after %4 "
+                                               "measurements, %5 µV")
+                                    .arg(QString::number(n), label(k), c.label,
+                                         QString::number(c.measurements),
+                                         QString::number(c.microvolts));
                 }
             } catch (const ERegisterFault &e) {
                 fault = e.message();
