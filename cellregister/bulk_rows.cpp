@@ -156,7 +156,7 @@ void RowReader::fail() const
 bool RowReader::next()
 {
     if (!db_)
-        return query_.next();
+        return r_.next(query_);
     const int code = sqlite3_step(native_);
     if (code == SQLITE_ROW)
         return true;

@@ -14,9 +14,17 @@
 #include <QSqlField>
 #include <QThread>
 
+#include <libpq-fe.h>
+
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <optional>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace cellregister {
@@ -33,7 +41,99 @@ bool isBusy(const QString &nativeCode)
     return nativeCode == u"5" || nativeCode == u"6" || nativeCode == u"55P03";
 }
 
+PGconn *postgresConnection(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    // The driver names it by the typedef or, built otherwise, by the struct behind it.
+    if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0)
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
 } // namespace
+
+// A server can stop answering without closing anything (a frozen host, a cable pulled on
+// the way): libpq then waits for good, and a server's own statement_timeout cannot help a
+// server that does not run. A call that outlasts its deadline has the connection's socket
+// shut from this thread: libpq's wait returns at once with the connection broken, the call
+// fails and the register says why.
+class CellRegister::ServerWatch {
+public:
+    ServerWatch(int socket, int limitMilliseconds)
+        : socket_(socket), limit_(limitMilliseconds), thread_([this] { watch(); })
+    { }
+    ~ServerWatch()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_one();
+        thread_.join();
+    }
+
+    void arm()
+    {
+        const std::lock_guard lock(mutex_);
+        if (depth_++ == 0)
+            deadline_ = Clock::now() + std::chrono::milliseconds(limit_);
+        changed_.notify_one();
+    }
+    void disarm()
+    {
+        const std::lock_guard lock(mutex_);
+        if (--depth_ == 0)
+            deadline_.reset();
+        changed_.notify_one();
+    }
+    bool fired() const
+    {
+        const std::lock_guard lock(mutex_);
+        return fired_;
+    }
+    int limitMilliseconds() const { return limit_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void watch()
+    {
+        std::unique_lock lock(mutex_);
+        while (!stop_) {
+            if (!deadline_) {
+                changed_.wait(lock);
+            } else if (Clock::now() < *deadline_) {
+                changed_.wait_until(lock, *deadline_);
+            } else {
+                ::shutdown(socket_, SHUT_RDWR);
+                fired_ = true;
+                deadline_.reset();
+            }
+        }
+    }
+
+    const int socket_;
+    const int limit_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<Clock::time_point> deadline_;
+    int depth_ = 0;
+    bool fired_ = false;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+CellRegister::Call::Call(const CellRegister &r) : watch_(r.watch_.get())
+{
+    if (watch_)
+        watch_->arm();
+}
+
+CellRegister::Call::~Call()
+{
+    if (watch_)
+        watch_->disarm();
+}
 
 // Both are written by hand: QDateTime's own text conversions cost microseconds each, which
 // is most of the time of a record or a listing of a hundred thousand cells.
@@ -86,19 +186,23 @@ QDateTime timeFromText(const QString &text)
     return QDateTime::fromString(text, Qt::ISODateWithMs);
 }
 
-CellRegister::CellRegister(const Location &location, int lockWaitMilliseconds)
+CellRegister::CellRegister(const Location &location, int lockWaitMilliseconds, Opening opening)
     : location_(location), lockWaitMilliseconds_(lockWaitMilliseconds)
 {
     connection_ = QStringLiteral("cellregister-%1").arg(connectionCount.fetchAndAddOrdered(1));
     if (!location_.postgres)
-        checkFile();
+        checkFile(opening);
     open();
-    bringSchemaUpToDate();
+    bringSchemaUpToDate(opening);
 }
 
 CellRegister::~CellRegister()
 {
-    db_.close();
+    {
+        const Call call(*this);
+        db_.close();
+    }
+    watch_.reset();
     db_ = QSqlDatabase();
     QSqlDatabase::removeDatabase(connection_);
 }
@@ -106,6 +210,34 @@ CellRegister::~CellRegister()
 void CellRegister::fail(const QString &what, const QString &driverText,
                         const QString &nativeCode) const
 {
+    if (location_.postgres) {
+        const QString during = open_ == Open::Write ? QStringLiteral(" during the write")
+            : open_ == Open::Read                   ? QStringLiteral(" during the read")
+                                                    : QString();
+        if (watch_ && watch_->fired())
+            throw ERegisterFault(
+                QStringLiteral("the PostgreSQL server of the register %1 stopped answering%2; "
+                               "gave up after %3 s")
+                    .arg(location_.shown(), during)
+                    .arg(watch_->limitMilliseconds() / 1000.0));
+        // Qt's driver counts a connection open while libpq has it whole; a server that
+        // ends it on purpose says so first (class 57P: shut down, 08: connection lost).
+        if (connected_
+            && (!db_.isOpen() || nativeCode.startsWith(u"57P") || nativeCode.startsWith(u"08"))) {
+            QString text = QStringLiteral("the PostgreSQL server of the register %1 closed the "
+                                          "connection%2")
+                               .arg(location_.shown(), during);
+            // The server's own words, when it gave any, say why ("terminating connection
+            // due to administrator command"); the driver's code after them says nothing more.
+            QString detail = core::trimErrorTail(driverText.simplified());
+            if (const QString code = u'(' + nativeCode + u')';
+                !nativeCode.isEmpty() && detail.endsWith(code))
+                detail = core::trimErrorTail(detail.chopped(code.size()));
+            if (!detail.isEmpty())
+                text += QStringLiteral(" (") + detail + u')';
+            throw ERegisterFault(text);
+        }
+    }
     if (isBusy(nativeCode))
         throw ERegisterFault(
             QStringLiteral("the register %1 is locked by another program; gave up after %2 s")
@@ -117,9 +249,14 @@ void CellRegister::fail(const QString &what, const QString &driverText,
     throw ERegisterFault(text);
 }
 
+ERegisterFault CellRegister::noRegister() const
+{
+    return ERegisterFault(QStringLiteral("there is no register %1").arg(location_.shown()));
+}
+
 // Everything SQLite would trip over later is looked at before the file is opened, so that
 // a file of another kind is never touched, not even by the journal mode.
-void CellRegister::checkFile()
+void CellRegister::checkFile(Opening opening)
 {
     const QFileInfo info(location_.path);
     QString folder = info.absolutePath();
@@ -130,8 +267,11 @@ void CellRegister::checkFile()
     // The journal and its index are written beside the register, even to read it.
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
         fail(QStringLiteral("its folder cannot be written"), core::systemErrorText(errno));
-    if (!info.exists())
+    if (!info.exists()) {
+        if (opening == Opening::MustExist)
+            throw noRegister();
         return;
+    }
     if (!info.isFile())
         fail(QStringLiteral("not a register file"), {});
     if (::access(QFile::encodeName(location_.path).constData(), R_OK | W_OK) != 0)
@@ -154,7 +294,9 @@ void CellRegister::open()
         db_.setUserName(location_.user);
         db_.setPassword(location_.password);
         db_.setDatabaseName(location_.database);
-        db_.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        // libpq counts whole seconds, at least 2.
+        const int limit = lockWaitMilliseconds_ + kServerGraceMilliseconds;
+        db_.setConnectOptions(QStringLiteral("connect_timeout=%1").arg((limit + 999) / 1000));
     } else {
         db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
         db_.setDatabaseName(location_.path);
@@ -167,16 +309,29 @@ void CellRegister::open()
              db_.lastError().databaseText().isEmpty() ? db_.lastError().text()
                                                       : db_.lastError().databaseText(),
              db_.lastError().nativeErrorCode());
+    connected_ = true;
     if (location_.postgres) {
+        watchServer();
         run(QStringLiteral("SET client_min_messages TO WARNING"));
-        run(QStringLiteral("SET lock_timeout = %1").arg(lockWaitMilliseconds_));
+        // PostgreSQL's 0 is no limit at all; a wait of nothing is its shortest one.
+        run(QStringLiteral("SET lock_timeout = %1").arg(std::max(1, lockWaitMilliseconds_)));
     } else {
         run(QStringLiteral("PRAGMA foreign_keys = ON"));
     }
 }
 
+void CellRegister::watchServer()
+{
+    const PGconn *conn = postgresConnection(db_);
+    const int socket = conn ? PQsocket(conn) : -1;
+    if (socket >= 0)
+        watch_ =
+            std::make_unique<ServerWatch>(socket, lockWaitMilliseconds_ + kServerGraceMilliseconds);
+}
+
 QSqlQuery CellRegister::prepare(const QString &sql)
 {
+    const Call call(*this);
     QSqlQuery query(db_);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
@@ -187,14 +342,27 @@ QSqlQuery CellRegister::prepare(const QString &sql)
 
 void CellRegister::exec(QSqlQuery &query)
 {
+    const Call call(*this);
     if (!query.exec())
         fail(QStringLiteral("cannot be read or written"), query.lastError().databaseText(),
              query.lastError().nativeErrorCode());
 }
 
+bool CellRegister::next(QSqlQuery &query)
+{
+    const Call call(*this);
+    if (query.next())
+        return true;
+    if (query.lastError().isValid())
+        fail(QStringLiteral("cannot be read"), query.lastError().databaseText(),
+             query.lastError().nativeErrorCode());
+    return false;
+}
+
 QSqlQuery CellRegister::run(const QString &sql, const QVariantList &values)
 {
     if (values.isEmpty()) {
+        const Call call(*this);
         QSqlQuery query(db_);
         query.setForwardOnly(true);
         if (!query.exec(sql))
@@ -221,32 +389,70 @@ sqlite3 *CellRegister::sqliteHandle() const
 
 CellRegister::Transaction::Transaction(CellRegister &r) : r_(r)
 {
-    if (r_.isPostgres()) {
-        r_.run(QStringLiteral("BEGIN"));
-        // Serialises writers the way SQLite's write lock does: a schema change or a batch
-        // of labels never meets another half-way.
-        try {
+    // A write that fails at its very start still failed during the write.
+    r_.open_ = Open::Write;
+    bool begun = false;
+    try {
+        if (r_.isPostgres()) {
+            r_.run(QStringLiteral("BEGIN"));
+            begun = true;
+            // Serialises writers the way SQLite's write lock does: a schema change or a
+            // batch of labels never meets another half-way.
             r_.run(QStringLiteral("SELECT pg_advisory_xact_lock(5149252)"));
-        } catch (...) {
-            open_ = false;
-            QSqlQuery(r_.db_).exec(QStringLiteral("ROLLBACK"));
-            throw;
+        } else {
+            r_.run(QStringLiteral("BEGIN IMMEDIATE"));
         }
-    } else {
-        r_.run(QStringLiteral("BEGIN IMMEDIATE"));
+    } catch (...) {
+        open_ = false;
+        if (begun)
+            r_.rollBack();
+        r_.open_ = Open::None;
+        throw;
     }
 }
 
 CellRegister::Transaction::~Transaction()
 {
-    if (open_)
-        QSqlQuery(r_.db_).exec(QStringLiteral("ROLLBACK"));
+    if (!open_)
+        return;
+    r_.rollBack();
+    r_.open_ = Open::None;
 }
 
 void CellRegister::Transaction::commit()
 {
     r_.run(QStringLiteral("COMMIT"));
     open_ = false;
+    r_.open_ = Open::None;
+}
+
+// SQLite's deferred BEGIN takes its snapshot at the first read and keeps it to the end (WAL
+// lets writers go on meanwhile); PostgreSQL's READ COMMITTED would take one per statement.
+CellRegister::Snapshot::Snapshot(CellRegister &r) : r_(r)
+{
+    if (r_.open_ != Open::None)
+        return;
+    r_.run(r_.isPostgres() ? QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ, READ ONLY")
+                           : QStringLiteral("BEGIN"));
+    r_.open_ = Open::Read;
+    open_ = true;
+}
+
+CellRegister::Snapshot::~Snapshot()
+{
+    if (!open_)
+        return;
+    // Nothing was written: ending it either way only lets the snapshot go.
+    r_.rollBack();
+    r_.open_ = Open::None;
+}
+
+// Errors go unreported: this ends what already failed, or what a lost connection ended.
+void CellRegister::rollBack()
+{
+    const Call call(*this);
+    if (db_.isOpen())
+        QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
 }
 
 // Going over to WAL takes the file for itself for a moment, and SQLite answers busy at once
@@ -268,21 +474,28 @@ void CellRegister::enableWal()
     }
 }
 
-// -1: no tables at all (a new register); -2: tables, but not a register's.
+// -1: no tables at all (a new register); -2: tables, but not a register's. Asked by hand
+// rather than through QSqlDatabase::tables(), which answers a file it cannot read with no
+// tables, as if it were a new register.
 int CellRegister::readVersion()
 {
-    const QStringList tables = db_.tables(QSql::Tables);
-    if (db_.lastError().isValid())
-        fail(QStringLiteral("cannot be read"), db_.lastError().databaseText(),
-             db_.lastError().nativeErrorCode());
-    if (tables.contains(QStringLiteral("register_schema"))) {
-        QSqlQuery q = run(QStringLiteral("SELECT version FROM register_schema"));
-        return q.next() ? q.value(0).toInt() : -2;
+    QSqlQuery q = run(location_.postgres
+                          ? QStringLiteral("SELECT table_name FROM information_schema.tables "
+                                           "WHERE table_schema = current_schema() "
+                                           "AND table_type = 'BASE TABLE'")
+                          : QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+    bool any = false, isRegister = false;
+    while (next(q)) {
+        any = true;
+        isRegister = isRegister || q.value(0).toString() == u"register_schema";
     }
-    return tables.isEmpty() ? -1 : -2;
+    if (!isRegister)
+        return any ? -2 : -1;
+    q = run(QStringLiteral("SELECT version FROM register_schema"));
+    return next(q) ? q.value(0).toInt() : -2;
 }
 
-void CellRegister::bringSchemaUpToDate()
+void CellRegister::bringSchemaUpToDate(Opening opening)
 {
     const auto check = [&](int version) {
         if (version == -2)
@@ -298,6 +511,8 @@ void CellRegister::bringSchemaUpToDate()
     // An SQLite file that is not a database at all fails here, before any write.
     int version = readVersion();
     check(version);
+    if (version == -1 && opening == Opening::MustExist)
+        throw noRegister();
     if (version == kSchemaVersion) {
         if (!location_.postgres)
             enableWal();

@@ -1,6 +1,7 @@
 #include "cellregister/cell_summary.h"
 
 #include "cellregister/bulk_rows.h"
+#include "cellregister/errors.h"
 
 #include <QHash>
 
@@ -31,6 +32,9 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
     const QVariantList values = label.isNull() ? QVariantList() : QVariantList{label};
     std::vector<CellSummary> cells;
     QHash<qint64, std::size_t> byId;
+    // Cells and measurements are two statements: without one snapshot a record between
+    // them adds measurements of cells the first did not list.
+    const CellRegister::Snapshot snapshot(r);
     RowReader c(r,
                 QStringLiteral("SELECT c.id, c.label, c.capacity_uah, p.name FROM cells c "
                                "LEFT JOIN pack_cells pc ON pc.cell_id = c.id "
@@ -60,7 +64,15 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
         const qint64 id = m.integer(0);
         if (id != current) {
             current = id;
-            s = &cells[byId.value(id)];
+            const auto at = byId.constFind(id);
+            if (at == byId.cend())
+                throw EInconsistentRegister(
+                    QStringLiteral("the register %1 changed while it was read: a measurement of "
+                                   "cell %2, which the same read did not list")
+                        .arg(r.location().shown())
+                        .arg(id),
+                    id);
+            s = &cells[*at];
         }
         if (const QString text = m.text(1); text != lastTimeText) {
             at = timeFromText(text);

@@ -64,7 +64,7 @@ std::vector<qint64> cellIds(CellRegister &r, const QList<Measurement> &measureme
                 continue;
             one.addBindValue(labels[i]);
             r.exec(one);
-            if (one.next())
+            if (r.next(one))
                 ids[i] = one.value(0).toLongLong();
             one.finish();
         }
@@ -139,7 +139,7 @@ void forEachMeasurement(CellRegister &r, const QString &label,
         : r.run(select + QStringLiteral("WHERE c.label = ?") + order, {label});
     Measurement m;
     QString lastTimeText;
-    while (q.next()) {
+    while (r.next(q)) {
         m.label = q.value(0).toString();
         if (const QString at = q.value(1).toString(); at != lastTimeText) {
             m.at = timeFromText(at);
@@ -160,7 +160,8 @@ void forEachMeasurement(CellRegister &r, const QString &label,
 
 bool hasCell(CellRegister &r, const QString &label)
 {
-    return r.run(QStringLiteral("SELECT 1 FROM cells WHERE label = ?"), {label}).next();
+    QSqlQuery q = r.run(QStringLiteral("SELECT 1 FROM cells WHERE label = ?"), {label});
+    return r.next(q);
 }
 
 } // namespace cellregister

@@ -11,7 +11,7 @@ namespace {
 qint64 cellId(CellRegister &r, const QString &label)
 {
     QSqlQuery q = r.run(QStringLiteral("SELECT id FROM cells WHERE label = ?"), {label});
-    if (!q.next())
+    if (!r.next(q))
         throw EUnknownEntry(QStringLiteral("the register holds no cell '%1'").arg(label));
     return q.value(0).toLongLong();
 }
@@ -19,7 +19,7 @@ qint64 cellId(CellRegister &r, const QString &label)
 qint64 packId(CellRegister &r, const QString &name)
 {
     QSqlQuery q = r.run(QStringLiteral("SELECT id FROM packs WHERE name = ?"), {name});
-    if (!q.next())
+    if (!r.next(q))
         throw EUnknownEntry(QStringLiteral("the register holds no pack '%1'").arg(name));
     return q.value(0).toLongLong();
 }
@@ -30,7 +30,7 @@ QString packOf(CellRegister &r, qint64 cell)
         r.run(QStringLiteral("SELECT p.name FROM pack_cells pc JOIN packs p ON p.id = pc.pack_id "
                              "WHERE pc.cell_id = ?"),
               {cell});
-    return q.next() ? q.value(0).toString() : QString();
+    return r.next(q) ? q.value(0).toString() : QString();
 }
 
 Pack packFromRow(const QSqlQuery &q)
@@ -54,14 +54,15 @@ const QString kPackColumns =
 void savePack(CellRegister &r, const Pack &pack)
 {
     CellRegister::Transaction t(r);
-    if (r.run(QStringLiteral("SELECT 1 FROM packs WHERE name = ?"), {pack.name}).next())
+    if (QSqlQuery taken = r.run(QStringLiteral("SELECT 1 FROM packs WHERE name = ?"), {pack.name});
+        r.next(taken))
         throw EDuplicateEntry(QStringLiteral("a pack named '%1' exists already").arg(pack.name));
     QSqlQuery add =
         r.run(QStringLiteral("INSERT INTO packs (name, series, parallel, max_voltage_spread_uv, "
                              "capacity_first, created_at) VALUES (?, ?, ?, ?, ?, ?) RETURNING id"),
               {pack.name, pack.series, pack.parallel, qint64(pack.maxVoltageSpreadMicrovolts),
                pack.capacityFirst ? 1 : 0, timeText(pack.created)});
-    add.next();
+    r.next(add);
     const qint64 id = add.value(0).toLongLong();
     // SQLite cannot commit while a statement is still stepping.
     add.finish();
@@ -88,7 +89,7 @@ std::vector<Pack> listPacks(CellRegister &r)
 {
     std::vector<Pack> packs;
     QSqlQuery q = r.run(kPackColumns + QStringLiteral(" ORDER BY name") + r.labelCollation());
-    while (q.next())
+    while (r.next(q))
         packs.push_back(packFromRow(q));
     return packs;
 }
@@ -96,7 +97,7 @@ std::vector<Pack> listPacks(CellRegister &r)
 Pack loadPack(CellRegister &r, const QString &name)
 {
     QSqlQuery q = r.run(kPackColumns + QStringLiteral(" WHERE name = ?"), {name});
-    if (!q.next())
+    if (!r.next(q))
         throw EUnknownEntry(QStringLiteral("the register holds no pack '%1'").arg(name));
     Pack p = packFromRow(q);
     p.groups.resize(std::size_t(p.series));
@@ -104,7 +105,7 @@ Pack loadPack(CellRegister &r, const QString &name)
                                            "JOIN cells c ON c.id = pc.cell_id WHERE pc.pack_id = ? "
                                            "ORDER BY pc.group_index, pc.position"),
                             {q.value(0)});
-    while (cells.next()) {
+    while (r.next(cells)) {
         const int g = cells.value(0).toInt();
         if (g >= 0 && g < p.series)
             p.groups[std::size_t(g)] << cells.value(1).toString();
@@ -121,7 +122,7 @@ std::vector<Swap> swapsOf(CellRegister &r, const QString &name)
                        "JOIN cells a ON a.id = s.removed_cell_id "
                        "JOIN cells b ON b.id = s.added_cell_id WHERE s.pack_id = ? ORDER BY s.id"),
         {id});
-    while (q.next())
+    while (r.next(q))
         swaps.push_back({q.value(0).toInt(), q.value(1).toString(), q.value(2).toString(),
                          timeFromText(q.value(3).toString())});
     return swaps;
@@ -138,7 +139,7 @@ std::vector<std::pair<QString, Swap>> swapsOfCell(CellRegister &r, const QString
                   "JOIN cells b ON b.id = s.added_cell_id WHERE a.label = ? OR b.label = ? "
                   "ORDER BY s.id"),
               {label, label});
-    while (q.next())
+    while (r.next(q))
         swaps.emplace_back(q.value(0).toString(),
                            Swap{q.value(1).toInt(), q.value(2).toString(), q.value(3).toString(),
                                 timeFromText(q.value(4).toString())});
@@ -155,7 +156,7 @@ void swapCell(CellRegister &r, const QString &name, const QString &removed, cons
         r.run(QStringLiteral(
                   "SELECT group_index, position FROM pack_cells WHERE pack_id = ? AND cell_id = ?"),
               {pack, out});
-    if (!place.next())
+    if (!r.next(place))
         throw EUnknownEntry(QStringLiteral("cell %1 is not in pack '%2'").arg(removed, name));
     const int group = place.value(0).toInt();
     const int position = place.value(1).toInt();
@@ -177,7 +178,7 @@ QStringList cellsInPacks(CellRegister &r)
     QStringList labels;
     QSqlQuery q = r.run(
         QStringLiteral("SELECT c.label FROM pack_cells pc JOIN cells c ON c.id = pc.cell_id"));
-    while (q.next())
+    while (r.next(q))
         labels << q.value(0).toString();
     return labels;
 }
@@ -189,7 +190,7 @@ QStringList setCapacities(CellRegister &r,
     CellRegister::Transaction t(r);
     QHash<QString, qint64> ids;
     QSqlQuery all = r.run(QStringLiteral("SELECT id, label FROM cells"));
-    while (all.next())
+    while (r.next(all))
         ids.insert(all.value(1).toString(), all.value(0).toLongLong());
     QStringList unknown;
     for (const auto &[label, uah] : capacities)

@@ -7,7 +7,6 @@
 #include "cli/cell_labels.h"
 #include "cli/errors.h"
 
-#include <QFileInfo>
 #include <QHash>
 
 namespace cli {
@@ -69,11 +68,10 @@ report::Batch batchFromRegister(const BatchFromRegister &from, const char *subco
     if (!from.cellRange.isEmpty())
         wanted = labelRange(from.cellRange, QString::fromLatin1(subcommand));
 
-    // A picture of a register that is not there would otherwise leave an empty one behind.
-    const cellregister::Location where = cellregister::locate(from.db);
-    if (!where.postgres && !QFileInfo::exists(where.path))
-        throw ERegisterFault(QStringLiteral("there is no register %1").arg(where.shown()));
-    cellregister::CellRegister reg(where, from.lockWaitMilliseconds);
+    cellregister::CellRegister reg(cellregister::locate(from.db), from.lockWaitMilliseconds,
+                                   cellregister::Opening::MustExist);
+    // The pack and the cells as they were at one moment.
+    const cellregister::CellRegister::Snapshot snapshot(reg);
     report::Batch batch;
     batch.rules = reportRules(from.rules);
     batch.source = sourceText(reg.location(), from.pack);

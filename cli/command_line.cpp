@@ -99,10 +99,12 @@ QString CommandLine::db() const
     return value(QStringLiteral("db"));
 }
 
-std::unique_ptr<cellregister::CellRegister> CommandLine::openRegister() const
+std::unique_ptr<cellregister::CellRegister> CommandLine::openRegister(
+    cellregister::Opening opening) const
 {
     const int waitMs = lockWaitMilliseconds();
-    return std::make_unique<cellregister::CellRegister>(cellregister::locate(db()), waitMs);
+    return std::make_unique<cellregister::CellRegister>(cellregister::locate(db()), waitMs,
+                                                        opening);
 }
 
 } // namespace cli

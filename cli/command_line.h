@@ -60,7 +60,8 @@ public:
     int lockWaitMilliseconds() const;
     // --db as given; refuses an empty one.
     QString db() const;
-    std::unique_ptr<cellregister::CellRegister> openRegister() const;
+    // Only a command that stores readings makes a register where there is none.
+    std::unique_ptr<cellregister::CellRegister> openRegister(cellregister::Opening opening) const;
 
 private:
     QString name_;

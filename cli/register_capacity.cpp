@@ -119,7 +119,7 @@ int runCapacity(const QStringList &arguments)
         line.fail(QStringLiteral("one FILE.csv is required"));
     const QString path = line.positional().front();
     const auto capacities = readCapacities(path);
-    const auto reg = line.openRegister();
+    const auto reg = line.openRegister(cellregister::Opening::MustExist);
     const QStringList skipped =
         cellregister::setCapacities(*reg, capacities, QFileInfo(path).absoluteFilePath(),
                                     line.isSet(QStringLiteral("skip-unknown")));

@@ -78,7 +78,7 @@ int runCells(const QStringList &arguments)
     if (line.isSet(QStringLiteral("only")) && only != u"pass" && only != u"fail")
         line.fail(QStringLiteral("--only takes pass or fail, not '%1'").arg(only));
 
-    const auto reg = line.openRegister();
+    const auto reg = line.openRegister(cellregister::Opening::MustExist);
     CellTable table(format);
     for (const cellregister::CellSummary &c : cellregister::summarizeCells(*reg)) {
         const QStringList reasons = cellregister::failures(c, rules);
@@ -101,7 +101,9 @@ int runCell(const QStringList &arguments)
     const QString label = line.positional().front();
     const Format format = line.format({"text", "json"});
 
-    const auto reg = line.openRegister();
+    const auto reg = line.openRegister(cellregister::Opening::MustExist);
+    // Its summary, history and swaps all from one moment of the register.
+    const cellregister::CellRegister::Snapshot snapshot(*reg);
     const auto cell = cellregister::summarizeCell(*reg, label);
     if (!cell)
         throw EUnknownEntry(QStringLiteral("the register holds no cell '%1'").arg(label));
@@ -152,7 +154,7 @@ int runExport(const QStringList &arguments)
     if (!line.positional().isEmpty())
         line.fail(QStringLiteral("unexpected argument '%1'").arg(line.positional().front()));
     const Format format = line.format({"csv", "json"});
-    const auto reg = line.openRegister();
+    const auto reg = line.openRegister(cellregister::Opening::MustExist);
     Output out(line.value(QStringLiteral("output")));
     MeasurementTable table(format);
     cellregister::forEachMeasurement(*reg, QString(), [&](const cellregister::Measurement &m) {

@@ -14,6 +14,7 @@
 #include <QHash>
 
 #include <cmath>
+#include <optional>
 
 namespace cli {
 
@@ -170,7 +171,7 @@ int runRegisterMatch(const QStringList &arguments)
     if (line.isSet(QStringLiteral("save-pack")) && packName.trimmed().isEmpty())
         line.fail(QStringLiteral("--save-pack needs a name"));
 
-    const auto reg = line.openRegister();
+    const auto reg = line.openRegister(cellregister::Opening::MustExist);
     const Summaries all = cellregister::summarizeCells(*reg);
     std::vector<const cellregister::CellSummary *> candidates;
     bool allCapacities = true;
@@ -233,7 +234,7 @@ namespace {
 
 int packList(CommandLine &line)
 {
-    const auto reg = line.openRegister();
+    const auto reg = line.openRegister(cellregister::Opening::MustExist);
     QByteArray out;
     for (const auto &p : cellregister::listPacks(*reg))
         out += p.name.toUtf8() + "  " + QByteArray::number(p.series) + "S"
@@ -246,11 +247,13 @@ int packList(CommandLine &line)
 int packShow(CommandLine &line, const QString &name)
 {
     const Format format = line.format({"text", "json"});
-    const auto reg = line.openRegister();
+    const auto reg = line.openRegister(cellregister::Opening::MustExist);
+    std::optional<cellregister::CellRegister::Snapshot> snapshot(std::in_place, *reg);
     const cellregister::Pack pack = cellregister::loadPack(*reg, name);
     const Summaries all = cellregister::summarizeCells(*reg);
-    const PackValues values = valuesOf(pack.groups, indexed(all));
     const auto swaps = cellregister::swapsOf(*reg, name);
+    snapshot.reset();
+    const PackValues values = valuesOf(pack.groups, indexed(all));
     if (format == Format::Json) {
         QByteArray swapJson;
         for (const auto &s : swaps)
@@ -278,9 +281,12 @@ int packShow(CommandLine &line, const QString &name)
 int packReplace(CommandLine &line, const QString &name, const QString &failed)
 {
     const cellregister::Rules rules = line.rules();
-    const auto reg = line.openRegister();
+    const auto reg = line.openRegister(cellregister::Opening::MustExist);
+    // The pack and its spares as they were at one moment; the swap then writes on its own.
+    std::optional<cellregister::CellRegister::Snapshot> snapshot(std::in_place, *reg);
     cellregister::Pack pack = cellregister::loadPack(*reg, name);
     const Summaries all = cellregister::summarizeCells(*reg);
+    snapshot.reset();
     const auto byLabel = indexed(all);
     std::size_t group = SIZE_MAX;
     qsizetype position = -1;

@@ -2,6 +2,8 @@
 // labelled cells, all in one transaction or not at all.
 #include "cli/register_record.h"
 #include "board/data_board.h"
+#include "board/errors.h"
+#include "cellregister/errors.h"
 #include "cellregister/measurements.h"
 #include "cli/cell_labels.h"
 #include "cli/command_line.h"
@@ -11,10 +13,14 @@
 #include "cli/output.h"
 #include "cli/register_errors.h"
 #include "cli/rows.h"
+#include "core/system_error.h"
 #include "reading/line_format.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
 
 #include <vector>
 
@@ -48,11 +54,14 @@ every reading is stored or none.
                       $XDG_DATA_HOME/battery-analyzer/cells.sqlite); any other "scheme:"
                       is refused, so a file name with a colon is written from its folder:
                       ./cells:2026.sqlite
-  --lock-wait S       how long to wait for another program writing the register (10)
+  --lock-wait S       how long to wait for another program writing the register (10; 0: not
+                      at all); a PostgreSQL server silent for 5 s more is given up on
 
 When readings and labels differ in number, when Ctrl+C stops a download or the device goes
-away, nothing is stored: the readings that arrived are written beside the register (as the
-window's Save writes them) and the message names that file.
+away, or the register cannot take them (locked too long, its server gone or silent, its disk
+full), nothing is stored: the readings that arrived are written beside the register (as the
+window's Save writes them) into a new file of their own, and the message names that file.
+The analyzer keeps its readings until clear-memory.
 
 Exit codes: 0 stored, 1 a file cannot be read or written, 2 bad arguments, 3 a line is not a
 reading (--strict) or no reading at all, 4 the analyzer holds no readings, 5 a port or device
@@ -83,17 +92,9 @@ QDateTime timeOption(const CommandLine &line)
 
 // Where readings that were not stored go: beside a register file, else in the default
 // register's folder.
-QString unstoredFile(const cellregister::Location &where)
+QString unstoredFolder(const cellregister::Location &where)
 {
-    const QString folder =
-        where.postgres ? cellregister::defaultFolder() : QFileInfo(where.path).absolutePath();
-    QDir().mkpath(folder);
-    const QString stem = folder + QStringLiteral("/unstored-readings-")
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString path = stem + QStringLiteral(".txt");
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = stem + QStringLiteral("-%1.txt").arg(n);
-    return path;
+    return where.postgres ? cellregister::defaultFolder() : QFileInfo(where.path).absolutePath();
 }
 
 } // namespace
@@ -115,14 +116,58 @@ cellregister::Measurement measurementOf(const reading::Reading &r)
     return m;
 }
 
+// Records failing in the same second (a bench of them, a script) each get a file: the name
+// is taken by creating the file, never by looking first, and an existing file is never
+// written over.
 QString saveUnstored(const cellregister::Location &where, const QByteArrayList &lines)
 {
     board::DataBoard board;
     for (const QByteArray &l : lines)
         board.AppendLine(l);
-    const QString path = unstoredFile(where);
-    board.SaveBoard(path);
-    return path;
+    const QString folder = unstoredFolder(where);
+    QDir().mkpath(folder);
+    const QString stem = folder + QStringLiteral("/unstored-readings-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    constexpr int kTries = 10'000;
+    for (int n = 1; n <= kTries; ++n) {
+        const QString path =
+            n == 1 ? stem + QStringLiteral(".txt") : stem + QStringLiteral("-%1.txt").arg(n);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            const int error = errno;
+            if (error == EEXIST)
+                continue;
+            throw EFCreateError(
+                QStringLiteral("cannot create %1: %2").arg(path, core::systemErrorText(error)));
+        }
+        if (file.write(board.text()) != board.text().size() || !file.flush()) {
+            const QString why = file.errorString();
+            file.remove();
+            throw EWriteError(QStringLiteral("cannot write %1: %2").arg(path, why));
+        }
+        return path;
+    }
+    throw EFCreateError(QStringLiteral("cannot create %1.txt: %2 files of that name exist already")
+                            .arg(stem)
+                            .arg(kTries));
+}
+
+QString nothingStored(const cellregister::Location &where, bool fromAnalyzer,
+                      const QByteArrayList &lines)
+{
+    const QString held = fromAnalyzer
+        ? QStringLiteral("the analyzer still holds its readings (downloaded, not cleared)")
+        : QStringLiteral("the files read are left as they were");
+    const QString readings = countText(lines.size(), "reading", "readings")
+        + (fromAnalyzer ? QStringLiteral(" that arrived") : QStringLiteral(" read"));
+    try {
+        return QStringLiteral("nothing stored; %1, and the %2 are in %3")
+            .arg(held, readings, saveUnstored(where, lines));
+    } catch (const core::Error &e) {
+        return QStringLiteral("nothing stored; %1; the %2 could not be written beside the "
+                              "register either: %3")
+            .arg(held, readings, e.message());
+    }
 }
 
 int runRecord(const QStringList &arguments)
@@ -167,10 +212,11 @@ int runRecord(const QStringList &arguments)
     }
 
     // A register that cannot be written fails before a long download, not after it.
-    const std::unique_ptr<cellregister::CellRegister> reg = line.openRegister();
+    const std::unique_ptr<cellregister::CellRegister> reg =
+        line.openRegister(cellregister::Opening::MayCreate);
 
     Arrival arrival = fromAnalyzer ? downloadReadings(line, source) : Arrival{};
-    // Readings from files are written out as lines only when they cannot be stored.
+    // Readings from files are made board lines only once they are known.
     std::vector<reading::Reading> fileReadings;
     if (!fromAnalyzer) {
         QStringList sources;
@@ -191,10 +237,15 @@ int runRecord(const QStringList &arguments)
     }
 
     const qsizetype n = arrival.measurements.size();
+    // Readings from files become board lines only for the file a failed record writes.
+    const auto kept = [&] {
+        for (const reading::Reading &r : fileReadings)
+            arrival.lines << boardLine(r);
+        fileReadings.clear();
+        return nothingStored(reg->location(), fromAnalyzer, arrival.lines);
+    };
     if (arrival.end != Arrival::End::Complete) {
-        const QString path = saveUnstored(reg->location(), arrival.lines);
-        const QString text = QStringLiteral("%1; nothing stored; the %2 that arrived are in %3")
-                                 .arg(arrival.failure, countText(n, "reading", "readings"), path);
+        const QString text = arrival.failure + QStringLiteral("; ") + kept();
         if (arrival.end == Arrival::End::Interrupted) {
             printMessage(QStringLiteral("battery-analyzer-cli: ") + text);
             return kExitInterrupted;
@@ -206,9 +257,6 @@ int runRecord(const QStringList &arguments)
     // Labels of one width sort and read as the cells lie; A999 is not followed by A1000.
     const bool outgrown = !labels.isEmpty() && labels.back().size() != labels.front().size();
     if (labels.size() != n || outgrown) {
-        for (const reading::Reading &r : fileReadings)
-            arrival.lines << boardLine(r);
-        const QString path = saveUnstored(reg->location(), arrival.lines);
         const QString cells = outgrown
             ? QStringLiteral("%1 labels from %2 outgrow their width")
                   .arg(n)
@@ -216,8 +264,7 @@ int runRecord(const QStringList &arguments)
             : QStringLiteral("%1 for %2")
                   .arg(countText(labels.size(), "cell label", "cell labels"),
                        countText(n, "reading", "readings"));
-        throw ELabelMismatch(
-            QStringLiteral("record: %1; nothing stored; the readings are in %2").arg(cells, path));
+        throw ELabelMismatch(QStringLiteral("record: %1; %2").arg(cells, kept()));
     }
     for (qsizetype i = 0; i < n; ++i) {
         cellregister::Measurement &m = arrival.measurements[i];
@@ -228,7 +275,13 @@ int runRecord(const QStringList &arguments)
         if (fromAnalyzer)
             m.source = source.portName();
     }
-    cellregister::addMeasurements(*reg, arrival.measurements);
+    try {
+        cellregister::addMeasurements(*reg, arrival.measurements);
+    } catch (const ERegisterFault &e) {
+        // A lock waited for too long, a server gone or stopped, a full disk: the readings
+        // are still somewhere, and the message says where.
+        throw ERegisterFault(e.message() + QStringLiteral("; ") + kept());
+    }
     printMessage(QStringLiteral("battery-analyzer-cli: recorded %1 as %2..%3 in %4")
                      .arg(countText(n, "reading", "readings"), labels.front(), labels.back(),
                           reg->location().shown()));

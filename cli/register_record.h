@@ -37,8 +37,13 @@ struct Arrival {
 
 // A reading's values and texts, without label, time or source.
 cellregister::Measurement measurementOf(const reading::Reading &r);
-// Writes the lines as the window's Save does, beside the register; returns the path.
+// Writes the lines as the window's Save does, beside the register, into a file of its own
+// that did not exist before; returns the path. Raises EFCreateError or EWriteError.
 QString saveUnstored(const cellregister::Location &where, const QByteArrayList &lines);
+// The end of the message of a record that stored nothing: where its readings are now. The
+// lines are written as saveUnstored writes them; a failure to do so is told, not raised.
+QString nothingStored(const cellregister::Location &where, bool fromAnalyzer,
+                      const QByteArrayList &lines);
 
 // Reads --com N (also COM3) or --port PATH into the source.
 void readPort(const CommandLine &line, RecordSource &source);

@@ -3,19 +3,26 @@
 // downloads that end early, and two recorders at once.
 #include "tool_process.h"
 
+#include "cellregister/cell_register.h"
 #include "files.h"
 #include "link/protocol.h"
 #include "pty_device.h"
 #include "register_backends.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
+#include <QSet>
+#include <QSqlQuery>
 #include <QTest>
 
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
 
 namespace {
 
@@ -40,6 +47,19 @@ QJsonArray json(const ToolRun &run)
 {
     return QJsonDocument::fromJson(run.out).array();
 }
+
+// The file a failed record names at the end of its message.
+QString keptFile(const QByteArray &err)
+{
+    return QString::fromLocal8Bit(err).section(QStringLiteral("are in "), 1).trimmed();
+}
+
+// Another program's write under way: the register's write lock, held until destroyed.
+struct LockHolder {
+    explicit LockHolder(const QString &address) : reg(cellregister::locate(address)), write(reg) { }
+    cellregister::CellRegister reg;
+    cellregister::CellRegister::Transaction write;
+};
 
 } // namespace
 
@@ -190,7 +210,8 @@ private slots:
                     << b << args << code << message;
             };
             row("more labels than readings", {"record", readings, "--cells", "A001..A005"}, 9,
-                "record: 5 cell labels for 4 readings; nothing stored; the readings are in ");
+                "record: 5 cell labels for 4 readings; nothing stored; the files read are left "
+                "as they were, and the 4 readings read are in ");
             row("reversed range", {"record", readings, "--cells", "A005..A001"}, 2,
                 "record: --cells A005..A001 runs backwards\nTry 'battery-analyzer-cli record "
                 "--help'.");
@@ -328,7 +349,8 @@ private slots:
         QTest::newRow("whole") << "whole" << 0 << "recorded 2 readings as B01..B02 in ";
         QTest::newRow("Ctrl+C")
             << "interrupt" << 130
-            << "interrupted; nothing stored; the 2 readings that arrived are in ";
+            << "interrupted; nothing stored; the analyzer still holds its readings (downloaded, "
+               "not cleared), and the 2 readings that arrived are in ";
         QTest::newRow("cable pulled") << "vanish" << 5 << "COM 7 (";
         QTest::newRow("more labels")
             << "labels" << 9 << "record: 3 cell labels for 2 readings; nothing stored";
@@ -426,6 +448,242 @@ private slots:
         const ToolRun all = runTool({"export", "--db", db});
         QCOMPARE(all.out.count("\nA"), 3000);
         QCOMPARE(all.out.count("\nB"), 3000);
+    }
+    void storeFailureKeepsTheReadings_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("lockWait");
+        QTest::addColumn<QString>("message"); // after "the register DB" or "... register DB"
+        QTest::addColumn<int>("withinMs"); // from the readings sent to the tool's end
+        for (const QString &b : RegisterBackends::names()) {
+            QTest::newRow(qPrintable(b + QStringLiteral("/locked")))
+                << b << "locked"
+                << "0.5"
+                << " is locked by another program; gave up after 0.5 s" << 3000;
+            QTest::newRow(qPrintable(b + QStringLiteral("/locked, no wait")))
+                << b << "locked"
+                << "0"
+                << " is locked by another program; gave up after 0 s" << 2500;
+        }
+        QTest::newRow("postgresql/connection closed")
+            << "postgresql"
+            << "closed"
+            << "30"
+            << " closed the connection during the write (FATAL: terminating connection due to "
+               "administrator command"
+            << 10000;
+        // Frozen: the lock wait of 1 s and the grace of 5 s, then the tool gives up.
+        QTest::newRow("postgresql/server frozen")
+            << "postgresql"
+            << "frozen"
+            << "1"
+            << " stopped answering during the write; gave up after 6 s" << 9000;
+        QTest::newRow("sqlite/files, locked")
+            << "sqlite"
+            << "locked file"
+            << "0.5"
+            << " is locked by another program; gave up after 0.5 s" << 3000;
+    }
+    // Whatever stops the write, nothing is stored, the readings are written beside the
+    // register and the one line of the message says what happened and where they are.
+    void storeFailureKeepsTheReadings()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QString, fault);
+        QFETCH(QString, lockWait);
+        const QString db = backends_.fresh(backend);
+        const QString earlier = file("earlier.txt", boardFile(1, 1, [](int) { return 4100; }));
+        QCOMPARE(runTool({"record", earlier, "--cells", "Z1..Z1", "--db", db}).exitCode, 0);
+        std::unique_ptr<LockHolder> holder;
+        if (fault != u"frozen")
+            holder = std::make_unique<LockHolder>(db);
+        const auto thaw = qScopeGuard([&] { backends_.server().signalAll(SIGCONT); });
+
+        const bool fromFile = fault == u"locked file";
+        const QString readings = file("kept.txt", boardFile(4, 1, [](int) { return 4100; }));
+        PtyDevice device;
+        device.linkAs(kDeviceCom);
+        keepDescriptorsFromChildren();
+        QProcess tool;
+        tool.setStandardInputFile(QProcess::nullDevice());
+        QElapsedTimer since;
+        const QStringList common{"--idle", "0.5", "--lock-wait", lockWait, "--db", db};
+        if (fromFile) {
+            since.start();
+            tool.start(QStringLiteral(BATTERY_CLI),
+                       QStringList{"record", readings, "--cells", "B01..B04"} + common);
+        } else {
+            tool.start(
+                QStringLiteral(BATTERY_CLI),
+                QStringList{"record", "--com", QString::number(kDeviceCom), "--cells", "B01..B02"}
+                    + common);
+            QCOMPARE(device.received(4, 5000), "SESK");
+            if (fault == u"frozen")
+                QVERIFY(backends_.server().signalAll(SIGSTOP));
+            since.start();
+            device.send(QByteArray::fromHex("07050237101B0C00303904D2"));
+        }
+        if (fault == u"closed") {
+            // Once the tool waits for the lock, its server process is ended under it.
+            int ended = 0;
+            for (int i = 0; i < 100 && ended == 0; ++i, QTest::qWait(50)) {
+                QSqlQuery q =
+                    holder->reg.run(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_locks "
+                                                   "WHERE locktype = 'advisory' AND NOT granted"));
+                while (holder->reg.next(q))
+                    ++ended;
+            }
+            QCOMPARE(ended, 1);
+        }
+        // The waits above run the event loop, which may have seen the end already.
+        QVERIFY(tool.state() == QProcess::NotRunning || tool.waitForFinished(30000));
+        const qint64 took = since.elapsed();
+        backends_.server().signalAll(SIGCONT);
+        holder.reset();
+        QCOMPARE(tool.exitCode(), 8);
+        const QByteArray err = tool.readAllStandardError();
+        QFETCH(QString, message);
+        const QString start = fault == u"closed" || fault == u"frozen"
+            ? QStringLiteral("the PostgreSQL server of the register ")
+            : QStringLiteral("the register ");
+        const QString kept = fromFile
+            ? QStringLiteral("; nothing stored; the files read are left as they were, and the 4 "
+                             "readings read are in ")
+            : QStringLiteral("; nothing stored; the analyzer still holds its readings "
+                             "(downloaded, not cleared), and the 2 readings that arrived are in ");
+        const QString shown = cellregister::locate(db).shown();
+        QVERIFY2(err.startsWith("battery-analyzer-cli: " + (start + shown + message).toUtf8()),
+                 err.constData());
+        QVERIFY2(err.contains(kept.toUtf8()), err.constData());
+        // One line: none of the SQL driver's own notes.
+        QCOMPARE(err.count('\n'), 1);
+        QFETCH(int, withinMs);
+        QVERIFY2(took < withinMs, qPrintable(QString::number(took)));
+        if (fromFile)
+            QCOMPARE(readFile(keptFile(err)), readFile(readings));
+        else
+            QCOMPARE(readFile(keptFile(err)).count("\r\n"), 2);
+        QCOMPARE(runTool({"export", "--db", db}).out.count('\n'), 2);
+    }
+
+    // Records failing together, in the same second, each keep their own readings.
+    void failedRecordsKeepAFileEach()
+    {
+        const QString folder = backends_.folder() + QStringLiteral("/together");
+        QVERIFY(QDir().mkpath(folder));
+        const QString db = folder + QStringLiteral("/cells.sqlite");
+        QCOMPARE(runTool({"record", file("one.txt", boardFile(1, 1, [](int) { return 4000; })),
+                          "--cells", "A1..A1", "--db", db})
+                     .exitCode,
+                 0);
+        constexpr int kRecords = 8;
+        QSet<QByteArray> sent;
+        std::vector<std::unique_ptr<QProcess>> records;
+        for (int i = 1; i <= kRecords; ++i) {
+            const QString path = file(QStringLiteral("batch%1.txt").arg(i),
+                                      boardFile(i, i, [i](int) { return 3000 + i; }));
+            sent << readFile(path);
+            records.push_back(std::make_unique<QProcess>());
+            records.back()->setStandardInputFile(QProcess::nullDevice());
+            records.back()->start(QStringLiteral(BATTERY_CLI),
+                                  {"record", path, "--cells", "B01..B99", "--db", db});
+        }
+        QSet<QString> named;
+        for (const auto &p : records) {
+            QVERIFY(p->waitForFinished(30000));
+            QCOMPARE(p->exitCode(), 9);
+            named << keptFile(p->readAllStandardError());
+        }
+        QSet<QByteArray> kept;
+        const QStringList files =
+            QDir(folder).entryList({QStringLiteral("unstored-readings-*")}, QDir::Files);
+        for (const QString &f : files)
+            kept << readFile(folder + u'/' + f);
+        QCOMPARE(files.size(), kRecords);
+        QCOMPARE(named.size(), kRecords);
+        QCOMPARE(kept, sent);
+    }
+
+    void readersNeverMakeARegister_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QStringList>("command");
+        const QString capacities = file("capacities.csv", "id,capacity_mah\nA001,2000\n");
+        const QString out = backends_.folder() + QStringLiteral("/out");
+        const QList<QStringList> commands{
+            {"cells"},
+            {"cell", "A001"},
+            {"export"},
+            {"match", "--series", "1", "--parallel", "1"},
+            {"match", "--series", "1", "--parallel", "1", "--save-pack", "P1"},
+            {"pack", "list"},
+            {"pack", "show", "P1"},
+            {"pack", "replace", "P1", "A001", "--apply"},
+            {"capacity", capacities},
+            {"report", "--output", out + ".html"},
+            {"labels", "--cells", "A001..A002", "--output", out + ".pdf"},
+        };
+        for (const QStringList &c : commands)
+            QTest::newRow(qPrintable(QStringLiteral("sqlite/") + c.join(u' ').section(u'/', 0, 0)))
+                << "sqlite" << c;
+        QTest::newRow("postgresql/cells") << "postgresql" << commands[0];
+        QTest::newRow("postgresql/capacity") << "postgresql" << commands[8];
+    }
+    // A mistyped --db leaves nothing behind: only record makes a register.
+    void readersNeverMakeARegister()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QStringList, command);
+        const QString db = backends_.fresh(backend);
+        const QByteArray message = "battery-analyzer-cli: there is no register "
+            + cellregister::locate(db).shown().toUtf8() + '\n';
+        // Twice: the first left no register for the second to find.
+        for (int run = 0; run < 2; ++run) {
+            const ToolRun r = runTool(command + QStringList{"--db", db});
+            QCOMPARE(r.exitCode, 8);
+            QCOMPARE(r.err, message);
+        }
+        QVERIFY(!QFileInfo::exists(db));
+    }
+
+    void damagedRegisterFailsTheRead_data()
+    {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("damage");
+        for (const char *damage : {"overwritten", "truncated"}) {
+            QTest::addRow("export/%s", damage) << QStringList{"export"} << damage;
+            QTest::addRow("cells/%s", damage) << QStringList{"cells"} << damage;
+        }
+    }
+    // A register damaged on disk is a fault, never a shorter listing.
+    void damagedRegisterFailsTheRead()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(QString, damage);
+        const QString db = backends_.fresh(QStringLiteral("sqlite"));
+        constexpr int kReadings = 20000;
+        const QString readings =
+            file("many.txt", boardFile(kReadings, 0, [](int i) { return 4000 + i % 200; }));
+        QCOMPARE(runTool({"record", readings, "--first-cell", "A00001", "--db", db}).exitCode, 0);
+        QFile f(db);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const qint64 size = f.size();
+        // Pages well into the file, of measurements a listing reaches only after thousands
+        // of rows; the schema on page one stays whole.
+        const qint64 at = size * 7 / 10 / 4096 * 4096;
+        if (damage == u"truncated") {
+            QVERIFY(f.resize(at));
+        } else {
+            QVERIFY(f.seek(at));
+            QCOMPARE(f.write(QByteArray(8 * 4096, '\xa5')), 8 * 4096);
+        }
+        f.close();
+        const ToolRun r = runTool(command + QStringList{"--db", db});
+        QVERIFY2(r.exitCode == 8, qPrintable(QString::number(r.exitCode) + u' ' + r.err));
+        QVERIFY2(r.err.startsWith("battery-analyzer-cli: the register " + db.toUtf8()
+                                  + ": cannot be read"),
+                 r.err.constData());
     }
 };
 

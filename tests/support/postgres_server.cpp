@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QProcess>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -98,4 +99,28 @@ QString PostgresServer::url(const QString &database, const QString &user) const
 {
     return QStringLiteral("postgresql:///%1?host=%2&user=%3")
         .arg(database, dir_.path(), user.isEmpty() ? this->user() : user);
+}
+
+bool PostgresServer::signalAll(int signal) const
+{
+    QFile pidFile(dir_.path() + QStringLiteral("/data/postmaster.pid"));
+    if (!pidFile.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray postmaster = pidFile.readLine().trimmed();
+    QList<pid_t> pids{pid_t(postmaster.toInt())};
+    // Its children: the field after the command name in /proc/PID/stat is the state, then
+    // the parent.
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> after = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (after.size() > 1 && after[1] == postmaster)
+            pids << pid_t(entry.toInt());
+    }
+    bool any = false;
+    for (const pid_t pid : pids)
+        any = (pid > 0 && ::kill(pid, signal) == 0) || any;
+    return any;
 }

@@ -24,6 +24,10 @@ public:
     QString newDatabase();
     // The address of a database on this server (which need not exist).
     QString url(const QString &database, const QString &user = QString()) const;
+    // Sends the signal to every process of the server: SIGSTOP freezes it as a hung host
+    // would (nothing closes, nothing answers), SIGCONT lets it go on. False when no process
+    // was found.
+    bool signalAll(int signal) const;
 
 private:
     bool run(const QStringList &command, QString *output = nullptr);
