@@ -82,10 +82,12 @@ Delivery deliver(const QList<QByteArray> &truth, const QList<Edit> &edits,
             d.steps << Step{pause, bytes.mid(from, at - from)};
         pause = at > from ? p.ms : pause + p.ms;
         from = at;
-        d.longestPauseMs = std::max(d.longestPauseMs, p.ms);
     }
     if (from < bytes.size())
         d.steps << Step{pause, bytes.mid(from)};
+    // Pauses at one place make one long pause.
+    for (const Step &s : d.steps)
+        d.longestPauseMs = std::max(d.longestPauseMs, s.pauseMs);
     return d;
 }
 
