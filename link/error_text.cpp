@@ -120,7 +120,7 @@ QString transferDisturbed(int port, const QString &device, qsizetype afterReadin
         ? QStringLiteral("every reading of it, from the first one on, may be wrong")
         : QStringLiteral("the readings after reading %1 may be wrong").arg(afterReading);
     return tidy(QStringLiteral("%1: bytes were lost or added on the line during the download, so "
-                               "%2; the analyzer still holds them: download them again")
+                               "%2; download them again")
                     .arg(portAndDevice(port, device), doubtful));
 }
 
