@@ -16,7 +16,6 @@ void RecordFramer::receive(QByteArrayView bytes, qint64 nowMs)
         beginTransfer();
     }
     piece_.append(bytes);
-    judged_ = false;
     if (!shortReply())
         cut();
 }
@@ -34,7 +33,7 @@ std::optional<qint64> RecordFramer::nextDecision() const
 {
     if (shortReply())
         return lastArrival_ + kQuietMs;
-    if (inTransfer_ && !piece_.isEmpty() && !judged_)
+    if (inTransfer_ && !piece_.isEmpty() && !disturbedAfter_)
         return lastArrival_ + kStalePieceMs;
     return std::nullopt;
 }
@@ -44,9 +43,7 @@ void RecordFramer::beginTransfer()
     piece_.clear();
     inTransfer_ = true;
     placed_ = 0;
-    records_ = 0;
-    noDataAnswer_ = false;
-    judged_ = false;
+    repliedShort_ = false;
     disturbedAfter_.reset();
     ++transfers_;
 }
@@ -70,7 +67,7 @@ void RecordFramer::reset(qint64 nowMs)
 {
     blocks_.clear();
     abandonTransfer();
-    placed_ = records_ = 0;
+    placed_ = 0;
     disturbedAfter_.reset();
     lastArrival_ = nowMs;
 }
@@ -97,7 +94,7 @@ void RecordFramer::releaseReply()
     blocks_.push_back(piece_);
     piece_.clear();
     ++placed_;
-    noDataAnswer_ = true;
+    repliedShort_ = true;
 }
 
 void RecordFramer::cut()
@@ -105,10 +102,10 @@ void RecordFramer::cut()
     qsizetype taken = 0;
     for (; piece_.size() - taken >= kRecordSize; taken += kRecordSize) {
         QByteArray block = piece_.mid(taken, kRecordSize);
-        if (quint8(block[1]) != kNoDataMarker)
-            ++records_;
-        else if (placed_ == 0)
-            noDataAnswer_ = true;
+        // A reading after a reply shorter than a record: the reply was what the line left of
+        // the first reading, and the count of bytes since says nothing.
+        if (repliedShort_ && quint8(block[1]) != kNoDataMarker)
+            disturb();
         ++placed_;
         blocks_.push_back(std::move(block));
     }
@@ -116,13 +113,10 @@ void RecordFramer::cut()
 }
 
 // Without a checksum nothing tells where a byte went missing or came in: the first record
-// already may be the one that moved, so no reading of the transfer is vouched for. Bytes left
-// after a no-data reply, with no reading among them, put nothing in doubt.
+// already may be the one that moved, so no reading of the transfer is vouched for, and a
+// no-data reply may have been readings that lost their place.
 void RecordFramer::disturb()
 {
-    judged_ = true;
-    if (noDataAnswer_ && records_ == 0)
-        return;
     if (!disturbedAfter_)
         disturbedAfter_ = 0;
 }

@@ -79,14 +79,11 @@ private:
     QByteArray piece_;
     // A transfer is open: its records are cut and its bytes counted.
     bool inTransfer_ = false;
-    // Its first block was the no-data reply.
-    bool noDataAnswer_ = false;
-    // The piece left was judged; new bytes make it another.
-    bool judged_ = false;
+    // Its first block was a no-data reply shorter than a record.
+    bool repliedShort_ = false;
     qint64 lastArrival_ = 0;
     quint64 transfers_ = 0;
     qsizetype placed_ = 0; // blocks of the transfer
-    qsizetype records_ = 0; // ... that are readings
     std::optional<qsizetype> disturbedAfter_;
 };
 

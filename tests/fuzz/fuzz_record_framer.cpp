@@ -40,7 +40,7 @@ void againstTheTruth(Input in)
     quint32 seed = 0;
     for (int i = 0; i < 4; ++i)
         seed = seed << 8 | in.byte();
-    const QList<QByteArray> truth = batch(shape & 0x80 ? Shape::Wide : Shape::Small, count, seed);
+    const QList<QByteArray> truth = batch(Shape((shape >> 5) % 3), count, seed);
     const int size = count * analyzer::kRecordSize;
 
     QList<Edit> edits;
@@ -60,8 +60,11 @@ void againstTheTruth(Input in)
                         kPausesMs[in.byte() % std::size(kPausesMs)]};
     }
     const Delivery d = deliver(truth, edits, pauses);
-    if (judgeable(d))
-        require(violation(d, frame(d)).isEmpty(), violation(d, frame(d)));
+    if (!judgeable(d))
+        return;
+    const Outcome o = frame(d);
+    const QString broken = violation(d, o);
+    require(broken.isEmpty(), broken + QStringLiteral("\n") + described(d, o));
 }
 
 bool wellFormed(const QByteArray &block)

@@ -85,6 +85,7 @@ void TestRecordFramer::trueLinesOrAnEarlyReport_data()
     QTest::newRow("2 small readings") << int(Shape::Small) << 2 << 3u;
     QTest::newRow("3 readings of any bytes") << int(Shape::Wide) << 3 << 4u;
     QTest::newRow("1 reading of any bytes") << int(Shape::Wide) << 1 << 5u;
+    QTest::newRow("3 readings full of the no-data marker") << int(Shape::Markers) << 3 << 6u;
 }
 
 // Exhaustive over the batch's offsets: no fault or one fault, with no pause or one pause of
@@ -128,7 +129,7 @@ void TestRecordFramer::noDataReplies_data()
     const QByteArray record = batchRecord(7);
     QTest::newRow("two bytes") << QByteArray::fromHex("0588") << true << 0 << -1;
     QTest::newRow("six bytes") << QByteArray::fromHex("058800000000") << true << 0 << -1;
-    QTest::newRow("seven bytes") << QByteArray::fromHex("05880000000000") << true << 0 << -1;
+    QTest::newRow("seven bytes") << QByteArray::fromHex("05880000000000") << true << 0 << 0;
     QTest::newRow("six bytes, then a record")
         << QByteArray::fromHex("058800000000") + record << true << 1 << -1;
     QTest::newRow("seven bytes, then a record")

@@ -37,6 +37,10 @@ QList<QByteArray> batch(Shape shape, int count, quint32 seed)
             r.flags = std::uint8_t(random.next() % 8);
             r.resistance = std::uint16_t((random.next() % 4) << 8 | (random.next() & 0xFF));
             r.voltage = std::uint16_t((random.next() % 4) << 8 | (random.next() & 0xFF));
+        } else if (shape == Shape::Markers) {
+            r.group = analyzer::kNoDataMarker;
+            r.flags = std::uint8_t(random.next() % 8);
+            r.resistance = r.voltage = analyzer::kNoDataMarker << 8 | analyzer::kNoDataMarker;
         } else {
             r.group = std::uint8_t(random.next());
             do
@@ -107,9 +111,14 @@ QString violation(const Delivery &d, const Outcome &o)
         ++firstWrong;
     const bool faulted = d.edits > 0 && d.netBytes % analyzer::kRecordSize != 0;
     if (!o.certain) {
-        // Bytes that begin with the no-data marker are the analyzer's no-data reply, and its
-        // length is the analyzer's own: what the line did to them cannot be told.
-        if (faulted && !(o.noData && o.lines.isEmpty()))
+        // Fewer bytes than a record, with the no-data marker in the flags' place, are the
+        // analyzer's no-data reply: what the line did to them cannot be told.
+        qsizetype delivered = 0;
+        for (const Step &s : d.steps)
+            delivered += s.bytes.size();
+        if (o.noData && o.lines.isEmpty() && delivered < analyzer::kRecordSize)
+            return {};
+        if (faulted)
             return QStringLiteral("%1 bytes came too many or too few, and no report")
                 .arg(d.netBytes);
         if (o.lines != truth)
@@ -127,6 +136,20 @@ QString violation(const Delivery &d, const Outcome &o)
         return QStringLiteral("reported disturbed without a fault (longest pause %1 ms)")
             .arg(d.longestPauseMs);
     return {};
+}
+
+QString described(const Delivery &d, const Outcome &o)
+{
+    QStringList parts{QStringLiteral("sent %1").arg(QString::fromLatin1(d.truth.join().toHex()))};
+    for (const Step &s : d.steps)
+        parts << QStringLiteral("after %1 ms %2")
+                     .arg(s.pauseMs)
+                     .arg(QString::fromLatin1(s.bytes.toHex()));
+    parts << QStringLiteral("%1 lines%2%3")
+                 .arg(o.lines.size())
+                 .arg(o.noData ? QStringLiteral(", no data") : QString())
+                 .arg(o.certain ? QStringLiteral(", certain %1").arg(*o.certain) : QString());
+    return parts.join(QStringLiteral("; "));
 }
 
 Outcome frame(const Delivery &d)

@@ -52,8 +52,9 @@ struct Outcome {
 
 // Records of a batch. Small: group numbers 1 to 20, the three flags that occur, high bytes
 // of 0 to 3, so that records shifted by any number of bytes look as valid as real ones.
-// Wide: any byte anywhere, the no-data marker as flags excepted.
-enum class Shape { Small, Wide };
+// Wide: any byte anywhere, the no-data marker as flags excepted. Markers: every byte but the
+// flags is the no-data marker's, so that the line's faults make replies of readings.
+enum class Shape { Small, Wide, Markers };
 QList<QByteArray> batch(Shape shape, int count, quint32 seed);
 
 Delivery deliver(const QList<QByteArray> &truth, const QList<Edit> &edits,
@@ -68,6 +69,9 @@ bool judgeable(const Delivery &d);
 // whole records are always reported; a delivery without fault, whatever its pauses up to a
 // second, gives every true line and no report. Empty when it holds, else what broke.
 QString violation(const Delivery &d, const Outcome &o);
+
+// The delivery's steps and the outcome, for a failure's message.
+QString described(const Delivery &d, const Outcome &o);
 
 // The pure framer and decoder as the serial control drives them: bytes as they arrive, a look
 // at the quiet line whenever the framer has something to decide.
