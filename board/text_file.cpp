@@ -3,6 +3,7 @@
 #include "board/device_write.h"
 #include "board/errors.h"
 #include "board/file_descriptor.h"
+#include "board/file_name.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,14 +78,6 @@ private:
     FileDescriptor fd_;
     QByteArray path_;
 };
-
-// The name as the system calls take it; a null array when it holds a zero byte, which no
-// file name can.
-QByteArray systemName(const QString &absolute)
-{
-    const QByteArray name = QFile::encodeName(absolute);
-    return name.contains('\0') ? QByteArray() : name;
-}
 
 QByteArray folderOf(const QByteArray &absoluteName)
 {

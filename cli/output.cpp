@@ -1,10 +1,9 @@
 #include "cli/output.h"
 
 #include "board/errors.h"
+#include "board/file_name.h"
 #include "board/text_file.h"
 #include "cli/streams.h"
-
-#include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -22,10 +21,9 @@ Output::Output(const QString &path) : path_(path)
 {
     if (path_.isEmpty() || path_ == u"-") {
         fd_ = STDOUT_FILENO;
-    } else if (isStream(path_) || systemName(path_) != QFile::encodeName(path_)) {
-        // A pipe or device is written as it is, waiting as long as its reader does; so is a
-        // file whose name is not UTF-8, which the board's writer cannot name.
-        fd_ = ::open(systemName(path_).constData(),
+    } else if (isStream(path_)) {
+        // A pipe or device is written as it is, waiting as long as its reader does.
+        fd_ = ::open(board::systemName(path_).constData(),
                      O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd_ < 0)
             throw board::cannotCreateFile(board::absoluteFilePath(path_), errno);

@@ -2,6 +2,7 @@
 
 #include "board/data_board.h"
 #include "board/errors.h"
+#include "board/file_name.h"
 #include "board/line_breaks.h"
 #include "board/text_file.h"
 #include "cli/errors.h"
@@ -19,16 +20,6 @@
 namespace cli {
 
 namespace {
-
-constexpr char16_t kEscapeBase = 0xDC00;
-
-bool hasEscapes(const QString &s)
-{
-    for (QChar c : s)
-        if (c.unicode() >= kEscapeBase + 0x80 && c.unicode() <= kEscapeBase + 0xFF)
-            return true;
-    return false;
-}
 
 // Reads fd to its end, or to one byte past maxBytes, which shows that it holds more.
 QByteArray readStream(int fd, const QString &shownName, qsizetype maxBytes)
@@ -74,62 +65,16 @@ EInputFile tooLarge(const QString &path, QByteArrayView text)
 QStringList argumentsOf(int argc, char **argv)
 {
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        const QByteArray bytes(argv[i]);
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        QString text = utf8.decode(bytes);
-        if (!utf8.hasError()) {
-            arguments << text;
-            continue;
-        }
-        // Valid runs decode as UTF-8; each byte of an invalid one is escaped on its own.
-        text.clear();
-        for (qsizetype at = 0; at < bytes.size();) {
-            const unsigned char lead = static_cast<unsigned char>(bytes[at]);
-            const qsizetype length = lead < 0x80 ? 1
-                : lead >= 0xF0                   ? 4
-                : lead >= 0xE0                   ? 3
-                : lead >= 0xC0                   ? 2
-                                                 : 0;
-            QStringDecoder one(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-            const QString decoded = length > 0 && at + length <= bytes.size()
-                ? one.decode(bytes.mid(at, length))
-                : QString();
-            if (length > 0 && !decoded.isEmpty() && !one.hasError()) {
-                text += decoded;
-                at += length;
-            } else {
-                text += QChar(char16_t(kEscapeBase + lead));
-                ++at;
-            }
-        }
-        arguments << text;
-    }
+    for (int i = 0; i < argc; ++i)
+        arguments << board::nameFromSystem(argv[i]);
     return arguments;
-}
-
-QByteArray systemName(const QString &argument)
-{
-    if (!hasEscapes(argument))
-        return QFile::encodeName(argument);
-    QByteArray bytes;
-    for (qsizetype at = 0; at < argument.size(); ++at) {
-        const char16_t c = argument[at].unicode();
-        if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF)
-            bytes += char(c - kEscapeBase);
-        else
-            bytes += argument.mid(at, argument[at].isHighSurrogate() ? 2 : 1).toUtf8();
-        if (argument[at].isHighSurrogate())
-            ++at;
-    }
-    return bytes;
 }
 
 bool isStream(const QString &path)
 {
     struct stat info { };
     return path == u"-"
-        || (::stat(systemName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode)
+        || (::stat(board::systemName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode)
             && !S_ISDIR(info.st_mode));
 }
 
@@ -139,11 +84,11 @@ QByteArray inputBytes(const QString &path)
     QByteArray text;
     if (path == u"-") {
         text = readStream(STDIN_FILENO, QStringLiteral("-"), kMax);
-    } else if (!isStream(path) && !hasEscapes(path)) {
+    } else if (!isStream(path)) {
         text = board::readFileHead(path, kMax);
     } else {
         const QString shown = board::absoluteFilePath(path);
-        const int fd = ::open(systemName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        const int fd = ::open(board::systemName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
         if (fd < 0)
             throw board::cannotOpenFile(shown, errno);
         struct stat info { };

@@ -7,10 +7,8 @@
 namespace cli {
 
 // The command line as given. A word that is not valid UTF-8 (a file name in another
-// encoding) keeps every byte: each byte that does not decode is held as the lone surrogate
-// U+DC00 + byte, and systemName turns it back into that byte.
+// encoding) keeps every byte, as board::nameFromSystem holds it.
 QStringList argumentsOf(int argc, char **argv);
-QByteArray systemName(const QString &argument);
 
 // Whether path names something to be read or written as a stream rather than replaced as
 // a file: "-" (standard input or output), a pipe, a socket or a device, also through
@@ -18,7 +16,7 @@ QByteArray systemName(const QString &argument);
 bool isStream(const QString &path);
 
 // The bytes of a text file the tool reads (a reading file, a capacity list); "-" is standard
-// input. Pipes and names that are not UTF-8 are read here, every other file by the board's
+// input. Pipes are read here, every other file by the board's
 // own reader. Raises EInputFile, naming the file and the line, for a file that holds a zero
 // byte or more than the board's load limit.
 QByteArray inputBytes(const QString &path);

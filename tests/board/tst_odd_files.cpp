@@ -4,10 +4,12 @@
 #include "board/data_board.h"
 #include "board/device_write.h"
 #include "board/errors.h"
+#include "board/file_name.h"
 #include "files.h"
 #include "samples.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -135,6 +137,7 @@ private slots:
     void saveThroughLinks();
     void saveInFolderNotWritable_data();
     void saveInFolderNotWritable();
+    void namesKeepEveryByte();
 
 private:
     QString path(const QString &name) const { return dir_->filePath(name); }
@@ -374,6 +377,31 @@ void TestOddFiles::saveInFolderNotWritable()
     } else if (inode) {
         QCOMPARE(readFile(path(name)), old);
     }
+}
+
+// Any bytes but zero make a name that comes back byte for byte: every one- and two-byte name,
+// and longer ones mixing valid UTF-8 with stray bytes.
+void TestOddFiles::namesKeepEveryByte()
+{
+    QList<QByteArray> names;
+    for (int a = 1; a < 256; ++a) {
+        names << QByteArray(1, char(a));
+        for (int b = 1; b < 256; ++b)
+            names << QByteArray{char(a), char(b)};
+    }
+    QRandomGenerator random(7);
+    const QByteArray pieces[] = {"a",    "\xC3\xA9", "\xE6\xB5\x8B", "\xF0\x9F\x94\x8B",
+                                 "\xFF", "\xC3",     "\xE6\xB5",     "\x80",
+                                 "/"};
+    for (int n = 0; n < 20000; ++n) {
+        QByteArray name;
+        for (int k = random.bounded(2, 9); k > 0; --k)
+            name += pieces[random.bounded(int(std::size(pieces)))];
+        names << name;
+    }
+    for (const QByteArray &name : names)
+        QCOMPARE(board::systemName(board::nameFromSystem(name)), name);
+    QVERIFY(board::systemName(QStringLiteral("a\0b")).isNull());
 }
 
 QTEST_GUILESS_MAIN(TestOddFiles)

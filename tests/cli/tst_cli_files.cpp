@@ -391,6 +391,12 @@ void TestCliFiles::streamsAndNames_data()
     QTest::newRow("into a name that is not UTF-8")
         << "$T convert board.txt -f text -o \"$(printf 'out\\377')\" && "
            "cat \"$(printf 'out\\377')\" && rm \"$(printf 'out\\377')\"";
+    // Replaced once complete, not truncated in place: a link to the old file keeps it.
+    QTest::newRow("over a file whose name is not UTF-8")
+        << "printf old > \"$(printf 'out\\377')\" && ln \"$(printf 'out\\377')\" old && "
+           "$T convert board.txt -f text -o \"$(printf 'out\\377')\" && [ \"$(cat old)\" = old ] "
+           "&& "
+           "cat \"$(printf 'out\\377')\" && rm old \"$(printf 'out\\377')\"";
 }
 
 // Whatever the names and streams, the output is the board as the window saves it. (Files
