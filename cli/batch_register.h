@@ -14,7 +14,7 @@ namespace cli {
 struct BatchFromRegister {
     QString db; // --db; empty: BATTERY_ANALYZER_DB or the default file
     int lockWaitMilliseconds = 10'000;
-    cellregister::Rules rules;
+    analysis::Rules rules;
     QString cellRange; // --cells A001..A020
     QString pack; // --pack NAME
 };
@@ -24,6 +24,6 @@ struct BatchFromRegister {
 report::Batch batchFromRegister(const BatchFromRegister &from, const char *subcommand);
 
 // A register cell as the report draws it; its verdict is the register's.
-report::Cell reportCell(const cellregister::CellSummary &c, const cellregister::Rules &rules);
+report::Cell reportCell(const cellregister::CellSummary &c, const analysis::Rules &rules);
 
 } // namespace cli
