@@ -23,7 +23,7 @@ struct BatchFromRegister {
 // it lacks, and ENoReadings when it holds no cell.
 report::Batch batchFromRegister(const BatchFromRegister &from, const char *subcommand);
 
-// A register cell as the report draws it; its verdict is the register's.
+// A register cell as the report draws it, judged as `cells` judges it.
 report::Cell reportCell(const cellregister::CellSummary &c, const analysis::Rules &rules);
 
 } // namespace cli
