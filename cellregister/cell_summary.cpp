@@ -9,23 +9,6 @@ namespace cellregister {
 
 namespace {
 
-// Fixed-point texts without trailing zeros, for the reasons.
-QString exact(std::int64_t units, int decimals)
-{
-    const bool negative = units < 0;
-    std::uint64_t v = negative ? std::uint64_t(-(units + 1)) + 1 : std::uint64_t(units);
-    std::uint64_t scale = 1;
-    for (int i = 0; i < decimals; ++i)
-        scale *= 10;
-    QString text = QString::number(v / scale);
-    QString fraction = QString::number(v % scale).rightJustified(decimals, u'0');
-    while (fraction.endsWith(u'0'))
-        fraction.chop(1);
-    if (!fraction.isEmpty())
-        text += u'.' + fraction;
-    return negative ? u'-' + text : text;
-}
-
 std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
 {
     const QString where = label.isNull() ? QString() : QStringLiteral(" WHERE c.label = ?");
@@ -119,31 +102,10 @@ std::optional<double> selfDischarge(const CellSummary &c, double minDays)
     return double(c.restStartMicrovolts - c.microvolts) / 1000.0 / days;
 }
 
-QStringList failures(const CellSummary &c, const Rules &rules)
+std::vector<analysis::Failure> failures(const CellSummary &c, const analysis::Rules &rules)
 {
-    QStringList reasons;
-    if (rules.maxMicroohms && c.microohms > *rules.maxMicroohms)
-        reasons << QStringLiteral("resistance %1 mΩ > %2 mΩ")
-                       .arg(exact(c.microohms, 3), exact(*rules.maxMicroohms, 3));
-    if (rules.maxSelfDischargeMillivoltsPerDay) {
-        const auto sd = selfDischarge(c, rules.minDays);
-        if (!sd)
-            reasons << QStringLiteral("self-discharge unknown (rested under %1 days)")
-                           .arg(rules.minDays);
-        else if (*sd > *rules.maxSelfDischargeMillivoltsPerDay)
-            reasons << QStringLiteral("self-discharge %1 mV/day > %2 mV/day")
-                           .arg(QString::number(*sd, 'f', 2))
-                           .arg(*rules.maxSelfDischargeMillivoltsPerDay);
-    }
-    if (rules.minCapacityMicroampHours) {
-        if (!c.capacityMicroampHours)
-            reasons << QStringLiteral("capacity unknown");
-        else if (*c.capacityMicroampHours < *rules.minCapacityMicroampHours)
-            reasons << QStringLiteral("capacity %1 mAh < %2 mAh")
-                           .arg(exact(*c.capacityMicroampHours, 3),
-                                exact(*rules.minCapacityMicroampHours, 3));
-    }
-    return reasons;
+    return analysis::failures(
+        {c.microohms, selfDischarge(c, rules.minDays), c.capacityMicroampHours}, rules);
 }
 
 } // namespace cellregister

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "analysis/verdict.h"
 #include "cellregister/cell_register.h"
 
 #include <QDateTime>
 #include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -33,20 +33,10 @@ std::vector<CellSummary> summarizeCells(CellRegister &r);
 // One cell, or nullopt when the register has no such label.
 std::optional<CellSummary> summarizeCell(CellRegister &r, const QString &label);
 
-// What a cell must meet to pass. Unset rules are not checked.
-struct Rules {
-    std::optional<std::int64_t> maxMicroohms;
-    std::optional<double> maxSelfDischargeMillivoltsPerDay;
-    std::optional<std::int64_t> minCapacityMicroampHours;
-    double minDays = 7; // self-discharge is known only after this long at rest
-};
-
-// The voltage lost per day since the latest rest period began, once it has lasted
-// rules.minDays.
+// The voltage lost per day since the latest rest period began, once it has lasted minDays.
 std::optional<double> selfDischarge(const CellSummary &c, double minDays);
 
-// The reasons a cell fails the rules; none when it passes. A rule that cannot be checked
-// yet (no capacity, a rest too short) is a reason too: a cell passes only what it has shown.
-QStringList failures(const CellSummary &c, const Rules &rules);
+// The rules the cell fails as the register knows it now (see analysis::failures).
+std::vector<analysis::Failure> failures(const CellSummary &c, const analysis::Rules &rules);
 
 } // namespace cellregister

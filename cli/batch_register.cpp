@@ -15,29 +15,6 @@ namespace {
 
 constexpr qsizetype kNamedLabels = 5;
 
-// The register's reason texts start with the rule's name ("capacity unknown",
-// "resistance 45.100 mΩ > 45.000 mΩ"); the report captions the name in its own language.
-report::Reason reasonOf(const QString &text)
-{
-    for (const char *rule : {"resistance", "self-discharge", "capacity"}) {
-        const QString name = QString::fromLatin1(rule);
-        if (text.startsWith(name + u' '))
-            return {name, text.mid(name.size() + 1)};
-    }
-    return {QString(), text};
-}
-
-report::Rules reportRules(const cellregister::Rules &r)
-{
-    report::Rules rules;
-    rules.maxMicroohms = r.maxMicroohms;
-    rules.maxSelfDischargeMvPerDay = r.maxSelfDischargeMillivoltsPerDay;
-    rules.minCapacityMicroampHours = r.minCapacityMicroampHours;
-    // The rest a self-discharge needs matters only where self-discharge is judged or shown.
-    rules.minDays = r.minDays;
-    return rules;
-}
-
 QString sourceText(const cellregister::Location &where, const QString &pack)
 {
     const QString shown = where.shown();
@@ -46,7 +23,7 @@ QString sourceText(const cellregister::Location &where, const QString &pack)
 
 } // namespace
 
-report::Cell reportCell(const cellregister::CellSummary &c, const cellregister::Rules &rules)
+report::Cell reportCell(const cellregister::CellSummary &c, const analysis::Rules &rules)
 {
     report::Cell cell;
     cell.label = c.label;
@@ -56,9 +33,7 @@ report::Cell reportCell(const cellregister::CellSummary &c, const cellregister::
     cell.voltageText = c.voltageText;
     cell.capacityMicroampHours = c.capacityMicroampHours;
     cell.selfDischargeMvPerDay = cellregister::selfDischarge(c, rules.minDays);
-    for (const QString &text : cellregister::failures(c, rules))
-        cell.reasons.push_back(reasonOf(text));
-    cell.pass = cell.reasons.empty();
+    report::judge(cell, rules);
     return cell;
 }
 
@@ -73,7 +48,8 @@ report::Batch batchFromRegister(const BatchFromRegister &from, const char *subco
     // The pack and the cells as they were at one moment.
     const cellregister::CellRegister::Snapshot snapshot(reg);
     report::Batch batch;
-    batch.rules = reportRules(from.rules);
+    batch.rules = from.rules;
+    batch.rested = true;
     batch.source = sourceText(reg.location(), from.pack);
     if (!from.pack.isEmpty()) {
         // The pack is drawn among the register's cells; its labels are the pack's alone.

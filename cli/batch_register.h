@@ -14,7 +14,7 @@ namespace cli {
 struct BatchFromRegister {
     QString db; // --db; empty: BATTERY_ANALYZER_DB or the default file
     int lockWaitMilliseconds = 10'000;
-    cellregister::Rules rules;
+    analysis::Rules rules;
     QString cellRange; // --cells A001..A020
     QString pack; // --pack NAME
 };
@@ -23,7 +23,7 @@ struct BatchFromRegister {
 // it lacks, and ENoReadings when it holds no cell.
 report::Batch batchFromRegister(const BatchFromRegister &from, const char *subcommand);
 
-// A register cell as the report draws it; its verdict is the register's.
-report::Cell reportCell(const cellregister::CellSummary &c, const cellregister::Rules &rules);
+// A register cell as the report draws it, judged as `cells` judges it.
+report::Cell reportCell(const cellregister::CellSummary &c, const analysis::Rules &rules);
 
 } // namespace cli

@@ -63,11 +63,11 @@ std::int64_t CommandLine::decimalOption(const QString &name, int places, std::in
     return *units;
 }
 
-cellregister::Rules CommandLine::restRules() const
+analysis::Rules CommandLine::restRules() const
 {
-    cellregister::Rules r;
+    analysis::Rules r;
     if (isSet(QStringLiteral("max-self-discharge")))
-        r.maxSelfDischargeMillivoltsPerDay =
+        r.maxSelfDischargeMvPerDay =
             double(decimalOption(QStringLiteral("max-self-discharge"), 3, 100'000'000)) / 1000.0;
     if (isSet(QStringLiteral("min-capacity")))
         r.minCapacityMicroampHours =
@@ -77,9 +77,9 @@ cellregister::Rules CommandLine::restRules() const
     return r;
 }
 
-cellregister::Rules CommandLine::rules() const
+analysis::Rules CommandLine::rules() const
 {
-    cellregister::Rules r = restRules();
+    analysis::Rules r = restRules();
     if (isSet(QStringLiteral("max-resistance")))
         r.maxMicroohms = decimalOption(QStringLiteral("max-resistance"), 6, 100'000'000);
     return r;

@@ -51,9 +51,9 @@ public:
     }
     // A format among those listed (the first is the default).
     Format format(const QStringList &formats) const;
-    cellregister::Rules rules() const;
+    analysis::Rules rules() const;
     // The rules but --max-resistance, for callers that read that one themselves.
-    cellregister::Rules restRules() const;
+    analysis::Rules restRules() const;
     // A decimal number with at most `places` decimals, in 10^-places units, up to max.
     std::int64_t decimalOption(const QString &name, int places, std::int64_t max) const;
     // --lock-wait in milliseconds (default 10 s).

@@ -53,6 +53,37 @@ Exit codes: 0 done, 1 the output cannot be written, 2 bad arguments, 8 the regis
 be opened or read, 10 no such cell.
 )";
 
+// The tables' words for a cell's failures.
+QStringList reasonTexts(const std::vector<analysis::Failure> &failures,
+                        const analysis::Rules &rules)
+{
+    const auto exact = [](const analysis::Quantity &q, int decimals) {
+        return QString::fromLatin1(exactText(std::get<std::int64_t>(q), decimals));
+    };
+    QStringList texts;
+    for (const analysis::Failure &f : failures) {
+        switch (f.rule) {
+        case analysis::Rule::Resistance:
+            texts << QStringLiteral("resistance %1 mΩ > %2 mΩ")
+                         .arg(exact(*f.value, 3), exact(f.limit, 3));
+            break;
+        case analysis::Rule::SelfDischarge:
+            texts << (f.known() ? QStringLiteral("self-discharge %1 mV/day > %2 mV/day")
+                                      .arg(QString::number(std::get<double>(*f.value), 'f', 2))
+                                      .arg(std::get<double>(f.limit))
+                                : QStringLiteral("self-discharge unknown (rested under %1 days)")
+                                      .arg(rules.minDays));
+            break;
+        case analysis::Rule::Capacity:
+            texts << (f.known() ? QStringLiteral("capacity %1 mAh < %2 mAh")
+                                      .arg(exact(*f.value, 3), exact(f.limit, 3))
+                                : QStringLiteral("capacity unknown"));
+            break;
+        }
+    }
+    return texts;
+}
+
 QString help(const char *text, bool rules)
 {
     return QString::fromUtf8(text) + u'\n' + (rules ? QString::fromUtf8(kRulesHelp) : QString())
@@ -73,7 +104,7 @@ int runCells(const QStringList &arguments)
     if (!line.positional().isEmpty())
         line.fail(QStringLiteral("unexpected argument '%1'").arg(line.positional().front()));
     const Format format = line.format({"text", "csv", "json"});
-    const cellregister::Rules rules = line.rules();
+    const analysis::Rules rules = line.rules();
     const QString only = line.value(QStringLiteral("only"));
     if (line.isSet(QStringLiteral("only")) && only != u"pass" && only != u"fail")
         line.fail(QStringLiteral("--only takes pass or fail, not '%1'").arg(only));
@@ -81,7 +112,7 @@ int runCells(const QStringList &arguments)
     const auto reg = line.openRegister(cellregister::Opening::MustExist);
     CellTable table(format);
     for (const cellregister::CellSummary &c : cellregister::summarizeCells(*reg)) {
-        const QStringList reasons = cellregister::failures(c, rules);
+        const QStringList reasons = reasonTexts(cellregister::failures(c, rules), rules);
         if (only.isEmpty() || (only == u"pass") == reasons.isEmpty())
             table.add(c, rules, reasons);
     }

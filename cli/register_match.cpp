@@ -166,7 +166,7 @@ int runRegisterMatch(const QStringList &arguments)
         shape.maxVoltageSpreadMicrovolts =
             line.decimalOption(QStringLiteral("max-voltage-spread"), 6, 100'000'000);
     const Format format = line.format({"text", "json"});
-    const cellregister::Rules rules = line.rules();
+    const analysis::Rules rules = line.rules();
     const QString packName = line.value(QStringLiteral("save-pack"));
     if (line.isSet(QStringLiteral("save-pack")) && packName.trimmed().isEmpty())
         line.fail(QStringLiteral("--save-pack needs a name"));
@@ -176,7 +176,7 @@ int runRegisterMatch(const QStringList &arguments)
     std::vector<const cellregister::CellSummary *> candidates;
     bool allCapacities = true;
     for (const auto &c : all) {
-        if (c.pack.isEmpty() && cellregister::failures(c, rules).isEmpty()) {
+        if (c.pack.isEmpty() && cellregister::failures(c, rules).empty()) {
             candidates.push_back(&c);
             allCapacities = allCapacities && c.capacityMicroampHours.has_value();
         }
@@ -280,7 +280,7 @@ int packShow(CommandLine &line, const QString &name)
 
 int packReplace(CommandLine &line, const QString &name, const QString &failed)
 {
-    const cellregister::Rules rules = line.rules();
+    const analysis::Rules rules = line.rules();
     const auto reg = line.openRegister(cellregister::Opening::MustExist);
     // The pack and its spares as they were at one moment; the swap then writes on its own.
     std::optional<cellregister::CellRegister::Snapshot> snapshot(std::in_place, *reg);
@@ -309,7 +309,7 @@ int packReplace(CommandLine &line, const QString &name, const QString &failed)
     QString best;
     analysis::CapacityScore bestScore;
     for (const auto &c : all) {
-        if (!c.pack.isEmpty() || !cellregister::failures(c, rules).isEmpty())
+        if (!c.pack.isEmpty() || !cellregister::failures(c, rules).empty())
             continue;
         if (lo <= hi
             && (c.microvolts < hi - pack.maxVoltageSpreadMicrovolts

@@ -18,7 +18,7 @@ QByteArray column(const QString &text, int width)
     return text.leftJustified(width, u' ').toUtf8();
 }
 
-QByteArray selfDischargeText(const cellregister::CellSummary &c, const cellregister::Rules &rules)
+QByteArray selfDischargeText(const cellregister::CellSummary &c, const analysis::Rules &rules)
 {
     const auto sd = cellregister::selfDischarge(c, rules.minDays);
     return sd ? QByteArray::number(*sd, 'f', 2) : QByteArray();
@@ -51,7 +51,7 @@ CellTable::CellTable(Format format) : format_(format)
             + column(QStringLiteral("mAh"), 10) + column(QStringLiteral("pack"), 8) + "verdict\n";
 }
 
-void CellTable::add(const cellregister::CellSummary &c, const cellregister::Rules &rules,
+void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &rules,
                     const QStringList &reasons)
 {
     const QByteArray verdict = reasons.isEmpty() ? "pass" : "fail";

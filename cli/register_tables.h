@@ -18,7 +18,7 @@ QByteArray exactText(std::int64_t units, int decimals);
 class CellTable {
 public:
     explicit CellTable(Format format);
-    void add(const cellregister::CellSummary &c, const cellregister::Rules &rules,
+    void add(const cellregister::CellSummary &c, const analysis::Rules &rules,
              const QStringList &reasons);
     QByteArray finish();
 

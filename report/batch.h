@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/verdict.h"
 #include "reading/decimal.h"
 
 #include <QString>
@@ -12,13 +13,6 @@
 // or from a register of cells by a thin adapter in the front end.
 namespace report {
 
-// Why a cell fails: the rule's short name ("resistance", "self-discharge", "capacity") and
-// the cell's value against the limit in signs that need no translation ("69.8 mΩ > 60 mΩ").
-struct Reason {
-    QString rule;
-    QString detail;
-};
-
 struct Cell {
     QString label;
     // The latest reading, exact, and the texts the analyzer's board showed for it.
@@ -29,18 +23,10 @@ struct Cell {
     std::optional<std::int64_t> capacityMicroampHours; // exact, as imported
     std::optional<double> selfDischargeMvPerDay;
     bool pass = true;
-    std::vector<Reason> reasons;
+    std::vector<analysis::Failure> failures; // each front end words them
 
     std::int64_t microohms() const { return ohms.at(6); }
     std::int64_t microvolts() const { return volts.at(6); }
-};
-
-// The limits the verdicts were judged by; an unset limit was not applied.
-struct Rules {
-    std::optional<std::int64_t> maxMicroohms;
-    std::optional<double> maxSelfDischargeMvPerDay;
-    std::optional<std::int64_t> minCapacityMicroampHours;
-    std::optional<double> minDays; // rest before a self-discharge counts
 };
 
 // A pack of `groups.size()` parallel groups in series, each a list of cell labels.
@@ -52,14 +38,21 @@ struct Pack {
 struct Batch {
     QString source; // where the cells came from, in a few words
     std::vector<Cell> cells;
-    Rules rules;
+    analysis::Rules rules; // the limits the verdicts were judged by
+    // The cells rested between measurements (a register's), so the rest a self-discharge
+    // needs is one of the rules shown.
+    bool rested = false;
     std::optional<Pack> pack;
 };
 
 enum class Language { English, Chinese };
 
-// Sets the cell's verdict and reasons from the rules: a limit the cell has no value for
-// (capacity, self-discharge) is not held against it.
-void judge(Cell &cell, const Rules &rules);
+// Sets the cell's verdict from the values it holds, by the one rule of analysis::failures.
+inline void judge(Cell &cell, const analysis::Rules &rules)
+{
+    cell.failures = analysis::failures(
+        {cell.microohms(), cell.selfDischargeMvPerDay, cell.capacityMicroampHours}, rules);
+    cell.pass = cell.failures.empty();
+}
 
 } // namespace report

@@ -1,6 +1,6 @@
 #include "report/captions.h"
 
-#include <QRegularExpression>
+#include "report/units.h"
 
 namespace report {
 
@@ -57,6 +57,7 @@ const Captions kEnglish{
     "%1 % of the mean",
     "unknown",
     "%1 to %2 %3: %4 cells",
+    "unknown (rested under %1 days)",
 };
 
 const Captions kChinese{
@@ -110,35 +111,42 @@ const Captions kChinese{
     "为平均值的 %1 %",
     "未知",
     "%1 至 %2 %3：%4 个电芯",
+    "未知（静置不足 %1 天）",
 };
 
 } // namespace
 
-QString Captions::ruleName(const QString &rule) const
+QString Captions::ruleName(analysis::Rule rule) const
 {
-    if (language != u"zh")
-        return rule;
-    if (rule == u"resistance")
-        return resistance;
-    if (rule == u"self-discharge")
-        return selfDischarge;
-    if (rule == u"capacity")
-        return capacity;
-    return rule;
+    switch (rule) {
+    case analysis::Rule::Resistance: return resistance;
+    case analysis::Rule::SelfDischarge: return selfDischarge;
+    case analysis::Rule::Capacity: break;
+    }
+    return capacity;
 }
 
-QString Captions::reasonText(const Reason &reason) const
+QString Captions::failureText(const analysis::Failure &f, const analysis::Rules &rules) const
 {
-    QString detail = reason.detail;
-    if (language == u"zh") {
-        static const QRegularExpression rested(
-            QStringLiteral("^unknown \\(rested under (\\S+) days\\)$"));
-        if (const QRegularExpressionMatch m = rested.match(detail); m.hasMatch())
-            detail = QStringLiteral("%1（静置不足 %2 天）").arg(unknown, m.captured(1));
-        else if (detail == u"unknown")
-            detail = unknown;
+    QString detail;
+    switch (f.rule) {
+    case analysis::Rule::Resistance:
+        detail = milliohmText(std::get<std::int64_t>(*f.value)) + QStringLiteral(" > ")
+            + milliohmText(std::get<std::int64_t>(f.limit));
+        break;
+    case analysis::Rule::SelfDischarge:
+        detail = f.known() ? QStringLiteral("%1 > %2 mV/day")
+                                 .arg(roundedNumber(std::get<double>(*f.value), 2),
+                                      roundedNumber(std::get<double>(f.limit), 2))
+                           : restTooShort.arg(roundedNumber(rules.minDays, 3));
+        break;
+    case analysis::Rule::Capacity:
+        detail = f.known() ? milliampHourText(std::get<std::int64_t>(*f.value))
+                + QStringLiteral(" < ") + milliampHourText(std::get<std::int64_t>(f.limit))
+                           : unknown;
+        break;
     }
-    return ruleName(reason.rule) + u' ' + detail;
+    return ruleName(f.rule) + u' ' + detail;
 }
 
 const Captions &captions(Language language)

@@ -58,12 +58,13 @@ struct Captions {
     QString ofMean; // %1: percent
     QString unknown;
     QString binTitle; // %1 from, %2 to, %3 unit, %4 count
+    QString restTooShort; // a self-discharge not known yet; %1: the days it needs
 
     // A failing rule's short name in this language.
-    QString ruleName(const QString &rule) const;
-    // "resistance 69.8 mΩ > 60 mΩ", "容量 未知": the rule's name and the detail, whose
-    // only words (a value not yet known) are put in the language too.
-    QString reasonText(const Reason &reason) const;
+    QString ruleName(analysis::Rule rule) const;
+    // "resistance 69.8 mΩ > 60 mΩ", "容量 未知": the rule's name, the cell's value and the
+    // limit in signs that need no translation, or why the value is not known yet.
+    QString failureText(const analysis::Failure &f, const analysis::Rules &rules) const;
 };
 
 const Captions &captions(Language language);

@@ -26,10 +26,12 @@ QString histogramChart(const std::vector<std::int64_t> &values, const HistogramL
 
 // One point per cell, resistance against voltage; passing cells as dots, failing ones as
 // crosses, so the two differ in shape as well as in colour.
-QString scatterChart(const std::vector<Cell> &cells, const Rules &rules, const Captions &c);
+QString scatterChart(const std::vector<Cell> &cells, const analysis::Rules &rules,
+                     const Captions &c);
 
 // The cells with a self-discharge, lowest first; empty when no cell has one.
-QString dischargeChart(const std::vector<Cell> &cells, const Rules &rules, const Captions &c);
+QString dischargeChart(const std::vector<Cell> &cells, const analysis::Rules &rules,
+                       const Captions &c);
 
 // What a pack's groups add up to, for its layout and spreads.
 struct GroupTotals {

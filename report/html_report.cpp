@@ -78,6 +78,17 @@ StatRow dischargeRow(const QString &name, std::vector<double> v)
             roundedNumber(std::sqrt(squares / double(v.size())), 3)};
 }
 
+// The rule as the page's element ids name it, in no language.
+QString ruleId(analysis::Rule rule)
+{
+    switch (rule) {
+    case analysis::Rule::Resistance: return QStringLiteral("resistance");
+    case analysis::Rule::SelfDischarge: return QStringLiteral("self-discharge");
+    case analysis::Rule::Capacity: break;
+    }
+    return QStringLiteral("capacity");
+}
+
 class Writer {
 public:
     Writer(const Batch &batch, const Captions &c) : batch_(batch), c_(c) { }
@@ -108,11 +119,12 @@ private:
     void summary()
     {
         std::size_t passing = 0;
-        std::map<QString, std::size_t> byRule;
+        // By the rule's id, so that the rows keep one order whatever the language.
+        std::map<QString, std::pair<analysis::Rule, std::size_t>> byRule;
         for (const Cell &cell : batch_.cells) {
             passing += cell.pass ? 1 : 0;
-            for (const Reason &r : cell.reasons)
-                ++byRule[r.rule];
+            for (const analysis::Failure &f : cell.failures)
+                ++byRule.try_emplace(ruleId(f.rule), f.rule, 0).first->second.second;
         }
         out_ += QStringLiteral("<section id=\"summary\"><h2>%1</h2>\n<table "
                                "id=\"counts\"><tr><th>%2</th><th></th></tr>")
@@ -124,9 +136,9 @@ private:
         countRow(QStringLiteral("count-all"), c_.all, batch_.cells.size());
         countRow(QStringLiteral("count-pass"), c_.pass, passing);
         countRow(QStringLiteral("count-fail"), c_.fail, batch_.cells.size() - passing);
-        for (const auto &[rule, n] : byRule)
-            countRow(QStringLiteral("count-fail-") + rule,
-                     c_.fail + QStringLiteral(": ") + c_.ruleName(rule), n);
+        for (const auto &[id, counted] : byRule)
+            countRow(QStringLiteral("count-fail-") + id,
+                     c_.fail + QStringLiteral(": ") + c_.ruleName(counted.first), counted.second);
         out_ += QStringLiteral("</table>\n");
 
         out_ += QStringLiteral(
@@ -167,7 +179,7 @@ private:
 
     void rules()
     {
-        const Rules &r = batch_.rules;
+        const analysis::Rules &r = batch_.rules;
         QStringList items;
         if (r.maxMicroohms)
             items << c_.maxResistance + QStringLiteral(": ") + milliohmText(*r.maxMicroohms);
@@ -177,8 +189,8 @@ private:
         if (r.minCapacityMicroampHours)
             items << c_.minCapacity + QStringLiteral(": ")
                     + milliampHourText(*r.minCapacityMicroampHours);
-        if (r.minDays)
-            items << c_.minDays + QStringLiteral(": %1 d").arg(roundedNumber(*r.minDays, 3));
+        if (batch_.rested)
+            items << c_.minDays + QStringLiteral(": %1 d").arg(roundedNumber(r.minDays, 3));
         out_ += QStringLiteral("<h2>%1</h2>\n<ul id=\"rules\">").arg(escaped(c_.rules));
         if (items.isEmpty())
             items << c_.noRules;
@@ -200,8 +212,8 @@ private:
             if (listed++ == kListedFailures)
                 break;
             QStringList reasons;
-            for (const Reason &r : cell.reasons)
-                reasons << c_.reasonText(r);
+            for (const analysis::Failure &f : cell.failures)
+                reasons << c_.failureText(f, batch_.rules);
             out_ += QStringLiteral("<tr><td class=\"text\">%1</td><td class=\"text\">%2</td></tr>")
                         .arg(escaped(cell.label), escaped(reasons.join(QStringLiteral("; "))));
         }
@@ -227,7 +239,7 @@ private:
             microohms.push_back(cell.microohms());
             microvolts.push_back(cell.microvolts());
         }
-        const Rules &r = batch_.rules;
+        const analysis::Rules &r = batch_.rules;
         figure(
             QStringLiteral("figure-resistance"), c_.resistanceChart,
             histogramChart(microohms,

@@ -28,7 +28,7 @@ void appendMark(QString &svg, double x, double y, bool pass, const QString &titl
                         title);
 }
 
-QString cellTitle(const Cell &cell, const Captions &c)
+QString cellTitle(const Cell &cell, const analysis::Rules &rules, const Captions &c)
 {
     QString t = cell.label + QStringLiteral(": ") + milliohmText(cell.microohms())
         + QStringLiteral(", ") + voltText(cell.microvolts());
@@ -37,8 +37,8 @@ QString cellTitle(const Cell &cell, const Captions &c)
     if (cell.selfDischargeMvPerDay)
         t += QStringLiteral(", %1 mV/day").arg(roundedNumber(*cell.selfDischargeMvPerDay, 2));
     t += QStringLiteral(", ") + (cell.pass ? c.pass : c.fail);
-    for (const Reason &r : cell.reasons)
-        t += QStringLiteral("; ") + c.reasonText(r);
+    for (const analysis::Failure &f : cell.failures)
+        t += QStringLiteral("; ") + c.failureText(f, rules);
     return escaped(t);
 }
 
@@ -55,7 +55,8 @@ void appendLegend(QString &svg, const Captions &c)
 
 } // namespace
 
-QString scatterChart(const std::vector<Cell> &cells, const Rules &rules, const Captions &c)
+QString scatterChart(const std::vector<Cell> &cells, const analysis::Rules &rules,
+                     const Captions &c)
 {
     std::int64_t loV = INT64_MAX, hiV = INT64_MIN, loR = INT64_MAX, hiR = INT64_MIN;
     for (const Cell &cell : cells) {
@@ -80,7 +81,7 @@ QString scatterChart(const std::vector<Cell> &cells, const Rules &rules, const C
         for (const Cell &cell : cells)
             if (cell.pass == pass)
                 appendMark(svg, plot.x(cell.microvolts() / 1e6), plot.y(cell.microohms() / 1e3),
-                           pass, cellTitle(cell, c), cells.size() > kCrowd);
+                           pass, cellTitle(cell, rules, c), cells.size() > kCrowd);
         svg += QStringLiteral("</g>\n");
     }
     if (rules.maxMicroohms)
@@ -90,7 +91,8 @@ QString scatterChart(const std::vector<Cell> &cells, const Rules &rules, const C
     return plot.finish();
 }
 
-QString dischargeChart(const std::vector<Cell> &cells, const Rules &rules, const Captions &c)
+QString dischargeChart(const std::vector<Cell> &cells, const analysis::Rules &rules,
+                       const Captions &c)
 {
     std::vector<const Cell *> known;
     for (const Cell &cell : cells)
@@ -112,7 +114,7 @@ QString dischargeChart(const std::vector<Cell> &cells, const Rules &rules, const
     svg += QStringLiteral("<g class=\"points\">");
     for (std::size_t i = 0; i < known.size(); ++i)
         appendMark(svg, plot.x(double(i + 1)), plot.y(*known[i]->selfDischargeMvPerDay),
-                   known[i]->pass, cellTitle(*known[i], c), known.size() > kCrowd);
+                   known[i]->pass, cellTitle(*known[i], rules, c), known.size() > kCrowd);
     svg += QStringLiteral("</g>\n");
     if (rules.maxSelfDischargeMvPerDay)
         plot.horizontalLimit(*rules.maxSelfDischargeMvPerDay,

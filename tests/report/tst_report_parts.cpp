@@ -122,8 +122,8 @@ void TestReportParts::verdicts_data()
         << qint64(60001) << 1.0 << qint64(2500) << QStringList{"resistance"};
     QTest::newRow("every rule broken") << qint64(90000) << 7.5 << qint64(1200)
                                        << QStringList{"resistance", "self-discharge", "capacity"};
-    QTest::newRow("unknown values are not held against it")
-        << qint64(45000) << -1.0 << qint64(0) << none;
+    QTest::newRow("unknown values fail the rules that need them")
+        << qint64(45000) << -1.0 << qint64(0) << QStringList{"self-discharge", "capacity"};
 }
 
 void TestReportParts::verdicts()
@@ -132,7 +132,7 @@ void TestReportParts::verdicts()
     QFETCH(double, discharge);
     QFETCH(qint64, capacity);
     QFETCH(QStringList, failed);
-    report::Rules rules;
+    analysis::Rules rules;
     rules.maxMicroohms = 60000;
     rules.maxSelfDischargeMvPerDay = 5;
     rules.minCapacityMicroampHours = 2'000'000;
@@ -144,8 +144,8 @@ void TestReportParts::verdicts()
         cell.capacityMicroampHours = capacity * 1000;
     report::judge(cell, rules);
     QStringList rulesBroken;
-    for (const report::Reason &r : cell.reasons)
-        rulesBroken << r.rule;
+    for (const analysis::Failure &f : cell.failures)
+        rulesBroken << report::captions(report::Language::English).ruleName(f.rule);
     QCOMPARE(rulesBroken, failed);
     QCOMPARE(cell.pass, failed.isEmpty());
 }
@@ -311,15 +311,15 @@ void TestReportParts::registerVerdicts()
     c.restStartMicrovolts = 4'105'000;
     if (capacityMicroampHours >= 0)
         c.capacityMicroampHours = capacityMicroampHours;
-    cellregister::Rules r;
+    analysis::Rules r;
     r.maxMicroohms = 60'000;
-    r.maxSelfDischargeMillivoltsPerDay = 1;
+    r.maxSelfDischargeMvPerDay = 1;
     r.minCapacityMicroampHours = 2'200'000;
     const report::Cell cell = cli::reportCell(c, r);
     QStringList got, worded;
-    for (const report::Reason &reason : cell.reasons) {
-        got << reason.rule;
-        worded << report::captions(report::Language::Chinese).reasonText(reason);
+    for (const analysis::Failure &f : cell.failures) {
+        got << report::captions(report::Language::English).ruleName(f.rule);
+        worded << report::captions(report::Language::Chinese).failureText(f, r);
     }
     QCOMPARE(got, rules);
     QCOMPARE(worded, inChinese);

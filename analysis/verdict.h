@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <vector>
+
+namespace analysis {
+
+// What a cell must meet to pass. An unset limit is not applied.
+struct Rules {
+    std::optional<std::int64_t> maxMicroohms;
+    std::optional<double> maxSelfDischargeMvPerDay;
+    std::optional<std::int64_t> minCapacityMicroampHours;
+    // A self-discharge is known only once the rest has lasted this long.
+    double minDays = 7;
+};
+
+// In the order a cell's failures are listed.
+enum class Rule { Resistance, SelfDischarge, Capacity };
+
+// Resistance in micro-ohms and capacity in micro-amp-hours, both exact; self-discharge in
+// mV/day, a quotient of a voltage and a time.
+using Quantity = std::variant<std::int64_t, double>;
+
+// What is known of a cell when it is judged.
+struct CellValues {
+    std::int64_t microohms = 0;
+    // None: no rest began, or it has not lasted Rules::minDays.
+    std::optional<double> selfDischargeMvPerDay;
+    std::optional<std::int64_t> capacityMicroampHours;
+};
+
+struct Failure {
+    Rule rule;
+    std::optional<Quantity> value; // none: the cell cannot show this rule yet
+    Quantity limit;
+
+    bool known() const { return value.has_value(); }
+    bool operator==(const Failure &) const = default;
+};
+
+// The rules a cell fails, in Rule order; none when it passes. A cell passes only what it has
+// shown: a limit set for a value it lacks (no capacity, a rest too short) fails it, so that
+// a cell is never let through on values nobody measured.
+std::vector<Failure> failures(const CellValues &cell, const Rules &rules);
+
+} // namespace analysis

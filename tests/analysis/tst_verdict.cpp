@@ -1,0 +1,80 @@
+// The verdict on a cell: each limit with the cell's value below, at and above it, and unknown.
+#include "analysis/verdict.h"
+
+#include <QtTest>
+
+namespace {
+
+// "resistance 60001>60000", "capacity ?<2000000": a failure as the table states it.
+QString shown(const analysis::Failure &f)
+{
+    static const char *const names[] = {"resistance", "self-discharge", "capacity"};
+    const auto number = [](const analysis::Quantity &q) {
+        return std::visit([](auto v) { return QString::number(v); }, q);
+    };
+    return QString::fromLatin1(names[int(f.rule)]) + u' '
+        + (f.known() ? number(*f.value) : QStringLiteral("?"))
+        + (f.rule == analysis::Rule::Capacity ? u'<' : u'>') + number(f.limit);
+}
+
+} // namespace
+
+class TestVerdict : public QObject {
+    Q_OBJECT
+private slots:
+    void failures_data();
+    void failures();
+};
+
+void TestVerdict::failures_data()
+{
+    QTest::addColumn<bool>("limits"); // false: no limit set at all
+    QTest::addColumn<qint64>("microohms");
+    QTest::addColumn<double>("discharge"); // below zero: not known
+    QTest::addColumn<qint64>("capacity"); // below zero: not known
+    QTest::addColumn<QStringList>("failed");
+    const auto row = [](const char *name, bool limits, qint64 microohms, double discharge,
+                        qint64 capacity, const QStringList &failed) {
+        QTest::newRow(name) << limits << microohms << discharge << capacity << failed;
+    };
+    // Limits: 60000 µΩ, 2.5 mV/day, 2000000 µAh.
+    row("within every limit", true, 59'999, 2.49, 2'000'001, {});
+    row("every value on its limit passes", true, 60'000, 2.5, 2'000'000, {});
+    row("resistance above", true, 60'001, 1, 2'500'000, {"resistance 60001>60000"});
+    row("self-discharge above", true, 40'000, 2.51, 2'500'000, {"self-discharge 2.51>2.5"});
+    row("self-discharge not known yet", true, 40'000, -1, 2'500'000, {"self-discharge ?>2.5"});
+    row("capacity below", true, 40'000, 1, 1'999'999, {"capacity 1999999<2000000"});
+    row("capacity not known", true, 40'000, 1, -1, {"capacity ?<2000000"});
+    row("every rule, in rule order", true, 90'000, -1, 1'000,
+        {"resistance 90000>60000", "self-discharge ?>2.5", "capacity 1000<2000000"});
+    // Reading files: no limit but resistance, perhaps none, and nothing else known.
+    row("no limits, nothing known", false, 90'000, -1, -1, {});
+}
+
+void TestVerdict::failures()
+{
+    QFETCH(bool, limits);
+    QFETCH(qint64, microohms);
+    QFETCH(double, discharge);
+    QFETCH(qint64, capacity);
+    QFETCH(QStringList, failed);
+    analysis::Rules rules;
+    if (limits) {
+        rules.maxMicroohms = 60'000;
+        rules.maxSelfDischargeMvPerDay = 2.5;
+        rules.minCapacityMicroampHours = 2'000'000;
+    }
+    analysis::CellValues cell;
+    cell.microohms = microohms;
+    if (discharge >= 0)
+        cell.selfDischargeMvPerDay = discharge;
+    if (capacity >= 0)
+        cell.capacityMicroampHours = capacity;
+    QStringList got;
+    for (const analysis::Failure &f : analysis::failures(cell, rules))
+        got << shown(f);
+    QCOMPARE(got, failed);
+}
+
+QTEST_GUILESS_MAIN(TestVerdict)
+#include "tst_verdict.moc"
