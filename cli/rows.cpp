@@ -16,8 +16,8 @@ std::vector<tables::Column> readingColumns(const RowContext &context)
                    {{"group", Kind::Number},
                     {"resistance_ohm", Kind::Number},
                     {"voltage_v", Kind::Number},
-                    {"resistance_text", Kind::Text},
-                    {"voltage_text", Kind::Text}});
+                    {"resistance_text", Kind::Plain},
+                    {"voltage_text", Kind::Plain}});
     if (!context.model.isEmpty())
         columns.insert(columns.end(), {{"model", Kind::Text}, {"downloaded_at", Kind::Text}});
     return columns;

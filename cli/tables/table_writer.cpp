@@ -1,6 +1,7 @@
 #include "cli/tables/table_writer.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tables {
 
@@ -9,23 +10,35 @@ namespace {
 // Rows are handed on in pieces of this size: large writes, little memory.
 constexpr qsizetype kChunk = 1 << 16;
 
-bool csvSpecial(char c)
+// The bytes that make a CSV field quoted, and those JSON escapes; looked up, since every
+// text of every row is checked.
+template <typename Special>
+constexpr std::array<bool, 256> byteTable(Special special)
 {
-    return c == ',' || c == '"' || c == '\n' || c == '\r';
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[std::size_t(c)] = special(c);
+    return table;
 }
+constexpr auto kCsvSpecial =
+    byteTable([](int c) { return c == ',' || c == '"' || c == '\n' || c == '\r'; });
+constexpr auto kJsonSpecial = byteTable([](int c) { return c == '"' || c == '\\' || c < 0x20; });
+[[maybe_unused]] constexpr auto kPlainBreakers =
+    byteTable([](int c) { return c == ',' || c == '"' || c == '\\' || c < 0x20; });
 
-bool jsonSpecial(char c)
+inline bool any(QByteArrayView value, const std::array<bool, 256> &special)
 {
-    return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+    for (char c : value)
+        if (special[static_cast<unsigned char>(c)])
+            return true;
+    return false;
 }
 
 // Values are written straight into the buffer and mended there: the copy below is made only
 // for the rare value that needs quotes or escapes.
-void quoteCsv(QByteArray &out, qsizetype at)
+[[gnu::noinline]] void quote(QByteArray &out, qsizetype at)
 {
     const QByteArrayView value = QByteArrayView(out).sliced(at);
-    if (std::none_of(value.begin(), value.end(), csvSpecial))
-        return;
     QByteArray quoted;
     quoted.reserve(value.size() + 8);
     quoted += '"';
@@ -39,11 +52,9 @@ void quoteCsv(QByteArray &out, qsizetype at)
     out += quoted;
 }
 
-void escapeJson(QByteArray &out, qsizetype at)
+[[gnu::noinline]] void escape(QByteArray &out, qsizetype at)
 {
     const QByteArrayView value = QByteArrayView(out).sliced(at);
-    if (std::none_of(value.begin(), value.end(), jsonSpecial))
-        return;
     static constexpr char kHex[] = "0123456789abcdef";
     QByteArray escaped;
     escaped.reserve(value.size() + 16);
@@ -68,6 +79,18 @@ void escapeJson(QByteArray &out, qsizetype at)
     out += escaped;
 }
 
+inline void quoteCsv(QByteArray &out, qsizetype at)
+{
+    if (any(QByteArrayView(out).sliced(at), kCsvSpecial))
+        quote(out, at);
+}
+
+inline void escapeJson(QByteArray &out, qsizetype at)
+{
+    if (any(QByteArrayView(out).sliced(at), kJsonSpecial))
+        escape(out, at);
+}
+
 // Pads what stands after `at` to `width` characters (UTF-8: bytes that start a character);
 // a value that fills its column still gets one space, so that it never runs into the next.
 void pad(QByteArray &out, qsizetype at, int width)
@@ -90,10 +113,19 @@ Writer::Writer(Format format, std::vector<Column> columns, Shape shape, Place pl
 {
     out_.reserve(flush_ ? kChunk + kChunk / 4 : 1024);
     if (format_ == Format::Json) {
-        for (const Column &c : columns_) {
-            QByteArray key = "\"" + c.name;
+        // Each field's separator, key and opening quote in one piece.
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            QByteArray key = "\"" + columns_[i].name;
             escapeJson(key, 1);
-            keys_.push_back(key + "\": ");
+            key += "\": ";
+            if (columns_[i].kind == Kind::Text || columns_[i].kind == Kind::Plain)
+                key += '"';
+            if (i > 0)
+                prefixes_.push_back(", " + key);
+            else if (shape_ == Shape::Object)
+                prefixes_.push_back('{' + key), firstPrefix_ = prefixes_.back();
+            else
+                prefixes_.push_back(",\n  {" + key), firstPrefix_ = "\n  {" + key;
         }
         if (shape_ == Shape::Table)
             out_ += '[';
@@ -112,40 +144,37 @@ Writer::Writer(Format format, std::vector<Column> columns, Shape shape, Place pl
     out_ += format_ == Format::Csv ? "\r\n" : "\n";
 }
 
-void Writer::separate()
+inline void Writer::separate()
 {
     Q_ASSERT_X(column_ < columns_.size(), "tables::Writer", "more fields than columns");
-    if (column_ > 0) {
-        if (format_ == Format::Csv)
-            out_ += ',';
-        else if (format_ == Format::Json)
-            out_ += ", ";
-    } else if (format_ == Format::Json) {
-        out_ += shape_ == Shape::Object ? "{" : rows_ > 0 ? ",\n  {" : "\n  {";
-    }
     if (format_ == Format::Json)
-        out_ += keys_[column_];
+        out_ += QByteArrayView(column_ == 0 && rows_ == 0 ? firstPrefix_ : prefixes_[column_]);
+    else if (format_ == Format::Csv && column_ > 0)
+        out_ += ',';
 }
 
 qsizetype Writer::beginField(Kind kind)
 {
-    separate();
-    Q_ASSERT_X(kind == columns_[column_].kind, "tables::Writer", "a value of another kind");
+    Q_ASSERT_X(column_ < columns_.size()
+                   && (kind == columns_[column_].kind
+                       || (kind == Kind::Text && columns_[column_].kind == Kind::Plain)),
+               "tables::Writer", "a value of another kind");
     Q_ASSERT_X(kind != Kind::Json || format_ == Format::Json, "tables::Writer",
                "JSON outside JSON");
-    if (format_ == Format::Json && kind == Kind::Text)
-        out_ += '"';
+    separate();
     return out_.size();
 }
 
 Writer &Writer::endField(qsizetype valueStart)
 {
     const Kind kind = columns_[column_].kind;
+    Q_ASSERT_X(kind != Kind::Plain || !any(QByteArrayView(out_).sliced(valueStart), kPlainBreakers),
+               "tables::Writer", "a plain text that needs quotes or escapes");
     if (format_ == Format::Json) {
-        if (kind == Kind::Text) {
+        if (kind == Kind::Text)
             escapeJson(out_, valueStart);
+        if (kind == Kind::Text || kind == Kind::Plain)
             out_ += '"';
-        }
     } else if (format_ == Format::Csv) {
         if (kind == Kind::Text || kind == Kind::List)
             quoteCsv(out_, valueStart);
@@ -203,7 +232,9 @@ Writer &Writer::none()
 {
     if (format_ != Format::Json)
         return endField(beginField(columns_[column_].kind));
-    separate(); // null, where a Text column would write the empty string
+    separate();
+    if (columns_[column_].kind == Kind::Text || columns_[column_].kind == Kind::Plain)
+        out_.chop(1); // null, not the empty string
     out_ += "null";
     ++column_;
     return *this;

@@ -22,6 +22,7 @@ enum class Format { Text, Csv, Json };
 // How a column's values are written.
 enum class Kind {
     Text, // a JSON string; quoted in CSV where needed
+    Plain, // a formatted text that needs no quotes or escapes: not searched (debug builds check)
     Number, // an integer or exact decimal, bare; none: JSON null, empty elsewhere
     Flag, // JSON true/false, CSV 1/0, text yes/no
     List, // texts: a JSON array of strings; elsewhere one field, joined by "; "
@@ -80,7 +81,8 @@ private:
 
     Format format_;
     std::vector<Column> columns_;
-    std::vector<QByteArray> keys_; // JSON: "name":
+    std::vector<QByteArray> prefixes_; // JSON: what comes before each value
+    QByteArray firstPrefix_; // and before the first row's first
     Shape shape_;
     Place place_;
     Flush flush_;
