@@ -7,8 +7,6 @@
 #include "cli/tables/table_writer.h"
 #include "reading/line_format.h"
 
-#include <QLocale>
-
 #include <algorithm>
 
 namespace cli {
@@ -113,12 +111,9 @@ QByteArray jsonReport(const analysis::Summary &r, const analysis::Summary &v,
                               {"count", tables::Kind::Number}},
                              tables::Shape::Table, tables::Place::Value);
     const double width = double(r.maximum - r.minimum) / kBins;
-    const auto ohms = [](double microohms) {
-        return QByteArray::number(microohms / 1e6, 'g', QLocale::FloatingPointShortest);
-    };
     for (int b = 0; b < kBins; ++b) {
-        histogram.number(ohms(double(r.minimum) + b * width))
-            .number(ohms(double(r.minimum) + (b + 1) * width))
+        histogram.real((double(r.minimum) + b * width) / 1e6)
+            .real((double(r.minimum) + (b + 1) * width) / 1e6)
             .number(qsizetype(bins[std::size_t(b)]))
             .endRow();
     }

@@ -1,7 +1,10 @@
 #include "cli/tables/table_writer.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace tables {
 
@@ -125,7 +128,8 @@ Writer::Writer(Format format, std::vector<Column> columns, Shape shape, Place pl
             else if (shape_ == Shape::Object)
                 prefixes_.push_back('{' + key), firstPrefix_ = prefixes_.back();
             else
-                prefixes_.push_back(",\n  {" + key), firstPrefix_ = "\n  {" + key;
+                firstPrefix_ = QByteArray("\n") + indent() + '{' + key,
+                prefixes_.push_back(',' + firstPrefix_);
         }
         if (shape_ == Shape::Table)
             out_ += '[';
@@ -142,6 +146,11 @@ Writer::Writer(Format format, std::vector<Column> columns, Shape shape, Place pl
             pad(out_, at, columns_[i].width);
     }
     out_ += format_ == Format::Csv ? "\r\n" : "\n";
+}
+
+const char *Writer::indent() const
+{
+    return place_ == Place::ValueInRow ? "    " : "  ";
 }
 
 inline void Writer::separate()
@@ -228,6 +237,15 @@ Writer &Writer::number(QByteArrayView literal)
     return endField(at);
 }
 
+Writer &Writer::real(double value)
+{
+    if (!std::isfinite(value))
+        return none();
+    const qsizetype at = beginField(Kind::Number);
+    out_ += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+    return endField(at);
+}
+
 Writer &Writer::none()
 {
     if (format_ != Format::Json)
@@ -296,7 +314,7 @@ QByteArray Writer::finish()
 {
     if (format_ == Format::Json) {
         if (shape_ == Shape::Table)
-            out_ += rows_ > 0 ? "\n]" : "]";
+            out_ += rows_ > 0 ? (place_ == Place::ValueInRow ? "\n  ]" : "\n]") : "]";
         if (place_ == Place::Document)
             out_ += '\n';
     }

@@ -37,8 +37,10 @@ struct Column {
 
 // Rows a table, or one row as an object (JSON: no array around it).
 enum class Shape { Table, Object };
-// A document ends in a line break; a value goes inside another writer's JSON.
-enum class Place { Document, Value };
+// A document ends in a line break; a value goes inside another writer's JSON: in an object
+// (its rows indented as a document's), or in a row of a table that is itself such a value
+// (its rows indented once more).
+enum class Place { Document, Value, ValueInRow };
 
 // Writes one table: the header (CSV, text), then each row's fields in column order, then
 // finish(). Rows go straight into one buffer that is handed to `flush` in large pieces, or,
@@ -63,6 +65,7 @@ public:
     Writer &number(std::int64_t value);
     Writer &number(reading::Decimal value);
     Writer &number(QByteArrayView literal); // a number already written; empty: none
+    Writer &real(double value); // the shortest text that reads back as value; none if not finite
     Writer &none(); // no value in a Number or Text column
     Writer &flag(bool value);
     Writer &list(const QStringList &texts);
@@ -74,6 +77,7 @@ public:
     qsizetype rows() const { return rows_; }
 
 private:
+    const char *indent() const;
     void separate();
     qsizetype beginField(Kind kind);
     Writer &endField(qsizetype valueStart);

@@ -7,6 +7,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <cmath>
+
 using tables::Format;
 using tables::Kind;
 
@@ -115,7 +117,8 @@ void TestTableWriter::awkwardValues()
     QCOMPARE(awkwardTable(format), expected);
 }
 
-// A document that holds tables: one row as an object, a table inside it, empty or not.
+// A document that holds tables: one row as an object, a table inside it, empty or not, and
+// numbers a double gives (not a number: null, which JSON has in its place).
 void TestTableWriter::objectAroundTable()
 {
     const auto inner = [](int rows) {
@@ -126,11 +129,16 @@ void TestTableWriter::objectAroundTable()
         return t.finish();
     };
     tables::Writer object(Format::Json,
-                          {{"n", Kind::Number}, {"empty", Kind::Json}, {"rows", Kind::Json}},
+                          {{"n", Kind::Number},
+                           {"r", Kind::Number},
+                           {"nan", Kind::Number},
+                           {"empty", Kind::Json},
+                           {"rows", Kind::Json}},
                           tables::Shape::Object);
-    object.number(2).json(inner(0)).json(inner(2)).endRow();
+    object.number(2).real(0.1).real(std::nan("")).json(inner(0)).json(inner(2)).endRow();
     QCOMPARE(object.finish(),
-             "{\"n\": 2, \"empty\": [], \"rows\": [\n  {\"k\": \"v\"},\n  {\"k\": \"v\"}\n]}\n");
+             "{\"n\": 2, \"r\": 0.1, \"nan\": null, \"empty\": [], \"rows\": [\n"
+             "  {\"k\": \"v\"},\n  {\"k\": \"v\"}\n]}\n");
 }
 
 // Random texts of the characters formats treat specially, enough rows to be handed on in
