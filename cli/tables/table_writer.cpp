@@ -162,7 +162,7 @@ inline void Writer::separate()
         out_ += ',';
 }
 
-qsizetype Writer::beginField(Kind kind)
+inline qsizetype Writer::beginField(Kind kind)
 {
     Q_ASSERT_X(column_ < columns_.size()
                    && (kind == columns_[column_].kind
@@ -174,7 +174,7 @@ qsizetype Writer::beginField(Kind kind)
     return out_.size();
 }
 
-Writer &Writer::endField(qsizetype valueStart)
+inline Writer &Writer::endField(qsizetype valueStart)
 {
     const Kind kind = columns_[column_].kind;
     Q_ASSERT_X(kind != Kind::Plain || !any(QByteArrayView(out_).sliced(valueStart), kPlainBreakers),
@@ -192,6 +192,16 @@ Writer &Writer::endField(qsizetype valueStart)
     }
     ++column_;
     return *this;
+}
+
+qsizetype Writer::beginText()
+{
+    return beginField(Kind::Text);
+}
+
+Writer &Writer::endText(qsizetype valueStart)
+{
+    return endField(valueStart);
 }
 
 void Writer::appendUtf8(QStringView text)

@@ -58,9 +58,9 @@ public:
     template <typename Append>
     Writer &textBy(Append &&append)
     {
-        const qsizetype at = beginField(Kind::Text);
+        const qsizetype at = beginText();
         append(out_);
-        return endField(at);
+        return endText(at);
     }
     Writer &number(std::int64_t value);
     Writer &number(reading::Decimal value);
@@ -80,6 +80,8 @@ private:
     const char *indent() const;
     void separate();
     qsizetype beginField(Kind kind);
+    qsizetype beginText();
+    Writer &endText(qsizetype valueStart);
     Writer &endField(qsizetype valueStart);
     void appendUtf8(QStringView text);
 
