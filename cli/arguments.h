@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/tables/table_writer.h"
 #include "link/protocol.h"
 
 #include <QString>
@@ -11,7 +12,7 @@
 namespace cli {
 
 enum class Subcommand { None, Download, ClearMemory, Convert, Stats, Match, Ports };
-enum class Format { Text, Csv, Json };
+using tables::Format;
 
 // What the command line asks for. Fields that a subcommand does not take keep their defaults.
 struct Invocation {

@@ -3,13 +3,9 @@
 #include "cli/exit_codes.h"
 #include "cli/input_files.h"
 #include "cli/output.h"
-#include "cli/rows.h"
 #include "cli/subcommands.h"
+#include "cli/tables/table_writer.h"
 #include "reading/line_format.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <algorithm>
 #include <cmath>
@@ -71,24 +67,35 @@ public:
 
     QByteArray json() const
     {
-        QJsonArray groups;
+        using tables::Kind;
+        tables::Writer groups(Format::Json,
+                              {{"resistance_ohm", Kind::Number},
+                               {"voltage_min_v", Kind::Number},
+                               {"voltage_max_v", Kind::Number},
+                               {"cells", Kind::Json}},
+                              tables::Shape::Table, tables::Place::Value);
         for (const analysis::CellGroup &g : m_.groups) {
             const auto [lo, hi] = voltageRange(g.cells);
-            groups.append(QJsonObject{{"resistance_ohm", g.ohms},
-                                      {"voltage_min_v", volts(lo)},
-                                      {"voltage_max_v", volts(hi)},
-                                      {"cells", cellsJson(g.cells)}});
+            groups.real(g.ohms).number({lo, 6}).number({hi, 6}).json(
+                cellsJson(g.cells, tables::Place::ValueInRow));
+            groups.endRow();
         }
-        const QJsonObject result{{"series", inv_.series},
-                                 {"parallel", inv_.parallel},
-                                 {"max_voltage_spread_v", volts(inv_.maxVoltageSpreadMicrovolts)},
-                                 {"cells", qint64(cells_.size())},
-                                 {"spread_ohm", m_.spread.ohms},
-                                 {"spread_percent", m_.spread.percentOfMean()},
-                                 {"mean_group_ohm", m_.spread.meanOhms},
-                                 {"groups", groups},
-                                 {"left_out", cellsJson(m_.leftOut)}};
-        return QJsonDocument(result).toJson();
+        tables::Writer result(Format::Json,
+                              {{"series", Kind::Number},
+                               {"parallel", Kind::Number},
+                               {"max_voltage_spread_v", Kind::Number},
+                               {"cells", Kind::Number},
+                               {"spread_ohm", Kind::Number},
+                               {"spread_percent", Kind::Number},
+                               {"mean_group_ohm", Kind::Number},
+                               {"groups", Kind::Json},
+                               {"left_out", Kind::Json}},
+                              tables::Shape::Object);
+        result.number(inv_.series).number(inv_.parallel);
+        result.number({inv_.maxVoltageSpreadMicrovolts, 6}).number(qsizetype(cells_.size()));
+        result.real(m_.spread.ohms).real(m_.spread.percentOfMean()).real(m_.spread.meanOhms);
+        result.json(groups.finish()).json(cellsJson(m_.leftOut)).endRow();
+        return result.finish();
     }
 
 private:
@@ -114,22 +121,24 @@ private:
             + QByteArray::number(c.group) + "  " + c.resistanceText + "  " + c.voltageText + '\n';
     }
 
-    QJsonArray cellsJson(const std::vector<std::size_t> &indices) const
+    QByteArray cellsJson(const std::vector<std::size_t> &indices,
+                         tables::Place place = tables::Place::Value) const
     {
-        QJsonArray list;
+        using tables::Kind;
+        tables::Writer list(Format::Json,
+                            {{"file", Kind::Text},
+                             {"line", Kind::Number},
+                             {"group", Kind::Number},
+                             {"resistance_ohm", Kind::Number},
+                             {"voltage_v", Kind::Number}},
+                            tables::Shape::Table, place);
         for (std::size_t i : indices) {
             const SourcedCell &c = cells_[i];
-            list.append(
-                QJsonObject{{"file", inv_.files[c.file]},
-                            {"line", c.line},
-                            {"group", c.group},
-                            {"resistance_ohm", c.ohms.units / std::pow(10.0, c.ohms.decimals)},
-                            {"voltage_v", c.volts.units / std::pow(10.0, c.volts.decimals)}});
+            list.text(inv_.files[c.file]).number(c.line).number(c.group).number(c.ohms);
+            list.number(c.volts).endRow();
         }
-        return list;
+        return list.finish();
     }
-
-    static double volts(std::int64_t microvolts) { return double(microvolts) / 1e6; }
 
     const Invocation &inv_;
     const std::vector<SourcedCell> &cells_;

@@ -6,9 +6,10 @@
 #include "cli/output.h"
 #include "cli/register_subcommands.h"
 #include "cli/register_tables.h"
-#include "cli/rows.h"
 
 namespace cli {
+
+using tables::Kind;
 
 namespace {
 
@@ -138,7 +139,7 @@ int runCell(const QStringList &arguments)
     const auto cell = cellregister::summarizeCell(*reg, label);
     if (!cell)
         throw EUnknownEntry(QStringLiteral("the register holds no cell '%1'").arg(label));
-    MeasurementTable history(Format::Json);
+    MeasurementTable history(Format::Json, tables::Place::Value);
     QByteArray text;
     cellregister::forEachMeasurement(*reg, label, [&](const cellregister::Measurement &m) {
         history.add(m);
@@ -150,22 +151,31 @@ int runCell(const QStringList &arguments)
     });
     const QByteArray capacity =
         cell->capacityMicroampHours ? exactText(*cell->capacityMicroampHours, 3) : QByteArray();
-    QByteArray swapsText, swapsJson;
+    QByteArray swapsText;
+    tables::Writer swapsJson(
+        Format::Json,
+        {{"pack", Kind::Text}, {"group", Kind::Number}, {"way", Kind::Text}, {"at", Kind::Text}},
+        tables::Shape::Table, tables::Place::Value);
     for (const auto &[pack, s] : cellregister::swapsOfCell(*reg, label)) {
         const QByteArray way = s.removed == label ? "out of" : "into";
         swapsText += "swapped " + way + " pack " + pack.toUtf8() + " (group "
             + QByteArray::number(s.group + 1) + ") at " + cellregister::timeText(s.at).toUtf8()
             + '\n';
-        swapsJson += QByteArray(swapsJson.isEmpty() ? "" : ",") + "{\"pack\":"
-            + jsonString(pack.toUtf8()) + ",\"group\":" + QByteArray::number(s.group + 1)
-            + ",\"way\":\"" + way + "\",\"at\":\"" + cellregister::timeText(s.at).toUtf8() + "\"}";
+        swapsJson.text(pack).number(s.group + 1).text(way).text(cellregister::timeText(s.at));
+        swapsJson.endRow();
     }
     if (format == Format::Json) {
-        line.writeOutput(
-            "{\"label\":" + jsonString(label.toUtf8()) + ",\"capacity_mah\":"
-            + (capacity.isEmpty() ? QByteArray("null") : capacity) + ",\"pack\":"
-            + (cell->pack.isEmpty() ? QByteArray("null") : jsonString(cell->pack.toUtf8()))
-            + ",\"swaps\":[" + swapsJson + "],\"measurements\":" + history.finish() + "}\n");
+        tables::Writer object(Format::Json,
+                              {{"label", Kind::Text},
+                               {"capacity_mah", Kind::Number},
+                               {"pack", Kind::Text},
+                               {"swaps", Kind::Json},
+                               {"measurements", Kind::Json}},
+                              tables::Shape::Object);
+        object.text(label).number(capacity);
+        cell->pack.isEmpty() ? object.none() : object.text(cell->pack);
+        object.json(swapsJson.finish()).json(history.finish()).endRow();
+        line.writeOutput(object.finish());
     } else {
         line.writeOutput("cell " + label.toUtf8() + "\ncapacity: "
                          + (capacity.isEmpty() ? "unknown" : capacity + " mAh") + "\npack: "
@@ -187,16 +197,12 @@ int runExport(const QStringList &arguments)
     const Format format = line.format({"csv", "json"});
     const auto reg = line.openRegister(cellregister::Opening::MustExist);
     Output out(line.value(QStringLiteral("output")));
-    MeasurementTable table(format);
-    cellregister::forEachMeasurement(*reg, QString(), [&](const cellregister::Measurement &m) {
-        table.add(m);
-        // Large registers go out in pieces rather than all at once.
-        if (table.bytes().size() > (1 << 20)) {
-            out.write(table.bytes());
-            table.bytes().resize(0);
-        }
-    });
-    out.write(table.finish());
+    // Large registers go out in pieces rather than all at once.
+    MeasurementTable table(format, tables::Place::Document,
+                           [&out](QByteArrayView bytes) { out.write(bytes); });
+    cellregister::forEachMeasurement(*reg, QString(),
+                                     [&](const cellregister::Measurement &m) { table.add(m); });
+    table.finish();
     out.finish();
     return kExitOk;
 }

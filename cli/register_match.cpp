@@ -9,14 +9,16 @@
 #include "cli/output.h"
 #include "cli/register_subcommands.h"
 #include "cli/register_tables.h"
-#include "cli/rows.h"
 
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
 namespace cli {
+
+using tables::Kind;
 
 namespace {
 
@@ -86,18 +88,49 @@ PackValues valuesOf(const std::vector<QStringList> &groups,
     return v;
 }
 
-QByteArray groupsText(const PackValues &v, const std::vector<QStringList> &labels)
+// The groups of a pack, one row each: cells, parallel resistance and, when every cell has
+// one, capacity. JSON: a value for the object around it.
+QByteArray groupsTable(Format format, const PackValues &v, const std::vector<QStringList> &labels)
 {
-    QByteArray out;
+    std::vector<tables::Column> columns;
+    if (format == Format::Text) {
+        int cellsWidth = 7;
+        for (const QStringList &l : labels)
+            cellsWidth = std::max(cellsWidth, int(l.join(u' ').size()) + 2);
+        columns = {{"group", Kind::Number, 7},
+                   {"cells", Kind::Text, cellsWidth},
+                   {"mΩ", Kind::Number, 10}};
+        if (v.allCapacities)
+            columns.push_back({"mAh", Kind::Number});
+    } else {
+        columns = {{"cells", Kind::List},
+                   {"resistance_ohm", Kind::Number},
+                   {"capacity_mah", Kind::Number}};
+    }
+    tables::Writer table(format, std::move(columns), tables::Shape::Table,
+                         format == Format::Json ? tables::Place::Value : tables::Place::Document);
     for (std::size_t g = 0; g < v.groups.size(); ++g) {
         const analysis::GroupTotals t =
             analysis::CapacityFirstObjective::totals(v.cells, v.groups[g]);
-        out += "group " + QByteArray::number(g + 1) + ": " + labels[g].join(u' ').toUtf8() + "  "
-            + QByteArray::number(1e3 / t.siemens, 'f', 3) + " mΩ";
-        if (v.allCapacities)
-            out += "  " + exactText(t.microampHours, 3) + " mAh";
-        out += '\n';
+        if (format == Format::Text) {
+            table.number(qsizetype(g + 1)).text(labels[g].join(u' '));
+            table.number(QByteArray::number(1e3 / t.siemens, 'f', 3));
+        } else {
+            table.list(labels[g]).number(QByteArray::number(1 / t.siemens, 'g', 9));
+        }
+        if (format == Format::Json && !v.allCapacities)
+            table.none();
+        else if (v.allCapacities)
+            table.number({t.microampHours, 3});
+        table.endRow();
     }
+    return table.finish();
+}
+
+// How far apart the groups are, in words.
+QByteArray spreadText(const PackValues &v)
+{
+    QByteArray out;
     const analysis::CapacityScore s = analysis::scoreOf(v.cells, v.groups);
     double meanOhms = 0, meanCapacity = 0;
     for (const auto &g : v.groups) {
@@ -113,23 +146,25 @@ QByteArray groupsText(const PackValues &v, const std::vector<QStringList> &label
     return out;
 }
 
-QByteArray groupsJson(const PackValues &v, const std::vector<QStringList> &labels)
+// The groups and their spreads as the fields of a JSON object, in the order spreadColumns()
+// and "groups" before them name.
+const std::vector<tables::Column> kSpreadColumns = {{"groups", Kind::Json},
+                                                    {"resistance_spread_ohm", Kind::Number},
+                                                    {"capacity_spread_mah", Kind::Number}};
+
+void writeGroups(tables::Writer &object, const PackValues &v,
+                 const std::vector<QStringList> &labels)
 {
-    QByteArray out = "[";
-    for (std::size_t g = 0; g < v.groups.size(); ++g) {
-        const analysis::GroupTotals t =
-            analysis::CapacityFirstObjective::totals(v.cells, v.groups[g]);
-        QByteArray names;
-        for (const QString &l : labels[g])
-            names += (names.isEmpty() ? "" : ",") + jsonString(l.toUtf8());
-        out += QByteArray(g ? ",\n" : "\n") + "{\"cells\":[" + names + "],\"resistance_ohm\":"
-            + QByteArray::number(1 / t.siemens, 'g', 9) + ",\"capacity_mah\":"
-            + (v.allCapacities ? exactText(t.microampHours, 3) : QByteArray("null")) + '}';
-    }
     const analysis::CapacityScore s = analysis::scoreOf(v.cells, v.groups);
-    return out + "\n],\"resistance_spread_ohm\":" + QByteArray::number(s.resistanceSpread, 'g', 9)
-        + ",\"capacity_spread_mah\":"
-        + (v.allCapacities ? exactText(s.capacitySpread, 3) : QByteArray("null"));
+    object.json(groupsTable(Format::Json, v, labels))
+        .number(QByteArray::number(s.resistanceSpread, 'g', 9));
+    v.allCapacities ? object.number({s.capacitySpread, 3}) : object.none();
+}
+
+std::vector<tables::Column> withGroups(std::vector<tables::Column> columns, qsizetype at)
+{
+    columns.insert(columns.begin() + at, kSpreadColumns.begin(), kSpreadColumns.end());
+    return columns;
 }
 
 QHash<QString, const cellregister::CellSummary *> indexed(const Summaries &cells)
@@ -206,19 +241,25 @@ int runRegisterMatch(const QStringList &arguments)
     const PackValues values = valuesOf(labels, indexed(all));
     const qsizetype leftOut = qsizetype(candidates.size() - shape.cells());
     if (format == Format::Json) {
-        line.writeOutput("{\"series\":" + QByteArray::number(shape.series)
-                         + ",\"parallel\":" + QByteArray::number(shape.parallel)
-                         + ",\"capacity_first\":" + (allCapacities ? "true" : "false")
-                         + ",\"groups\":" + groupsJson(values, labels)
-                         + ",\"candidates\":" + QByteArray::number(qsizetype(candidates.size()))
-                         + ",\"left_out\":" + QByteArray::number(leftOut) + "}\n");
+        tables::Writer object(Format::Json,
+                              withGroups({{"series", Kind::Number},
+                                          {"parallel", Kind::Number},
+                                          {"capacity_first", Kind::Flag},
+                                          {"candidates", Kind::Number},
+                                          {"left_out", Kind::Number}},
+                                         3),
+                              tables::Shape::Object);
+        object.number(shape.series).number(shape.parallel).flag(allCapacities);
+        writeGroups(object, values, labels);
+        object.number(qsizetype(candidates.size())).number(leftOut).endRow();
+        line.writeOutput(object.finish());
     } else {
         line.writeOutput(
             QByteArray::number(shape.series) + "S" + QByteArray::number(shape.parallel) + "P from "
             + QByteArray::number(qsizetype(candidates.size())) + " candidate cells, "
             + (allCapacities ? "capacity first" : "resistance only (not every cell has a capacity)")
-            + '\n' + groupsText(values, labels) + "left out: " + QByteArray::number(leftOut)
-            + " cells\n");
+            + '\n' + groupsTable(Format::Text, values, labels) + spreadText(values)
+            + "left out: " + QByteArray::number(leftOut) + " cells\n");
     }
     if (!packName.isEmpty()) {
         cellregister::savePack(*reg,
@@ -255,21 +296,32 @@ int packShow(CommandLine &line, const QString &name)
     snapshot.reset();
     const PackValues values = valuesOf(pack.groups, indexed(all));
     if (format == Format::Json) {
-        QByteArray swapJson;
-        for (const auto &s : swaps)
-            swapJson += QByteArray(swapJson.isEmpty() ? "" : ",") + "{\"group\":"
-                + QByteArray::number(s.group + 1) + ",\"removed\":" + jsonString(s.removed.toUtf8())
-                + ",\"added\":" + jsonString(s.added.toUtf8()) + ",\"at\":\""
-                + cellregister::timeText(s.at).toUtf8() + "\"}";
-        line.writeOutput("{\"name\":" + jsonString(name.toUtf8())
-                         + ",\"series\":" + QByteArray::number(pack.series)
-                         + ",\"parallel\":" + QByteArray::number(pack.parallel) + ",\"groups\":"
-                         + groupsJson(values, pack.groups) + ",\"swaps\":[" + swapJson + "]}\n");
+        tables::Writer swapTable(Format::Json,
+                                 {{"group", Kind::Number},
+                                  {"removed", Kind::Text},
+                                  {"added", Kind::Text},
+                                  {"at", Kind::Text}},
+                                 tables::Shape::Table, tables::Place::Value);
+        for (const auto &s : swaps) {
+            swapTable.number(s.group + 1).text(s.removed).text(s.added);
+            swapTable.text(cellregister::timeText(s.at)).endRow();
+        }
+        tables::Writer object(Format::Json,
+                              withGroups({{"name", Kind::Text},
+                                          {"series", Kind::Number},
+                                          {"parallel", Kind::Number},
+                                          {"swaps", Kind::Json}},
+                                         3),
+                              tables::Shape::Object);
+        object.text(name).number(pack.series).number(pack.parallel);
+        writeGroups(object, values, pack.groups);
+        object.json(swapTable.finish()).endRow();
+        line.writeOutput(object.finish());
     } else {
         QByteArray out = "pack " + name.toUtf8() + ": " + QByteArray::number(pack.series) + "S"
             + QByteArray::number(pack.parallel) + "P, saved "
             + cellregister::timeText(pack.created).toUtf8() + '\n'
-            + groupsText(values, pack.groups);
+            + groupsTable(Format::Text, values, pack.groups) + spreadText(values);
         for (const auto &s : swaps)
             out += "swap in group " + QByteArray::number(s.group + 1) + ": " + s.removed.toUtf8()
                 + " -> " + s.added.toUtf8() + " at " + cellregister::timeText(s.at).toUtf8() + '\n';
@@ -335,7 +387,7 @@ int packReplace(CommandLine &line, const QString &name, const QString &failed)
                      + "\nresistance spread: "
                      + QByteArray::number(was.resistanceSpread * 1e3, 'f', 3) + " mΩ before, "
                      + QByteArray::number(bestScore.resistanceSpread * 1e3, 'f', 3) + " mΩ after\n"
-                     + groupsText(after, pack.groups));
+                     + groupsTable(Format::Text, after, pack.groups) + spreadText(after));
     if (line.isSet(QStringLiteral("apply"))) {
         cellregister::swapCell(*reg, name, failed, best);
         printMessage(QStringLiteral("battery-analyzer-cli: pack '%1': %2 replaced by %3")

@@ -3,43 +3,43 @@
 #include "cellregister/cell_summary.h"
 #include "cellregister/measurements.h"
 #include "cli/arguments.h"
+#include "cli/tables/table_writer.h"
 
 #include <QByteArray>
 #include <QStringList>
 #include <cstdint>
 
-// Rows of the register's tables as text, CSV and JSON.
+// The register's tables: their columns and how a cell or a measurement fills a row.
 namespace cli {
 
 // An exact decimal of units / 10^decimals, shortest form: 56700 and 6 give "0.0567".
 QByteArray exactText(std::int64_t units, int decimals);
 
-// A table of cells: a header (CSV), one row per cell, and the end (JSON's bracket).
+// A table of cells, one row per cell; the text form shows milliohms and the reasons after
+// the verdict.
 class CellTable {
 public:
     explicit CellTable(Format format);
     void add(const cellregister::CellSummary &c, const analysis::Rules &rules,
              const QStringList &reasons);
-    QByteArray finish();
+    QByteArray finish() { return table_.finish(); }
 
 private:
     Format format_;
-    QByteArray out_;
-    int rows_ = 0;
+    tables::Writer table_;
 };
 
-// Every measurement in CSV (with a header) or JSON.
+// Measurements, one a row, in CSV or JSON: handed to `flush` as they grow, or all returned
+// by finish().
 class MeasurementTable {
 public:
-    explicit MeasurementTable(Format format);
+    explicit MeasurementTable(Format format, tables::Place place = tables::Place::Document,
+                              tables::Writer::Flush flush = {});
     void add(const cellregister::Measurement &m);
-    QByteArray finish();
-    QByteArray &bytes() { return out_; }
+    QByteArray finish() { return table_.finish(); }
 
 private:
-    Format format_;
-    QByteArray out_;
-    int rows_ = 0;
+    tables::Writer table_;
 };
 
 } // namespace cli

@@ -3,16 +3,15 @@
 #include "board/data_board.h"
 #include "cli/arguments.h"
 #include "cli/output.h"
+#include "cli/tables/table_writer.h"
 #include "reading/line_format.h"
 
 #include <QByteArray>
 #include <QString>
 
-namespace cli {
+#include <optional>
 
-// Field texts for CSV and JSON.
-QByteArray csvField(const QByteArray &utf8);
-QByteArray jsonString(const QByteArray &utf8);
+namespace cli {
 
 // What each row carries besides the reading: the file and line it came from, or its number
 // in a download with the model and the download's time.
@@ -22,8 +21,7 @@ struct RowContext {
     QByteArray downloadedAt; // ISO 8601
 };
 
-// Readings as CSV rows (CR LF, as RFC 4180 has it), JSON objects in one array, or board text
-// (the bytes the window saves).
+// Readings as a table (CSV, JSON) or as board text (the bytes the window saves).
 class ReadingTable {
 public:
     ReadingTable(Format format, const RowContext &context, Output &out);
@@ -35,14 +33,12 @@ public:
     qsizetype rows() const { return rows_; }
 
 private:
-    Format format_;
-    bool withSource_;
-    QByteArray downloadFields_; // the model and time, as this format writes them
+    RowContext context_;
     Output &out_;
+    std::optional<tables::Writer> table_; // none: board text
     board::DataBoard board_;
     QString lastFile_;
-    QByteArray sourceField_; // the file's name as this format writes it
-    QByteArray row_;
+    QByteArray fileUtf8_;
     qsizetype rows_ = 0;
 };
 

@@ -4,11 +4,8 @@
 #include "cli/input_files.h"
 #include "cli/output.h"
 #include "cli/subcommands.h"
+#include "cli/tables/table_writer.h"
 #include "reading/line_format.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <algorithm>
 
@@ -70,38 +67,68 @@ QByteArray textReport(const analysis::Summary &r, const analysis::Summary &v,
     return text;
 }
 
+const std::vector<tables::Column> kFigureColumns = {{"minimum", tables::Kind::Number},
+                                                    {"maximum", tables::Kind::Number},
+                                                    {"mean", tables::Kind::Number},
+                                                    {"median", tables::Kind::Number},
+                                                    {"standard_deviation", tables::Kind::Number}};
+
+void writeFigures(tables::Writer &table, const QList<QByteArray> &f)
+{
+    for (const QByteArray &figure : f)
+        table.number(figure);
+}
+
 // Ohms and volts, as convert gives them.
 QByteArray csvReport(const analysis::Summary &r, const analysis::Summary &v)
 {
-    QByteArray text = "quantity,count,minimum,maximum,mean,median,standard_deviation\r\n";
+    std::vector<tables::Column> columns = {{"quantity", tables::Kind::Text},
+                                           {"count", tables::Kind::Number}};
+    columns.insert(columns.end(), kFigureColumns.begin(), kFigureColumns.end());
+    tables::Writer table(Format::Csv, std::move(columns));
     for (const auto &[name, f] :
-         {std::pair{"resistance_ohm", figures(r, 3, 4, 3)}, {"voltage_v", figures(v, 6, 4)}})
-        text += QByteArray(name) + ',' + QByteArray::number(qulonglong(r.count)) + ',' + f.join(',')
-            + "\r\n";
-    return text;
+         {std::pair{"resistance_ohm", figures(r, 3, 4, 3)}, {"voltage_v", figures(v, 6, 4)}}) {
+        table.text(name).number(qsizetype(r.count));
+        writeFigures(table, f);
+        table.endRow();
+    }
+    return table.finish();
 }
 
 QByteArray jsonReport(const analysis::Summary &r, const analysis::Summary &v,
                       const std::vector<std::size_t> &bins)
 {
     const auto object = [](const QList<QByteArray> &f) {
-        return QJsonObject{{"minimum", f[0].toDouble()},
-                           {"maximum", f[1].toDouble()},
-                           {"mean", f[2].toDouble()},
-                           {"median", f[3].toDouble()},
-                           {"standard_deviation", f[4].toDouble()}};
+        tables::Writer figuresObject(Format::Json, kFigureColumns, tables::Shape::Object,
+                                     tables::Place::Value);
+        writeFigures(figuresObject, f);
+        figuresObject.endRow();
+        return figuresObject.finish();
     };
-    QJsonArray histogram;
+    tables::Writer histogram(Format::Json,
+                             {{"from_ohm", tables::Kind::Number},
+                              {"to_ohm", tables::Kind::Number},
+                              {"count", tables::Kind::Number}},
+                             tables::Shape::Table, tables::Place::Value);
     const double width = double(r.maximum - r.minimum) / kBins;
-    for (int b = 0; b < kBins; ++b)
-        histogram.append(QJsonObject{{"from_ohm", (double(r.minimum) + b * width) / 1e6},
-                                     {"to_ohm", (double(r.minimum) + (b + 1) * width) / 1e6},
-                                     {"count", qint64(bins[std::size_t(b)])}});
-    return QJsonDocument(QJsonObject{{"readings", qint64(r.count)},
-                                     {"resistance_ohm", object(figures(r, 3, 4, 3))},
-                                     {"voltage_v", object(figures(v, 6, 4))},
-                                     {"histogram", histogram}})
-        .toJson();
+    for (int b = 0; b < kBins; ++b) {
+        histogram.real((double(r.minimum) + b * width) / 1e6)
+            .real((double(r.minimum) + (b + 1) * width) / 1e6)
+            .number(qsizetype(bins[std::size_t(b)]))
+            .endRow();
+    }
+    tables::Writer report(Format::Json,
+                          {{"readings", tables::Kind::Number},
+                           {"resistance_ohm", tables::Kind::Json},
+                           {"voltage_v", tables::Kind::Json},
+                           {"histogram", tables::Kind::Json}},
+                          tables::Shape::Object);
+    report.number(qsizetype(r.count))
+        .json(object(figures(r, 3, 4, 3)))
+        .json(object(figures(v, 6, 4)))
+        .json(histogram.finish())
+        .endRow();
+    return report.finish();
 }
 
 } // namespace

@@ -4,11 +4,14 @@
 # Makes the headers of `folder` includable as "folder/name.h" by the target and by whatever
 # links it, and by nothing else. Each layer's include root holds that one folder, so a file
 # that includes a header of a layer its target does not link fails to compile: the build
-# keeps the layers apart.
+# keeps the layers apart. A layer in a subfolder (cli/tables) gets a root of its own, so that
+# it sees none of the folder it sits in.
 function(battery_layer target folder)
-  set(root "${CMAKE_BINARY_DIR}/include/${folder}")
+  string(REPLACE "/" "_" name "${folder}")
+  set(root "${CMAKE_BINARY_DIR}/include/${name}")
   if(NOT EXISTS "${root}/${folder}")
-    file(MAKE_DIRECTORY "${root}")
+    get_filename_component(parent "${root}/${folder}" DIRECTORY)
+    file(MAKE_DIRECTORY "${parent}")
     file(CREATE_LINK "${PROJECT_SOURCE_DIR}/${folder}" "${root}/${folder}" SYMBOLIC)
   endif()
   get_target_property(type ${target} TYPE)

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "reading/decimal.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QStringEncoder>
+#include <QStringList>
+#include <QStringView>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// Tables as the tool writes them: aligned text for people, CSV (RFC 4180: CR LF line ends,
+// fields quoted where they hold a comma, a quote or a line break) and JSON (an array of one
+// object a line, `"name": value` pairs apart by ", ").
+namespace tables {
+
+enum class Format { Text, Csv, Json };
+
+// How a column's values are written.
+enum class Kind {
+    Text, // a JSON string; quoted in CSV where needed
+    Plain, // a formatted text that needs no quotes or escapes: not searched (debug builds check)
+    Number, // an integer or exact decimal, bare; none: JSON null, empty elsewhere
+    Flag, // JSON true/false, CSV 1/0, text yes/no
+    List, // texts: a JSON array of strings; elsewhere one field, joined by "; "
+    Json, // a value already written as JSON by another writer (JSON only)
+};
+
+struct Column {
+    QByteArray name; // UTF-8
+    Kind kind = Kind::Text;
+    int width = 0; // text: the characters it takes, padded with spaces (not the last column)
+};
+
+// Rows a table, or one row as an object (JSON: no array around it).
+enum class Shape { Table, Object };
+// A document ends in a line break; a value goes inside another writer's JSON: in an object
+// (its rows indented as a document's), or in a row of a table that is itself such a value
+// (its rows indented once more).
+enum class Place { Document, Value, ValueInRow };
+
+// Writes one table: the header (CSV, text), then each row's fields in column order, then
+// finish(). Rows go straight into one buffer that is handed to `flush` in large pieces, or,
+// without `flush`, returned whole by finish(): no row is built on its own first.
+class Writer {
+public:
+    using Flush = std::function<void(QByteArrayView)>;
+
+    Writer(Format format, std::vector<Column> columns, Shape shape = Shape::Table,
+           Place place = Place::Document, Flush flush = {});
+
+    Writer &text(QByteArrayView utf8);
+    Writer &text(QStringView text);
+    // A text that `append` appends to the QByteArray it is given, as UTF-8.
+    template <typename Append>
+    Writer &textBy(Append &&append)
+    {
+        const qsizetype at = beginText();
+        append(out_);
+        return endText(at);
+    }
+    Writer &number(std::int64_t value);
+    Writer &number(reading::Decimal value);
+    Writer &number(QByteArrayView literal); // a number already written; empty: none
+    Writer &real(double value); // the shortest text that reads back as value; none if not finite
+    Writer &none(); // no value in a Number or Text column
+    Writer &flag(bool value);
+    Writer &list(const QStringList &texts);
+    Writer &json(QByteArrayView value);
+    void endRow();
+
+    // Ends the table; returns what was not handed to `flush`.
+    QByteArray finish();
+    qsizetype rows() const { return rows_; }
+
+private:
+    const char *indent() const;
+    void separate();
+    qsizetype beginField(Kind kind);
+    qsizetype beginText();
+    Writer &endText(qsizetype valueStart);
+    Writer &endField(qsizetype valueStart);
+    void appendUtf8(QStringView text);
+
+    Format format_;
+    std::vector<Column> columns_;
+    std::vector<QByteArray> prefixes_; // JSON: what comes before each value
+    QByteArray firstPrefix_; // and before the first row's first
+    Shape shape_;
+    Place place_;
+    Flush flush_;
+    QStringEncoder utf8_{QStringEncoder::Utf8};
+    QByteArray out_;
+    std::size_t column_ = 0;
+    qsizetype rows_ = 0;
+};
+
+} // namespace tables

@@ -1,0 +1,194 @@
+// The tool's table writer on its own: awkward values through each format against the bytes
+// written out by hand, and any texts read back from CSV and JSON as they went in.
+#include "cli/tables/table_writer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+
+using tables::Format;
+using tables::Kind;
+
+namespace {
+
+// RFC 4180 read back: records of fields, quoted fields holding commas, quotes and breaks.
+QList<QStringList> parseCsv(const QByteArray &csv)
+{
+    QList<QStringList> records{{}};
+    QByteArray field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < csv.size(); ++i) {
+        const char c = csv[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < csv.size() && csv[i + 1] == '"')
+                field += csv[++i];
+            else if (c == '"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            records.back() << QString::fromUtf8(field);
+            field.clear();
+        } else if (c == '\r' && i + 1 < csv.size() && csv[i + 1] == '\n') {
+            records.back() << QString::fromUtf8(field);
+            field.clear();
+            records.append(QStringList());
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    records.removeLast(); // after the last line end
+    return records;
+}
+
+QByteArray awkwardTable(Format format)
+{
+    tables::Writer t(format,
+                     {{"name", Kind::Text, 8},
+                      {"mΩ", Kind::Number, 6},
+                      {"ok", Kind::Flag, 4},
+                      {"tags", Kind::List}});
+    t.text("a,b").number(reading::Decimal{567, 5}).flag(true).list({"x", "y"}).endRow();
+    t.text(QStringLiteral("say \"hi\"")).none().flag(false).list({}).endRow();
+    t.text("two\nlines\t\x01").number(reading::Decimal{-1250, 3}).flag(true).list({"q\"t"});
+    t.endRow();
+    t.text(QStringLiteral("Ωµü")).number(QByteArrayView("1e-3")).flag(false);
+    t.list({"a,b", QStringLiteral("ü")}).endRow();
+    t.text("").number(0).flag(true).list({""}).endRow();
+    return t.finish();
+}
+
+} // namespace
+
+class TestTableWriter : public QObject {
+    Q_OBJECT
+private slots:
+    void awkwardValues_data();
+    void awkwardValues();
+    void objectAroundTable();
+    void textsReadBack();
+};
+
+void TestTableWriter::awkwardValues_data()
+{
+    QTest::addColumn<Format>("format");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("csv") << Format::Csv
+                         << QByteArray("name,mΩ,ok,tags\r\n"
+                                       "\"a,b\",0.00567,1,x; y\r\n"
+                                       "\"say \"\"hi\"\"\",,0,\r\n"
+                                       "\"two\nlines\t\x01\",-1.25,1,\"q\"\"t\"\r\n"
+                                       "Ωµü,1e-3,0,\"a,b; ü\"\r\n"
+                                       ",0,1,\r\n");
+    QTest::newRow("json") << Format::Json
+                          << QByteArray("[\n"
+                                        "  {\"name\": \"a,b\", \"mΩ\": 0.00567, \"ok\": true, "
+                                        "\"tags\": [\"x\", \"y\"]},\n"
+                                        "  {\"name\": \"say \\\"hi\\\"\", \"mΩ\": null, \"ok\": "
+                                        "false, \"tags\": []},\n"
+                                        "  {\"name\": \"two\\nlines\\t\\u0001\", \"mΩ\": -1.25, "
+                                        "\"ok\": true, \"tags\": [\"q\\\"t\"]},\n"
+                                        "  {\"name\": \"Ωµü\", \"mΩ\": 1e-3, \"ok\": false, "
+                                        "\"tags\": [\"a,b\", \"ü\"]},\n"
+                                        "  {\"name\": \"\", \"mΩ\": 0, \"ok\": true, \"tags\": "
+                                        "[\"\"]}\n"
+                                        "]\n");
+    // Columns padded by characters, not bytes; a value as wide as its column still gets a
+    // space after it.
+    QTest::newRow("text") << Format::Text
+                          << QByteArray("name    mΩ    ok  tags\n"
+                                        "a,b     0.00567 yes x; y\n"
+                                        "say \"hi\"       no  \n"
+                                        "two\nlines\t\x01 -1.25 yes q\"t\n"
+                                        "Ωµü     1e-3  no  a,b; ü\n"
+                                        "        0     yes \n");
+}
+
+void TestTableWriter::awkwardValues()
+{
+    QFETCH(Format, format);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(awkwardTable(format), expected);
+}
+
+// A document that holds tables: one row as an object, a table inside it, empty or not, and
+// numbers a double gives (not a number: null, which JSON has in its place).
+void TestTableWriter::objectAroundTable()
+{
+    const auto inner = [](int rows) {
+        tables::Writer t(Format::Json, {{"k", Kind::Text}}, tables::Shape::Table,
+                         tables::Place::Value);
+        for (int i = 0; i < rows; ++i)
+            t.text("v").endRow();
+        return t.finish();
+    };
+    tables::Writer object(Format::Json,
+                          {{"n", Kind::Number},
+                           {"r", Kind::Number},
+                           {"nan", Kind::Number},
+                           {"empty", Kind::Json},
+                           {"rows", Kind::Json}},
+                          tables::Shape::Object);
+    object.number(2).real(0.1).real(std::nan("")).json(inner(0)).json(inner(2)).endRow();
+    QCOMPARE(object.finish(),
+             "{\"n\": 2, \"r\": 0.1, \"nan\": null, \"empty\": [], \"rows\": [\n"
+             "  {\"k\": \"v\"},\n  {\"k\": \"v\"}\n]}\n");
+}
+
+// Random texts of the characters formats treat specially, enough rows to be handed on in
+// several pieces: CSV and JSON give back every text, and the pieces join to what the writer
+// gives when it keeps everything.
+void TestTableWriter::textsReadBack()
+{
+    QRandomGenerator random(7);
+    const QStringList alphabet{"a", ",", "\"", "\n", "\r", "\r\n", " ", "\t", "\x01", "Ω", "\\"};
+    QList<QStringList> rows;
+    for (int i = 0; i < 3000; ++i) {
+        QStringList row;
+        for (int c = 0; c < 2; ++c) {
+            QString text;
+            for (int n = random.bounded(30); n > 0; --n)
+                text += alphabet[random.bounded(int(alphabet.size()))];
+            row << text;
+        }
+        rows << row;
+    }
+    for (const Format format : {Format::Csv, Format::Json}) {
+        QByteArray pieces;
+        int flushes = 0;
+        const auto write = [&](tables::Writer &t) {
+            for (const QStringList &row : std::as_const(rows))
+                t.text(row[0]).text(row[1]).endRow();
+            return t.finish();
+        };
+        tables::Writer flushed(format, {{"one", Kind::Text}, {"two", Kind::Text}},
+                               tables::Shape::Table, tables::Place::Document,
+                               [&](QByteArrayView b) { pieces += b, ++flushes; });
+        QVERIFY(write(flushed).isEmpty());
+        tables::Writer whole(format, {{"one", Kind::Text}, {"two", Kind::Text}});
+        QCOMPARE(pieces, write(whole));
+        QVERIFY(flushes > 1);
+
+        QList<QStringList> back;
+        if (format == Format::Csv) {
+            back = parseCsv(pieces);
+            QCOMPARE(back.takeFirst(), QStringList({"one", "two"}));
+        } else {
+            QJsonParseError error;
+            const QJsonArray array = QJsonDocument::fromJson(pieces, &error).array();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            for (const QJsonValue &v : array)
+                back << QStringList{v["one"].toString(), v["two"].toString()};
+        }
+        QCOMPARE(back, rows);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTableWriter)
+#include "tst_table_writer.moc"
