@@ -34,8 +34,9 @@ QString nameFromSystem(QByteArrayView bytes)
             : lead >= 0xC0                   ? 2
                                              : 0;
         QStringDecoder one(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded =
-            length > 0 && at + length <= bytes.size() ? one.decode(bytes.sliced(at, length)) : QString();
+        const QString decoded = length > 0 && at + length <= bytes.size()
+            ? one.decode(bytes.sliced(at, length))
+            : QString();
         if (length > 0 && !decoded.isEmpty() && !one.hasError()) {
             text += decoded;
             at += length;

@@ -102,9 +102,9 @@ void RecordFramer::cut()
     qsizetype taken = 0;
     for (; piece_.size() - taken >= kRecordSize; taken += kRecordSize) {
         QByteArray block = piece_.mid(taken, kRecordSize);
-        // A reading after a reply shorter than a record: the reply was what the line left of
+        // A record after a reply shorter than a record: the reply was what the line left of
         // the first reading, and the count of bytes since says nothing.
-        if (repliedShort_ && quint8(block[1]) != kNoDataMarker)
+        if (repliedShort_)
             disturb();
         ++placed_;
         blocks_.push_back(std::move(block));

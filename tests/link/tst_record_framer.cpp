@@ -123,29 +123,37 @@ void TestRecordFramer::trueLinesOrAnEarlyReport()
 void TestRecordFramer::noDataReplies_data()
 {
     QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QByteArray>("later"); // after 0.3 s
     QTest::addColumn<bool>("noData");
     QTest::addColumn<int>("lines");
     QTest::addColumn<int>("certain"); // -1: no report
     const QByteArray record = batchRecord(7);
-    QTest::newRow("two bytes") << QByteArray::fromHex("0588") << true << 0 << -1;
-    QTest::newRow("six bytes") << QByteArray::fromHex("058800000000") << true << 0 << -1;
-    QTest::newRow("seven bytes") << QByteArray::fromHex("05880000000000") << true << 0 << 0;
+    const QByteArray none;
+    const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
+    QTest::newRow("two bytes") << hex("0588") << none << true << 0 << -1;
+    QTest::newRow("six bytes") << hex("058800000000") << none << true << 0 << -1;
+    QTest::newRow("seven bytes") << hex("05880000000000") << none << true << 0 << 0;
     QTest::newRow("six bytes, then a record")
-        << QByteArray::fromHex("058800000000") + record << true << 1 << -1;
+        << hex("058800000000") + record << none << true << 1 << -1;
     QTest::newRow("seven bytes, then a record")
-        << QByteArray::fromHex("05880000000000") + record << true << 1 << 0;
-    QTest::newRow("marker after a record")
-        << record + QByteArray::fromHex("0588") << false << 1 << 0;
+        << hex("05880000000000") + record << none << true << 1 << 0;
+    QTest::newRow("marker after a record") << record + hex("0588") << none << false << 1 << 0;
+    // What a line leaves of readings full of the marker's byte can look like a short reply.
+    QTest::newRow("a short reply, then whole records of the marker")
+        << hex("8888888801") << hex("888888888888") << true << 0 << 0;
 }
 
 void TestRecordFramer::noDataReplies()
 {
     QFETCH(QByteArray, answer);
+    QFETCH(QByteArray, later);
     QFETCH(bool, noData);
     QFETCH(int, lines);
     QFETCH(int, certain);
     Delivery d;
     d.steps << Step{0, answer};
+    if (!later.isEmpty())
+        d.steps << Step{300, later};
     const Outcome o = frame(d);
     QCOMPARE(o.noData, noData);
     QCOMPARE(o.lines.size(), lines);
