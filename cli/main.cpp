@@ -76,6 +76,10 @@ int main(int argc, char *argv[])
     qtMessages = qInstallMessageHandler(dropSqlDriverNotes);
     try {
         const QStringList arguments = cli::argumentsOf(argc, argv).mid(1);
+        // "help NAME" is "NAME --help" for the subcommands that read their own options.
+        if (arguments.size() == 2 && arguments[0] == u"help"
+            && cli::isRegisterCommand({arguments[1]}))
+            return cli::runRegisterCommand({arguments[1], QStringLiteral("--help")});
         if (cli::isRegisterCommand(arguments))
             return cli::runRegisterCommand(arguments);
         if (cli::isPictureSubcommand(arguments))

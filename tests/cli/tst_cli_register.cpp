@@ -96,6 +96,8 @@ private slots:
         QCOMPARE(help.exitCode, 0);
         QVERIFY2(help.out.startsWith("Usage: battery-analyzer-cli " + command.front().toUtf8()),
                  help.out.constData());
+        if (command.size() == 1)
+            QCOMPARE(runTool({"help", command.front()}).out, help.out);
         const ToolRun bad = runTool(command + QStringList{"--no-such"}, backends_.folder());
         QCOMPARE(bad.exitCode, 2);
         QCOMPARE(bad.err,
