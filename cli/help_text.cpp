@@ -12,7 +12,8 @@ Exit codes:
   3    a line is not a reading (--strict), or the files hold no reading
   4    the analyzer holds no readings (download, record)
   5    the port cannot be opened or written, its device went away, the analyzer did not
-       answer, or a received block could not be read; what arrived is still written
+       answer, a received block could not be read, or bytes were lost or added on the
+       line; what arrived is still written
   6    too few cells lie within the voltage window (match)
   7    clearing the memory was not confirmed (clear-memory)
   130  interrupted by Ctrl+C; what had arrived is still written
