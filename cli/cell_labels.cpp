@@ -1,6 +1,6 @@
 #include "cli/cell_labels.h"
 
-#include "cli/usage.h"
+#include "cli/options/options.h"
 
 #include <QRegularExpression>
 

@@ -2,16 +2,19 @@
 
 namespace cli {
 
-// The tool's exit codes, as its --help texts list them.
+// The tool's exit codes; main's table words them for the help and maps faults to them.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitFileError = 1, // a file cannot be read or written
-    kExitUsage = 2, // bad arguments
-    kExitNotAReading = 3, // a line is no reading (--strict), or no reading at all
-    kExitNoData = 4, // the analyzer holds no readings
-    kExitDevice = 5, // a port or device fault, or no answer from the analyzer
-    kExitNotEnoughCells = 6, // too few cells within the voltage window
-    kExitNotConfirmed = 7, // clearing the memory was not confirmed
+    kExitFileError = 1,
+    kExitUsage = 2,
+    kExitNotAReading = 3,
+    kExitNoData = 4,
+    kExitDevice = 5,
+    kExitNotEnoughCells = 6,
+    kExitNotConfirmed = 7,
+    kExitRegister = 8,
+    kExitLabelMismatch = 9,
+    kExitUnknownEntry = 10,
     kExitInterrupted = 130, // Ctrl+C (SIGINT) or SIGTERM: what arrived is still written
 };
 

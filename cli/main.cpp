@@ -1,21 +1,106 @@
 // battery-analyzer-cli: the analyzer and its reading files from the command line.
 #include "analysis/errors.h"
-#include "cli/arguments.h"
+#include "cellregister/errors.h"
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
-#include "cli/picture_commands.h"
-#include "cli/register_commands.h"
 #include "cli/streams.h"
 #include "cli/subcommands.h"
 #include "link/errors.h"
 #include "report/errors.h"
 
-#include <QCoreApplication>
-
 #include <cstdio>
 
 namespace {
+
+using namespace cli;
+
+template <class... Fault>
+bool raisedAs(const core::Error &e)
+{
+    return (... || (dynamic_cast<const Fault *>(&e) != nullptr));
+}
+
+// Each code, the words every help lists it in, and the faults that end with it. A fault no
+// row claims is a file's.
+struct ExitRow {
+    int code;
+    const char *meaning;
+    bool (*raisedBy)(const core::Error &);
+};
+
+const ExitRow kExitRows[] = {
+    {kExitOk, "done", nullptr},
+    {kExitFileError, "a file cannot be read or written", nullptr},
+    {kExitUsage, "bad arguments, or a label that does not fit its label size",
+     raisedAs<EUsageError, ELabelDoesNotFit>},
+    {kExitNotAReading, "a line is not a reading (--strict), or the files hold no reading",
+     raisedAs<ENotAReading, ENoReadings>},
+    {kExitNoData, "the analyzer holds no readings (download, record)", raisedAs<ENoData>},
+    {kExitDevice,
+     "the port cannot be opened or written, its device went away, the analyzer did not\n"
+     "answer, a received block could not be read, or bytes were lost or added on the\n"
+     "line; what arrived is still written",
+     raisedAs<EDeviceFault, EOleException>},
+    {kExitNotEnoughCells,
+     "too few cells lie within the voltage window (match, report, labels), or no\n"
+     "spare cell fits (pack replace)",
+     raisedAs<ENotEnoughCells>},
+    {kExitNotConfirmed, "clearing the memory was not confirmed (clear-memory)",
+     raisedAs<ENotConfirmed>},
+    {kExitRegister, "the cell register cannot be opened, read or written",
+     raisedAs<ERegisterFault>},
+    {kExitLabelMismatch, "readings and cell labels differ in number; nothing stored (record)",
+     raisedAs<ELabelMismatch>},
+    {kExitUnknownEntry,
+     "an unknown or repeated cell label or pack name, or a capacity file that\n"
+     "cannot be imported as it is",
+     raisedAs<EUnknownEntry, EDuplicateEntry, ECapacityFile>},
+    {kExitInterrupted, "interrupted by Ctrl+C; what had arrived is still written", nullptr},
+};
+
+int exitCodeFor(const core::Error &e)
+{
+    for (const ExitRow &row : kExitRows)
+        if (row.raisedBy && row.raisedBy(e))
+            return row.code;
+    return kExitFileError;
+}
+
+QString exitCodesText()
+{
+    QString text = QStringLiteral("\nExit codes:\n");
+    for (const ExitRow &row : kExitRows)
+        text += QStringLiteral("  ") + QString::number(row.code).leftJustified(5)
+            + QString::fromUtf8(row.meaning).replace(u'\n', QStringLiteral("\n       ")) + u'\n';
+    return text;
+}
+
+int run(const Invocation &inv)
+{
+    using S = Subcommand;
+    switch (inv.subcommand) {
+    case S::Download: return runDownload(inv);
+    case S::ClearMemory: return runClearMemory(inv);
+    case S::Convert: return runConvert(inv);
+    case S::Stats: return runStats(inv);
+    case S::Match: return inv.fromRegister ? runRegisterMatch(inv) : runMatch(inv);
+    case S::Ports: return runPorts(inv);
+    case S::Record: return runRecord(inv);
+    case S::Capacity: return runCapacity(inv);
+    case S::Cells: return runCells(inv);
+    case S::Cell: return runCell(inv);
+    case S::PackList: return runPackList(inv);
+    case S::PackShow: return runPackShow(inv);
+    case S::PackReplace: return runPackReplace(inv);
+    case S::Export: return runExport(inv);
+    case S::Report: return runReport(inv);
+    case S::Labels: return runLabels(inv);
+    case S::Pack: // refused by its check
+    case S::None: break;
+    }
+    return kExitUsage;
+}
 
 QtMessageHandler qtMessages = nullptr;
 
@@ -35,67 +120,34 @@ void dropSqlDriverNotes(QtMsgType type, const QMessageLogContext &context, const
         std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
 }
 
-int exitCodeFor(const core::Error &e)
-{
-    if (const int code = cli::registerExitCode(e))
-        return code;
-    if (dynamic_cast<const EUsageError *>(&e) || dynamic_cast<const ELabelDoesNotFit *>(&e))
-        return cli::kExitUsage;
-    if (dynamic_cast<const ENotAReading *>(&e) || dynamic_cast<const ENoReadings *>(&e))
-        return cli::kExitNotAReading;
-    if (dynamic_cast<const ENoData *>(&e))
-        return cli::kExitNoData;
-    if (dynamic_cast<const EDeviceFault *>(&e) || dynamic_cast<const EOleException *>(&e))
-        return cli::kExitDevice;
-    if (dynamic_cast<const ENotEnoughCells *>(&e))
-        return cli::kExitNotEnoughCells;
-    if (dynamic_cast<const ENotConfirmed *>(&e))
-        return cli::kExitNotConfirmed;
-    return cli::kExitFileError;
-}
-
-int run(const cli::Invocation &inv)
-{
-    switch (inv.subcommand) {
-    case cli::Subcommand::Download: return cli::runDownload(inv);
-    case cli::Subcommand::ClearMemory: return cli::runClearMemory(inv);
-    case cli::Subcommand::Convert: return cli::runConvert(inv);
-    case cli::Subcommand::Stats: return cli::runStats(inv);
-    case cli::Subcommand::Match: return cli::runMatch(inv);
-    case cli::Subcommand::Ports: return cli::runPorts(inv);
-    case cli::Subcommand::None: break;
-    }
-    return cli::kExitUsage;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    const std::unique_ptr<QCoreApplication> app = cli::makeApplication(argc, argv);
-    qtMessages = qInstallMessageHandler(dropSqlDriverNotes);
+    std::unique_ptr<QCoreApplication> app;
     try {
-        const QStringList arguments = cli::argumentsOf(argc, argv).mid(1);
-        // "help NAME" is "NAME --help" for the subcommands that read their own options.
-        if (arguments.size() == 2 && arguments[0] == u"help"
-            && cli::isRegisterCommand({arguments[1]}))
-            return cli::runRegisterCommand({arguments[1], QStringLiteral("--help")});
-        if (cli::isRegisterCommand(arguments))
-            return cli::runRegisterCommand(arguments);
-        if (cli::isPictureSubcommand(arguments))
-            return cli::runPictureSubcommand(arguments);
-        const cli::Invocation inv = cli::parseArguments(arguments);
+        const QStringList arguments = argumentsOf(argc, argv).mid(1);
+        // For the bash completion: the words before the one being completed, and that one.
+        if (arguments.value(0) == u"--completion-words" && arguments.size() > 1) {
+            const QStringList words =
+                completionWords(arguments.mid(1, arguments.size() - 2), arguments.back());
+            writeWhole({}, (words.join(u'\n') + u'\n').toUtf8());
+            return kExitOk;
+        }
+        const Invocation inv = parseArguments(arguments);
+        app = makeApplication(argc, argv, inv);
+        qtMessages = qInstallMessageHandler(dropSqlDriverNotes);
         if (inv.version) {
-            cli::writeWhole({}, "battery-analyzer-cli " + QByteArray(BATTERY_VERSION) + '\n');
-            return cli::kExitOk;
+            writeWhole({}, "battery-analyzer-cli " + QByteArray(BATTERY_VERSION) + '\n');
+            return kExitOk;
         }
         if (inv.help) {
-            cli::writeWhole({}, cli::helpText(inv.subcommand).toUtf8());
-            return cli::kExitOk;
+            writeWhole({}, (helpText(inv.subcommand) + exitCodesText()).toUtf8());
+            return kExitOk;
         }
         return run(inv);
     } catch (const core::Error &e) {
-        cli::printMessage(QStringLiteral("battery-analyzer-cli: ") + e.message());
+        printMessage(QStringLiteral("battery-analyzer-cli: ") + e.message());
         return exitCodeFor(e);
     }
 }

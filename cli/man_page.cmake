@@ -26,12 +26,14 @@ battery-analyzer-cli \\- the battery analyzer and its reading files from the com
 ${tool}.fi
 .SH SUBCOMMANDS
 ")
-# The subcommands are the words listed under "Subcommands:" in the tool's own help.
+# The subcommands are the names listed under "Subcommands:" in the tool's own help, each of
+# one or two words ("pack show") before the two spaces that start its summary.
 string(REGEX MATCH "Subcommands:\n(  [a-z][^\n]*\n)+" listed "${tool}")
-string(REGEX MATCHALL "\n  [a-z][a-z-]+" names "${listed}")
+string(REGEX MATCHALL "\n  [a-z][a-z-]+( [a-z]+)?  " names "${listed}")
 foreach(name IN LISTS names)
   string(STRIP "${name}" name)
-  help_of(text ${name})
+  string(REPLACE " " ";" words "${name}")
+  help_of(text ${words})
   string(APPEND page ".SS ${name}\n.nf\n${text}.fi\n")
 endforeach()
 string(APPEND page ".SH SEE ALSO

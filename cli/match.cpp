@@ -168,7 +168,7 @@ int runMatch(const Invocation &inv)
     const int decimals = groupDecimals(cells, inv.parallel);
     const analysis::PackMatch m = analysis::matchCells(
         values, {inv.series, inv.parallel, inv.maxVoltageSpreadMicrovolts},
-        {inv.maxResistanceMicroohms, inv.preferLow, std::pow(10.0, -3 - decimals)});
+        {inv.rules.maxMicroohms.value_or(0), inv.preferLow, std::pow(10.0, -3 - decimals)});
     const Report report(inv, cells, values, m, decimals);
     writeWhole(inv.output, inv.format == Format::Json ? report.json() : report.text());
     return kExitOk;

@@ -1,9 +1,9 @@
-#include "cli/picture_commands.h"
-
+#include "cli/batch_files.h"
+#include "cli/batch_register.h"
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
-#include "cli/picture_options.h"
+#include "cli/subcommands.h"
 #include "report/html_report.h"
 #include "report/labels.h"
 
@@ -17,15 +17,6 @@ namespace cli {
 
 namespace {
 
-std::optional<PictureKind> kindOf(const QString &name)
-{
-    if (name == u"report")
-        return PictureKind::Report;
-    if (name == u"labels")
-        return PictureKind::Labels;
-    return std::nullopt;
-}
-
 // Qt's own notes from starting its offscreen platform (no runtime folder, no session bus)
 // say nothing about the labels; the tool's messages and errors go to standard error
 // without Qt's logging.
@@ -38,16 +29,26 @@ bool hasDisplay()
         || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-report::Batch batchOf(const PictureInvocation &inv, const char *subcommand)
+report::Batch batchOf(const Invocation &inv)
 {
-    return inv.fromRegister ? batchFromRegister(*inv.fromRegister, subcommand)
-                            : batchFromFiles(inv.batch, subcommand);
+    const char *name = subcommandName(inv.subcommand);
+    if (inv.fromRegister)
+        return batchFromRegister(
+            {inv.db, inv.lockWaitMilliseconds, inv.rules, inv.cellRange, inv.pack}, name);
+    return batchFromFiles({inv.files, inv.strict, inv.cellRange, inv.firstCell,
+                           inv.rules.maxMicroohms, inv.series, inv.parallel,
+                           inv.maxVoltageSpreadMicrovolts},
+                          name);
 }
 
-int runReport(const PictureInvocation &inv)
+} // namespace
+
+int runReport(const Invocation &inv)
 {
-    const report::Batch batch = batchOf(inv, "report");
-    writeWhole(inv.output, report::reportHtml(batch, inv.language));
+    writeWhole(
+        inv.output,
+        report::reportHtml(batchOf(inv),
+                           inv.chinese ? report::Language::Chinese : report::Language::English));
     if (!inv.open)
         return kExitOk;
     const QString path = QFileInfo(inv.output).absoluteFilePath();
@@ -62,9 +63,9 @@ int runReport(const PictureInvocation &inv)
     return kExitOk;
 }
 
-int runLabels(const PictureInvocation &inv)
+int runLabels(const Invocation &inv)
 {
-    const report::Batch batch = batchOf(inv, "labels");
+    const report::Batch batch = batchOf(inv);
     std::vector<report::LabelText> labels;
     const auto wanted = [&](const report::Cell &cell) {
         return !inv.onlyPassing || cell.pass == *inv.onlyPassing;
@@ -87,50 +88,20 @@ int runLabels(const PictureInvocation &inv)
     }
     if (labels.empty())
         throw ENoReadings(QStringLiteral("labels: no cell to label"));
-    writeWhole(inv.output, report::labelsPdf(labels, inv.size));
+    writeWhole(inv.output, report::labelsPdf(labels, {inv.labelWidthMm, inv.labelHeightMm}));
     return kExitOk;
 }
 
-} // namespace
-
-bool isPictureSubcommand(const QStringList &arguments)
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv, const Invocation &inv)
 {
-    if (arguments.isEmpty())
-        return false;
-    if (arguments[0] == u"help")
-        return arguments.size() > 1 && kindOf(arguments[1]);
-    return bool(kindOf(arguments[0]));
-}
-
-std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv)
-{
-    const QString first = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    bool open = false;
-    for (int i = 2; i < argc; ++i)
-        open = open || qstrcmp(argv[i], "--open") == 0;
-    if (first == u"labels") {
+    if (inv.subcommand == Subcommand::Labels && !inv.help && !inv.version) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qInstallMessageHandler(dropQtNotes);
         return std::make_unique<QGuiApplication>(argc, argv);
     }
-    if (first == u"report" && open && hasDisplay())
+    if (inv.subcommand == Subcommand::Report && inv.open && hasDisplay())
         return std::make_unique<QGuiApplication>(argc, argv);
     return std::make_unique<QCoreApplication>(argc, argv);
-}
-
-int runPictureSubcommand(const QStringList &arguments)
-{
-    if (arguments[0] == u"help") {
-        writeWhole({}, pictureHelpText(*kindOf(arguments[1])).toUtf8());
-        return kExitOk;
-    }
-    const PictureKind kind = *kindOf(arguments[0]);
-    const PictureInvocation inv = parsePictureArguments(kind, arguments.mid(1));
-    if (inv.help) {
-        writeWhole({}, pictureHelpText(kind).toUtf8());
-        return kExitOk;
-    }
-    return kind == PictureKind::Report ? runReport(inv) : runLabels(inv);
 }
 
 } // namespace cli

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/arguments.h"
+#include "cli/options/options.h"
 
 #include <QString>
 

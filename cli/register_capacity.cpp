@@ -1,11 +1,11 @@
 // capacity: capacities measured by a charger, from a spreadsheet's CSV.
 #include "cellregister/packs.h"
-#include "cli/command_line.h"
+#include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
-#include "cli/register_errors.h"
-#include "cli/register_subcommands.h"
+#include "cli/register_record.h"
 #include "cli/streams.h"
+#include "cli/subcommands.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -14,22 +14,6 @@
 namespace cli {
 
 namespace {
-
-constexpr char kHelp[] = R"(Usage: battery-analyzer-cli capacity FILE.csv [--skip-unknown]
-
-Imports the capacities of a spreadsheet's CSV: a header row naming the columns id (the
-cell's label) and capacity_mah, separated by commas or semicolons; with semicolons a decimal
-comma is read too (2450,5). Every label must be a cell of the register, else nothing is
-imported and the unknown labels are listed.
-
-  --skip-unknown  import the known cells and list the others
-  --db DB         the register (see record --help)
-  --lock-wait S   how long to wait for another program writing it (10)
-
-Exit codes: 0 done, 1 the file cannot be read or is no text (a NUL byte, more than 64 MiB),
-2 bad arguments, 8 the register cannot be opened or written, 10 a label the register lacks,
-a label named twice, or a value that is no capacity.
-)";
 
 // The fields of one CSV line: quotes around a field keep separators in it.
 QStringList fields(const QString &line, QChar separator)
@@ -109,20 +93,13 @@ std::vector<std::pair<QString, std::int64_t>> readCapacities(const QString &path
 
 } // namespace
 
-int runCapacity(const QStringList &arguments)
+int runCapacity(const Invocation &inv)
 {
-    CommandLine line(QStringLiteral("capacity"), QString::fromUtf8(kHelp));
-    line.addFlag(QStringLiteral("skip-unknown"));
-    if (!line.parse(arguments))
-        return kExitOk;
-    if (line.positional().size() != 1)
-        line.fail(QStringLiteral("one FILE.csv is required"));
-    const QString path = line.positional().front();
+    const QString path = inv.files.front();
     const auto capacities = readCapacities(path);
-    const auto reg = line.openRegister(cellregister::Opening::MustExist);
-    const QStringList skipped =
-        cellregister::setCapacities(*reg, capacities, QFileInfo(path).absoluteFilePath(),
-                                    line.isSet(QStringLiteral("skip-unknown")));
+    const auto reg = openRegister(inv, cellregister::Opening::MustExist);
+    const QStringList skipped = cellregister::setCapacities(
+        *reg, capacities, QFileInfo(path).absoluteFilePath(), inv.skipUnknown);
     printMessage(QStringLiteral("battery-analyzer-cli: imported %1 capacities")
                      .arg(capacities.size() - skipped.size()));
     if (!skipped.isEmpty())

@@ -1,58 +1,17 @@
 // cells, cell and export: what the register holds, as tables.
 #include "cellregister/errors.h"
 #include "cellregister/packs.h"
-#include "cli/command_line.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
-#include "cli/register_subcommands.h"
+#include "cli/register_record.h"
 #include "cli/register_tables.h"
+#include "cli/subcommands.h"
 
 namespace cli {
 
 using tables::Kind;
 
 namespace {
-
-constexpr char kRulesHelp[] =
-    R"(  --max-resistance OHM          fail cells whose latest resistance is higher
-  --max-self-discharge MV_PER_DAY  fail cells losing more since their latest rest began
-                                (and cells whose rest is not yet --min-days long)
-  --min-capacity MAH            fail cells of less capacity (and cells of none known)
-  --min-days D                  self-discharge is shown after D days at rest (7)
-)";
-
-constexpr char kCommon[] =
-    R"(  --output FILE                 write to FILE instead of standard output
-  --db DB                       the register (see record --help)
-  --lock-wait S                 how long to wait for another program writing it (10)
-)";
-
-constexpr char kCellsHelp[] =
-    R"(Usage: battery-analyzer-cli cells [--format text|csv|json] [RULES] [--only pass|fail]
-
-One row per cell of the register: label, latest resistance and voltage, number of
-measurements, first and latest time, self-discharge in mV/day (the voltage at the start of
-the latest rest period less the latest voltage, over the days between), capacity, the pack
-it is in, and the verdict with its reasons.
-
-  --only pass|fail              only the cells of that verdict
-)";
-
-constexpr char kCellHelp[] = R"(Usage: battery-analyzer-cli cell LABEL [--format text|json]
-
-The history of one cell: every measurement, its capacity, the pack it is in and the packs it
-was swapped into or out of.
-)";
-
-constexpr char kExportHelp[] = R"(Usage: battery-analyzer-cli export [--format csv|json]
-
-Every measurement of the register, one row each, for spreadsheets and scripts.
-)";
-
-constexpr char kExits[] = R"(
-Exit codes: 0 done, 1 the output cannot be written, 2 bad arguments, 8 the register cannot
-be opened or read, 10 no such cell.
-)";
 
 // The tables' words for a cell's failures.
 QStringList reasonTexts(const std::vector<analysis::Failure> &failures,
@@ -85,55 +44,26 @@ QStringList reasonTexts(const std::vector<analysis::Failure> &failures,
     return texts;
 }
 
-QString help(const char *text, bool rules)
-{
-    return QString::fromUtf8(text) + u'\n' + (rules ? QString::fromUtf8(kRulesHelp) : QString())
-        + QString::fromUtf8(kCommon) + QString::fromUtf8(kExits);
-}
-
 } // namespace
 
-int runCells(const QStringList &arguments)
+int runCells(const Invocation &inv)
 {
-    CommandLine line(QStringLiteral("cells"), help(kCellsHelp, true));
-    line.addValue(QStringLiteral("format"), QStringLiteral("F"));
-    line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
-    line.addValue(QStringLiteral("only"), QStringLiteral("V"));
-    line.addRules();
-    if (!line.parse(arguments))
-        return kExitOk;
-    if (!line.positional().isEmpty())
-        line.fail(QStringLiteral("unexpected argument '%1'").arg(line.positional().front()));
-    const Format format = line.format({"text", "csv", "json"});
-    const analysis::Rules rules = line.rules();
-    const QString only = line.value(QStringLiteral("only"));
-    if (line.isSet(QStringLiteral("only")) && only != u"pass" && only != u"fail")
-        line.fail(QStringLiteral("--only takes pass or fail, not '%1'").arg(only));
-
-    const auto reg = line.openRegister(cellregister::Opening::MustExist);
-    CellTable table(format);
+    const analysis::Rules &rules = inv.rules;
+    const auto reg = openRegister(inv, cellregister::Opening::MustExist);
+    CellTable table(inv.format);
     for (const cellregister::CellSummary &c : cellregister::summarizeCells(*reg)) {
         const QStringList reasons = reasonTexts(cellregister::failures(c, rules), rules);
-        if (only.isEmpty() || (only == u"pass") == reasons.isEmpty())
+        if (!inv.onlyPassing || *inv.onlyPassing == reasons.isEmpty())
             table.add(c, rules, reasons);
     }
-    line.writeOutput(table.finish());
+    writeWhole(inv.output, table.finish());
     return kExitOk;
 }
 
-int runCell(const QStringList &arguments)
+int runCell(const Invocation &inv)
 {
-    CommandLine line(QStringLiteral("cell"), help(kCellHelp, false));
-    line.addValue(QStringLiteral("format"), QStringLiteral("F"));
-    line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
-    if (!line.parse(arguments))
-        return kExitOk;
-    if (line.positional().size() != 1)
-        line.fail(QStringLiteral("one LABEL is required"));
-    const QString label = line.positional().front();
-    const Format format = line.format({"text", "json"});
-
-    const auto reg = line.openRegister(cellregister::Opening::MustExist);
+    const QString &label = inv.label;
+    const auto reg = openRegister(inv, cellregister::Opening::MustExist);
     // Its summary, history and swaps all from one moment of the register.
     const cellregister::CellRegister::Snapshot snapshot(*reg);
     const auto cell = cellregister::summarizeCell(*reg, label);
@@ -164,7 +94,7 @@ int runCell(const QStringList &arguments)
         swapsJson.text(pack).number(s.group + 1).text(way).text(cellregister::timeText(s.at));
         swapsJson.endRow();
     }
-    if (format == Format::Json) {
+    if (inv.format == Format::Json) {
         tables::Writer object(Format::Json,
                               {{"label", Kind::Text},
                                {"capacity_mah", Kind::Number},
@@ -175,30 +105,23 @@ int runCell(const QStringList &arguments)
         object.text(label).number(capacity);
         cell->pack.isEmpty() ? object.none() : object.text(cell->pack);
         object.json(swapsJson.finish()).json(history.finish()).endRow();
-        line.writeOutput(object.finish());
+        writeWhole(inv.output, object.finish());
     } else {
-        line.writeOutput("cell " + label.toUtf8() + "\ncapacity: "
-                         + (capacity.isEmpty() ? "unknown" : capacity + " mAh") + "\npack: "
-                         + (cell->pack.isEmpty() ? "none" : cell->pack.toUtf8()) + '\n' + swapsText
-                         + "measurements: " + QByteArray::number(cell->measurements) + '\n' + text);
+        writeWhole(inv.output,
+                   "cell " + label.toUtf8() + "\ncapacity: "
+                       + (capacity.isEmpty() ? "unknown" : capacity + " mAh") + "\npack: "
+                       + (cell->pack.isEmpty() ? "none" : cell->pack.toUtf8()) + '\n' + swapsText
+                       + "measurements: " + QByteArray::number(cell->measurements) + '\n' + text);
     }
     return kExitOk;
 }
 
-int runExport(const QStringList &arguments)
+int runExport(const Invocation &inv)
 {
-    CommandLine line(QStringLiteral("export"), help(kExportHelp, false));
-    line.addValue(QStringLiteral("format"), QStringLiteral("F"));
-    line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
-    if (!line.parse(arguments))
-        return kExitOk;
-    if (!line.positional().isEmpty())
-        line.fail(QStringLiteral("unexpected argument '%1'").arg(line.positional().front()));
-    const Format format = line.format({"csv", "json"});
-    const auto reg = line.openRegister(cellregister::Opening::MustExist);
-    Output out(line.value(QStringLiteral("output")));
+    const auto reg = openRegister(inv, cellregister::Opening::MustExist);
+    Output out(inv.output);
     // Large registers go out in pieces rather than all at once.
-    MeasurementTable table(format, tables::Place::Document,
+    MeasurementTable table(inv.format, tables::Place::Document,
                            [&out](QByteArrayView bytes) { out.write(bytes); });
     cellregister::forEachMeasurement(*reg, QString(),
                                      [&](const cellregister::Measurement &m) { table.add(m); });

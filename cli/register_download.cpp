@@ -1,5 +1,4 @@
 // record --com / --port: a download kept in memory until it is known to be whole.
-#include "cli/arguments.h"
 #include "cli/errors.h"
 #include "cli/output.h"
 #include "cli/register_record.h"
@@ -11,39 +10,15 @@
 
 namespace cli {
 
-void readPort(const CommandLine &line, RecordSource &source)
-{
-    const bool byCom = line.isSet(QStringLiteral("com")),
-               byPath = line.isSet(QStringLiteral("port"));
-    if (byCom && byPath)
-        line.fail(QStringLiteral("give --com N or --port PATH, not both"));
-    if (byPath) {
-        source.portPath = line.value(QStringLiteral("port"));
-        if (source.portPath.isEmpty())
-            line.fail(QStringLiteral("--port needs a device path"));
-        return;
-    }
-    const QString text = line.value(QStringLiteral("com"));
-    const std::optional<int> port = comNumber(text);
-    if (!port)
-        line.fail(QStringLiteral("--com takes a port number from %1 to %2, not '%3'")
-                      .arg(analyzer::kFirstComPort)
-                      .arg(analyzer::kLastComPort)
-                      .arg(text));
-    source.com = *port;
-}
-
 QString RecordSource::portName() const
 {
     return portPath.isEmpty() ? QStringLiteral("COM %1").arg(com) : portPath;
 }
 
-Arrival downloadReadings(const CommandLine &line, const RecordSource &source)
+Arrival downloadReadings(const Invocation &inv, const RecordSource &source)
 {
-    TransferRequest request{source.com, source.portPath, source.analyzerModel, 2000, true};
-    if (line.isSet(QStringLiteral("idle")))
-        request.idleMilliseconds = int(
-            std::max<std::int64_t>(1, line.decimalOption(QStringLiteral("idle"), 3, 3'600'000)));
+    const TransferRequest request{source.com, source.portPath, source.analyzerModel,
+                                  inv.idleMilliseconds, true};
     // A block that cannot be read is a reading missing: every later label would be wrong.
     const Transfer t = runTransfer(request);
     if (t.closeFailure) {

@@ -4,11 +4,11 @@
 #include "analysis/matching.h"
 #include "cellregister/errors.h"
 #include "cellregister/packs.h"
-#include "cli/command_line.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
-#include "cli/register_subcommands.h"
+#include "cli/register_record.h"
 #include "cli/register_tables.h"
+#include "cli/subcommands.h"
 
 #include <QHash>
 
@@ -21,41 +21,6 @@ namespace cli {
 using tables::Kind;
 
 namespace {
-
-constexpr char kMatchHelp[] =
-    R"(Usage: battery-analyzer-cli match --db DB --series S --parallel P [RULES]
-                                  [--max-voltage-spread V] [--save-pack NAME]
-                                  [--format text|json] [--output FILE]
-
-Matches a pack from the register's cells that pass the rules and are in no saved pack. When
-every such cell has a capacity, the groups' capacity sums are made as equal as possible
-first and their parallel resistances second; otherwise their resistances alone. Cells are
-named by label. (Without --db, match reads reading files: see match --help there.)
-
-  --series S / --parallel P     the pack: S groups in series of P cells in parallel
-  --max-voltage-spread V        every chosen cell within V volts of every other (0.05)
-  --save-pack NAME              store the arrangement as pack NAME
-)";
-
-constexpr char kPackHelp[] = R"(Usage: battery-analyzer-cli pack list
-       battery-analyzer-cli pack show NAME [--format text|json]
-       battery-analyzer-cli pack replace NAME LABEL [RULES] [--apply]
-
-The packs saved by match --save-pack. replace proposes the best spare for a failed cell:
-one that passes the rules, is in no pack, lies within the pack's voltage window and keeps
-the spread of the pack's groups lowest; --apply records the swap.
-)";
-
-constexpr char kRules[] = R"(
-  --max-resistance OHM, --max-self-discharge MV_PER_DAY, --min-capacity MAH, --min-days D
-                                the rules a cell must pass (see cells --help)
-  --db DB                       the register (see record --help)
-  --lock-wait S                 how long to wait for another program writing it (10)
-
-Exit codes: 0 done, 1 the output cannot be written, 2 bad arguments, 6 too few cells pass
-the rules within the voltage window (no spare fits, for replace), 8 the register cannot be
-opened or written, 10 no such pack or cell, or a pack name already taken.
-)";
 
 using Summaries = std::vector<cellregister::CellSummary>;
 
@@ -177,36 +142,12 @@ QHash<QString, const cellregister::CellSummary *> indexed(const Summaries &cells
 
 } // namespace
 
-int runRegisterMatch(const QStringList &arguments)
+int runRegisterMatch(const Invocation &inv)
 {
-    CommandLine line(QStringLiteral("match"),
-                     QString::fromUtf8(kMatchHelp) + QString::fromUtf8(kRules));
-    for (const char *v :
-         {"series", "parallel", "max-voltage-spread", "save-pack", "format", "output"})
-        line.addValue(QString::fromLatin1(v), QStringLiteral("X"));
-    line.addRules();
-    if (!line.parse(arguments))
-        return kExitOk;
-    if (!line.positional().isEmpty())
-        line.fail(QStringLiteral("with --db, match takes no files ('%1')")
-                      .arg(line.positional().front()));
-    if (!line.isSet(QStringLiteral("series")) || !line.isSet(QStringLiteral("parallel")))
-        line.fail(QStringLiteral("--series S and --parallel P are required"));
-    analysis::PackShape shape;
-    shape.series = int(line.decimalOption(QStringLiteral("series"), 0, 100'000));
-    shape.parallel = int(line.decimalOption(QStringLiteral("parallel"), 0, 100'000));
-    if (shape.series < 1 || shape.parallel < 1)
-        line.fail(QStringLiteral("--series and --parallel take whole numbers from 1 to 100000"));
-    if (line.isSet(QStringLiteral("max-voltage-spread")))
-        shape.maxVoltageSpreadMicrovolts =
-            line.decimalOption(QStringLiteral("max-voltage-spread"), 6, 100'000'000);
-    const Format format = line.format({"text", "json"});
-    const analysis::Rules rules = line.rules();
-    const QString packName = line.value(QStringLiteral("save-pack"));
-    if (line.isSet(QStringLiteral("save-pack")) && packName.trimmed().isEmpty())
-        line.fail(QStringLiteral("--save-pack needs a name"));
-
-    const auto reg = line.openRegister(cellregister::Opening::MustExist);
+    const analysis::PackShape shape{inv.series, inv.parallel, inv.maxVoltageSpreadMicrovolts};
+    const analysis::Rules &rules = inv.rules;
+    const QString &packName = inv.savePack;
+    const auto reg = openRegister(inv, cellregister::Opening::MustExist);
     const Summaries all = cellregister::summarizeCells(*reg);
     std::vector<const cellregister::CellSummary *> candidates;
     bool allCapacities = true;
@@ -240,7 +181,7 @@ int runRegisterMatch(const QStringList &arguments)
     }
     const PackValues values = valuesOf(labels, indexed(all));
     const qsizetype leftOut = qsizetype(candidates.size() - shape.cells());
-    if (format == Format::Json) {
+    if (inv.format == Format::Json) {
         tables::Writer object(Format::Json,
                               withGroups({{"series", Kind::Number},
                                           {"parallel", Kind::Number},
@@ -252,14 +193,16 @@ int runRegisterMatch(const QStringList &arguments)
         object.number(shape.series).number(shape.parallel).flag(allCapacities);
         writeGroups(object, values, labels);
         object.number(qsizetype(candidates.size())).number(leftOut).endRow();
-        line.writeOutput(object.finish());
+        writeWhole(inv.output, object.finish());
     } else {
-        line.writeOutput(
-            QByteArray::number(shape.series) + "S" + QByteArray::number(shape.parallel) + "P from "
-            + QByteArray::number(qsizetype(candidates.size())) + " candidate cells, "
-            + (allCapacities ? "capacity first" : "resistance only (not every cell has a capacity)")
-            + '\n' + groupsTable(Format::Text, values, labels) + spreadText(values)
-            + "left out: " + QByteArray::number(leftOut) + " cells\n");
+        writeWhole(inv.output,
+                   QByteArray::number(shape.series) + "S" + QByteArray::number(shape.parallel)
+                       + "P from " + QByteArray::number(qsizetype(candidates.size()))
+                       + " candidate cells, "
+                       + (allCapacities ? "capacity first"
+                                        : "resistance only (not every cell has a capacity)")
+                       + '\n' + groupsTable(Format::Text, values, labels) + spreadText(values)
+                       + "left out: " + QByteArray::number(leftOut) + " cells\n");
     }
     if (!packName.isEmpty()) {
         cellregister::savePack(*reg,
@@ -271,31 +214,29 @@ int runRegisterMatch(const QStringList &arguments)
     return kExitOk;
 }
 
-namespace {
-
-int packList(CommandLine &line)
+int runPackList(const Invocation &inv)
 {
-    const auto reg = line.openRegister(cellregister::Opening::MustExist);
+    const auto reg = openRegister(inv, cellregister::Opening::MustExist);
     QByteArray out;
     for (const auto &p : cellregister::listPacks(*reg))
         out += p.name.toUtf8() + "  " + QByteArray::number(p.series) + "S"
             + QByteArray::number(p.parallel) + "P  " + cellregister::timeText(p.created).toUtf8()
             + (p.capacityFirst ? "  capacity first" : "") + '\n';
-    line.writeOutput(out);
+    writeWhole(inv.output, out);
     return kExitOk;
 }
 
-int packShow(CommandLine &line, const QString &name)
+int runPackShow(const Invocation &inv)
 {
-    const Format format = line.format({"text", "json"});
-    const auto reg = line.openRegister(cellregister::Opening::MustExist);
+    const QString &name = inv.pack;
+    const auto reg = openRegister(inv, cellregister::Opening::MustExist);
     std::optional<cellregister::CellRegister::Snapshot> snapshot(std::in_place, *reg);
     const cellregister::Pack pack = cellregister::loadPack(*reg, name);
     const Summaries all = cellregister::summarizeCells(*reg);
     const auto swaps = cellregister::swapsOf(*reg, name);
     snapshot.reset();
     const PackValues values = valuesOf(pack.groups, indexed(all));
-    if (format == Format::Json) {
+    if (inv.format == Format::Json) {
         tables::Writer swapTable(Format::Json,
                                  {{"group", Kind::Number},
                                   {"removed", Kind::Text},
@@ -316,7 +257,7 @@ int packShow(CommandLine &line, const QString &name)
         object.text(name).number(pack.series).number(pack.parallel);
         writeGroups(object, values, pack.groups);
         object.json(swapTable.finish()).endRow();
-        line.writeOutput(object.finish());
+        writeWhole(inv.output, object.finish());
     } else {
         QByteArray out = "pack " + name.toUtf8() + ": " + QByteArray::number(pack.series) + "S"
             + QByteArray::number(pack.parallel) + "P, saved "
@@ -325,15 +266,17 @@ int packShow(CommandLine &line, const QString &name)
         for (const auto &s : swaps)
             out += "swap in group " + QByteArray::number(s.group + 1) + ": " + s.removed.toUtf8()
                 + " -> " + s.added.toUtf8() + " at " + cellregister::timeText(s.at).toUtf8() + '\n';
-        line.writeOutput(out);
+        writeWhole(inv.output, out);
     }
     return kExitOk;
 }
 
-int packReplace(CommandLine &line, const QString &name, const QString &failed)
+int runPackReplace(const Invocation &inv)
 {
-    const analysis::Rules rules = line.rules();
-    const auto reg = line.openRegister(cellregister::Opening::MustExist);
+    const QString &name = inv.pack;
+    const QString &failed = inv.label;
+    const analysis::Rules &rules = inv.rules;
+    const auto reg = openRegister(inv, cellregister::Opening::MustExist);
     // The pack and its spares as they were at one moment; the swap then writes on its own.
     std::optional<cellregister::CellRegister::Snapshot> snapshot(std::in_place, *reg);
     cellregister::Pack pack = cellregister::loadPack(*reg, name);
@@ -382,41 +325,18 @@ int packReplace(CommandLine &line, const QString &name, const QString &failed)
                 .arg(name));
     pack.groups[group][position] = best;
     const PackValues after = valuesOf(pack.groups, byLabel);
-    line.writeOutput("replace " + failed.toUtf8() + " in group " + QByteArray::number(group + 1)
-                     + " of pack " + name.toUtf8() + " by " + best.toUtf8()
-                     + "\nresistance spread: "
-                     + QByteArray::number(was.resistanceSpread * 1e3, 'f', 3) + " mΩ before, "
-                     + QByteArray::number(bestScore.resistanceSpread * 1e3, 'f', 3) + " mΩ after\n"
-                     + groupsTable(Format::Text, after, pack.groups) + spreadText(after));
-    if (line.isSet(QStringLiteral("apply"))) {
+    writeWhole(inv.output,
+               "replace " + failed.toUtf8() + " in group " + QByteArray::number(group + 1)
+                   + " of pack " + name.toUtf8() + " by " + best.toUtf8() + "\nresistance spread: "
+                   + QByteArray::number(was.resistanceSpread * 1e3, 'f', 3) + " mΩ before, "
+                   + QByteArray::number(bestScore.resistanceSpread * 1e3, 'f', 3) + " mΩ after\n"
+                   + groupsTable(Format::Text, after, pack.groups) + spreadText(after));
+    if (inv.apply) {
         cellregister::swapCell(*reg, name, failed, best);
         printMessage(QStringLiteral("battery-analyzer-cli: pack '%1': %2 replaced by %3")
                          .arg(name, failed, best));
     }
     return kExitOk;
-}
-
-} // namespace
-
-int runPack(const QStringList &arguments)
-{
-    const QString action = arguments.value(0);
-    CommandLine line(QStringLiteral("pack"),
-                     QString::fromUtf8(kPackHelp) + QString::fromUtf8(kRules));
-    line.addValue(QStringLiteral("format"), QStringLiteral("F"));
-    line.addValue(QStringLiteral("output"), QStringLiteral("FILE"));
-    line.addFlag(QStringLiteral("apply"));
-    line.addRules();
-    if (!line.parse(arguments.mid(action.startsWith(u'-') ? 0 : 1)))
-        return kExitOk;
-    const QStringList args = line.positional();
-    if (action == u"list" && args.isEmpty())
-        return packList(line);
-    if (action == u"show" && args.size() == 1)
-        return packShow(line, args[0]);
-    if (action == u"replace" && args.size() == 2)
-        return packReplace(line, args[0], args[1]);
-    line.fail(QStringLiteral("pack takes list, show NAME or replace NAME LABEL"));
 }
 
 } // namespace cli

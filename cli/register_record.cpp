@@ -4,15 +4,15 @@
 #include "board/data_board.h"
 #include "board/errors.h"
 #include "cellregister/errors.h"
+#include "cellregister/location.h"
 #include "cellregister/measurements.h"
 #include "cli/cell_labels.h"
-#include "cli/command_line.h"
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
 #include "cli/input_files.h"
 #include "cli/output.h"
-#include "cli/register_errors.h"
 #include "cli/rows.h"
+#include "cli/subcommands.h"
 #include "core/system_error.h"
 #include "reading/line_format.h"
 
@@ -28,66 +28,10 @@ namespace cli {
 
 namespace {
 
-constexpr char kHelp[] =
-    R"(Usage: battery-analyzer-cli record ((--com N | --port PATH) [--model M] | FILE...)
-                                   (--cells A001..A020 | --first-cell A001)
-                                   [--at TIME] [--rest-start] [--db DB] [--lock-wait S]
-
-Stores readings as measurements of labelled cells, in order, in the cell register: from the
-analyzer on COM N or the device PATH (as download does) or from saved reading files. Either
-every reading is stored or none.
-
-  --cells A001..A020  the cells measured, in order: one prefix, numbers of one width
-  --first-cell A001   number as many cells as readings arrive, from this label on
-  --at TIME           when the readings were taken (ISO 8601, local time unless it says
-                      otherwise; default: now), for readings from old files
-  --rest-start        the cells were freshly charged: these measurements start a rest
-                      period, against which later ones give the self-discharge
-  --com N             the analyzer's COM port, 1 to 255 (also COM3)
-  --port PATH         the analyzer's device instead, e.g. /dev/ttyUSB0
-  --model M           the analyzer's model: RM-40A (the default from the analyzer), RM-40B or
-                      RM-40C; readings from files keep "unknown" without it
-  --idle S            from the analyzer: the download ends after S seconds without a reading (2)
-  --strict            a line of a file that is no reading stops the record
-  --db DB             the register: a SQLite file or postgresql://USER@HOST[:PORT]/NAME
-                      (default: $BATTERY_ANALYZER_DB, else
-                      $XDG_DATA_HOME/battery-analyzer/cells.sqlite); any other "scheme:"
-                      is refused, so a file name with a colon is written from its folder:
-                      ./cells:2026.sqlite
-  --lock-wait S       how long to wait for another program writing the register (10; 0: not
-                      at all); a PostgreSQL server silent for 5 s more is given up on
-
-When readings and labels differ in number, when Ctrl+C stops a download or the device goes
-away, or the register cannot take them (locked too long, its server gone or silent, its disk
-full), nothing is stored: the readings that arrived are written beside the register (as the
-window's Save writes them) into a new file of their own, and the message names that file.
-The analyzer keeps its readings until clear-memory.
-
-Exit codes: 0 stored, 1 a file cannot be read or written, 2 bad arguments, 3 a line is not a
-reading (--strict) or no reading at all, 4 the analyzer holds no readings, 5 a port or device
-fault, 8 the register cannot be opened or written, 9 readings and labels differ in number,
-130 interrupted.
-)";
-
 QString countText(qsizetype n, const char *one, const char *many)
 {
     return n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one))
                   : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(many));
-}
-
-QDateTime timeOption(const CommandLine &line)
-{
-    if (!line.isSet(QStringLiteral("at")))
-        return QDateTime::currentDateTimeUtc();
-    QString text = line.value(QStringLiteral("at"));
-    text.replace(u' ', u'T');
-    QDateTime t = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!t.isValid())
-        t = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0));
-    if (!t.isValid())
-        line.fail(QStringLiteral("--at takes a time like 2026-12-01T09:30 or 2026-12-01, not '%1'")
-                      .arg(line.value(QStringLiteral("at"))));
-    return t.toUTC();
 }
 
 // Where readings that were not stored go: beside a register file, else in the default
@@ -170,52 +114,39 @@ QString nothingStored(const cellregister::Location &where, bool fromAnalyzer,
     }
 }
 
-int runRecord(const QStringList &arguments)
+std::unique_ptr<cellregister::CellRegister> openRegister(const Invocation &inv,
+                                                         cellregister::Opening opening)
 {
-    CommandLine line(QStringLiteral("record"), QString::fromUtf8(kHelp));
-    for (const char *v : {"com", "port", "model", "idle", "cells", "first-cell", "at"})
-        line.addValue(QString::fromLatin1(v), QStringLiteral("X"));
-    line.addFlag(QStringLiteral("rest-start"));
-    line.addFlag(QStringLiteral("strict"));
-    if (!line.parse(arguments))
-        return kExitOk;
+    return std::make_unique<cellregister::CellRegister>(cellregister::locate(inv.db),
+                                                        inv.lockWaitMilliseconds, opening);
+}
 
-    const QStringList files = line.positional();
-    const bool fromAnalyzer =
-        line.isSet(QStringLiteral("com")) || line.isSet(QStringLiteral("port"));
-    if (fromAnalyzer == !files.isEmpty())
-        line.fail(fromAnalyzer
-                      ? QStringLiteral("--com or --port and files do not go together")
-                      : QStringLiteral("--com N, --port PATH or at least one FILE is required"));
-    if (line.isSet(QStringLiteral("cells")) == line.isSet(QStringLiteral("first-cell")))
-        line.fail(QStringLiteral("one of --cells A001..A020 and --first-cell A001 is required"));
+int runRecord(const Invocation &inv)
+{
+    const QStringList &files = inv.files;
+    const bool fromAnalyzer = files.isEmpty();
+    const QString name = QStringLiteral("record");
     QStringList labels;
-    if (line.isSet(QStringLiteral("cells")))
-        labels = labelRange(line.value(QStringLiteral("cells")), line.name());
+    if (inv.has(Opt::Cells))
+        labels = labelRange(inv.cellRange, name);
     else
-        labelsFrom(line.value(QStringLiteral("first-cell")), 1, line.name());
+        labelsFrom(inv.firstCell, 1, name);
 
     RecordSource source;
-    source.at = timeOption(line);
-    source.restStart = line.isSet(QStringLiteral("rest-start"));
-    source.model = QStringLiteral("unknown");
-    if (line.isSet(QStringLiteral("model"))) {
-        const auto model = modelNamed(line.value(QStringLiteral("model")));
-        if (!model)
-            line.fail(unknownModelText(line.value(QStringLiteral("model"))));
-        source.model = QString::fromLatin1(reading::modelName(*model));
-        source.analyzerModel = *model;
-    }
-    if (fromAnalyzer) {
-        readPort(line, source);
-        source.model = QString::fromLatin1(reading::modelName(source.analyzerModel));
-    }
+    source.at = inv.at.value_or(QDateTime::currentDateTimeUtc());
+    source.restStart = inv.restStart;
+    source.model = inv.has(Opt::Model) || fromAnalyzer
+        ? QString::fromLatin1(reading::modelName(inv.model))
+        : QStringLiteral("unknown");
+    source.analyzerModel = inv.model;
+    source.com = inv.com;
+    source.portPath = inv.portPath;
 
     // A register that cannot be written fails before a long download, not after it.
     const std::unique_ptr<cellregister::CellRegister> reg =
-        line.openRegister(cellregister::Opening::MayCreate);
+        openRegister(inv, cellregister::Opening::MayCreate);
 
-    Arrival arrival = fromAnalyzer ? downloadReadings(line, source) : Arrival{};
+    Arrival arrival = fromAnalyzer ? downloadReadings(inv, source) : Arrival{};
     // Readings from files are made board lines only once they are known.
     std::vector<reading::Reading> fileReadings;
     if (!fromAnalyzer) {
@@ -223,7 +154,7 @@ int runRecord(const QStringList &arguments)
         for (const QString &f : files)
             sources << QFileInfo(f).absoluteFilePath();
         forEachReading(
-            files, line.isSet(QStringLiteral("strict")),
+            files, inv.strict,
             [&](int file, int number, const reading::Reading &r) {
                 cellregister::Measurement m = measurementOf(r);
                 m.source = sources[file];
@@ -252,15 +183,13 @@ int runRecord(const QStringList &arguments)
         }
         throw EDeviceFault(text);
     }
-    if (line.isSet(QStringLiteral("first-cell")))
-        labels = labelsFrom(line.value(QStringLiteral("first-cell")), n, line.name());
+    if (inv.has(Opt::FirstCell))
+        labels = labelsFrom(inv.firstCell, n, name);
     // Labels of one width sort and read as the cells lie; A999 is not followed by A1000.
     const bool outgrown = !labels.isEmpty() && labels.back().size() != labels.front().size();
     if (labels.size() != n || outgrown) {
         const QString cells = outgrown
-            ? QStringLiteral("%1 labels from %2 outgrow their width")
-                  .arg(n)
-                  .arg(line.value(QStringLiteral("first-cell")))
+            ? QStringLiteral("%1 labels from %2 outgrow their width").arg(n).arg(inv.firstCell)
             : QStringLiteral("%1 for %2")
                   .arg(countText(labels.size(), "cell label", "cell labels"),
                        countText(n, "reading", "readings"));

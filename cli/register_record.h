@@ -1,8 +1,9 @@
 #pragma once
 
+#include "cellregister/cell_register.h"
 #include "cellregister/location.h"
 #include "cellregister/measurements.h"
-#include "cli/command_line.h"
+#include "cli/options/options.h"
 #include "link/protocol.h"
 #include "reading/line_format.h"
 
@@ -10,6 +11,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <memory>
 
 // The parts of `record` shared by its file and analyzer sources.
 namespace cli {
@@ -45,12 +47,13 @@ QString saveUnstored(const cellregister::Location &where, const QByteArrayList &
 QString nothingStored(const cellregister::Location &where, bool fromAnalyzer,
                       const QByteArrayList &lines);
 
-// Reads --com N (also COM3) or --port PATH into the source.
-void readPort(const CommandLine &line, RecordSource &source);
 // Downloads from the source's port until the line goes quiet, Ctrl+C or the device goes.
 // Raises ENoData for an empty analyzer and EDeviceFault when nothing answers.
-Arrival downloadReadings(const CommandLine &line, const RecordSource &source);
+Arrival downloadReadings(const Invocation &inv, const RecordSource &source);
 
-int runRecord(const QStringList &arguments);
+// The register --db and --lock-wait name; only a command that stores readings makes one
+// where there is none.
+std::unique_ptr<cellregister::CellRegister> openRegister(const Invocation &inv,
+                                                         cellregister::Opening opening);
 
 } // namespace cli

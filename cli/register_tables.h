@@ -2,7 +2,7 @@
 
 #include "cellregister/cell_summary.h"
 #include "cellregister/measurements.h"
-#include "cli/arguments.h"
+#include "cli/options/options.h"
 #include "cli/tables/table_writer.h"
 
 #include <QByteArray>

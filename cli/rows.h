@@ -1,7 +1,7 @@
 #pragma once
 
 #include "board/data_board.h"
-#include "cli/arguments.h"
+#include "cli/options/options.h"
 #include "cli/output.h"
 #include "cli/tables/table_writer.h"
 #include "reading/line_format.h"

@@ -1,7 +1,7 @@
-// The tool's argument reader on arbitrary command lines: it either gives an invocation that
-// satisfies its subcommand's requirements or raises the usage error, and nothing else.
-#include "cli/arguments.h"
-#include "cli/errors.h"
+// The tool's argument reader on arbitrary command lines, for every subcommand: it either gives
+// an invocation that satisfies its subcommand's requirements or raises the usage error, and
+// nothing else.
+#include "cli/options/options.h"
 
 #include <cstdlib>
 
@@ -39,26 +39,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (inv.help || inv.version)
         return 0;
     using S = cli::Subcommand;
-    require(inv.subcommand != S::None);
-    require(args.front() == QLatin1String(cli::subcommandName(inv.subcommand)));
-    if (inv.subcommand == S::Download || inv.subcommand == S::ClearMemory) {
-        // One port: a number or a device path, never both.
-        require((inv.com >= 1 && inv.com <= 255) != !inv.portPath.isEmpty());
-        require(inv.files.isEmpty());
-    } else if (inv.subcommand == S::Ports) {
+    using O = cli::Opt;
+    require(inv.subcommand != S::None && inv.subcommand != S::Pack);
+    require(args.join(u' ').startsWith(QLatin1String(cli::subcommandName(inv.subcommand))));
+    const bool byPort = inv.has(O::Com) || inv.has(O::Port);
+    require(!(inv.has(O::Com) && inv.has(O::Port)));
+    require(!byPort || (inv.com >= 1 && inv.com <= 255) != !inv.portPath.isEmpty());
+    switch (inv.subcommand) {
+    case S::Download:
+    case S::ClearMemory: require(byPort && inv.files.isEmpty()); break;
+    case S::Ports:
         require(inv.files.isEmpty());
         require(!inv.assignPort || (inv.com >= 1 && inv.com <= 255 && !inv.portPath.isEmpty()));
-    } else {
-        require(!inv.files.isEmpty());
+        break;
+    case S::Record:
+        require(byPort == inv.files.isEmpty() && inv.has(O::Cells) != inv.has(O::FirstCell));
+        break;
+    case S::Match: require(inv.fromRegister == inv.files.isEmpty() && inv.series >= 1); break;
+    case S::Labels: require(!inv.output.isEmpty()); break;
+    case S::Convert:
+    case S::Stats: require(!inv.files.isEmpty()); break;
+    default: break;
     }
+    // Every value within the one range its option has.
     require(inv.idleMilliseconds >= 1 && inv.idleMilliseconds <= 3'600'000);
-    if (inv.subcommand == S::Match) {
-        require(inv.series >= 1 && inv.parallel >= 1);
-        require(qint64(inv.series) * inv.parallel <= 10'000'000);
-        require(inv.maxVoltageSpreadMicrovolts >= 0
-                && inv.maxVoltageSpreadMicrovolts <= 100'000'000);
-    }
-    if (inv.subcommand == S::Match)
-        require(inv.format != cli::Format::Csv);
+    require(inv.lockWaitMilliseconds >= 0 && inv.lockWaitMilliseconds <= 3'600'000);
+    require(qint64(inv.series) * inv.parallel <= 10'000'000);
+    require(inv.maxVoltageSpreadMicrovolts >= 0 && inv.maxVoltageSpreadMicrovolts <= 100'000'000);
+    require(!inv.rules.maxMicroohms
+            || (*inv.rules.maxMicroohms >= 1 && *inv.rules.maxMicroohms <= 1'000'000'000));
+    require(inv.labelWidthMm >= 20 && inv.labelWidthMm <= 150 && inv.labelHeightMm >= 20
+            && inv.labelHeightMm <= 150);
+    const QStringList formats = cli::subcommandRow(inv.subcommand)->formats;
+    const char *format = inv.format == cli::Format::Csv ? "csv"
+        : inv.format == cli::Format::Json               ? "json"
+                                                        : "text";
+    require(formats.isEmpty() || formats.contains(QLatin1String(format)));
     return 0;
 }
