@@ -23,14 +23,58 @@ namespace cli {
 using tables::Format;
 
 enum class Subcommand {
-    None, Download, ClearMemory, Convert, Stats, Match, Ports, Record, Capacity, Cells, Cell,
-    Pack, PackList, PackShow, PackReplace, Export, Report, Labels
+    None,
+    Download,
+    ClearMemory,
+    Convert,
+    Stats,
+    Match,
+    Ports,
+    Record,
+    Capacity,
+    Cells,
+    Cell,
+    Pack,
+    PackList,
+    PackShow,
+    PackReplace,
+    Export,
+    Report,
+    Labels
 };
 
 enum class Opt {
-    Com, Port, Model, Format, Output, Idle, Yes, Strict, Series, Parallel, VoltageSpread,
-    Prefer, Verbose, MaxResistance, MaxSelfDischarge, MinCapacity, MinDays, Db, LockWait, Cells,
-    FirstCell, At, RestStart, SkipUnknown, Only, SavePack, Pack, Apply, Language, Open, Size,
+    Com,
+    Port,
+    Model,
+    Format,
+    Output,
+    Idle,
+    Yes,
+    Strict,
+    Series,
+    Parallel,
+    VoltageSpread,
+    Prefer,
+    Verbose,
+    MaxResistance,
+    MaxSelfDischarge,
+    MinCapacity,
+    MinDays,
+    Db,
+    LockWait,
+    Cells,
+    FirstCell,
+    At,
+    RestStart,
+    SkipUnknown,
+    Only,
+    SavePack,
+    Pack,
+    Apply,
+    Language,
+    Open,
+    Size,
     Count
 };
 
@@ -82,16 +126,28 @@ struct Invocation {
 // Whether an option applies to cells from reading files, from the register, or either.
 enum class Source { Any, Files, Register };
 
+// The numbers an option takes: decimals with at most `places` places, from min to max in
+// 10^-places units.
+struct Range {
+    const char *unit = nullptr; // none: the option takes no number
+    int places = 0;
+    std::int64_t min = 0;
+    std::int64_t max = 0;
+};
+
 // One option: what the parser accepts, what the help and the completion say, and how its
-// value lands in the invocation. `apply` returns the fault's text, empty when the value is
-// good; a flag (no valueName) is applied with an empty value.
+// value lands in the invocation.
 struct OptionRow {
     Opt id;
     QStringList names; // a one-letter name is the short form
     const char *valueName; // empty: a flag
     const char *description; // lines after the first are indented under it
-    const char *values; // what completion offers: words, @file, @device, or nothing
-    QString (*apply)(Invocation &inv, const QString &value);
+    // The only words the option takes, in any case; or what completion offers: @file, @device.
+    const char *words;
+    Range range;
+    // Stores a value that is within the range and the words (a number in 10^-places units);
+    // returns the fault's text when it is no good still. A flag is applied with no value.
+    QString (*apply)(Invocation &inv, const QString &value, std::int64_t units);
 };
 
 // An option as one subcommand takes it: its own description where the common one is not

@@ -63,12 +63,50 @@ std::pair<const SubcommandRow *, qsizetype> rowNamed(const QStringList &argument
     return found;
 }
 
+// "a, b or c"
+QString oneOf(QStringList words)
+{
+    const QString last = words.takeLast();
+    return words.isEmpty() ? last
+                           : words.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+// The words an option takes in this subcommand; none for any value.
+QStringList wordsOf(const SubcommandRow &sub, const OptionRow &o)
+{
+    if (o.id == Opt::Format)
+        return sub.formats;
+    const QString words = QString::fromLatin1(o.words);
+    return words.startsWith(u'@') ? QStringList() : words.split(u' ', Qt::SkipEmptyParts);
+}
+
+// A value within the option's range or words, applied; the fault's text otherwise.
+QString applyValue(Invocation &inv, const SubcommandRow &sub, const OptionRow &o,
+                   const QString &value)
+{
+    const QString name = o.names.back();
+    std::int64_t units = 0;
+    if (const Range &r = o.range; r.unit) {
+        const auto u = decimalUnits(value, r.places);
+        if (!u || *u < r.min || *u > r.max)
+            return QStringLiteral("--%1 takes %2 from %3 to %4, not '%5'")
+                .arg(name, QLatin1String(r.unit),
+                     QString::fromLatin1(reading::decimalText({r.min, r.places})),
+                     QString::fromLatin1(reading::decimalText({r.max, r.places})), value);
+        units = *u;
+    }
+    if (const QStringList words = wordsOf(sub, o);
+        !words.isEmpty() && !words.contains(value, Qt::CaseInsensitive))
+        return QStringLiteral("--%1 takes %2, not '%3'").arg(name, oneOf(words), value);
+    return o.apply(inv, value, units);
+}
+
 Invocation parseSubcommand(const SubcommandRow &sub, const QStringList &arguments)
 {
     Invocation inv;
     inv.subcommand = sub.subcommand;
     if (!sub.formats.isEmpty())
-        optionRow(Opt::Format).apply(inv, sub.formats.front());
+        optionRow(Opt::Format).apply(inv, sub.formats.front(), 0);
 
     QCommandLineParser parser;
     const QCommandLineOption help(QStringList{"h", "help"});
@@ -96,7 +134,7 @@ Invocation parseSubcommand(const SubcommandRow &sub, const QStringList &argument
             ? parser.values(o.names.back())
             : QStringList(parser.isSet(o.names.back()) ? 1 : 0, {});
         for (const QString &value : values)
-            if (const QString fault = o.apply(inv, value); !fault.isEmpty())
+            if (const QString fault = applyValue(inv, sub, o, value); !fault.isEmpty())
                 usage(sub.subcommand, fault);
         inv.given[std::size_t(use.id)] = !values.isEmpty();
     }
@@ -106,8 +144,8 @@ Invocation parseSubcommand(const SubcommandRow &sub, const QStringList &argument
     if (inv.has(Opt::Cells) && inv.has(Opt::FirstCell))
         usage(sub.subcommand, QStringLiteral("--cells and --first-cell exclude each other"));
     if (qint64(inv.series) * inv.parallel > kMaxPackCells)
-        usage(sub.subcommand, QStringLiteral("a pack of more than %1 cells is not supported")
-                                  .arg(kMaxPackCells));
+        usage(sub.subcommand,
+              QStringLiteral("a pack of more than %1 cells is not supported").arg(kMaxPackCells));
     if (const QString fault = sub.check(inv); !fault.isEmpty())
         usage(sub.subcommand, fault);
     return inv;
@@ -127,8 +165,7 @@ QString optionNames(const OptionRow &o)
 
 QString formatsText(const QStringList &formats)
 {
-    return formats.mid(0, formats.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ")
-        + formats.back() + QStringLiteral(" (default ") + formats.front() + u')';
+    return oneOf(formats) + QStringLiteral(" (default ") + formats.front() + u')';
 }
 
 QString optionList(const SubcommandRow &sub)
@@ -236,8 +273,7 @@ QString subcommandList()
     for (const SubcommandRow &sub : subcommandTable())
         if (!QByteArray(sub.name).contains(' '))
             names << QString::fromLatin1(sub.name);
-    const QString last = names.takeLast();
-    return names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+    return oneOf(names);
 }
 
 Invocation parseArguments(const QStringList &arguments)
@@ -278,8 +314,9 @@ QStringList completionWords(const QStringList &before, const QString &current)
     const auto [sub, named] = rowNamed(before.mid(before.value(0) == u"help" ? 1 : 0));
     if (before.isEmpty() || before.front() == u"help") {
         if (before.size() > 1 && sub)
-            return QString::fromLatin1(sub->words).split(u' ', Qt::SkipEmptyParts).filter(
-                QRegularExpression(QStringLiteral("^[a-z]")));
+            return QString::fromLatin1(sub->words)
+                .split(u' ', Qt::SkipEmptyParts)
+                .filter(QRegularExpression(QStringLiteral("^[a-z]")));
         for (const SubcommandRow &row : subcommandTable())
             if (!QByteArray(row.name).contains(' '))
                 words << QString::fromLatin1(row.name);
@@ -293,9 +330,9 @@ QStringList completionWords(const QStringList &before, const QString &current)
                 if (before.back() == (n.size() == 1 ? "-" : "--") + n)
                     o = &optionRow(use.id);
         if (o && *o->valueName)
-            return QString::fromLatin1(o->values) == u"@formats"
+            return o->id == Opt::Format
                 ? sub->formats
-                : QString::fromLatin1(o->values).split(u' ', Qt::SkipEmptyParts);
+                : QString::fromLatin1(o->words).split(u' ', Qt::SkipEmptyParts);
     }
     if (current.startsWith(u'-')) {
         for (const OptionUse &use : sub->options)

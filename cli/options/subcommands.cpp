@@ -80,8 +80,9 @@ QString checkRecord(Invocation &inv)
 {
     const bool fromAnalyzer = inv.has(O::Com) || inv.has(O::Port);
     if (fromAnalyzer == !inv.files.isEmpty())
-        return fromAnalyzer ? QStringLiteral("--com or --port and files do not go together")
-                            : QStringLiteral("--com N, --port PATH or at least one FILE is required");
+        return fromAnalyzer
+            ? QStringLiteral("--com or --port and files do not go together")
+            : QStringLiteral("--com N, --port PATH or at least one FILE is required");
     if (!inv.has(O::Cells) && !inv.has(O::FirstCell))
         return QStringLiteral("one of --cells A001..A020 and --first-cell A001 is required");
     return {};
@@ -163,20 +164,22 @@ std::vector<OptionUse> pictureOptions(std::vector<OptionUse> own)
 {
     constexpr Source F = Source::Files, R = Source::Register;
     return own
-        + std::vector<OptionUse>{
-            {O::Cells, "name the cells in order: one prefix, numbers of one width; from\n"
-                       "the register, only these cells"},
-            {O::FirstCell, nullptr, F},
-            {O::Series, "match a pack of S groups of P cells from the passing cells, as\n"
-                        "match does",
-             F},
-            {O::Parallel, nullptr, F},
-            {O::VoltageSpread, nullptr, F},
-            {O::Strict, nullptr, F},
-            {O::Pack, nullptr, R},
-            {O::Db, nullptr, R},
-            {O::LockWait, nullptr, R}}
-        + rules(R);
+        + std::vector<
+               OptionUse>{{O::Cells,
+                           "name the cells in order: one prefix, numbers of one width; from\n"
+                           "the register, only these cells"},
+                          {O::FirstCell, nullptr, F},
+                          {O::Series,
+                           "match a pack of S groups of P cells from the passing cells, as\n"
+                           "match does",
+                           F},
+                          {O::Parallel, nullptr, F},
+                          {O::VoltageSpread, nullptr, F},
+                          {O::Strict, nullptr, F},
+                          {O::Pack, nullptr, R},
+                          {O::Db, nullptr, R},
+                          {O::LockWait, nullptr, R}}
+    + rules(R);
 }
 
 const char kPictureSources[] =
@@ -189,7 +192,9 @@ const std::vector<SubcommandRow> &subcommandTable()
 {
     constexpr Source F = Source::Files, R = Source::Register;
     static const std::vector<SubcommandRow> rows{
-        {S::Download, "download", "--com N|--port PATH [OPTIONS]",
+        {S::Download,
+         "download",
+         "--com N|--port PATH [OPTIONS]",
          "download the analyzer's stored readings",
          R"(Opens COM N as the program's window does (the port folder
 ~/.config/battery-analyzer/ports/comN, otherwise /dev/ttyS<N-1>; 2400 baud, 8N1), sends
@@ -201,47 +206,64 @@ Ctrl+C ends the download the same way; what arrived is still written.)",
          {{O::Com},
           {O::Port},
           {O::Model},
-          {O::Format, "text: the bytes the window's Save writes (GBK, CR LF; default)\n"
-                      "csv:  group,resistance_ohm,voltage_v,resistance_text,voltage_text\n"
-                      "json: an array of objects with the same fields"},
+          {O::Format,
+           "text: the bytes the window's Save writes (GBK, CR LF; default)\n"
+           "csv:  group,resistance_ohm,voltage_v,resistance_text,voltage_text\n"
+           "json: an array of objects with the same fields"},
           {O::Output},
           {O::Idle}},
-         needsPort, ""},
-        {S::ClearMemory, "clear-memory", "--com N|--port PATH [--yes]",
+         needsPort,
+         ""},
+        {S::ClearMemory,
+         "clear-memory",
+         "--com N|--port PATH [--yes]",
          "erase the readings stored in the analyzer",
          R"(Erases the readings stored in the analyzer on COM N (or the device PATH): sends Connect,
 Clear Memory and Disconnect. This cannot be undone, so without --yes it asks on the
 terminal first and refuses when there is no terminal to ask.)",
          {},
          {{O::Com}, {O::Port}, {O::Yes}},
-         needsPort, ""},
-        {S::Convert, "convert", "FILE... [OPTIONS]", "turn reading files into CSV or JSON",
+         needsPort,
+         ""},
+        {S::Convert,
+         "convert",
+         "FILE... [OPTIONS]",
+         "turn reading files into CSV or JSON",
          R"(Reads files as the window opens them (GBK text, any line breaks; a file holding a NUL
 byte or more than 64 MiB is refused) and turns every reading line into a row with its
 resistance in ohms and voltage in volts, exact as shown (056.7mΩ gives 0.0567). A line
 that is not a reading is reported on standard error as FILE:LINE: not a reading: ... and
 skipped; empty lines are skipped silently.)",
          {"csv", "json", "text"},
-         {{O::Format, "csv:  file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text\n"
-                      "      (default)\n"
-                      "json: an array of objects with the same fields\n"
-                      "text: the reading lines as the window saves them (GBK, CR LF)"},
+         {{O::Format,
+           "csv:  file,line,group,resistance_ohm,voltage_v,resistance_text,voltage_text\n"
+           "      (default)\n"
+           "json: an array of objects with the same fields\n"
+           "text: the reading lines as the window saves them (GBK, CR LF)"},
           {O::Output},
           {O::Strict}},
-         needsFiles, "@file"},
-        {S::Stats, "stats", "FILE... [OPTIONS]", "summarise the readings of files",
+         needsFiles,
+         "@file"},
+        {S::Stats,
+         "stats",
+         "FILE... [OPTIONS]",
+         "summarise the readings of files",
          R"(Summarises the readings of the files: their count, and the minimum, maximum, mean, median
 and standard deviation (of the whole batch) of resistance (in mΩ) and of voltage, with a
 histogram of the resistances. Files are read as by convert.)",
          {"text", "csv", "json"},
-         {{O::Format, "text (default), csv (one row each for resistance in ohms and voltage)\n"
-                      "or json (with the histogram)"},
+         {{O::Format,
+           "text (default), csv (one row each for resistance in ohms and voltage)\n"
+           "or json (with the histogram)"},
           {O::Output},
           {O::Strict}},
-         needsFiles, "@file"},
-        {S::Match, "match",
+         needsFiles,
+         "@file"},
+        {S::Match,
+         "match",
          "FILE... --series S --parallel P [OPTIONS]\n"
-         "       battery-analyzer-cli match --db DB --series S --parallel P [RULES] [--save-pack NAME]",
+         "       battery-analyzer-cli match --db DB --series S --parallel P [RULES] [--save-pack "
+         "NAME]",
          "match a pack of parallel groups from reading files or the register's cells",
          R"(Picks S x P cells from the readings of the files and arranges them into S parallel groups of
 P cells whose resistances (1 / sum of 1/R of the group's cells) are as equal as it can make
@@ -263,15 +285,20 @@ alone.)",
                                 {O::Prefer, nullptr, F},
                                 {O::Verbose, nullptr, F},
                                 {O::Strict, nullptr, F},
-                                {O::Format, "text (default) or json: the same result as one JSON "
-                                            "document"},
+                                {O::Format,
+                                 "text (default) or json: the same result as one JSON "
+                                 "document"},
                                 {O::Output},
                                 {O::SavePack, nullptr, R},
                                 {O::Db, nullptr, R},
                                 {O::LockWait, nullptr, R}}
              + rules(R),
-         checkMatch, "@file"},
-        {S::Ports, "ports", "[assign N DEVICE]", "list the serial ports, or assign one a COM number",
+         checkMatch,
+         "@file"},
+        {S::Ports,
+         "ports",
+         "[assign N DEVICE]",
+         "list the serial ports, or assign one a COM number",
          R"(Without words, lists the machine's serial ports (device, description, manufacturer, serial
 number, USB vendor:product) and the entries of the port folder
 ~/.config/battery-analyzer/ports, each with the COM number it stands for today.
@@ -281,8 +308,10 @@ that the window and --com N open DEVICE. Give the stable /dev/serial/by-id/ name
 adapter rather than /dev/ttyUSB0.)",
          {},
          {},
-         checkPorts, "assign"},
-        {S::Record, "record",
+         checkPorts,
+         "assign"},
+        {S::Record,
+         "record",
          "((--com N | --port PATH) [--model M] | FILE...)\n"
          "                                   (--cells A001..A020 | --first-cell A001)\n"
          "                                   [--at TIME] [--rest-start] [--db DB] [--lock-wait S]",
@@ -304,13 +333,18 @@ The analyzer keeps its readings until clear-memory.)",
              {O::RestStart},
              {O::Com},
              {O::Port},
-             {O::Model, "the analyzer's model: RM-40A (the default from the analyzer), RM-40B\n"
-                        "or RM-40C; readings from files keep \"unknown\" without it"},
-             {O::Idle, "from the analyzer: the download ends after S seconds without a reading (2)"},
+             {O::Model,
+              "the analyzer's model: RM-40A (the default from the analyzer), RM-40B\n"
+              "or RM-40C; readings from files keep \"unknown\" without it"},
+             {O::Idle,
+              "from the analyzer: the download ends after S seconds without a reading (2)"},
              {O::Strict, "a line of a file that is no reading stops the record"}}
              + kRegister,
-         checkRecord, "@file"},
-        {S::Capacity, "capacity", "FILE.csv [--skip-unknown]",
+         checkRecord,
+         "@file"},
+        {S::Capacity,
+         "capacity",
+         "FILE.csv [--skip-unknown]",
          "import the cells' capacities from a spreadsheet's CSV",
          R"(Imports the capacities of a spreadsheet's CSV: a header row naming the columns id (the
 cell's label) and capacity_mah, separated by commas or semicolons; with semicolons a decimal
@@ -318,8 +352,11 @@ comma is read too (2450,5). Every label must be a cell of the register, else not
 imported and the unknown labels are listed.)",
          {},
          std::vector<OptionUse>{{O::SkipUnknown}} + kRegister,
-         checkCapacity, "@file"},
-        {S::Cells, "cells", "[--format text|csv|json] [RULES] [--only pass|fail]",
+         checkCapacity,
+         "@file"},
+        {S::Cells,
+         "cells",
+         "[--format text|csv|json] [RULES] [--only pass|fail]",
          "one row per cell of the register: latest values, self-discharge, verdict",
          R"(One row per cell of the register: label, latest resistance and voltage, number of
 measurements, first and latest time, self-discharge in mV/day (the voltage at the start of
@@ -328,49 +365,75 @@ it is in, and the verdict with its reasons.)",
          {"text", "csv", "json"},
          std::vector<OptionUse>{{O::Only}, {O::Format}, {O::Output}} + rules(Source::Any)
              + kRegister,
-         noWords, ""},
-        {S::Cell, "cell", "LABEL [--format text|json]", "the history of one cell",
+         noWords,
+         ""},
+        {S::Cell,
+         "cell",
+         "LABEL [--format text|json]",
+         "the history of one cell",
          R"(The history of one cell: every measurement, its capacity, the pack it is in and the packs it
 was swapped into or out of.)",
          {"text", "json"},
          std::vector<OptionUse>{{O::Format}, {O::Output}} + kRegister,
-         checkCell, ""},
-        {S::Pack, "pack", "list|show|replace ...", "the saved packs: list, show, replace a failed cell",
+         checkCell,
+         ""},
+        {S::Pack,
+         "pack",
+         "list|show|replace ...",
+         "the saved packs: list, show, replace a failed cell",
          R"(The packs saved by match --save-pack: 'pack list', 'pack show NAME' and 'pack replace NAME
 LABEL', each with its own --help.)",
          {},
          {},
-         checkPack, "list show replace"},
-        {S::PackList, "pack list", "[--db DB]", "the saved packs, one a line",
-         "Lists the packs saved by match --save-pack: name, shape, when saved.", {},
-         std::vector<OptionUse>{{O::Output}} + kRegister, noWords, ""},
-        {S::PackShow, "pack show", "NAME [--format text|json]",
+         checkPack,
+         "list show replace"},
+        {S::PackList,
+         "pack list",
+         "[--db DB]",
+         "the saved packs, one a line",
+         "Lists the packs saved by match --save-pack: name, shape, when saved.",
+         {},
+         std::vector<OptionUse>{{O::Output}} + kRegister,
+         noWords,
+         ""},
+        {S::PackShow,
+         "pack show",
+         "NAME [--format text|json]",
          "a saved pack: its groups, spreads and swaps",
          "Shows a saved pack's groups with their resistances and capacities, its spreads and the\n"
          "cells swapped in since it was saved.",
          {"text", "json"},
          std::vector<OptionUse>{{O::Format}, {O::Output}} + kRegister,
-         checkPackShow, ""},
-        {S::PackReplace, "pack replace", "NAME LABEL [RULES] [--apply]",
+         checkPackShow,
+         ""},
+        {S::PackReplace,
+         "pack replace",
+         "NAME LABEL [RULES] [--apply]",
          "the best spare for a failed cell of a saved pack",
          R"(Proposes the best spare for a failed cell: one that passes the rules, is in no pack, lies
 within the pack's voltage window and keeps the spread of the pack's groups lowest; --apply
 records the swap.)",
          {},
          std::vector<OptionUse>{{O::Apply}, {O::Output}} + rules(Source::Any) + kRegister,
-         checkPackReplace, ""},
-        {S::Export, "export", "[--format csv|json]",
+         checkPackReplace,
+         ""},
+        {S::Export,
+         "export",
+         "[--format csv|json]",
          "every measurement in the register, one row each",
          "Every measurement of the register, one row each, for spreadsheets and scripts.",
          {"csv", "json"},
          std::vector<OptionUse>{{O::Format}, {O::Output}} + kRegister,
-         noWords, ""},
-        {S::Report, "report",
+         noWords,
+         ""},
+        {S::Report,
+         "report",
          "FILE... [--output FILE] [--language en|zh] [--open] [OPTIONS]\n"
          "       battery-analyzer-cli report [--db DB] [RULES] [--cells A001..A020 | --pack NAME]\n"
          "                                   [--output FILE] [--language en|zh] [--open]",
          "one HTML page about a batch: counts, statistics, charts, a matched pack",
-         QString(R"(Writes one HTML page about a batch of cells: counts, statistics and the rules, histograms
+         QString(
+             R"(Writes one HTML page about a batch of cells: counts, statistics and the rules, histograms
 of resistance and voltage, resistance against voltage with passing and failing cells
 told apart, self-discharge where known, and a matched pack's layout with its groups'
 capacity sums, parallel resistances and spreads. The page holds everything itself: no
@@ -379,13 +442,17 @@ Without names, cells are named by their place in the files (#1, #2, ...).)")
              + QLatin1String(kPictureSources),
          {},
          pictureOptions({{O::Output}, {O::Language}, {O::Open}}),
-         checkPicture, "@file"},
-        {S::Labels, "labels",
+         checkPicture,
+         "@file"},
+        {S::Labels,
+         "labels",
          "FILE... --output FILE (--cells A001..A020 | --first-cell A001) [OPTIONS]\n"
-         "       battery-analyzer-cli labels [--db DB] (--cells A001..A020 | --pack NAME | --only pass|fail)\n"
+         "       battery-analyzer-cli labels [--db DB] (--cells A001..A020 | --pack NAME | --only "
+         "pass|fail)\n"
          "                                   --output FILE [--size WxHmm] [RULES]",
          "a label for each cell, for a label printer",
-         QString(R"(Writes a PDF with one label a page for label printers: a QR code of the cell's name and,
+         QString(
+             R"(Writes a PDF with one label a page for label printers: a QR code of the cell's name and,
 beside it, the name, the latest resistance and voltage, the capacity when known, the
 verdict and, for a matched pack, the pack, group and place in the group. Text that is too
 wide for the label is drawn smaller; text that does not fit even at 5 pt is refused and
@@ -395,7 +462,8 @@ no file is written. With a pack, only the pack's cells are labelled, group by gr
          pictureOptions({{O::Output, "the PDF to write (replaced only once complete)"},
                          {O::Size},
                          {O::Only, "label only the cells that pass, or only those that fail"}}),
-         checkPicture, "@file"},
+         checkPicture,
+         "@file"},
     };
     return rows;
 }

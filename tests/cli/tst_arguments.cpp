@@ -124,11 +124,11 @@ void TestArguments::faults_data()
     row("port not a number", {"download", "--com", "three"},
         "--com takes a port number from 1 to 255, not 'three'");
     row("unknown model", {"download", "--com", "3", "--model", "RM-50"},
-        "unknown model 'RM-50'; the models are RM-40A, RM-40B and RM-40C");
+        "--model takes RM-40A, RM-40B or RM-40C, not 'RM-50'");
     row("unknown format", {"download", "--com", "3", "--format", "xml"},
-        "unknown format 'xml'; the formats are text, csv, json");
+        "--format takes text, csv or json, not 'xml'");
     row("match has no csv", {"match", "a", "--series", "2", "--parallel", "2", "-f", "csv"},
-        "unknown format 'csv'; the formats are text, json");
+        "--format takes text or json, not 'csv'");
     row("idle zero", {"download", "--com", "3", "--idle", "0"},
         "--idle takes seconds from 0.001 to 3600, not '0'");
     row("idle too fine", {"download", "--com", "3", "--idle", "0.0005"},
@@ -161,7 +161,7 @@ void TestArguments::faults_data()
         {"match", "a.txt", "--series", "2", "--parallel", "2", "--max-voltage-spread", "0.0000001"},
         "--max-voltage-spread takes volts from 0 to 100, not '0.0000001'");
     row("stats has no xml", {"stats", "a.txt", "--format", "xml"},
-        "unknown format 'xml'; the formats are text, csv, json");
+        "--format takes text, csv or json, not 'xml'");
 }
 
 void TestArguments::faults()
@@ -183,6 +183,7 @@ void TestArguments::helpListsEveryOption()
         QVERIFY(help.startsWith(QStringLiteral("Usage: battery-analyzer-cli %1 ").arg(sub.name)));
         for (const cli::OptionUse &use : sub.options) {
             const cli::OptionRow &o = cli::optionRow(use.id);
+            QCOMPARE(o.id, use.id);
             QVERIFY2(help.contains("--" + o.names.back() + (*o.valueName ? " " : "")
                                    + QLatin1String(o.valueName)),
                      qPrintable(o.names.back()));

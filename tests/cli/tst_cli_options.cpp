@@ -3,6 +3,7 @@
 // manual page section and the completion, and an option refuses a bad value in the same
 // words whichever subcommand it is given to.
 #include "cli/options/options.h"
+#include "reading/decimal.h"
 #include "tool_process.h"
 
 #include <QFile>
@@ -26,8 +27,8 @@ QString completed(const QStringList &words)
 {
     QProcess bash;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("PATH", QFileInfo(QStringLiteral(BATTERY_CLI)).absolutePath() + u':'
-                   + env.value("PATH"));
+    env.insert("PATH",
+               QFileInfo(QStringLiteral(BATTERY_CLI)).absolutePath() + u':' + env.value("PATH"));
     bash.setProcessEnvironment(env);
     const QStringList script{"-c",
                              "source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); "
@@ -85,28 +86,31 @@ void TestCliOptions::everySubcommandDocumentsItsOptions()
     }
 }
 
-// A value each option refuses; every subcommand that takes the option must refuse it alike.
+// A value each option refuses, beyond its range or words as the table gives them, or as the
+// option's own rule has it; every subcommand that takes the option must refuse it alike.
 void TestCliOptions::oneRangePerOption_data()
 {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("value");
-    const QStringList rows[] = {
-        {"--com", "256"},          {"--port", ""},
-        {"--model", "RM-50"},      {"--output", ""},
-        {"--idle", "0"},           {"--series", "0"},
-        {"--parallel", "100001"},  {"--max-voltage-spread", "100.5"},
-        {"--prefer", "high"},      {"--max-resistance", "0"},
-        {"--max-resistance", "1000.000001"},
-        {"--max-self-discharge", "0.0001"},
-        {"--min-capacity", "-1"},  {"--min-days", "36500.001"},
-        {"--db", ""},              {"--lock-wait", "3600.001"},
-        {"--cells", ""},           {"--first-cell", ""},
-        {"--at", "yesterday"},     {"--only", "good"},
-        {"--save-pack", " "},      {"--pack", ""},
-        {"--language", "fr"},      {"--size", "151x29mm"},
+    const auto row = [](const QString &option, const QString &value) {
+        QTest::newRow(qPrintable(option + u'=' + value)) << option << value;
     };
-    for (const QStringList &r : rows)
-        QTest::newRow(qPrintable(r.join(u'='))) << r[0] << r[1];
+    for (const cli::OptionRow &o : cli::optionTable()) {
+        const QString name = "--" + o.names.back();
+        if (const cli::Range &r = o.range; r.unit) {
+            row(name, QString::fromLatin1(reading::decimalText({r.max + 1, r.places})));
+            if (r.min > 0)
+                row(name, QString::fromLatin1(reading::decimalText({r.min - 1, r.places})));
+        } else if (*o.words && *o.words != '@') {
+            row(name, QStringLiteral("none"));
+        }
+    }
+    for (const char *option :
+         {"--port", "--output", "--db", "--cells", "--first-cell", "--save-pack", "--pack"})
+        row(QString::fromLatin1(option), QString());
+    row("--com", "256");
+    row("--at", "yesterday");
+    row("--size", "151x29mm");
 }
 
 void TestCliOptions::oneRangePerOption()
