@@ -159,27 +159,24 @@ std::vector<OptionUse> rules(Source rest)
             {O::MinDays, nullptr, rest}};
 }
 
-// The options of report and labels, both from files and from the register.
-std::vector<OptionUse> pictureOptions(std::vector<OptionUse> own)
+// The cells of report and labels, from files or from the register.
+const std::vector<OptionUse> kPictureCells{
+    {O::Cells,
+     "name the cells in order: one prefix, numbers of one width; from\n"
+     "the register, only these cells"},
+    {O::FirstCell, nullptr, Source::Files},
+    {O::Series, "match a pack of S groups of P cells from the passing cells, as\nmatch does",
+     Source::Files},
+    {O::Parallel, nullptr, Source::Files},
+    {O::VoltageSpread, nullptr, Source::Files},
+    {O::Strict, nullptr, Source::Files},
+    {O::Pack, nullptr, Source::Register},
+    {O::Db, nullptr, Source::Register},
+    {O::LockWait, nullptr, Source::Register}};
+
+std::vector<OptionUse> pictureOptions(const std::vector<OptionUse> &own)
 {
-    constexpr Source F = Source::Files, R = Source::Register;
-    return own
-        + std::vector<
-               OptionUse>{{O::Cells,
-                           "name the cells in order: one prefix, numbers of one width; from\n"
-                           "the register, only these cells"},
-                          {O::FirstCell, nullptr, F},
-                          {O::Series,
-                           "match a pack of S groups of P cells from the passing cells, as\n"
-                           "match does",
-                           F},
-                          {O::Parallel, nullptr, F},
-                          {O::VoltageSpread, nullptr, F},
-                          {O::Strict, nullptr, F},
-                          {O::Pack, nullptr, R},
-                          {O::Db, nullptr, R},
-                          {O::LockWait, nullptr, R}}
-    + rules(R);
+    return own + kPictureCells + rules(Source::Register);
 }
 
 const char kPictureSources[] =
