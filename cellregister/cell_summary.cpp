@@ -92,13 +92,23 @@ std::optional<CellSummary> summarizeCell(CellRegister &r, const QString &label)
     return cells.front();
 }
 
+bool restLasted(const QDateTime &start, const QDateTime &end, double minDays)
+{
+    if (start.msecsTo(end) <= 0)
+        return false;
+    const QDateTime from = start.toLocalTime();
+    const QDateTime to = end.toLocalTime();
+    const double calendarDays = double(from.date().daysTo(to.date()))
+        + double(to.time().msecsSinceStartOfDay() - from.time().msecsSinceStartOfDay())
+            / 86'400'000.0;
+    return calendarDays >= minDays - kRestToleranceHours / 24.0;
+}
+
 std::optional<double> selfDischarge(const CellSummary &c, double minDays)
 {
-    if (!c.restStart)
+    if (!c.restStart || !restLasted(*c.restStart, c.latest, minDays))
         return std::nullopt;
     const double days = double(c.restStart->msecsTo(c.latest)) / 86'400'000.0;
-    if (days <= 0 || days < minDays)
-        return std::nullopt;
     return double(c.restStartMicrovolts - c.microvolts) / 1000.0 / days;
 }
 

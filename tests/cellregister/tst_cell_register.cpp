@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <ctime>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -102,6 +103,66 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(backends_.start().isEmpty(), qPrintable(backends_.server().error()));
+    }
+
+    // A rest is counted as people count it: a week from 09:00 is 09:00 seven calendar days
+    // later, across a change of summer time too, give or take the tolerance.
+    void restLastsCalendarDays_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end"); // local times of the zone
+        QTest::addColumn<bool>("lasted"); // 7 days
+        const struct {
+            const char *name, *zone, *start, *end;
+            bool lasted;
+        } rows[] = {
+            {"spring forward, same hour", "Europe/Berlin", "2026-03-25T09:00", "2026-04-01T09:00",
+             true},
+            {"spring forward, an hour early", "Europe/Berlin", "2026-03-25T09:00",
+             "2026-04-01T08:00", true},
+            {"fall back, same hour", "Europe/Berlin", "2026-10-21T09:00", "2026-10-28T09:00", true},
+            {"beyond the tolerance", "Europe/Berlin", "2026-03-25T09:00", "2026-04-01T06:59",
+             false},
+            {"six days", "Europe/Berlin", "2026-03-25T09:00", "2026-03-31T09:00", false},
+            {"UTC, 5 minutes early", "UTC", "2026-03-25T09:00", "2026-04-01T08:55", true},
+            {"UTC, the tolerance exactly", "UTC", "2026-03-25T09:00", "2026-04-01T07:00", true},
+            {"UTC, just beyond it", "UTC", "2026-03-25T09:00", "2026-04-01T06:59", false},
+            {"backwards", "UTC", "2026-04-01T09:00", "2026-03-25T09:00", false},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r.name) << QByteArray(r.zone) << QString::fromLatin1(r.start)
+                                  << QString::fromLatin1(r.end) << r.lasted;
+    }
+    void restLastsCalendarDays()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(bool, lasted);
+        const QByteArray before = qgetenv("TZ");
+        qputenv("TZ", zone);
+        tzset();
+        const QDateTime from = QDateTime::fromString(start, Qt::ISODate);
+        const QDateTime to = QDateTime::fromString(end, Qt::ISODate);
+        const bool zoneTaken = (from.offsetFromUtc() == 0) == (zone == "UTC");
+        const bool got = restLasted(from.toUTC(), to.toUTC(), 7);
+        if (before.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", before);
+        tzset();
+        QVERIFY(zoneTaken);
+        QCOMPARE(got, lasted);
+        // The rate stays per exact elapsed time: 7 mV over 6 d 23 h is above 1 mV/day.
+        if (lasted) {
+            CellSummary c;
+            c.restStart = from.toUTC();
+            c.latest = to.toUTC();
+            c.restStartMicrovolts = 4'100'000;
+            c.microvolts = 4'093'000;
+            QCOMPARE(selfDischarge(c, 7).value_or(-1), 7.0 / (from.msecsTo(to) / 86'400'000.0));
+        }
     }
 
     void readsRegisterAddresses_data()
