@@ -26,7 +26,14 @@ struct CellSummary {
     std::int64_t restStartMicrovolts = 0;
     std::optional<std::int64_t> capacityMicroampHours;
     QString pack; // the pack it is built into, if any
+    std::optional<QString> retired; // the reason it was retired; none while in use
 };
+
+// Whether the cell may go into a pack: in none now, and not retired.
+inline bool inStock(const CellSummary &c)
+{
+    return c.pack.isEmpty() && !c.retired;
+}
 
 // Every cell with at least one measurement, in label order.
 std::vector<CellSummary> summarizeCells(CellRegister &r);

@@ -90,15 +90,34 @@ std::vector<qint64> cellIds(CellRegister &r, const QList<Measurement> &measureme
 
 } // namespace
 
-void addMeasurements(CellRegister &r, const QList<Measurement> &measurements)
+qint64 addMeasurements(CellRegister &r, const QList<Measurement> &measurements)
 {
+    if (measurements.isEmpty())
+        return 0;
     CellRegister::Transaction t(r);
+    QStringList sources;
+    for (const Measurement &m : measurements)
+        if (sources.isEmpty() || sources.back() != m.source)
+            sources << m.source;
+    sources.removeDuplicates();
+    const Measurement &first = measurements.front();
+    // A null text would be bound as NULL.
+    const auto text = [](const QString &s) { return s.isNull() ? QStringLiteral("") : s; };
+    QSqlQuery added =
+        r.run(QStringLiteral("INSERT INTO record_runs (recorded_at, measured_at, model, source) "
+                             "VALUES (?, ?, ?, ?) RETURNING id"),
+              {timeText(QDateTime::currentDateTimeUtc()), timeText(first.at), text(first.model),
+               text(sources.join(QStringLiteral(", ")))});
+    r.next(added);
+    const qint64 run = added.value(0).toLongLong();
+    // SQLite cannot commit while a statement is still stepping.
+    added.finish();
     const std::vector<qint64> ids = cellIds(r, measurements);
     RowInsert rows(r,
                    QStringLiteral("INSERT INTO measurements (cell_id, measured_at, group_number, "
                                   "microohms, microvolts, resistance_text, voltage_text, model, "
-                                  "source, source_line, rest_start) VALUES "),
-                   11, measurements.size());
+                                  "source, source_line, rest_start, run_id) VALUES "),
+                   12, measurements.size());
     // The readings of one record share their time.
     QDateTime lastTime;
     QString lastTimeText;
@@ -119,9 +138,11 @@ void addMeasurements(CellRegister &r, const QList<Measurement> &measurements)
         rows.add(m.source);
         rows.add(m.sourceLine);
         rows.add(m.restStart ? 1 : 0);
+        rows.add(run);
         rows.endRow();
     }
     t.commit();
+    return run;
 }
 
 void forEachMeasurement(CellRegister &r, const QString &label,

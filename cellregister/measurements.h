@@ -26,8 +26,9 @@ struct Measurement {
 };
 
 // Stores the measurements in order, creating cells for new labels, in one transaction:
-// all of them or none.
-void addMeasurements(CellRegister &r, const QList<Measurement> &measurements);
+// all of them or none. They are one record run, which can be undone as a whole; returns
+// its id.
+qint64 addMeasurements(CellRegister &r, const QList<Measurement> &measurements);
 
 // Every measurement, by label and then in the order measured; only one cell's with a label.
 void forEachMeasurement(CellRegister &r, const QString &label,

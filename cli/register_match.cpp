@@ -211,7 +211,7 @@ int runRegisterMatch(const QStringList &arguments)
     std::vector<const cellregister::CellSummary *> candidates;
     bool allCapacities = true;
     for (const auto &c : all) {
-        if (c.pack.isEmpty() && cellregister::failures(c, rules).empty()) {
+        if (cellregister::inStock(c) && cellregister::failures(c, rules).empty()) {
             candidates.push_back(&c);
             allCapacities = allCapacities && c.capacityMicroampHours.has_value();
         }
@@ -361,7 +361,7 @@ int packReplace(CommandLine &line, const QString &name, const QString &failed)
     QString best;
     analysis::CapacityScore bestScore;
     for (const auto &c : all) {
-        if (!c.pack.isEmpty() || !cellregister::failures(c, rules).empty())
+        if (!cellregister::inStock(c) || !cellregister::failures(c, rules).empty())
             continue;
         if (lo <= hi
             && (c.microvolts < hi - pack.maxVoltageSpreadMicrovolts

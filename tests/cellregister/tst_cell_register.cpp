@@ -1,18 +1,22 @@
 // The register's storage on a real SQLite file and a real PostgreSQL server: what goes in
 // comes out exactly, a failed write leaves nothing, and every register it must refuse is
 // refused with its message and left as it was.
+#include "cellregister/cell_life.h"
 #include "cellregister/cell_register.h"
 #include "cellregister/cell_summary.h"
 #include "cellregister/errors.h"
 #include "cellregister/measurements.h"
 #include "cellregister/packs.h"
+#include "cellregister/schema.h"
 #include "files.h"
 #include "register_backends.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 
 #include <atomic>
@@ -85,6 +89,43 @@ QByteArray contents(const QString &address)
     QSqlDatabase::removeDatabase(QStringLiteral("look"));
     return text;
 }
+
+// Rows of a query as text, read by a plain connection of its own.
+QStringList rowsOf(const QString &address, const QString &sql)
+{
+    const Location l = locate(address);
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(l.postgres ? QStringLiteral("QPSQL")
+                                                               : QStringLiteral("QSQLITE"),
+                                                    QStringLiteral("rows"));
+        db.setHostName(l.host);
+        db.setUserName(l.user);
+        db.setDatabaseName(l.postgres ? l.database : l.path);
+        QSqlQuery q(db);
+        if (!db.open() || !q.exec(sql))
+            rows << QStringLiteral("(failed: %1)").arg(q.lastError().text());
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
+            rows << row.join(u'|');
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("rows"));
+    return rows;
+}
+
+// What version 1 kept, in the columns it had: a migration changes none of it.
+const char *const kVersion1Contents[] = {
+    "SELECT id, label, capacity_uah, capacity_source, capacity_at FROM cells ORDER BY id",
+    "SELECT id, cell_id, measured_at, group_number, microohms, microvolts, resistance_text, "
+    "voltage_text, model, source, source_line, rest_start FROM measurements ORDER BY id",
+    "SELECT id, name, series, parallel, max_voltage_spread_uv, capacity_first, created_at "
+    "FROM packs ORDER BY id",
+    "SELECT pack_id, group_index, position, cell_id FROM pack_cells ORDER BY cell_id",
+    "SELECT * FROM pack_swaps ORDER BY id",
+};
 
 } // namespace
 
@@ -325,7 +366,7 @@ private slots:
                 QTest::newRow(qPrintable(b + u'/' + QLatin1String(setup))) << b << setup << message;
             };
             row("newer schema",
-                "written by a newer version of this program (schema 99; this one knows up to 1); "
+                "written by a newer version of this program (schema 99; this one knows up to 2); "
                 "it is left unchanged");
             row("other tables", "not a cell register (it holds other tables)");
             row("locked", "is locked by another program; gave up after 0.3 s");
@@ -495,6 +536,164 @@ private slots:
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
         // The listings saw the register grow, not only its start or its end.
         QVERIFY2(moments > 10, qPrintable(QString::number(moments)));
+    }
+
+    // A register of the previous version is brought up to date in place when opened: all
+    // it held reads back the same, its record runs and capacities become history, and a
+    // migration that fails halfway leaves it as it was.
+    void migratesVersion1InPlace_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("clash"); // a table in the way of the migration
+        for (const QString &b : RegisterBackends::names()) {
+            QTest::newRow(qPrintable(b)) << b << false;
+            QTest::newRow(qPrintable(b + QStringLiteral("/fails halfway"))) << b << true;
+        }
+    }
+    void migratesVersion1InPlace()
+    {
+        QFETCH(QString, backend);
+        QFETCH(bool, clash);
+        const QString address = backends_.fresh(backend);
+        const Location l = locate(address);
+        if (l.postgres) {
+            // The same register as the file, written through version 1's own statements.
+            QStringList sql = migrationStep(0, true);
+            for (const QString &table :
+                 {"cells", "measurements", "packs", "pack_cells", "pack_swaps"}) {
+                const QStringList rows =
+                    rowsOf(VERSION1_REGISTER, QStringLiteral("SELECT * FROM ") + table);
+                for (const QString &row : rows) {
+                    QStringList values;
+                    for (const QString &v : row.split(u'|'))
+                        values << (v == u"NULL" ? v : u'\'' + v + u'\'');
+                    sql << QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                               .arg(table, values.join(u','));
+                }
+            }
+            for (const QString &statement : sql)
+                QVERIFY2(rowsOf(address, statement).isEmpty(), qPrintable(statement));
+        } else {
+            QVERIFY(QFile::copy(VERSION1_REGISTER, l.path));
+        }
+        if (clash)
+            QVERIFY(
+                rowsOf(address, QStringLiteral("CREATE TABLE capacities (x INTEGER)")).isEmpty());
+        QStringList before;
+        for (const char *sql : kVersion1Contents)
+            before << rowsOf(address, QString::fromLatin1(sql));
+        QCOMPARE(before.size(), 12 + 24 + 1 + 8 + 1);
+
+        if (clash) {
+            QVERIFY_THROWS_EXCEPTION(ERegisterFault, CellRegister r(l));
+            QCOMPARE(rowsOf(address, QStringLiteral("SELECT version FROM register_schema")),
+                     QStringList{QStringLiteral("1")});
+            QCOMPARE(rowsOf(address,
+                            QStringLiteral("SELECT COUNT(*) FROM measurements "
+                                           "WHERE 0 = 1")),
+                     QStringList{QStringLiteral("0")});
+            return;
+        }
+        CellRegister r(l);
+        QStringList after;
+        for (const char *sql : kVersion1Contents)
+            after << rowsOf(address, QString::fromLatin1(sql));
+        QCOMPARE(after, before);
+        QCOMPARE(rowsOf(address, QStringLiteral("SELECT version FROM register_schema")),
+                 QStringList{QString::number(kSchemaVersion)});
+        // Two records of twelve readings each.
+        const std::vector<RecordRun> runs = recordRuns(r);
+        QCOMPARE(runs.size(), std::size_t(2));
+        QCOMPARE(runs[0].readings + runs[1].readings, 24);
+        QCOMPARE(runs[1].model, QStringLiteral("RM-40A"));
+        const auto c001 = summarizeCell(r, QStringLiteral("C001"));
+        const std::vector<CapacityMeasurement> history = capacityHistory(r, QStringLiteral("C001"));
+        QCOMPARE(history.size(), std::size_t(1));
+        QCOMPARE(history[0].microampHours, c001->capacityMicroampHours.value_or(-1));
+        // The cell the old swap took out is retired rather than offered again.
+        const std::vector<Swap> swaps = swapsOf(r, QStringLiteral("P1"));
+        QCOMPARE(swaps.size(), std::size_t(1));
+        QCOMPARE(summarizeCell(r, swaps[0].removed)->retired.value_or(QString()),
+                 QStringLiteral("taken out of pack 'P1'"));
+        QVERIFY(!summarizeCell(r, swaps[0].added)->retired);
+        QVERIFY(!loadPack(r, QStringLiteral("P1")).rules);
+    }
+
+    // A week's changes of mind: a record undone, a cell retired and restored, relabelled, a
+    // capacity measured again, a pack taken apart; each leaves the rest as it was.
+    void cellLifeIsUndoable_data()
+    {
+        QTest::addColumn<QString>("backend");
+        addBackendRows("life");
+    }
+    void cellLifeIsUndoable()
+    {
+        QFETCH(QString, backend);
+        CellRegister r(locate(backends_.fresh(backend)));
+        QList<Measurement> day0, day7;
+        for (const char *label : {"A1", "A2", "A3", "A4"})
+            day0 << measurement(label, "2026-01-01T10:00:00Z", 50'000, 4'100'000, true);
+        for (const char *label : {"A3", "A4", "A5", "A6"})
+            day7 << measurement(label, "2026-01-08T10:00:00Z", 51'000, 4'090'000);
+        const qint64 first = addMeasurements(r, day0);
+        const qint64 second = addMeasurements(r, day7);
+        QVERIFY(second > first);
+
+        setCapacities(r, {{"A1", 2'500'000}, {"A2", 2'400'000}}, QStringLiteral("c1.csv"), false);
+        setCapacities(r, {{"A1", 2'450'000}}, QStringLiteral("c2.csv"), false);
+        const auto history = capacityHistory(r, QStringLiteral("A1"));
+        QCOMPARE(history.size(), std::size_t(2));
+        QCOMPARE(history.back().source, QStringLiteral("c2.csv"));
+        QCOMPARE(summarizeCell(r, QStringLiteral("A1"))->capacityMicroampHours, 2'450'000);
+
+        analysis::Rules rules;
+        rules.maxMicroohms = 60'000;
+        rules.maxSelfDischargeMvPerDay = 1.25;
+        rules.minDays = 6.5;
+        Pack p{QStringLiteral("P1"), 2,    1, 50'000, true, QDateTime::currentDateTimeUtc(),
+               {{"A1"}, {"A5"}},     rules};
+        savePack(r, p);
+        const Pack loaded = loadPack(r, QStringLiteral("P1"));
+        QVERIFY(loaded.rules);
+        QCOMPARE(loaded.rules->maxMicroohms, rules.maxMicroohms);
+        QCOMPARE(loaded.rules->maxSelfDischargeMvPerDay, rules.maxSelfDischargeMvPerDay);
+        QCOMPARE(loaded.rules->minCapacityMicroampHours, std::nullopt);
+        QCOMPARE(loaded.rules->minDays, 6.5);
+
+        // A cell taken out has failed: retired, and not put back by the next swap.
+        swapCell(r, QStringLiteral("P1"), QStringLiteral("A1"), QStringLiteral("A2"));
+        QCOMPARE(summarizeCell(r, QStringLiteral("A1"))->retired.value_or(QString()),
+                 QStringLiteral("taken out of pack 'P1'"));
+        QVERIFY_THROWS_EXCEPTION(
+            EDuplicateEntry,
+            swapCell(r, QStringLiteral("P1"), QStringLiteral("A2"), QStringLiteral("A1")));
+        restoreCell(r, QStringLiteral("A1"));
+        swapCell(r, QStringLiteral("P1"), QStringLiteral("A2"), QStringLiteral("A1"),
+                 Removed::BackInStock);
+        QVERIFY(!summarizeCell(r, QStringLiteral("A2"))->retired);
+        retireCell(r, QStringLiteral("A4"), QStringLiteral("dented"));
+        QCOMPARE(summarizeCell(r, QStringLiteral("A4"))->retired, QStringLiteral("dented"));
+
+        relabelCell(r, QStringLiteral("A6"), QStringLiteral("B6"));
+        QVERIFY_THROWS_EXCEPTION(EDuplicateEntry,
+                                 relabelCell(r, QStringLiteral("B6"), QStringLiteral("A2")));
+        QVERIFY_THROWS_EXCEPTION(EUnknownEntry,
+                                 relabelCell(r, QStringLiteral("A6"), QStringLiteral("C6")));
+
+        // Undoing day 7 takes its four readings; of its cells only B6 held nothing else (A5
+        // is in the pack, A3 and A4 were measured on day 0).
+        const Undone undone = undoRun(r, second);
+        QCOMPARE(undone.readings, 4);
+        QCOMPARE(undone.cellsRemoved, QStringList{QStringLiteral("B6")});
+        QCOMPARE(summarizeCells(r).size(), std::size_t(4)); // A5 has no reading left
+        QCOMPARE(summarizeCell(r, QStringLiteral("A3"))->measurements, 1);
+        QCOMPARE(recordRuns(r).size(), std::size_t(1));
+        QVERIFY_THROWS_EXCEPTION(EUnknownEntry, undoRun(r, second));
+
+        deletePack(r, QStringLiteral("P1"));
+        QVERIFY(listPacks(r).empty());
+        QVERIFY(cellsInPacks(r).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(EUnknownEntry, deletePack(r, QStringLiteral("P1")));
     }
 
     void packsHoldEachCellOnce_data()
