@@ -104,8 +104,8 @@ std::vector<CapacityMeasurement> capacityHistory(CellRegister &r, const QString 
                                        "WHERE c.label = ? ORDER BY k.measured_at, k.id"),
                         {label});
     while (r.next(q))
-        history.push_back({q.value(0).toLongLong(), q.value(1).toString(),
-                           timeFromText(q.value(2).toString())});
+        history.push_back(
+            {q.value(0).toLongLong(), q.value(1).toString(), timeFromText(q.value(2).toString())});
     return history;
 }
 

@@ -237,40 +237,53 @@ QStringList cellsInPacks(CellRegister &r)
 
 QStringList setCapacities(CellRegister &r,
                           const std::vector<std::pair<QString, std::int64_t>> &capacities,
-                          const QString &source, bool skipUnknown)
+                          const QString &source, bool skipUnknown, const QDateTime &at)
 {
     CellRegister::Transaction t(r);
     QHash<QString, qint64> ids;
+    QHash<QString, qint64> folded; // 0: more than one cell
     QSqlQuery all = r.run(QStringLiteral("SELECT id, label FROM cells"));
-    while (r.next(all))
-        ids.insert(all.value(1).toString(), all.value(0).toLongLong());
+    while (r.next(all)) {
+        const QString label = all.value(1).toString();
+        const qint64 id = all.value(0).toLongLong();
+        ids.insert(label, id);
+        const QString key = label.toCaseFolded();
+        folded.insert(key, folded.contains(key) ? 0 : id);
+    }
+    const auto idOf = [&](const QString &label) -> qint64 {
+        if (const auto it = ids.constFind(label); it != ids.constEnd())
+            return *it;
+        return folded.value(label.toCaseFolded(), 0);
+    };
     QStringList unknown;
     for (const auto &[label, uah] : capacities)
-        if (!ids.contains(label))
+        if (idOf(label) == 0)
             unknown << label;
     if (!unknown.isEmpty() && !skipUnknown)
         throw EUnknownEntry(
             QStringLiteral("the register holds no cell %1; nothing imported (--skip-unknown "
                            "imports the others)")
                 .arg(unknown.join(QStringLiteral(", "))));
-    // Every capacity measured is kept; the cell's own columns hold the latest.
+    // Every capacity measured is kept; the cell's own columns hold the latest measured.
     QSqlQuery set = r.prepare(QStringLiteral(
-        "UPDATE cells SET capacity_uah = ?, capacity_source = ?, capacity_at = ? WHERE id = ?"));
+        "UPDATE cells SET capacity_uah = ?, capacity_source = ?, capacity_at = ? WHERE id = ? "
+        "AND (capacity_at IS NULL OR capacity_at <= ?)"));
     QSqlQuery keep = r.prepare(
         QStringLiteral("INSERT INTO capacities (capacity_uah, source, measured_at, cell_id) "
                        "VALUES (?, ?, ?, ?)"));
-    const QString now = timeText(QDateTime::currentDateTimeUtc());
+    const QString now = timeText(at.isValid() ? at : QDateTime::currentDateTimeUtc());
     for (const auto &[label, uah] : capacities) {
-        const auto it = ids.constFind(label);
-        if (it == ids.constEnd())
+        const qint64 id = idOf(label);
+        if (id == 0)
             continue;
         set.addBindValue(qint64(uah));
         set.addBindValue(source);
         set.addBindValue(now);
-        set.addBindValue(*it);
+        set.addBindValue(id);
+        set.addBindValue(now);
         r.exec(set);
         for (const QVariant &v :
-             {QVariant(qint64(uah)), QVariant(source), QVariant(now), QVariant(*it)})
+             {QVariant(qint64(uah)), QVariant(source), QVariant(now), QVariant(id)})
             keep.addBindValue(v);
         r.exec(keep);
     }

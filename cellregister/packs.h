@@ -58,10 +58,12 @@ void deletePack(CellRegister &r, const QString &name);
 // Labels of every cell built into any pack.
 QStringList cellsInPacks(CellRegister &r);
 
-// Capacities by label, in µAh. Raises EUnknownEntry naming every label the register lacks
-// (and stores nothing) unless skipUnknown; returns the labels skipped.
+// Capacities by label, in µAh, measured at `at` (invalid: now). A label matches its cell
+// without regard to case when no cell has it exactly and one cell has it so. Raises
+// EUnknownEntry naming every label the register lacks (and stores nothing) unless
+// skipUnknown; returns the labels skipped.
 QStringList setCapacities(CellRegister &r,
                           const std::vector<std::pair<QString, std::int64_t>> &capacities,
-                          const QString &source, bool skipUnknown);
+                          const QString &source, bool skipUnknown, const QDateTime &at = {});
 
 } // namespace cellregister

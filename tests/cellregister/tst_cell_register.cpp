@@ -645,6 +645,13 @@ private slots:
         QCOMPARE(history.size(), std::size_t(2));
         QCOMPARE(history.back().source, QStringLiteral("c2.csv"));
         QCOMPARE(summarizeCell(r, QStringLiteral("A1"))->capacityMicroampHours, 2'450'000);
+        // A label in other case finds its cell; a capacity measured earlier joins the
+        // history without displacing the latest.
+        setCapacities(r, {{"a1", 2'600'000}}, QStringLiteral("old.csv"), false,
+                      QDateTime::currentDateTimeUtc().addDays(-30));
+        QCOMPARE(capacityHistory(r, QStringLiteral("A1")).front().source,
+                 QStringLiteral("old.csv"));
+        QCOMPARE(summarizeCell(r, QStringLiteral("A1"))->capacityMicroampHours, 2'450'000);
 
         analysis::Rules rules;
         rules.maxMicroohms = 60'000;
