@@ -61,7 +61,8 @@ Unit unitAtEnd(const QString &squeezedText)
 // A header's name as the lists hold it: without a unit in brackets, and squeezed.
 QString columnName(QStringView header)
 {
-    const qsizetype bracket = header.indexOf(u'(') >= 0 ? header.indexOf(u'(') : header.indexOf(u'[');
+    const qsizetype bracket =
+        header.indexOf(u'(') >= 0 ? header.indexOf(u'(') : header.indexOf(u'[');
     return squeezed(bracket > 0 ? header.first(bracket) : header);
 }
 
@@ -157,8 +158,8 @@ std::variant<std::int64_t, CapacityProblem::Kind> capacityOf(QStringView field, 
         if (!c.isDigit())
             return CapacityProblem::NotACapacity;
     // "1,522" or "1.522" of mAh: a thousands mark or the start of decimals?
-    if (!grouped && dots + commas == 1 && fraction.size() == 3 && whole.size() <= 3
-        && whole != u"0" && unit == Unit::MilliampHours)
+    if (!grouped && dots + commas == 1 && fraction.size() == 3 && whole.size() <= 3 && whole != u"0"
+        && unit == Unit::MilliampHours)
         return CapacityProblem::Ambiguous;
     const int places = unit == Unit::AmpHours ? 6 : 3;
     while (fraction.size() > places && fraction.endsWith(u'0'))
@@ -197,9 +198,9 @@ CapacityFile readCapacityFile(QStringView text, const CapacityFileOptions &optio
         return file;
     }
     const QStringView headerLine = lines[headerAt];
-    const QChar separator = headerLine.contains(u';')    ? u';'
-        : headerLine.contains(u'\t')                     ? u'\t'
-                                                         : u',';
+    const QChar separator = headerLine.contains(u';') ? u';'
+        : headerLine.contains(u'\t')                  ? u'\t'
+                                                      : u',';
     const QStringList header = fields(headerLine, separator);
     const int headerNumber = int(headerAt + 1);
     const qsizetype labelColumn = findColumn(header, options.labelColumn, kLabelColumns, -1);

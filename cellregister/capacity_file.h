@@ -23,11 +23,11 @@ struct CapacityFileOptions {
 
 // The column names looked for when the user names none, compared without case, spaces,
 // underscores or a unit in brackets: "Cell ID", "cell_id" and "Capacity (mAh)" are found.
-inline const QStringList kLabelColumns = {"id", "label", "cell", "cellid", "celllabel", "barcode",
-                                          "serial", "name"};
+inline const QStringList kLabelColumns = {"id",        "label",   "cell",   "cellid",
+                                          "celllabel", "barcode", "serial", "name"};
 inline const QStringList kCapacityColumns = {
-    "capacitymah", "capacity", "capacityah", "dischargecapacity", "dischargemah",
-    "dchgcap", "cap", "mah", "ah"};
+    "capacitymah", "capacity", "capacityah", "dischargecapacity", "dischargemah", "dchgcap",
+    "cap",         "mah",      "ah"};
 
 struct CapacityRow {
     QString label;

@@ -63,15 +63,17 @@ private slots:
             for (const char *lineEnd : {"\n", "\r\n", "\r"})
                 for (const bool ampHours : {false, true})
                     for (const bool unitInCell : {false, true})
-                        for (const QChar thousands : {QChar(), QChar(u','), QChar(u'.'), QChar(u' ')}) {
+                        for (const QChar thousands :
+                             {QChar(), QChar(u','), QChar(u'.'), QChar(u' ')}) {
                             if (thousands == u'.' && separator != u';')
                                 continue; // a decimal comma needs a file not split by commas
                             const Dialect d{separator,
                                             QString::fromLatin1(lineEnd),
                                             files % 2 == 0,
                                             labelHeaders[files % 4],
-                                            ampHours && !unitInCell ? QStringLiteral("Capacity (Ah)")
-                                                                    : mahHeaders[files % 4],
+                                            ampHours && !unitInCell
+                                                ? QStringLiteral("Capacity (Ah)")
+                                                : mahHeaders[files % 4],
                                             ampHours,
                                             unitInCell,
                                             thousands};
@@ -82,7 +84,8 @@ private slots:
                             std::vector<std::pair<QString, std::int64_t>> truth;
                             int blanks = 0;
                             for (int i = 0; i < 40; ++i) {
-                                const QString label = QStringLiteral("C%1").arg(i, 4, 10, QChar(u'0'));
+                                const QString label =
+                                    QStringLiteral("C%1").arg(i, 4, 10, QChar(u'0'));
                                 if (random.bounded(8) == 0) {
                                     text += QStringLiteral("x") + d.separator + label + d.separator
                                         + d.lineEnd + d.lineEnd;
@@ -99,9 +102,10 @@ private slots:
                                     + written(uah, d) + d.lineEnd;
                             }
                             const CapacityFile f = readCapacityFile(text, {});
-                            const QString context = QStringLiteral("%1 in\n%2").arg(
-                                f.problems.empty() ? QString() : f.problems.front().value,
-                                text.left(300));
+                            const QString context =
+                                QStringLiteral("%1 in\n%2")
+                                    .arg(f.problems.empty() ? QString() : f.problems.front().value,
+                                         text.left(300));
                             QVERIFY2(f.problems.empty(), qPrintable(context));
                             QCOMPARE(f.blankValues, blanks);
                             QCOMPARE(f.rows.size(), truth.size());
@@ -159,7 +163,8 @@ private slots:
         const CapacityFile f =
             readCapacityFile(header + QStringLiteral("\nA1") + separator + value + u'\n', {});
         if (microampHours >= 0) {
-            QVERIFY2(f.problems.empty(), f.problems.empty() ? "" : qPrintable(f.problems.front().value));
+            QVERIFY2(f.problems.empty(),
+                     f.problems.empty() ? "" : qPrintable(f.problems.front().value));
             QCOMPARE(f.rows.size(), std::size_t(1));
             QCOMPARE(f.rows.front().microampHours, microampHours);
         } else {
@@ -184,9 +189,8 @@ private slots:
         CapacityFile f = readCapacityFile(file, {});
         QCOMPARE(f.labelColumn, QStringLiteral("Serial"));
         QCOMPARE(f.capacityColumn, QStringLiteral("mAh"));
-        const std::vector<P> expected = {{P::Repeated, 3, "a1", 2},
-                                         {P::NoLabel, 4},
-                                         {P::NotACapacity, 5, "lots"}};
+        const std::vector<P> expected = {
+            {P::Repeated, 3, "a1", 2}, {P::NoLabel, 4}, {P::NotACapacity, 5, "lots"}};
         QCOMPARE(f.problems, expected);
         QCOMPARE(f.blankValues, 1);
         // The last one wins when the user says so; labels match without case.

@@ -5,6 +5,7 @@
 #include "cellregister/cell_register.h"
 #include "cellregister/cell_summary.h"
 #include "cellregister/errors.h"
+#include "cellregister/local_time.h"
 #include "cellregister/measurements.h"
 #include "cellregister/packs.h"
 #include "cellregister/schema.h"
@@ -13,6 +14,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -204,6 +206,55 @@ private slots:
             c.microvolts = 4'093'000;
             QCOMPARE(selfDischarge(c, 7).value_or(-1), 7.0 / (from.msecsTo(to) / 86'400'000.0));
         }
+    }
+
+    // Times are shown in local time with their offset: against Qt's own conversion, over
+    // two centuries and at each change of summer time, in zones of odd offsets too.
+    void showsLocalTimeWithOffset()
+    {
+        const QByteArray before = qgetenv("TZ");
+        QRandomGenerator random(7);
+        for (const char *zone : {"UTC", "Europe/Berlin", "America/St_Johns", "Australia/Lord_Howe",
+                                 "Asia/Kathmandu"}) {
+            qputenv("TZ", zone);
+            tzset();
+            std::vector<qint64> instants;
+            for (int i = 0; i < 800; ++i)
+                instants.push_back(
+                    random.bounded(qint64(-2'208'988'800'000), qint64(4'102'444'800'000)));
+            // Around every change of offset from 2020 to 2030, to the millisecond.
+            for (qint64 t = 1'577'836'800'000; t < 1'893'456'000'000; t += 900'000) {
+                const QDateTime a = QDateTime::fromMSecsSinceEpoch(t, Qt::UTC).toLocalTime();
+                const QDateTime b =
+                    QDateTime::fromMSecsSinceEpoch(t + 900'000, Qt::UTC).toLocalTime();
+                if (a.offsetFromUtc() != b.offsetFromUtc())
+                    for (const qint64 d : {-1, 0, 1, 899'999, 900'000, 900'001})
+                        instants.push_back(t + d);
+            }
+            for (const qint64 ms : instants) {
+                const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+                const QString shown = localTimeText(t);
+                // An offset in seconds (local mean time of old dates) has no ISO 8601 form.
+                const QDateTime local = t.toLocalTime().offsetFromUtc() % 60 == 0
+                    ? t.toLocalTime()
+                    : t.toOffsetFromUtc(0);
+                const int offset = local.offsetFromUtc();
+                const QString expected = local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
+                    + (offset < 0 ? u'-' : u'+')
+                    + QStringLiteral("%1:%2")
+                          .arg(std::abs(offset) / 3600, 2, 10, QChar(u'0'))
+                          .arg(std::abs(offset) / 60 % 60, 2, 10, QChar(u'0'));
+                QVERIFY2(shown == expected,
+                         qPrintable(QStringLiteral("%1: %2, not %3")
+                                        .arg(QLatin1String(zone), shown, expected)));
+                QCOMPARE(QDateTime::fromString(shown, Qt::ISODateWithMs).toMSecsSinceEpoch(), ms);
+            }
+        }
+        if (before.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", before);
+        tzset();
     }
 
     void readsRegisterAddresses_data()
