@@ -194,7 +194,7 @@ CapacityFile readCapacityFile(QStringView text, const CapacityFileOptions &optio
     while (headerAt < lines.size() && lines[headerAt].trimmed().isEmpty())
         ++headerAt;
     if (headerAt == lines.size()) {
-        file.problems.push_back({CapacityProblem::NoHeader, 1});
+        file.problems.push_back({CapacityProblem::NoHeader, 1, {}, 0});
         return file;
     }
     const QStringView headerLine = lines[headerAt];
@@ -237,7 +237,7 @@ CapacityFile readCapacityFile(QStringView text, const CapacityFileOptions &optio
             continue;
         }
         if (label.isEmpty()) {
-            file.problems.push_back({CapacityProblem::NoLabel, number});
+            file.problems.push_back({CapacityProblem::NoLabel, number, {}, 0});
             continue;
         }
         const auto capacity = capacityOf(value, columnUnit);
