@@ -34,7 +34,7 @@ constexpr std::size_t kWindowsSearched = 4;
 constexpr std::size_t kMaxTerms = 4;
 // Within a term's tolerance, the partners a cell tries on either side: enough for the next
 // term to choose among, few enough that large batches stay within the budget.
-constexpr std::size_t kTolerantLook = 16;
+constexpr std::size_t kTolerantLook = 32;
 
 class Cost {
 public:
