@@ -56,21 +56,25 @@ inline Instructions countInstructions(const std::vector<std::string> &args)
 {
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("callgrind.out"));
-    QStringList arguments{QStringLiteral("--tool=callgrind"), QStringLiteral("--callgrind-out-file=") + out};
+    QStringList arguments{QStringLiteral("--tool=callgrind"),
+                          QStringLiteral("--callgrind-out-file=") + out};
     for (const std::string &a : args)
         arguments << QString::fromStdString(a);
     QProcess p;
     p.setStandardOutputFile(QProcess::nullDevice());
     p.start(QStringLiteral("valgrind"), arguments);
-    if (!p.waitForFinished(1'800'000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+    if (!p.waitForFinished(1'800'000) || p.exitStatus() != QProcess::NormalExit
+        || p.exitCode() != 0)
         return {};
     const QString inclusive = detail::annotate(out, true), self = detail::annotate(out, false);
     Instructions r;
     r.total = detail::countOf(inclusive, QRegularExpression(QStringLiteral("PROGRAM TOTALS")));
     r.allocation =
-        detail::countOf(inclusive,
-                        QRegularExpression(QStringLiteral(R"(^\S*:(malloc|free|realloc|calloc|cfree) )")))
-        + detail::countOf(self, QRegularExpression(QStringLiteral(R"(^\S*:operator (new|delete)\b)")));
+        detail::countOf(
+            inclusive,
+            QRegularExpression(QStringLiteral(R"(^\S*:(malloc|free|realloc|calloc|cfree) )")))
+        + detail::countOf(self,
+                          QRegularExpression(QStringLiteral(R"(^\S*:operator (new|delete)\b)")));
     return r;
 }
 
