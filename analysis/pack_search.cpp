@@ -108,13 +108,12 @@ public:
     }
 
     // How far from its target a partner may lie and still keep the first term within its
-    // tolerance; below zero when the term has none.
+    // tolerance (a share of the figure is, near enough, the same share of the sum, reciprocal
+    // or not); below zero when the term has none.
     double slack() const
     {
         const PackTerm &term = objective_->terms[0];
-        if (term.tolerance <= 0)
-            return -1;
-        return term.tolerance * (term.reciprocal ? 1 / meanSum() : meanSum());
+        return term.tolerance > 0 ? term.tolerance * std::abs(meanSum()) : -1;
     }
 
     Cost cost() const
@@ -541,10 +540,17 @@ std::vector<std::vector<std::size_t>> windows(const PackProblem &p, std::size_t 
     return cells;
 }
 
+void requireTerms(const PackObjective &objective)
+{
+    if (objective.terms.empty() || objective.terms.size() > kMaxTerms)
+        throw std::invalid_argument("a pack objective has one to four terms");
+}
+
 } // namespace
 
 std::vector<double> packCost(const PackObjective &objective, const Groups &groups)
 {
+    requireTerms(objective);
     Arrangement a(objective, groups.size());
     for (std::size_t g = 0; g < groups.size(); ++g)
         for (std::size_t cell : groups[g])
@@ -554,8 +560,7 @@ std::vector<double> packCost(const PackObjective &objective, const Groups &group
 
 Groups searchPack(const PackProblem &p)
 {
-    if (p.objective.terms.empty() || p.objective.terms.size() > kMaxTerms)
-        throw std::invalid_argument("searchPack: one to four terms");
+    requireTerms(p.objective);
     const std::size_t n = std::size_t(p.series) * std::size_t(p.parallel);
     if (p.candidates.size() < n)
         return {};
