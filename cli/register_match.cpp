@@ -28,9 +28,11 @@ constexpr char kMatchHelp[] =
                                   [--format text|json] [--output FILE]
 
 Matches a pack from the register's cells that pass the rules and are in no saved pack. When
-every such cell has a capacity, the groups' capacity sums are made as equal as possible
-first and their parallel resistances second; otherwise their resistances alone. Cells are
-named by label. (Without --db, match reads reading files: see match --help there.)
+any such cell has a capacity, those without one are left out (and counted), the groups'
+capacity sums are brought within 0.1 % of the mean group of each other, and among such
+arrangements their parallel resistances are made as equal as possible; when none has a
+capacity, their resistances alone. Cells are named by label. (Without --db, match reads
+reading files: see match --help there.)
 
   --series S / --parallel P     the pack: S groups in series of P cells in parallel
   --max-voltage-spread V        every chosen cell within V volts of every other (0.05)
@@ -209,21 +211,23 @@ int runRegisterMatch(const QStringList &arguments)
     const auto reg = line.openRegister(cellregister::Opening::MustExist);
     const Summaries all = cellregister::summarizeCells(*reg);
     std::vector<const cellregister::CellSummary *> candidates;
-    bool allCapacities = true;
+    bool capacityFirst = false;
     for (const auto &c : all) {
         if (cellregister::inStock(c) && cellregister::failures(c, rules).empty()) {
             candidates.push_back(&c);
-            allCapacities = allCapacities && c.capacityMicroampHours.has_value();
+            capacityFirst = capacityFirst || c.capacityMicroampHours.has_value();
         }
     }
-    allCapacities = allCapacities && !candidates.empty();
 
     std::vector<QStringList> labels;
-    if (allCapacities) {
+    std::size_t withoutCapacity = 0;
+    if (capacityFirst) {
         std::vector<analysis::CapacityCell> cells;
         for (const auto *c : candidates)
-            cells.push_back({c->microohms, c->microvolts, *c->capacityMicroampHours});
-        for (const auto &g : analysis::matchByCapacity(cells, shape).groups) {
+            cells.push_back({c->microohms, c->microvolts, c->capacityMicroampHours});
+        const analysis::CapacityMatch m = analysis::matchByCapacity(cells, shape);
+        withoutCapacity = m.withoutCapacity;
+        for (const auto &g : m.groups) {
             labels.emplace_back();
             for (std::size_t i : g)
                 labels.back() << candidates[i]->label;
@@ -246,25 +250,31 @@ int runRegisterMatch(const QStringList &arguments)
                                           {"parallel", Kind::Number},
                                           {"capacity_first", Kind::Flag},
                                           {"candidates", Kind::Number},
-                                          {"left_out", Kind::Number}},
+                                          {"left_out", Kind::Number},
+                                          {"without_capacity", Kind::Number}},
                                          3),
                               tables::Shape::Object);
-        object.number(shape.series).number(shape.parallel).flag(allCapacities);
+        object.number(shape.series).number(shape.parallel).flag(capacityFirst);
         writeGroups(object, values, labels);
-        object.number(qsizetype(candidates.size())).number(leftOut).endRow();
+        object.number(qsizetype(candidates.size())).number(leftOut);
+        object.number(qsizetype(withoutCapacity)).endRow();
         line.writeOutput(object.finish());
     } else {
         line.writeOutput(
             QByteArray::number(shape.series) + "S" + QByteArray::number(shape.parallel) + "P from "
             + QByteArray::number(qsizetype(candidates.size())) + " candidate cells, "
-            + (allCapacities ? "capacity first" : "resistance only (not every cell has a capacity)")
-            + '\n' + groupsTable(Format::Text, values, labels) + spreadText(values)
-            + "left out: " + QByteArray::number(leftOut) + " cells\n");
+            + (capacityFirst ? "capacity first" : "resistance only (no cell has a capacity)") + '\n'
+            + groupsTable(Format::Text, values, labels) + spreadText(values)
+            + "left out: " + QByteArray::number(leftOut) + " cells"
+            + (withoutCapacity > 0 ? ", " + QByteArray::number(qsizetype(withoutCapacity))
+                       + " of them without a capacity"
+                                   : QByteArray())
+            + '\n');
     }
     if (!packName.isEmpty()) {
         cellregister::savePack(*reg,
                                {packName, shape.series, shape.parallel,
-                                shape.maxVoltageSpreadMicrovolts, allCapacities,
+                                shape.maxVoltageSpreadMicrovolts, capacityFirst,
                                 QDateTime::currentDateTimeUtc(), labels});
         printMessage(QStringLiteral("battery-analyzer-cli: saved pack '%1'").arg(packName));
     }
