@@ -27,9 +27,8 @@ private slots:
         // 50 and 25 mΩ in parallel: 16.67 mΩ.
         QTest::newRow("1S2P, mixed") << Groups{{a, c}} << qint64(3600) << qint64(4'150'000)
                                      << qint64(5'500'000) << 3.6 * 5.5 << 0.05 / 3;
-        QTest::newRow("a capacity unknown")
-            << Groups{{a}, {unknown}} << qint64(7200) << qint64(8'200'000) << qint64(-1) << 0.0
-            << 0.090;
+        QTest::newRow("a capacity unknown") << Groups{{a}, {unknown}} << qint64(7200)
+                                            << qint64(8'200'000) << qint64(-1) << 0.0 << 0.090;
         QTest::newRow("empty") << Groups{} << qint64(0) << qint64(0) << qint64(-1) << 0.0 << 0.0;
     }
     void totals()
