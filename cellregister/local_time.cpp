@@ -22,7 +22,7 @@ int offsetSeconds(qint64 msecs)
     const char *tz = std::getenv("TZ");
     if (q != quarter || zone != (tz ? tz : "")) {
         quarter = q;
-        zone = tz;
+        zone = tz ? tz : "";
         offset = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toLocalTime().offsetFromUtc();
         // The local mean time of old dates is offset by seconds, which no ISO 8601 offset can
         // say: such an instant is shown in UTC, exact rather than local.
