@@ -1,7 +1,6 @@
 #include "link/tmscomm.h"
 
 #include "link/command_echo.h"
-#include "link/error_text.h"
 #include "link/errors.h"
 #include "link/port_path.h"
 #include "link/port_text.h"
@@ -23,6 +22,8 @@
 #endif
 
 struct TMSComm::Private {
+    using Kind = analyzer::LinkFault::Kind;
+
     explicit Private(TMSComm *owner) : q(owner) { }
 
     TMSComm *q;
@@ -54,6 +55,13 @@ struct TMSComm::Private {
     // that call, and only errors that arrive from the event loop mean the device is gone.
     int ownCalls = 0;
     bool closingAfterLoss = false;
+
+    analyzer::LinkError fault(Kind kind, const QString &on, const QString &systemText = {}) const
+    {
+        analyzer::LinkFault f{kind, commPort, on};
+        f.systemText = systemText;
+        return analyzer::LinkError(f);
+    }
 
     auto ownCall()
     {
@@ -214,7 +222,7 @@ struct TMSComm::Private {
     void open()
     {
         if (port.isOpen())
-            throw EOleException(analyzer::errortext::alreadyOpen(commPort, device));
+            throw fault(Kind::AlreadyOpen, device);
 
         const QString canonical =
             existingDevice(portPath.isEmpty() ? analyzer::portDevicePath(commPort) : portPath);
@@ -222,7 +230,7 @@ struct TMSComm::Private {
         auto guard = ownCall();
         port.setPortName(canonical);
         if (!port.open(QIODevice::ReadWrite))
-            throw EOleException(openFailureText(canonical));
+            throw openFailure(canonical);
 
         // DTR up and RTS down, as the instrument's adapter cables expect (some take their
         // power from these lines); Linux raises both on open. Pseudo-terminals have no modem
@@ -248,8 +256,10 @@ struct TMSComm::Private {
         if (!info.exists()) {
             const QString entry = info.isSymLink() ? path : QString();
             const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-            throw EOleException(
-                analyzer::errortext::noSuchDevice(commPort, target, entry, analyzer::portFolder()));
+            analyzer::LinkFault missing{Kind::NoSuchDevice, commPort, target};
+            missing.entry = entry;
+            missing.folder = analyzer::portFolder();
+            throw analyzer::LinkError(missing);
         }
         return info.canonicalFilePath();
 #else
@@ -269,24 +279,26 @@ struct TMSComm::Private {
 #endif
     }
 
-    QString openFailureText(const QString &path) const
+    analyzer::LinkError openFailure(const QString &path) const
     {
-        using namespace analyzer::errortext;
         switch (port.error()) {
-        case QSerialPort::DeviceNotFoundError:
-            return noSuchDevice(commPort, path, QString(), analyzer::portFolder());
+        case QSerialPort::DeviceNotFoundError: {
+            analyzer::LinkFault missing{Kind::NoSuchDevice, commPort, path};
+            missing.folder = analyzer::portFolder();
+            return analyzer::LinkError(missing);
+        }
         case QSerialPort::PermissionError:
-            return mayOpen(path) ? portBusy(commPort, path) : permissionDenied(commPort, path);
+            return fault(mayOpen(path) ? Kind::PortBusy : Kind::PermissionDenied, path);
         case QSerialPort::UnsupportedOperationError:
-            return notASerialDevice(commPort, path, port.errorString());
-        default: return cannotOpen(commPort, path, port.errorString());
+            return fault(Kind::NotASerialDevice, path, port.errorString());
+        default: return fault(Kind::CannotOpen, path, port.errorString());
         }
     }
 
     void write(const QString &text)
     {
         if (!port.isOpen())
-            throw EOleException(analyzer::errortext::notOpen(commPort, lostDevice));
+            throw fault(Kind::NotOpen, lostDevice);
         const QByteArray bytes = text.toLatin1();
         auto guard = ownCall();
         port.clearError();
@@ -298,7 +310,7 @@ struct TMSComm::Private {
             // A command reported as failed must not go out later, once a stalled line moves
             // again: what is left of it (and anything else not yet sent) is dropped.
             port.clear(QSerialPort::Output);
-            throw EOleException(analyzer::errortext::cannotWrite(commPort, device, reason));
+            throw fault(Kind::CannotWrite, device, reason);
         }
         echo.sent(bytes);
     }
@@ -306,7 +318,7 @@ struct TMSComm::Private {
     QByteArray read()
     {
         if (!port.isOpen())
-            throw EOleException(analyzer::errortext::notOpen(commPort, lostDevice));
+            throw fault(Kind::NotOpen, lostDevice);
         if (blocks.empty())
             return {};
         QByteArray block = std::move(blocks.front());
@@ -344,11 +356,14 @@ short TMSComm::CommPort() const
 
 void TMSComm::setCommPort(int port)
 {
+    using Kind = analyzer::LinkFault::Kind;
     if (port < analyzer::kFirstComPort || port > analyzer::kLastComPort)
-        throw EOleException(analyzer::errortext::invalidPortNumber(port));
-    if (d->port.isOpen() && port != d->commPort)
-        throw EOleException(
-            analyzer::errortext::openWithAnotherNumber(port, d->commPort, d->device));
+        throw analyzer::LinkError({Kind::InvalidPortNumber, port});
+    if (d->port.isOpen() && port != d->commPort) {
+        analyzer::LinkFault taken{Kind::OtherPortOpen, d->commPort, d->device};
+        taken.requestedPort = port;
+        throw analyzer::LinkError(taken);
+    }
     d->commPort = short(port);
     d->portPath.clear();
 }
@@ -356,7 +371,7 @@ void TMSComm::setCommPort(int port)
 void TMSComm::setPortPath(const QString &devicePath)
 {
     if (d->port.isOpen())
-        throw EOleException(analyzer::errortext::alreadyOpen(d->commPort, d->device));
+        throw d->fault(analyzer::LinkFault::Kind::AlreadyOpen, d->device);
     d->commPort = 0;
     d->portPath = devicePath;
 }
