@@ -49,7 +49,8 @@ QString sentence(const analyzer::LinkFault &f)
 {
     const QString port = portAndDevice(f.port, f.device);
     switch (f.kind) {
-    case Kind::NotAnInteger: return QStringLiteral("'%1' is not a valid integer value").arg(f.typed);
+    case Kind::NotAnInteger:
+        return QStringLiteral("'%1' is not a valid integer value").arg(f.typed);
     case Kind::ShortBlock: return QStringLiteral("Variant or safe array index out of bounds");
     case Kind::InvalidPortNumber:
         return QStringLiteral("Invalid port number %1: COM ports are numbered %2 to %3")
@@ -63,7 +64,8 @@ QString sentence(const analyzer::LinkFault &f)
             .arg(port);
     case Kind::PortBusy: return QStringLiteral("%1 is in use by another program").arg(port);
     case Kind::NotASerialDevice:
-        return QStringLiteral("Cannot open %1: it is not a serial port (%2)").arg(port, f.systemText);
+        return QStringLiteral("Cannot open %1: it is not a serial port (%2)")
+            .arg(port, f.systemText);
     case Kind::CannotOpen: return QStringLiteral("Cannot open %1: %2").arg(port, f.systemText);
     case Kind::AlreadyOpen: return QStringLiteral("%1 is already open").arg(port);
     case Kind::OtherPortOpen:

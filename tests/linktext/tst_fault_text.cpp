@@ -59,7 +59,8 @@ void TestFaultText::describe_data()
         << "COM 9 has no device: /dev/ttyS8 does not exist; to use an adapter, make "
            "/home/u/.config/battery-analyzer/ports/com9 a link to it";
     QTest::newRow("no device, by entry")
-        << dangling << "COM 7 has no device: /dev/ttyUSB-gone, named by /ports/com7, does not exist";
+        << dangling
+        << "COM 7 has no device: /dev/ttyUSB-gone, named by /ports/com7, does not exist";
     QTest::newRow("no device, by path")
         << on(Kind::NoSuchDevice, 0, "/dev/nothing") << "/dev/nothing does not exist";
     QTest::newRow("another port open")
