@@ -45,7 +45,7 @@ int exitCodeFor(const core::Error &e)
         return cli::kExitNotAReading;
     if (dynamic_cast<const ENoData *>(&e))
         return cli::kExitNoData;
-    if (dynamic_cast<const EDeviceFault *>(&e) || dynamic_cast<const EOleException *>(&e))
+    if (dynamic_cast<const EDeviceFault *>(&e) || dynamic_cast<const analyzer::LinkError *>(&e))
         return cli::kExitDevice;
     if (dynamic_cast<const ENotEnoughCells *>(&e))
         return cli::kExitNotEnoughCells;
