@@ -754,6 +754,53 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EUnknownEntry, deletePack(r, QStringLiteral("P1")));
     }
 
+    // A run stored in chunks of any size keeps every reading and every cell's identity: the
+    // cells it meets again, in the same chunk, a later one or from before the run.
+    void storesRunsInChunks_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<int>("chunk");
+        QTest::addColumn<int>("labels"); // distinct labels in the run
+        for (const QString &b : RegisterBackends::names())
+            for (const auto &[chunk, labels] : {std::pair{1, 5}, {3, 40}, {7, 600}, {250, 600}})
+                QTest::newRow(qPrintable(
+                    QStringLiteral("%1/chunk %2, %3 labels").arg(b).arg(chunk).arg(labels)))
+                    << b << chunk << labels;
+    }
+    void storesRunsInChunks()
+    {
+        QFETCH(QString, backend);
+        QFETCH(int, chunk);
+        QFETCH(int, labels);
+        CellRegister r(locate(backends_.fresh(backend)));
+        // Some cells exist before the run.
+        QList<Measurement> expected{measurement("L0003", "2026-01-01T10:00:00Z", 1, 1),
+                                    measurement("L0001", "2026-01-01T10:00:00Z", 2, 2)};
+        addMeasurements(r, expected);
+        QRandomGenerator random(uint(chunk * 1000 + labels));
+        RunWriter w(r, QDateTime::fromString("2026-01-02T10:00:00Z", Qt::ISODate),
+                    QStringLiteral("RM-40A"), QStringLiteral("/some/file.txt"), chunk);
+        for (int i = 0; i < labels * 2; ++i) {
+            const QString label =
+                QStringLiteral("L%1").arg(random.bounded(labels), 4, 10, QChar(u'0'));
+            Measurement m = measurement(label, "2026-01-02T10:00:00Z", 1000 + i, 4'000'000 + i);
+            m.sourceLine = i + 1;
+            w.add(m);
+            expected << m;
+        }
+        const qint64 run = w.commit();
+        QVERIFY(run > 0);
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const Measurement &a, const Measurement &b) {
+                             return a.label != b.label ? a.label < b.label : a.at < b.at;
+                         });
+        const QList<Measurement> out = stored(r);
+        QCOMPARE(out.size(), expected.size());
+        for (qsizetype i = 0; i < out.size(); ++i)
+            QVERIFY2(same(out[i], expected[i]), qPrintable(out[i].label));
+        QCOMPARE(recordRuns(r).back().readings, labels * 2);
+    }
+
     void packsHoldEachCellOnce_data()
     {
         QTest::addColumn<QString>("backend");
