@@ -1,8 +1,15 @@
 #include "analysis/capacity_matching.h"
 
+#include "analysis/errors.h"
 #include "analysis/pack_search.h"
 
 #include <algorithm>
+
+EMissingCapacity::EMissingCapacity(std::size_t missing, std::size_t cells)
+    : core::Error(QStringLiteral("%1 of the %2 cells have no capacity").arg(missing).arg(cells)),
+      missing(missing),
+      cells(cells)
+{ }
 
 namespace analysis {
 
@@ -13,7 +20,7 @@ std::vector<std::size_t> usableCells(const std::vector<CapacityCell> &cells)
 {
     std::vector<std::size_t> usable;
     for (std::size_t i = 0; i < cells.size(); ++i)
-        if (cells[i].microohms > 0)
+        if (cells[i].microohms > 0 && cells[i].microampHours)
             usable.push_back(i);
     std::sort(usable.begin(), usable.end(), [&](std::size_t a, std::size_t b) {
         return cells[a].microvolts != cells[b].microvolts
@@ -23,20 +30,22 @@ std::vector<std::size_t> usableCells(const std::vector<CapacityCell> &cells)
     return usable;
 }
 
-// Capacity sums first, the groups' parallel resistances (through their conductances) second.
+// Capacity sums within the tolerance first, the groups' parallel resistances (through their
+// conductances) second.
 PackProblem capacityProblem(const std::vector<CapacityCell> &cells,
-                            const std::vector<std::size_t> &usable, const PackShape &shape)
+                            const std::vector<std::size_t> &usable, const PackShape &shape,
+                            double tolerance)
 {
     PackProblem p;
     p.candidates = usable;
     p.maxVoltageSpreadMicrovolts = shape.maxVoltageSpreadMicrovolts;
     p.series = shape.series;
     p.parallel = shape.parallel;
-    PackTerm capacity{std::vector<double>(cells.size(), 0.0), false, 0};
+    PackTerm capacity{std::vector<double>(cells.size(), 0.0), false, 0, tolerance};
     PackTerm conductance{std::vector<double>(cells.size(), 0.0), true, 0};
     for (std::size_t i = 0; i < cells.size(); ++i) {
         p.microvolts.push_back(cells[i].microvolts);
-        capacity.values[i] = double(cells[i].microampHours);
+        capacity.values[i] = double(cells[i].microampHours.value_or(0));
         if (cells[i].microohms > 0)
             conductance.values[i] = 1e6 / double(cells[i].microohms);
     }
@@ -59,9 +68,9 @@ std::vector<std::vector<std::size_t>> serpentineDeal(const std::vector<CapacityC
                                                      std::vector<std::size_t> chosen, int series)
 {
     std::sort(chosen.begin(), chosen.end(), [&](std::size_t a, std::size_t b) {
-        return cells[a].microampHours != cells[b].microampHours
-            ? cells[a].microampHours > cells[b].microampHours
-            : a < b;
+        const std::int64_t ca = cells[a].microampHours.value_or(0),
+                           cb = cells[b].microampHours.value_or(0);
+        return ca != cb ? ca > cb : a < b;
     });
     auto groups = std::vector<std::vector<std::size_t>>(std::size_t(series));
     for (std::size_t k = 0; k < chosen.size(); ++k) {
@@ -71,10 +80,17 @@ std::vector<std::vector<std::size_t>> serpentineDeal(const std::vector<CapacityC
     return groups;
 }
 
-CapacityMatch matchByCapacity(const std::vector<CapacityCell> &cells, const PackShape &shape)
+CapacityMatch matchByCapacity(const std::vector<CapacityCell> &cells, const PackShape &shape,
+                              const CapacityOptions &options)
 {
-    const PackProblem problem = capacityProblem(cells, usableCells(cells), shape);
+    const auto missing = std::size_t(std::count_if(
+        cells.begin(), cells.end(), [](const CapacityCell &c) { return !c.microampHours; }));
+    if (missing > 0 && options.missing == MissingCapacity::Refuse)
+        throw EMissingCapacity(missing, cells.size());
+    const PackProblem problem =
+        capacityProblem(cells, usableCells(cells), shape, std::max(0.0, options.tolerance));
     CapacityMatch m;
+    m.withoutCapacity = missing;
     m.groups = searchPack(problem);
     if (m.groups.empty())
         refuseTooFewInWindow(problem);
@@ -91,6 +107,7 @@ CapacityMatch matchByCapacity(const std::vector<CapacityCell> &cells, const Pack
         m.meanGroupMicroampHours += double(t.microampHours) / double(m.groups.size());
         m.meanGroupOhms += 1 / t.siemens / double(m.groups.size());
     }
+    m.toleranceMicroampHours = std::max(0.0, options.tolerance) * m.meanGroupMicroampHours;
     return m;
 }
 

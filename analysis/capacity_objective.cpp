@@ -14,7 +14,7 @@ constexpr double kOhmsTolerance = 1e-9;
 
 void GroupTotals::add(const CapacityCell &c, int sign)
 {
-    microampHours += sign * c.microampHours;
+    microampHours += sign * c.microampHours.value_or(0);
     siemens += sign * 1e6 / double(c.microohms);
 }
 

@@ -1,19 +1,20 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace analysis {
 
-// A cell with a known capacity, as the capacity-first match sees it: exact micro-units.
+// A cell as the capacity-first match sees it: exact micro-units, the capacity when known.
 struct CapacityCell {
     std::int64_t microohms = 0;
     std::int64_t microvolts = 0;
-    std::int64_t microampHours = 0;
+    std::optional<std::int64_t> microampHours;
 };
 
-// What a parallel group adds up to: its capacity is the sum of its cells', its
-// conductance the sum of theirs (its resistance the inverse).
+// What a parallel group adds up to: its capacity is the sum of its cells' (an unknown one
+// adding nothing), its conductance the sum of theirs (its resistance the inverse).
 struct GroupTotals {
     std::int64_t microampHours = 0;
     double siemens = 0;

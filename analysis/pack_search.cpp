@@ -6,19 +6,20 @@
 #include <QString>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <numeric>
 #include <optional>
 #include <queue>
 #include <random>
+#include <stdexcept>
 
 namespace analysis {
 
 namespace {
 
 using Groups = std::vector<std::vector<std::size_t>>;
-using Cost = std::vector<double>;
 
 // Group figures are compared through the cost; this many group figures computed in all
 // bounds the swap search, which keeps 10 000 cells well within a second.
@@ -28,6 +29,24 @@ constexpr double kWorkBudget = 2.5e7;
 constexpr int kFruitlessRounds = 200;
 // The voltage windows searched when many hold enough cells.
 constexpr std::size_t kWindowsSearched = 4;
+// A cost holds a spread per term, the preference and two tie-breaks, without allocating:
+// trial swaps are scored millions of times.
+constexpr std::size_t kMaxTerms = 4;
+// Within a term's tolerance, the partners a cell tries on either side: enough for the next
+// term to choose among, few enough that large batches stay within the budget.
+constexpr std::size_t kTolerantLook = 32;
+
+class Cost {
+public:
+    void push(double x) { v_[n_++] = x; }
+    std::size_t size() const { return n_; }
+    double operator[](std::size_t k) const { return v_[k]; }
+    std::vector<double> values() const { return {v_.begin(), v_.begin() + std::ptrdiff_t(n_)}; }
+
+private:
+    std::array<double, kMaxTerms + 3> v_{};
+    std::size_t n_ = 0;
+};
 
 // Sums rounded differently along two paths must not count as an improvement, or a swap and
 // its reverse could both look better, and endless gains in the last digits would keep the
@@ -70,10 +89,31 @@ public:
         add(g, to);
     }
 
+    // The sums from the members alone, free of what adding and taking away left in the
+    // last digits.
+    void recompute()
+    {
+        for (auto &s : sums_)
+            std::fill(s.begin(), s.end(), 0.0);
+        preference_ = 0;
+        for (std::size_t g = 0; g < groups.size(); ++g)
+            for (std::size_t cell : groups[g])
+                add(g, cell);
+    }
+
     double sum(std::size_t g) const { return sums_[0][g]; }
     double meanSum() const
     {
         return std::accumulate(sums_[0].begin(), sums_[0].end(), 0.0) / double(groups.size());
+    }
+
+    // How far from its target a partner may lie and still keep the first term within its
+    // tolerance (a share of the figure is, near enough, the same share of the sum, reciprocal
+    // or not); below zero when the term has none.
+    double slack() const
+    {
+        const PackTerm &term = objective_->terms[0];
+        return term.tolerance > 0 ? term.tolerance * std::abs(meanSum()) : -1;
     }
 
     Cost cost() const
@@ -84,40 +124,49 @@ public:
         double firstSpread = 0, squares = 0;
         for (std::size_t t = 0; t < sums_.size(); ++t) {
             const PackTerm &term = objective_->terms[t];
-            const auto figureOf = [&](double sum) { return term.reciprocal ? 1 / sum : sum; };
             double lo = HUGE_VAL, hi = -HUGE_VAL, total = 0;
             for (double s : sums_[t]) {
-                lo = std::min(lo, figureOf(s));
-                hi = std::max(hi, figureOf(s));
-                total += figureOf(s);
+                const double f = figureOf(term, s);
+                lo = std::min(lo, f);
+                hi = std::max(hi, f);
+                total += f;
             }
+            const double mean = total / double(sums_[t].size());
             const double spread = hi - lo;
-            c.push_back(term.resolution > 0 ? std::round(spread / term.resolution) : spread);
+            // Within the tolerance every spread is as good as none, and the next term decides.
+            const double excess =
+                term.tolerance > 0 ? std::max(0.0, spread - term.tolerance * mean) : spread;
+            c.push(term.resolution > 0 ? std::round(excess / term.resolution) : excess);
             if (t == 0) {
                 firstSpread = spread;
-                const double mean = total / double(sums_[t].size());
                 for (double s : sums_[t])
-                    squares += (figureOf(s) - mean) * (figureOf(s) - mean);
+                    squares += (figureOf(term, s) - mean) * (figureOf(term, s) - mean);
             }
         }
         if (!objective_->preference.empty())
-            c.push_back(preference_);
+            c.push(preference_);
         // Among equally good spreads, the finer spread and then groups closer to their mean
         // lead the swaps on.
-        c.push_back(firstSpread);
-        c.push_back(squares);
+        c.push(firstSpread);
+        c.push(squares);
         return c;
     }
 
-    // The figure of group g by the first term.
-    double figure(std::size_t g) const
+    // The figure of group g by term t.
+    double figure(std::size_t t, std::size_t g) const
     {
-        return objective_->terms[0].reciprocal ? 1 / sums_[0][g] : sums_[0][g];
+        return figureOf(objective_->terms[t], sums_[t][g]);
     }
+    std::size_t terms() const { return sums_.size(); }
 
     Groups groups;
 
 private:
+    static double figureOf(const PackTerm &term, double sum)
+    {
+        return term.reciprocal ? 1 / sum : sum;
+    }
+
     double *work_;
     const PackObjective *objective_;
     std::vector<std::vector<double>> sums_;
@@ -126,10 +175,10 @@ private:
 
 // Cells ordered by the first term's value.
 struct ByValue {
-    const std::vector<double> &v;
+    const std::vector<double> *v;
     bool operator()(std::size_t a, std::size_t b) const
     {
-        return v[a] != v[b] ? v[a] < v[b] : a < b;
+        return (*v)[a] != (*v)[b] ? (*v)[a] < (*v)[b] : a < b;
     }
 };
 
@@ -141,46 +190,88 @@ struct Budget {
 };
 
 // Swaps that lower the cost, each cell trying the cells whose value comes nearest to what
-// would even out its group: with every other group and with the unchosen cells.
-class LocalSearch {
+// would even out its group: with every other group and with the unchosen cells. Every swap
+// keeps the members of each group and the unchosen cells in value order, and can be undone,
+// so that a trial from the best arrangement costs what it changes rather than a copy.
+class Search {
 public:
-    LocalSearch(const std::vector<double> &v, Arrangement &a, std::vector<std::size_t> &outside,
-                Budget &budget)
-        : v_(v), a_(a), outside_(outside), budget_(budget), sorted_(a.groups)
+    // outside: the unchosen cells that may be swapped in.
+    Search(const std::vector<double> &v, Arrangement a, std::vector<std::size_t> outside,
+           Budget &budget)
+        : v_(&v),
+          a_(std::move(a)),
+          outside_(std::move(outside)),
+          budget_(&budget),
+          sorted_(a_.groups)
     {
+        std::sort(outside_.begin(), outside_.end(), ByValue{v_});
         for (auto &s : sorted_)
             std::sort(s.begin(), s.end(), ByValue{v_});
         cost_ = a_.cost();
     }
 
-    void run()
+    void descend()
     {
-        while (budget_.left()) {
+        while (budget_->left()) {
             bool improved = false;
-            for (std::size_t g = 0; g < a_.groups.size() && budget_.left(); ++g)
+            for (std::size_t g = 0; g < a_.groups.size() && budget_->left(); ++g)
                 improved |= improveGroup(g, 1);
             if (improved)
                 continue;
-            // The extreme groups set the spread: they look further afield.
-            const auto figures = [&](std::size_t x, std::size_t y) {
-                return a_.figure(x) < a_.figure(y);
-            };
-            std::vector<std::size_t> order(a_.groups.size());
-            std::iota(order.begin(), order.end(), std::size_t(0));
-            const auto [lo, hi] = std::minmax_element(order.begin(), order.end(), figures);
-            if (!improveGroup(*lo, kWideLook) && !improveGroup(*hi, kWideLook))
+            // The extreme groups set the spreads: they look further afield.
+            if (!improveExtremes())
                 return;
         }
     }
 
+    // Once no swap helps, a few random swaps shake the best arrangement and the search starts
+    // again from there; a trial that finds nothing better is undone. For as long as that
+    // finds better ones and the budget lasts. The generator's sequence is fixed by the
+    // standard, so every machine gets the same result.
+    void searchFurther()
+    {
+        std::mt19937 random(1);
+        const std::size_t series = a_.groups.size();
+        for (int fruitless = 0; budget_->left() && fruitless < kFruitlessRounds; ++fruitless) {
+            const Cost best = cost_;
+            undo_.clear();
+            logging_ = true;
+            for (int k = 0; k < 3; ++k) {
+                const std::size_t g = random() % series, h = random() % series;
+                const std::size_t i = random() % a_.groups[g].size();
+                if (g != h)
+                    swap(g, i, h, a_.groups[h][random() % a_.groups[h].size()]);
+                else if (!outside_.empty())
+                    swap(g, i, kUnchosen, outside_[random() % outside_.size()]);
+            }
+            cost_ = a_.cost();
+            descend();
+            logging_ = false;
+            if (better(cost_, best)) {
+                fruitless = -1;
+            } else {
+                while (!undo_.empty()) {
+                    const Move m = undo_.back();
+                    undo_.pop_back();
+                    swap(m.g, m.i, m.h, m.other);
+                }
+                cost_ = best;
+            }
+            a_.recompute();
+        }
+    }
+
     const Cost &cost() const { return cost_; }
+    const Groups &groups() const { return a_.groups; }
 
 private:
     static constexpr std::size_t kUnchosen = SIZE_MAX;
     static constexpr std::size_t kWideLook = 8;
 
+    // Cell i of group g and cell `other` of group h (or unchosen) change places; undone by
+    // the same move with the cell that was at i as `other`.
     struct Move {
-        std::size_t i, h, other;
+        std::size_t g, i, h, other;
     };
 
     // Exchanges the sums only; undone by the same call with cell and other swapped.
@@ -191,113 +282,119 @@ private:
             a_.exchange(h, other, cell);
     }
 
-    // Calls f with the cells of `sorted` whose values lie nearest to target, `look` either side.
-    template <class F>
-    void around(const std::vector<std::size_t> &sorted, double target, std::size_t look, F f) const
+    void swap(std::size_t g, std::size_t i, std::size_t h, std::size_t other)
     {
+        const std::size_t cell = a_.groups[g][i];
+        exchange(g, cell, h, other);
+        a_.groups[g][i] = other;
+        replaceSorted(sorted_[g], cell, other);
+        if (h == kUnchosen) {
+            replaceSorted(outside_, other, cell);
+        } else {
+            *std::find(a_.groups[h].begin(), a_.groups[h].end(), other) = cell;
+            replaceSorted(sorted_[h], other, cell);
+        }
+        if (logging_)
+            undo_.push_back({g, i, h, cell});
+    }
+
+    // Calls f with the cells of `sorted` whose values lie nearest to target, `look` either
+    // side, and further up to kTolerantLook while within `slack` of it.
+    template <class F>
+    void around(const std::vector<std::size_t> &sorted, double target, std::size_t look,
+                double slack, F f) const
+    {
+        const std::vector<double> &v = *v_;
         const auto it = std::lower_bound(sorted.begin(), sorted.end(), target,
-                                         [&](std::size_t cell, double x) { return v_[cell] < x; });
+                                         [&](std::size_t cell, double x) { return v[cell] < x; });
         const std::size_t at = std::size_t(it - sorted.begin());
-        for (std::size_t k = at > look ? at - look : 0; k < std::min(sorted.size(), at + look); ++k)
+        const auto reaches = [&](std::size_t k, std::size_t taken) {
+            return taken < look
+                || (taken < kTolerantLook && std::abs(v[sorted[k]] - target) <= slack);
+        };
+        std::size_t lo = at, hi = at;
+        while (lo > 0 && reaches(lo - 1, at - lo))
+            --lo;
+        while (hi < sorted.size() && reaches(hi, hi - at))
+            ++hi;
+        for (std::size_t k = lo; k < hi; ++k)
             f(sorted[k]);
     }
 
     bool improveGroup(std::size_t g, std::size_t look)
     {
+        const std::vector<double> &v = *v_;
         bool improved = false;
-        for (std::size_t i = 0; i < a_.groups[g].size() && budget_.left(); ++i) {
+        for (std::size_t i = 0; i < a_.groups[g].size() && budget_->left(); ++i) {
             const std::size_t cell = a_.groups[g][i];
+            const double slack = a_.slack();
             Cost best = cost_;
             std::optional<Move> move;
             const auto consider = [&](std::size_t h, std::size_t other) {
                 exchange(g, cell, h, other);
-                Cost c = a_.cost();
+                const Cost c = a_.cost();
                 exchange(g, other, h, cell);
                 if (better(c, best)) {
-                    best = std::move(c);
-                    move = Move{i, h, other};
+                    best = c;
+                    move = Move{g, i, h, other};
                 }
             };
             for (std::size_t h = 0; h < a_.groups.size(); ++h)
                 if (h != g && a_.groups[g].size() > 1)
-                    around(sorted_[h], v_[cell] - (a_.sum(g) - a_.sum(h)) / 2, look,
+                    around(sorted_[h], v[cell] - (a_.sum(g) - a_.sum(h)) / 2, look, slack,
                            [&](std::size_t other) { consider(h, other); });
-            around(outside_, a_.meanSum() - a_.sum(g) + v_[cell], look,
+            around(outside_, a_.meanSum() - a_.sum(g) + v[cell], look, slack,
                    [&](std::size_t other) { consider(kUnchosen, other); });
             if (move) {
-                apply(g, *move);
-                cost_ = std::move(best);
+                swap(move->g, move->i, move->h, move->other);
+                cost_ = best;
                 improved = true;
             }
         }
         return improved;
     }
 
-    void apply(std::size_t g, const Move &m)
+    // The lowest and highest group by each term look further afield.
+    bool improveExtremes()
     {
-        const std::size_t cell = a_.groups[g][m.i];
-        exchange(g, cell, m.h, m.other);
-        a_.groups[g][m.i] = m.other;
-        replaceSorted(sorted_[g], cell, m.other);
-        if (m.h == kUnchosen) {
-            replaceSorted(outside_, m.other, cell);
-        } else {
-            *std::find(a_.groups[m.h].begin(), a_.groups[m.h].end(), m.other) = cell;
-            replaceSorted(sorted_[m.h], m.other, cell);
+        for (std::size_t t = 0; t < a_.terms(); ++t) {
+            std::size_t lo = 0, hi = 0;
+            for (std::size_t g = 1; g < a_.groups.size(); ++g) {
+                if (a_.figure(t, g) < a_.figure(t, lo))
+                    lo = g;
+                if (a_.figure(t, g) > a_.figure(t, hi))
+                    hi = g;
+            }
+            if (improveGroup(lo, kWideLook) || improveGroup(hi, kWideLook))
+                return true;
         }
+        return false;
     }
 
+    // Moves `to` into the place of `from`, shifting only the cells between the two places.
     void replaceSorted(std::vector<std::size_t> &sorted, std::size_t from, std::size_t to) const
     {
-        sorted.erase(std::lower_bound(sorted.begin(), sorted.end(), from, ByValue{v_}));
-        sorted.insert(std::upper_bound(sorted.begin(), sorted.end(), to, ByValue{v_}), to);
+        const ByValue less{v_};
+        const auto at = std::lower_bound(sorted.begin(), sorted.end(), from, less);
+        const auto place = std::upper_bound(sorted.begin(), sorted.end(), to, less);
+        if (place > at) {
+            std::move(at + 1, place, at);
+            *(place - 1) = to;
+        } else {
+            std::move_backward(place, at, at + 1);
+            *place = to;
+        }
     }
 
-    const std::vector<double> &v_;
-    Arrangement &a_;
-    std::vector<std::size_t> &outside_; // sorted by value
-    Budget &budget_;
-    Groups sorted_;
+    const std::vector<double> *v_;
+    Arrangement a_;
+    std::vector<std::size_t> outside_; // by value
+    Budget *budget_;
+    Groups sorted_; // each group's members by value
     Cost cost_;
+    std::vector<Move> undo_; // the swaps since the trial began, while logging_
+    bool logging_ = false;
 };
-
-// Once no swap helps, a few random swaps shake the best arrangement and the search starts
-// again from there, for as long as that finds better ones and the budget lasts. The generator's
-// sequence is fixed by the standard, so every machine gets the same result.
-void searchFurther(const std::vector<double> &v, Arrangement &best,
-                   std::vector<std::size_t> &bestOutside, Budget &budget)
-{
-    std::mt19937 random(1);
-    const std::size_t series = best.groups.size();
-    for (int fruitless = 0; budget.left() && fruitless < kFruitlessRounds; ++fruitless) {
-        Arrangement trial = best;
-        std::vector<std::size_t> outside = bestOutside;
-        for (int k = 0; k < 3; ++k) {
-            const std::size_t g = random() % series, h = random() % series;
-            auto &G = trial.groups[g];
-            const std::size_t i = random() % G.size();
-            if (g != h) {
-                auto &H = trial.groups[h];
-                const std::size_t j = random() % H.size();
-                trial.exchange(g, G[i], H[j]);
-                trial.exchange(h, H[j], G[i]);
-                std::swap(G[i], H[j]);
-            } else if (!outside.empty()) {
-                const std::size_t j = random() % outside.size();
-                trial.exchange(g, G[i], outside[j]);
-                std::swap(G[i], outside[j]);
-            }
-        }
-        std::sort(outside.begin(), outside.end(), ByValue{v});
-        LocalSearch search(v, trial, outside, budget);
-        search.run();
-        if (better(search.cost(), best.cost())) {
-            best = std::move(trial);
-            bestOutside = std::move(outside);
-            fruitless = -1;
-        }
-    }
-}
 
 // Every grouping of `chosen` (each group's first member the lowest cell left), keeping the best.
 class Exhaustive {
@@ -310,7 +407,7 @@ public:
         place(0);
     }
 
-    bool found() const { return !best_.empty(); }
+    bool found() const { return found_; }
     Groups best;
 
 private:
@@ -318,7 +415,8 @@ private:
     {
         if (k == chosen_->size()) {
             const Cost c = a_.cost();
-            if (best_.empty() || better(c, best_)) {
+            if (!found_ || better(c, best_)) {
+                found_ = true;
                 best_ = c;
                 best = a_.groups;
             }
@@ -343,6 +441,7 @@ private:
     Arrangement a_;
     const std::vector<std::size_t> *chosen_ = nullptr;
     Cost best_;
+    bool found_ = false;
 };
 
 Groups exhaustive(const PackProblem &p)
@@ -380,7 +479,7 @@ std::vector<std::size_t> startingCells(const PackProblem &p, std::vector<std::si
                          [&](std::size_t a, std::size_t b) { return pref[a] < pref[b]; });
         return {window.begin(), window.begin() + std::ptrdiff_t(n)};
     }
-    std::sort(window.begin(), window.end(), ByValue{p.objective.terms[0].values});
+    std::sort(window.begin(), window.end(), ByValue{&p.objective.terms[0].values});
     std::vector<std::size_t> cells;
     for (std::size_t k = 0; k < n; ++k)
         cells.push_back(window[k * window.size() / n]);
@@ -391,7 +490,7 @@ std::vector<std::size_t> startingCells(const PackProblem &p, std::vector<std::si
 void deal(const PackProblem &p, std::vector<std::size_t> cells, Arrangement &a)
 {
     const std::vector<double> &v = p.objective.terms[0].values;
-    std::sort(cells.rbegin(), cells.rend(), ByValue{v});
+    std::sort(cells.rbegin(), cells.rend(), ByValue{&v});
     using Entry = std::pair<double, std::size_t>; // sum, group
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> open;
     for (std::size_t g = 0; g < a.groups.size(); ++g)
@@ -441,19 +540,27 @@ std::vector<std::vector<std::size_t>> windows(const PackProblem &p, std::size_t 
     return cells;
 }
 
+void requireTerms(const PackObjective &objective)
+{
+    if (objective.terms.empty() || objective.terms.size() > kMaxTerms)
+        throw std::invalid_argument("a pack objective has one to four terms");
+}
+
 } // namespace
 
 std::vector<double> packCost(const PackObjective &objective, const Groups &groups)
 {
+    requireTerms(objective);
     Arrangement a(objective, groups.size());
     for (std::size_t g = 0; g < groups.size(); ++g)
         for (std::size_t cell : groups[g])
             a.add(g, cell);
-    return a.cost();
+    return a.cost().values();
 }
 
 Groups searchPack(const PackProblem &p)
 {
+    requireTerms(p.objective);
     const std::size_t n = std::size_t(p.series) * std::size_t(p.parallel);
     if (p.candidates.size() < n)
         return {};
@@ -463,8 +570,7 @@ Groups searchPack(const PackProblem &p)
     const auto spans = windows(p, n);
     const std::vector<double> &v = p.objective.terms[0].values;
     Budget budget;
-    std::optional<Arrangement> best;
-    std::vector<std::size_t> bestOutside;
+    std::optional<Search> best;
     for (std::size_t w = 0; w < spans.size(); ++w) {
         // Each window gets its share of the budget for the first descent.
         budget.limit = kWorkBudget * double(w + 1) / double(spans.size() + 1);
@@ -478,18 +584,16 @@ Groups searchPack(const PackProblem &p)
         for (std::size_t c : spans[w])
             if (!chosen[c])
                 outside.push_back(c);
-        std::sort(outside.begin(), outside.end(), ByValue{v});
-        LocalSearch(v, a, outside, budget).run();
-        if (!best || better(a.cost(), best->cost())) {
-            best = std::move(a);
-            bestOutside = std::move(outside);
-        }
+        Search search(v, std::move(a), std::move(outside), budget);
+        search.descend();
+        if (!best || better(search.cost(), best->cost()))
+            best = std::move(search);
     }
     if (!best)
         return {};
     budget.limit = kWorkBudget;
-    searchFurther(v, *best, bestOutside, budget);
-    return best->groups;
+    best->searchFurther();
+    return best->groups();
 }
 
 void refuseTooFewInWindow(const PackProblem &problem)

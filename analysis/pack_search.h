@@ -13,10 +13,14 @@ struct PackTerm {
     bool reciprocal = false;
     // Spreads of the figures closer than this are equally good (0: exact comparison).
     double resolution = 0;
+    // Spreads within this fraction of the mean group figure are as good as none, so the next
+    // term decides among them (0: every difference counts).
+    double tolerance = 0;
 };
 
 // What makes one arrangement better than another. The spread (highest less lowest group
-// figure) of the first term decides; the next term only between equal spreads, and so on.
+// figure) of the first term, less its tolerance, decides; the next term only between equal
+// spreads, and so on. At most four terms.
 // Then, when given, the least sum of `preference` over the chosen cells.
 struct PackObjective {
     std::vector<PackTerm> terms;

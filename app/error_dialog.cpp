@@ -1,7 +1,9 @@
 #include "app/error_dialog.h"
 
+#include "app/link_faults.h"
 #include "app/program_title.h"
 #include "core/error.h"
+#include "link/errors.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -41,6 +43,8 @@ void runHandler(const std::function<void()> &handler) noexcept
 {
     try {
         handler();
+    } catch (const analyzer::LinkError &error) {
+        showErrorDialog(linkFaultText(error.fault()));
     } catch (const core::Error &error) {
         showErrorDialog(error.message());
     } catch (const std::exception &error) {

@@ -3,6 +3,7 @@
 #include "app/clock_text.h"
 #include "app/error_dialog.h"
 #include "app/file_dialog.h"
+#include "app/link_faults.h"
 #include "app/menu_shortcut_filter.h"
 #include "app/no_data_box.h"
 #include "app/wrapping_button.h"
@@ -167,17 +168,17 @@ void TForm1::receiveNoData()
     app::showNoDataBox(this);
 }
 
-void TForm1::receiveFailure(const QString &message)
+void TForm1::receiveFailure(const analyzer::LinkFault &fault)
 {
     // A Download that went out late may have found its device gone.
     setLinkButtons(session_->isOpen());
-    app::showErrorDialog(message);
+    app::showErrorDialog(app::linkFaultText(fault));
 }
 
-void TForm1::deviceLost(const QString &message)
+void TForm1::deviceLost(const analyzer::LinkFault &fault)
 {
     setLinkButtons(false);
-    app::showErrorDialog(message);
+    app::showErrorDialog(app::linkFaultText(fault));
 }
 
 // Data board and files.

@@ -2,6 +2,7 @@
 
 #include "app/languages.h"
 #include "board/data_board.h"
+#include "link/fault.h"
 #include "link/protocol.h"
 
 #include <QMainWindow>
@@ -93,8 +94,8 @@ public:
 
     // What the analyzer sends besides readings, as the session reports it.
     void receiveNoData();
-    void receiveFailure(const QString &message);
-    void deviceLost(const QString &message);
+    void receiveFailure(const analyzer::LinkFault &fault);
+    void deviceLost(const analyzer::LinkFault &fault);
 
 protected:
     bool event(QEvent *event) override;

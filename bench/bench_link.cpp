@@ -9,6 +9,7 @@
 #include "link/protocol.h"
 #include "link/session.h"
 #include "link/tmscomm.h"
+#include "linktext/fault_text.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -66,8 +67,8 @@ int main(int argc, char *argv[])
     QObject::connect(
         &session, &analyzer::Session::reading,
         [&](const reading::Reading &, const QByteArray &line) { board.AppendLine(line); });
-    QObject::connect(&session, &analyzer::Session::receiveFailed, [](const QString &m) {
-        std::fprintf(stderr, "bench_link: %s\n", qPrintable(m));
+    QObject::connect(&session, &analyzer::Session::receiveFailed, [](const analyzer::LinkFault &f) {
+        std::fprintf(stderr, "bench_link: %s\n", qPrintable(linktext::describe(f)));
     });
     int lines = 0;
     bench::Clock::time_point lastLine;

@@ -12,7 +12,10 @@
 namespace boardview {
 
 BoardView::BoardView(const board::DataBoard &board, QWidget *parent)
-    : QAbstractScrollArea(parent), board_(board), pieces_(board.text(), index_)
+    : QAbstractScrollArea(parent),
+      board_(board),
+      pieces_(board.text(), index_),
+      rows_(index_, pieces_)
 {
     BoardViewAccessible::install();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -55,18 +58,14 @@ void BoardView::flushAppended()
     lastFlush_.start();
     const qsizetype oldEnd = index_.end();
     const qsizetype oldLast = index_.lineCount() - 1;
-    const Row oldTop = top_;
-    const qsizetype topByte = rowStart(top_);
-    const bool follow = atEnd_;
+    const Row oldTop = rows_.top();
+    const qsizetype topByte = rows_.start(oldTop);
+    const bool follow = rows_.atEnd();
     index_.extend(text);
     // The last line can change: a line appended to a board that ended in a line break goes
     // into the empty line after it.
     pieces_.forgetLine(oldLast);
-    if (top_.line >= oldLast)
-        top_ = rowOf(topByte);
-    lastTop_ = lastPageTop();
-    if (follow)
-        top_ = lastTop_;
+    rows_.reflow(topByte, follow, viewport()->height(), oldLast);
     syncScrollBar();
     if (follow)
         scrollOnTo(oldTop, oldLast);
@@ -87,23 +86,14 @@ void BoardView::scrollOnTo(const Row &oldTop, qsizetype oldLast)
     // What is still on screen moves up, and only the rows from the old last line down are
     // painted anew: that line may have changed, and the new lines come after it.
     const int height = viewport()->height();
-    Row r = oldTop;
-    int rows = 0;
-    const int onScreen = fullRows();
-    while (!(r == top_) && rows < onScreen && nextRow(r))
-        ++rows;
-    const qreal shift =
-        rows * rowHeight() + (oldTop == Row{} ? kMargin : 0) - (top_ == Row{} ? kMargin : 0);
-    if (!(r == top_) || shift >= height) {
+    const auto moved = rows_.scrolledOn(oldTop, oldLast, height);
+    if (!moved) {
         viewport()->update();
         return;
     }
+    const auto [shift, y] = *moved;
     if (shift > 0)
         viewport()->scroll(0, -int(shift));
-    Row row = top_;
-    qreal y = topMargin();
-    while (row.line < oldLast && y < height && nextRow(row))
-        y += rowHeight();
     viewport()->update(0, int(y), viewport()->width(), height - int(y));
 }
 
@@ -115,10 +105,9 @@ void BoardView::onReplaced()
     index_.extend(board_.text());
     index_.compact();
     offsets_.clear();
-    top_ = {};
     anchor_ = cursor_ = 0;
     caretX_.reset();
-    lastTop_ = lastPageTop();
+    rows_.reset(viewport()->height());
     syncScrollBar();
     viewport()->update();
     if (QAccessible::isActive()) {
@@ -204,13 +193,14 @@ void BoardView::paintEvent(QPaintEvent *event)
     selected.setBackground(palette().brush(QPalette::Highlight));
     selected.setForeground(palette().brush(QPalette::HighlightedText));
     const bool showCaret = caretShown_ && hasFocus();
-    const Row caret = showCaret ? rowOf(cursor_) : Row{};
+    const Row caret = showCaret ? rows_.rowOf(cursor_) : Row{};
 
-    qreal y = topMargin();
-    Row r = top_;
+    const qreal rowHeight = rows_.rowHeight();
+    qreal y = rows_.topMargin();
+    Row r = rows_.top();
     for (;;) {
         const BoardPiece &piece = pieces_.piece(r.line, r.chunk);
-        const QPointF origin(kMargin, y - r.row * rowHeight());
+        const QPointF origin(kMargin, y - r.row * rowHeight);
         QList<QTextLayout::FormatRange> selections;
         if (selectionFrom < selectionTo && selectionFrom < piece.end && selectionTo > piece.start) {
             const int from = piece.charIndexOf(std::max(selectionFrom, piece.start));
@@ -220,9 +210,9 @@ void BoardView::paintEvent(QPaintEvent *event)
         piece.layout.draw(&painter, origin, selections, clip);
         if (showCaret && caret.line == r.line && caret.chunk == r.chunk)
             piece.layout.drawCursor(&painter, origin, piece.charIndexOf(cursor_));
-        y += (piece.rows() - r.row) * rowHeight();
+        y += (piece.rows() - r.row) * rowHeight;
         r.row = piece.rows() - 1;
-        if (y >= clip.bottom() + 1 || !nextRow(r))
+        if (y >= clip.bottom() + 1 || !rows_.next(r))
             break;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "board/line_index.h"
 #include "boardview/board_pieces.h"
+#include "boardview/board_rows.h"
 #include "boardview/character_offsets.h"
 
 #include <QAbstractScrollArea>
@@ -92,34 +93,19 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    // The blank between the frame and the text, as a text document leaves it.
-    static constexpr qreal kMargin = 4;
-
-    // A row on screen: row `row` of piece `chunk` of line `line`.
-    struct Row {
-        qsizetype line = 0;
-        qsizetype chunk = 0;
-        int row = 0;
-        friend bool operator==(const Row &, const Row &) = default;
-    };
+    static constexpr qreal kMargin = BoardRows::kMargin;
+    using Row = BoardRows::Row;
 
     void onAppended();
     void onReplaced();
     void relayout();
-    bool nextRow(Row &r) const;
-    bool previousRow(Row &r) const;
-    qsizetype rowStart(const Row &r) const;
-    Row rowOf(qsizetype pos) const;
-    Row lastPageTop() const;
     int fullRows() const;
-    qreal topMargin() const;
     void setTop(const Row &top);
     void scrollRows(int rows);
     void syncScrollBar();
     void scrollOnTo(const Row &oldTop, qsizetype oldLast);
     void onScrollValue(int value);
     void onScrollAction(int action);
-    qreal rowHeight() const;
     qreal caretX(qsizetype pos) const;
     qsizetype clampPosition(qsizetype pos) const;
     qsizetype nextPosition(qsizetype pos) const;
@@ -139,14 +125,11 @@ private:
     static constexpr qint64 kFrameMs = 16;
     QElapsedTimer lastFlush_;
     QTextOption::WrapMode wrapMode_ = QTextOption::WrapAtWordBoundaryOrAnywhere;
-    Row top_;
-    Row lastTop_;
-    bool atEnd_ = true;
+    BoardRows rows_;
     qsizetype anchor_ = 0;
     qsizetype cursor_ = 0;
     // Of the caret, kept while it moves up and down.
     std::optional<qreal> caretX_;
-    int scrollShift_ = 0;
     bool syncing_ = false;
     int wheelRemainder_ = 0;
     bool selecting_ = false;

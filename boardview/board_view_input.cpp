@@ -24,12 +24,7 @@ bool isNavigationKey(const QKeyEvent *event)
 
 qsizetype BoardView::clampPosition(qsizetype pos) const
 {
-    pos = std::clamp<qsizetype>(pos, 0, index_.end());
-    const qsizetype line = index_.lineOf(pos);
-    if (pos >= index_.lineEnd(line))
-        return index_.lineEnd(line);
-    const BoardPiece &piece = pieces_.piece(line, pieces_.chunkOf(line, pos));
-    return piece.positionOf(piece.charIndexOf(pos));
+    return rows_.clampPosition(pos);
 }
 
 qsizetype BoardView::nextPosition(qsizetype pos) const
@@ -52,17 +47,15 @@ qsizetype BoardView::previousPosition(qsizetype pos) const
 
 qreal BoardView::caretX(qsizetype pos) const
 {
-    const Row r = rowOf(pos);
+    const Row r = rows_.rowOf(pos);
     const BoardPiece &piece = pieces_.piece(r.line, r.chunk);
     return piece.layout.lineAt(r.row).cursorToX(piece.charIndexOf(pos));
 }
 
 qsizetype BoardView::verticalMove(qsizetype pos, int rows) const
 {
-    Row r = rowOf(pos);
+    const Row r = rows_.moved(rows_.rowOf(pos), rows);
     const qreal x = caretX_ ? *caretX_ : caretX(pos);
-    for (; rows > 0 && nextRow(r); --rows) { }
-    for (; rows < 0 && previousRow(r); ++rows) { }
     const BoardPiece &piece = pieces_.piece(r.line, r.chunk);
     const QTextLine row = piece.layout.lineAt(r.row);
     int c = row.xToCursor(x);
@@ -74,7 +67,7 @@ qsizetype BoardView::verticalMove(qsizetype pos, int rows) const
 
 qsizetype BoardView::rowEdge(qsizetype pos, bool end) const
 {
-    const Row r = rowOf(pos);
+    const Row r = rows_.rowOf(pos);
     const BoardPiece &piece = pieces_.piece(r.line, r.chunk);
     const QTextLine row = piece.layout.lineAt(r.row);
     if (!end)
@@ -129,7 +122,7 @@ void BoardView::moveCursor(qsizetype pos, bool select)
 
 void BoardView::selectWordAt(qsizetype pos)
 {
-    const Row r = rowOf(pos);
+    const Row r = rows_.rowOf(pos);
     const BoardPiece &piece = pieces_.piece(r.line, r.chunk);
     const QString text = piece.layout.text();
     const int c = piece.charIndexOf(pos);

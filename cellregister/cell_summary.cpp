@@ -19,7 +19,8 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
     // them adds measurements of cells the first did not list.
     const CellRegister::Snapshot snapshot(r);
     RowReader c(r,
-                QStringLiteral("SELECT c.id, c.label, c.capacity_uah, p.name FROM cells c "
+                QStringLiteral("SELECT c.id, c.label, c.capacity_uah, p.name, c.retired_reason "
+                               "FROM cells c "
                                "LEFT JOIN pack_cells pc ON pc.cell_id = c.id "
                                "LEFT JOIN packs p ON p.id = pc.pack_id")
                     + where + QStringLiteral(" ORDER BY c.label") + r.labelCollation(),
@@ -30,6 +31,8 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
         if (!c.isNull(2))
             s.capacityMicroampHours = c.integer(2);
         s.pack = c.text(3);
+        if (!c.isNull(4))
+            s.retired = c.text(4);
         byId.insert(c.integer(0), cells.size());
         cells.push_back(std::move(s));
     }
@@ -92,13 +95,23 @@ std::optional<CellSummary> summarizeCell(CellRegister &r, const QString &label)
     return cells.front();
 }
 
+bool restLasted(const QDateTime &start, const QDateTime &end, double minDays)
+{
+    if (start.msecsTo(end) <= 0)
+        return false;
+    const QDateTime from = start.toLocalTime();
+    const QDateTime to = end.toLocalTime();
+    const double calendarDays = double(from.date().daysTo(to.date()))
+        + double(to.time().msecsSinceStartOfDay() - from.time().msecsSinceStartOfDay())
+            / 86'400'000.0;
+    return calendarDays >= minDays - kRestToleranceHours / 24.0;
+}
+
 std::optional<double> selfDischarge(const CellSummary &c, double minDays)
 {
-    if (!c.restStart)
+    if (!c.restStart || !restLasted(*c.restStart, c.latest, minDays))
         return std::nullopt;
     const double days = double(c.restStart->msecsTo(c.latest)) / 86'400'000.0;
-    if (days <= 0 || days < minDays)
-        return std::nullopt;
     return double(c.restStartMicrovolts - c.microvolts) / 1000.0 / days;
 }
 

@@ -26,14 +26,28 @@ struct CellSummary {
     std::int64_t restStartMicrovolts = 0;
     std::optional<std::int64_t> capacityMicroampHours;
     QString pack; // the pack it is built into, if any
+    std::optional<QString> retired; // the reason it was retired; none while in use
 };
+
+// Whether the cell may go into a pack: in none now, and not retired.
+inline bool inStock(const CellSummary &c)
+{
+    return c.pack.isEmpty() && !c.retired;
+}
 
 // Every cell with at least one measurement, in label order.
 std::vector<CellSummary> summarizeCells(CellRegister &r);
 // One cell, or nullopt when the register has no such label.
 std::optional<CellSummary> summarizeCell(CellRegister &r, const QString &label);
 
-// The voltage lost per day since the latest rest period began, once it has lasted minDays.
+// How long a rest has lasted as people count it: in calendar days of local time, so that
+// the same time of day a week later is 7 days whatever summer time did in between. A rest
+// that falls short of minDays by no more than kRestToleranceHours still counts as minDays.
+inline constexpr int kRestToleranceHours = 2;
+bool restLasted(const QDateTime &start, const QDateTime &end, double minDays);
+
+// The voltage lost per day of exact elapsed time since the latest rest period began, once
+// the rest has lasted minDays (see restLasted).
 std::optional<double> selfDischarge(const CellSummary &c, double minDays);
 
 // The rules the cell fails as the register knows it now (see analysis::failures).

@@ -9,7 +9,8 @@
 CORE_DECLARE_ERROR(ERegisterFault);
 // A cell label or pack name the register does not hold.
 CORE_DECLARE_ERROR(EUnknownEntry);
-// A pack name that is taken, or a cell already built into a pack or named twice.
+// A pack name or cell label that is taken, a cell already built into a pack or named twice,
+// or a retired cell put into a pack.
 CORE_DECLARE_ERROR(EDuplicateEntry);
 
 // Within one read the register's rows contradict each other: a measurement of a cell that

@@ -28,87 +28,125 @@ size_t qHash(const LabelKey &key, size_t seed) noexcept
     return size_t(h);
 }
 
-// The cell id of each measurement, adding the cells that are new. The caller holds the
-// register's write lock, so no other writer adds cells meanwhile.
-std::vector<qint64> cellIds(CellRegister &r, const QList<Measurement> &measurements)
-{
-    // Each label once, in the order it first appears, so that new cells' ids follow the
-    // readings; `place` is one more than the label's place in `labels`.
-    QHash<LabelKey, qsizetype> place;
-    place.reserve(measurements.size());
-    QStringList labels;
-    std::vector<qsizetype> labelOf;
-    labelOf.reserve(measurements.size());
-    for (const Measurement &m : measurements) {
-        qsizetype &p = place[LabelKey{m.label}];
-        if (p == 0) {
-            labels << m.label;
-            p = labels.size();
-        }
-        labelOf.push_back(p - 1);
-    }
-    std::vector<qint64> ids(labels.size(), 0);
-    const auto lookUp = [&] {
-        if (labels.size() > 200) {
-            RowReader all(r, QStringLiteral("SELECT id, label FROM cells"));
-            while (all.next()) {
-                const auto it = place.constFind(LabelKey{all.text(1)});
-                if (it != place.cend())
-                    ids[*it - 1] = all.integer(0);
-            }
-            return;
-        }
-        QSqlQuery one = r.prepare(QStringLiteral("SELECT id FROM cells WHERE label = ?"));
-        for (qsizetype i = 0; i < labels.size(); ++i) {
-            if (ids[i] != 0)
-                continue;
-            one.addBindValue(labels[i]);
-            r.exec(one);
-            if (r.next(one))
-                ids[i] = one.value(0).toLongLong();
-            one.finish();
-        }
-    };
-    lookUp();
-    const auto fresh = qsizetype(std::count(ids.begin(), ids.end(), 0));
-    if (fresh > 0) {
-        RowInsert cells(r, QStringLiteral("INSERT INTO cells (label) VALUES "), 1, fresh);
-        for (qsizetype i = 0; i < labels.size(); ++i) {
-            if (ids[i] == 0) {
-                cells.add(labels[i]);
-                cells.endRow();
-            }
-        }
-        lookUp();
-    }
-    std::vector<qint64> idOf;
-    idOf.reserve(measurements.size());
-    for (const qsizetype l : labelOf)
-        idOf.push_back(ids[l]);
-    return idOf;
-}
-
 } // namespace
 
-void addMeasurements(CellRegister &r, const QList<Measurement> &measurements)
+// The cell id of every label met so far. A run of many new labels would look each up on
+// its own; past a few hundred, one scan of the cells finds them all (and holds every cell's
+// from then on), and the cells it creates are read back by their ids, which follow every
+// id before them.
+struct RunWriter::Labels {
+    QHash<LabelKey, qint64> ids;
+    bool scanned = false;
+
+    std::vector<qint64> of(CellRegister &r, const QList<Measurement> &measurements)
+    {
+        // New labels once each, in the order they first appear, so that the new cells'
+        // ids follow the readings.
+        QStringList fresh;
+        for (const Measurement &m : measurements) {
+            qint64 &id = ids[LabelKey{m.label}];
+            if (id == 0) {
+                id = -1;
+                fresh << m.label;
+            }
+        }
+        if (!fresh.isEmpty() && !scanned && fresh.size() > 200) {
+            scanned = true;
+            // Every cell, so that later chunks find theirs without asking again.
+            RowReader all(r, QStringLiteral("SELECT id, label FROM cells"));
+            while (all.next())
+                ids.insert(LabelKey{all.text(1)}, all.integer(0));
+        } else if (!fresh.isEmpty() && !scanned) {
+            QSqlQuery one = r.prepare(QStringLiteral("SELECT id FROM cells WHERE label = ?"));
+            for (const QString &label : std::as_const(fresh)) {
+                one.addBindValue(label);
+                r.exec(one);
+                if (r.next(one))
+                    ids[LabelKey{label}] = one.value(0).toLongLong();
+                one.finish();
+            }
+        }
+        // After a scan every label without an id is new; so is one no look-up found.
+        QStringList created;
+        for (const QString &label : std::as_const(fresh))
+            if (ids.value(LabelKey{label}) == -1)
+                created << label;
+        if (!created.isEmpty()) {
+            QSqlQuery top = r.run(QStringLiteral("SELECT COALESCE(MAX(id), 0) FROM cells"));
+            r.next(top);
+            const qint64 before = top.value(0).toLongLong();
+            top.finish();
+            {
+                RowInsert cells(r, QStringLiteral("INSERT INTO cells (label) VALUES "), 1,
+                                created.size());
+                for (const QString &label : std::as_const(created)) {
+                    cells.add(label);
+                    cells.endRow();
+                }
+            }
+            // The caller holds the register's write lock: the cells above `before` are ours.
+            RowReader made(r, QStringLiteral("SELECT id, label FROM cells WHERE id > ?"), {before});
+            while (made.next())
+                ids[LabelKey{made.text(1)}] = made.integer(0);
+        }
+        std::vector<qint64> out;
+        out.reserve(std::size_t(measurements.size()));
+        for (const Measurement &m : measurements)
+            out.push_back(ids.value(LabelKey{m.label}));
+        return out;
+    }
+};
+
+RunWriter::RunWriter(CellRegister &r, const QDateTime &at, const QString &model,
+                     const QString &source, qsizetype chunk)
+    : r_(r),
+      transaction_(r),
+      chunk_(std::max<qsizetype>(chunk, 1)),
+      labels_(std::make_unique<Labels>())
 {
-    CellRegister::Transaction t(r);
-    const std::vector<qint64> ids = cellIds(r, measurements);
-    RowInsert rows(r,
+    // A null text would be bound as NULL.
+    const auto text = [](const QString &s) { return s.isNull() ? QStringLiteral("") : s; };
+    QSqlQuery added =
+        r.run(QStringLiteral("INSERT INTO record_runs (recorded_at, measured_at, model, source) "
+                             "VALUES (?, ?, ?, ?) RETURNING id"),
+              {timeText(QDateTime::currentDateTimeUtc()), timeText(at), text(model), text(source)});
+    r.next(added);
+    run_ = added.value(0).toLongLong();
+    // SQLite cannot commit while a statement is still stepping.
+    added.finish();
+    pending_.reserve(chunk_);
+}
+
+RunWriter::~RunWriter() = default;
+
+void RunWriter::add(Measurement m)
+{
+    pending_.push_back(std::move(m));
+    ++count_;
+    if (pending_.size() >= chunk_)
+        store();
+}
+
+void RunWriter::store()
+{
+    if (pending_.isEmpty())
+        return;
+    const std::vector<qint64> ids = labels_->of(r_, pending_);
+    RowInsert rows(r_,
                    QStringLiteral("INSERT INTO measurements (cell_id, measured_at, group_number, "
                                   "microohms, microvolts, resistance_text, voltage_text, model, "
-                                  "source, source_line, rest_start) VALUES "),
-                   11, measurements.size());
+                                  "source, source_line, rest_start, run_id) VALUES "),
+                   12, pending_.size());
     // The readings of one record share their time.
     QDateTime lastTime;
     QString lastTimeText;
-    for (qsizetype i = 0; i < measurements.size(); ++i) {
-        const Measurement &m = measurements[i];
+    for (qsizetype i = 0; i < pending_.size(); ++i) {
+        const Measurement &m = pending_[i];
         if (m.at != lastTime || lastTimeText.isEmpty()) {
             lastTime = m.at;
             lastTimeText = timeText(m.at);
         }
-        rows.add(ids[i]);
+        rows.add(ids[std::size_t(i)]);
         rows.add(lastTimeText);
         rows.add(m.group);
         rows.add(m.microohms);
@@ -119,9 +157,33 @@ void addMeasurements(CellRegister &r, const QList<Measurement> &measurements)
         rows.add(m.source);
         rows.add(m.sourceLine);
         rows.add(m.restStart ? 1 : 0);
+        rows.add(run_);
         rows.endRow();
     }
-    t.commit();
+    pending_.clear();
+}
+
+qint64 RunWriter::commit()
+{
+    store();
+    transaction_.commit();
+    return run_;
+}
+
+qint64 addMeasurements(CellRegister &r, const QList<Measurement> &measurements)
+{
+    if (measurements.isEmpty())
+        return 0;
+    QStringList sources;
+    for (const Measurement &m : measurements)
+        if (sources.isEmpty() || sources.back() != m.source)
+            sources << m.source;
+    sources.removeDuplicates();
+    RunWriter w(r, measurements.front().at, measurements.front().model,
+                sources.join(QStringLiteral(", ")));
+    for (const Measurement &m : measurements)
+        w.add(m);
+    return w.commit();
 }
 
 void forEachMeasurement(CellRegister &r, const QString &label,

@@ -4,6 +4,8 @@
 
 #include <QHash>
 
+#include <cmath>
+
 namespace cellregister {
 
 namespace {
@@ -42,12 +44,36 @@ Pack packFromRow(const QSqlQuery &q)
     p.maxVoltageSpreadMicrovolts = q.value(4).toLongLong();
     p.capacityFirst = q.value(5).toInt() != 0;
     p.created = timeFromText(q.value(6).toString());
+    if (q.value(11).toInt() != 0) {
+        analysis::Rules rules;
+        if (!q.isNull(7))
+            rules.maxMicroohms = q.value(7).toLongLong();
+        if (!q.isNull(8))
+            rules.maxSelfDischargeMvPerDay = double(q.value(8).toLongLong()) / 1000.0;
+        if (!q.isNull(9))
+            rules.minCapacityMicroampHours = q.value(9).toLongLong();
+        rules.minDays = double(q.value(10).toLongLong()) / 1000.0;
+        p.rules = rules;
+    }
     return p;
 }
 
 const QString kPackColumns =
     QStringLiteral("SELECT id, name, series, parallel, max_voltage_spread_uv, capacity_first, "
-                   "created_at FROM packs");
+                   "created_at, max_resistance_uohm, max_self_discharge_uv_per_day, "
+                   "min_capacity_uah, min_rest_millidays, rules_stored FROM packs");
+
+template <typename T, typename F>
+QVariant orNull(const std::optional<T> &v, F f)
+{
+    return v ? QVariant(f(*v)) : QVariant();
+}
+
+void retire(CellRegister &r, qint64 cell, const QString &reason)
+{
+    r.run(QStringLiteral("UPDATE cells SET retired_reason = ?, retired_at = ? WHERE id = ?"),
+          {reason, timeText(QDateTime::currentDateTimeUtc()), cell});
+}
 
 } // namespace
 
@@ -57,11 +83,19 @@ void savePack(CellRegister &r, const Pack &pack)
     if (QSqlQuery taken = r.run(QStringLiteral("SELECT 1 FROM packs WHERE name = ?"), {pack.name});
         r.next(taken))
         throw EDuplicateEntry(QStringLiteral("a pack named '%1' exists already").arg(pack.name));
+    const analysis::Rules rules = pack.rules.value_or(analysis::Rules{});
+    const auto whole = [](auto v) { return qint64(v); };
+    const auto micro = [](double mv) { return qint64(std::llround(mv * 1000.0)); };
     QSqlQuery add =
         r.run(QStringLiteral("INSERT INTO packs (name, series, parallel, max_voltage_spread_uv, "
-                             "capacity_first, created_at) VALUES (?, ?, ?, ?, ?, ?) RETURNING id"),
+                             "capacity_first, created_at, max_resistance_uohm, "
+                             "max_self_discharge_uv_per_day, min_capacity_uah, min_rest_millidays, "
+                             "rules_stored) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
               {pack.name, pack.series, pack.parallel, qint64(pack.maxVoltageSpreadMicrovolts),
-               pack.capacityFirst ? 1 : 0, timeText(pack.created)});
+               pack.capacityFirst ? 1 : 0, timeText(pack.created),
+               orNull(rules.maxMicroohms, whole), orNull(rules.maxSelfDischargeMvPerDay, micro),
+               orNull(rules.minCapacityMicroampHours, whole),
+               qint64(std::llround(rules.minDays * 1000.0)), pack.rules ? 1 : 0});
     r.next(add);
     const qint64 id = add.value(0).toLongLong();
     // SQLite cannot commit while a statement is still stepping.
@@ -146,7 +180,8 @@ std::vector<std::pair<QString, Swap>> swapsOfCell(CellRegister &r, const QString
     return swaps;
 }
 
-void swapCell(CellRegister &r, const QString &name, const QString &removed, const QString &added)
+void swapCell(CellRegister &r, const QString &name, const QString &removed, const QString &added,
+              Removed what)
 {
     CellRegister::Transaction t(r);
     const qint64 pack = packId(r, name);
@@ -163,6 +198,13 @@ void swapCell(CellRegister &r, const QString &name, const QString &removed, cons
     const QString other = packOf(r, in);
     if (!other.isEmpty())
         throw EDuplicateEntry(QStringLiteral("cell %1 is already in pack '%2'").arg(added, other));
+    if (QSqlQuery retired =
+            r.run(QStringLiteral("SELECT retired_reason FROM cells WHERE id = ?"), {in});
+        r.next(retired) && !retired.isNull(0))
+        throw EDuplicateEntry(
+            QStringLiteral("cell %1 is retired (%2)").arg(added, retired.value(0).toString()));
+    if (what == Removed::Retire)
+        retire(r, out, QStringLiteral("taken out of pack '%1'").arg(name));
     r.run(QStringLiteral("UPDATE pack_cells SET cell_id = ? WHERE pack_id = ? AND group_index = ? "
                          "AND position = ?"),
           {in, pack, group, position});
@@ -170,6 +212,16 @@ void swapCell(CellRegister &r, const QString &name, const QString &removed, cons
                          "added_cell_id, "
                          "swapped_at) VALUES (?, ?, ?, ?, ?, ?)"),
           {pack, group, position, out, in, timeText(QDateTime::currentDateTimeUtc())});
+    t.commit();
+}
+
+void deletePack(CellRegister &r, const QString &name)
+{
+    CellRegister::Transaction t(r);
+    const qint64 pack = packId(r, name);
+    r.run(QStringLiteral("DELETE FROM pack_swaps WHERE pack_id = ?"), {pack});
+    r.run(QStringLiteral("DELETE FROM pack_cells WHERE pack_id = ?"), {pack});
+    r.run(QStringLiteral("DELETE FROM packs WHERE id = ?"), {pack});
     t.commit();
 }
 
@@ -185,34 +237,55 @@ QStringList cellsInPacks(CellRegister &r)
 
 QStringList setCapacities(CellRegister &r,
                           const std::vector<std::pair<QString, std::int64_t>> &capacities,
-                          const QString &source, bool skipUnknown)
+                          const QString &source, bool skipUnknown, const QDateTime &at)
 {
     CellRegister::Transaction t(r);
     QHash<QString, qint64> ids;
+    QHash<QString, qint64> folded; // 0: more than one cell
     QSqlQuery all = r.run(QStringLiteral("SELECT id, label FROM cells"));
-    while (r.next(all))
-        ids.insert(all.value(1).toString(), all.value(0).toLongLong());
+    while (r.next(all)) {
+        const QString label = all.value(1).toString();
+        const qint64 id = all.value(0).toLongLong();
+        ids.insert(label, id);
+        const QString key = label.toCaseFolded();
+        folded.insert(key, folded.contains(key) ? 0 : id);
+    }
+    const auto idOf = [&](const QString &label) -> qint64 {
+        if (const auto it = ids.constFind(label); it != ids.constEnd())
+            return *it;
+        return folded.value(label.toCaseFolded(), 0);
+    };
     QStringList unknown;
     for (const auto &[label, uah] : capacities)
-        if (!ids.contains(label))
+        if (idOf(label) == 0)
             unknown << label;
     if (!unknown.isEmpty() && !skipUnknown)
         throw EUnknownEntry(
             QStringLiteral("the register holds no cell %1; nothing imported (--skip-unknown "
                            "imports the others)")
                 .arg(unknown.join(QStringLiteral(", "))));
+    // Every capacity measured is kept; the cell's own columns hold the latest measured.
     QSqlQuery set = r.prepare(QStringLiteral(
-        "UPDATE cells SET capacity_uah = ?, capacity_source = ?, capacity_at = ? WHERE id = ?"));
-    const QString now = timeText(QDateTime::currentDateTimeUtc());
+        "UPDATE cells SET capacity_uah = ?, capacity_source = ?, capacity_at = ? WHERE id = ? "
+        "AND (capacity_at IS NULL OR capacity_at <= ?)"));
+    QSqlQuery keep = r.prepare(
+        QStringLiteral("INSERT INTO capacities (capacity_uah, source, measured_at, cell_id) "
+                       "VALUES (?, ?, ?, ?)"));
+    const QString now = timeText(at.isValid() ? at : QDateTime::currentDateTimeUtc());
     for (const auto &[label, uah] : capacities) {
-        const auto it = ids.constFind(label);
-        if (it == ids.constEnd())
+        const qint64 id = idOf(label);
+        if (id == 0)
             continue;
         set.addBindValue(qint64(uah));
         set.addBindValue(source);
         set.addBindValue(now);
-        set.addBindValue(*it);
+        set.addBindValue(id);
+        set.addBindValue(now);
         r.exec(set);
+        for (const QVariant &v :
+             {QVariant(qint64(uah)), QVariant(source), QVariant(now), QVariant(id)})
+            keep.addBindValue(v);
+        r.exec(keep);
     }
     t.commit();
     return unknown;

@@ -1,5 +1,7 @@
 #include "cellregister/schema.h"
 
+#include <iterator>
+
 namespace cellregister {
 
 namespace {
@@ -55,13 +57,70 @@ const char *const kVersion1[] = {
     "INSERT INTO register_schema (version) VALUES (1)",
 };
 
+// A cell's life beyond its readings: each record run as one unit that can be undone, every
+// capacity measured rather than the latest alone, a cell retired with its reason, and the
+// rules a pack was built with. The cells' capacity columns stay the latest capacity, so
+// readers of version 1 read it as before.
+const char *const kVersion2[] = {
+    "CREATE TABLE record_runs ("
+    " id %KEY%,"
+    " recorded_at TEXT NOT NULL,"
+    " measured_at TEXT NOT NULL,"
+    " model TEXT NOT NULL,"
+    " source TEXT NOT NULL)",
+    "ALTER TABLE measurements ADD COLUMN run_id BIGINT REFERENCES record_runs(id)",
+    // A register of version 1 kept no runs: one record wrote its readings with one time,
+    // model and source, so those three tell its runs apart.
+    "INSERT INTO record_runs (recorded_at, measured_at, model, source)"
+    " SELECT measured_at, measured_at, model, source FROM measurements"
+    " GROUP BY measured_at, model, source ORDER BY MIN(id)",
+    "UPDATE measurements SET run_id = (SELECT r.id FROM record_runs r"
+    " WHERE r.measured_at = measurements.measured_at AND r.model = measurements.model"
+    " AND r.source = measurements.source)",
+    "CREATE INDEX measurements_by_run ON measurements (run_id)",
+    "CREATE TABLE capacities ("
+    " id %KEY%,"
+    " cell_id BIGINT NOT NULL REFERENCES cells(id),"
+    " capacity_uah BIGINT NOT NULL,"
+    " source TEXT NOT NULL,"
+    " measured_at TEXT NOT NULL)",
+    "INSERT INTO capacities (cell_id, capacity_uah, source, measured_at)"
+    " SELECT id, capacity_uah, COALESCE(capacity_source, ''), COALESCE(capacity_at, '')"
+    " FROM cells WHERE capacity_uah IS NOT NULL ORDER BY id",
+    "CREATE INDEX capacities_by_cell ON capacities (cell_id, measured_at, id)",
+    "ALTER TABLE cells ADD COLUMN retired_reason TEXT",
+    "ALTER TABLE cells ADD COLUMN retired_at TEXT",
+    // A cell a swap took out had failed: it is not offered for a pack again.
+    "UPDATE cells SET"
+    " retired_reason = (SELECT 'taken out of pack ''' || p.name || '''' FROM pack_swaps s"
+    " JOIN packs p ON p.id = s.pack_id WHERE s.removed_cell_id = cells.id"
+    " ORDER BY s.id DESC LIMIT 1),"
+    " retired_at = (SELECT MAX(s.swapped_at) FROM pack_swaps s"
+    " WHERE s.removed_cell_id = cells.id)"
+    " WHERE id IN (SELECT removed_cell_id FROM pack_swaps)"
+    " AND id NOT IN (SELECT cell_id FROM pack_cells)",
+    // NULL: the rule was not set when the pack was built.
+    "ALTER TABLE packs ADD COLUMN max_resistance_uohm BIGINT",
+    "ALTER TABLE packs ADD COLUMN max_self_discharge_uv_per_day BIGINT",
+    "ALTER TABLE packs ADD COLUMN min_capacity_uah BIGINT",
+    "ALTER TABLE packs ADD COLUMN min_rest_millidays BIGINT",
+    "ALTER TABLE packs ADD COLUMN rules_stored INTEGER NOT NULL DEFAULT 0",
+    "UPDATE register_schema SET version = 2",
+};
+
+const char *const *const kSteps[][2] = {
+    {std::begin(kVersion1), std::end(kVersion1)},
+    {std::begin(kVersion2), std::end(kVersion2)},
+};
+
 } // namespace
 
 QStringList migrationStep(int from, bool postgres)
 {
     QStringList statements;
-    if (from == 0) {
-        for (const char *s : kVersion1) {
+    if (from >= 0 && from < int(std::size(kSteps))) {
+        for (const char *const *it = kSteps[from][0]; it != kSteps[from][1]; ++it) {
+            const char *s = *it;
             QString sql = QString::fromLatin1(s);
             sql.replace(QStringLiteral("%KEY%"),
                         postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")

@@ -5,7 +5,7 @@
 namespace cellregister {
 
 // The schema version this program writes. A register of a later version is refused.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // The statements that take a register from version `from` to `from + 1`, for SQLite or
 // PostgreSQL (whose key columns are spelt differently).

@@ -41,7 +41,7 @@ int runClearMemory(const Invocation &inv)
     analyzer::Session session(comm);
     openPort(session, inv);
     try {
-        session.clearMemory();
+        linkCall([&] { session.clearMemory(); });
     } catch (const core::Error &) {
         // The port must not stay open behind a failed command; that failure is the one to report.
         try {
@@ -49,7 +49,7 @@ int runClearMemory(const Invocation &inv)
         } catch (const core::Error &) { }
         throw;
     }
-    session.close();
+    linkCall([&] { session.close(); });
     return kExitOk;
 }
 

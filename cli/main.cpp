@@ -41,7 +41,7 @@ const ExitRow kExitRows[] = {
      "the port cannot be opened or written, its device went away, the analyzer did not\n"
      "answer, a received block could not be read, or bytes were lost or added on the\n"
      "line; what arrived is still written",
-     raisedAs<EDeviceFault, EOleException>},
+     raisedAs<EDeviceFault, analyzer::LinkError>},
     {kExitNotEnoughCells,
      "too few cells lie within the voltage window (match, report, labels), or no\n"
      "spare cell fits (pack replace)",

@@ -5,8 +5,10 @@
 #include "cli/exit_codes.h"
 #include "cli/output.h"
 #include "cli/subcommands.h"
+#include "link/errors.h"
 #include "link/port_path.h"
 #include "link/session.h"
+#include "linktext/fault_text.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -148,12 +150,23 @@ QString portName(const Invocation &inv)
     return inv.portPath.isEmpty() ? QStringLiteral("COM %1").arg(inv.com) : inv.portPath;
 }
 
+void linkCall(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const analyzer::LinkError &e) {
+        throw EDeviceFault(linktext::describe(e.fault()));
+    }
+}
+
 void openPort(analyzer::Session &session, const Invocation &inv)
 {
-    if (inv.portPath.isEmpty())
-        session.open(inv.com);
-    else
-        session.open(inv.portPath);
+    linkCall([&] {
+        if (inv.portPath.isEmpty())
+            session.open(inv.com);
+        else
+            session.open(inv.portPath);
+    });
 }
 
 int runPorts(const Invocation &inv)

@@ -150,21 +150,23 @@ int runRegisterMatch(const Invocation &inv)
     const auto reg = openRegister(inv, cellregister::Opening::MustExist);
     const Summaries all = cellregister::summarizeCells(*reg);
     std::vector<const cellregister::CellSummary *> candidates;
-    bool allCapacities = true;
+    bool capacityFirst = false;
     for (const auto &c : all) {
-        if (c.pack.isEmpty() && cellregister::failures(c, rules).empty()) {
+        if (cellregister::inStock(c) && cellregister::failures(c, rules).empty()) {
             candidates.push_back(&c);
-            allCapacities = allCapacities && c.capacityMicroampHours.has_value();
+            capacityFirst = capacityFirst || c.capacityMicroampHours.has_value();
         }
     }
-    allCapacities = allCapacities && !candidates.empty();
 
     std::vector<QStringList> labels;
-    if (allCapacities) {
+    std::size_t withoutCapacity = 0;
+    if (capacityFirst) {
         std::vector<analysis::CapacityCell> cells;
         for (const auto *c : candidates)
-            cells.push_back({c->microohms, c->microvolts, *c->capacityMicroampHours});
-        for (const auto &g : analysis::matchByCapacity(cells, shape).groups) {
+            cells.push_back({c->microohms, c->microvolts, c->capacityMicroampHours});
+        const analysis::CapacityMatch m = analysis::matchByCapacity(cells, shape);
+        withoutCapacity = m.withoutCapacity;
+        for (const auto &g : m.groups) {
             labels.emplace_back();
             for (std::size_t i : g)
                 labels.back() << candidates[i]->label;
@@ -187,27 +189,31 @@ int runRegisterMatch(const Invocation &inv)
                                           {"parallel", Kind::Number},
                                           {"capacity_first", Kind::Flag},
                                           {"candidates", Kind::Number},
-                                          {"left_out", Kind::Number}},
+                                          {"left_out", Kind::Number},
+                                          {"without_capacity", Kind::Number}},
                                          3),
                               tables::Shape::Object);
-        object.number(shape.series).number(shape.parallel).flag(allCapacities);
+        object.number(shape.series).number(shape.parallel).flag(capacityFirst);
         writeGroups(object, values, labels);
-        object.number(qsizetype(candidates.size())).number(leftOut).endRow();
+        object.number(qsizetype(candidates.size())).number(leftOut);
+        object.number(qsizetype(withoutCapacity)).endRow();
         writeWhole(inv.output, object.finish());
     } else {
         writeWhole(inv.output,
-                   QByteArray::number(shape.series) + "S" + QByteArray::number(shape.parallel)
-                       + "P from " + QByteArray::number(qsizetype(candidates.size()))
-                       + " candidate cells, "
-                       + (allCapacities ? "capacity first"
-                                        : "resistance only (not every cell has a capacity)")
-                       + '\n' + groupsTable(Format::Text, values, labels) + spreadText(values)
-                       + "left out: " + QByteArray::number(leftOut) + " cells\n");
+            QByteArray::number(shape.series) + "S" + QByteArray::number(shape.parallel) + "P from "
+            + QByteArray::number(qsizetype(candidates.size())) + " candidate cells, "
+            + (capacityFirst ? "capacity first" : "resistance only (no cell has a capacity)") + '\n'
+            + groupsTable(Format::Text, values, labels) + spreadText(values)
+            + "left out: " + QByteArray::number(leftOut) + " cells"
+            + (withoutCapacity > 0 ? ", " + QByteArray::number(qsizetype(withoutCapacity))
+                       + " of them without a capacity"
+                                   : QByteArray())
+            + '\n');
     }
     if (!packName.isEmpty()) {
         cellregister::savePack(*reg,
                                {packName, shape.series, shape.parallel,
-                                shape.maxVoltageSpreadMicrovolts, allCapacities,
+                                shape.maxVoltageSpreadMicrovolts, capacityFirst,
                                 QDateTime::currentDateTimeUtc(), labels});
         printMessage(QStringLiteral("battery-analyzer-cli: saved pack '%1'").arg(packName));
     }
@@ -304,7 +310,7 @@ int runPackReplace(const Invocation &inv)
     QString best;
     analysis::CapacityScore bestScore;
     for (const auto &c : all) {
-        if (!c.pack.isEmpty() || !cellregister::failures(c, rules).empty())
+        if (!cellregister::inStock(c) || !cellregister::failures(c, rules).empty())
             continue;
         if (lo <= hi
             && (c.microvolts < hi - pack.maxVoltageSpreadMicrovolts

@@ -1,6 +1,7 @@
 #include "cli/register_tables.h"
 
 #include "cellregister/cell_register.h"
+#include "cellregister/local_time.h"
 #include "reading/decimal.h"
 
 namespace cli {
@@ -17,9 +18,15 @@ namespace {
 std::vector<tables::Column> cellColumns(Format format)
 {
     if (format == Format::Text)
-        return {{"label", Kind::Text, 10}, {"mΩ", Kind::Number, 10},   {"V", Kind::Number, 8},
-                {"n", Kind::Number, 4},    {"latest", Kind::Text, 26}, {"mV/day", Kind::Number, 8},
-                {"mAh", Kind::Number, 10}, {"pack", Kind::Text, 8},    {"verdict", Kind::Text}};
+        return {{"label", Kind::Text, tables::kFitContent},
+                {"mΩ", Kind::Number, tables::kFitContent},
+                {"V", Kind::Number, tables::kFitContent},
+                {"n", Kind::Number, tables::kFitContent},
+                {"latest", Kind::Text, tables::kFitContent},
+                {"mV/day", Kind::Number, tables::kFitContent},
+                {"mAh", Kind::Number, tables::kFitContent},
+                {"pack", Kind::Text, tables::kFitContent},
+                {"verdict", Kind::Text}};
     return {{"label", Kind::Text},
             {"resistance_ohm", Kind::Number},
             {"voltage_v", Kind::Number},
@@ -59,7 +66,7 @@ void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &r
     tables::Writer &t = table_;
     if (format_ == Format::Text) {
         t.text(c.label).number({c.microohms, 3}).number({c.microvolts, 6}).number(c.measurements);
-        t.text(cellregister::timeText(c.latest)).number(selfDischarge);
+        t.text(cellregister::localTimeText(c.latest)).number(selfDischarge);
         c.capacityMicroampHours ? t.number({*c.capacityMicroampHours, 3}) : t.none();
         t.text(c.pack.isEmpty() ? QStringLiteral("-") : c.pack);
         t.textBy([&](QByteArray &b) {
@@ -70,7 +77,7 @@ void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &r
     } else {
         t.text(c.label).number({c.microohms, 6}).number({c.microvolts, 6});
         t.text(c.resistanceText).text(c.voltageText).number(c.measurements);
-        t.text(cellregister::timeText(c.first)).text(cellregister::timeText(c.latest));
+        t.text(cellregister::localTimeText(c.first)).text(cellregister::localTimeText(c.latest));
         t.number(selfDischarge);
         c.capacityMicroampHours ? t.number({*c.capacityMicroampHours, 3}) : t.none();
         c.pack.isEmpty() ? t.none() : t.text(c.pack);
@@ -86,7 +93,7 @@ MeasurementTable::MeasurementTable(Format format, tables::Place place, tables::W
 void MeasurementTable::add(const cellregister::Measurement &m)
 {
     tables::Writer &t = table_;
-    t.text(m.label).text(cellregister::timeText(m.at)).number(m.group);
+    t.text(m.label).text(cellregister::localTimeText(m.at)).number(m.group);
     t.number({m.microohms, 6}).number({m.microvolts, 6});
     t.text(m.resistanceText).text(m.voltageText).text(m.model).text(m.source);
     m.sourceLine ? t.number(m.sourceLine) : t.none();

@@ -3,10 +3,11 @@
 #include "cli/interrupt.h"
 #include "cli/live_count.h"
 #include "cli/output.h"
+#include "cli/ports.h"
 #include "core/error.h"
-#include "link/error_text.h"
 #include "link/session.h"
 #include "link/tmscomm.h"
+#include "linktext/fault_text.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -44,8 +45,8 @@ public:
         QObject::connect(&session_, &analyzer::Session::noData, [this] {
             // After readings, a no-data reply can only be a record that lost its place.
             if (t_.readings() > 0 && t_.disturbed.isEmpty())
-                t_.disturbed =
-                    analyzer::errortext::transferDisturbed(comm_.CommPort(), comm_.openDevice(), 0);
+                t_.disturbed = linktext::describe({analyzer::LinkFault::Kind::TransferDisturbed,
+                                                   comm_.CommPort(), comm_.openDevice()});
             end(Transfer::End::NoData);
         });
         QObject::connect(&session_, &analyzer::Session::downloadSent, [this](int waitedMs) {
@@ -59,18 +60,19 @@ public:
             restartIdle();
         });
         QObject::connect(&session_, &analyzer::Session::commandFailed,
-                         [this](const QString &message) {
-                             t_.failure = message;
+                         [this](const analyzer::LinkFault &fault) {
+                             t_.failure = linktext::describe(fault);
                              end(Transfer::End::NotSent);
                          });
         QObject::connect(&session_, &analyzer::Session::transferDisturbed,
-                         [this](const QString &message) {
+                         [this](const analyzer::LinkFault &fault) {
                              if (t_.disturbed.isEmpty())
-                                 t_.disturbed = message;
+                                 t_.disturbed = linktext::describe(fault);
                          });
         QObject::connect(
-            &session_, &analyzer::Session::receiveFailed, [this](const QString &message) {
-                const QString text = QStringLiteral("%1: %2").arg(request_.portName(), message);
+            &session_, &analyzer::Session::receiveFailed, [this](const analyzer::LinkFault &fault) {
+                const QString text =
+                    QStringLiteral("%1: %2").arg(request_.portName(), linktext::describe(fault));
                 ++t_.receiveFailures;
                 if (request_.stopAtReceiveFailure) {
                     t_.failure = text;
@@ -80,34 +82,36 @@ public:
                 printMessage(QStringLiteral("battery-analyzer-cli: ") + text);
                 restartIdle();
             });
-        QObject::connect(&session_, &analyzer::Session::deviceLost, [this] {
-            // The session's own text tells a window user to click Connect; here the device
-            // and what happened to the readings are what matter.
-            t_.failure =
-                QStringLiteral("%1 lost its device during the download")
-                    .arg(request_.portPath.isEmpty()
-                             ? analyzer::errortext::portAndDevice(request_.com, comm_.lostDevice())
-                             : request_.portPath);
-            end(Transfer::End::DeviceLost);
-        });
+        QObject::connect(
+            &session_, &analyzer::Session::deviceLost, [this](const analyzer::LinkFault &fault) {
+                // Named as the user gave it; what happened to the readings is said by the caller.
+                t_.failure = QStringLiteral("%1 lost its device during the download")
+                                 .arg(request_.portPath.isEmpty()
+                                          ? linktext::portAndDevice(fault.port, fault.device)
+                                          : request_.portPath);
+                end(Transfer::End::DeviceLost);
+            });
     }
 
     Transfer run()
     {
-        if (request_.portPath.isEmpty())
-            session_.open(request_.com);
-        else
-            session_.open(request_.portPath);
-        session_.download();
+        linkCall([this] {
+            if (request_.portPath.isEmpty())
+                session_.open(request_.com);
+            else
+                session_.open(request_.portPath);
+            session_.download();
+        });
         if (!ended_)
             loop_.exec();
         if (t_.end == Transfer::End::Quiet && t_.disturbed.isEmpty())
-            t_.disturbed = session_.endDownload();
+            if (const auto disturbed = session_.endDownload())
+                t_.disturbed = linktext::describe(*disturbed);
         count_.finish(t_.readings());
         // Disconnect goes out at the end of the transfer whatever the caller does next.
         if (session_.isOpen()) {
             try {
-                session_.close();
+                linkCall([this] { session_.close(); });
             } catch (const core::Error &) {
                 t_.closeFailure = std::current_exception();
             }

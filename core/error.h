@@ -31,7 +31,7 @@ private:
 
 namespace core {
 
-// The class name of any error, as the start-up failure box reports it: "EOleException",
+// The class name of any error, as the start-up failure box reports it: "EFOpenError",
 // "std::bad_alloc".
 QString errorClassName(const std::exception &error);
 

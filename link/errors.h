@@ -1,12 +1,23 @@
 #pragma once
 
 #include "core/error.h"
+#include "link/fault.h"
 
-// Errors raised by the analyzer link.
+namespace analyzer {
 
-// The COM-port text is not a whole number.
-CORE_DECLARE_ERROR(EConvertError);
-// The serial control refused an operation; the message is its own description.
-CORE_DECLARE_ERROR(EOleException);
-// A received block is too short for the record decoder.
-CORE_DECLARE_ERROR(EVariantBadIndexError);
+// The one error the link raises. Its message() is a bare tag for logs, never shown: the
+// front end that catches it words fault().
+class LinkError : public ::core::Error {
+public:
+    explicit LinkError(LinkFault fault)
+        : ::core::Error(QStringLiteral("link fault %1").arg(int(fault.kind))),
+          fault_(std::move(fault))
+    { }
+
+    const LinkFault &fault() const noexcept { return fault_; }
+
+private:
+    LinkFault fault_;
+};
+
+} // namespace analyzer

@@ -1,6 +1,5 @@
 #include "link/port_text.h"
 
-#include "link/error_text.h"
 #include "link/errors.h"
 
 namespace analyzer {
@@ -23,7 +22,11 @@ int hexDigit(QChar c)
 
 std::int32_t portTextToNumber(const QString &text)
 {
-    auto fail = [&text] { return EConvertError(errortext::notAnInteger(text)); };
+    auto fail = [&text] {
+        LinkFault fault{LinkFault::Kind::NotAnInteger};
+        fault.typed = text;
+        return LinkError(fault);
+    };
 
     qsizetype i = 0;
     const qsizetype n = text.size();

@@ -1,6 +1,5 @@
 #include "link/protocol.h"
 
-#include "link/error_text.h"
 #include "link/errors.h"
 
 namespace analyzer {
@@ -51,11 +50,11 @@ reading::Reading readingOf(const AnalyzerRecord &record, AnalyzerModel model)
 DecodeResult decodeRecord(QByteArrayView block, AnalyzerModel model)
 {
     if (block.size() < 2)
-        throw EVariantBadIndexError(errortext::indexOutOfBounds());
+        throw LinkError(LinkFault{LinkFault::Kind::ShortBlock});
     if (std::uint8_t(block[1]) == kNoDataMarker)
         return {};
     if (block.size() < kRecordSize)
-        throw EVariantBadIndexError(errortext::indexOutOfBounds());
+        throw LinkError(LinkFault{LinkFault::Kind::ShortBlock});
 
     DecodeResult result;
     result.kind = DecodeResult::Kind::Line;

@@ -69,7 +69,7 @@ struct DecodeResult {
     bool isNoData() const { return kind == Kind::NoData; }
 };
 
-// Decodes one received block. Pure: no I/O, no state. Raises EVariantBadIndexError when
+// Decodes one received block. Pure: no I/O, no state. Raises LinkError ShortBlock when
 // the block lacks a byte it needs: the flags byte (index 1) first, so a two-byte block
 // carrying the no-data marker still yields the no-data outcome, then the other five. Bytes
 // from index 6 on are ignored.

@@ -1,7 +1,6 @@
 #include "link/session.h"
 
 #include "core/error.h"
-#include "link/error_text.h"
 #include "link/errors.h"
 #include "link/port_path.h"
 #include "link/tmscomm.h"
@@ -93,16 +92,17 @@ void Session::checkQuiet()
         comm_.setDiscarding(false);
         try {
             sendDownload();
-        } catch (const core::Error &error) {
-            emit commandFailed(error.message());
+        } catch (const LinkError &error) {
+            emit commandFailed(error.fault());
             return;
         }
         emit downloadSent(waited);
     } else if (waited >= quietLimitMs_) {
         quietWait_.stop();
         comm_.setDiscarding(false);
-        emit commandFailed(
-            errortext::lineBusy(comm_.CommPort(), comm_.openDevice(), waited / 1000.0));
+        LinkFault busy = fault(LinkFault::Kind::LineBusy);
+        busy.waitedMs = waited;
+        emit commandFailed(busy);
     } else {
         const qint64 untilQuiet = kQuietBeforeDownloadMs - comm_.quietMilliseconds();
         quietWait_.start(
@@ -121,12 +121,20 @@ bool Session::downloadPending() const
     return comm_.transferPending();
 }
 
-QString Session::endDownload()
+std::optional<LinkFault> Session::endDownload()
 {
     comm_.endTransfer();
-    if (const auto certain = comm_.transferDisturbance())
-        return errortext::transferDisturbed(comm_.CommPort(), comm_.openDevice(), *certain);
-    return {};
+    const auto certain = comm_.transferDisturbance();
+    if (!certain)
+        return std::nullopt;
+    LinkFault disturbed = fault(LinkFault::Kind::TransferDisturbed);
+    disturbed.afterReading = *certain;
+    return disturbed;
+}
+
+LinkFault Session::fault(LinkFault::Kind kind) const
+{
+    return {kind, comm_.CommPort(), comm_.openDevice()};
 }
 
 void Session::clearMemory()
@@ -134,8 +142,7 @@ void Session::clearMemory()
     // Sent now, it would overtake the Download waiting for the line and erase the readings
     // that Download is for.
     if (downloadWaiting())
-        throw EOleException(
-            errortext::clearWhileDownloadWaits(comm_.CommPort(), comm_.openDevice()));
+        throw LinkError(fault(LinkFault::Kind::ClearWhileDownloadWaits));
     send(Command::ClearMemory);
 }
 
@@ -162,20 +169,25 @@ void Session::onComm()
     case TMSComm::kCommEventReceive: break;
     case TMSComm::kCommEventLineError:
         quietWait_.stop();
-        emit deviceLost(errortext::deviceLost(comm_.CommPort(), comm_.lostDevice()));
+        emit deviceLost({LinkFault::Kind::DeviceLost, comm_.CommPort(), comm_.lostDevice()});
         return;
-    case TMSComm::kCommEventDisturbance:
-        emit transferDisturbed(errortext::transferDisturbed(comm_.CommPort(), comm_.openDevice(),
-                                                            comm_.disturbedAfter()));
+    case TMSComm::kCommEventDisturbance: {
+        LinkFault disturbed = fault(LinkFault::Kind::TransferDisturbed);
+        disturbed.afterReading = comm_.disturbedAfter();
+        emit transferDisturbed(disturbed);
         return;
+    }
     default: return;
     }
 
     DecodeResult result;
     try {
         result = decodeRecord(comm_.Input(), model_);
-    } catch (const core::Error &error) {
-        emit receiveFailed(error.message());
+    } catch (const LinkError &error) {
+        LinkFault failed = error.fault();
+        failed.port = comm_.CommPort();
+        failed.device = comm_.openDevice();
+        emit receiveFailed(failed);
         return;
     }
     if (result.isNoData())

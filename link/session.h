@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/fault.h"
 #include "link/protocol.h"
 #include "link/record_framer.h"
 
@@ -9,6 +10,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <optional>
+
 class TMSComm;
 
 namespace analyzer {
@@ -17,8 +20,9 @@ namespace analyzer {
 // commands and reports what the analyzer sends back as signals. It knows nothing of windows
 // or data boards.
 //
-// Failures of the calls below are raised (EOleException with the control's text); what
-// arrives from the line is reported through the signals, since nobody is there to catch.
+// Failures of the calls below are raised (LinkError); what arrives from the line is reported
+// through the signals, since nobody is there to catch. Either way the fault is a value that
+// the front end words.
 class Session : public QObject {
     Q_OBJECT
 public:
@@ -61,10 +65,10 @@ public:
     // to release, a piece of a record to judge).
     bool downloadPending() const;
     // The caller stops listening to the answer: what the line's quiet would still decide is
-    // decided now. Returns the disturbance's message when its bytes did not add up to whole
-    // records, else an empty text.
-    QString endDownload();
-    // Refused (EOleException) while a Download waits for the line to fall quiet.
+    // decided now. Returns the disturbance when its bytes did not add up to whole records.
+    std::optional<LinkFault> endDownload();
+    // Refused (LinkError ClearWhileDownloadWaits) while a Download waits for the line to
+    // fall quiet.
     void clearMemory();
     // Writes the command's two bytes, 'S' first, as two one-character writes.
     void send(Command command);
@@ -74,24 +78,25 @@ signals:
     void reading(const reading::Reading &value, const QByteArray &line);
     // The analyzer answered that its memory is empty.
     void noData();
-    // A received block could not be decoded; message is the error's text.
-    void receiveFailed(const QString &message);
-    // The port's device went away and the port was closed; message says which COM port
-    // lost which device and that Connect works again once it is back.
-    void deviceLost(const QString &message);
+    // A received block could not be decoded (ShortBlock, with the port and its device).
+    void receiveFailed(const analyzer::LinkFault &fault);
+    // The port's device went away and the port was closed (DeviceLost, with the device).
+    void deviceLost(const analyzer::LinkFault &fault);
     // Download went out, after `waitedMs` for the line to fall quiet (0: at once).
     void downloadSent(int waitedMs);
-    // A command that went out later than asked failed, or did not go out; message says why.
-    void commandFailed(const QString &message);
-    // The answer to Download lost or gained bytes on the line; message says from which
-    // reading on the readings may be wrong. Once per download.
-    void transferDisturbed(const QString &message);
+    // A command that went out later than asked failed, or did not go out (LineBusy).
+    void commandFailed(const analyzer::LinkFault &fault);
+    // The answer to Download lost or gained bytes on the line (TransferDisturbed: how many
+    // readings are certain). Once per download.
+    void transferDisturbed(const analyzer::LinkFault &fault);
 
 private:
     void connectPort();
     void onComm();
     void sendDownload();
     void checkQuiet();
+    // A fault on the port as it is now: its number and the device it is open on.
+    LinkFault fault(LinkFault::Kind kind) const;
 
     TMSComm &comm_;
     AnalyzerModel model_ = AnalyzerModel::RM40A;

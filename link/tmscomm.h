@@ -34,26 +34,26 @@ public:
     ~TMSComm() override;
 
     // The COM port number that the next opening uses. Ports 1 to 255 are valid; any other
-    // number raises EOleException and keeps the previous one, as does another number while
+    // number raises LinkError and keeps the previous one, as does another number while
     // the port is open. See port_path.h for the device a number stands for.
     short CommPort() const;
     void setCommPort(int port);
 
     // Opens this device instead of the one a COM number stands for; a COM number set later
     // takes over again. CommPort is then 0, and messages name the device alone. Raises
-    // EOleException while the port is open.
+    // LinkError while the port is open.
     void setPortPath(const QString &devicePath);
 
     bool PortOpen() const;
-    // true opens COM CommPort (EOleException on failure, the port stays closed); false
+    // true opens COM CommPort (LinkError on failure, the port stays closed); false
     // closes it.
     void setPortOpen(bool open);
 
-    // Sends one character as one byte. EOleException when the port is not open or the
+    // Sends one character as one byte. LinkError when the port is not open or the
     // write fails.
     void setOutput(const QString &oneCharacter);
 
-    // Takes the next received block; empty when none is waiting. EOleException when the
+    // Takes the next received block; empty when none is waiting. LinkError when the
     // port is not open.
     QByteArray Input();
 

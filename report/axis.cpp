@@ -55,16 +55,33 @@ QString Axis::tickText(double value) const
     return QString::number(value, 'f', decimals);
 }
 
-Bins roundBins(const std::vector<std::int64_t> &values, int targetBins)
+Bins roundBins(const std::vector<std::int64_t> &values, int maxBins)
 {
     Bins b;
     if (values.empty())
         return b;
-    const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+    std::vector<std::int64_t> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    b.lowest = sorted.front();
+    b.highest = sorted.back();
+    const std::int64_t q1 = sorted[sorted.size() / 4], q3 = sorted[sorted.size() * 3 / 4];
+    const double iqr = double(q3 - q1);
+    // The values the bins hold: all, or those within three interquartile ranges.
+    auto first = sorted.begin(), last = sorted.end() - 1;
+    if (iqr > 0 && sorted.size() >= 20) {
+        first = std::lower_bound(sorted.begin(), sorted.end(), double(q1) - 3 * iqr,
+                                 [](std::int64_t v, double x) { return double(v) < x; });
+        last = std::upper_bound(sorted.begin(), sorted.end(), double(q3) + 3 * iqr,
+                                [](double x, std::int64_t v) { return x < double(v); })
+            - 1;
+    }
+    const std::int64_t lo = *first, hi = *last;
     std::int64_t common = 0;
-    for (std::int64_t v : values)
-        common = std::gcd(common, v - *lo);
-    const double wanted = double(*hi - *lo) / std::max(targetBins, 1);
+    for (auto v = first; v <= last; ++v)
+        common = std::gcd(common, *v - lo);
+    const double range = double(hi - lo);
+    const double bulk = iqr > 0 ? 2 * iqr / std::cbrt(double(last - first + 1)) : range / 15;
+    const double wanted = std::max(bulk, range / std::max(maxBins, 1));
     std::int64_t width = 0;
     for (double w = roundStepAtLeast(std::max(wanted, 1.0)); w < 1e15;
          w = roundStepAtLeast(w * 1.5)) {
@@ -78,14 +95,16 @@ Bins roundBins(const std::vector<std::int64_t> &values, int targetBins)
             common * std::max<std::int64_t>(1, std::int64_t(std::ceil(wanted / double(common))));
     b.width = width;
     // Floor division, for values below zero as well.
-    b.start = (*lo / width - (*lo % width < 0 ? 1 : 0)) * width;
+    b.start = (lo / width - (lo % width < 0 ? 1 : 0)) * width;
     // The last bin includes its upper edge, so that a maximum on a round value does not get
     // a bin of its own.
     const std::size_t n =
-        std::size_t(std::max<std::int64_t>(1, (*hi - b.start + width - 1) / width));
+        std::size_t(std::max<std::int64_t>(1, (hi - b.start + width - 1) / width));
     b.counts.assign(n, 0);
-    for (std::int64_t v : values)
-        ++b.counts[std::min(n - 1, std::size_t((v - b.start) / width))];
+    b.below = std::size_t(first - sorted.begin());
+    b.above = std::size_t(sorted.end() - 1 - last);
+    for (auto v = first; v <= last; ++v)
+        ++b.counts[std::min(n - 1, std::size_t((*v - b.start) / width))];
     return b;
 }
 

@@ -27,13 +27,19 @@ Axis roundAxis(double low, double high, int ticks = 6);
 double roundStepAtLeast(double value);
 
 // Counts of whole-number values in equal bins of round width starting at a round value. The
-// width is a multiple of the values' common step, so no bin is empty only because no value
-// can fall in it. Bins include their lower edge; the last also its upper one.
+// width suits the spread of the middle half of the values (Freedman and Diaconis: twice the
+// interquartile range over the cube root of the count), at most maxBins, and is a multiple
+// of the values' common step, so no bin is empty only because no value can fall in it.
+// Values far outside the middle half (beyond three interquartile ranges) are counted
+// beside the bins, so that a few dead cells do not squeeze every good one into two bars.
+// Bins include their lower edge; the last also its upper one.
 struct Bins {
     std::int64_t start = 0;
     std::int64_t width = 1;
     std::vector<std::size_t> counts;
+    std::size_t below = 0, above = 0; // far out, beside the bins
+    std::int64_t lowest = 0, highest = 0; // of all the values
 };
-Bins roundBins(const std::vector<std::int64_t> &values, int targetBins = 15);
+Bins roundBins(const std::vector<std::int64_t> &values, int maxBins = 40);
 
 } // namespace report

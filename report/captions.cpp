@@ -57,6 +57,8 @@ const Captions kEnglish{
     "%1 % of the mean",
     "unknown",
     "%1 to %2 %3: %4 cells",
+    "%1 more far below, down to %2 %3",
+    "%1 more far above, up to %2 %3",
     "unknown (rested under %1 days)",
 };
 
@@ -111,6 +113,8 @@ const Captions kChinese{
     "为平均值的 %1 %",
     "未知",
     "%1 至 %2 %3：%4 个电芯",
+    "另有 %1 个远低于此，最低 %2 %3",
+    "另有 %1 个远高于此，最高 %2 %3",
     "未知（静置不足 %1 天）",
 };
 

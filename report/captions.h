@@ -58,6 +58,8 @@ struct Captions {
     QString ofMean; // %1: percent
     QString unknown;
     QString binTitle; // %1 from, %2 to, %3 unit, %4 count
+    QString belowChart; // cells far below the bars: %1 count, %2 the lowest value, %3 unit
+    QString aboveChart; // cells far above the bars: %1 count, %2 the highest value, %3 unit
     QString restTooShort; // a self-discharge not known yet; %1: the days it needs
 
     // A failing rule's short name in this language.

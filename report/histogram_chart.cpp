@@ -57,6 +57,21 @@ QString histogramChart(const std::vector<std::int64_t> &values, const HistogramL
                                     .arg(bins.counts[b])));
     }
     svg += QStringLiteral("</g>\n");
+    // The few far out, said in words beside the bars they would have flattened.
+    const auto outside = [&](std::size_t count, const QString &caption, std::int64_t extreme,
+                             bool right) {
+        if (count == 0)
+            return;
+        svg += QStringLiteral("<text class=\"outside\" x=\"%1\" y=\"%2\" text-anchor=\"%3\">%4"
+                              "</text>\n")
+                   .arg(coordinate(right ? Plot::kRight - 4 : Plot::kLeft + 4),
+                        coordinate(Plot::kTop + 30),
+                        right ? QStringLiteral("end") : QStringLiteral("start"),
+                        escaped(caption.arg(count).arg(valueText(extreme, layout.perUnit),
+                                                       layout.unit)));
+    };
+    outside(bins.below, c.belowChart, bins.lowest, false);
+    outside(bins.above, c.aboveChart, bins.highest, true);
     if (layout.limit)
         plot.verticalLimit(double(*layout.limit) / unit, layout.limitCaption);
     return plot.finish();

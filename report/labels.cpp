@@ -72,22 +72,40 @@ double fittingPointSize(const QString &text, QFont font, double wanted, double w
 
 } // namespace
 
-LabelText labelText(const Cell &cell, const std::optional<PackPlace> &place)
+LabelText labelText(const Cell &cell, const std::optional<PackPlace> &place,
+                    const std::vector<LabelField> &fields)
 {
     // Short lines, one value each, so that narrow labels hold them too.
-    LabelText t{cell.label,
-                {cell.label, milliohmText(cell.microohms()), voltText(cell.microvolts())}};
-    if (cell.capacityMicroampHours)
-        t.lines << milliampHourText(*cell.capacityMicroampHours);
-    t.lines << (cell.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
-    if (place)
-        t.lines << QStringLiteral("%1 G%2 #%3")
-                       .arg(place->pack, QString::number(place->group),
-                            QString::number(place->position));
+    LabelText t{cell.label, {}, {}};
+    const auto add = [&](LabelField f, const QString &text) {
+        t.lines << text;
+        t.fields.push_back(f);
+    };
+    for (const LabelField f : fields) {
+        switch (f) {
+        case LabelField::Label: add(f, cell.label); break;
+        case LabelField::Resistance: add(f, milliohmText(cell.microohms())); break;
+        case LabelField::Voltage: add(f, voltText(cell.microvolts())); break;
+        case LabelField::Capacity:
+            if (cell.capacityMicroampHours)
+                add(f, milliampHourText(*cell.capacityMicroampHours));
+            break;
+        case LabelField::Verdict:
+            add(f, cell.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
+            break;
+        case LabelField::Place:
+            if (place)
+                add(f,
+                    QStringLiteral("%1 G%2 #%3")
+                        .arg(place->pack, QString::number(place->group),
+                             QString::number(place->position)));
+            break;
+        }
+    }
     return t;
 }
 
-QByteArray labelsPdf(const std::vector<LabelText> &labels, LabelSize size)
+QByteArray labelsPdf(const std::vector<LabelText> &labels, LabelSize size, DroppedFields *dropped)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -108,29 +126,50 @@ QByteArray labelsPdf(const std::vector<LabelText> &labels, LabelSize size)
 
     QPainter painter;
     bool first = true;
-    for (const LabelText &label : labels) {
-        if (label.lines.isEmpty())
+    if (dropped)
+        dropped->assign(kLabelFieldNames.size(), 0);
+    for (const LabelText &given : labels) {
+        if (given.lines.isEmpty())
             continue;
-        // The first line takes a larger share of the height than the others.
-        const double others = double(label.lines.size() - 1);
-        const double firstHeight =
-            others > 0 ? textArea.height() * kFirstLineShare : textArea.height();
-        const double otherHeight = others > 0 ? (textArea.height() - firstHeight) / others : 0;
-        QFont font(QStringLiteral("Liberation Sans"));
+        LabelText label = given;
         std::vector<double> points;
-        for (int i = 0; i < label.lines.size(); ++i) {
-            const double lineDots = i == 0 ? firstHeight : otherHeight;
-            // Glyphs of a font at n points stand about 1.15 n points high with their leading.
-            const double wanted = std::min(lineDots / 1.15 * 72 / kResolution, i == 0 ? 16.0 : 9.0);
-            font.setBold(i == 0);
-            const double p = wanted < kSmallestPoint
-                ? 0
-                : fittingPointSize(label.lines[i], font, wanted, textArea.width(), &pdf);
-            if (p == 0)
+        double firstHeight = 0, otherHeight = 0;
+        QFont font(QStringLiteral("Liberation Sans"));
+        for (;;) {
+            // The first line takes a larger share of the height than the others.
+            const double others = double(label.lines.size() - 1);
+            firstHeight = others > 0 ? textArea.height() * kFirstLineShare : textArea.height();
+            otherHeight = others > 0 ? (textArea.height() - firstHeight) / others : 0;
+            points.clear();
+            int failed = -1;
+            for (int i = 0; i < label.lines.size() && failed < 0; ++i) {
+                const double lineDots = i == 0 ? firstHeight : otherHeight;
+                // Glyphs of a font at n points stand about 1.15 n points high with their leading.
+                const double wanted =
+                    std::min(lineDots / 1.15 * 72 / kResolution, i == 0 ? 16.0 : 9.0);
+                font.setBold(i == 0);
+                const double p = wanted < kSmallestPoint
+                    ? 0
+                    : fittingPointSize(label.lines[i], font, wanted, textArea.width(), &pdf);
+                if (p == 0)
+                    failed = i;
+                points.push_back(p);
+            }
+            if (failed < 0)
+                break;
+            // The last field that is not the label itself makes room for the others.
+            qsizetype drop = label.lines.size() - 1;
+            while (drop >= 0 && std::size_t(drop) < label.fields.size()
+                   && label.fields[std::size_t(drop)] == LabelField::Label)
+                --drop;
+            if (drop < 0 || label.lines.size() == 1 || std::size_t(drop) >= label.fields.size())
                 throw ELabelDoesNotFit(
                     QStringLiteral("cell %1: '%2' does not fit a %3 label; choose a larger --size")
-                        .arg(label.code, label.lines[i], sizeText(size)));
-            points.push_back(p);
+                        .arg(label.code, label.lines[failed], sizeText(size)));
+            if (dropped)
+                ++(*dropped)[std::size_t(label.fields[std::size_t(drop)])];
+            label.lines.removeAt(drop);
+            label.fields.erase(label.fields.begin() + drop);
         }
         // Every page is drawn before any byte leaves, so a refusal writes nothing.
         if (first) {

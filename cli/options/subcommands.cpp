@@ -271,10 +271,11 @@ group's resistance and voltage range, the spread (highest less lowest group resi
 as % of the mean) and the number of cells left out. Resistances are shown as precisely as
 the readings allow. Cells with a resistance of zero are always left out.
 
-With --db it matches the register's cells that pass the rules and are in no saved pack,
-named by label. When every such cell has a capacity, the groups' capacity sums are made as
-equal as possible first and their parallel resistances second; otherwise their resistances
-alone.)",
+With --db it matches the register's cells that pass the rules, are in no saved pack and are
+not retired, named by label. When any such cell has a capacity, those without one are left
+out (and counted), the groups' capacity sums are brought within 0.1 % of the mean group of
+each other, and among such arrangements their parallel resistances are made as equal as
+possible; when none has a capacity, their resistances alone.)",
          {"text", "json"},
          std::vector<OptionUse>{{O::Series},
                                 {O::Parallel},

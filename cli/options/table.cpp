@@ -353,7 +353,7 @@ std::optional<int> comNumber(const QString &text)
         const std::int32_t port = analyzer::portTextToNumber(QString(text).remove(comPrefix));
         if (port >= analyzer::kFirstComPort && port <= analyzer::kLastComPort)
             return port;
-    } catch (const EConvertError &) { }
+    } catch (const analyzer::LinkError &) { }
     return std::nullopt;
 }
 

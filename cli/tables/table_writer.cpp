@@ -135,6 +135,9 @@ Writer::Writer(Format format, std::vector<Column> columns, Shape shape, Place pl
             out_ += '[';
         return;
     }
+    sizing_ = format_ == Format::Text
+        && std::any_of(columns_.begin(), columns_.end(),
+                       [](const Column &c) { return c.width == kFitContent; });
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         if (i > 0 && format_ == Format::Csv)
             out_ += ',';
@@ -142,10 +145,47 @@ Writer::Writer(Format format, std::vector<Column> columns, Shape shape, Place pl
         out_ += columns_[i].name;
         if (format_ == Format::Csv)
             quoteCsv(out_, at);
+        else if (sizing_)
+            fieldEnds_.push_back(out_.size());
         else if (i + 1 < columns_.size())
             pad(out_, at, columns_[i].width);
     }
     out_ += format_ == Format::Csv ? "\r\n" : "\n";
+}
+
+// The header and the rows that waited, now that the widths are known; later rows are
+// padded as they come, a longer value still set off by a space.
+void Writer::writeSized()
+{
+    sizing_ = false;
+    const std::size_t n = columns_.size();
+    std::vector<qsizetype> widest(n, 0);
+    for (std::size_t f = 0; f < fieldEnds_.size(); ++f) {
+        const qsizetype start =
+            f % n == 0 ? (f == 0 ? 0 : fieldEnds_[f - 1] + 1) : fieldEnds_[f - 1];
+        const QByteArrayView value = QByteArrayView(out_).sliced(start, fieldEnds_[f] - start);
+        widest[f % n] = std::max<qsizetype>(
+            widest[f % n], std::count_if(value.begin(), value.end(), [](char c) {
+                return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+            }));
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (columns_[i].width == kFitContent)
+            columns_[i].width = int(widest[i] + 2);
+    QByteArray sized;
+    sized.reserve(out_.size() + out_.size() / 2);
+    for (std::size_t f = 0; f < fieldEnds_.size(); ++f) {
+        const qsizetype start =
+            f % n == 0 ? (f == 0 ? 0 : fieldEnds_[f - 1] + 1) : fieldEnds_[f - 1];
+        const qsizetype at = sized.size();
+        sized += QByteArrayView(out_).sliced(start, fieldEnds_[f] - start);
+        if (f % n + 1 < n)
+            pad(sized, at, columns_[f % n].width);
+        else
+            sized += '\n';
+    }
+    out_ = std::move(sized);
+    fieldEnds_ = {};
 }
 
 const char *Writer::indent() const
@@ -187,6 +227,8 @@ inline Writer &Writer::endField(qsizetype valueStart)
     } else if (format_ == Format::Csv) {
         if (kind == Kind::Text || kind == Kind::List)
             quoteCsv(out_, valueStart);
+    } else if (sizing_) {
+        fieldEnds_.push_back(out_.size());
     } else if (column_ + 1 < columns_.size()) {
         pad(out_, valueStart, columns_[column_].width);
     }
@@ -314,7 +356,9 @@ void Writer::endRow()
     out_ += format_ == Format::Json ? "}" : format_ == Format::Csv ? "\r\n" : "\n";
     column_ = 0;
     ++rows_;
-    if (flush_ && out_.size() >= kChunk) {
+    if (sizing_ && rows_ >= kSizingRows)
+        writeSized();
+    if (flush_ && !sizing_ && out_.size() >= kChunk) {
         flush_(out_);
         out_.resize(0); // keeps the allocation
     }
@@ -322,6 +366,8 @@ void Writer::endRow()
 
 QByteArray Writer::finish()
 {
+    if (sizing_)
+        writeSized();
     if (format_ == Format::Json) {
         if (shape_ == Shape::Table)
             out_ += rows_ > 0 ? (place_ == Place::ValueInRow ? "\n  ]" : "\n]") : "]";

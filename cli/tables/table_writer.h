@@ -29,11 +29,18 @@ enum class Kind {
     Json, // a value already written as JSON by another writer (JSON only)
 };
 
+// A text column as wide as its longest value (and its name) and two spaces.
+inline constexpr int kFitContent = -1;
+
 struct Column {
     QByteArray name; // UTF-8
     Kind kind = Kind::Text;
-    int width = 0; // text: the characters it takes, padded with spaces (not the last column)
+    // Text: the characters it takes, padded with spaces (not the last column), or
+    // kFitContent: sized by the first kSizingRows rows, which wait until it is known.
+    int width = 0;
 };
+
+inline constexpr qsizetype kSizingRows = 1000;
 
 // Rows a table, or one row as an object (JSON: no array around it).
 enum class Shape { Table, Object };
@@ -94,6 +101,10 @@ private:
     Flush flush_;
     QStringEncoder utf8_{QStringEncoder::Utf8};
     QByteArray out_;
+    // Text with columns that fit their content: where each field of the waiting rows ends.
+    bool sizing_ = false;
+    std::vector<qsizetype> fieldEnds_;
+    void writeSized();
     std::size_t column_ = 0;
     qsizetype rows_ = 0;
 };

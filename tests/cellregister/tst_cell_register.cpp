@@ -1,21 +1,28 @@
 // The register's storage on a real SQLite file and a real PostgreSQL server: what goes in
 // comes out exactly, a failed write leaves nothing, and every register it must refuse is
 // refused with its message and left as it was.
+#include "cellregister/cell_life.h"
 #include "cellregister/cell_register.h"
 #include "cellregister/cell_summary.h"
 #include "cellregister/errors.h"
+#include "cellregister/local_time.h"
 #include "cellregister/measurements.h"
 #include "cellregister/packs.h"
+#include "cellregister/schema.h"
 #include "files.h"
 #include "register_backends.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 
 #include <atomic>
+#include <ctime>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -85,6 +92,43 @@ QByteArray contents(const QString &address)
     return text;
 }
 
+// Rows of a query as text, read by a plain connection of its own.
+QStringList rowsOf(const QString &address, const QString &sql)
+{
+    const Location l = locate(address);
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(l.postgres ? QStringLiteral("QPSQL")
+                                                               : QStringLiteral("QSQLITE"),
+                                                    QStringLiteral("rows"));
+        db.setHostName(l.host);
+        db.setUserName(l.user);
+        db.setDatabaseName(l.postgres ? l.database : l.path);
+        QSqlQuery q(db);
+        if (!db.open() || !q.exec(sql))
+            rows << QStringLiteral("(failed: %1)").arg(q.lastError().text());
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row << (q.isNull(i) ? QStringLiteral("NULL") : q.value(i).toString());
+            rows << row.join(u'|');
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("rows"));
+    return rows;
+}
+
+// What version 1 kept, in the columns it had: a migration changes none of it.
+const char *const kVersion1Contents[] = {
+    "SELECT id, label, capacity_uah, capacity_source, capacity_at FROM cells ORDER BY id",
+    "SELECT id, cell_id, measured_at, group_number, microohms, microvolts, resistance_text, "
+    "voltage_text, model, source, source_line, rest_start FROM measurements ORDER BY id",
+    "SELECT id, name, series, parallel, max_voltage_spread_uv, capacity_first, created_at "
+    "FROM packs ORDER BY id",
+    "SELECT pack_id, group_index, position, cell_id FROM pack_cells ORDER BY cell_id",
+    "SELECT * FROM pack_swaps ORDER BY id",
+};
+
 } // namespace
 
 class TestCellRegister : public QObject {
@@ -102,6 +146,115 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(backends_.start().isEmpty(), qPrintable(backends_.server().error()));
+    }
+
+    // A rest is counted as people count it: a week from 09:00 is 09:00 seven calendar days
+    // later, across a change of summer time too, give or take the tolerance.
+    void restLastsCalendarDays_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end"); // local times of the zone
+        QTest::addColumn<bool>("lasted"); // 7 days
+        const struct {
+            const char *name, *zone, *start, *end;
+            bool lasted;
+        } rows[] = {
+            {"spring forward, same hour", "Europe/Berlin", "2026-03-25T09:00", "2026-04-01T09:00",
+             true},
+            {"spring forward, an hour early", "Europe/Berlin", "2026-03-25T09:00",
+             "2026-04-01T08:00", true},
+            {"fall back, same hour", "Europe/Berlin", "2026-10-21T09:00", "2026-10-28T09:00", true},
+            {"beyond the tolerance", "Europe/Berlin", "2026-03-25T09:00", "2026-04-01T06:59",
+             false},
+            {"six days", "Europe/Berlin", "2026-03-25T09:00", "2026-03-31T09:00", false},
+            {"UTC, 5 minutes early", "UTC", "2026-03-25T09:00", "2026-04-01T08:55", true},
+            {"UTC, the tolerance exactly", "UTC", "2026-03-25T09:00", "2026-04-01T07:00", true},
+            {"UTC, just beyond it", "UTC", "2026-03-25T09:00", "2026-04-01T06:59", false},
+            {"backwards", "UTC", "2026-04-01T09:00", "2026-03-25T09:00", false},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r.name) << QByteArray(r.zone) << QString::fromLatin1(r.start)
+                                  << QString::fromLatin1(r.end) << r.lasted;
+    }
+    void restLastsCalendarDays()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(bool, lasted);
+        const QByteArray before = qgetenv("TZ");
+        qputenv("TZ", zone);
+        tzset();
+        const QDateTime from = QDateTime::fromString(start, Qt::ISODate);
+        const QDateTime to = QDateTime::fromString(end, Qt::ISODate);
+        const bool zoneTaken = (from.offsetFromUtc() == 0) == (zone == "UTC");
+        const bool got = restLasted(from.toUTC(), to.toUTC(), 7);
+        if (before.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", before);
+        tzset();
+        QVERIFY(zoneTaken);
+        QCOMPARE(got, lasted);
+        // The rate stays per exact elapsed time: 7 mV over 6 d 23 h is above 1 mV/day.
+        if (lasted) {
+            CellSummary c;
+            c.restStart = from.toUTC();
+            c.latest = to.toUTC();
+            c.restStartMicrovolts = 4'100'000;
+            c.microvolts = 4'093'000;
+            QCOMPARE(selfDischarge(c, 7).value_or(-1), 7.0 / (from.msecsTo(to) / 86'400'000.0));
+        }
+    }
+
+    // Times are shown in local time with their offset: against Qt's own conversion, over
+    // two centuries and at each change of summer time, in zones of odd offsets too.
+    void showsLocalTimeWithOffset()
+    {
+        const QByteArray before = qgetenv("TZ");
+        QRandomGenerator random(7);
+        for (const char *zone : {"UTC", "Europe/Berlin", "America/St_Johns", "Australia/Lord_Howe",
+                                 "Asia/Kathmandu"}) {
+            qputenv("TZ", zone);
+            tzset();
+            std::vector<qint64> instants;
+            for (int i = 0; i < 800; ++i)
+                instants.push_back(
+                    random.bounded(qint64(-2'208'988'800'000), qint64(4'102'444'800'000)));
+            // Around every change of offset from 2020 to 2030, to the millisecond.
+            for (qint64 t = 1'577'836'800'000; t < 1'893'456'000'000; t += 900'000) {
+                const QDateTime a = QDateTime::fromMSecsSinceEpoch(t, Qt::UTC).toLocalTime();
+                const QDateTime b =
+                    QDateTime::fromMSecsSinceEpoch(t + 900'000, Qt::UTC).toLocalTime();
+                if (a.offsetFromUtc() != b.offsetFromUtc())
+                    for (const qint64 d : {-1, 0, 1, 899'999, 900'000, 900'001})
+                        instants.push_back(t + d);
+            }
+            for (const qint64 ms : instants) {
+                const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+                const QString shown = localTimeText(t);
+                // An offset in seconds (local mean time of old dates) has no ISO 8601 form.
+                const QDateTime local = t.toLocalTime().offsetFromUtc() % 60 == 0
+                    ? t.toLocalTime()
+                    : t.toOffsetFromUtc(0);
+                const int offset = local.offsetFromUtc();
+                const QString expected = local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
+                    + (offset < 0 ? u'-' : u'+')
+                    + QStringLiteral("%1:%2")
+                          .arg(std::abs(offset) / 3600, 2, 10, QChar(u'0'))
+                          .arg(std::abs(offset) / 60 % 60, 2, 10, QChar(u'0'));
+                QVERIFY2(shown == expected,
+                         qPrintable(QStringLiteral("%1: %2, not %3")
+                                        .arg(QLatin1String(zone), shown, expected)));
+                QCOMPARE(QDateTime::fromString(shown, Qt::ISODateWithMs).toMSecsSinceEpoch(), ms);
+            }
+        }
+        if (before.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", before);
+        tzset();
     }
 
     void readsRegisterAddresses_data()
@@ -264,7 +417,7 @@ private slots:
                 QTest::newRow(qPrintable(b + u'/' + QLatin1String(setup))) << b << setup << message;
             };
             row("newer schema",
-                "written by a newer version of this program (schema 99; this one knows up to 1); "
+                "written by a newer version of this program (schema 99; this one knows up to 2); "
                 "it is left unchanged");
             row("other tables", "not a cell register (it holds other tables)");
             row("locked", "is locked by another program; gave up after 0.3 s");
@@ -434,6 +587,218 @@ private slots:
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
         // The listings saw the register grow, not only its start or its end.
         QVERIFY2(moments > 10, qPrintable(QString::number(moments)));
+    }
+
+    // A register of the previous version is brought up to date in place when opened: all
+    // it held reads back the same, its record runs and capacities become history, and a
+    // migration that fails halfway leaves it as it was.
+    void migratesVersion1InPlace_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<bool>("clash"); // a table in the way of the migration
+        for (const QString &b : RegisterBackends::names()) {
+            QTest::newRow(qPrintable(b)) << b << false;
+            QTest::newRow(qPrintable(b + QStringLiteral("/fails halfway"))) << b << true;
+        }
+    }
+    void migratesVersion1InPlace()
+    {
+        QFETCH(QString, backend);
+        QFETCH(bool, clash);
+        const QString address = backends_.fresh(backend);
+        const Location l = locate(address);
+        if (l.postgres) {
+            // The same register as the file, written through version 1's own statements.
+            QStringList sql = migrationStep(0, true);
+            for (const QString &table :
+                 {"cells", "measurements", "packs", "pack_cells", "pack_swaps"}) {
+                const QStringList rows =
+                    rowsOf(VERSION1_REGISTER, QStringLiteral("SELECT * FROM ") + table);
+                for (const QString &row : rows) {
+                    QStringList values;
+                    for (const QString &v : row.split(u'|'))
+                        values << (v == u"NULL" ? v : u'\'' + v + u'\'');
+                    sql << QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                               .arg(table, values.join(u','));
+                }
+            }
+            for (const QString &statement : sql)
+                QVERIFY2(rowsOf(address, statement).isEmpty(), qPrintable(statement));
+        } else {
+            QVERIFY(QFile::copy(VERSION1_REGISTER, l.path));
+        }
+        if (clash)
+            QVERIFY(
+                rowsOf(address, QStringLiteral("CREATE TABLE capacities (x INTEGER)")).isEmpty());
+        QStringList before;
+        for (const char *sql : kVersion1Contents)
+            before << rowsOf(address, QString::fromLatin1(sql));
+        QCOMPARE(before.size(), 12 + 24 + 1 + 8 + 1);
+
+        if (clash) {
+            QVERIFY_THROWS_EXCEPTION(ERegisterFault, CellRegister r(l));
+            QCOMPARE(rowsOf(address, QStringLiteral("SELECT version FROM register_schema")),
+                     QStringList{QStringLiteral("1")});
+            QCOMPARE(rowsOf(address,
+                            QStringLiteral("SELECT COUNT(*) FROM measurements "
+                                           "WHERE 0 = 1")),
+                     QStringList{QStringLiteral("0")});
+            return;
+        }
+        CellRegister r(l);
+        QStringList after;
+        for (const char *sql : kVersion1Contents)
+            after << rowsOf(address, QString::fromLatin1(sql));
+        QCOMPARE(after, before);
+        QCOMPARE(rowsOf(address, QStringLiteral("SELECT version FROM register_schema")),
+                 QStringList{QString::number(kSchemaVersion)});
+        // Two records of twelve readings each.
+        const std::vector<RecordRun> runs = recordRuns(r);
+        QCOMPARE(runs.size(), std::size_t(2));
+        QCOMPARE(runs[0].readings + runs[1].readings, 24);
+        QCOMPARE(runs[1].model, QStringLiteral("RM-40A"));
+        const auto c001 = summarizeCell(r, QStringLiteral("C001"));
+        const std::vector<CapacityMeasurement> history = capacityHistory(r, QStringLiteral("C001"));
+        QCOMPARE(history.size(), std::size_t(1));
+        QCOMPARE(history[0].microampHours, c001->capacityMicroampHours.value_or(-1));
+        // The cell the old swap took out is retired rather than offered again.
+        const std::vector<Swap> swaps = swapsOf(r, QStringLiteral("P1"));
+        QCOMPARE(swaps.size(), std::size_t(1));
+        QCOMPARE(summarizeCell(r, swaps[0].removed)->retired.value_or(QString()),
+                 QStringLiteral("taken out of pack 'P1'"));
+        QVERIFY(!summarizeCell(r, swaps[0].added)->retired);
+        QVERIFY(!loadPack(r, QStringLiteral("P1")).rules);
+    }
+
+    // A week's changes of mind: a record undone, a cell retired and restored, relabelled, a
+    // capacity measured again, a pack taken apart; each leaves the rest as it was.
+    void cellLifeIsUndoable_data()
+    {
+        QTest::addColumn<QString>("backend");
+        addBackendRows("life");
+    }
+    void cellLifeIsUndoable()
+    {
+        QFETCH(QString, backend);
+        CellRegister r(locate(backends_.fresh(backend)));
+        QList<Measurement> day0, day7;
+        for (const char *label : {"A1", "A2", "A3", "A4"})
+            day0 << measurement(label, "2026-01-01T10:00:00Z", 50'000, 4'100'000, true);
+        for (const char *label : {"A3", "A4", "A5", "A6"})
+            day7 << measurement(label, "2026-01-08T10:00:00Z", 51'000, 4'090'000);
+        const qint64 first = addMeasurements(r, day0);
+        const qint64 second = addMeasurements(r, day7);
+        QVERIFY(second > first);
+
+        setCapacities(r, {{"A1", 2'500'000}, {"A2", 2'400'000}}, QStringLiteral("c1.csv"), false);
+        setCapacities(r, {{"A1", 2'450'000}}, QStringLiteral("c2.csv"), false);
+        const auto history = capacityHistory(r, QStringLiteral("A1"));
+        QCOMPARE(history.size(), std::size_t(2));
+        QCOMPARE(history.back().source, QStringLiteral("c2.csv"));
+        QCOMPARE(summarizeCell(r, QStringLiteral("A1"))->capacityMicroampHours, 2'450'000);
+        // A label in other case finds its cell; a capacity measured earlier joins the
+        // history without displacing the latest.
+        setCapacities(r, {{"a1", 2'600'000}}, QStringLiteral("old.csv"), false,
+                      QDateTime::currentDateTimeUtc().addDays(-30));
+        QCOMPARE(capacityHistory(r, QStringLiteral("A1")).front().source,
+                 QStringLiteral("old.csv"));
+        QCOMPARE(summarizeCell(r, QStringLiteral("A1"))->capacityMicroampHours, 2'450'000);
+
+        analysis::Rules rules;
+        rules.maxMicroohms = 60'000;
+        rules.maxSelfDischargeMvPerDay = 1.25;
+        rules.minDays = 6.5;
+        Pack p{QStringLiteral("P1"), 2,    1, 50'000, true, QDateTime::currentDateTimeUtc(),
+               {{"A1"}, {"A5"}},     rules};
+        savePack(r, p);
+        const Pack loaded = loadPack(r, QStringLiteral("P1"));
+        QVERIFY(loaded.rules);
+        QCOMPARE(loaded.rules->maxMicroohms, rules.maxMicroohms);
+        QCOMPARE(loaded.rules->maxSelfDischargeMvPerDay, rules.maxSelfDischargeMvPerDay);
+        QCOMPARE(loaded.rules->minCapacityMicroampHours, std::nullopt);
+        QCOMPARE(loaded.rules->minDays, 6.5);
+
+        // A cell taken out has failed: retired, and not put back by the next swap.
+        swapCell(r, QStringLiteral("P1"), QStringLiteral("A1"), QStringLiteral("A2"));
+        QCOMPARE(summarizeCell(r, QStringLiteral("A1"))->retired.value_or(QString()),
+                 QStringLiteral("taken out of pack 'P1'"));
+        QVERIFY_THROWS_EXCEPTION(
+            EDuplicateEntry,
+            swapCell(r, QStringLiteral("P1"), QStringLiteral("A2"), QStringLiteral("A1")));
+        restoreCell(r, QStringLiteral("A1"));
+        swapCell(r, QStringLiteral("P1"), QStringLiteral("A2"), QStringLiteral("A1"),
+                 Removed::BackInStock);
+        QVERIFY(!summarizeCell(r, QStringLiteral("A2"))->retired);
+        retireCell(r, QStringLiteral("A4"), QStringLiteral("dented"));
+        QCOMPARE(summarizeCell(r, QStringLiteral("A4"))->retired, QStringLiteral("dented"));
+
+        relabelCell(r, QStringLiteral("A6"), QStringLiteral("B6"));
+        QVERIFY_THROWS_EXCEPTION(EDuplicateEntry,
+                                 relabelCell(r, QStringLiteral("B6"), QStringLiteral("A2")));
+        QVERIFY_THROWS_EXCEPTION(EUnknownEntry,
+                                 relabelCell(r, QStringLiteral("A6"), QStringLiteral("C6")));
+
+        // Undoing day 7 takes its four readings; of its cells only B6 held nothing else (A5
+        // is in the pack, A3 and A4 were measured on day 0).
+        const Undone undone = undoRun(r, second);
+        QCOMPARE(undone.readings, 4);
+        QCOMPARE(undone.cellsRemoved, QStringList{QStringLiteral("B6")});
+        QCOMPARE(summarizeCells(r).size(), std::size_t(4)); // A5 has no reading left
+        QCOMPARE(summarizeCell(r, QStringLiteral("A3"))->measurements, 1);
+        QCOMPARE(recordRuns(r).size(), std::size_t(1));
+        QVERIFY_THROWS_EXCEPTION(EUnknownEntry, undoRun(r, second));
+
+        deletePack(r, QStringLiteral("P1"));
+        QVERIFY(listPacks(r).empty());
+        QVERIFY(cellsInPacks(r).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(EUnknownEntry, deletePack(r, QStringLiteral("P1")));
+    }
+
+    // A run stored in chunks of any size keeps every reading and every cell's identity: the
+    // cells it meets again, in the same chunk, a later one or from before the run.
+    void storesRunsInChunks_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<int>("chunk");
+        QTest::addColumn<int>("labels"); // distinct labels in the run
+        for (const QString &b : RegisterBackends::names())
+            for (const auto &[chunk, labels] : {std::pair{1, 5}, {3, 40}, {7, 600}, {250, 600}})
+                QTest::newRow(qPrintable(
+                    QStringLiteral("%1/chunk %2, %3 labels").arg(b).arg(chunk).arg(labels)))
+                    << b << chunk << labels;
+    }
+    void storesRunsInChunks()
+    {
+        QFETCH(QString, backend);
+        QFETCH(int, chunk);
+        QFETCH(int, labels);
+        CellRegister r(locate(backends_.fresh(backend)));
+        // Some cells exist before the run.
+        QList<Measurement> expected{measurement("L0003", "2026-01-01T10:00:00Z", 1, 1),
+                                    measurement("L0001", "2026-01-01T10:00:00Z", 2, 2)};
+        addMeasurements(r, expected);
+        QRandomGenerator random(uint(chunk * 1000 + labels));
+        RunWriter w(r, QDateTime::fromString("2026-01-02T10:00:00Z", Qt::ISODate),
+                    QStringLiteral("RM-40A"), QStringLiteral("/some/file.txt"), chunk);
+        for (int i = 0; i < labels * 2; ++i) {
+            const QString label =
+                QStringLiteral("L%1").arg(random.bounded(labels), 4, 10, QChar(u'0'));
+            Measurement m = measurement(label, "2026-01-02T10:00:00Z", 1000 + i, 4'000'000 + i);
+            m.sourceLine = i + 1;
+            w.add(m);
+            expected << m;
+        }
+        const qint64 run = w.commit();
+        QVERIFY(run > 0);
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const Measurement &a, const Measurement &b) {
+                             return a.label != b.label ? a.label < b.label : a.at < b.at;
+                         });
+        const QList<Measurement> out = stored(r);
+        QCOMPARE(out.size(), expected.size());
+        for (qsizetype i = 0; i < out.size(); ++i)
+            QVERIFY2(same(out[i], expected[i]), qPrintable(out[i].label));
+        QCOMPARE(recordRuns(r).back().readings, labels * 2);
     }
 
     void packsHoldEachCellOnce_data()

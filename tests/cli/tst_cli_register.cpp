@@ -188,6 +188,30 @@ private slots:
         QCOMPARE(runTool({"export", "--db", db}).out.count('\n'), 25);
     }
 
+    // Cells without a capacity stay out of a capacity-first pack, and the output says so.
+    void matchLeavesOutCellsWithoutACapacity()
+    {
+        const QString db = backends_.fresh(QStringLiteral("sqlite"));
+        const QString readings = file("eight.txt", boardFile(8, 1, [](int) { return 4100; }));
+        QCOMPARE(runTool({"record", readings, "--cells", "A001..A008", "--db", db}).exitCode, 0);
+        QByteArray capacities = "id,capacity_mah\n";
+        for (int i = 1; i <= 6; ++i)
+            capacities += "A00" + QByteArray::number(i) + ',' + QByteArray::number(2000 + i) + '\n';
+        QCOMPARE(runTool({"capacity", file("six.csv", capacities), "--db", db}).exitCode, 0);
+
+        const QStringList match{"match", "--db", db, "--series", "2", "--parallel", "3"};
+        const ToolRun run = runTool(match + QStringList{"--format", "json"});
+        QCOMPARE(run.exitCode, 0);
+        const QJsonObject pack = QJsonDocument::fromJson(run.out).object();
+        QVERIFY(pack["capacity_first"].toBool());
+        QCOMPARE(pack["left_out"].toInt(), 2);
+        QCOMPARE(pack["without_capacity"].toInt(), 2);
+        for (const QJsonValue &g : pack["groups"].toArray())
+            for (const QJsonValue &l : g["cells"].toArray())
+                QVERIFY(l.toString() < QStringLiteral("A007"));
+        QVERIFY(runTool(match).out.contains("left out: 2 cells, 2 of them without a capacity\n"));
+    }
+
     void badInputLeavesTheRegister_data()
     {
         QTest::addColumn<QString>("backend");

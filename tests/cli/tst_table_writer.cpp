@@ -73,6 +73,7 @@ private slots:
     void awkwardValues();
     void objectAroundTable();
     void textsReadBack();
+    void fittedColumnsLineUp();
 };
 
 void TestTableWriter::awkwardValues_data()
@@ -187,6 +188,49 @@ void TestTableWriter::textsReadBack()
                 back << QStringList{v["one"].toString(), v["two"].toString()};
         }
         QCOMPARE(back, rows);
+    }
+}
+
+// Text columns sized to their content: within the rows that size them every column starts
+// where its name does, and no value ever runs into the next one, after them either.
+void TestTableWriter::fittedColumnsLineUp()
+{
+    QRandomGenerator random(11);
+    for (const qsizetype count : {qsizetype(0), qsizetype(3), tables::kSizingRows + 200}) {
+        QList<QStringList> rows;
+        for (qsizetype i = 0; i < count; ++i) {
+            QStringList row;
+            for (int c = 0; c < 3; ++c)
+                row << QString(random.bounded(i < tables::kSizingRows ? 14 : 30),
+                               c == 1 ? QChar(u'Ω') : QChar(u'x'));
+            rows << row;
+        }
+        QByteArray pieces;
+        tables::Writer t(Format::Text,
+                         {{"label", Kind::Text, tables::kFitContent},
+                          {"mΩ", Kind::Text, tables::kFitContent},
+                          {"pack", Kind::Text}},
+                         tables::Shape::Table, tables::Place::Document,
+                         [&](QByteArrayView b) { pieces += b; });
+        for (const QStringList &row : std::as_const(rows))
+            t.text(row[0]).text(row[1]).text(row[2]).endRow();
+        t.finish();
+        const QStringList lines = QString::fromUtf8(pieces).split(u'\n');
+        QCOMPARE(lines.size(), count + 2); // the header, the rows, after the last line end
+        const qsizetype second = lines[0].indexOf(u"mΩ"), third = lines[0].indexOf(u"pack");
+        for (qsizetype i = 0; i < count; ++i) {
+            const QString &line = lines[i + 1];
+            const QStringList &row = rows[i];
+            QVERIFY(line.startsWith(row[0] + u' '));
+            if (i < tables::kSizingRows) {
+                QCOMPARE(line.mid(second, row[1].size()), row[1]);
+                QCOMPARE(line.mid(third), row[2]);
+                QVERIFY(second >= row[0].size() + 2 && third - second >= row[1].size() + 2);
+            } else {
+                QVERIFY(line.endsWith(u' ' + row[2]) || row[2].isEmpty());
+                QVERIFY(line.contains(row[1] + u' '));
+            }
+        }
     }
 }
 

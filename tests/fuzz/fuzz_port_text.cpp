@@ -57,9 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     try {
         const long long got = analyzer::portTextToNumber(text);
         require(expected.has_value() && *expected == got);
-    } catch (const EConvertError &e) {
+    } catch (const analyzer::LinkError &e) {
         require(!expected.has_value());
-        require(e.message() == QStringLiteral("'%1' is not a valid integer value").arg(text));
+        require(e.fault().kind == analyzer::LinkFault::Kind::NotAnInteger);
+        require(e.fault().typed == text);
     }
     return 0;
 }

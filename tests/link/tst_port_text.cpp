@@ -87,8 +87,9 @@ void TestPortText::refused()
     try {
         portTextToNumber(text);
         QFAIL("accepted");
-    } catch (const EConvertError &e) {
-        QCOMPARE(e.message(), "'" + text + "' is not a valid integer value");
+    } catch (const analyzer::LinkError &e) {
+        QCOMPARE(e.fault().kind, analyzer::LinkFault::Kind::NotAnInteger);
+        QCOMPARE(e.fault().typed, text);
     }
 }
 

@@ -152,9 +152,8 @@ void TestProtocol::shortBlockFails()
     try {
         decodeRecord(block, true);
         QFAIL("a short block decoded");
-    } catch (const EVariantBadIndexError &e) {
-        QCOMPARE(e.message(), QStringLiteral("Variant or safe array index out of bounds"));
-        QCOMPARE(core::errorClassName(e), QStringLiteral("EVariantBadIndexError"));
+    } catch (const LinkError &e) {
+        QCOMPARE(e.fault().kind, LinkFault::Kind::ShortBlock);
     }
 }
 

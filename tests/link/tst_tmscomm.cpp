@@ -3,6 +3,7 @@
 #include "link/errors.h"
 #include "link/record_framer.h"
 #include "link/tmscomm.h"
+#include "linktext/fault_text.h"
 #include "pty_device.h"
 
 #include <QFile>
@@ -37,8 +38,8 @@ QString messageOf(const std::function<void()> &action)
 {
     try {
         action();
-    } catch (const core::Error &e) {
-        return core::errorClassName(e) + ": " + e.message();
+    } catch (const analyzer::LinkError &e) {
+        return linktext::describe(e.fault());
     }
     return QStringLiteral("(no error)");
 }
@@ -182,7 +183,7 @@ void TestTMSComm::refusals_data()
     QTest::addColumn<QString>("expected"); // {folder}: the port folder, {pty}: the test's pty
 
     const QString invalid =
-        QStringLiteral("EOleException: Invalid port number %1: COM ports are numbered 1 to 255");
+        QStringLiteral("Invalid port number %1: COM ports are numbered 1 to 255");
     for (int n : {0, -1, 256, 65537})
         QTest::addRow("port number %d", n)
             << Refusal([n](TMSComm &c, const PtyDevice &) { c.setCommPort(n); }) << invalid.arg(n);
@@ -193,7 +194,7 @@ void TestTMSComm::refusals_data()
                    c.setCommPort(255);
                    c.setPortOpen(true);
                })
-            << QStringLiteral("EOleException: COM 255 has no device: /dev/ttyS254 does not "
+            << QStringLiteral("COM 255 has no device: /dev/ttyS254 does not "
                               "exist; to use an adapter, make {folder}/com255 a link to it");
     QTest::newRow("entry naming a missing device")
         << Refusal([](TMSComm &c, const PtyDevice &) {
@@ -202,7 +203,7 @@ void TestTMSComm::refusals_data()
                c.setCommPort(7);
                c.setPortOpen(true);
            })
-        << QStringLiteral("EOleException: COM 7 has no device: /dev/ttyUSB-gone, named by "
+        << QStringLiteral("COM 7 has no device: /dev/ttyUSB-gone, named by "
                           "{folder}/com7, does not exist");
     QTest::newRow("entry naming a plain file")
         << Refusal([](TMSComm &c, const PtyDevice &) {
@@ -213,7 +214,7 @@ void TestTMSComm::refusals_data()
                c.setCommPort(8);
                c.setPortOpen(true);
            })
-        << QStringLiteral("EOleException: Cannot open COM 8 ({folder}/not-a-port): it is not a "
+        << QStringLiteral("Cannot open COM 8 ({folder}/not-a-port): it is not a "
                           "serial port (Inappropriate ioctl for device)");
     QTest::newRow("another number while open")
         << Refusal([](TMSComm &c, const PtyDevice &pty) {
@@ -222,19 +223,19 @@ void TestTMSComm::refusals_data()
                c.setPortOpen(true);
                c.setCommPort(4);
            })
-        << QStringLiteral("EOleException: COM 4 cannot be chosen while COM 3 ({pty}) is open; "
+        << QStringLiteral("COM 4 cannot be chosen while COM 3 ({pty}) is open; "
                           "disconnect first");
     QTest::newRow("opening twice") << Refusal([](TMSComm &c, const PtyDevice &pty) {
         pty.linkAs(3);
         c.setCommPort(3);
         c.setPortOpen(true);
         c.setPortOpen(true);
-    }) << QStringLiteral("EOleException: COM 3 ({pty}) is already open");
+    }) << QStringLiteral("COM 3 ({pty}) is already open");
     QTest::newRow("write while closed")
         << Refusal([](TMSComm &c, const PtyDevice &) { c.setOutput(QStringLiteral("S")); })
-        << QStringLiteral("EOleException: COM 1 is not open");
+        << QStringLiteral("COM 1 is not open");
     QTest::newRow("read while closed") << Refusal([](TMSComm &c, const PtyDevice &) { c.Input(); })
-                                       << QStringLiteral("EOleException: COM 1 is not open");
+                                       << QStringLiteral("COM 1 is not open");
 }
 
 void TestTMSComm::refusals()
@@ -264,8 +265,7 @@ void TestTMSComm::portBusy()
     TMSComm second;
     second.setCommPort(9);
     QCOMPARE(messageOf([&] { second.setPortOpen(true); }),
-             QStringLiteral("EOleException: COM 9 (%1) is in use by another program")
-                 .arg(device.path()));
+             QStringLiteral("COM 9 (%1) is in use by another program").arg(device.path()));
     QVERIFY(!second.PortOpen());
 
     first.setPortOpen(false);
@@ -325,7 +325,7 @@ void TestTMSComm::permissionDenied()
         message = QString::fromUtf8(text);
     }
     QCOMPARE(message,
-             QStringLiteral("EOleException: Permission denied opening COM 2 (%1): add your user "
+             QStringLiteral("Permission denied opening COM 2 (%1): add your user "
                             "to the dialout group, then log in again")
                  .arg(device));
 }
@@ -358,7 +358,7 @@ void TestTMSComm::deviceVanishes()
     QCOMPARE(log.events.size(), 2);
 
     QCOMPARE(messageOf([&] { comm.setOutput(QStringLiteral("S")); }),
-             QStringLiteral("EOleException: COM 3 is not open: its device %1 went away; connect "
+             QStringLiteral("COM 3 is not open: its device %1 went away; connect "
                             "again once the analyzer is back")
                  .arg(path));
 }

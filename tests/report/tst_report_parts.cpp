@@ -89,24 +89,42 @@ void TestReportParts::bins_data()
     QTest::newRow("steps of 10 mV") << Values{3600000, 3610000, 3650000, 4200000};
     QTest::newRow("steps of 3") << Values{3, 6, 9, 12, 300};
     QTest::newRow("below zero") << Values{-1500, -20, 0, 900};
+    // 1 200 good cells of 15 to 60 mΩ, five dead ones at 700 mΩ and one shorted.
+    Values batch;
+    for (int i = 0; i < 1200; ++i)
+        batch.push_back(15'000 + (i * 7919) % 45'001);
+    batch.insert(batch.end(), 5, 700'000);
+    batch.push_back(1);
+    QTest::newRow("a few dead cells far out") << batch;
 }
 
 void TestReportParts::bins()
 {
     QFETCH(Values, values);
     const report::Bins b = report::roundBins(values);
-    std::size_t total = 0;
+    std::size_t total = b.below + b.above;
     for (std::size_t n : b.counts)
         total += n;
     QCOMPARE(total, values.size());
     QVERIFY(b.width > 0);
     QCOMPARE(b.start % b.width, 0);
-    QVERIFY(b.counts.size() <= 16);
+    QVERIFY(b.counts.size() <= 40);
     QVERIFY(b.counts.front() > 0 && b.counts.back() > 0);
-    // Each value lies in a bin whose edges hold it, with the last bin closed.
+    // Each value lies in a bin whose edges hold it, with the last bin closed, or is counted
+    // beside them.
     const std::int64_t end = b.start + b.width * std::int64_t(b.counts.size());
-    for (std::int64_t v : values)
-        QVERIFY(v >= b.start && v <= end);
+    std::size_t below = 0, above = 0;
+    for (std::int64_t v : values) {
+        below += v < b.start;
+        above += v > end;
+    }
+    QCOMPARE(below, b.below);
+    QCOMPARE(above, b.above);
+    // The middle half of the values spreads over several bars once there are enough of them.
+    Values sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    if (values.size() >= 100)
+        QVERIFY((sorted[sorted.size() * 3 / 4] - sorted[sorted.size() / 4]) / b.width >= 4);
 }
 
 void TestReportParts::verdicts_data()

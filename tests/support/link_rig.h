@@ -3,9 +3,11 @@
 // The link as a window holds it, for tests: control, session and board, without widgets.
 #include "board/data_board.h"
 #include "core/error.h"
+#include "link/errors.h"
 #include "link/protocol.h"
 #include "link/session.h"
 #include "link/tmscomm.h"
+#include "linktext/fault_text.h"
 #include "samples.h"
 
 #include <QByteArray>
@@ -15,7 +17,8 @@
 #include <functional>
 
 // A session wired to a board as the window wires it, without widgets: readings are
-// appended, and what the window would show in a box is collected.
+// appended, and the faults the window would show in a box are collected in the words it
+// shares with the tool.
 struct Rig {
     Rig() : session(comm)
     {
@@ -23,19 +26,22 @@ struct Rig {
             &session, &analyzer::Session::reading,
             [this](const reading::Reading &, const QByteArray &l) { board.AppendLine(l); });
         QObject::connect(&session, &analyzer::Session::noData, [this] { ++noDataShown; });
+        using analyzer::LinkFault;
         QObject::connect(&session, &analyzer::Session::receiveFailed,
-                         [this](const QString &m) { errors << m; });
+                         [this](const LinkFault &f) { errors << linktext::describe(f); });
         QObject::connect(&session, &analyzer::Session::deviceLost,
-                         [this](const QString &m) { lost << m; });
+                         [this](const LinkFault &f) { lost << linktext::describe(f); });
         QObject::connect(&session, &analyzer::Session::transferDisturbed,
-                         [this](const QString &m) { disturbed << m; });
+                         [this](const LinkFault &f) { disturbed << linktext::describe(f); });
         QObject::connect(&session, &analyzer::Session::commandFailed,
-                         [this](const QString &m) { errors << m; });
+                         [this](const LinkFault &f) { errors << linktext::describe(f); });
     }
     void run(const std::function<void()> &action)
     {
         try {
             action();
+        } catch (const analyzer::LinkError &e) {
+            errors << linktext::describe(e.fault());
         } catch (const core::Error &e) {
             errors << e.message();
         }
