@@ -39,6 +39,8 @@ private slots:
     void faults_data();
     void faults();
     void helpListsEveryOption();
+    void routes_data();
+    void routes();
 };
 
 void TestArguments::read_data()
@@ -191,6 +193,38 @@ void TestArguments::helpListsEveryOption()
         QVERIFY(
             cli::helpText(cli::Subcommand::None).contains(QStringLiteral("\n  %1 ").arg(sub.name)));
     }
+}
+
+// One subcommand, one row: its words and the register's option decide where it goes.
+void TestArguments::routes_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("route"); // subcommand, source, pack, label, words
+    QTest::newRow("match on files")
+        << QStringList{"match", "a", "--series=2", "--parallel=2"} << "match files   a";
+    QTest::newRow("match on the register")
+        << QStringList{"match", "--db", "c.sqlite", "--series=2", "--parallel=2"}
+        << "match register   ";
+    QTest::newRow("report without files") << QStringList{"report"} << "report register   ";
+    QTest::newRow("labels from files")
+        << QStringList{"labels", "f.txt", "--cells", "A1..A2", "-o", "l.pdf"}
+        << "labels files   f.txt";
+    QTest::newRow("pack replace") << QStringList{"pack", "replace", "P1", "A7", "--apply"}
+                                  << "pack replace files P1 A7 P1|A7";
+    QTest::newRow("pack show, options first")
+        << QStringList{"pack", "show", "--format", "json", "P1"} << "pack show files P1  P1";
+    QTest::newRow("cell") << QStringList{"cell", "A7"} << "cell files  A7 A7";
+    QTest::newRow("help of an action") << QStringList{"help", "pack", "list"} << "pack list help";
+}
+
+void TestArguments::routes()
+{
+    QFETCH(QStringList, args);
+    const cli::Invocation inv = cli::parseArguments(args);
+    const QString name = QString::fromLatin1(cli::subcommandName(inv.subcommand));
+    const QStringList fields{name, inv.fromRegister ? "register" : "files", inv.pack, inv.label,
+                             inv.files.join(u'|')};
+    QTEST(inv.help ? name + " help" : fields.join(u' '), "route");
 }
 
 QTEST_APPLESS_MAIN(TestArguments)
