@@ -43,9 +43,10 @@ const ExitRow kExitRows[] = {
      "line; what arrived is still written",
      raisedAs<EDeviceFault, analyzer::LinkError>},
     {kExitNotEnoughCells,
-     "too few cells lie within the voltage window (match, report, labels), or no\n"
-     "spare cell fits (pack replace)",
-     raisedAs<ENotEnoughCells>},
+     "too few cells lie within the voltage window (match, report, labels), no\n"
+     "spare cell fits (pack replace), or cells lack a capacity (match\n"
+     "--without-capacity refuse)",
+     raisedAs<ENotEnoughCells, EMissingCapacity>},
     {kExitNotConfirmed, "clearing the memory was not confirmed (clear-memory)",
      raisedAs<ENotConfirmed>},
     {kExitRegister, "the cell register cannot be opened, read or written",
@@ -53,8 +54,8 @@ const ExitRow kExitRows[] = {
     {kExitLabelMismatch, "readings and cell labels differ in number; nothing stored (record)",
      raisedAs<ELabelMismatch>},
     {kExitUnknownEntry,
-     "an unknown or repeated cell label or pack name, or a capacity file that\n"
-     "cannot be imported as it is",
+     "an unknown or repeated cell label, pack name or record run, a retired cell,\n"
+     "or a capacity file that cannot be imported as it is",
      raisedAs<EUnknownEntry, EDuplicateEntry, ECapacityFile>},
     {kExitInterrupted, "interrupted by Ctrl+C; what had arrived is still written", nullptr},
 };
@@ -93,6 +94,12 @@ int run(const Invocation &inv)
     case S::PackList: return runPackList(inv);
     case S::PackShow: return runPackShow(inv);
     case S::PackReplace: return runPackReplace(inv);
+    case S::PackDelete: return runPackDelete(inv);
+    case S::CellRetire: return runCellRetire(inv);
+    case S::CellRestore: return runCellRestore(inv);
+    case S::CellRelabel: return runCellRelabel(inv);
+    case S::Runs: return runRuns(inv);
+    case S::Undo: return runUndo(inv);
     case S::Export: return runExport(inv);
     case S::Report: return runReport(inv);
     case S::Labels: return runLabels(inv);

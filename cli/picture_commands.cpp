@@ -65,6 +65,19 @@ int runReport(const Invocation &inv)
 
 int runLabels(const Invocation &inv)
 {
+    // The fields by their names, in the user's order.
+    std::vector<report::LabelField> fields = report::kDefaultLabelFields;
+    if (!inv.labelFields.isEmpty()) {
+        fields.clear();
+        for (const QString &name : inv.labelFields) {
+            const qsizetype at = report::kLabelFieldNames.indexOf(name);
+            if (at < 0)
+                refuseUsage(QStringLiteral("labels"),
+                            QStringLiteral("--fields takes %1, not '%2'")
+                                .arg(report::kLabelFieldNames.join(QStringLiteral(", ")), name));
+            fields.push_back(report::LabelField(at));
+        }
+    }
     const report::Batch batch = batchOf(inv);
     std::vector<report::LabelText> labels;
     const auto wanted = [&](const report::Cell &cell) {
@@ -79,16 +92,30 @@ int runLabels(const Invocation &inv)
                 const report::Cell &cell = *byLabel.value(batch.pack->groups[g][p]);
                 if (wanted(cell))
                     labels.push_back(report::labelText(
-                        cell, report::PackPlace{batch.pack->name, int(g + 1), int(p + 1)}));
+                        cell, report::PackPlace{batch.pack->name, int(g + 1), int(p + 1)}, fields));
             }
     } else {
         for (const report::Cell &cell : batch.cells)
             if (wanted(cell))
-                labels.push_back(report::labelText(cell, std::nullopt));
+                labels.push_back(report::labelText(cell, std::nullopt, fields));
     }
     if (labels.empty())
         throw ENoReadings(QStringLiteral("labels: no cell to label"));
-    writeWhole(inv.output, report::labelsPdf(labels, {inv.labelWidthMm, inv.labelHeightMm}));
+    report::DroppedFields dropped;
+    writeWhole(inv.output,
+               report::labelsPdf(labels, {inv.labelWidthMm, inv.labelHeightMm}, &dropped));
+    // Fields left out to fit are said, never dropped in silence.
+    QStringList lost;
+    for (std::size_t f = 0; f < dropped.size(); ++f)
+        if (dropped[f] > 0)
+            lost << QStringLiteral("%1 on %2 labels")
+                        .arg(report::kLabelFieldNames[qsizetype(f)])
+                        .arg(dropped[f]);
+    if (!lost.isEmpty())
+        printMessage(QStringLiteral("battery-analyzer-cli: labels: left out to fit %1x%2 mm: %3")
+                         .arg(inv.labelWidthMm)
+                         .arg(inv.labelHeightMm)
+                         .arg(lost.join(QStringLiteral(", "))));
     return kExitOk;
 }
 

@@ -1,4 +1,5 @@
-// capacity: capacities measured by a charger, from a spreadsheet's CSV.
+// capacity: capacities measured by a charger, from its or a spreadsheet's CSV.
+#include "cellregister/capacity_file.h"
 #include "cellregister/packs.h"
 #include "cli/errors.h"
 #include "cli/exit_codes.h"
@@ -8,87 +9,43 @@
 #include "cli/subcommands.h"
 
 #include <QFileInfo>
-#include <QHash>
-#include <QRegularExpression>
 
 namespace cli {
 
 namespace {
 
-// The fields of one CSV line: quotes around a field keep separators in it.
-QStringList fields(const QString &line, QChar separator)
+// A problem of a capacity file in the tool's words.
+QString problemText(const cellregister::CapacityProblem &p)
 {
-    QStringList out;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < line.size() && line[i + 1] == u'"')
-                field += c, ++i;
-            else if (c == u'"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == separator) {
-            out << field.trimmed();
-            field.clear();
-        } else {
-            field += c;
-        }
+    using P = cellregister::CapacityProblem;
+    switch (p.kind) {
+    case P::NoHeader: return QStringLiteral("no header row naming the label and capacity columns");
+    case P::NoLabelColumn:
+        return p.value.isEmpty()
+            ? QStringLiteral("the header row names no label column (id, label, cell, barcode ...; "
+                             "--label-column names another)")
+            : QStringLiteral("the header row names no column '%1'").arg(p.value);
+    case P::NoCapacityColumn:
+        return p.value.isEmpty()
+            ? QStringLiteral("the header row names no capacity column (capacity_mah, capacity, "
+                             "mah, ah ...; --capacity-column names another)")
+            : QStringLiteral("the header row names no column '%1'").arg(p.value);
+    case P::NoLabel: return QStringLiteral("a capacity without a cell label");
+    case P::NotACapacity: return QStringLiteral("'%1' is no capacity (mAh or Ah)").arg(p.value);
+    case P::Ambiguous:
+        return QStringLiteral("'%1' could be a thousands mark or decimals; write it without a "
+                              "thousands mark or with more decimals")
+            .arg(p.value);
+    case P::Repeated:
+        return QStringLiteral("cell %1 is named twice (first on line %2; --repeated last takes "
+                              "the last)")
+            .arg(p.value)
+            .arg(p.firstLine);
+    case P::TooManyFields:
+        return QStringLiteral("more fields than the header names (a decimal comma in a file "
+                              "separated by commas? put the value in quotes)");
     }
-    out << field.trimmed();
-    return out;
-}
-
-std::vector<std::pair<QString, std::int64_t>> readCapacities(const QString &path)
-{
-    QString text = QString::fromUtf8(inputBytes(path));
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
-    const auto bad = [&](int line, const QString &why) {
-        return ECapacityFile(QStringLiteral("%1:%2: %3").arg(path, QString::number(line), why));
-    };
-    if (lines.isEmpty() || lines.front().trimmed().isEmpty())
-        throw bad(1, QStringLiteral("no header row (id and capacity_mah)"));
-    const QChar separator = lines.front().contains(u';') ? u';' : u',';
-    QStringList header = fields(lines.front(), separator);
-    for (QString &h : header)
-        h = h.toLower();
-    const qsizetype idColumn = header.indexOf(QStringLiteral("id"));
-    const qsizetype capacityColumn = header.indexOf(QStringLiteral("capacity_mah"));
-    if (idColumn < 0 || capacityColumn < 0)
-        throw bad(1,
-                  QStringLiteral("the header row names no column %1")
-                      .arg(idColumn < 0 ? QStringLiteral("id") : QStringLiteral("capacity_mah")));
-
-    static const QRegularExpression number(QStringLiteral("^([0-9]{1,9})(?:[.,]([0-9]{1,3}))?$"));
-    std::vector<std::pair<QString, std::int64_t>> capacities;
-    QHash<QString, int> seen;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const int lineNumber = int(i + 1);
-        if (lines[i].trimmed().isEmpty())
-            continue;
-        const QStringList f = fields(lines[i], separator);
-        const QString label = f.value(idColumn);
-        const QString value = f.value(capacityColumn);
-        if (label.isEmpty())
-            throw bad(lineNumber, QStringLiteral("no cell label"));
-        const auto m = number.match(value);
-        if (!m.hasMatch() || (separator == u',' && value.contains(u',')))
-            throw bad(lineNumber, QStringLiteral("'%1' is no capacity in mAh").arg(value));
-        if (const int first = seen.value(label); first != 0)
-            throw bad(lineNumber,
-                      QStringLiteral("cell %1 is named twice (first on line %2); nothing imported")
-                          .arg(label, QString::number(first)));
-        seen.insert(label, lineNumber);
-        const QString fraction = m.captured(2).leftJustified(3, u'0');
-        capacities.emplace_back(label, m.captured(1).toLongLong() * 1000 + fraction.toLongLong());
-    }
-    return capacities;
+    return {};
 }
 
 } // namespace
@@ -96,12 +53,38 @@ std::vector<std::pair<QString, std::int64_t>> readCapacities(const QString &path
 int runCapacity(const Invocation &inv)
 {
     const QString path = inv.files.front();
-    const auto capacities = readCapacities(path);
+    if (inv.at && *inv.at > QDateTime::currentDateTimeUtc().addSecs(kAheadOfClockSeconds))
+        refuseUsage(QStringLiteral("capacity"),
+                    QStringLiteral("--at %1 is ahead of this computer's clock")
+                        .arg(inv.at->toLocalTime().toString(Qt::ISODate)));
+    const cellregister::CapacityFile file =
+        cellregister::readCapacityFile(QString::fromUtf8(inputBytes(path)),
+                                       {inv.labelColumn, inv.capacityColumn,
+                                        inv.lastWins ? cellregister::RepeatedLabel::LastWins
+                                                     : cellregister::RepeatedLabel::Refuse});
+    if (!file.problems.empty()) {
+        QStringList lines;
+        for (const auto &p : file.problems)
+            lines << QStringLiteral("%1:%2: %3").arg(path).arg(p.line).arg(problemText(p));
+        throw ECapacityFile(
+            lines.join(u'\n')
+            + QStringLiteral("\nnothing imported (%1 problems)").arg(file.problems.size()));
+    }
+    std::vector<std::pair<QString, std::int64_t>> capacities;
+    capacities.reserve(file.rows.size());
+    for (const auto &row : file.rows)
+        capacities.emplace_back(row.label, row.microampHours);
     const auto reg = openRegister(inv, cellregister::Opening::MustExist);
-    const QStringList skipped = cellregister::setCapacities(
-        *reg, capacities, QFileInfo(path).absoluteFilePath(), inv.skipUnknown);
-    printMessage(QStringLiteral("battery-analyzer-cli: imported %1 capacities")
-                     .arg(capacities.size() - skipped.size()));
+    const QStringList skipped =
+        cellregister::setCapacities(*reg, capacities, QFileInfo(path).absoluteFilePath(),
+                                    inv.skipUnknown, inv.at.value_or(QDateTime()));
+    printMessage(QStringLiteral("battery-analyzer-cli: imported %1 capacities (columns '%2' and "
+                                "'%3')")
+                     .arg(capacities.size() - std::size_t(skipped.size()))
+                     .arg(file.labelColumn, file.capacityColumn));
+    if (file.blankValues > 0)
+        printMessage(QStringLiteral("battery-analyzer-cli: skipped %1 lines without a capacity")
+                         .arg(file.blankValues));
     if (!skipped.isEmpty())
         printMessage(QStringLiteral("battery-analyzer-cli: skipped, not in the register: %1")
                          .arg(skipped.join(QStringLiteral(", "))));

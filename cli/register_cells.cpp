@@ -1,5 +1,7 @@
 // cells, cell and export: what the register holds, as tables.
+#include "cellregister/cell_life.h"
 #include "cellregister/errors.h"
+#include "cellregister/local_time.h"
 #include "cellregister/packs.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
@@ -73,9 +75,9 @@ int runCell(const Invocation &inv)
     QByteArray text;
     cellregister::forEachMeasurement(*reg, label, [&](const cellregister::Measurement &m) {
         history.add(m);
-        text += cellregister::timeText(m.at).toUtf8() + "  Group " + QByteArray::number(m.group)
-            + "  " + m.resistanceText.toUtf8() + "  " + m.voltageText.toUtf8() + "  "
-            + m.model.toUtf8() + "  " + m.source.toUtf8()
+        text += cellregister::localTimeText(m.at).toUtf8() + "  Group "
+            + QByteArray::number(m.group) + "  " + m.resistanceText.toUtf8() + "  "
+            + m.voltageText.toUtf8() + "  " + m.model.toUtf8() + "  " + m.source.toUtf8()
             + (m.sourceLine ? ':' + QByteArray::number(m.sourceLine) : QByteArray())
             + (m.restStart ? "  rest starts" : "") + '\n';
     });
@@ -89,29 +91,47 @@ int runCell(const Invocation &inv)
     for (const auto &[pack, s] : cellregister::swapsOfCell(*reg, label)) {
         const QByteArray way = s.removed == label ? "out of" : "into";
         swapsText += "swapped " + way + " pack " + pack.toUtf8() + " (group "
-            + QByteArray::number(s.group + 1) + ") at " + cellregister::timeText(s.at).toUtf8()
+            + QByteArray::number(s.group + 1) + ") at " + cellregister::localTimeText(s.at).toUtf8()
             + '\n';
-        swapsJson.text(pack).number(s.group + 1).text(way).text(cellregister::timeText(s.at));
+        swapsJson.text(pack).number(s.group + 1).text(way).text(cellregister::localTimeText(s.at));
         swapsJson.endRow();
+    }
+    // Every capacity measured, the last one counting.
+    QByteArray capacitiesText;
+    tables::Writer capacitiesJson(
+        Format::Json, {{"capacity_mah", Kind::Number}, {"source", Kind::Text}, {"at", Kind::Text}},
+        tables::Shape::Table, tables::Place::Value);
+    for (const auto &c : cellregister::capacityHistory(*reg, label)) {
+        const QByteArray mah = exactText(c.microampHours, 3);
+        const QString at = cellregister::localTimeText(c.at);
+        capacitiesText += "  " + mah + " mAh  " + at.toUtf8() + "  " + c.source.toUtf8() + '\n';
+        capacitiesJson.number(mah).text(c.source).text(at).endRow();
     }
     if (inv.format == Format::Json) {
         tables::Writer object(Format::Json,
                               {{"label", Kind::Text},
                                {"capacity_mah", Kind::Number},
                                {"pack", Kind::Text},
+                               {"retired", Kind::Text},
+                               {"capacities", Kind::Json},
                                {"swaps", Kind::Json},
                                {"measurements", Kind::Json}},
                               tables::Shape::Object);
         object.text(label).number(capacity);
         cell->pack.isEmpty() ? object.none() : object.text(cell->pack);
-        object.json(swapsJson.finish()).json(history.finish()).endRow();
+        cell->retired ? object.text(*cell->retired) : object.none();
+        object.json(capacitiesJson.finish()).json(swapsJson.finish()).json(history.finish());
+        object.endRow();
         writeWhole(inv.output, object.finish());
     } else {
-        writeWhole(inv.output,
-                   "cell " + label.toUtf8() + "\ncapacity: "
-                       + (capacity.isEmpty() ? "unknown" : capacity + " mAh") + "\npack: "
-                       + (cell->pack.isEmpty() ? "none" : cell->pack.toUtf8()) + '\n' + swapsText
-                       + "measurements: " + QByteArray::number(cell->measurements) + '\n' + text);
+        writeWhole(
+            inv.output,
+            "cell " + label.toUtf8() + "\ncapacity: "
+                + (capacity.isEmpty() ? "unknown" : capacity + " mAh") + '\n' + capacitiesText
+                + "pack: " + (cell->pack.isEmpty() ? "none" : cell->pack.toUtf8()) + '\n'
+                + (cell->retired ? "retired: " + cell->retired->toUtf8() + '\n' : QByteArray())
+                + swapsText + "measurements: " + QByteArray::number(cell->measurements) + '\n'
+                + text);
     }
     return kExitOk;
 }

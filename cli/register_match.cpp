@@ -2,7 +2,9 @@
 #include "analysis/capacity_matching.h"
 #include "analysis/errors.h"
 #include "analysis/matching.h"
+#include "analysis/pack_totals.h"
 #include "cellregister/errors.h"
+#include "cellregister/local_time.h"
 #include "cellregister/packs.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
@@ -35,6 +37,30 @@ struct PackValues {
     std::vector<std::vector<std::size_t>> groups;
     bool allCapacities = true;
 };
+
+// What a builder reads off the pack, and which end is which.
+QByteArray totalsText(const PackValues &v)
+{
+    std::vector<std::vector<analysis::PackCell>> groups;
+    for (const auto &g : v.groups) {
+        groups.emplace_back();
+        for (const std::size_t i : g)
+            groups.back().push_back(
+                {v.cells[i].microohms, v.cells[i].microvolts, v.cells[i].microampHours});
+    }
+    const analysis::PackTotals t = analysis::packTotals(groups);
+    QByteArray out = "pack: " + exactText(t.nominalMillivolts, 3) + " V nominal ("
+        + exactText(analysis::kNominalCellMillivolts, 3) + " V a cell), "
+        + exactText(t.measuredMicrovolts, 6) + " V measured, ";
+    out += t.microampHours ? exactText(*t.microampHours / 1000, 3) + " Ah (the weakest group), "
+            + QByteArray::number(*t.wattHours, 'f', 1) + " Wh, "
+                           : QByteArray("capacity unknown, ");
+    out += QByteArray::number(t.ohms * 1000, 'f', 3) + " mΩ\n";
+    if (!v.groups.empty())
+        out += "ends: group 1 is the − end, group " + QByteArray::number(qsizetype(v.groups.size()))
+            + " the + end\n";
+    return out;
+}
 
 PackValues valuesOf(const std::vector<QStringList> &groups,
                     const QHash<QString, const cellregister::CellSummary *> &byLabel)
@@ -164,7 +190,11 @@ int runRegisterMatch(const Invocation &inv)
         std::vector<analysis::CapacityCell> cells;
         for (const auto *c : candidates)
             cells.push_back({c->microohms, c->microvolts, c->capacityMicroampHours});
-        const analysis::CapacityMatch m = analysis::matchByCapacity(cells, shape);
+        const analysis::CapacityMatch m = analysis::matchByCapacity(
+            cells, shape,
+            {double(inv.capacityToleranceMillipercent) / 100'000.0,
+             inv.refuseWithoutCapacity ? analysis::MissingCapacity::Refuse
+                                       : analysis::MissingCapacity::LeaveOut});
         withoutCapacity = m.withoutCapacity;
         for (const auto &g : m.groups) {
             labels.emplace_back();
@@ -199,22 +229,23 @@ int runRegisterMatch(const Invocation &inv)
         object.number(qsizetype(withoutCapacity)).endRow();
         writeWhole(inv.output, object.finish());
     } else {
-        writeWhole(inv.output,
+        writeWhole(
+            inv.output,
             QByteArray::number(shape.series) + "S" + QByteArray::number(shape.parallel) + "P from "
-            + QByteArray::number(qsizetype(candidates.size())) + " candidate cells, "
-            + (capacityFirst ? "capacity first" : "resistance only (no cell has a capacity)") + '\n'
-            + groupsTable(Format::Text, values, labels) + spreadText(values)
-            + "left out: " + QByteArray::number(leftOut) + " cells"
-            + (withoutCapacity > 0 ? ", " + QByteArray::number(qsizetype(withoutCapacity))
-                       + " of them without a capacity"
-                                   : QByteArray())
-            + '\n');
+                + QByteArray::number(qsizetype(candidates.size())) + " candidate cells, "
+                + (capacityFirst ? "capacity first" : "resistance only (no cell has a capacity)")
+                + '\n' + groupsTable(Format::Text, values, labels) + spreadText(values)
+                + "left out: " + QByteArray::number(leftOut) + " cells"
+                + (withoutCapacity > 0 ? ", " + QByteArray::number(qsizetype(withoutCapacity))
+                           + " of them without a capacity"
+                                       : QByteArray())
+                + '\n');
     }
     if (!packName.isEmpty()) {
         cellregister::savePack(*reg,
                                {packName, shape.series, shape.parallel,
                                 shape.maxVoltageSpreadMicrovolts, capacityFirst,
-                                QDateTime::currentDateTimeUtc(), labels});
+                                QDateTime::currentDateTimeUtc(), labels, rules});
         printMessage(QStringLiteral("battery-analyzer-cli: saved pack '%1'").arg(packName));
     }
     return kExitOk;
@@ -226,7 +257,8 @@ int runPackList(const Invocation &inv)
     QByteArray out;
     for (const auto &p : cellregister::listPacks(*reg))
         out += p.name.toUtf8() + "  " + QByteArray::number(p.series) + "S"
-            + QByteArray::number(p.parallel) + "P  " + cellregister::timeText(p.created).toUtf8()
+            + QByteArray::number(p.parallel) + "P  "
+            + cellregister::localTimeText(p.created).toUtf8()
             + (p.capacityFirst ? "  capacity first" : "") + '\n';
     writeWhole(inv.output, out);
     return kExitOk;
@@ -251,7 +283,7 @@ int runPackShow(const Invocation &inv)
                                  tables::Shape::Table, tables::Place::Value);
         for (const auto &s : swaps) {
             swapTable.number(s.group + 1).text(s.removed).text(s.added);
-            swapTable.text(cellregister::timeText(s.at)).endRow();
+            swapTable.text(cellregister::localTimeText(s.at)).endRow();
         }
         tables::Writer object(Format::Json,
                               withGroups({{"name", Kind::Text},
@@ -267,11 +299,13 @@ int runPackShow(const Invocation &inv)
     } else {
         QByteArray out = "pack " + name.toUtf8() + ": " + QByteArray::number(pack.series) + "S"
             + QByteArray::number(pack.parallel) + "P, saved "
-            + cellregister::timeText(pack.created).toUtf8() + '\n'
-            + groupsTable(Format::Text, values, pack.groups) + spreadText(values);
+            + cellregister::localTimeText(pack.created).toUtf8() + '\n'
+            + groupsTable(Format::Text, values, pack.groups) + spreadText(values)
+            + totalsText(values);
         for (const auto &s : swaps)
             out += "swap in group " + QByteArray::number(s.group + 1) + ": " + s.removed.toUtf8()
-                + " -> " + s.added.toUtf8() + " at " + cellregister::timeText(s.at).toUtf8() + '\n';
+                + " -> " + s.added.toUtf8() + " at " + cellregister::localTimeText(s.at).toUtf8()
+                + '\n';
         writeWhole(inv.output, out);
     }
     return kExitOk;
@@ -281,11 +315,14 @@ int runPackReplace(const Invocation &inv)
 {
     const QString &name = inv.pack;
     const QString &failed = inv.label;
-    const analysis::Rules &rules = inv.rules;
     const auto reg = openRegister(inv, cellregister::Opening::MustExist);
     // The pack and its spares as they were at one moment; the swap then writes on its own.
     std::optional<cellregister::CellRegister::Snapshot> snapshot(std::in_place, *reg);
     cellregister::Pack pack = cellregister::loadPack(*reg, name);
+    // The rules the pack was matched under, unless the command line gives its own.
+    const bool rulesGiven = inv.has(Opt::MaxResistance) || inv.has(Opt::MaxSelfDischarge)
+        || inv.has(Opt::MinCapacity) || inv.has(Opt::MinDays);
+    const analysis::Rules rules = rulesGiven ? inv.rules : pack.rules.value_or(inv.rules);
     const Summaries all = cellregister::summarizeCells(*reg);
     snapshot.reset();
     const auto byLabel = indexed(all);
@@ -338,9 +375,13 @@ int runPackReplace(const Invocation &inv)
                    + QByteArray::number(bestScore.resistanceSpread * 1e3, 'f', 3) + " mΩ after\n"
                    + groupsTable(Format::Text, after, pack.groups) + spreadText(after));
     if (inv.apply) {
-        cellregister::swapCell(*reg, name, failed, best);
-        printMessage(QStringLiteral("battery-analyzer-cli: pack '%1': %2 replaced by %3")
-                         .arg(name, failed, best));
+        cellregister::swapCell(*reg, name, failed, best,
+                               inv.keepRemoved ? cellregister::Removed::BackInStock
+                                               : cellregister::Removed::Retire);
+        printMessage(QStringLiteral("battery-analyzer-cli: pack '%1': %2 replaced by %3; %2 %4")
+                         .arg(name, failed, best,
+                              inv.keepRemoved ? QStringLiteral("is back in stock")
+                                              : QStringLiteral("is retired")));
     }
     return kExitOk;
 }

@@ -134,6 +134,12 @@ int runRecord(const Invocation &inv)
 
     RecordSource source;
     source.at = inv.at.value_or(QDateTime::currentDateTimeUtc());
+    // A time ahead of the clock would make every rest before it look longer than it was.
+    if (source.at > QDateTime::currentDateTimeUtc().addSecs(kAheadOfClockSeconds))
+        refuseUsage(QStringLiteral("record"),
+                    QStringLiteral("--at %1 is ahead of this computer's clock; readings cannot "
+                                   "have been taken then")
+                        .arg(source.at.toLocalTime().toString(Qt::ISODate)));
     source.restStart = inv.restStart;
     source.model = inv.has(Opt::Model) || fromAnalyzer
         ? QString::fromLatin1(reading::modelName(inv.model))

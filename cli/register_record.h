@@ -16,6 +16,9 @@
 // The parts of `record` shared by its file and analyzer sources.
 namespace cli {
 
+// How far a given time may lie ahead of the clock (clocks of two machines disagree).
+inline constexpr int kAheadOfClockSeconds = 5 * 60;
+
 struct RecordSource {
     QDateTime at;
     bool restStart = false;

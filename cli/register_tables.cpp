@@ -68,7 +68,9 @@ void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &r
         t.text(c.label).number({c.microohms, 3}).number({c.microvolts, 6}).number(c.measurements);
         t.text(cellregister::localTimeText(c.latest)).number(selfDischarge);
         c.capacityMicroampHours ? t.number({*c.capacityMicroampHours, 3}) : t.none();
-        t.text(c.pack.isEmpty() ? QStringLiteral("-") : c.pack);
+        t.text(c.retired              ? QStringLiteral("retired")
+                   : c.pack.isEmpty() ? QStringLiteral("-")
+                                      : c.pack);
         t.textBy([&](QByteArray &b) {
             b += verdict;
             if (!reasons.isEmpty())

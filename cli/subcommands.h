@@ -25,6 +25,12 @@ int runRegisterMatch(const Invocation &inv);
 int runPackList(const Invocation &inv);
 int runPackShow(const Invocation &inv);
 int runPackReplace(const Invocation &inv);
+int runPackDelete(const Invocation &inv);
+int runCellRetire(const Invocation &inv);
+int runCellRestore(const Invocation &inv);
+int runCellRelabel(const Invocation &inv);
+int runRuns(const Invocation &inv);
+int runUndo(const Invocation &inv);
 
 // report and labels draw with Qt Gui.
 int runReport(const Invocation &inv);

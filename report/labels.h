@@ -45,9 +45,6 @@ LabelText labelText(const Cell &cell, const std::optional<PackPlace> &place,
 // How many labels lost each field to fit their size, by LabelField.
 using DroppedFields = std::vector<int>;
 
-// The smallest label side a code and a line of text still fit on, in mm.
-inline constexpr double kSmallestLabelMm = 12;
-
 // A PDF with one page of the given size per label: a QR code of the label and the text
 // beside it. A line that does not fit its width is drawn smaller, down to a size still
 // readable on a label printer; when lines do not fit even then, the last fields of the

@@ -38,6 +38,12 @@ enum class Subcommand {
     PackList,
     PackShow,
     PackReplace,
+    PackDelete,
+    CellRetire,
+    CellRestore,
+    CellRelabel,
+    Runs,
+    Undo,
     Export,
     Report,
     Labels
@@ -75,6 +81,14 @@ enum class Opt {
     Language,
     Open,
     Size,
+    Fields,
+    Reason,
+    KeepRemoved,
+    LabelColumn,
+    CapacityColumn,
+    Repeated,
+    CapacityTolerance,
+    WithoutCapacity,
     Count
 };
 
@@ -121,6 +135,15 @@ struct Invocation {
     bool open = false;
     double labelWidthMm = 62;
     double labelHeightMm = 29;
+    QStringList labelFields; // --fields, in the user's order; empty: the default
+    QString reason; // why a cell is retired
+    QString newLabel; // of `cell relabel`
+    bool keepRemoved = false; // a cell taken out of a pack goes back in stock
+    QString labelColumn, capacityColumn; // of a capacity file; empty: the usual names
+    bool lastWins = false; // a label repeated in a capacity file: the last one counts
+    std::int64_t capacityToleranceMillipercent = 100; // of the mean group capacity: 0.1 %
+    bool refuseWithoutCapacity = false; // rather than leave such cells out of the match
+    qint64 run = 0; // of `undo`
 };
 
 // Whether an option applies to cells from reading files, from the register, or either.

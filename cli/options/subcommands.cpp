@@ -101,7 +101,25 @@ QString checkCell(Invocation &inv)
 
 QString checkPack(Invocation &)
 {
-    return QStringLiteral("pack takes list, show NAME or replace NAME LABEL");
+    return QStringLiteral("pack takes list, show NAME, replace NAME LABEL or delete NAME");
+}
+
+QString checkRelabel(Invocation &inv)
+{
+    inv.label = inv.files.value(0);
+    inv.newLabel = inv.files.value(1);
+    return inv.files.size() == 2 && !inv.newLabel.trimmed().isEmpty()
+        ? QString()
+        : QStringLiteral("LABEL and NEW_LABEL are required");
+}
+
+QString checkUndo(Invocation &inv)
+{
+    bool ok = false;
+    inv.run = inv.files.value(0).toLongLong(&ok);
+    return inv.files.size() == 1 && ok && inv.run > 0
+        ? QString()
+        : QStringLiteral("one RUN is required: its number as runs lists it");
 }
 
 QString checkPackShow(Invocation &inv)
@@ -288,6 +306,8 @@ possible; when none has a capacity, their resistances alone.)",
                                  "document"},
                                 {O::Output},
                                 {O::SavePack, nullptr, R},
+                                {O::CapacityTolerance, nullptr, R},
+                                {O::WithoutCapacity, nullptr, R},
                                 {O::Db, nullptr, R},
                                 {O::LockWait, nullptr, R}}
              + rules(R),
@@ -342,14 +362,26 @@ The analyzer keeps its readings until clear-memory.)",
          "@file"},
         {S::Capacity,
          "capacity",
-         "FILE.csv [--skip-unknown]",
+         "FILE.csv [--skip-unknown] [--label-column NAME] [--capacity-column NAME]\n"
+         "                                   [--repeated refuse|last] [--at TIME]",
          "import the cells' capacities from a spreadsheet's CSV",
-         R"(Imports the capacities of a spreadsheet's CSV: a header row naming the columns id (the
-cell's label) and capacity_mah, separated by commas or semicolons; with semicolons a decimal
-comma is read too (2450,5). Every label must be a cell of the register, else nothing is
-imported and the unknown labels are listed.)",
+         R"(Imports the capacities of a charger's or spreadsheet's CSV: a header row naming the label
+and capacity columns (found by their usual names, or as --label-column and
+--capacity-column say), separated by semicolons, tabs or commas. Values may carry their unit
+(2450 mAh, 2.45 Ah) or take the header's; thousands marks are read where they cannot be
+decimals (1.522,4 or 1,522.4), and a number that could be either is refused. Blank values
+are skipped and counted. Every problem of the file is listed at once and then nothing is
+imported; so is every label the register lacks. A label finds its cell in any case. Every
+capacity is kept with its source and time; the latest measured counts.)",
          {},
-         std::vector<OptionUse>{{O::SkipUnknown}} + kRegister,
+         std::vector<OptionUse>{{O::SkipUnknown},
+                                {O::LabelColumn},
+                                {O::CapacityColumn},
+                                {O::Repeated},
+                                {O::At,
+                                 "when the capacities were measured (ISO 8601, local time unless\n"
+                                 "it says otherwise; default: now)"}}
+             + kRegister,
          checkCapacity,
          "@file"},
         {S::Cells,
@@ -374,6 +406,34 @@ was swapped into or out of.)",
          {"text", "json"},
          std::vector<OptionUse>{{O::Format}, {O::Output}} + kRegister,
          checkCell,
+         ""},
+        {S::CellRetire,
+         "cell retire",
+         "LABEL [--reason TEXT]",
+         "retire a cell: kept with its history, offered for no pack",
+         "Retires a cell: it stays in the register with its history, shows as retired with its\n"
+         "reason, and is offered for no pack until restored.",
+         {},
+         std::vector<OptionUse>{{O::Reason}} + kRegister,
+         checkCell,
+         ""},
+        {S::CellRestore,
+         "cell restore",
+         "LABEL",
+         "put a retired cell back in stock",
+         "Puts a retired cell back in stock.",
+         {},
+         kRegister,
+         checkCell,
+         ""},
+        {S::CellRelabel,
+         "cell relabel",
+         "LABEL NEW_LABEL",
+         "give a cell another label, keeping its history",
+         "Gives a cell another label; its measurements, capacities and packs follow it.",
+         {},
+         kRegister,
+         checkRelabel,
          ""},
         {S::Pack,
          "pack",
@@ -408,12 +468,23 @@ LABEL', each with its own --help.)",
          "pack replace",
          "NAME LABEL [RULES] [--apply]",
          "the best spare for a failed cell of a saved pack",
-         R"(Proposes the best spare for a failed cell: one that passes the rules, is in no pack, lies
-within the pack's voltage window and keeps the spread of the pack's groups lowest; --apply
-records the swap.)",
+         R"(Proposes the best spare for a failed cell: one that passes the rules, is in no pack and not
+retired, lies within the pack's voltage window and keeps the spread of the pack's groups
+lowest; --apply records the swap and retires the cell taken out (--keep-removed puts it back
+in stock). Without rules on the command line, the rules the pack was matched under apply.)",
          {},
-         std::vector<OptionUse>{{O::Apply}, {O::Output}} + rules(Source::Any) + kRegister,
+         std::vector<OptionUse>{{O::Apply}, {O::KeepRemoved}, {O::Output}} + rules(Source::Any)
+             + kRegister,
          checkPackReplace,
+         ""},
+        {S::PackDelete,
+         "pack delete",
+         "NAME",
+         "take a saved pack apart: its cells go back in stock",
+         "Deletes a saved pack and its swaps; its cells stay in the register, in stock again.",
+         {},
+         kRegister,
+         checkPackShow,
          ""},
         {S::Export,
          "export",
@@ -423,6 +494,26 @@ records the swap.)",
          {"csv", "json"},
          std::vector<OptionUse>{{O::Format}, {O::Output}} + kRegister,
          noWords,
+         ""},
+        {S::Runs,
+         "runs",
+         "[--format text|csv|json]",
+         "the record runs of the register, one row each",
+         "The register's record runs, oldest first: number, when stored, when measured, model,\n"
+         "source and number of readings. undo RUN takes one back.",
+         {"text", "csv", "json"},
+         std::vector<OptionUse>{{O::Format}, {O::Output}} + kRegister,
+         noWords,
+         ""},
+        {S::Undo,
+         "undo",
+         "RUN",
+         "take back one record run: its readings, and the cells only it brought",
+         "Removes the readings of one record run (its number as runs lists it), and the cells it\n"
+         "brought in that hold nothing else, in one transaction.",
+         {},
+         kRegister,
+         checkUndo,
          ""},
         {S::Report,
          "report",
@@ -452,13 +543,15 @@ Without names, cells are named by their place in the files (#1, #2, ...).)")
          QString(
              R"(Writes a PDF with one label a page for label printers: a QR code of the cell's name and,
 beside it, the name, the latest resistance and voltage, the capacity when known, the
-verdict and, for a matched pack, the pack, group and place in the group. Text that is too
-wide for the label is drawn smaller; text that does not fit even at 5 pt is refused and
-no file is written. With a pack, only the pack's cells are labelled, group by group.)")
+verdict and, for a matched pack, the pack, group and place in the group (--fields chooses).
+Text that is too wide for the label is drawn smaller, down to 5 pt; then the last fields
+are left out, and the message says how many labels lost which; a cell's name that does not
+fit even alone is refused and no file is written. With a pack, only the pack's cells are labelled, group by group.)")
              + QLatin1String(kPictureSources),
          {},
          pictureOptions({{O::Output, "the PDF to write (replaced only once complete)"},
                          {O::Size},
+                         {O::Fields},
                          {O::Only, "label only the cells that pass, or only those that fail"}}),
          checkPicture,
          "@file"},

@@ -59,10 +59,10 @@ QString applySize(Inv &inv, const QString &value, std::int64_t)
     const QRegularExpressionMatch m = shape.match(value);
     inv.labelWidthMm = m.hasMatch() ? m.captured(1).toDouble() : 0;
     inv.labelHeightMm = m.hasMatch() ? m.captured(2).toDouble() : 0;
-    if (std::min(inv.labelWidthMm, inv.labelHeightMm) < 20
+    if (std::min(inv.labelWidthMm, inv.labelHeightMm) < 12
         || std::max(inv.labelWidthMm, inv.labelHeightMm) > 150)
         return QStringLiteral(
-                   "--size takes WIDTHxHEIGHTmm with each from 20 to 150, like 62x29mm, not '%1'")
+                   "--size takes WIDTHxHEIGHTmm with each from 12 to 150, like 62x29mm, not '%1'")
             .arg(value);
     return {};
 }
@@ -74,6 +74,8 @@ constexpr char kNoCells[] = "--cells needs a range like A001..A020";
 constexpr char kNoFirstCell[] = "--first-cell needs a label like A001";
 constexpr char kNoPackName[] = "--save-pack needs a name";
 constexpr char kNoPack[] = "--pack needs a pack's name";
+constexpr char kNoReason[] = "--reason needs a text";
+constexpr char kNoColumn[] = "a column option needs a column's name";
 
 constexpr char kRegisterPaths[] =
     "the register: a SQLite file or postgresql://USER@HOST[:PORT]/NAME\n"
@@ -332,10 +334,84 @@ const std::vector<OptionRow> &optionTable()
         {O::Size,
          {"size"},
          "WxHmm",
-         "the label's size, each side from 20 to 150 mm (default 62x29mm)",
+         "the label's size, each side from 12 to 150 mm (default 62x29mm)",
          "",
          {},
          applySize},
+        {O::Fields,
+         {"fields"},
+         "F,F,...",
+         "what a label shows beside its code, in this order: label, resistance,\n"
+         "voltage, capacity, verdict, place (all, in this order, by default); on a\n"
+         "label too small for them all the last ones are left out",
+         "",
+         {},
+         [](Inv &inv, const QString &v, std::int64_t) {
+             inv.labelFields = v.split(u',', Qt::SkipEmptyParts);
+             for (QString &f : inv.labelFields)
+                 f = f.trimmed().toLower();
+             return inv.labelFields.isEmpty() ? QStringLiteral("--fields needs field names")
+                                              : QString();
+         }},
+        {O::Reason,
+         {"reason"},
+         "TEXT",
+         "why the cell is retired (default: \"retired\")",
+         "",
+         {},
+         text<&Inv::reason, kNoReason>},
+        {O::KeepRemoved,
+         {"keep-removed"},
+         "",
+         "the cell taken out goes back in stock instead of being retired",
+         "",
+         {},
+         set<&Inv::keepRemoved>},
+        {O::LabelColumn,
+         {"label-column"},
+         "NAME",
+         "the column of the cells' labels (default: the first of id, label, cell,\n"
+         "cell id, barcode, serial, name)",
+         "",
+         {},
+         text<&Inv::labelColumn, kNoColumn>},
+        {O::CapacityColumn,
+         {"capacity-column"},
+         "NAME",
+         "the column of the capacities (default: the first of capacity_mah,\n"
+         "capacity, capacity_ah, discharge capacity, cap, mah, ah)",
+         "",
+         {},
+         text<&Inv::capacityColumn, kNoColumn>},
+        {O::Repeated,
+         {"repeated"},
+         "refuse|last",
+         "a label named twice: refuse the file (default) or take the last line",
+         "refuse last",
+         {},
+         [](Inv &inv, const QString &v, std::int64_t) {
+             inv.lastWins = v.toLower() == u"last";
+             return QString();
+         }},
+        {O::CapacityTolerance,
+         {"capacity-tolerance"},
+         "PERCENT",
+         "group capacity sums this close (in % of the mean group) count as equal,\n"
+         "and resistance decides among them (0.1)",
+         "",
+         {"percent", 3, 0, 100'000},
+         set<&Inv::capacityToleranceMillipercent>},
+        {O::WithoutCapacity,
+         {"without-capacity"},
+         "leave-out|refuse",
+         "cells without a capacity when others have one: left out and counted\n"
+         "(default), or the match is refused",
+         "leave-out refuse",
+         {},
+         [](Inv &inv, const QString &v, std::int64_t) {
+             inv.refuseWithoutCapacity = v.toLower() == u"refuse";
+             return QString();
+         }},
     };
     return rows;
 }

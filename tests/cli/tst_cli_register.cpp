@@ -245,7 +245,9 @@ private slots:
                 "record: --cells takes labels like A001..A020 (one prefix, numbers of one width), "
                 "not 'A01..A005'");
             row("label named twice", {"capacity", twice}, 10,
-                twice + ":4: cell A001 is named twice (first on line 2); nothing imported");
+                twice
+                    + ":4: cell A001 is named twice (first on line 2; --repeated last takes the "
+                      "last)\nnothing imported");
             row("unknown labels", {"capacity", unknown}, 10,
                 "the register holds no cell Z9, Z8; nothing imported");
             row("unknown pack", {"pack", "show", "P9"}, 10, "the register holds no pack 'P9'");

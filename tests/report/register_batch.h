@@ -23,8 +23,8 @@ inline QString fillRegister(const QString &folder, int cells, int series, int pa
         return {};
     const QString range = QStringLiteral("A001..A%1").arg(cells, 3, 10, QChar(u'0'));
     const QList<QStringList> steps{
-        {"record", board, "--cells", range, "--at", "2026-12-01T09:00", "--rest-start"},
-        {"record", board, "--cells", range, "--at", "2026-12-09T09:00"},
+        {"record", board, "--cells", range, "--at", "2026-11-23T09:00", "--rest-start"},
+        {"record", board, "--cells", range, "--at", "2026-12-01T09:00"},
         {"capacity", csv},
         {"match", "--series", QString::number(series), "--parallel", QString::number(parallel),
          "--max-voltage-spread", "0.6", "--save-pack", "P1"},

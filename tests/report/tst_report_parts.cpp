@@ -257,12 +257,12 @@ void TestReportParts::badArguments_data()
         << true << QStringList{"f.txt", "--first-cell", "A1", "-o", "l.pdf"} << "";
     QTest::newRow("size too small")
         << true
-        << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--size", "19x29mm"}
-        << "--size takes WIDTHxHEIGHTmm with each from 20 to 150, like 62x29mm, not '19x29mm'";
+        << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--size", "11x29mm"}
+        << "--size takes WIDTHxHEIGHTmm with each from 12 to 150, like 62x29mm, not '11x29mm'";
     QTest::newRow("size without unit")
         << true
         << QStringList{"f.txt", "--first-cell", "A1", "--output", "l.pdf", "--size", "62x29"}
-        << "--size takes WIDTHxHEIGHTmm with each from 20 to 150, like 62x29mm, not '62x29'";
+        << "--size takes WIDTHxHEIGHTmm with each from 12 to 150, like 62x29mm, not '62x29'";
     QTest::newRow("largest size") << true
                                   << QStringList{"f.txt", "--first-cell", "A1",       "--output",
                                                  "l.pdf", "--size",       "150x150mm"}
