@@ -68,7 +68,9 @@ int runCapacity(const Invocation &inv)
             lines << QStringLiteral("%1:%2: %3").arg(path).arg(p.line).arg(problemText(p));
         throw ECapacityFile(
             lines.join(u'\n')
-            + QStringLiteral("\nnothing imported (%1 problems)").arg(file.problems.size()));
+            + (lines.size() == 1
+                   ? QStringLiteral("\nnothing imported")
+                   : QStringLiteral("\nnothing imported (%1 problems)").arg(lines.size())));
     }
     std::vector<std::pair<QString, std::int64_t>> capacities;
     capacities.reserve(file.rows.size());
