@@ -107,6 +107,128 @@ private slots:
                      + command.front().toUtf8() + " --help'.\n");
     }
 
+    void benchWeek_data()
+    {
+        QTest::addColumn<QString>("backend");
+        for (const QString &b : RegisterBackends::names())
+            QTest::newRow(qPrintable(b)) << b;
+    }
+    // A week at the bench in Berlin: day 0 before the change to summer time and day 7 after
+    // it, a charger's CSV with its faults, a mistaken record taken back, a pack matched under
+    // rules it keeps, a failed cell swapped out and retired, labels on 12 mm tape and the
+    // report. The numbers are worked out here from what was recorded.
+    void benchWeek()
+    {
+        QFETCH(QString, backend);
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "Europe/Berlin");
+        const auto restoreZone =
+            qScopeGuard([&] { zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone); });
+        const QString db = backends_.fresh(backend);
+        const auto day0 = [](int i) { return 4150 + i % 3; };
+        // A011 loses 120 mV over the week; the others 2 to 4 mV.
+        const auto day7 = [](int i) { return i == 10 ? 4030 : 4148 - i % 3; };
+        QCOMPARE(runTool({"record", file("day0.txt", boardFile(12, 1, day0)), "--cells",
+                          "A001..A012", "--rest-start", "--at", "2026-03-25T09:00", "--db", db})
+                     .exitCode,
+                 0);
+        // A charger's file: its own column names, a BOM, CR LF, a label in lower case, a
+        // thousands mark, A012 not measured, and A003 measured twice.
+        QByteArray charger = "\xEF\xBB\xBFSlot;Cell ID;Capacity (mAh)\r\n";
+        for (int i = 1; i <= 12; ++i) {
+            const QByteArray label =
+                (i == 5 ? "a0" : "A0") + QByteArray::number(i).rightJustified(2, '0');
+            charger += QByteArray::number(i) + ';' + label + ';'
+                + (i == 12 ? QByteArray() : "2." + QByteArray::number(100 + 7 * i) + ",5") + "\r\n";
+        }
+        charger += "13;A003;2.500,0\r\n";
+        const QString chargerFile = file("charger.csv", charger);
+        const ToolRun twice = runTool({"capacity", chargerFile, "--db", db});
+        QCOMPARE(twice.exitCode, 10);
+        QVERIFY2(twice.err.contains(":14: cell A003 is named twice"), twice.err.constData());
+        const ToolRun imported =
+            runTool({"capacity", chargerFile, "--repeated", "last", "--db", db});
+        QCOMPARE(imported.exitCode, 0);
+        QVERIFY2(imported.err.contains("imported 11 capacities")
+                     && imported.err.contains("skipped 1 lines without a capacity"),
+                 imported.err.constData());
+        // A time ahead of the clock is refused.
+        QCOMPARE(runTool({"record", file("late.txt", boardFile(12, 1, day7)), "--cells",
+                          "A001..A012", "--at", "2099-01-01T09:00", "--db", db})
+                     .exitCode,
+                 2);
+        const QString day7File = file("day7.txt", boardFile(12, 1, day7));
+        // Recorded twice by mistake, and the second run taken back.
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(runTool({"record", day7File, "--cells", "A001..A012", "--at",
+                              "2026-04-01T09:00", "--db", db})
+                         .exitCode,
+                     0);
+        const QJsonArray runs = json(runTool({"runs", "--format", "json", "--db", db}));
+        QCOMPARE(runs.size(), 3);
+        QCOMPARE(
+            runTool({"undo", QString::number(runs[2]["run"].toInteger()), "--db", db}).exitCode, 0);
+
+        // Day 0 at 09:00 CET to day 7 at 09:00 CEST: a week to the user, 6 d 23 h elapsed.
+        const double days =
+            QDateTime::fromString("2026-03-25T09:00:00+01:00", Qt::ISODate)
+                .msecsTo(QDateTime::fromString("2026-04-01T09:00:00+02:00", Qt::ISODate))
+            / 86'400'000.0;
+        QCOMPARE(days, 6.0 + 23.0 / 24);
+        const ToolRun cells = runTool({"cells", "--format", "json", "--max-self-discharge", "2",
+                                       "--min-capacity", "2000", "--db", db});
+        const QJsonArray rows = json(cells);
+        QCOMPARE(rows.size(), 12);
+        for (int i = 0; i < 12; ++i) {
+            const QJsonValue row = rows[i];
+            QCOMPARE(row["measurements"].toInt(), 2);
+            const double expected = (day0(i) - day7(i)) / days;
+            QVERIFY2(std::abs(row["self_discharge_mv_per_day"].toDouble() - expected) < 0.006,
+                     qPrintable(row["label"].toString()));
+            if (i < 11)
+                QCOMPARE(row["capacity_mah"].toDouble(),
+                         i == 2 ? 2500.0 : 2000 + 100 + 7 * (i + 1) + 0.5);
+            QCOMPARE(row["verdict"].toString(),
+                     i >= 10 ? QStringLiteral("fail") : QStringLiteral("pass"));
+        }
+
+        // The pack keeps its rules: the replacement takes none of the failing cells.
+        const ToolRun match = runTool({"match", "--db", db, "--series", "3", "--parallel", "2",
+                                       "--max-self-discharge", "2", "--min-capacity", "2000",
+                                       "--save-pack", "P1", "--format", "json"});
+        QCOMPARE(match.exitCode, 0);
+        QStringList packed;
+        for (const QJsonValue &g : QJsonDocument::fromJson(match.out).object()["groups"].toArray())
+            for (const QJsonValue &l : g["cells"].toArray())
+                packed << l.toString();
+        QCOMPARE(packed.size(), 6);
+        const ToolRun replace =
+            runTool({"pack", "replace", "P1", packed[0], "--apply", "--db", db});
+        QCOMPARE(replace.exitCode, 0);
+        for (const char *failing : {"A011", "A012"})
+            QVERIFY2(!replace.out.contains(QByteArray("by ") + failing), replace.out.constData());
+        const QList<QByteArray> listed = runTool({"cells", "--db", db}).out.split('\n');
+        QVERIFY(std::any_of(listed.begin(), listed.end(), [&](const QByteArray &line) {
+            return line.startsWith(packed[0].toUtf8() + ' ') && line.contains(" retired ");
+        }));
+        const ToolRun cell = runTool({"cell", packed[0], "--db", db});
+        QVERIFY2(cell.out.contains("retired: taken out of pack 'P1'"), cell.out.constData());
+        QVERIFY2(cell.out.contains("+02:00"), cell.out.constData());
+        const ToolRun shown = runTool({"pack", "show", "P1", "--db", db});
+        QVERIFY2(shown.out.contains("ends: group 1 is the − end, group 3 the + end"),
+                 shown.out.constData());
+
+        const QString labels = backends_.folder() + QStringLiteral("/week-labels.pdf");
+        const ToolRun tape = runTool(
+            {"labels", "--db", db, "--pack", "P1", "--size", "40x12mm", "--output", labels});
+        QCOMPARE(tape.exitCode, 0);
+        QVERIFY2(tape.err.contains("left out to fit 40x12 mm"), tape.err.constData());
+        QCOMPARE(runTool({"report", "--db", db, "--pack", "P1", "--output",
+                          backends_.folder() + QStringLiteral("/week.html")})
+                     .exitCode,
+                 0);
+    }
+
     void benchWorkflow_data()
     {
         QTest::addColumn<QString>("backend");
