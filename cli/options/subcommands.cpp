@@ -85,6 +85,10 @@ QString checkRecord(Invocation &inv)
             : QStringLiteral("--com N, --port PATH or at least one FILE is required");
     if (!inv.has(O::Cells) && !inv.has(O::FirstCell))
         return QStringLiteral("one of --cells A001..A020 and --first-cell A001 is required");
+    // The model sets the resistance scale; a wrong guess stores every reading ten times off.
+    if (fromAnalyzer && !inv.has(O::Model))
+        return QStringLiteral("--model M is required with --com or --port: the analyzer's model "
+                              "sets the scale of every resistance stored");
     return {};
 }
 

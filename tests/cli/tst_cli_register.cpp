@@ -519,7 +519,7 @@ private slots:
         QProcess tool;
         tool.setStandardInputFile(QProcess::nullDevice());
         tool.start(QStringLiteral(BATTERY_CLI),
-                   {"record", "--com", QString::number(kDeviceCom), "--cells",
+                   {"record", "--com", QString::number(kDeviceCom), "--model", "RM-40A", "--cells",
                     ending == u"labels" ? "B01..B03" : "B01..B02", "--idle",
                     ending == u"interrupt" || ending == u"vanish" ? "30" : "0.5", "--db", db});
         QCOMPARE(device.received(4, 5000), "SESK");
@@ -569,7 +569,8 @@ private slots:
         tool.setStandardInputFile(QProcess::nullDevice());
         tool.start(QStringLiteral(BATTERY_CLI),
                    QStringList{"record"} + port
-                       + QStringList{"--cells", "B01..B02", "--idle", "0.5", "--db", db});
+                       + QStringList{"--model", "RM-40A", "--cells", "B01..B02", "--idle", "0.5",
+                                     "--db", db});
         QCOMPARE(device.received(4, 5000), "SESK");
         device.send(QByteArray::fromHex("07050237101B0C00303904D2"));
         QVERIFY(tool.waitForFinished(10000));
@@ -671,10 +672,10 @@ private slots:
             tool.start(QStringLiteral(BATTERY_CLI),
                        QStringList{"record", readings, "--cells", "B01..B04"} + common);
         } else {
-            tool.start(
-                QStringLiteral(BATTERY_CLI),
-                QStringList{"record", "--com", QString::number(kDeviceCom), "--cells", "B01..B02"}
-                    + common);
+            tool.start(QStringLiteral(BATTERY_CLI),
+                       QStringList{"record", "--com", QString::number(kDeviceCom), "--model",
+                                   "RM-40A", "--cells", "B01..B02"}
+                           + common);
             QCOMPARE(device.received(4, 5000), "SESK");
             if (fault == u"frozen")
                 QVERIFY(backends_.server().signalAll(SIGSTOP));

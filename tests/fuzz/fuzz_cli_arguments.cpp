@@ -54,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         break;
     case S::Record:
         require(byPort == inv.files.isEmpty() && inv.has(O::Cells) != inv.has(O::FirstCell));
+        require(!byPort || inv.has(O::Model));
         break;
     case S::Match: require(inv.fromRegister == inv.files.isEmpty() && inv.series >= 1); break;
     case S::Labels: require(!inv.output.isEmpty()); break;
@@ -68,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     require(inv.maxVoltageSpreadMicrovolts >= 0 && inv.maxVoltageSpreadMicrovolts <= 100'000'000);
     require(!inv.rules.maxMicroohms
             || (*inv.rules.maxMicroohms >= 1 && *inv.rules.maxMicroohms <= 1'000'000'000));
-    require(inv.labelWidthMm >= 20 && inv.labelWidthMm <= 150 && inv.labelHeightMm >= 20
+    require(inv.labelWidthMm >= 12 && inv.labelWidthMm <= 150 && inv.labelHeightMm >= 12
             && inv.labelHeightMm <= 150);
     const QStringList formats = cli::subcommandRow(inv.subcommand)->formats;
     const char *format = inv.format == cli::Format::Csv ? "csv"
