@@ -11,6 +11,7 @@
 #include "cli/register_record.h"
 #include "cli/register_tables.h"
 #include "cli/subcommands.h"
+#include "reading/decimal.h"
 
 #include <QHash>
 
@@ -273,7 +274,31 @@ int runPackShow(const Invocation &inv)
     const Summaries all = cellregister::summarizeCells(*reg);
     const auto swaps = cellregister::swapsOf(*reg, name);
     snapshot.reset();
-    const PackValues values = valuesOf(pack.groups, indexed(all));
+    const auto byLabel = indexed(all);
+    const PackValues values = valuesOf(pack.groups, byLabel);
+    if (inv.format == Format::Csv) {
+        // One row a cell, in building order: group 1 (the − end) first.
+        tables::Writer t(Format::Csv,
+                         {{"group", Kind::Number},
+                          {"position", Kind::Number},
+                          {"label", Kind::Text},
+                          {"resistance_ohm", Kind::Number},
+                          {"voltage_v", Kind::Number},
+                          {"capacity_mah", Kind::Number}});
+        for (std::size_t g = 0; g < pack.groups.size(); ++g)
+            for (qsizetype p = 0; p < pack.groups[g].size(); ++p) {
+                const cellregister::CellSummary *c = byLabel.value(pack.groups[g][p]);
+                t.number(qint64(g + 1)).number(qint64(p + 1)).text(pack.groups[g][p]);
+                c ? t.number(reading::Decimal{c->microohms, 6}) : t.none();
+                c ? t.number(reading::Decimal{c->microvolts, 6}) : t.none();
+                c && c->capacityMicroampHours
+                    ? t.number(reading::Decimal{*c->capacityMicroampHours, 3})
+                    : t.none();
+                t.endRow();
+            }
+        writeWhole(inv.output, t.finish());
+        return kExitOk;
+    }
     if (inv.format == Format::Json) {
         tables::Writer swapTable(Format::Json,
                                  {{"group", Kind::Number},

@@ -334,7 +334,7 @@ adapter rather than /dev/ttyUSB0.)",
          "assign"},
         {S::Record,
          "record",
-         "((--com N | --port PATH) [--model M] | FILE...)\n"
+         "((--com N | --port PATH) --model M | FILE...)\n"
          "                                   (--cells A001..A020 | --first-cell A001)\n"
          "                                   [--at TIME] [--rest-start] [--db DB] [--lock-wait S]",
          "store readings from the analyzer or files as measurements of labelled cells",
@@ -460,11 +460,13 @@ LABEL', each with its own --help.)",
          ""},
         {S::PackShow,
          "pack show",
-         "NAME [--format text|json]",
-         "a saved pack: its groups, spreads and swaps",
-         "Shows a saved pack's groups with their resistances and capacities, its spreads and the\n"
-         "cells swapped in since it was saved.",
-         {"text", "json"},
+         "NAME [--format text|csv|json]",
+         "a saved pack: its groups, spreads, totals and swaps",
+         "Shows a saved pack's groups with their resistances and capacities, its spreads, its\n"
+         "nominal and measured voltage, capacity, energy and resistance, which end is + and\n"
+         "which -, and the cells swapped in since it was saved; as CSV, one row a cell with\n"
+         "its group and place, for building it.",
+         {"text", "csv", "json"},
          std::vector<OptionUse>{{O::Format}, {O::Output}} + kRegister,
          checkPackShow,
          ""},

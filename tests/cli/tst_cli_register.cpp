@@ -217,6 +217,14 @@ private slots:
         const ToolRun shown = runTool({"pack", "show", "P1", "--db", db});
         QVERIFY2(shown.out.contains("ends: group 1 is the − end, group 3 the + end"),
                  shown.out.constData());
+        // The pack to build from: one row a cell, the replacement in the failed cell's place.
+        const QList<QByteArray> build =
+            runTool({"pack", "show", "P1", "--format", "csv", "--db", db}).out.split('\n');
+        QCOMPARE(build.value(0),
+                 QByteArray("group,position,label,resistance_ohm,voltage_v,"
+                            "capacity_mah\r"));
+        QCOMPARE(build.size(), 1 + 6 + 1);
+        QVERIFY(build[1].startsWith("1,1,") && !build.join().contains(packed[0].toUtf8() + ','));
 
         const QString labels = backends_.folder() + QStringLiteral("/week-labels.pdf");
         const ToolRun tape = runTool(
