@@ -1,5 +1,7 @@
 #include "reading/decimal.h"
 
+#include "core/append.h"
+
 #include <cmath>
 
 namespace reading {
@@ -35,17 +37,16 @@ void appendDecimalText(QByteArray &out, Decimal d)
     // from its end and appended in one go.
     char text[40];
     char *p = text + sizeof text;
-    int written = 0;
-    do {
-        if (written == decimals && decimals > 0)
-            *--p = '.';
+    for (int i = 0; i < decimals; ++i, magnitude /= 10)
         *--p = char('0' + magnitude % 10);
-        magnitude /= 10;
-        ++written;
-    } while (magnitude != 0 || written <= decimals);
+    if (decimals > 0)
+        *--p = '.';
+    do
+        *--p = char('0' + magnitude % 10);
+    while ((magnitude /= 10) != 0);
     if (negative && !(p[0] == '0' && p + 1 == text + sizeof text))
         *--p = '-';
-    out.append(p, text + sizeof text - p);
+    core::appendBytes(out, p, text + sizeof text - p);
 }
 
 QByteArray decimalText(Decimal d)

@@ -1,5 +1,9 @@
 #include "reading/line_format.h"
 
+#include "core/append.h"
+
+#include <cstring>
+
 namespace reading {
 
 namespace {
@@ -9,12 +13,12 @@ constexpr char kAfterGroup[] = "       ";
 constexpr char kAfterResistance[] = "     ";
 constexpr std::int64_t kFiveDigits = 10000;
 
-void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
+// Writes units with leading zeros up to four digits and a point before its last `places`
+// digits so that it ends just before `end`; returns where it begins.
+char *fixedPointBefore(char *end, std::uint32_t units, int places)
 {
     // Units, tens, hundreds, then the thousands field of one or two digits, so that inner
-    // and leading zeros stay; written from the end of a local buffer.
-    char text[8];
-    char *end = text + sizeof text;
+    // and leading zeros stay.
     char *p = end;
     for (int digit = 0; digit < 4 || units != 0; ++digit) {
         if (digit == places)
@@ -22,7 +26,15 @@ void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
         *--p = char('0' + units % 10);
         units /= 10;
     }
-    out.append(p, end - p);
+    return p;
+}
+
+void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
+{
+    char text[16];
+    char *end = text + sizeof text;
+    const char *p = fixedPointBefore(end, units, places);
+    core::appendBytes(out, p, end - p);
 }
 
 // Reads a number in the shape appendFixedPoint writes, with minPlaces to maxPlaces places,
@@ -57,7 +69,8 @@ std::optional<Decimal> fixedPoint(QByteArrayView s, qsizetype &pos, int minPlace
 
 bool takes(QByteArrayView s, qsizetype &pos, QByteArrayView expected)
 {
-    if (s.size() - pos < expected.size() || s.sliced(pos, expected.size()) != expected)
+    if (s.size() - pos < expected.size()
+        || std::memcmp(s.data() + pos, expected.data(), size_t(expected.size())) != 0)
         return false;
     pos += expected.size();
     return true;
@@ -86,15 +99,23 @@ QByteArray fixedPointText(std::uint32_t units, int places)
 
 void appendResistanceText(QByteArray &out, const Reading &r, const char *ohmSign)
 {
-    appendFixedPoint(out, std::uint32_t(r.resistance.units), r.resistance.decimals);
-    out += r.unit == ResistanceUnit::Milliohm ? 'm' : ' ';
-    out += ohmSign;
+    // In one piece: the number before its unit and sign.
+    char text[32];
+    const std::size_t sign = std::strlen(ohmSign);
+    char *end = text + sizeof text - sign - 1;
+    const char *p = fixedPointBefore(end, std::uint32_t(r.resistance.units), r.resistance.decimals);
+    *end = r.unit == ResistanceUnit::Milliohm ? 'm' : ' ';
+    std::memcpy(end + 1, ohmSign, sign);
+    core::appendBytes(out, p, text + sizeof text - p);
 }
 
 void appendVoltageText(QByteArray &out, const Reading &r)
 {
-    appendFixedPoint(out, std::uint32_t(r.voltage.units), r.voltage.decimals);
-    out += 'V';
+    char text[16];
+    char *end = text + sizeof text - 1;
+    const char *p = fixedPointBefore(end, std::uint32_t(r.voltage.units), r.voltage.decimals);
+    *end = 'V';
+    core::appendBytes(out, p, text + sizeof text - p);
 }
 
 QByteArray resistanceText(const Reading &r, const char *ohmSign)

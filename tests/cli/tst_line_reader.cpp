@@ -44,8 +44,9 @@ QList<QByteArray> readerLines(const QString &path, qsizetype chunk)
 // Pieces that break lines, or look as if they might: every kind of break, GBK characters
 // whose second byte is a CR or LF, a lead byte at the very end, an empty line, a line too
 // long to keep.
-const char *const kPieces[] = {"\r\n", "\r", "\n", "\n\r", " Group 1       040.0m\xA6\xB8     3.600V",
-                               "\xC4\r", "\x81\n", "\xC4\xE3", "ab", "\xEF\xBB\xBF"};
+const char *const kPieces[] = {
+    "\r\n",   "\r",     "\n",       "\n\r", " Group 1       040.0m\xA6\xB8     3.600V",
+    "\xC4\r", "\x81\n", "\xC4\xE3", "ab",   "\xEF\xBB\xBF"};
 
 } // namespace
 
