@@ -22,6 +22,23 @@ inline void appendBytes(QByteArray &out, const char *bytes, qsizetype n)
     d.data()[d.size] = '\0';
 }
 
+// Room for at least n more bytes at the end of out, to be written in place: the bytes
+// written there become part of out with appended(out, written).
+inline char *roomAtEnd(QByteArray &out, qsizetype n)
+{
+    QByteArray::DataPointer &d = out.data_ptr();
+    if (d.needsDetach() || d.freeSpaceAtEnd() < n)
+        out.reserve(std::max(out.capacity() * 2, out.size() + n));
+    return d.data() + d.size;
+}
+
+inline void appended(QByteArray &out, qsizetype n)
+{
+    QByteArray::DataPointer &d = out.data_ptr();
+    d.size += n;
+    d.data()[d.size] = '\0';
+}
+
 inline void appendByte(QByteArray &out, char c)
 {
     appendBytes(out, &c, 1);
