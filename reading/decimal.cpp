@@ -73,13 +73,24 @@ void writeDigits(char *end, Unsigned value, int n)
         *--end = char('0' + value % 10);
 }
 
-template <typename Unsigned>
-int digitCount(Unsigned value)
+int digitCount(std::uint32_t value)
+{
+    return value < 10        ? 1
+        : value < 100        ? 2
+        : value < 1000       ? 3
+        : value < 10000      ? 4
+        : value < 100000     ? 5
+        : value < 1000000    ? 6
+        : value < 10000000   ? 7
+        : value < 100000000  ? 8
+        : value < 1000000000 ? 9
+                             : 10;
+}
+
+int digitCount(std::uint64_t value)
 {
     int n = 1;
-    for (Unsigned limit = 10; n < std::numeric_limits<Unsigned>::digits10 + 1 && value >= limit;
-         limit *= 10)
-        ++n;
+    for (; n < 20 && value >= kPowersOfTen[n]; ++n) { }
     return n;
 }
 

@@ -20,12 +20,12 @@ char *fixedPointBefore(char *end, std::uint32_t units, int places)
     // Units, tens, hundreds, then the thousands field of one or two digits, so that inner
     // and leading zeros stay.
     char *p = end;
-    for (int digit = 0; digit < 4 || units != 0; ++digit) {
-        if (digit == places)
-            *--p = '.';
+    for (int digit = 0; digit < places; ++digit, units /= 10)
         *--p = char('0' + units % 10);
-        units /= 10;
-    }
+    if (places > 0)
+        *--p = '.';
+    for (int digit = places; digit < 4 || units != 0; ++digit, units /= 10)
+        *--p = char('0' + units % 10);
     return p;
 }
 
@@ -43,21 +43,23 @@ std::optional<Decimal> fixedPoint(QByteArrayView s, qsizetype &pos, int minPlace
 {
     std::int64_t units = 0;
     int digits = 0;
-    int places = -1; // digits after the point, once there is one
-    qsizetype i = pos;
-    for (; i < s.size() && digits <= 5; ++i) {
-        const char c = s[i];
-        if (c >= '0' && c <= '9') {
-            units = units * 10 + (c - '0');
+    const char *const begin = s.data() + pos, *const end = s.data() + s.size();
+    const char *point = nullptr;
+    const char *p = begin;
+    for (; p < end && digits <= 5; ++p) {
+        const unsigned digit = unsigned(*p - '0');
+        if (digit < 10) {
+            units = units * 10 + digit;
             ++digits;
-            if (places >= 0)
-                ++places;
-        } else if (c == '.' && places < 0 && digits > 0) {
-            places = 0;
+        } else if (*p == '.' && !point && digits > 0) {
+            point = p;
         } else {
             break;
         }
     }
+    // Digits after the point, once there is one.
+    const int places = point ? int(p - point - 1) : -1;
+    const qsizetype i = pos + (p - begin);
     // Four digits, or five when they make 10000 or more: a leading zero only fills the
     // first four.
     const bool width = digits == 4 || (digits == 5 && units >= kFiveDigits);
