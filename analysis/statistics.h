@@ -3,6 +3,8 @@
 #include "reading/decimal.h"
 
 #include <cstdint>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace analysis {
@@ -27,5 +29,22 @@ Summary summarize(std::vector<std::int64_t> values, int decimals);
 // How many values fall in each of `bins` equal bins from the minimum to the maximum; the
 // maximum goes into the last bin. All values in the first bin when they are all equal.
 std::vector<std::size_t> histogram(const std::vector<std::int64_t> &values, int bins);
+
+// Values counted as they come, each distinct value once with its count: the readings of a
+// file of any length take the room of the few distinct values they show (their steps are
+// fixed), and give the same summary and histogram as the values themselves.
+class Tally {
+public:
+    void add(std::int64_t value) { ++counts_[value]; }
+    std::size_t count() const;
+    // Each distinct value with its count, from the smallest.
+    std::vector<std::pair<std::int64_t, std::size_t>> runs() const;
+
+private:
+    std::unordered_map<std::int64_t, std::size_t> counts_;
+};
+
+Summary summarize(const Tally &tally, int decimals);
+std::vector<std::size_t> histogram(const Tally &tally, int bins);
 
 } // namespace analysis

@@ -1,5 +1,6 @@
 // battery-analyzer-cli measured: convert of a million-line board file against a plain read
-// of it, its peak memory against the file size, and cell matching against the two naive
+// of it and a plain streaming converter in C (instructions and time), its peak memory and
+// that of stats from 100 k to 10 M lines, and cell matching against the two naive
 // arrangements of the same cells, all in one run.
 #include "callgrind.h"
 #include "harness.h"
@@ -125,40 +126,121 @@ QByteArray cellLine(std::mt19937 &random, int group)
     return analyzer::decodeRecord(analyzer::encodeRecord(r), false).line;
 }
 
-void benchConvert(const QTemporaryDir &dir)
+// A board file of `lines` cells of the batch, written in pieces; its size in bytes.
+qint64 writeBoardFile(const std::string &path, int lines)
 {
     std::mt19937 random(12);
-    QByteArray text;
-    text.reserve(qsizetype(kConvertLines) * 36);
-    for (int i = 0; i < kConvertLines; ++i)
-        text += cellLine(random, i % 256) + "\r\n";
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::WriteOnly))
+        std::exit(1);
+    QByteArray piece;
+    for (int i = 0; i < lines; ++i) {
+        piece += cellLine(random, i % 256) + "\r\n";
+        if (piece.size() >= (1 << 20) || i + 1 == lines) {
+            if (f.write(piece) != piece.size())
+                std::exit(1);
+            piece.clear();
+        }
+    }
+    return f.size();
+}
+
+bool sameBytes(const std::string &a, const std::string &b)
+{
+    QFile fa(QString::fromStdString(a)), fb(QString::fromStdString(b));
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size())
+        return false;
+    while (!fa.atEnd())
+        if (fa.read(1 << 20) != fb.read(1 << 20))
+            return false;
+    return true;
+}
+
+std::string lineCount(int lines)
+{
+    return lines >= 1'000'000 ? std::to_string(lines / 1'000'000) + "M"
+                              : std::to_string(lines / 1000) + "k";
+}
+
+void benchConvert(const QTemporaryDir &dir)
+{
     const std::string file = dir.filePath("million.txt").toStdString();
+    const qint64 bytes = writeBoardFile(file, kConvertLines);
     // The tool's own memory: a file of one reading (one with none is an error).
     const std::string single = dir.filePath("single.txt").toStdString();
-    QFile f(QString::fromStdString(file));
-    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
-        std::exit(1);
-    f.close();
-    QFile one(QString::fromStdString(single));
-    if (!one.open(QIODevice::WriteOnly) || one.write(text.left(text.indexOf('\n') + 1)) <= 0)
-        std::exit(1);
-    one.close();
+    writeBoardFile(single, 1);
+    const std::string out = dir.filePath("out.csv").toStdString();
 
     const double read = bench::secondsPerCall([&] { bench::keep(bench::plainRead(file.c_str())); });
     const Run csv = bestOfThree({BATTERY_CLI, "convert", file, "--format", "csv"}, "/dev/null");
     const Run json = bestOfThree({BATTERY_CLI, "convert", file, "--format", "json"}, "/dev/null");
-    const Run idle = bestOfThree({BATTERY_CLI, "convert", single}, "/dev/null");
+    const Run plain = bestOfThree({PLAIN_CONVERT, file}, "/dev/null");
+    const Run idle = bestOfThree({BATTERY_CLI, "convert", single, "--output", out}, "/dev/null");
 
     bench::row("cli convert 1M lines to CSV", csv.seconds, "s", csv.seconds / read,
                "x a plain read() of the file (" + std::to_string(int(read * 1000)) + " ms)",
                "< 2 s");
     bench::row("cli convert 1M lines to JSON", json.seconds, "s", json.seconds / read,
                "x a plain read() of the file", "< 2 s");
-    bench::row("cli convert peak memory", csv.peakBytes / 1e6, "MB",
-               (csv.peakBytes - idle.peakBytes) / double(text.size()),
-               "x the file size (" + std::to_string(text.size() / 1000000)
-                   + " MB), less the tool's own",
-               "<= 3");
+    bench::row("cli convert 1M lines to CSV, time", csv.seconds, "s", csv.seconds / plain.seconds,
+               "x a plain streaming C converter", "-");
+
+    // Instructions, which the machine's load does not move, against the C converter that
+    // writes the same bytes; and how they grow with the file.
+    const std::string small = dir.filePath("small.txt").toStdString();
+    writeBoardFile(small, kConvertLines / 10);
+    const std::string plainOut = dir.filePath("plain.csv").toStdString();
+    for (const std::string &input : {small, file}) {
+        spawnAndWait({BATTERY_CLI, "convert", input, "--output", out}, "/dev/null");
+        spawnAndWait({PLAIN_CONVERT, input}, plainOut.c_str());
+        if (!sameBytes(out, plainOut)) {
+            std::fprintf(stderr, "bench_cli: the C converter's bytes differ from the tool's\n");
+            std::exit(1);
+        }
+    }
+    const bench::Instructions tool = bench::countInstructions({BATTERY_CLI, "convert", file});
+    const bench::Instructions c = bench::countInstructions({PLAIN_CONVERT, file});
+    const bench::Instructions toolSmall = bench::countInstructions({BATTERY_CLI, "convert", small});
+    if (tool.total > 0 && c.total > 0) {
+        bench::row("cli convert 1M lines to CSV, instructions", tool.total / 1e6, "M",
+                   tool.total / c.total,
+                   "x a plain streaming C converter, same bytes ("
+                       + std::to_string(int(c.total / 1e6)) + " M)",
+                   "<= 1.5");
+        bench::row("cli convert instructions, 100k -> 1M lines", tool.total / toolSmall.total, "x",
+                   tool.total / toolSmall.total / 10, "x linear growth (10x the lines)", "~1");
+    }
+
+    // Peak memory from 100 k to 10 M lines (the 10 M file is 386 MB, past the window's
+    // 64 MiB board): constant means the one-line figure plus a fixed amount.
+    const int largest = qEnvironmentVariableIntValue("BENCH_CLI_MAX_LINES") > 0
+        ? qEnvironmentVariableIntValue("BENCH_CLI_MAX_LINES")
+        : 10'000'000;
+    const std::string sized = dir.filePath("sized.txt").toStdString();
+    for (int lines = 100'000; lines <= largest; lines *= 10) {
+        const qint64 size = lines == kConvertLines ? bytes : writeBoardFile(sized, lines);
+        const std::string &input = lines == kConvertLines ? file : sized;
+        const Run converted =
+            runProcess({BATTERY_CLI, "convert", input, "--output", out}, "/dev/null");
+        const Run c = runProcess({PLAIN_CONVERT, input}, "/dev/null");
+        const Run stats = runProcess({BATTERY_CLI, "stats", input}, "/dev/null");
+        if (converted.status != 0 || stats.status != 0) {
+            std::fprintf(stderr, "bench_cli: convert or stats of %d lines failed\n", lines);
+            std::exit(1);
+        }
+        const std::string n = lineCount(lines);
+        bench::row("cli convert " + n + " lines --output, peak memory", converted.peakBytes / 1e6,
+                   "MB", (converted.peakBytes - idle.peakBytes) / 1e6,
+                   "MB above one line (" + std::to_string(int(idle.peakBytes / 1e6))
+                       + " MB); C: " + std::to_string(int(c.peakBytes / 1e6)) + " MB; file "
+                       + std::to_string(size / 1'000'000) + " MB",
+                   "<= 16");
+        bench::row("cli convert " + n + " lines --output, time", converted.seconds, "s",
+                   converted.seconds / c.seconds, "x the C converter", "-");
+        bench::row("cli stats " + n + " lines, peak memory", stats.peakBytes / 1e6, "MB",
+                   (stats.peakBytes - idle.peakBytes) / 1e6, "MB above convert of one line",
+                   "<= 16");
+    }
 }
 
 double spreadOf(const std::vector<analysis::Cell> &cells, const std::vector<std::size_t> &order)

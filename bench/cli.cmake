@@ -1,8 +1,14 @@
-# The command-line tool: convert of a million lines, matching 10000 cells against two
-# baselines, and a download from the simulated analyzer at full speed.
+# The command-line tool: convert of a million lines against a plain streaming converter in C,
+# matching 10000 cells against two baselines, and a download from the simulated analyzer at
+# full speed.
+enable_language(C)
+add_executable(plain-convert plain_convert.c)
+target_compile_options(plain-convert PRIVATE -Wall -Wextra)
+
 add_executable(bench_cli bench_cli.cpp)
 target_link_libraries(bench_cli PRIVATE bench_harness analysis board link_protocol)
 target_compile_definitions(bench_cli PRIVATE
-  BATTERY_CLI="$<TARGET_FILE:battery-analyzer-cli>" ANALYZER_SIM="$<TARGET_FILE:analyzer-sim>")
-add_dependencies(bench_cli battery-analyzer-cli analyzer-sim)
+  BATTERY_CLI="$<TARGET_FILE:battery-analyzer-cli>" ANALYZER_SIM="$<TARGET_FILE:analyzer-sim>"
+  PLAIN_CONVERT="$<TARGET_FILE:plain-convert>")
+add_dependencies(bench_cli battery-analyzer-cli analyzer-sim plain-convert)
 battery_warnings(bench_cli)

@@ -15,28 +15,15 @@ constexpr char kLF = '\n';
 // ends the text. n when text is already normal.
 qsizetype firstChange(const char *p, qsizetype n)
 {
-    qsizetype pos = 0;
-    for (;;) {
-        pos = nextCandidate(p, pos, n);
-        if (pos == n)
+    for (qsizetype pos = 0;;) {
+        const LineEnd e = findLineEnd(p, pos, n);
+        if (e.kind == LineEnd::None)
             return n;
-        const auto c = static_cast<unsigned char>(p[pos]);
-        if (c == 0 || c == kLF)
-            return pos;
-        if (c == kCR) {
-            if (pos + 1 < n && p[pos + 1] == kLF) {
-                pos += 2;
-                continue;
-            }
-            return pos;
-        }
-        if (isLeadByte(c) && pos + 1 < n) {
-            if (p[pos + 1] == 0)
-                return pos + 1;
-            pos += 2;
+        if (e.kind == LineEnd::Break && e.next - e.at == 2) {
+            pos = e.next;
             continue;
         }
-        ++pos;
+        return e.at;
     }
 }
 
@@ -45,28 +32,14 @@ qsizetype firstChange(const char *p, qsizetype n)
 char *writeNormal(const char *p, qsizetype pos, qsizetype n, char *out)
 {
     for (;;) {
-        const qsizetype next = nextCandidate(p, pos, n);
-        std::memcpy(out, p + pos, size_t(next - pos));
-        out += next - pos;
-        pos = next;
-        if (pos == n)
+        const LineEnd e = findLineEnd(p, pos, n);
+        std::memcpy(out, p + pos, size_t(e.at - pos));
+        out += e.at - pos;
+        if (e.kind != LineEnd::Break)
             return out;
-        const auto c = static_cast<unsigned char>(p[pos]);
-        if (c == 0)
-            return out;
-        if (c == kCR || c == kLF) {
-            *out++ = kCR;
-            *out++ = kLF;
-            pos += (c == kCR && pos + 1 < n && p[pos + 1] == kLF) ? 2 : 1;
-            continue;
-        }
-        *out++ = char(c);
-        ++pos;
-        if (isLeadByte(c) && pos < n) {
-            if (p[pos] == 0)
-                return out;
-            *out++ = p[pos++];
-        }
+        *out++ = kCR;
+        *out++ = kLF;
+        pos = e.next;
     }
 }
 
@@ -109,6 +82,34 @@ qsizetype nextCandidate(const char *p, qsizetype pos, qsizetype n)
     while (pos < n && !mayMatter(static_cast<unsigned char>(p[pos])))
         ++pos;
     return pos;
+}
+
+LineEnd findLineEnd(const char *p, qsizetype pos, qsizetype n, bool more)
+{
+    for (;;) {
+        pos = nextCandidate(p, pos, n);
+        if (pos == n)
+            return {LineEnd::None, n, n};
+        const auto c = static_cast<unsigned char>(p[pos]);
+        if (c == 0)
+            return {LineEnd::Zero, pos, pos};
+        if (c == kLF)
+            return {LineEnd::Break, pos, pos + 1};
+        if (c == kCR) {
+            if (pos + 1 < n)
+                return {LineEnd::Break, pos, p[pos + 1] == kLF ? pos + 2 : pos + 1};
+            return more ? LineEnd{LineEnd::Undecided, pos, pos} : LineEnd{LineEnd::Break, pos, n};
+        }
+        if (isLeadByte(c)) {
+            if (pos + 1 == n)
+                return more ? LineEnd{LineEnd::Undecided, pos, pos} : LineEnd{LineEnd::None, n, n};
+            if (p[pos + 1] == 0)
+                return {LineEnd::Zero, pos + 1, pos + 1};
+            pos += 2;
+            continue;
+        }
+        ++pos;
+    }
 }
 
 QByteArray normalizeLineBreaks(QByteArrayView text)

@@ -24,6 +24,26 @@ inline bool isLeadByte(unsigned char c)
 // ASCII, so it skips eight bytes at a time.
 qsizetype nextCandidate(const char *p, qsizetype pos, qsizetype n);
 
+// What ends a line of board text, the one rule every reader of board text follows: CR LF,
+// a lone CR or a lone LF is a break, a byte after a lead byte never is, and a zero byte ends
+// the text.
+struct LineEnd {
+    enum Kind {
+        Break, // the line ends at `at`; the next starts at `next`
+        Zero, // a zero byte at `at` ends the text
+        None, // no end before n: at == n
+        Undecided, // the last byte, at `at`, is a CR or a lead byte: the bytes to come decide
+    };
+    Kind kind;
+    qsizetype at;
+    qsizetype next;
+};
+
+// The end of the line that starts at pos (a character boundary) in p[0, n). With `more`,
+// bytes follow p[n - 1] (text read in pieces), so a CR or a lead byte as the last byte is
+// Undecided; without, the text ends at n.
+LineEnd findLineEnd(const char *p, qsizetype pos, qsizetype n, bool more = false);
+
 // The same, in text's own buffer: a text that is already normal (the usual case of a file
 // this program wrote) is not copied.
 void normalizeLineBreaksInPlace(QByteArray &text);

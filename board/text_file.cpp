@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,7 +33,10 @@ constexpr qsizetype kFirstUnsizedRoom = qsizetype(64) * 1024;
 // As many links as the system itself follows in one name.
 constexpr int kMaxLinkHops = 40;
 
+} // namespace
+
 // A new file beside the one it is to replace, removed again unless it was moved into place.
+// (Outside the unnamed namespace: ContentReplacement holds one.)
 class ReplacementFile {
 public:
     // Leaves fd() < 0, with errno set, when no file can be created in folder.
@@ -63,6 +67,7 @@ public:
     ReplacementFile &operator=(const ReplacementFile &) = delete;
 
     int fd() const { return fd_.get(); }
+    const QByteArray &path() const { return path_; }
     // Flushes the content to the disk and closes the file.
     bool finish() { return ::fsync(fd_.get()) == 0 && fd_.close(); }
     // Replaces target; errno is set when that fails.
@@ -78,6 +83,8 @@ private:
     FileDescriptor fd_;
     QByteArray path_;
 };
+
+namespace {
 
 QByteArray folderOf(const QByteArray &absoluteName)
 {
@@ -126,10 +133,8 @@ bool writableInPlaceOnly(int errnum)
     return errnum == EACCES || errnum == EPERM || errnum == EBUSY;
 }
 
-// Truncates the regular file target and writes bytes into it, every write checked and the
-// whole flushed to the disk. An interruption leaves it holding only the start of bytes,
-// possibly nothing.
-void overwriteInPlace(const QByteArray &target, const QString &absolute, QByteArrayView bytes)
+// The regular file target opened for writing and emptied, to be overwritten where it is.
+FileDescriptor openInPlace(const QByteArray &target, const QString &absolute)
 {
     // Without waiting, in case a pipe took the file's place since it was looked at.
     FileDescriptor fd(::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
@@ -143,8 +148,25 @@ void overwriteInPlace(const QByteArray &target, const QString &absolute, QByteAr
     clearNonBlocking(fd.get());
     if (::ftruncate(fd.get(), 0) != 0)
         throw cannotCreateFile(absolute, errno);
-    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || !fd.close())
-        throw streamWriteError();
+    return fd;
+}
+
+// Copies what was written to `from` into `to`, both open; false when a read or write fails.
+bool copyContent(int from, int to)
+{
+    char chunk[65536];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(from, chunk, sizeof chunk, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (!writeAll(to, QByteArrayView(chunk, n)))
+            return false;
+        at += n;
+    }
 }
 
 } // namespace
@@ -172,11 +194,7 @@ QString absoluteFilePath(const QString &path)
     return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 
-namespace {
-
-// The bytes of the regular file at path, at most maxBytes + 1 of them; with stopAtZero up to
-// its first zero byte.
-QByteArray readRegularFile(const QString &path, qsizetype maxBytes, bool stopAtZero)
+FileDescriptor openRegularFile(const QString &path)
 {
     const QString absolute = absoluteFilePath(path);
     const QByteArray name = systemName(absolute);
@@ -200,6 +218,20 @@ QByteArray readRegularFile(const QString &path, qsizetype maxBytes, bool stopAtZ
     if (!S_ISREG(info.st_mode))
         throw cannotOpenFile(absolute, notARegularFile());
     clearNonBlocking(fd.get());
+    return fd;
+}
+
+namespace {
+
+// The bytes of the regular file at path, at most maxBytes + 1 of them; with stopAtZero up to
+// its first zero byte.
+QByteArray readRegularFile(const QString &path, qsizetype maxBytes, bool stopAtZero)
+{
+    const QString absolute = absoluteFilePath(path);
+    const FileDescriptor fd = openRegularFile(path);
+    struct stat info { };
+    if (::fstat(fd.get(), &info) != 0)
+        throw cannotOpenFile(absolute, errno);
 
     // One byte beyond maxBytes shows that the text is too long. A file that shows no size
     // (those of /proc and /sys make their text as it is read) is read to its end, the room
@@ -251,57 +283,109 @@ QByteArray readFileHead(const QString &path, qsizetype maxBytes)
     return readRegularFile(path, maxBytes, false);
 }
 
-void replaceFileContent(const QString &path, QByteArrayView bytes)
+struct ContentReplacement::State {
+    QString absolute;
+    QByteArray target;
+    QByteArray folder;
+    std::optional<ReplacementFile> file; // beside the target, renamed over it at the end
+    FileDescriptor inPlace; // or the target itself, emptied
+    bool device = false; // or a pipe or device, written at the end all at once
+    bool exists = false;
+    QByteArray deviceBytes;
+};
+
+ContentReplacement::ContentReplacement(const QString &path) : state_(std::make_unique<State>())
 {
-    const QString absolute = absoluteFilePath(path);
-    const QByteArray name = systemName(absolute);
+    State &s = *state_;
+    s.absolute = absoluteFilePath(path);
+    const QByteArray name = systemName(s.absolute);
     if (name.isNull())
-        throw cannotCreateFile(absolute, EINVAL);
-    const QByteArray target = followLinks(name, absolute);
+        throw cannotCreateFile(s.absolute, EINVAL);
+    s.target = followLinks(name, s.absolute);
 
     struct stat existing { };
-    const bool exists = ::stat(target.constData(), &existing) == 0;
-    if (!exists && errno != ENOENT)
-        throw cannotCreateFile(absolute, errno);
-    if (exists) {
+    s.exists = ::stat(s.target.constData(), &existing) == 0;
+    if (!s.exists && errno != ENOENT)
+        throw cannotCreateFile(s.absolute, errno);
+    if (s.exists) {
         if (S_ISDIR(existing.st_mode))
-            throw cannotCreateFile(absolute, EISDIR);
-        if (::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
-            throw cannotCreateFile(absolute, errno);
+            throw cannotCreateFile(s.absolute, EISDIR);
+        if (::faccessat(AT_FDCWD, s.target.constData(), W_OK, AT_EACCESS) != 0)
+            throw cannotCreateFile(s.absolute, errno);
         // root may write anything; a file that nobody may write is still left as it is.
         if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            throw cannotCreateFile(absolute, EACCES);
+            throw cannotCreateFile(s.absolute, EACCES);
         // Devices and pipes cannot be replaced by another file: they are written directly.
         if (!S_ISREG(existing.st_mode)) {
-            writeToDevice(target, absolute, bytes);
+            s.device = true;
             return;
         }
     }
 
-    const QByteArray folder = folderOf(target);
-    ReplacementFile file(folder);
-    if (file.fd() < 0) {
-        if (exists && writableInPlaceOnly(errno))
-            return overwriteInPlace(target, absolute, bytes);
-        throw cannotCreateFile(absolute, errno);
+    s.folder = folderOf(s.target);
+    s.file.emplace(s.folder);
+    if (s.file->fd() < 0) {
+        const int why = errno;
+        s.file.reset();
+        if (s.exists && writableInPlaceOnly(why)) {
+            s.inPlace = openInPlace(s.target, s.absolute);
+            return;
+        }
+        throw cannotCreateFile(s.absolute, why);
     }
-    if (exists) {
+    if (s.exists) {
         // Only root can hand the file back to another owner; anyone else keeps it as theirs.
-        if (::fchown(file.fd(), existing.st_uid, existing.st_gid) != 0) { }
-        ::fchmod(file.fd(), existing.st_mode & 07777);
+        if (::fchown(s.file->fd(), existing.st_uid, existing.st_gid) != 0) { }
+        ::fchmod(s.file->fd(), existing.st_mode & 07777);
     }
-    if (!writeAll(file.fd(), bytes) || !file.finish())
+}
+
+ContentReplacement::~ContentReplacement() = default;
+
+void ContentReplacement::write(QByteArrayView bytes)
+{
+    State &s = *state_;
+    if (s.device)
+        s.deviceBytes += bytes;
+    else if (!writeAll(s.file ? s.file->fd() : s.inPlace.get(), bytes))
         throw streamWriteError();
-    if (!file.moveTo(target)) {
-        if (exists && writableInPlaceOnly(errno))
-            return overwriteInPlace(target, absolute, bytes);
-        throw cannotCreateFile(absolute, errno);
+}
+
+void ContentReplacement::commit()
+{
+    State &s = *state_;
+    if (s.device)
+        return writeToDevice(s.target, s.absolute, s.deviceBytes);
+    if (!s.file) {
+        if (::fsync(s.inPlace.get()) != 0 || !s.inPlace.close())
+            throw streamWriteError();
+        return;
+    }
+    if (!s.file->finish())
+        throw streamWriteError();
+    if (!s.file->moveTo(s.target)) {
+        if (s.exists && writableInPlaceOnly(errno)) {
+            FileDescriptor target = openInPlace(s.target, s.absolute);
+            const FileDescriptor written(::open(s.file->path().constData(), O_RDONLY | O_CLOEXEC));
+            if (written.get() < 0 || !copyContent(written.get(), target.get())
+                || ::fsync(target.get()) != 0 || !target.close())
+                throw streamWriteError();
+            return;
+        }
+        throw cannotCreateFile(s.absolute, errno);
     }
 
     // The new name is on disk only once the folder is.
-    FileDescriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor dir(::open(s.folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0)
         ::fsync(dir.get());
+}
+
+void replaceFileContent(const QString &path, QByteArrayView bytes)
+{
+    ContentReplacement replacement(path);
+    replacement.write(bytes);
+    replacement.commit();
 }
 
 } // namespace board

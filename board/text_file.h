@@ -4,6 +4,10 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "board/file_descriptor.h"
+
+#include <memory>
+
 namespace board {
 
 // path made absolute against the current folder, as error messages show it.
@@ -21,6 +25,32 @@ QByteArray readFileText(const QString &path, qsizetype maxBytes);
 // does: the whole file when it holds at most maxBytes, else its first maxBytes + 1 bytes,
 // which tell the caller that it is longer. Raises EFOpenError.
 QByteArray readFileHead(const QString &path, qsizetype maxBytes);
+
+// The regular file at path opened for reading, checked as readFileText checks it (a pipe or
+// device is refused before it is opened, so that nothing waits). Raises EFOpenError.
+FileDescriptor openRegularFile(const QString &path);
+
+// The new content of the file at path, written in pieces and put in its place by commit(),
+// as replaceFileContent does with all of it at once (the same checks, errors and fallbacks).
+// Without a commit (an error, an interruption) the file is left as it was and the new one
+// is removed; a pipe or device is written only at the commit.
+class ContentReplacement {
+public:
+    // Raises EFCreateError.
+    explicit ContentReplacement(const QString &path);
+    ~ContentReplacement();
+    ContentReplacement(const ContentReplacement &) = delete;
+    ContentReplacement &operator=(const ContentReplacement &) = delete;
+
+    // Raises EWriteError.
+    void write(QByteArrayView bytes);
+    // Raises EFCreateError or EWriteError.
+    void commit();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // Makes bytes the whole content of the file at path. The bytes go to a new file in the same
 // folder, which replaces the file at path only once every byte is written and on disk, so a

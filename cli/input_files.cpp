@@ -1,6 +1,5 @@
 #include "cli/input_files.h"
 
-#include "board/data_board.h"
 #include "cli/errors.h"
 #include "cli/streams.h"
 #include "reading/line_format.h"
@@ -32,20 +31,13 @@ QString notAReadingText(const QString &file, int lineNumber, QByteArrayView line
 void forEachReading(const QStringList &paths, bool strict, const ReadingHandler &f,
                     const std::function<void(const QString &)> &report)
 {
-    for (int file = 0; file < paths.size(); ++file) {
-        const QByteArray text = inputText(paths[file]);
-        qsizetype start = 0;
-        int number = 0;
-        while (start < text.size()) {
-            qsizetype end = text.indexOf("\r\n", start);
-            const qsizetype next = end < 0 ? text.size() : end + 2;
-            if (end < 0)
-                end = text.size();
-            ++number;
-            QByteArrayView line(text.constData() + start, end - start);
+    for (int file = 0; file < paths.size() && !InterruptCatcher::caught(); ++file) {
+        LineReader reader(paths[file]);
+        QByteArrayView line;
+        while (reader.next(line)) {
+            const int number = reader.lineNumber();
             if (number == 1 && line.startsWith("\xEF\xBB\xBF"))
                 line = line.sliced(3); // a UTF-8 byte-order mark
-            start = next;
             if (line.isEmpty())
                 continue;
             std::optional<reading::Reading> reading = reading::parseBoardLine(line);

@@ -11,12 +11,6 @@
 
 namespace cli {
 
-namespace {
-
-constexpr qsizetype kStreamChunk = 1 << 20;
-
-} // namespace
-
 Output::Output(const QString &path) : path_(path)
 {
     if (path_.isEmpty() || path_ == u"-") {
@@ -29,12 +23,12 @@ Output::Output(const QString &path) : path_(path)
             throw board::cannotCreateFile(board::absoluteFilePath(path_), errno);
         ownsFd_ = true;
     }
-    if (fd_ >= 0)
-        buffer_.reserve(kStreamChunk + kStreamChunk / 4);
+    buffer_.reserve(kChunk + kChunk / 4);
 }
 
 Output::~Output()
 {
+    // Without finish(), the new file (if any) goes and the old one stays.
     if (ownsFd_)
         ::close(fd_);
 }
@@ -48,27 +42,43 @@ void Output::setBoardText()
 
 void Output::write(QByteArrayView bytes)
 {
+    if (bytes.size() >= kChunk) {
+        // Large enough to go as it is, without a copy.
+        flush();
+        send(bytes);
+        return;
+    }
     buffer_.append(bytes);
-    if (fd_ >= 0 && buffer_.size() >= kStreamChunk)
+    if (buffer_.size() >= kChunk)
         flush();
 }
 
 void Output::flush()
 {
-    const QByteArray shown =
-        terminal_ && gbk_.isValid() ? QString(gbk_.decode(buffer_)).toUtf8() : QByteArray();
-    if (!board::writeAll(fd_, terminal_ && gbk_.isValid() ? shown : buffer_))
-        throw board::streamWriteError();
+    send(buffer_);
     // Keeps the allocation for the next chunk.
     buffer_.resize(0);
 }
 
+void Output::send(QByteArrayView bytes)
+{
+    if (fd_ < 0) {
+        if (!file_)
+            file_ = std::make_unique<board::ContentReplacement>(path_);
+        file_->write(bytes);
+        return;
+    }
+    const QByteArray shown =
+        terminal_ && gbk_.isValid() ? QString(gbk_.decode(bytes)).toUtf8() : QByteArray();
+    if (!board::writeAll(fd_, terminal_ && gbk_.isValid() ? QByteArrayView(shown) : bytes))
+        throw board::streamWriteError();
+}
+
 void Output::finish()
 {
-    if (fd_ >= 0)
-        flush();
-    else
-        board::replaceFileContent(path_, buffer_);
+    flush();
+    if (file_)
+        file_->commit();
 }
 
 void writeWhole(const QString &path, QByteArrayView bytes)

@@ -5,16 +5,26 @@
 #include <QString>
 #include <QStringDecoder>
 
+#include <memory>
+
+namespace board {
+class ContentReplacement;
+}
+
 namespace cli {
 
-// Where a subcommand's result goes. Standard output ("-" or no path), a pipe or a device get
-// the bytes as they come (in large writes); a named file gets them all at once when finish()
-// is called, and as the window saves, replaces an existing file only once every byte is on
-// disk.
+// Where a subcommand's result goes, in large writes as the bytes come, never held whole.
+// Standard output ("-" or no path), a pipe or a device get them directly; a named file gets
+// them through a new file beside it, which replaces it (as the window saves) only when
+// finish() is called: an Output that goes without finishing leaves the old file as it was
+// and nothing new behind. The new file is made with the first large write, so that a
+// subcommand's own complaints come before one about the output.
 class Output {
 public:
     explicit Output(const QString &path);
     ~Output();
+    // Holds at most about this much before writing it.
+    static constexpr qsizetype kChunk = qsizetype(1) << 20;
     Output(const Output &) = delete;
     Output &operator=(const Output &) = delete;
 
@@ -28,6 +38,7 @@ public:
 
 private:
     void flush();
+    void send(QByteArrayView bytes);
 
     QString path_;
     int fd_ = -1; // streamed to; -1: the file at path_ is replaced
@@ -35,6 +46,7 @@ private:
     bool terminal_ = false;
     QStringDecoder gbk_;
     QByteArray buffer_;
+    std::unique_ptr<board::ContentReplacement> file_;
 };
 
 // All of bytes to path (empty: standard output) as one Output writes them; raises as

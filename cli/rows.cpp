@@ -1,5 +1,8 @@
 #include "cli/rows.h"
 
+#include "cli/exit_codes.h"
+#include "cli/streams.h"
+
 namespace cli {
 
 namespace {
@@ -39,7 +42,9 @@ void ReadingTable::add(const reading::Reading &r, const QString &file, int line)
 {
     ++rows_;
     if (!table_) {
-        board_.AppendLine(reading::boardLine(r));
+        // As the window's board appends lines to an empty board: each with its break.
+        out_.write(reading::boardLine(r));
+        out_.write("\r\n");
         return;
     }
     tables::Writer &t = *table_;
@@ -64,9 +69,21 @@ void ReadingTable::finish()
 {
     if (table_)
         table_->finish();
-    else
-        out_.write(board_.text());
     out_.finish();
+}
+
+QString readingsText(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 reading") : QStringLiteral("%1 readings").arg(count);
+}
+
+int interruptedExit(qsizetype readings)
+{
+    if (!InterruptCatcher::caught())
+        return kExitOk;
+    printMessage(QStringLiteral("battery-analyzer-cli: interrupted; written from the first %1")
+                     .arg(readingsText(readings)));
+    return kExitInterrupted;
 }
 
 } // namespace cli

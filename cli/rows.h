@@ -21,14 +21,15 @@ struct RowContext {
     QByteArray downloadedAt; // ISO 8601
 };
 
-// Readings as a table (CSV, JSON) or as board text (the bytes the window saves).
+// Readings as a table (CSV, JSON) or as board text (the bytes the window saves), written
+// as they come.
 class ReadingTable {
 public:
     ReadingTable(Format format, const RowContext &context, Output &out);
 
     void add(const reading::Reading &r, const QString &file = QString(), int line = 0);
-    // Writes what is still held back (the closing bracket, the board text) and finishes
-    // the output.
+    // Writes what is still held back (the last rows, the closing bracket) and finishes the
+    // output.
     void finish();
     qsizetype rows() const { return rows_; }
 
@@ -36,10 +37,17 @@ private:
     RowContext context_;
     Output &out_;
     std::optional<tables::Writer> table_; // none: board text
-    board::DataBoard board_;
     QString lastFile_;
     QByteArray fileUtf8_;
     qsizetype rows_ = 0;
 };
+
+// "1 reading", "12 readings".
+QString readingsText(qsizetype count);
+
+// What a subcommand that read files returns once it wrote its result: when an
+// InterruptCatcher caught a signal, the result is of the readings that came before it, and
+// it says so.
+int interruptedExit(qsizetype readings);
 
 } // namespace cli

@@ -3,6 +3,8 @@
 #include "cli/exit_codes.h"
 #include "cli/input_files.h"
 #include "cli/output.h"
+#include "cli/rows.h"
+#include "cli/streams.h"
 #include "cli/subcommands.h"
 #include "cli/tables/table_writer.h"
 #include "reading/line_format.h"
@@ -135,26 +137,31 @@ QByteArray jsonReport(const analysis::Summary &r, const analysis::Summary &v,
 
 int runStats(const Invocation &inv)
 {
-    std::vector<std::int64_t> microohms, microvolts;
+    // Counted by distinct value: a file of any length takes the same room.
+    analysis::Tally microohms, microvolts;
+    const InterruptCatcher interrupt;
     forEachReading(
         inv.files, inv.strict,
         [&](int, int, const reading::Reading &r) {
-            microohms.push_back(r.microohms());
-            microvolts.push_back(r.microvolts());
+            microohms.add(r.microohms());
+            microvolts.add(r.microvolts());
         },
         printMessage);
-    if (microohms.empty())
+    const std::size_t count = microohms.count();
+    if (count == 0 && !InterruptCatcher::caught())
         throw ENoReadings(QStringLiteral("no readings in %1").arg(inv.files.join(", ")));
 
-    const std::vector<std::size_t> bins = analysis::histogram(microohms, kBins);
-    // Micro-ohms are thousandths of a milliohm.
-    const analysis::Summary r = analysis::summarize(std::move(microohms), 3);
-    const analysis::Summary v = analysis::summarize(std::move(microvolts), 6);
-    writeWhole(inv.output,
-               inv.format == Format::Csv        ? csvReport(r, v)
-                   : inv.format == Format::Json ? jsonReport(r, v, bins)
-                                                : textReport(r, v, bins));
-    return kExitOk;
+    if (count > 0) {
+        const std::vector<std::size_t> bins = analysis::histogram(microohms, kBins);
+        // Micro-ohms are thousandths of a milliohm.
+        const analysis::Summary r = analysis::summarize(microohms, 3);
+        const analysis::Summary v = analysis::summarize(microvolts, 6);
+        writeWhole(inv.output,
+                   inv.format == Format::Csv        ? csvReport(r, v)
+                       : inv.format == Format::Json ? jsonReport(r, v, bins)
+                                                    : textReport(r, v, bins));
+    }
+    return interruptedExit(count);
 }
 
 } // namespace cli

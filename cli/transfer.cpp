@@ -1,5 +1,7 @@
 #include "cli/transfer.h"
 
+#include "cli/rows.h"
+
 #include "cli/interrupt.h"
 #include "cli/live_count.h"
 #include "cli/output.h"
@@ -170,8 +172,7 @@ QString TransferRequest::portName() const
 
 QString Transfer::readingsText() const
 {
-    return readings() == 1 ? QStringLiteral("1 reading")
-                           : QStringLiteral("%1 readings").arg(readings());
+    return cli::readingsText(readings());
 }
 
 Transfer runTransfer(const TransferRequest &request)

@@ -1,6 +1,12 @@
 #include "reading/decimal.h"
 
+#include "core/append.h"
+
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace reading {
 
@@ -22,30 +28,109 @@ std::int64_t Decimal::at(int places) const
                               : units / powerOfTen(decimals - places);
 }
 
-void appendDecimalText(QByteArray &out, Decimal d)
+namespace {
+
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[std::size_t(2 * i)] = char('0' + i / 10);
+        pairs[std::size_t(2 * i + 1)] = char('0' + i % 10);
+    }
+    return pairs;
+}();
+
+constexpr std::uint64_t kPowersOfTen[] = {1,
+                                          10,
+                                          100,
+                                          1000,
+                                          10000,
+                                          100000,
+                                          1000000,
+                                          10000000,
+                                          100000000,
+                                          1000000000,
+                                          10000000000,
+                                          100000000000,
+                                          1000000000000,
+                                          10000000000000,
+                                          100000000000000,
+                                          1000000000000000,
+                                          10000000000000000,
+                                          100000000000000000,
+                                          1000000000000000000,
+                                          10000000000000000000u};
+
+// Writes the last n digits of value (with leading zeros) so that they end at end, two at a
+// time.
+template <typename Unsigned>
+void writeDigits(char *end, Unsigned value, int n)
 {
-    const bool negative = d.units < 0;
-    std::uint64_t magnitude = negative ? 0 - std::uint64_t(d.units) : std::uint64_t(d.units);
-    int decimals = d.decimals;
+    for (; n >= 2; n -= 2, value /= 100) {
+        end -= 2;
+        std::memcpy(end, kDigitPairs.data() + 2 * (value % 100), 2);
+    }
+    if (n > 0)
+        *--end = char('0' + value % 10);
+}
+
+int digitCount(std::uint32_t value)
+{
+    return value < 10        ? 1
+        : value < 100        ? 2
+        : value < 1000       ? 3
+        : value < 10000      ? 4
+        : value < 100000     ? 5
+        : value < 1000000    ? 6
+        : value < 10000000   ? 7
+        : value < 100000000  ? 8
+        : value < 1000000000 ? 9
+                             : 10;
+}
+
+int digitCount(std::uint64_t value)
+{
+    int n = 1;
+    for (; n < 20 && value >= kPowersOfTen[n]; ++n) { }
+    return n;
+}
+
+// The text of magnitude * 10^-decimals (no trailing zeros after the point), written into
+// out's own buffer.
+template <typename Unsigned>
+void appendMagnitude(QByteArray &out, bool negative, Unsigned magnitude, int decimals)
+{
     while (decimals > 0 && magnitude % 10 == 0) {
         magnitude /= 10;
         --decimals;
     }
-    // Digits from the last, at least one before the point, written into a local buffer
-    // from its end and appended in one go.
-    char text[40];
-    char *p = text + sizeof text;
-    int written = 0;
-    do {
-        if (written == decimals && decimals > 0)
-            *--p = '.';
-        *--p = char('0' + magnitude % 10);
-        magnitude /= 10;
-        ++written;
-    } while (magnitude != 0 || written <= decimals);
-    if (negative && !(p[0] == '0' && p + 1 == text + sizeof text))
-        *--p = '-';
-    out.append(p, text + sizeof text - p);
+    const int digits = digitCount(magnitude);
+    const int whole = std::max(digits - std::max(decimals, 0), 1);
+    const qsizetype length = (negative ? 1 : 0) + whole + (decimals > 0 ? 1 + decimals : 0);
+    char *p = core::roomAtEnd(out, length);
+    char *end = p + length;
+    if (decimals > 0) {
+        writeDigits(end, magnitude, decimals);
+        end -= decimals + 1;
+        *end = '.';
+        magnitude = decimals < 20 ? Unsigned(magnitude / kPowersOfTen[decimals]) : 0;
+    }
+    writeDigits(end, magnitude, whole);
+    if (negative)
+        *p = '-';
+    core::appended(out, length);
+}
+
+} // namespace
+
+void appendDecimalText(QByteArray &out, Decimal d)
+{
+    const std::uint64_t magnitude =
+        d.units < 0 ? 0 - std::uint64_t(d.units) : std::uint64_t(d.units);
+    // Most values fit 32 bits, whose divisions cost less.
+    if (magnitude <= std::numeric_limits<std::uint32_t>::max())
+        appendMagnitude(out, d.units < 0, std::uint32_t(magnitude), d.decimals);
+    else
+        appendMagnitude(out, d.units < 0, magnitude, d.decimals);
 }
 
 QByteArray decimalText(Decimal d)

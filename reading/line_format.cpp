@@ -1,5 +1,9 @@
 #include "reading/line_format.h"
 
+#include "core/append.h"
+
+#include <cstring>
+
 namespace reading {
 
 namespace {
@@ -9,20 +13,28 @@ constexpr char kAfterGroup[] = "       ";
 constexpr char kAfterResistance[] = "     ";
 constexpr std::int64_t kFiveDigits = 10000;
 
-void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
+// Writes units with leading zeros up to four digits and a point before its last `places`
+// digits so that it ends just before `end`; returns where it begins.
+char *fixedPointBefore(char *end, std::uint32_t units, int places)
 {
     // Units, tens, hundreds, then the thousands field of one or two digits, so that inner
-    // and leading zeros stay; written from the end of a local buffer.
-    char text[8];
-    char *end = text + sizeof text;
+    // and leading zeros stay.
     char *p = end;
-    for (int digit = 0; digit < 4 || units != 0; ++digit) {
-        if (digit == places)
-            *--p = '.';
+    for (int digit = 0; digit < places; ++digit, units /= 10)
         *--p = char('0' + units % 10);
-        units /= 10;
-    }
-    out.append(p, end - p);
+    if (places > 0)
+        *--p = '.';
+    for (int digit = places; digit < 4 || units != 0; ++digit, units /= 10)
+        *--p = char('0' + units % 10);
+    return p;
+}
+
+void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
+{
+    char text[16];
+    char *end = text + sizeof text;
+    const char *p = fixedPointBefore(end, units, places);
+    core::appendBytes(out, p, end - p);
 }
 
 // Reads a number in the shape appendFixedPoint writes, with minPlaces to maxPlaces places,
@@ -31,21 +43,23 @@ std::optional<Decimal> fixedPoint(QByteArrayView s, qsizetype &pos, int minPlace
 {
     std::int64_t units = 0;
     int digits = 0;
-    int places = -1; // digits after the point, once there is one
-    qsizetype i = pos;
-    for (; i < s.size() && digits <= 5; ++i) {
-        const char c = s[i];
-        if (c >= '0' && c <= '9') {
-            units = units * 10 + (c - '0');
+    const char *const begin = s.data() + pos, *const end = s.data() + s.size();
+    const char *point = nullptr;
+    const char *p = begin;
+    for (; p < end && digits <= 5; ++p) {
+        const unsigned digit = unsigned(*p - '0');
+        if (digit < 10) {
+            units = units * 10 + digit;
             ++digits;
-            if (places >= 0)
-                ++places;
-        } else if (c == '.' && places < 0 && digits > 0) {
-            places = 0;
+        } else if (*p == '.' && !point && digits > 0) {
+            point = p;
         } else {
             break;
         }
     }
+    // Digits after the point, once there is one.
+    const int places = point ? int(p - point - 1) : -1;
+    const qsizetype i = pos + (p - begin);
     // Four digits, or five when they make 10000 or more: a leading zero only fills the
     // first four.
     const bool width = digits == 4 || (digits == 5 && units >= kFiveDigits);
@@ -57,7 +71,8 @@ std::optional<Decimal> fixedPoint(QByteArrayView s, qsizetype &pos, int minPlace
 
 bool takes(QByteArrayView s, qsizetype &pos, QByteArrayView expected)
 {
-    if (s.size() - pos < expected.size() || s.sliced(pos, expected.size()) != expected)
+    if (s.size() - pos < expected.size()
+        || std::memcmp(s.data() + pos, expected.data(), size_t(expected.size())) != 0)
         return false;
     pos += expected.size();
     return true;
@@ -86,15 +101,23 @@ QByteArray fixedPointText(std::uint32_t units, int places)
 
 void appendResistanceText(QByteArray &out, const Reading &r, const char *ohmSign)
 {
-    appendFixedPoint(out, std::uint32_t(r.resistance.units), r.resistance.decimals);
-    out += r.unit == ResistanceUnit::Milliohm ? 'm' : ' ';
-    out += ohmSign;
+    // In one piece: the number before its unit and sign.
+    char text[32];
+    const std::size_t sign = std::strlen(ohmSign);
+    char *end = text + sizeof text - sign - 1;
+    const char *p = fixedPointBefore(end, std::uint32_t(r.resistance.units), r.resistance.decimals);
+    *end = r.unit == ResistanceUnit::Milliohm ? 'm' : ' ';
+    std::memcpy(end + 1, ohmSign, sign);
+    core::appendBytes(out, p, text + sizeof text - p);
 }
 
 void appendVoltageText(QByteArray &out, const Reading &r)
 {
-    appendFixedPoint(out, std::uint32_t(r.voltage.units), r.voltage.decimals);
-    out += 'V';
+    char text[16];
+    char *end = text + sizeof text - 1;
+    const char *p = fixedPointBefore(end, std::uint32_t(r.voltage.units), r.voltage.decimals);
+    *end = 'V';
+    core::appendBytes(out, p, text + sizeof text - p);
 }
 
 QByteArray resistanceText(const Reading &r, const char *ohmSign)

@@ -1,5 +1,7 @@
 #include "cli/tables/table_writer.h"
 
+#include "core/append.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -196,10 +198,12 @@ const char *Writer::indent() const
 inline void Writer::separate()
 {
     Q_ASSERT_X(column_ < columns_.size(), "tables::Writer", "more fields than columns");
-    if (format_ == Format::Json)
-        out_ += QByteArrayView(column_ == 0 && rows_ == 0 ? firstPrefix_ : prefixes_[column_]);
-    else if (format_ == Format::Csv && column_ > 0)
-        out_ += ',';
+    if (format_ == Format::Json) {
+        const QByteArray &prefix = column_ == 0 && rows_ == 0 ? firstPrefix_ : prefixes_[column_];
+        core::appendBytes(out_, prefix.constData(), prefix.size());
+    } else if (format_ == Format::Csv && column_ > 0) {
+        core::appendByte(out_, ',');
+    }
 }
 
 inline qsizetype Writer::beginField(Kind kind)
@@ -223,7 +227,7 @@ inline Writer &Writer::endField(qsizetype valueStart)
         if (kind == Kind::Text)
             escapeJson(out_, valueStart);
         if (kind == Kind::Text || kind == Kind::Plain)
-            out_ += '"';
+            core::appendByte(out_, '"');
     } else if (format_ == Format::Csv) {
         if (kind == Kind::Text || kind == Kind::List)
             quoteCsv(out_, valueStart);
@@ -257,7 +261,7 @@ void Writer::appendUtf8(QStringView text)
 Writer &Writer::text(QByteArrayView utf8)
 {
     const qsizetype at = beginField(Kind::Text);
-    out_ += utf8;
+    core::appendBytes(out_, utf8.data(), utf8.size());
     return endField(at);
 }
 
@@ -353,7 +357,10 @@ void Writer::endRow()
 {
     Q_ASSERT_X(column_ == columns_.size(), "tables::Writer", "fewer fields than columns");
     Q_ASSERT_X(shape_ == Shape::Table || rows_ == 0, "tables::Writer", "an object of two rows");
-    out_ += format_ == Format::Json ? "}" : format_ == Format::Csv ? "\r\n" : "\n";
+    if (format_ == Format::Csv)
+        core::appendBytes(out_, "\r\n", 2);
+    else
+        core::appendByte(out_, format_ == Format::Json ? '}' : '\n');
     column_ = 0;
     ++rows_;
     if (sizing_ && rows_ >= kSizingRows)

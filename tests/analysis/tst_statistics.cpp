@@ -14,6 +14,9 @@ private slots:
     void summaries();
     void histograms_data();
     void histograms();
+
+private:
+    void check(const analysis::Summary &s, std::size_t count);
 };
 
 void TestStatistics::summaries_data()
@@ -43,8 +46,18 @@ void TestStatistics::summaries()
 {
     QFETCH(Values, values);
     QFETCH(int, decimals);
-    const analysis::Summary s = analysis::summarize(values, decimals);
-    QCOMPARE(s.count, values.size());
+    // Values counted one by one, or only by distinct value, give the same summary.
+    analysis::Tally tally;
+    for (std::int64_t v : values)
+        tally.add(v);
+    for (const analysis::Summary &s :
+         {analysis::summarize(values, decimals), analysis::summarize(tally, decimals)})
+        check(s, values.size());
+}
+
+void TestStatistics::check(const analysis::Summary &s, std::size_t count)
+{
+    QCOMPARE(s.count, count);
     QTEST(qint64(s.minimum), "minimum");
     QTEST(qint64(s.maximum), "maximum");
     QTEST(reading::decimalText(s.median), "median");
@@ -74,7 +87,11 @@ void TestStatistics::histograms()
 {
     QFETCH(Values, values);
     QFETCH(int, bins);
+    analysis::Tally tally;
+    for (std::int64_t v : values)
+        tally.add(v);
     QTEST(analysis::histogram(values, bins), "counts");
+    QTEST(analysis::histogram(tally, bins), "counts");
 }
 
 QTEST_APPLESS_MAIN(TestStatistics)

@@ -16,7 +16,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <set>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -72,6 +76,9 @@ private slots:
     void statsSummary();
     void streamsAndNames_data();
     void streamsAndNames();
+    void largeFileInBoundedMemory_data();
+    void largeFileInBoundedMemory();
+    void interruptWritesWhatCame();
     void matchProperties();
 
 private:
@@ -199,10 +206,11 @@ void TestCliFiles::fileFaults_data()
         << two + "\r\n" + QByteArray("\0", 1) + two << QStringList{"convert", "in.txt"} << 1
         << "battery-analyzer-cli: in.txt:5: a NUL byte, which no text file holds; nothing was "
            "read from the file\n";
+    // Read as a stream, a line of any length is only a line that is no reading.
     QTest::newRow("a line of 100 MB")
-        << two + "\r\n" + QByteArray(100'000'000, '7') << QStringList{"stats", "in.txt"} << 1
-        << "battery-analyzer-cli: in.txt:5: the file goes on past 64 MiB here, more than the "
-           "tool reads from one file; nothing was read from it\n";
+        << two + "\r\n" + QByteArray(100'000'000, '7') << QStringList{"stats", "in.txt"} << 0
+        << "in.txt:2: not a reading: hello 你好\nin.txt:5: not a reading: " + QString(100, '7')
+            + "...\n";
     QTest::newRow("too few cells")
         << two << QStringList{"match", "in.txt", "--series", "3", "--parallel", "1"} << 6
         << "in.txt:2: not a reading: hello 你好\nbattery-analyzer-cli: 3S1P needs 3 cells "
@@ -417,6 +425,136 @@ void TestCliFiles::streamsAndNames()
     QCOMPARE(sh.readAllStandardError(), QByteArray());
     QCOMPARE(sh.exitCode(), 0);
     QCOMPARE(sh.readAllStandardOutput(), savedBoard());
+}
+
+namespace {
+
+// The tool run with its address space limited to `limit` bytes (0: no limit).
+ToolRun runLimited(const QStringList &args, const QString &folder, rlim_t limit)
+{
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.setChildProcessModifier([limit] {
+        if (limit > 0) {
+            const rlimit l{limit, limit};
+            ::setrlimit(RLIMIT_AS, &l);
+        }
+    });
+    p.start(QStringLiteral(BATTERY_CLI), args);
+    p.waitForFinished(120000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+// The least address space (to 1 MiB) in which the tool converts a one-line file.
+rlim_t oneLineNeed(const QString &folder)
+{
+    rlim_t fails = 0, passes = rlim_t(4) << 30;
+    while (passes - fails > (1 << 20)) {
+        const rlim_t mid = (fails + passes) / 2;
+        (runLimited({"convert", "one.txt", "-o", "one.csv"}, folder, mid).exitCode == 0 ? passes
+                                                                                        : fails) =
+            mid;
+    }
+    return passes;
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+} // namespace
+
+// A file far larger than the room the tool is given beyond what one line takes converts
+// to exactly the rows a reference gives (kept whole, the file and its rows would not fit),
+// and --output is replaced only by a complete result, leaving nothing else behind.
+void TestCliFiles::largeFileInBoundedMemory_data()
+{
+    QTest::addColumn<QByteArray>("tail"); // after a million lines
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("converted") << QByteArray() << QStringList() << 0;
+    QTest::newRow("refused at the last line: the old file stays")
+        << QByteArray("no reading\r\n") << QStringList{"--strict"} << 3;
+}
+
+void TestCliFiles::largeFileInBoundedMemory()
+{
+    QFETCH(QByteArray, tail);
+    QFETCH(QStringList, options);
+    // The reference: the samples converted on their own; line i of the large file is sample
+    // (i - 1) mod n, so its row is that sample's with the file and line changed.
+    QVERIFY(writeFile(dir.filePath("sample.txt"), savedBoard()));
+    const ToolRun sample = runTool({"convert", "sample.txt"}, dir.path());
+    QCOMPARE(sample.exitCode, 0);
+    QList<QByteArray> rows = sample.out.split('\n');
+    rows.removeLast();
+    const QByteArray header = rows.takeFirst();
+    constexpr int kLines = 1'000'000;
+    QByteArray big, expected = header + '\n';
+    for (int i = 0; i < kLines; ++i) {
+        const QByteArray &row = rows[i % rows.size()];
+        big += sampleLine(kSamples[i % std::size(kSamples)]) + "\r\n";
+        expected += "big.txt," + QByteArray::number(i + 1)
+            + row.sliced(row.indexOf(',', row.indexOf(',') + 1)) + '\n';
+    }
+    QVERIFY(writeFile(dir.filePath("big.txt"), big + tail));
+    QVERIFY(writeFile(dir.filePath("one.txt"), sampleLine(kSamples[0])));
+    QVERIFY(writeFile(dir.filePath("out.csv"), "old"));
+    big.clear();
+
+    const rlim_t limit = oneLineNeed(dir.path()) + (rlim_t(32) << 20);
+    QVERIFY(limit < (rlim_t(4) << 30));
+    const QStringList before = entriesOf(dir.path());
+    const ToolRun run =
+        runLimited(QStringList{"convert", "big.txt", "-o", "out.csv"} + options, dir.path(), limit);
+    QTEST(run.exitCode, "exitCode");
+    QCOMPARE(readFile(dir.filePath("out.csv")), run.exitCode == 0 ? expected : "old");
+    QCOMPARE(entriesOf(dir.path()), before);
+}
+
+// Ctrl+C while the readings still come through a pipe: those that came are written, whole,
+// and the tool says how many.
+void TestCliFiles::interruptWritesWhatCame()
+{
+    const QString fifo = dir.filePath("fifo");
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    // Read and write, so that opening it waits for no one.
+    QFile pipe(fifo);
+    QVERIFY(pipe.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+    QStringList before = entriesOf(dir.path()) << "cut.txt";
+    before.sort();
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral(BATTERY_CLI), {"convert", "fifo", "-f", "text", "-o", "cut.txt"});
+    QVERIFY(p.waitForStarted());
+    // More than the output holds back, so that its new file is being written.
+    QByteArray text;
+    while (text.size() < 3 * (1 << 20))
+        text += savedBoard();
+    const int lines = int(text.count("\r\n"));
+    for (qsizetype at = 0; at < text.size();) {
+        const qint64 n = pipe.write(text.constData() + at, text.size() - at);
+        QVERIFY(n > 0);
+        at += n;
+    }
+    // Once the tool took every byte it is waiting for more.
+    for (int unread = 1, i = 0; unread > 0 && i < 1000; ++i) {
+        QVERIFY(::ioctl(pipe.handle(), FIONREAD, &unread) == 0);
+        QTest::qWait(10);
+    }
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 130);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardError()),
+             QStringLiteral("battery-analyzer-cli: interrupted; written from the first %1 "
+                            "readings\n")
+                 .arg(lines));
+    QCOMPARE(readFile(dir.filePath("cut.txt")), text);
+    QCOMPARE(entriesOf(dir.path()), before);
 }
 
 QTEST_GUILESS_MAIN(TestCliFiles)
