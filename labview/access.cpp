@@ -86,8 +86,8 @@ bool sameOrigin(const Credentials &c)
 bool hostAllowed(std::string_view host, const QString &listenHost, int port)
 {
     const std::string portText = ":" + std::to_string(port);
-    const std::string listening = listenHost.contains(u':') ? "[" + listenHost.toStdString() + "]"
-                                                            : listenHost.toStdString();
+    const std::string listening =
+        listenHost.contains(u':') ? "[" + listenHost.toStdString() + "]" : listenHost.toStdString();
     for (std::string_view name : {std::string_view("127.0.0.1"), std::string_view("localhost"),
                                   std::string_view("[::1]"), std::string_view(listening)}) {
         if (host == name)

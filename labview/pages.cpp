@@ -75,20 +75,23 @@ QString cellsMain(const QJsonObject &t)
     const auto s = [&](const char *key) { return t.value(QLatin1String(key)).toString(); };
     const QString number = QStringLiteral("inputmode=\"decimal\" autocomplete=\"off\" size=\"6\"");
     QString html = QStringLiteral("<h1>%1</h1>").arg(e(s("cells")));
-    html += QStringLiteral("<form id=\"filters\" role=\"search\" aria-label=\"%1\"><div class=\"row\">")
-                .arg(e(s("filters")));
+    html +=
+        QStringLiteral("<form id=\"filters\" role=\"search\" aria-label=\"%1\"><div class=\"row\">")
+            .arg(e(s("filters")));
     html += input("label", s("labelContains"), "autocomplete=\"off\"");
-    html += select("verdict", s("verdict"), {{"", s("all")}, {"pass", s("pass")}, {"fail", s("fail")}});
-    html += select("status", s("status"),
-                   {{"", s("any")}, {"stock", s("stock")}, {"pack", s("inPack")},
-                    {"retired", s("retired")}});
+    html +=
+        select("verdict", s("verdict"), {{"", s("all")}, {"pass", s("pass")}, {"fail", s("fail")}});
+    html += select(
+        "status", s("status"),
+        {{"", s("any")}, {"stock", s("stock")}, {"pack", s("inPack")}, {"retired", s("retired")}});
     html += input("pack", s("pack"), "autocomplete=\"off\"");
     html += QStringLiteral("</div><fieldset><legend>%1</legend>").arg(e(s("rules")));
     html += input("mohm", s("maxResistance") + QStringLiteral(" (m\u03A9)"), number);
     html += input("sd", s("maxSelfDischarge") + QStringLiteral(" (mV/d)"), number);
     html += input("mah", s("minCapacity") + QStringLiteral(" (mAh)"), number);
     html += input("days", s("minDays") + QStringLiteral(" (d)"), number);
-    html += QStringLiteral("</fieldset><button type=\"submit\">%1</button></form>").arg(e(s("apply")));
+    html +=
+        QStringLiteral("</fieldset><button type=\"submit\">%1</button></form>").arg(e(s("apply")));
     html += QStringLiteral("<section aria-labelledby=\"counts-h\"><h2 id=\"counts-h\">%1</h2>"
                            "<p id=\"counts\"></p><svg id=\"counts-chart\" class=\"counts\" "
                            "role=\"img\" aria-labelledby=\"counts-h counts\"></svg></section>")
@@ -97,10 +100,14 @@ QString cellsMain(const QJsonObject &t)
                            "<thead><tr>")
                 .arg(e(s("cells")));
     const std::pair<const char *, const char *> columns[] = {
-        {"label", "cell"},          {"resistance", "resistance"},
-        {"voltage", "voltage"},     {"capacity", "capacity"},
-        {"selfdischarge", "selfDischarge"}, {"measurements", "measurementsCol"},
-        {"latest", "latestCol"},    {"pack", "pack"},
+        {"label", "cell"},
+        {"resistance", "resistance"},
+        {"voltage", "voltage"},
+        {"capacity", "capacity"},
+        {"selfdischarge", "selfDischarge"},
+        {"measurements", "measurementsCol"},
+        {"latest", "latestCol"},
+        {"pack", "pack"},
     };
     for (const auto &[sort, key] : columns)
         html += QStringLiteral("<th scope=\"col\" aria-sort=\"none\"><button type=\"button\" "
@@ -138,13 +145,12 @@ QString cellMain(const QJsonObject &t, bool actions)
     html += table("capacities", "capacities", {"time", "capacity", "source"});
     html += table("swaps", "swaps", {"time", "pack", "group", "removedCell", "addedCell"});
     if (actions)
-        html += QStringLiteral(
-                    "<section aria-labelledby=\"actions-h\"><h2 id=\"actions-h\">%1</h2>"
-                    "<form id=\"retire\"><label for=\"f-reason\">%2</label> <input "
-                    "id=\"f-reason\" name=\"reason\" autocomplete=\"off\"> <button "
-                    "type=\"submit\">%3</button></form><form id=\"restore\"><button "
-                    "type=\"submit\">%4</button></form><p id=\"action-result\" "
-                    "role=\"status\"></p></section>")
+        html += QStringLiteral("<section aria-labelledby=\"actions-h\"><h2 id=\"actions-h\">%1</h2>"
+                               "<form id=\"retire\"><label for=\"f-reason\">%2</label> <input "
+                               "id=\"f-reason\" name=\"reason\" autocomplete=\"off\"> <button "
+                               "type=\"submit\">%3</button></form><form id=\"restore\"><button "
+                               "type=\"submit\">%4</button></form><p id=\"action-result\" "
+                               "role=\"status\"></p></section>")
                     .arg(e(s("actions")), e(s("reason")), e(s("retire")), e(s("restore")));
     return html;
 }
@@ -182,13 +188,14 @@ QByteArray pageHtml(Page page, report::Language language, bool actionsAllowed)
     json.replace("<", "\\u003c");
     const QString lang = zh ? QStringLiteral("zh") : QStringLiteral("en");
     const QString other = zh ? QStringLiteral("en") : QStringLiteral("zh");
-    QString html = QStringLiteral(
-                       "<!DOCTYPE html><html lang=\"%1\"><head><meta charset=\"utf-8\">"
-                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-                       "<title>%2 \u2014 %3</title><link rel=\"stylesheet\" href=\"/static/lab.css\">"
-                       "<link rel=\"icon\" href=\"/static/icon.svg\" type=\"image/svg+xml\">"
-                       "<script src=\"/static/lab.js\" defer></script></head>")
-                       .arg(lang, e(title), e(s("siteNav")));
+    QString html =
+        QStringLiteral(
+            "<!DOCTYPE html><html lang=\"%1\"><head><meta charset=\"utf-8\">"
+            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+            "<title>%2 \u2014 %3</title><link rel=\"stylesheet\" href=\"/static/lab.css\">"
+            "<link rel=\"icon\" href=\"/static/icon.svg\" type=\"image/svg+xml\">"
+            "<script src=\"/static/lab.js\" defer></script></head>")
+            .arg(lang, e(title), e(s("siteNav")));
     html += QStringLiteral("<body data-page=\"%1\" data-lang=\"%2\" data-actions=\"%3\">"
                            "<a class=\"skip\" href=\"#main\">%4</a><header><nav aria-label=\"%5\">"
                            "<a href=\"/?lang=%2\">%6</a> <a href=\"/packs?lang=%2\">%7</a> "
@@ -242,9 +249,10 @@ svg text { font-size: 11px; fill: #111; }
 
 QByteArray icon()
 {
-    return QByteArrayLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 16 16\">"
-                             "<rect x=\"4\" y=\"2\" width=\"8\" height=\"13\" fill=\"#0072B2\"/>"
-                             "<rect x=\"6\" y=\"0\" width=\"4\" height=\"2\" fill=\"#111\"/></svg>");
+    return QByteArrayLiteral(
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 16 16\">"
+        "<rect x=\"4\" y=\"2\" width=\"8\" height=\"13\" fill=\"#0072B2\"/>"
+        "<rect x=\"6\" y=\"0\" width=\"4\" height=\"2\" fill=\"#111\"/></svg>");
 }
 
 QByteArray script()

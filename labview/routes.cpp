@@ -59,8 +59,8 @@ std::optional<Params> parseQuery(std::string_view query)
             return std::nullopt;
         const std::size_t eq = field.find('=');
         const auto key = decoded(field.substr(0, eq));
-        const auto value = decoded(eq == std::string_view::npos ? std::string_view()
-                                                                : field.substr(eq + 1));
+        const auto value =
+            decoded(eq == std::string_view::npos ? std::string_view() : field.substr(eq + 1));
         if (!key || !value || key->isEmpty())
             return std::nullopt;
         if (param(params, *key).isNull())

@@ -49,7 +49,16 @@ Target route(std::string_view method, std::string_view target);
 // A value of params, null when absent.
 QString param(const Params &params, const QString &key);
 
-enum class Column { Label, Resistance, Voltage, Capacity, SelfDischarge, Measurements, Latest, Pack };
+enum class Column {
+    Label,
+    Resistance,
+    Voltage,
+    Capacity,
+    SelfDischarge,
+    Measurements,
+    Latest,
+    Pack
+};
 enum class Status { Any, InStock, InPack, Retired };
 enum class Verdict { Any, Pass, Fail };
 

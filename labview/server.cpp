@@ -37,8 +37,8 @@ using namespace std::chrono_literals;
 // the worker threads each serve one connection at a time, the accepted connections beyond
 // them wait in a short queue, and beyond that the kernel's backlog; a request line and its
 // headers are held to the library's 8 KiB each, a body to kMaxBody.
-constexpr std::size_t kWorkers = 24;
-constexpr std::size_t kQueued = 64;
+constexpr std::size_t kWorkers = 64;
+constexpr std::size_t kQueued = 256;
 constexpr std::size_t kMaxBody = 16 * 1024;
 // Live streams each hold a worker; the rest are left for pages and data.
 constexpr int kMaxStreams = 12;
@@ -130,7 +130,7 @@ QString tokenFrom(const QString &file, bool *made)
 {
     *made = false;
     const QByteArray path = QFile::encodeName(file);
-    struct stat st{};
+    struct stat st { };
     if (::stat(path.constData(), &st) == 0) {
         if (st.st_mode & (S_IRWXG | S_IRWXO))
             throw EServeFault(QStringLiteral("Others may read the access token file %1; make it "
@@ -216,8 +216,8 @@ public:
 cellregister::CellRegister &Server::Impl::reg()
 {
     if (!tRegister)
-        tRegister = std::make_unique<cellregister::CellRegister>(
-            options.location, 2'000, cellregister::Opening::MustExist);
+        tRegister = std::make_unique<cellregister::CellRegister>(options.location, 2'000,
+                                                                 cellregister::Opening::MustExist);
     return *tRegister;
 }
 
@@ -251,7 +251,7 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
 
     http.new_task_queue = [] { return new Workers(kWorkers, kQueued); };
     http.set_payload_max_length(kMaxBody);
-    http.set_read_timeout(5, 0);
+    http.set_read_timeout(2, 0);
     http.set_write_timeout(5, 0);
     http.set_keep_alive_timeout(2);
     http.set_keep_alive_max_count(100);
@@ -266,13 +266,15 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
     });
     http.set_pre_routing_handler(
         [this](const httplib::Request &req, httplib::Response &res) { return handle(req, res); });
-    const auto action = [this](const httplib::Request &req, httplib::Response &res) { act(req, res); };
+    const auto action = [this](const httplib::Request &req, httplib::Response &res) {
+        act(req, res);
+    };
     http.Post("/api/retire", action);
     http.Post("/api/restore", action);
-    http.set_exception_handler([](const httplib::Request &, httplib::Response &res,
-                                  std::exception_ptr) {
-        setError(res, 500, QStringLiteral("internal error"));
-    });
+    http.set_exception_handler(
+        [](const httplib::Request &, httplib::Response &res, std::exception_ptr) {
+            setError(res, 500, QStringLiteral("internal error"));
+        });
 
     const std::string host = o.host.toStdString();
     int port = o.port;
@@ -316,11 +318,12 @@ void Server::Impl::watch()
     while (!stopping) {
         try {
             if (!r)
-                r = std::make_unique<cellregister::CellRegister>(
-                    options.location, 2'000, cellregister::Opening::MustExist);
-            QSqlQuery q = r->run(r->isPostgres()
-                                     ? QStringLiteral("SELECT pg_snapshot_xmax(pg_current_snapshot())::text")
-                                     : QStringLiteral("PRAGMA data_version"));
+                r = std::make_unique<cellregister::CellRegister>(options.location, 2'000,
+                                                                 cellregister::Opening::MustExist);
+            QSqlQuery q =
+                r->run(r->isPostgres()
+                           ? QStringLiteral("SELECT pg_snapshot_xmax(pg_current_snapshot())::text")
+                           : QStringLiteral("PRAGMA data_version"));
             QString now = r->next(q) ? q.value(0).toString() : QString();
             q.finish();
             if (!last.isNull() && now != last) {
@@ -364,17 +367,14 @@ bool Server::Impl::admitted(const httplib::Request &req, httplib::Response &res,
         return false;
     }
     switch (t.page) {
-    case Page::NotFound:
-        setError(res, 404, QStringLiteral("No such page"));
-        return false;
+    case Page::NotFound: setError(res, 404, QStringLiteral("No such page")); return false;
     case Page::WrongMethod:
         setError(res, 405, QStringLiteral("Method not allowed here"));
         return false;
     case Page::BadQuery:
         setError(res, 400, QStringLiteral("The query cannot be read"));
         return false;
-    default:
-        break;
+    default: break;
     }
     if (!started.tokenRequired)
         return true;
@@ -390,12 +390,14 @@ bool Server::Impl::admitted(const httplib::Request &req, httplib::Response &res,
         QString query;
         for (const auto &[k, v] : t.params)
             if (k != u"token")
-                query += (query.isEmpty() ? u'?' : u'&') + QString::fromLatin1(QUrl::toPercentEncoding(k))
-                    + u'=' + QString::fromLatin1(QUrl::toPercentEncoding(v));
+                query += (query.isEmpty() ? u'?' : u'&')
+                    + QString::fromLatin1(QUrl::toPercentEncoding(k)) + u'='
+                    + QString::fromLatin1(QUrl::toPercentEncoding(v));
         res.status = 303;
         res.set_header("Location", (location + query).toStdString());
-        res.set_header("Set-Cookie", std::string(kTokenCookie) + "=" + token
-                                         + "; Path=/; HttpOnly; SameSite=Strict");
+        res.set_header("Set-Cookie",
+                       std::string(kTokenCookie) + "=" + token
+                           + "; Path=/; HttpOnly; SameSite=Strict");
         return false;
     }
     setError(res, 401, QStringLiteral("This server needs its access token"));
@@ -415,32 +417,25 @@ void Server::Impl::answer(const httplib::Request &req, httplib::Response &res, c
     case Page::Packs:
         send(pageHtml(t.page, lang, options.allowActions), "text/html; charset=utf-8");
         return;
-    case Page::Style:
-        send(styleSheet(), "text/css; charset=utf-8");
-        return;
-    case Page::Script:
-        send(script(), "text/javascript; charset=utf-8");
-        return;
-    case Page::Icon:
-        send(icon(), "image/svg+xml");
-        return;
-    case Page::Events:
-        stream(res);
-        return;
-    default:
-        break;
+    case Page::Style: send(styleSheet(), "text/css; charset=utf-8"); return;
+    case Page::Script: send(script(), "text/javascript; charset=utf-8"); return;
+    case Page::Icon: send(icon(), "image/svg+xml"); return;
+    case Page::Events: stream(res); return;
+    default: break;
     }
     const auto query = parseCellQuery(t.params);
     if (const BadParam *bad = std::get_if<BadParam>(&query)) {
-        setError(res, 400, QStringLiteral("The parameter %1 cannot be \u201C%2\u201D")
-                               .arg(bad->name, bad->value));
+        setError(
+            res, 400,
+            QStringLiteral("The parameter %1 cannot be \u201C%2\u201D").arg(bad->name, bad->value));
         return;
     }
     const CellQuery &q = std::get<CellQuery>(query);
     if (t.page == Page::CellsData) {
         setJson(res, 200, cellsJson(*cells(), q, lang));
     } else if (t.page == Page::CellData) {
-        const QByteArray json = cellJson(reg(), param(t.params, QStringLiteral("label")), q.rules, lang);
+        const QByteArray json =
+            cellJson(reg(), param(t.params, QStringLiteral("label")), q.rules, lang);
         if (json.isEmpty())
             setError(res, 404, QStringLiteral("No such cell"));
         else
@@ -484,7 +479,8 @@ void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
             cellregister::retireCell(reg(), label, body.value("reason").toString());
         else
             cellregister::restoreCell(reg(), label);
-        setJson(res, 200, QJsonDocument(QJsonObject{{"label", label}}).toJson(QJsonDocument::Compact));
+        setJson(res, 200,
+                QJsonDocument(QJsonObject{{"label", label}}).toJson(QJsonDocument::Compact));
     } catch (const EUnknownEntry &e) {
         setError(res, 404, e.message());
     } catch (const core::Error &e) {
@@ -542,7 +538,8 @@ void Server::Impl::stream(httplib::Response &res)
         [this](bool) { --streams; });
 }
 
-Server::Server(const ServeOptions &options) : impl_(std::make_unique<Impl>(options)) { }
+Server::Server(const ServeOptions &options) : impl_(std::make_unique<Impl>(options))
+{ }
 
 Server::~Server() = default;
 

@@ -63,9 +63,9 @@ QJsonObject row(const CellSummary &c, const analysis::Rules &rules, report::Lang
         {"resistance", report::milliohmText(c.microohms)},
         {"microvolts", qint64(c.microvolts)},
         {"voltage", report::voltText(c.microvolts)},
-        {"capacity", c.capacityMicroampHours
-             ? QJsonValue(report::milliampHourText(*c.capacityMicroampHours))
-             : QJsonValue()},
+        {"capacity",
+         c.capacityMicroampHours ? QJsonValue(report::milliampHourText(*c.capacityMicroampHours))
+                                 : QJsonValue()},
         {"microampHours", orNull(c.capacityMicroampHours)},
         {"selfDischarge", orNull(sd)},
         {"measurements", c.measurements},
@@ -94,20 +94,39 @@ void sortBy(std::vector<Judged> &cells, bool descending, Key key)
 
 } // namespace
 
-QByteArray cellsJson(const CellsSnapshot &snapshot, const CellQuery &q, report::Language language)
+namespace {
+
+QString selectionKey(const CellQuery &q)
+{
+    const auto opt = [](const auto &v) { return v ? QString::number(*v) : QStringLiteral("-"); };
+    return QStringList{QString::number(int(q.sort)),
+                       QString::number(q.descending),
+                       QString::number(int(q.verdict)),
+                       QString::number(int(q.status)),
+                       q.pack,
+                       q.label,
+                       opt(q.rules.maxMicroohms),
+                       opt(q.rules.maxSelfDischargeMvPerDay),
+                       opt(q.rules.minCapacityMicroampHours),
+                       QString::number(q.rules.minDays)}
+        .join(QChar(0));
+}
+
+std::shared_ptr<const CellsSnapshot::Selection> select(const CellsSnapshot &snapshot,
+                                                       const CellQuery &q)
 {
     const bool needsSelfDischarge =
         q.rules.maxSelfDischargeMvPerDay || q.sort == Column::SelfDischarge;
     std::vector<Judged> matching;
-    int pass = 0, fail = 0;
+    auto out = std::make_shared<CellsSnapshot::Selection>();
     for (const CellSummary &c : snapshot.cells) {
         Judged j{&c, std::nullopt, true};
         if (needsSelfDischarge)
             j.selfDischarge = cellregister::selfDischarge(c, q.rules.minDays);
-        j.pass = analysis::failures({c.microohms, j.selfDischarge, c.capacityMicroampHours},
-                                    q.rules)
-                     .empty();
-        ++(j.pass ? pass : fail);
+        j.pass =
+            analysis::failures({c.microohms, j.selfDischarge, c.capacityMicroampHours}, q.rules)
+                .empty();
+        ++(j.pass ? out->pass : out->fail);
         if ((q.verdict == Verdict::Pass && !j.pass) || (q.verdict == Verdict::Fail && j.pass))
             continue;
         if ((q.status == Status::InStock && !cellregister::inStock(c))
@@ -152,14 +171,38 @@ QByteArray cellsJson(const CellsSnapshot &snapshot, const CellQuery &q, report::
         });
         break;
     }
+    out->cells.reserve(matching.size());
+    for (const Judged &j : matching)
+        out->cells.push_back(j.cell);
+    return out;
+}
+
+} // namespace
+
+QByteArray cellsJson(const CellsSnapshot &snapshot, const CellQuery &q, report::Language language)
+{
+    const QString key = selectionKey(q);
+    std::shared_ptr<const CellsSnapshot::Selection> selection;
+    {
+        std::lock_guard lock(snapshot.memoMutex);
+        if (snapshot.memo && snapshot.memoKey == key)
+            selection = snapshot.memo;
+    }
+    if (!selection) {
+        selection = select(snapshot, q);
+        std::lock_guard lock(snapshot.memoMutex);
+        snapshot.memoKey = key;
+        snapshot.memo = selection;
+    }
+    const auto &matching = selection->cells;
     QJsonArray rows;
     const std::size_t first = std::size_t(q.page) * std::size_t(q.pageSize);
     for (std::size_t i = first; i < matching.size() && i < first + std::size_t(q.pageSize); ++i)
-        rows.append(row(*matching[i].cell, q.rules, language));
+        rows.append(row(*matching[i], q.rules, language));
     const QJsonObject out{
         {"total", qint64(snapshot.cells.size())},
-        {"pass", pass},
-        {"fail", fail},
+        {"pass", selection->pass},
+        {"fail", selection->fail},
         {"matching", qint64(matching.size())},
         {"page", q.page},
         {"pageSize", q.pageSize},
@@ -230,7 +273,8 @@ QByteArray packsJson(cellregister::CellRegister &r)
                     {"label", label},
                     {"voltage", report::voltText(c.microvolts)},
                     {"resistance", report::milliohmText(c.microohms)},
-                    {"capacity", c.capacityMicroampHours
+                    {"capacity",
+                     c.capacityMicroampHours
                          ? QJsonValue(report::milliampHourText(*c.capacityMicroampHours))
                          : QJsonValue()},
                 });
@@ -246,8 +290,9 @@ QByteArray packsJson(cellregister::CellRegister &r)
             {"groups", groups}, // the first is the − end, the last the + end
             {"nominalVoltage", report::voltText(t.nominalMillivolts * 1000)},
             {"measuredVoltage", report::voltText(t.measuredMicrovolts)},
-            {"capacity", t.microampHours ? QJsonValue(report::milliampHourText(*t.microampHours))
-                                         : QJsonValue()},
+            {"capacity",
+             t.microampHours ? QJsonValue(report::milliampHourText(*t.microampHours))
+                             : QJsonValue()},
             {"wattHours", orNull(t.wattHours)},
             {"ohms", t.ohms},
         });

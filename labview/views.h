@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // The register's contents as the pages' scripts read them: JSON built from the register
@@ -16,6 +17,17 @@ namespace labview {
 // requests that follow.
 struct CellsSnapshot {
     std::vector<cellregister::CellSummary> cells;
+
+    // The cells a query selects, in its order, with the counts under its rules: kept for the
+    // last query, so that turning its pages costs no judging or sorting.
+    struct Selection {
+        std::vector<const cellregister::CellSummary *> cells;
+        int pass = 0;
+        int fail = 0;
+    };
+    mutable std::mutex memoMutex;
+    mutable QString memoKey;
+    mutable std::shared_ptr<const Selection> memo;
 };
 
 // The cells' counts under the query's rules, and the page of them it asks for.
