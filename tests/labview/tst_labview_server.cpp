@@ -84,12 +84,15 @@ private slots:
         QVERIFY(page.body.contains("<html lang=\"zh\">"));
         QVERIFY(page.header("content-security-policy").contains("default-src 'none'"));
 
-        const QJsonObject cells = object(request(net_, "GET", base + "/api/cells?sort=-resistance&status=stock"));
+        const QJsonObject cells =
+            object(request(net_, "GET", base + "/api/cells?sort=-resistance&status=stock"));
         QCOMPARE(cells.value("total").toInt(), 5);
         QCOMPARE(cells.value("matching").toInt(), 4);
-        QCOMPARE(cells.value("rows").toArray().first().toObject().value("label").toString(), "A004");
+        QCOMPARE(cells.value("rows").toArray().first().toObject().value("label").toString(),
+                 "A004");
 
-        const QJsonObject cell = object(request(net_, "GET", base + "/api/cell?label=A002&sd=1&days=7"));
+        const QJsonObject cell =
+            object(request(net_, "GET", base + "/api/cell?label=A002&sd=1&days=7"));
         QCOMPARE(cell.value("readings").toArray().size(), 2);
         QCOMPARE(cell.value("readings").toArray().at(0).toObject().value("rest").toBool(), true);
         // 30 mV over 8 days is 3.75 mV/day, over the limit of 1.
@@ -107,25 +110,71 @@ private slots:
         const QByteArray json = "application/json";
         const QByteArray bearer = "Bearer " + token;
         const Case cases[] = {
-            {"no token", "/api/retire", {{"Content-Type", json}, {"Origin", origin}}, R"({"label":"A001"})", 401, "stock"},
-            {"wrong token", "/api/retire", {{"Authorization", "Bearer x" + token}, {"Content-Type", json}, {"Origin", origin}}, R"({"label":"A001"})", 401, "stock"},
-            {"other site", "/api/retire", {{"Authorization", bearer}, {"Content-Type", json}, {"Origin", "http://evil.example"}}, R"({"label":"A001"})", 403, "stock"},
-            {"form body", "/api/retire", {{"Authorization", bearer}, {"Content-Type", "text/plain"}, {"Origin", origin}}, R"({"label":"A001"})", 403, "stock"},
-            {"no label", "/api/retire", {{"Authorization", bearer}, {"Content-Type", json}, {"Origin", origin}}, "{}", 400, "stock"},
-            {"unknown cell", "/api/retire", {{"Authorization", bearer}, {"Content-Type", json}, {"Origin", origin}}, R"({"label":"Z9"})", 404, "stock"},
-            {"retire", "/api/retire", {{"Authorization", bearer}, {"Content-Type", json}, {"Origin", origin}}, R"({"label":"A001","reason":"<b>dented</b>"})", 200, "retired"},
-            {"restore by cookie", "/api/restore", {{"Cookie", "lab_token=" + token}, {"Content-Type", json}, {"Origin", origin}}, R"({"label":"A001"})", 200, "stock"},
+            {"no token",
+             "/api/retire",
+             {{"Content-Type", json}, {"Origin", origin}},
+             R"({"label":"A001"})",
+             401,
+             "stock"},
+            {"wrong token",
+             "/api/retire",
+             {{"Authorization", "Bearer x" + token}, {"Content-Type", json}, {"Origin", origin}},
+             R"({"label":"A001"})",
+             401,
+             "stock"},
+            {"other site",
+             "/api/retire",
+             {{"Authorization", bearer}, {"Content-Type", json}, {"Origin", "http://evil.example"}},
+             R"({"label":"A001"})",
+             403,
+             "stock"},
+            {"form body",
+             "/api/retire",
+             {{"Authorization", bearer}, {"Content-Type", "text/plain"}, {"Origin", origin}},
+             R"({"label":"A001"})",
+             403,
+             "stock"},
+            {"no label",
+             "/api/retire",
+             {{"Authorization", bearer}, {"Content-Type", json}, {"Origin", origin}},
+             "{}",
+             400,
+             "stock"},
+            {"unknown cell",
+             "/api/retire",
+             {{"Authorization", bearer}, {"Content-Type", json}, {"Origin", origin}},
+             R"({"label":"Z9"})",
+             404,
+             "stock"},
+            {"retire",
+             "/api/retire",
+             {{"Authorization", bearer}, {"Content-Type", json}, {"Origin", origin}},
+             R"({"label":"A001","reason":"<b>dented</b>"})",
+             200,
+             "retired"},
+            {"restore by cookie",
+             "/api/restore",
+             {{"Cookie", "lab_token=" + token}, {"Content-Type", json}, {"Origin", origin}},
+             R"({"label":"A001"})",
+             200,
+             "stock"},
         };
         for (const Case &c : cases) {
             const Reply r = request(net_, "POST", base + c.path, c.headers, c.body);
-            QVERIFY2(r.status == c.status, qPrintable(QStringLiteral("%1: %2 %3").arg(c.name).arg(r.status).arg(QString::fromUtf8(r.body))));
+            QVERIFY2(r.status == c.status,
+                     qPrintable(QStringLiteral("%1: %2 %3")
+                                    .arg(c.name)
+                                    .arg(r.status)
+                                    .arg(QString::fromUtf8(r.body))));
             const QJsonObject after = object(request(net_, "GET", base + "/api/cell?label=A001"));
             QVERIFY2(after.value("status").toString() == QLatin1String(c.status_after), c.name);
         }
 
         Server readOnly(options(filled(backend), false));
-        const Reply refused = request(net_, "POST", QStringLiteral("http://127.0.0.1:%1/api/retire").arg(readOnly.started().port),
-                                      {{"Content-Type", json}}, R"({"label":"A001"})");
+        const Reply refused =
+            request(net_, "POST",
+                    QStringLiteral("http://127.0.0.1:%1/api/retire").arg(readOnly.started().port),
+                    {{"Content-Type", json}}, R"({"label":"A001"})");
         QCOMPARE(refused.status, 403);
     }
 
@@ -136,7 +185,8 @@ private slots:
         QFETCH(QString, backend);
         const QString address = filled(backend);
         Server server(options(address, false));
-        QNetworkRequest r{QUrl(QStringLiteral("http://127.0.0.1:%1/events").arg(server.started().port))};
+        QNetworkRequest r{
+            QUrl(QStringLiteral("http://127.0.0.1:%1/events").arg(server.started().port))};
         QNetworkReply *events = net_.get(r);
         QByteArray seen;
         connect(events, &QNetworkReply::readyRead, this, [&] { seen += events->readAll(); });
@@ -149,7 +199,9 @@ private slots:
         record(writer, {"B001"}, 4'000'000, kAt.addDays(9));
         QTRY_VERIFY_WITH_TIMEOUT(seen.contains("event: change"), 2'000);
         qInfo("%s: change told after %lld ms", qPrintable(backend), t.elapsed());
-        const QJsonObject cells = object(request(net_, "GET", QStringLiteral("http://127.0.0.1:%1/api/cells").arg(server.started().port)));
+        const QJsonObject cells = object(
+            request(net_, "GET",
+                    QStringLiteral("http://127.0.0.1:%1/api/cells").arg(server.started().port)));
         QCOMPARE(cells.value("total").toInt(), 6);
         events->abort();
         events->deleteLater();
@@ -167,7 +219,7 @@ private slots:
             token = server.started().token;
             QVERIFY(server.started().tokenRequired);
             QVERIFY(server.started().url.endsWith("?token=" + token));
-            struct stat st{};
+            struct stat st { };
             QCOMPARE(::stat(QFile::encodeName(o.tokenFile).constData(), &st), 0);
             QCOMPARE(st.st_mode & 0777, 0600u);
             const QString base = QStringLiteral("http://127.0.0.1:%1").arg(server.started().port);
@@ -187,10 +239,13 @@ private slots:
             };
             for (const Case &c : cases) {
                 const Reply r = request(net_, "GET", base + c.path, c.headers);
-                QVERIFY2(r.status == c.status, qPrintable(QStringLiteral("%1: %2").arg(c.name).arg(r.status)));
+                QVERIFY2(r.status == c.status,
+                         qPrintable(QStringLiteral("%1: %2").arg(c.name).arg(r.status)));
                 if (r.status == 303) {
                     QCOMPARE(r.header("location"), QByteArray("/cell?label=A%261"));
-                    QCOMPARE(r.header("set-cookie"), "lab_token=" + token.toLatin1() + "; Path=/; HttpOnly; SameSite=Strict");
+                    QCOMPARE(r.header("set-cookie"),
+                             "lab_token=" + token.toLatin1()
+                                 + "; Path=/; HttpOnly; SameSite=Strict");
                 }
             }
         }
@@ -218,18 +273,28 @@ private slots:
         const Case cases[] = {
             {"not http", "HELLO THERE\r\n\r\n", "HTTP/1.1 400"},
             {"binary", QByteArray("\x00\x01\x02\xff\r\n\r\n", 8), "HTTP/1.1 400"},
-            {"huge header", "GET / HTTP/1.1\r\n" + host + "X-Big: " + QByteArray(20'000, 'a') + "\r\n\r\n", "HTTP/1.1 400"},
-            {"huge target", "GET /?" + QByteArray(10'000, 'a') + " HTTP/1.1\r\n" + host + "\r\n", "HTTP/1.1 414"},
-            {"dot dot", "GET /static/../../etc/passwd HTTP/1.1\r\n" + host + "\r\n", "HTTP/1.1 404"},
-            {"escaped dot dot", "GET /static/%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\n" + host + "\r\n", "HTTP/1.1 404"},
+            {"huge header",
+             "GET / HTTP/1.1\r\n" + host + "X-Big: " + QByteArray(20'000, 'a') + "\r\n\r\n",
+             "HTTP/1.1 400"},
+            {"huge target", "GET /?" + QByteArray(10'000, 'a') + " HTTP/1.1\r\n" + host + "\r\n",
+             "HTTP/1.1 414"},
+            {"dot dot", "GET /static/../../etc/passwd HTTP/1.1\r\n" + host + "\r\n",
+             "HTTP/1.1 404"},
+            {"escaped dot dot", "GET /static/%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\n" + host + "\r\n",
+             "HTTP/1.1 404"},
             {"other host", "GET / HTTP/1.1\r\nHost: attacker.example\r\n\r\n", "HTTP/1.1 421"},
             {"no host", "GET / HTTP/1.1\r\n\r\n", "HTTP/1.1 421"},
-            {"huge body", "POST /api/retire HTTP/1.1\r\n" + host + "Content-Length: 100000\r\n\r\n" + QByteArray(100'000, '{'), "HTTP/1.1 413"},
+            {"huge body",
+             "POST /api/retire HTTP/1.1\r\n" + host + "Content-Length: 100000\r\n\r\n"
+                 + QByteArray(100'000, '{'),
+             "HTTP/1.1 413"},
             {"bad query", "GET /api/cells?size=x HTTP/1.1\r\n" + host + "\r\n", "HTTP/1.1 400"},
         };
         for (const Case &c : cases) {
             const QByteArray got = exchange(port, c.bytes);
-            QVERIFY2(got.startsWith(c.answer), qPrintable(QStringLiteral("%1: %2").arg(c.name, QString::fromLatin1(got.left(40)))));
+            QVERIFY2(got.startsWith(c.answer),
+                     qPrintable(
+                         QStringLiteral("%1: %2").arg(c.name, QString::fromLatin1(got.left(40)))));
         }
 
         // Many connections that never finish their request hold workers only until the read
@@ -244,7 +309,8 @@ private slots:
         QTest::qWait(200);
         QElapsedTimer t;
         t.start();
-        const Reply ok = request(net_, "GET", QStringLiteral("http://127.0.0.1:%1/api/cells").arg(port));
+        const Reply ok =
+            request(net_, "GET", QStringLiteral("http://127.0.0.1:%1/api/cells").arg(port));
         QCOMPARE(ok.status, 200);
         qInfo("answered behind 100 slow connections after %lld ms", t.elapsed());
         QVERIFY(t.elapsed() < 15'000);
@@ -262,7 +328,8 @@ private slots:
             record(r, labels, 4'100'000, kAt);
         }
         Server server(options(address, false));
-        const QString url = QStringLiteral("http://127.0.0.1:%1/api/cells?sort=-resistance&mohm=60").arg(server.started().port);
+        const QString url = QStringLiteral("http://127.0.0.1:%1/api/cells?sort=-resistance&mohm=60")
+                                .arg(server.started().port);
         QElapsedTimer t;
         t.start();
         QCOMPARE(request(net_, "GET", url).status, 200);
@@ -274,7 +341,8 @@ private slots:
             QCOMPARE(object(r).value("rows").toArray().size(), 100);
             best = std::min(best, t.elapsed());
         }
-        qInfo("100000 cells: first page %lld ms (reads the register), then %lld ms a page", first, best);
+        qInfo("100000 cells: first page %lld ms (reads the register), then %lld ms a page", first,
+              best);
     }
 };
 
