@@ -3,6 +3,7 @@
 // Headless Chromium driven over its DevTools protocol through a WebSocket: pages opened,
 // scripts evaluated, keys pressed, and whatever the page logs as an error collected.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
@@ -21,11 +22,17 @@ public:
     // Starts the browser and attaches to its first page; error() says what went wrong.
     DevTools()
     {
-        QStringList args{"--headless", "--disable-gpu", "--no-first-run",
-                         "--disable-background-networking", "--disable-component-update",
-                         "--disable-sync", "--remote-debugging-port=0",
-                         "--remote-allow-origins=*", "--user-data-dir=" + profile_.path(),
-                         "--window-size=1280,900", "about:blank"};
+        QStringList args{"--headless",
+                         "--disable-gpu",
+                         "--no-first-run",
+                         "--disable-background-networking",
+                         "--disable-component-update",
+                         "--disable-sync",
+                         "--remote-debugging-port=0",
+                         "--remote-allow-origins=*",
+                         "--user-data-dir=" + profile_.path(),
+                         "--window-size=1280,900",
+                         "about:blank"};
         // Chromium refuses to run as root inside its own sandbox.
         if (geteuid() == 0)
             args << "--no-sandbox";
@@ -41,7 +48,8 @@ public:
         }
         const int port = active.readLine().trimmed().toInt();
         QNetworkAccessManager net;
-        QNetworkReply *list = net.get(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/json/list").arg(port))));
+        QNetworkReply *list = net.get(
+            QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/json/list").arg(port))));
         QEventLoop loop;
         QObject::connect(list, &QNetworkReply::finished, &loop, &QEventLoop::quit);
         loop.exec();
@@ -54,7 +62,8 @@ public:
             error_ = "no page to attach to";
             return;
         }
-        QObject::connect(&socket_, &QWebSocket::textMessageReceived, [this](const QString &m) { received(m); });
+        QObject::connect(&socket_, &QWebSocket::textMessageReceived,
+                         [this](const QString &m) { received(m); });
         socket_.open(QUrl(url));
         for (int i = 0; i < 100 && socket_.state() != QAbstractSocket::ConnectedState; ++i)
             wait(50);
@@ -76,8 +85,9 @@ public:
     QJsonObject call(const QString &method, const QJsonObject &params = {})
     {
         const int id = ++lastId_;
-        socket_.sendTextMessage(QJsonDocument(QJsonObject{{"id", id}, {"method", method}, {"params", params}})
-                                    .toJson(QJsonDocument::Compact));
+        socket_.sendTextMessage(
+            QJsonDocument(QJsonObject{{"id", id}, {"method", method}, {"params", params}})
+                .toJson(QJsonDocument::Compact));
         for (int i = 0; i < 600 && !results_.contains(id); ++i)
             wait(25);
         return results_.take(id);
@@ -85,11 +95,15 @@ public:
     // The value of a script run in the page.
     QJsonValue eval(const QString &script)
     {
-        const QJsonObject r = call("Runtime.evaluate", {{"expression", script}, {"returnByValue", true}, {"awaitPromise", true}});
+        const QJsonObject r =
+            call("Runtime.evaluate",
+                 {{"expression", script}, {"returnByValue", true}, {"awaitPromise", true}});
         // A script of the test's that fails is an error too, never a quiet "false".
-        const QJsonObject thrown = r.value("result").toObject().value("exceptionDetails").toObject();
+        const QJsonObject thrown =
+            r.value("result").toObject().value("exceptionDetails").toObject();
         if (!thrown.isEmpty())
-            errors_ << "evaluate: " + thrown.value("exception").toObject().value("description").toString();
+            errors_ << "evaluate: "
+                    + thrown.value("exception").toObject().value("description").toString();
         return r.value("result").toObject().value("result").toObject().value("value");
     }
     // Waits up to timeoutMs for the script to give true; returns the milliseconds it took, or -1.
@@ -109,7 +123,8 @@ public:
     void press(const QString &key, int code)
     {
         for (const char *type : {"rawKeyDown", "keyUp"})
-            call("Input.dispatchKeyEvent", {{"type", type}, {"key", key}, {"code", key}, {"windowsVirtualKeyCode", code}});
+            call("Input.dispatchKeyEvent",
+                 {{"type", type}, {"key", key}, {"code", key}, {"windowsVirtualKeyCode", code}});
         if (key == u"Enter")
             call("Input.dispatchKeyEvent", {{"type", "char"}, {"text", "\r"}});
     }
@@ -133,11 +148,19 @@ private:
         const QString method = m.value("method").toString();
         const QJsonObject p = m.value("params").toObject();
         if (method == u"Runtime.exceptionThrown")
-            errors_ << "exception: " + p.value("exceptionDetails").toObject().value("text").toString()
-                    + " " + p.value("exceptionDetails").toObject().value("exception").toObject().value("description").toString();
+            errors_ << "exception: "
+                    + p.value("exceptionDetails").toObject().value("text").toString() + " "
+                    + p.value("exceptionDetails")
+                          .toObject()
+                          .value("exception")
+                          .toObject()
+                          .value("description")
+                          .toString();
         else if (method == u"Runtime.consoleAPICalled" && p.value("type").toString() == u"error")
-            errors_ << "console: " + QJsonDocument(p.value("args").toArray()).toJson(QJsonDocument::Compact);
-        else if (method == u"Log.entryAdded" && p.value("entry").toObject().value("level").toString() == u"error")
+            errors_ << "console: "
+                    + QJsonDocument(p.value("args").toArray()).toJson(QJsonDocument::Compact);
+        else if (method == u"Log.entryAdded"
+                 && p.value("entry").toObject().value("level").toString() == u"error")
             errors_ << "log: " + p.value("entry").toObject().value("text").toString() + " "
                     + p.value("entry").toObject().value("url").toString();
     }

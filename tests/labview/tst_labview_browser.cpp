@@ -3,8 +3,8 @@
 // processes record appear, and an action without the token refused; no page errors, and
 // the pages pass an accessibility check of their own.
 #include "cellregister/location.h"
-#include "lab_client.h"
 #include "devtools.h"
+#include "lab_client.h"
 #include "labview/serve.h"
 #include "register_backends.h"
 #include "tool_process.h"
@@ -61,7 +61,8 @@ const char kAudit[] = R"js((() => {
 
 QString rowLabels()
 {
-    return QStringLiteral("[...document.querySelectorAll('#cells tbody th')].map((t) => t.textContent).join(' ')");
+    return QStringLiteral(
+        "[...document.querySelectorAll('#cells tbody th')].map((t) => t.textContent).join(' ')");
 }
 
 } // namespace
@@ -87,7 +88,8 @@ class LabviewBrowser : public QObject {
         const QString path = backends_.folder() + u'/' + name;
         QFile f(path);
         if (f.open(QIODevice::WriteOnly))
-            f.write(" Group 1       052.5m\xA6\xB8     " + QByteArray::number(millivolts / 1000.0, 'f', 3) + "V\r\n");
+            f.write(" Group 1       052.5m\xA6\xB8     "
+                    + QByteArray::number(millivolts / 1000.0, 'f', 3) + "V\r\n");
         return path;
     }
 
@@ -124,9 +126,13 @@ private slots:
         // Sorted by keyboard: Enter on the column's button, twice for the highest first.
         b.eval("document.querySelector('button[data-sort=resistance]').focus()");
         b.press("Enter", 13);
-        QVERIFY(b.until("document.querySelector('button[data-sort=resistance]').parentElement.getAttribute('aria-sort') === 'ascending'") >= 0);
+        QVERIFY(b.until("document.querySelector('button[data-sort=resistance]').parentElement."
+                        "getAttribute('aria-sort') === 'ascending'")
+                >= 0);
         b.press("Enter", 13);
-        QVERIFY(b.until("document.querySelector('button[data-sort=resistance]').parentElement.getAttribute('aria-sort') === 'descending'") >= 0);
+        QVERIFY(b.until("document.querySelector('button[data-sort=resistance]').parentElement."
+                        "getAttribute('aria-sort') === 'descending'")
+                >= 0);
         QVERIFY(b.eval(rowLabels()).toString().startsWith("A030 A029"));
 
         // Filtered: typed into the label field and sent with Enter.
@@ -134,23 +140,30 @@ private slots:
         b.type("a01");
         b.press("Enter", 13);
         QVERIFY(b.until("document.querySelectorAll('#cells tbody tr').length === 10") >= 0);
-        QCOMPARE(b.eval(rowLabels()).toString(), "A019 A018 A017 A016 A015 A014 A013 A012 A011 A010");
-        QVERIFY(b.eval("document.getElementById('counts').textContent").toString().startsWith("10 of 30"));
+        QCOMPARE(b.eval(rowLabels()).toString(),
+                 "A019 A018 A017 A016 A015 A014 A013 A012 A011 A010");
+        QVERIFY(b.eval("document.getElementById('counts').textContent")
+                    .toString()
+                    .startsWith("10 of 30"));
 
         // A cell opened from the table; its chart's points are the register's readings.
         b.eval("document.querySelector('#cells tbody th a').focus()");
         b.press("Enter", 13);
-        const QString points = "[...document.querySelectorAll('#chart circle.v')].map((c) => c.dataset.at + '=' + c.dataset.value).join(' ')";
+        const QString points = "[...document.querySelectorAll('#chart circle.v')].map((c) => "
+                               "c.dataset.at + '=' + c.dataset.value).join(' ')";
         QVERIFY(b.until("document.querySelectorAll('#chart circle.v').length === 2") >= 0);
-        QCOMPARE(b.eval(points).toString(), "2026-03-01T08:00:00.000Z=4150000 2026-03-09T08:00:00.000Z=4120000");
+        QCOMPARE(b.eval(points).toString(),
+                 "2026-03-01T08:00:00.000Z=4150000 2026-03-09T08:00:00.000Z=4120000");
         QCOMPARE(b.eval("document.querySelectorAll('#chart line.rest').length").toInt(), 1);
         QCOMPARE(b.eval(kAudit), QJsonValue(QString()));
 
         // Two benches record at once; the open page shows this cell's new reading.
         QProcess writers[2];
         const QStringList args[2] = {
-            {"record", readingFile("w1.txt", 4'110), "--first-cell", "A019", "--at", "2026-03-10T08:00Z", "--db", address},
-            {"record", readingFile("w2.txt", 4'000), "--first-cell", "B001", "--at", "2026-03-10T08:00Z", "--db", address},
+            {"record", readingFile("w1.txt", 4'110), "--first-cell", "A019", "--at",
+             "2026-03-10T08:00Z", "--db", address},
+            {"record", readingFile("w2.txt", 4'000), "--first-cell", "B001", "--at",
+             "2026-03-10T08:00Z", "--db", address},
         };
         for (int i = 0; i < 2; ++i) {
             writers[i].setStandardInputFile(QProcess::nullDevice());
@@ -160,18 +173,26 @@ private slots:
             QVERIFY(w.waitForFinished(30'000));
             QVERIFY2(w.exitCode() == 0, w.readAllStandardError().constData());
         }
-        const qint64 shown = b.until("document.querySelectorAll('#chart circle.v').length === 3", 2'000);
+        const qint64 shown =
+            b.until("document.querySelectorAll('#chart circle.v').length === 3", 2'000);
         QVERIFY2(shown >= 0, "the new reading did not appear within 2 s");
-        qInfo("%s: a recorded reading shown %lld ms after record ended", qPrintable(backend), shown);
+        qInfo("%s: a recorded reading shown %lld ms after record ended", qPrintable(backend),
+              shown);
         QVERIFY(b.eval(points).toString().endsWith("2026-03-10T08:00:00.000Z=4110000"));
 
         // Without the token the page's action is refused and the cell stays in stock.
         b.eval("document.getElementById('f-reason').focus()");
         b.type("dented");
         b.press("Enter", 13);
-        QVERIFY(b.until("document.getElementById('action-result').textContent.startsWith('Refused')") >= 0);
+        QVERIFY(
+            b.until("document.getElementById('action-result').textContent.startsWith('Refused')")
+            >= 0);
         QNetworkAccessManager net;
-        QCOMPARE(QJsonDocument::fromJson(request(net, "GET", base + "/api/cell?label=A019").body).object().value("status").toString(), "stock");
+        QCOMPARE(QJsonDocument::fromJson(request(net, "GET", base + "/api/cell?label=A019").body)
+                     .object()
+                     .value("status")
+                     .toString(),
+                 "stock");
 
         QStringList errors;
         for (const QString &e : b.pageErrors())
@@ -195,8 +216,11 @@ private slots:
         DevTools b;
         QVERIFY2(b.error().isEmpty(), qPrintable(b.error()));
         b.open(QStringLiteral("http://127.0.0.1:%1/").arg(server.started().port));
-        QVERIFY(b.until("document.querySelectorAll('#cells tbody tr').length === 100", 20'000) >= 0);
-        const double paint = b.eval("performance.getEntriesByName('first-contentful-paint')[0].startTime").toDouble();
+        QVERIFY(b.until("document.querySelectorAll('#cells tbody tr').length === 100", 20'000)
+                >= 0);
+        const double paint =
+            b.eval("performance.getEntriesByName('first-contentful-paint')[0].startTime")
+                .toDouble();
         const double rows = b.eval("performance.now()").toDouble();
         qInfo("100000 cells: first paint %.0f ms, first 100 rows by %.0f ms", paint, rows);
         QVERIFY(paint > 0);
