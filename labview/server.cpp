@@ -1,0 +1,561 @@
+#include "labview/serve.h"
+
+#include "cellregister/cell_life.h"
+#include "cellregister/cell_summary.h"
+#include "cellregister/errors.h"
+#include "labview/access.h"
+#include "labview/errors.h"
+#include "labview/pages.h"
+#include "labview/views.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include <httplib.h>
+
+#include <condition_variable>
+#include <deque>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace labview {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Bounds that keep a crowd of clients, slow or hostile, from holding more than this much:
+// the worker threads each serve one connection at a time, the accepted connections beyond
+// them wait in a short queue, and beyond that the kernel's backlog; a request line and its
+// headers are held to the library's 8 KiB each, a body to kMaxBody.
+constexpr std::size_t kWorkers = 64;
+constexpr std::size_t kQueued = 256;
+constexpr std::size_t kMaxBody = 16 * 1024;
+// Live streams each hold a worker; the rest are left for pages and data.
+constexpr int kMaxStreams = 12;
+// A stream ends after this long and the browser reconnects, so that none lives forever.
+constexpr auto kStreamLifetime = 10min;
+constexpr auto kPoll = 250ms;
+
+const char kPolicy[] = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
+                       "connect-src 'self'; base-uri 'none'; form-action 'self'; "
+                       "frame-ancestors 'none'";
+
+thread_local std::unique_ptr<cellregister::CellRegister> tRegister;
+
+// The worker threads: a fixed number, each with its own connection to the register, since a
+// database connection belongs to the thread that opened it.
+class Workers : public httplib::TaskQueue {
+public:
+    Workers(std::size_t threads, std::size_t queued) : queued_(queued)
+    {
+        for (std::size_t i = 0; i < threads; ++i)
+            threads_.emplace_back([this] { work(); });
+    }
+    void enqueue(std::function<void()> fn) override
+    {
+        std::unique_lock lock(mutex_);
+        // Holding the accepting thread here leaves further connections in the kernel's backlog.
+        notFull_.wait(lock, [&] { return jobs_.size() < queued_ || shutdown_; });
+        jobs_.push_back(std::move(fn));
+        notEmpty_.notify_one();
+    }
+    void shutdown() override
+    {
+        {
+            std::lock_guard lock(mutex_);
+            shutdown_ = true;
+        }
+        notEmpty_.notify_all();
+        notFull_.notify_all();
+        for (std::thread &t : threads_)
+            t.join();
+    }
+
+private:
+    void work()
+    {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock lock(mutex_);
+                notEmpty_.wait(lock, [&] { return !jobs_.empty() || shutdown_; });
+                if (jobs_.empty())
+                    break;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+                notFull_.notify_one();
+            }
+            job();
+        }
+        tRegister.reset();
+    }
+
+    std::size_t queued_;
+    std::mutex mutex_;
+    std::condition_variable notEmpty_, notFull_;
+    std::deque<std::function<void()>> jobs_;
+    std::vector<std::thread> threads_;
+    bool shutdown_ = false;
+};
+
+QByteArray errorJson(const QString &message)
+{
+    return QJsonDocument(QJsonObject{{"error", message}}).toJson(QJsonDocument::Compact);
+}
+
+void setJson(httplib::Response &res, int status, const QByteArray &json)
+{
+    res.status = status;
+    res.set_content(json.constData(), std::size_t(json.size()), "application/json; charset=utf-8");
+}
+
+void setError(httplib::Response &res, int status, const QString &message)
+{
+    setJson(res, status, errorJson(message));
+}
+
+// The token kept in file, made when there is none: 32 random bytes in hexadecimal, in a
+// file only its owner may read. A file others could read is refused rather than trusted.
+QString tokenFrom(const QString &file, bool *made)
+{
+    *made = false;
+    const QByteArray path = QFile::encodeName(file);
+    struct stat st { };
+    if (::stat(path.constData(), &st) == 0) {
+        if (st.st_mode & (S_IRWXG | S_IRWXO))
+            throw EServeFault(QStringLiteral("Others may read the access token file %1; make it "
+                                             "readable by its owner alone (chmod 600) or remove it")
+                                  .arg(file));
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            throw EServeFault(QStringLiteral("Cannot read the access token file %1: %2")
+                                  .arg(file, f.errorString()));
+        const QString token = QString::fromLatin1(f.readAll()).trimmed();
+        if (token.size() < 32 || token.contains(u' ') || token.contains(u';'))
+            throw EServeFault(QStringLiteral("The access token file %1 holds no token; remove it "
+                                             "and a new one is made")
+                                  .arg(file));
+        return token;
+    }
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw EServeFault(QStringLiteral("Cannot make the access token file %1: %2")
+                              .arg(file, QString::fromLocal8Bit(strerror(errno))));
+    quint32 words[8];
+    QRandomGenerator::system()->fillRange(words);
+    QString token;
+    for (quint32 w : words)
+        token += QStringLiteral("%1").arg(w, 8, 16, QLatin1Char('0'));
+    const QByteArray bytes = token.toLatin1() + '\n';
+    const bool written = ::write(fd, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
+    ::close(fd);
+    if (!written) {
+        QFile::remove(file);
+        throw EServeFault(QStringLiteral("Cannot write the access token file %1").arg(file));
+    }
+    *made = true;
+    return token;
+}
+
+std::string header(const httplib::Request &req, const char *name)
+{
+    return req.get_header_value(name);
+}
+
+} // namespace
+
+QString defaultTokenFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/battery-analyzer/lab-token");
+}
+
+class Server::Impl {
+public:
+    explicit Impl(const ServeOptions &o);
+    ~Impl();
+
+    ServeOptions options;
+    Started started;
+    std::string token; // empty when none is kept
+    httplib::Server http;
+    std::thread listener, watcher;
+    std::atomic<bool> stopping{false};
+
+    // Counts the register's changes as seen by the watcher.
+    std::atomic<quint64> generation{1};
+    std::mutex changeMutex;
+    std::condition_variable changed;
+
+    std::mutex cacheMutex;
+    std::shared_ptr<const CellsSnapshot> cache;
+    quint64 cacheGeneration = 0;
+    std::atomic<int> streams{0};
+
+    cellregister::CellRegister &reg();
+    std::shared_ptr<const CellsSnapshot> cells();
+    httplib::Server::HandlerResponse handle(const httplib::Request &req, httplib::Response &res);
+    bool admitted(const httplib::Request &req, httplib::Response &res, const Target &t);
+    void answer(const httplib::Request &req, httplib::Response &res, const Target &t);
+    void act(const httplib::Request &req, httplib::Response &res);
+    void stream(httplib::Response &res);
+    void watch();
+};
+
+cellregister::CellRegister &Server::Impl::reg()
+{
+    if (!tRegister)
+        tRegister = std::make_unique<cellregister::CellRegister>(options.location, 2'000,
+                                                                 cellregister::Opening::MustExist);
+    return *tRegister;
+}
+
+std::shared_ptr<const CellsSnapshot> Server::Impl::cells()
+{
+    std::lock_guard lock(cacheMutex);
+    const quint64 g = generation.load();
+    if (!cache || cacheGeneration != g) {
+        auto s = std::make_shared<CellsSnapshot>();
+        s->cells = cellregister::summarizeCells(reg());
+        cache = std::move(s);
+        cacheGeneration = g;
+    }
+    return cache;
+}
+
+Server::Impl::Impl(const ServeOptions &o) : options(o)
+{
+    const bool loopback = isLoopback(o.host);
+    started.tokenRequired = !loopback;
+    if (!loopback || o.allowActions) {
+        started.tokenFile = o.tokenFile.isEmpty() ? defaultTokenFile() : o.tokenFile;
+        bool made = false;
+        const QString t = tokenFrom(started.tokenFile, &made);
+        token = t.toStdString();
+        if (made)
+            started.token = t;
+    }
+    // Refuses a register that is not there before anything listens.
+    cellregister::CellRegister check(o.location, 10'000, cellregister::Opening::MustExist);
+
+    http.new_task_queue = [] { return new Workers(kWorkers, kQueued); };
+    http.set_payload_max_length(kMaxBody);
+    http.set_read_timeout(2, 0);
+    http.set_write_timeout(5, 0);
+    http.set_keep_alive_timeout(2);
+    http.set_keep_alive_max_count(100);
+    http.set_default_headers({
+        {"Content-Security-Policy", kPolicy},
+        {"X-Content-Type-Options", "nosniff"},
+        {"Referrer-Policy", "no-referrer"},
+        {"X-Frame-Options", "DENY"},
+        {"Cross-Origin-Opener-Policy", "same-origin"},
+        {"Cross-Origin-Resource-Policy", "same-origin"},
+        {"Cache-Control", "no-store"},
+    });
+    http.set_pre_routing_handler(
+        [this](const httplib::Request &req, httplib::Response &res) { return handle(req, res); });
+    const auto action = [this](const httplib::Request &req, httplib::Response &res) {
+        act(req, res);
+    };
+    http.Post("/api/retire", action);
+    http.Post("/api/restore", action);
+    http.set_exception_handler(
+        [](const httplib::Request &, httplib::Response &res, std::exception_ptr) {
+            setError(res, 500, QStringLiteral("internal error"));
+        });
+
+    const std::string host = o.host.toStdString();
+    int port = o.port;
+    if (port == 0)
+        port = http.bind_to_any_port(host);
+    else if (!http.bind_to_port(host, port))
+        port = -1;
+    if (port <= 0)
+        throw EServeFault(QStringLiteral("Cannot listen on %1:%2: %3")
+                              .arg(o.host)
+                              .arg(o.port)
+                              .arg(QString::fromLocal8Bit(strerror(errno))));
+    started.port = port;
+    const QString shownHost = o.host.contains(u':') ? u'[' + o.host + u']' : o.host;
+    started.url = QStringLiteral("http://%1:%2/").arg(shownHost).arg(port);
+    if (!started.token.isEmpty())
+        started.url += QStringLiteral("?token=") + started.token;
+
+    listener = std::thread([this] { http.listen_after_bind(); });
+    watcher = std::thread([this] { watch(); });
+}
+
+Server::Impl::~Impl()
+{
+    stopping = true;
+    changed.notify_all();
+    http.stop();
+    if (listener.joinable())
+        listener.join();
+    if (watcher.joinable())
+        watcher.join();
+}
+
+// Cheap polls of a number that moves with every write: SQLite's data version of this
+// connection moves when any other connection commits; PostgreSQL's next transaction id moves
+// only when a transaction writes (reads take none). Both cost no scan of the register.
+void Server::Impl::watch()
+{
+    std::unique_ptr<cellregister::CellRegister> r;
+    QString last;
+    while (!stopping) {
+        try {
+            if (!r)
+                r = std::make_unique<cellregister::CellRegister>(options.location, 2'000,
+                                                                 cellregister::Opening::MustExist);
+            QSqlQuery q =
+                r->run(r->isPostgres()
+                           ? QStringLiteral("SELECT pg_snapshot_xmax(pg_current_snapshot())::text")
+                           : QStringLiteral("PRAGMA data_version"));
+            QString now = r->next(q) ? q.value(0).toString() : QString();
+            q.finish();
+            if (!last.isNull() && now != last) {
+                std::lock_guard lock(changeMutex);
+                ++generation;
+                changed.notify_all();
+            }
+            last = now;
+        } catch (const core::Error &) {
+            // A server gone away: try again with a fresh connection.
+            r.reset();
+        }
+        std::unique_lock lock(changeMutex);
+        changed.wait_for(lock, kPoll, [&] { return stopping.load(); });
+    }
+}
+
+httplib::Server::HandlerResponse Server::Impl::handle(const httplib::Request &req,
+                                                      httplib::Response &res)
+{
+    const Target t = route(req.method, req.target);
+    if (!admitted(req, res, t))
+        return httplib::Server::HandlerResponse::Handled;
+    if (t.page == Page::Retire || t.page == Page::Restore)
+        return httplib::Server::HandlerResponse::Unhandled; // its body is read first
+    try {
+        answer(req, res, t);
+    } catch (const EUnknownEntry &e) {
+        setError(res, 404, e.message());
+    } catch (const core::Error &e) {
+        tRegister.reset();
+        setError(res, 503, e.message());
+    }
+    return httplib::Server::HandlerResponse::Handled;
+}
+
+bool Server::Impl::admitted(const httplib::Request &req, httplib::Response &res, const Target &t)
+{
+    if (!started.tokenRequired && !hostAllowed(header(req, "Host"), options.host, started.port)) {
+        setError(res, 421, QStringLiteral("This server answers only to its loopback address"));
+        return false;
+    }
+    switch (t.page) {
+    case Page::NotFound: setError(res, 404, QStringLiteral("No such page")); return false;
+    case Page::WrongMethod:
+        setError(res, 405, QStringLiteral("Method not allowed here"));
+        return false;
+    case Page::BadQuery:
+        setError(res, 400, QStringLiteral("The query cannot be read"));
+        return false;
+    default: break;
+    }
+    if (!started.tokenRequired)
+        return true;
+    const std::string cookie = header(req, "Cookie");
+    const std::string authorization = header(req, "Authorization");
+    if (sameToken(presentedToken({cookie, authorization, {}, {}, {}, {}}), token))
+        return true;
+    // A page opened with the token in its address: the token moves into a cookie that
+    // browsers send to this server alone, and the address loses it.
+    const QString given = param(t.params, QStringLiteral("token"));
+    if (req.method == "GET" && !given.isEmpty() && sameToken(given.toStdString(), token)) {
+        QString location = QString::fromStdString(req.path);
+        QString query;
+        for (const auto &[k, v] : t.params)
+            if (k != u"token")
+                query += (query.isEmpty() ? u'?' : u'&')
+                    + QString::fromLatin1(QUrl::toPercentEncoding(k)) + u'='
+                    + QString::fromLatin1(QUrl::toPercentEncoding(v));
+        res.status = 303;
+        res.set_header("Location", (location + query).toStdString());
+        res.set_header("Set-Cookie",
+                       std::string(kTokenCookie) + "=" + token
+                           + "; Path=/; HttpOnly; SameSite=Strict");
+        return false;
+    }
+    setError(res, 401, QStringLiteral("This server needs its access token"));
+    return false;
+}
+
+void Server::Impl::answer(const httplib::Request &req, httplib::Response &res, const Target &t)
+{
+    const report::Language lang = language(t.params, header(req, "Accept-Language"));
+    const auto send = [&](const QByteArray &body, const char *type) {
+        res.status = 200;
+        res.set_content(body.constData(), std::size_t(body.size()), type);
+    };
+    switch (t.page) {
+    case Page::Cells:
+    case Page::Cell:
+    case Page::Packs:
+        send(pageHtml(t.page, lang, options.allowActions), "text/html; charset=utf-8");
+        return;
+    case Page::Style: send(styleSheet(), "text/css; charset=utf-8"); return;
+    case Page::Script: send(script(), "text/javascript; charset=utf-8"); return;
+    case Page::Icon: send(icon(), "image/svg+xml"); return;
+    case Page::Events: stream(res); return;
+    default: break;
+    }
+    const auto query = parseCellQuery(t.params);
+    if (const BadParam *bad = std::get_if<BadParam>(&query)) {
+        setError(
+            res, 400,
+            QStringLiteral("The parameter %1 cannot be \u201C%2\u201D").arg(bad->name, bad->value));
+        return;
+    }
+    const CellQuery &q = std::get<CellQuery>(query);
+    if (t.page == Page::CellsData) {
+        setJson(res, 200, cellsJson(*cells(), q, lang));
+    } else if (t.page == Page::CellData) {
+        const QByteArray json =
+            cellJson(reg(), param(t.params, QStringLiteral("label")), q.rules, lang);
+        if (json.isEmpty())
+            setError(res, 404, QStringLiteral("No such cell"));
+        else
+            setJson(res, 200, json);
+    } else if (t.page == Page::PacksData) {
+        setJson(res, 200, packsJson(reg()));
+    }
+}
+
+void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
+{
+    if (!options.allowActions) {
+        setError(res, 403, QStringLiteral("Actions are not allowed on this server"));
+        return;
+    }
+    const std::string cookie = header(req, "Cookie");
+    const std::string authorization = header(req, "Authorization");
+    const std::string host = header(req, "Host");
+    const std::string origin = header(req, "Origin");
+    const std::string site = header(req, "Sec-Fetch-Site");
+    const std::string type = header(req, "Content-Type");
+    const Credentials c{cookie, authorization, host, origin, site, type};
+    if (!sameToken(presentedToken(c), token)) {
+        setError(res, 401, QStringLiteral("Actions need the access token"));
+        return;
+    }
+    if (!sameOrigin(c)) {
+        setError(res, 403, QStringLiteral("Actions are taken only from this server's own pages"));
+        return;
+    }
+    QJsonParseError error{};
+    const QJsonObject body =
+        QJsonDocument::fromJson(QByteArray::fromStdString(req.body), &error).object();
+    const QString label = body.value("label").toString();
+    if (error.error != QJsonParseError::NoError || label.isEmpty()) {
+        setError(res, 400, QStringLiteral("An action needs a JSON body naming the cell's label"));
+        return;
+    }
+    try {
+        if (req.path == "/api/retire")
+            cellregister::retireCell(reg(), label, body.value("reason").toString());
+        else
+            cellregister::restoreCell(reg(), label);
+        setJson(res, 200,
+                QJsonDocument(QJsonObject{{"label", label}}).toJson(QJsonDocument::Compact));
+    } catch (const EUnknownEntry &e) {
+        setError(res, 404, e.message());
+    } catch (const core::Error &e) {
+        tRegister.reset();
+        setError(res, 503, e.message());
+    }
+}
+
+void Server::Impl::stream(httplib::Response &res)
+{
+    if (++streams > kMaxStreams) {
+        --streams;
+        res.set_header("Retry-After", "5");
+        setError(res, 503, QStringLiteral("Too many live pages"));
+        return;
+    }
+    struct State {
+        quint64 seen;
+        std::chrono::steady_clock::time_point began, lastWrite;
+        bool greeted = false;
+    };
+    const auto now = std::chrono::steady_clock::now();
+    auto state = std::make_shared<State>(State{generation.load(), now, now});
+    res.set_chunked_content_provider(
+        "text/event-stream",
+        [this, state](std::size_t, httplib::DataSink &sink) {
+            if (!state->greeted) {
+                state->greeted = true;
+                const std::string hello = "retry: 1000\n\n";
+                return sink.write(hello.data(), hello.size());
+            }
+            {
+                std::unique_lock lock(changeMutex);
+                changed.wait_for(lock, 1s, [&] { return stopping || generation != state->seen; });
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (stopping || now - state->began > kStreamLifetime) {
+                sink.done();
+                return true;
+            }
+            if (!sink.is_writable())
+                return false;
+            std::string text;
+            if (generation != state->seen) {
+                state->seen = generation;
+                text = "event: change\ndata: " + std::to_string(state->seen) + "\n\n";
+            } else if (now - state->lastWrite > 15s) {
+                text = ": still here\n\n"; // finds a reader gone away
+            } else {
+                return true;
+            }
+            state->lastWrite = now;
+            return sink.write(text.data(), text.size());
+        },
+        [this](bool) { --streams; });
+}
+
+Server::Server(const ServeOptions &options) : impl_(std::make_unique<Impl>(options))
+{ }
+
+Server::~Server() = default;
+
+const Started &Server::started() const
+{
+    return impl_->started;
+}
+
+int serve(const ServeOptions &options)
+{
+    Server server(options);
+    if (options.started)
+        options.started(server.started());
+    while (!options.stop || !options.stop())
+        std::this_thread::sleep_for(100ms);
+    return 0;
+}
+
+} // namespace labview
