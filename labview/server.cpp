@@ -19,6 +19,7 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <fcntl.h>
@@ -192,6 +193,7 @@ public:
     httplib::Server http;
     std::thread listener, watcher;
     std::atomic<bool> stopping{false};
+    std::atomic<bool> listenEnded{false};
 
     // Counts the register's changes as seen by the watcher.
     std::atomic<quint64> generation{1};
@@ -293,7 +295,10 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
     if (!started.token.isEmpty())
         started.url += QStringLiteral("?token=") + started.token;
 
-    listener = std::thread([this] { http.listen_after_bind(); });
+    listener = std::thread([this] {
+        http.listen_after_bind();
+        listenEnded = true;
+    });
     watcher = std::thread([this] { watch(); });
 }
 
@@ -301,7 +306,12 @@ Server::Impl::~Impl()
 {
     stopping = true;
     changed.notify_all();
-    http.stop();
+    // The server's stop does nothing until its loop has begun: a server stopped right after
+    // it started would listen for good. Stop it until its loop has ended.
+    while (listener.joinable() && !listenEnded) {
+        http.stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     if (listener.joinable())
         listener.join();
     if (watcher.joinable())
