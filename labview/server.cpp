@@ -192,6 +192,7 @@ public:
     httplib::Server http;
     std::thread listener, watcher;
     std::atomic<bool> stopping{false};
+    std::atomic<bool> listenEnded{false};
 
     // Counts the register's changes as seen by the watcher.
     std::atomic<quint64> generation{1};
@@ -293,7 +294,14 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
     if (!started.token.isEmpty())
         started.url += QStringLiteral("?token=") + started.token;
 
-    listener = std::thread([this] { http.listen_after_bind(); });
+    listener = std::thread([this] {
+        http.listen_after_bind();
+        listenEnded = true;
+    });
+    // The library's stop() does nothing before the accept loop runs: a server stopped as soon
+    // as it was made would otherwise serve on with nobody to stop it.
+    while (!http.is_running() && !listenEnded)
+        std::this_thread::sleep_for(1ms);
     watcher = std::thread([this] { watch(); });
 }
 
