@@ -124,7 +124,9 @@ std::variant<CellQuery, BadParam> parseCellQuery(const Params &params)
         {"latest", Column::Latest},
         {"pack", Column::Pack},
     };
-    for (const auto &[key, value] : params) {
+    for (const auto &p : params) {
+        const QString &key = p.first;
+        const QString &value = p.second;
         const auto bad = [&] { return BadParam{key, value}; };
         if (key == u"sort") {
             QString name = value;

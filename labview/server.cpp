@@ -299,6 +299,10 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
         http.listen_after_bind();
         listenEnded = true;
     });
+    // The library's stop() does nothing before the accept loop runs: a server stopped as soon
+    // as it was made would otherwise serve on with nobody to stop it.
+    while (!http.is_running() && !listenEnded)
+        std::this_thread::sleep_for(1ms);
     watcher = std::thread([this] { watch(); });
 }
 

@@ -319,6 +319,52 @@ private slots:
         QVERIFY(t.elapsed() < 15'000);
     }
 
+    // Fifty clients asking one after another for as long as the run lasts: every answer
+    // complete, and what the process holds afterwards reported.
+    void manyClients()
+    {
+        Server server(options(filled(QStringLiteral("sqlite")), false));
+        const QString base = QStringLiteral("http://127.0.0.1:%1").arg(server.started().port);
+        const auto rss = [] {
+            QFile f(QStringLiteral("/proc/self/status"));
+            f.open(QIODevice::ReadOnly);
+            for (const QByteArray &l : f.readAll().split('\n'))
+                if (l.startsWith("VmRSS:"))
+                    return l.mid(6).trimmed();
+            return QByteArray();
+        };
+        const QByteArray before = rss();
+        const char *paths[] = {"/", "/api/cells?sort=-voltage", "/api/cell?label=A003",
+                               "/static/lab.js", "/api/packs"};
+        std::vector<std::unique_ptr<QNetworkAccessManager>> clients;
+        int answers = 0, errors = 0;
+        QElapsedTimer t;
+        t.start();
+        const int seconds = qEnvironmentVariableIntValue("LAB_LOAD_SECONDS") ?: 5;
+        std::function<void(QNetworkAccessManager *, int)> ask = [&](QNetworkAccessManager *net,
+                                                                    int n) {
+            QNetworkReply *r = net->get(QNetworkRequest(QUrl(base + paths[n % 5])));
+            connect(r, &QNetworkReply::finished, this, [&, net, n, r] {
+                r->deleteLater();
+                const bool ok =
+                    r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200
+                    && !r->readAll().isEmpty();
+                ++(ok ? answers : errors);
+                if (t.elapsed() < seconds * 1000)
+                    ask(net, n + 1);
+            });
+        };
+        for (int i = 0; i < 50; ++i) {
+            clients.push_back(std::make_unique<QNetworkAccessManager>());
+            ask(clients.back().get(), i);
+        }
+        QTest::qWait(seconds * 1000 + 2'000);
+        qInfo("50 clients for %d s: %d answers, %d errors; test process %s before, %s after",
+              seconds, answers, errors, before.constData(), rss().constData());
+        QCOMPARE(errors, 0);
+        QVERIFY(answers > 50);
+    }
+
     // The page a user sees first over a hundred thousand cells, timed in the server.
     void hundredThousandCells()
     {
