@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string_view path = target.substr(0, target.find('?'));
     using labview::Page;
     if (t.page != Page::NotFound) {
-        require(path.find("..") == std::string_view::npos && path.find('%') == std::string_view::npos);
+        require(path.find("..") == std::string_view::npos
+                && path.find('%') == std::string_view::npos);
         require(path.size() >= 1 && path.front() == '/');
     }
     require(int(t.params.size()) <= labview::kMaxParams);
@@ -62,14 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const labview::Credentials c{other, other, "127.0.0.1:80", other, {}, other};
     const std::string_view token = labview::presentedToken(c);
-    require(token.empty() || (token.data() >= other.data() && token.data() + token.size() <= other.data() + other.size()));
+    require(token.empty()
+            || (token.data() >= other.data()
+                && token.data() + token.size() <= other.data() + other.size()));
     labview::sameOrigin(c);
     labview::hostAllowed(other, QStringLiteral("127.0.0.1"), 80);
     const QString text = QString::fromUtf8(other.data(), qsizetype(other.size()));
     if (const auto a = labview::parseListenAddress(text)) {
         require(a->port >= 0 && a->port <= 65535 && !a->host.isEmpty());
-        const QString again = (a->host.contains(u':') ? u'[' + a->host + u']' : a->host)
-            + u':' + QString::number(a->port);
+        const QString again = (a->host.contains(u':') ? u'[' + a->host + u']' : a->host) + u':'
+            + QString::number(a->port);
         require(labview::parseListenAddress(again) == a);
     }
     return 0;

@@ -1,7 +1,9 @@
 // The lab view serving real registers, SQLite and PostgreSQL, over loopback: its data and
 // pages, who it lets in, what it does with hostile clients, and how soon it tells of a write.
 #include "cellregister/cell_life.h"
+#include "cellregister/errors.h"
 #include "cellregister/location.h"
+#include "cellregister/packs.h"
 #include "lab_client.h"
 #include "labview/errors.h"
 #include "labview/serve.h"
@@ -43,6 +45,13 @@ class LabviewServer : public QObject {
         record(r, labels, 4'150'000, kAt, true);
         record(r, labels, 4'120'000, kAt.addDays(8));
         cellregister::retireCell(r, QStringLiteral("A005"), QStringLiteral("swollen"));
+        cellregister::Pack pack;
+        pack.name = QStringLiteral("P1");
+        pack.series = 2;
+        pack.parallel = 1;
+        pack.created = kAt.addDays(9);
+        pack.groups = {{"A002"}, {"A003"}};
+        cellregister::savePack(r, pack);
         return address;
     }
 
@@ -87,7 +96,7 @@ private slots:
         const QJsonObject cells =
             object(request(net_, "GET", base + "/api/cells?sort=-resistance&status=stock"));
         QCOMPARE(cells.value("total").toInt(), 5);
-        QCOMPARE(cells.value("matching").toInt(), 4);
+        QCOMPARE(cells.value("matching").toInt(), 2);
         QCOMPARE(cells.value("rows").toArray().first().toObject().value("label").toString(),
                  "A004");
 
@@ -169,6 +178,13 @@ private slots:
             const QJsonObject after = object(request(net_, "GET", base + "/api/cell?label=A001"));
             QVERIFY2(after.value("status").toString() == QLatin1String(c.status_after), c.name);
         }
+
+        // Refused before serving: an address in use, a register that is not there.
+        ServeOptions taken = options(filled(backend));
+        taken.port = server.started().port;
+        QVERIFY_THROWS_EXCEPTION(EServeFault, Server{taken});
+        ServeOptions missing = options(backends_.folder() + QStringLiteral("/none.sqlite"));
+        QVERIFY_THROWS_EXCEPTION(ERegisterFault, Server{missing});
 
         Server readOnly(options(filled(backend), false));
         const Reply refused =
