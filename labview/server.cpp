@@ -39,11 +39,11 @@ using namespace std::chrono_literals;
 // the worker threads each serve one connection at a time, the accepted connections beyond
 // them wait in a short queue, and beyond that the kernel's backlog; a request line and its
 // headers are held to the library's 8 KiB each, a body to kMaxBody.
-constexpr std::size_t kWorkers = 64;
+constexpr std::size_t kWorkers = 96;
 constexpr std::size_t kQueued = 256;
 constexpr std::size_t kMaxBody = 16 * 1024;
 // Live streams each hold a worker; the rest are left for pages and data.
-constexpr int kMaxStreams = 12;
+constexpr int kMaxStreams = 64;
 // A stream ends after this long and the browser reconnects, so that none lives forever.
 constexpr auto kStreamLifetime = 10min;
 constexpr auto kPoll = 250ms;
