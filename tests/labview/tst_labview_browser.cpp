@@ -232,7 +232,16 @@ private slots:
             b.eval("performance.getEntriesByName('first-contentful-paint')[0].startTime")
                 .toDouble();
         const double rows = b.eval("performance.now()").toDouble();
-        qInfo("100000 cells: first paint %.0f ms, first 100 rows by %.0f ms", paint, rows);
+        // Pages of results as the page's own script asks for them, after the first read.
+        const double page =
+            b.eval("(async () => { let best = 1e9; for (let i = 1; i <= 5; i++) {"
+                   " const t = performance.now();"
+                   " await (await fetch('/api/cells?sort=-resistance&page=' + i)).json();"
+                   " best = Math.min(best, performance.now() - t); } return best; })()")
+                .toDouble();
+        qInfo("100000 cells: first paint %.0f ms, first 100 rows by %.0f ms, a page then %.1f ms",
+              paint, rows, page);
+        QVERIFY(page > 0);
         QVERIFY(paint > 0);
     }
 };
