@@ -116,7 +116,7 @@ private slots:
         }
         Server server(options(address));
         const QString base = QStringLiteral("http://127.0.0.1:%1").arg(server.started().port);
-        DevTools b;
+        DevTools b(backends_.folder());
         QVERIFY2(b.error().isEmpty(), qPrintable(b.error()));
 
         b.open(base + "/?lang=en");
@@ -223,7 +223,7 @@ private slots:
             record(r, labels, 4'100'000, kAt);
         }
         Server server(options(address));
-        DevTools b;
+        DevTools b(backends_.folder());
         QVERIFY2(b.error().isEmpty(), qPrintable(b.error()));
         b.open(QStringLiteral("http://127.0.0.1:%1/").arg(server.started().port));
         QVERIFY(b.until("document.querySelectorAll('#cells tbody tr').length === 100", 20'000)
