@@ -288,7 +288,11 @@ QByteArray script()
     source.addEventListener('change', () => {
       reload().then(() => { live.textContent = fmt(T.live, new Date().toLocaleTimeString()); }, showError);
     });
-    source.onerror = () => { if (source.readyState !== EventSource.OPEN) live.textContent = T.liveLost; };
+    // A refused stream (the server at its limit) is not retried by the browser itself.
+    source.onerror = () => {
+      live.textContent = T.liveLost;
+      if (source.readyState === EventSource.CLOSED) setTimeout(() => watch(reload), 5000);
+    };
   }
   function rulesQuery(params) {
     const out = new URLSearchParams();

@@ -23,7 +23,9 @@
 #include <condition_variable>
 #include <deque>
 #include <fcntl.h>
+#include <future>
 #include <mutex>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -38,11 +40,11 @@ using namespace std::chrono_literals;
 // the worker threads each serve one connection at a time, the accepted connections beyond
 // them wait in a short queue, and beyond that the kernel's backlog; a request line and its
 // headers are held to the library's 8 KiB each, a body to kMaxBody.
-constexpr std::size_t kWorkers = 64;
+constexpr std::size_t kWorkers = 96;
 constexpr std::size_t kQueued = 256;
 constexpr std::size_t kMaxBody = 16 * 1024;
 // Live streams each hold a worker; the rest are left for pages and data.
-constexpr int kMaxStreams = 12;
+constexpr int kMaxStreams = 64;
 // A stream ends after this long and the browser reconnects, so that none lives forever.
 constexpr auto kStreamLifetime = 10min;
 constexpr auto kPoll = 250ms;
@@ -51,10 +53,7 @@ const char kPolicy[] = "default-src 'none'; script-src 'self'; style-src 'self';
                        "connect-src 'self'; base-uri 'none'; form-action 'self'; "
                        "frame-ancestors 'none'";
 
-thread_local std::unique_ptr<cellregister::CellRegister> tRegister;
-
-// The worker threads: a fixed number, each with its own connection to the register, since a
-// database connection belongs to the thread that opened it.
+// The worker threads: a fixed number, each serving one connection at a time.
 class Workers : public httplib::TaskQueue {
 public:
     Workers(std::size_t threads, std::size_t queued) : queued_(queued)
@@ -98,7 +97,6 @@ private:
             }
             job();
         }
-        tRegister.reset();
     }
 
     std::size_t queued_;
@@ -191,7 +189,7 @@ public:
     Started started;
     std::string token; // empty when none is kept
     httplib::Server http;
-    std::thread listener, watcher;
+    std::thread listener, registerThread;
     std::atomic<bool> stopping{false};
     std::atomic<bool> listenEnded{false};
 
@@ -205,22 +203,61 @@ public:
     quint64 cacheGeneration = 0;
     std::atomic<int> streams{0};
 
-    cellregister::CellRegister &reg();
+    // The register has one connection, on a thread of its own, that every request's reads and
+    // writes go through: a connection belongs to the thread that opened it, and a SQLite file
+    // opened many times in one process loses its locks whenever any of them checks the file
+    // aside. The same thread polls for changes between jobs.
+    std::mutex jobsMutex;
+    std::condition_variable jobsReady;
+    std::deque<std::function<void(cellregister::CellRegister *)>> jobs;
+    bool registerStop = false;
+    QString openFault;
+    bool suspect = false;
+    template <typename F>
+    auto onRegister(F f) -> decltype(f(std::declval<cellregister::CellRegister &>()));
+    void registerLoop(std::promise<void> &opened);
+    void changedNow();
+    void stopRegister();
+
     std::shared_ptr<const CellsSnapshot> cells();
     httplib::Server::HandlerResponse handle(const httplib::Request &req, httplib::Response &res);
     bool admitted(const httplib::Request &req, httplib::Response &res, const Target &t);
     void answer(const httplib::Request &req, httplib::Response &res, const Target &t);
     void act(const httplib::Request &req, httplib::Response &res);
     void stream(httplib::Response &res);
-    void watch();
 };
 
-cellregister::CellRegister &Server::Impl::reg()
+template <typename F>
+auto Server::Impl::onRegister(F f) -> decltype(f(std::declval<cellregister::CellRegister &>()))
 {
-    if (!tRegister)
-        tRegister = std::make_unique<cellregister::CellRegister>(options.location, 2'000,
-                                                                 cellregister::Opening::MustExist);
-    return *tRegister;
+    using Result = decltype(f(std::declval<cellregister::CellRegister &>()));
+    auto task = std::make_shared<std::packaged_task<Result(cellregister::CellRegister *)>>(
+        [this, f = std::move(f)](cellregister::CellRegister *r) -> Result {
+            if (!r)
+                throw ERegisterFault(openFault);
+            try {
+                return f(*r);
+            } catch (const EUnknownEntry &) {
+                throw;
+            } catch (const core::Error &) {
+                suspect = true; // perhaps a server gone: the next job opens afresh
+                throw;
+            }
+        });
+    auto result = task->get_future();
+    {
+        std::lock_guard lock(jobsMutex);
+        jobs.push_back([task](cellregister::CellRegister *r) { (*task)(r); });
+    }
+    jobsReady.notify_one();
+    return result.get();
+}
+
+void Server::Impl::changedNow()
+{
+    std::lock_guard lock(changeMutex);
+    ++generation;
+    changed.notify_all();
 }
 
 std::shared_ptr<const CellsSnapshot> Server::Impl::cells()
@@ -229,7 +266,8 @@ std::shared_ptr<const CellsSnapshot> Server::Impl::cells()
     const quint64 g = generation.load();
     if (!cache || cacheGeneration != g) {
         auto s = std::make_shared<CellsSnapshot>();
-        s->cells = cellregister::summarizeCells(reg());
+        s->cells = onRegister(
+            [](cellregister::CellRegister &r) { return cellregister::summarizeCells(r); });
         cache = std::move(s);
         cacheGeneration = g;
     }
@@ -249,10 +287,24 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
             started.token = t;
     }
     // Refuses a register that is not there before anything listens.
-    cellregister::CellRegister check(o.location, 10'000, cellregister::Opening::MustExist);
+    std::promise<void> opened;
+    registerThread = std::thread([this, &opened] { registerLoop(opened); });
+    try {
+        opened.get_future().get();
+    } catch (...) {
+        registerThread.join();
+        throw;
+    }
 
     http.new_task_queue = [] { return new Workers(kWorkers, kQueued); };
     http.set_payload_max_length(kMaxBody);
+    // The library would also share the port with any other socket of the same user
+    // (SO_REUSEPORT), so that a second server would take half of the first one's clients;
+    // a port in use is refused instead.
+    http.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     http.set_read_timeout(2, 0);
     http.set_write_timeout(5, 0);
     http.set_keep_alive_timeout(2);
@@ -284,11 +336,12 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
         port = http.bind_to_any_port(host);
     else if (!http.bind_to_port(host, port))
         port = -1;
-    if (port <= 0)
-        throw EServeFault(QStringLiteral("Cannot listen on %1:%2: %3")
-                              .arg(o.host)
-                              .arg(o.port)
-                              .arg(QString::fromLocal8Bit(strerror(errno))));
+    if (port <= 0) {
+        const QString reason = QString::fromLocal8Bit(strerror(errno));
+        stopRegister();
+        throw EServeFault(
+            QStringLiteral("Cannot listen on %1:%2: %3").arg(o.host).arg(o.port).arg(reason));
+    }
     started.port = port;
     const QString shownHost = o.host.contains(u':') ? u'[' + o.host + u']' : o.host;
     started.url = QStringLiteral("http://%1:%2/").arg(shownHost).arg(port);
@@ -303,7 +356,6 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
     // as it was made would otherwise serve on with nobody to stop it.
     while (!http.is_running() && !listenEnded)
         std::this_thread::sleep_for(1ms);
-    watcher = std::thread([this] { watch(); });
 }
 
 Server::Impl::~Impl()
@@ -318,40 +370,80 @@ Server::Impl::~Impl()
     }
     if (listener.joinable())
         listener.join();
-    if (watcher.joinable())
-        watcher.join();
+    stopRegister();
 }
 
-// Cheap polls of a number that moves with every write: SQLite's data version of this
-// connection moves when any other connection commits; PostgreSQL's next transaction id moves
-// only when a transaction writes (reads take none). Both cost no scan of the register.
-void Server::Impl::watch()
+void Server::Impl::stopRegister()
+{
+    {
+        std::lock_guard lock(jobsMutex);
+        registerStop = true;
+    }
+    jobsReady.notify_all();
+    if (registerThread.joinable())
+        registerThread.join();
+}
+
+// Between jobs, cheap polls of a number that moves with every write: SQLite's data version
+// of this connection moves when any other connection commits (this one's own writes are
+// told by the actions); PostgreSQL's next transaction id moves only when a transaction
+// writes (reads take none). Neither scans the register.
+void Server::Impl::registerLoop(std::promise<void> &opened)
 {
     std::unique_ptr<cellregister::CellRegister> r;
+    const auto open = [&] {
+        r = std::make_unique<cellregister::CellRegister>(options.location, 2'000,
+                                                         cellregister::Opening::MustExist);
+    };
+    try {
+        open();
+        opened.set_value();
+    } catch (...) {
+        opened.set_exception(std::current_exception());
+        return;
+    }
     QString last;
-    while (!stopping) {
+    auto nextPoll = std::chrono::steady_clock::now();
+    for (;;) {
+        std::function<void(cellregister::CellRegister *)> job;
+        {
+            std::unique_lock lock(jobsMutex);
+            jobsReady.wait_until(lock, nextPoll, [&] { return registerStop || !jobs.empty(); });
+            if (!jobs.empty()) {
+                job = std::move(jobs.front());
+                jobs.pop_front();
+            } else if (registerStop) {
+                return;
+            }
+        }
+        if (suspect || !r) {
+            suspect = false;
+            try {
+                r.reset();
+                open();
+            } catch (const core::Error &e) {
+                r.reset();
+                openFault = e.message();
+            }
+        }
+        if (job)
+            job(r.get());
+        if (std::chrono::steady_clock::now() < nextPoll || !r)
+            continue;
+        nextPoll = std::chrono::steady_clock::now() + kPoll;
         try {
-            if (!r)
-                r = std::make_unique<cellregister::CellRegister>(options.location, 2'000,
-                                                                 cellregister::Opening::MustExist);
             QSqlQuery q =
                 r->run(r->isPostgres()
                            ? QStringLiteral("SELECT pg_snapshot_xmax(pg_current_snapshot())::text")
                            : QStringLiteral("PRAGMA data_version"));
-            QString now = r->next(q) ? q.value(0).toString() : QString();
+            const QString now = r->next(q) ? q.value(0).toString() : QString();
             q.finish();
-            if (!last.isNull() && now != last) {
-                std::lock_guard lock(changeMutex);
-                ++generation;
-                changed.notify_all();
-            }
+            if (!last.isNull() && now != last)
+                changedNow();
             last = now;
         } catch (const core::Error &) {
-            // A server gone away: try again with a fresh connection.
-            r.reset();
+            suspect = true;
         }
-        std::unique_lock lock(changeMutex);
-        changed.wait_for(lock, kPoll, [&] { return stopping.load(); });
     }
 }
 
@@ -368,7 +460,6 @@ httplib::Server::HandlerResponse Server::Impl::handle(const httplib::Request &re
     } catch (const EUnknownEntry &e) {
         setError(res, 404, e.message());
     } catch (const core::Error &e) {
-        tRegister.reset();
         setError(res, 503, e.message());
     }
     return httplib::Server::HandlerResponse::Handled;
@@ -390,14 +481,9 @@ bool Server::Impl::admitted(const httplib::Request &req, httplib::Response &res,
         return false;
     default: break;
     }
-    if (!started.tokenRequired)
-        return true;
-    const std::string cookie = header(req, "Cookie");
-    const std::string authorization = header(req, "Authorization");
-    if (sameToken(presentedToken({cookie, authorization, {}, {}, {}, {}}), token))
-        return true;
-    // A page opened with the token in its address: the token moves into a cookie that
-    // browsers send to this server alone, and the address loses it.
+    // A page opened with the token in its address (as printed at the first start): the token
+    // moves into a cookie that browsers send to this server alone, and the address loses it.
+    // On loopback too, where the actions need it.
     const QString given = param(t.params, QStringLiteral("token"));
     if (req.method == "GET" && !given.isEmpty() && sameToken(given.toStdString(), token)) {
         QString location = QString::fromStdString(req.path);
@@ -414,6 +500,12 @@ bool Server::Impl::admitted(const httplib::Request &req, httplib::Response &res,
                            + "; Path=/; HttpOnly; SameSite=Strict");
         return false;
     }
+    if (!started.tokenRequired)
+        return true;
+    const std::string cookie = header(req, "Cookie");
+    const std::string authorization = header(req, "Authorization");
+    if (sameToken(presentedToken({cookie, authorization, {}, {}, {}, {}}), token))
+        return true;
     setError(res, 401, QStringLiteral("This server needs its access token"));
     return false;
 }
@@ -448,14 +540,15 @@ void Server::Impl::answer(const httplib::Request &req, httplib::Response &res, c
     if (t.page == Page::CellsData) {
         setJson(res, 200, cellsJson(*cells(), q, lang));
     } else if (t.page == Page::CellData) {
-        const QByteArray json =
-            cellJson(reg(), param(t.params, QStringLiteral("label")), q.rules, lang);
+        const QString label = param(t.params, QStringLiteral("label"));
+        const QByteArray json = onRegister(
+            [&](cellregister::CellRegister &r) { return cellJson(r, label, q.rules, lang); });
         if (json.isEmpty())
             setError(res, 404, QStringLiteral("No such cell"));
         else
             setJson(res, 200, json);
     } else if (t.page == Page::PacksData) {
-        setJson(res, 200, packsJson(reg()));
+        setJson(res, 200, onRegister([](cellregister::CellRegister &r) { return packsJson(r); }));
     }
 }
 
@@ -489,16 +582,21 @@ void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
         return;
     }
     try {
-        if (req.path == "/api/retire")
-            cellregister::retireCell(reg(), label, body.value("reason").toString());
-        else
-            cellregister::restoreCell(reg(), label);
+        const bool retire = req.path == "/api/retire";
+        const QString reason = body.value("reason").toString();
+        onRegister([&](cellregister::CellRegister &r) {
+            if (retire)
+                cellregister::retireCell(r, label, reason);
+            else
+                cellregister::restoreCell(r, label);
+            return 0;
+        });
+        changedNow();
         setJson(res, 200,
                 QJsonDocument(QJsonObject{{"label", label}}).toJson(QJsonDocument::Compact));
     } catch (const EUnknownEntry &e) {
         setError(res, 404, e.message());
     } catch (const core::Error &e) {
-        tRegister.reset();
         setError(res, 503, e.message());
     }
 }

@@ -19,8 +19,10 @@
 
 class DevTools {
 public:
-    // Starts the browser and attaches to its first page; error() says what went wrong.
-    DevTools()
+    // Starts the browser with a fresh profile in folder (which outlives the browser's helper
+    // processes) and attaches to its first page; error() says what went wrong.
+    explicit DevTools(const QString &folder)
+        : profile_(folder + QStringLiteral("/chromium-%1").arg(++runs()))
     {
         QStringList args{"--headless",
                          "--disable-gpu",
@@ -30,7 +32,7 @@ public:
                          "--disable-sync",
                          "--remote-debugging-port=0",
                          "--remote-allow-origins=*",
-                         "--user-data-dir=" + profile_.path(),
+                         "--user-data-dir=" + profile_,
                          "--window-size=1280,900",
                          "about:blank"};
         // Chromium refuses to run as root inside its own sandbox.
@@ -38,7 +40,7 @@ public:
             args << "--no-sandbox";
         browser_.setProcessChannelMode(QProcess::MergedChannels);
         browser_.start(QStringLiteral("chromium"), args);
-        QFile active(profile_.filePath("DevToolsActivePort"));
+        QFile active(profile_ + QStringLiteral("/DevToolsActivePort"));
         for (int i = 0; i < 300 && !active.exists(); ++i)
             wait(50);
         wait(100);
@@ -165,7 +167,13 @@ private:
                     + p.value("entry").toObject().value("url").toString();
     }
 
-    QTemporaryDir profile_;
+    static int &runs()
+    {
+        static int n = 0;
+        return n;
+    }
+
+    QString profile_;
     QProcess browser_;
     QWebSocket socket_;
     QString error_;
