@@ -6,6 +6,7 @@
 #include "cli/output.h"
 #include "cli/streams.h"
 #include "cli/subcommands.h"
+#include "labview/errors.h"
 #include "link/errors.h"
 #include "report/errors.h"
 
@@ -31,7 +32,10 @@ struct ExitRow {
 
 const ExitRow kExitRows[] = {
     {kExitOk, "done", nullptr},
-    {kExitFileError, "a file cannot be read or written", nullptr},
+    {kExitFileError,
+     "a file cannot be read or written, or serve cannot listen on its\n"
+     "address or keep its access token",
+     raisedAs<EServeFault>},
     {kExitUsage, "bad arguments, or a label that does not fit its label size",
      raisedAs<EUsageError, ELabelDoesNotFit>},
     {kExitNotAReading, "a line is not a reading (--strict), or the files hold no reading",
@@ -100,6 +104,7 @@ int run(const Invocation &inv)
     case S::CellRelabel: return runCellRelabel(inv);
     case S::Runs: return runRuns(inv);
     case S::Undo: return runUndo(inv);
+    case S::Serve: return runServe(inv);
     case S::Export: return runExport(inv);
     case S::Report: return runReport(inv);
     case S::Labels: return runLabels(inv);

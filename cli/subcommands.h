@@ -31,6 +31,8 @@ int runCellRestore(const Invocation &inv);
 int runCellRelabel(const Invocation &inv);
 int runRuns(const Invocation &inv);
 int runUndo(const Invocation &inv);
+// The register as web pages, until Ctrl+C.
+int runServe(const Invocation &inv);
 
 // report and labels draw with Qt Gui.
 int runReport(const Invocation &inv);

@@ -44,6 +44,7 @@ enum class Subcommand {
     CellRelabel,
     Runs,
     Undo,
+    Serve,
     Export,
     Report,
     Labels
@@ -89,6 +90,8 @@ enum class Opt {
     Repeated,
     CapacityTolerance,
     WithoutCapacity,
+    Listen,
+    AllowActions,
     Count
 };
 
@@ -144,6 +147,8 @@ struct Invocation {
     std::int64_t capacityToleranceMillipercent = 100; // of the mean group capacity: 0.1 %
     bool refuseWithoutCapacity = false; // rather than leave such cells out of the match
     qint64 run = 0; // of `undo`
+    QString listen; // serve --listen ADDRESS:PORT; empty: loopback, port 8080
+    bool allowActions = false;
 };
 
 // Whether an option applies to cells from reading files, from the register, or either.

@@ -521,6 +521,19 @@ in stock). Without rules on the command line, the rules the pack was matched und
          kRegister,
          checkUndo,
          ""},
+        {S::Serve,
+         "serve",
+         "[--listen ADDRESS:PORT] [--allow-actions] [--db DB]",
+         "the register as web pages, live, for every browser in the lab",
+         "Serves the register as web pages until Ctrl+C: the cells with their verdicts, each "
+         "cell's\n"
+         "history, the packs with their layout, updated within 2 s of any record. It answers on\n"
+         "loopback alone unless --listen names another address; then every request needs the\n"
+         "access token, made at the first such start and printed that once.",
+         {},
+         std::vector<OptionUse>{{O::Listen}, {O::AllowActions}} + kRegister,
+         noWords,
+         ""},
         {S::Report,
          "report",
          "FILE... [--output FILE] [--language en|zh] [--open] [OPTIONS]\n"

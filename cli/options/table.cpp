@@ -75,6 +75,7 @@ constexpr char kNoFirstCell[] = "--first-cell needs a label like A001";
 constexpr char kNoPackName[] = "--save-pack needs a name";
 constexpr char kNoPack[] = "--pack needs a pack's name";
 constexpr char kNoReason[] = "--reason needs a text";
+constexpr char kNoListen[] = "--listen needs ADDRESS:PORT";
 constexpr char kNoColumn[] = "a column option needs a column's name";
 
 constexpr char kRegisterPaths[] =
@@ -412,6 +413,21 @@ const std::vector<OptionRow> &optionTable()
              inv.refuseWithoutCapacity = v.toLower() == u"refuse";
              return QString();
          }},
+        {O::Listen,
+         {"listen"},
+         "ADDRESS:PORT",
+         "where to answer (127.0.0.1:8080); any other address than loopback asks\n"
+         "every request for the access token",
+         "",
+         {},
+         text<&Inv::listen, kNoListen>},
+        {O::AllowActions,
+         {"allow-actions"},
+         "",
+         "let the pages retire and restore cells (always with the access token)",
+         "",
+         {},
+         set<&Inv::allowActions>},
     };
     return rows;
 }

@@ -106,7 +106,7 @@ void TestArguments::faults_data()
     };
     row("nothing", {},
         "a subcommand is required: download, clear-memory, convert, stats, match, ports, record, "
-        "capacity, cells, cell, pack, export, runs, undo, report or labels");
+        "capacity, cells, cell, pack, export, runs, undo, serve, report or labels");
     row("unknown subcommand", {"frobnicate"}, "unknown subcommand 'frobnicate'");
     row("an option for a subcommand", {"--com", "3"}, "unknown subcommand '--com'");
     row("no port", {"download"}, "--com N or --port PATH is required");

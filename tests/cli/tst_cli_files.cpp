@@ -99,7 +99,7 @@ void TestCliFiles::badArguments_data()
     };
     row("nothing", {},
         "a subcommand is required: download, clear-memory, convert, stats, match, ports, record, "
-        "capacity, cells, cell, pack, export, runs, undo, report or labels",
+        "capacity, cells, cell, pack, export, runs, undo, serve, report or labels",
         "");
     row("unknown subcommand", {"frobnicate"}, "unknown subcommand 'frobnicate'", "");
     row("port 256", {"clear-memory", "--com=256"},
