@@ -1,10 +1,10 @@
 // serve: the register as web pages until Ctrl+C or SIGTERM.
+#include "labview/serve.h"
 #include "cellregister/location.h"
 #include "cli/exit_codes.h"
 #include "cli/output.h"
 #include "cli/subcommands.h"
 #include "labview/access.h"
-#include "labview/serve.h"
 
 #include <QScopeGuard>
 
@@ -30,7 +30,8 @@ int runServe(const Invocation &inv)
     struct sigaction action { };
     action.sa_handler = askToStop;
     sigemptyset(&action.sa_mask);
-    struct sigaction previousInt { }, previousTerm { };
+    struct sigaction previousInt {
+    }, previousTerm{};
     sigaction(SIGINT, &action, &previousInt);
     sigaction(SIGTERM, &action, &previousTerm);
     const auto restore = qScopeGuard([&] {
