@@ -1,20 +1,9 @@
 #include "cellregister/cell_life.h"
 
 #include "cellregister/errors.h"
+#include "cellregister/packs.h"
 
 namespace cellregister {
-
-namespace {
-
-qint64 cellId(CellRegister &r, const QString &label)
-{
-    QSqlQuery q = r.run(QStringLiteral("SELECT id FROM cells WHERE label = ?"), {label});
-    if (!r.next(q))
-        throw EUnknownEntry(QStringLiteral("the register holds no cell '%1'").arg(label));
-    return q.value(0).toLongLong();
-}
-
-} // namespace
 
 std::vector<RecordRun> recordRuns(CellRegister &r)
 {

@@ -8,8 +8,6 @@
 
 namespace cellregister {
 
-namespace {
-
 qint64 cellId(CellRegister &r, const QString &label)
 {
     QSqlQuery q = r.run(QStringLiteral("SELECT id FROM cells WHERE label = ?"), {label});
@@ -17,6 +15,8 @@ qint64 cellId(CellRegister &r, const QString &label)
         throw EUnknownEntry(QStringLiteral("the register holds no cell '%1'").arg(label));
     return q.value(0).toLongLong();
 }
+
+namespace {
 
 qint64 packId(CellRegister &r, const QString &name)
 {

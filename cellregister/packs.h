@@ -33,6 +33,9 @@ struct Swap {
     QDateTime at;
 };
 
+// The id of the cell of this label; raises EUnknownEntry when the register has none.
+qint64 cellId(CellRegister &r, const QString &label);
+
 // Raises EDuplicateEntry when the name is taken or a cell is already in a pack, and
 // EUnknownEntry for a label the register lacks; stores nothing then.
 void savePack(CellRegister &r, const Pack &pack);
