@@ -3,8 +3,8 @@
 #include "files.h"
 
 #include "board/line_breaks.h"
-#include "cli/errors.h"
-#include "cli/streams.h"
+#include "cli/common/errors.h"
+#include "cli/common/streams.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

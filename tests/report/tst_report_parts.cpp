@@ -1,9 +1,9 @@
 // The report's parts that carry numbers: round axes, bins that hold every cell once,
 // verdicts from the rules, and the cell names given on the command line.
-#include "cli/batch_register.h"
-#include "cli/cell_labels.h"
-#include "cli/errors.h"
+#include "cli/common/errors.h"
 #include "cli/options/options.h"
+#include "cli/pictures/batch_register.h"
+#include "cli/register/cell_labels.h"
 #include "report/axis.h"
 #include "report/batch.h"
 #include "report/captions.h"

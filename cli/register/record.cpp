@@ -1,0 +1,226 @@
+// record: readings from the analyzer or from saved files, stored as measurements of
+// labelled cells, all in one transaction or not at all.
+#include "cli/register/record.h"
+#include "board/data_board.h"
+#include "board/errors.h"
+#include "cellregister/errors.h"
+#include "cellregister/location.h"
+#include "cellregister/measurements.h"
+#include "cli/common/errors.h"
+#include "cli/common/exit_codes.h"
+#include "cli/common/input_files.h"
+#include "cli/common/output.h"
+#include "cli/common/rows.h"
+#include "cli/register/cell_labels.h"
+#include "cli/register/commands.h"
+#include "core/system_error.h"
+#include "reading/line_format.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+QString countText(qsizetype n, const char *one, const char *many)
+{
+    return n == 1 ? QStringLiteral("1 %1").arg(QLatin1String(one))
+                  : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(many));
+}
+
+// Where readings that were not stored go: beside a register file, else in the default
+// register's folder.
+QString unstoredFolder(const cellregister::Location &where)
+{
+    return where.postgres ? cellregister::defaultFolder() : QFileInfo(where.path).absolutePath();
+}
+
+} // namespace
+
+cellregister::Measurement measurementOf(const reading::Reading &r)
+{
+    cellregister::Measurement m;
+    m.group = r.group;
+    m.microohms = r.microohms();
+    m.microvolts = r.microvolts();
+    // One buffer for both texts: a record makes them for every reading.
+    QByteArray text;
+    text.reserve(32);
+    reading::appendResistanceText(text, r, reading::kOhmUtf8);
+    m.resistanceText = QString::fromUtf8(text);
+    text.truncate(0);
+    reading::appendVoltageText(text, r);
+    m.voltageText = QString::fromLatin1(text);
+    return m;
+}
+
+// Records failing in the same second (a bench of them, a script) each get a file: the name
+// is taken by creating the file, never by looking first, and an existing file is never
+// written over.
+QString saveUnstored(const cellregister::Location &where, const QByteArrayList &lines)
+{
+    board::DataBoard board;
+    for (const QByteArray &l : lines)
+        board.AppendLine(l);
+    const QString folder = unstoredFolder(where);
+    QDir().mkpath(folder);
+    const QString stem = folder + QStringLiteral("/unstored-readings-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    constexpr int kTries = 10'000;
+    for (int n = 1; n <= kTries; ++n) {
+        const QString path =
+            n == 1 ? stem + QStringLiteral(".txt") : stem + QStringLiteral("-%1.txt").arg(n);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            const int error = errno;
+            if (error == EEXIST)
+                continue;
+            throw EFCreateError(
+                QStringLiteral("cannot create %1: %2").arg(path, core::systemErrorText(error)));
+        }
+        if (file.write(board.text()) != board.text().size() || !file.flush()) {
+            const QString why = file.errorString();
+            file.remove();
+            throw EWriteError(QStringLiteral("cannot write %1: %2").arg(path, why));
+        }
+        return path;
+    }
+    throw EFCreateError(QStringLiteral("cannot create %1.txt: %2 files of that name exist already")
+                            .arg(stem)
+                            .arg(kTries));
+}
+
+QString nothingStored(const cellregister::Location &where, bool fromAnalyzer,
+                      const QByteArrayList &lines)
+{
+    const QString held = fromAnalyzer
+        ? QStringLiteral("the analyzer still holds its readings (downloaded, not cleared)")
+        : QStringLiteral("the files read are left as they were");
+    const QString readings = countText(lines.size(), "reading", "readings")
+        + (fromAnalyzer ? QStringLiteral(" that arrived") : QStringLiteral(" read"));
+    try {
+        return QStringLiteral("nothing stored; %1, and the %2 are in %3")
+            .arg(held, readings, saveUnstored(where, lines));
+    } catch (const core::Error &e) {
+        return QStringLiteral("nothing stored; %1; the %2 could not be written beside the "
+                              "register either: %3")
+            .arg(held, readings, e.message());
+    }
+}
+
+std::unique_ptr<cellregister::CellRegister> openRegister(const Invocation &inv,
+                                                         cellregister::Opening opening)
+{
+    return std::make_unique<cellregister::CellRegister>(cellregister::locate(inv.db),
+                                                        inv.lockWaitMilliseconds, opening);
+}
+
+int runRecord(const Invocation &inv)
+{
+    const QStringList &files = inv.files;
+    const bool fromAnalyzer = files.isEmpty();
+    const QString name = QStringLiteral("record");
+    QStringList labels;
+    if (inv.has(Opt::Cells))
+        labels = labelRange(inv.cellRange, name);
+    else
+        labelsFrom(inv.firstCell, 1, name);
+
+    RecordSource source;
+    source.at = inv.at.value_or(QDateTime::currentDateTimeUtc());
+    // A time ahead of the clock would make every rest before it look longer than it was.
+    if (source.at > QDateTime::currentDateTimeUtc().addSecs(kAheadOfClockSeconds))
+        refuseUsage(QStringLiteral("record"),
+                    QStringLiteral("--at %1 is ahead of this computer's clock; readings cannot "
+                                   "have been taken then")
+                        .arg(source.at.toLocalTime().toString(Qt::ISODate)));
+    source.restStart = inv.restStart;
+    source.model = inv.has(Opt::Model) || fromAnalyzer
+        ? QString::fromLatin1(reading::modelName(inv.model))
+        : QStringLiteral("unknown");
+    source.analyzerModel = inv.model;
+    source.com = inv.com;
+    source.portPath = inv.portPath;
+
+    // A register that cannot be written fails before a long download, not after it.
+    const std::unique_ptr<cellregister::CellRegister> reg =
+        openRegister(inv, cellregister::Opening::MayCreate);
+
+    Arrival arrival = fromAnalyzer ? downloadReadings(inv, source) : Arrival{};
+    // Readings from files are made board lines only once they are known.
+    std::vector<reading::Reading> fileReadings;
+    if (!fromAnalyzer) {
+        QStringList sources;
+        for (const QString &f : files)
+            sources << QFileInfo(f).absoluteFilePath();
+        forEachReading(
+            files, inv.strict,
+            [&](int file, int number, const reading::Reading &r) {
+                cellregister::Measurement m = measurementOf(r);
+                m.source = sources[file];
+                m.sourceLine = number;
+                arrival.measurements << std::move(m);
+                fileReadings.push_back(r);
+            },
+            printMessage);
+        if (arrival.measurements.isEmpty())
+            throw ENoReadings(QStringLiteral("record: the files hold no reading"));
+    }
+
+    const qsizetype n = arrival.measurements.size();
+    // Readings from files become board lines only for the file a failed record writes.
+    const auto kept = [&] {
+        for (const reading::Reading &r : fileReadings)
+            arrival.lines << boardLine(r);
+        fileReadings.clear();
+        return nothingStored(reg->location(), fromAnalyzer, arrival.lines);
+    };
+    if (arrival.end != Arrival::End::Complete) {
+        const QString text = arrival.failure + QStringLiteral("; ") + kept();
+        if (arrival.end == Arrival::End::Interrupted) {
+            printMessage(QStringLiteral("battery-analyzer-cli: ") + text);
+            return kExitInterrupted;
+        }
+        throw EDeviceFault(text);
+    }
+    if (inv.has(Opt::FirstCell))
+        labels = labelsFrom(inv.firstCell, n, name);
+    // Labels of one width sort and read as the cells lie; A999 is not followed by A1000.
+    const bool outgrown = !labels.isEmpty() && labels.back().size() != labels.front().size();
+    if (labels.size() != n || outgrown) {
+        const QString cells = outgrown
+            ? QStringLiteral("%1 labels from %2 outgrow their width").arg(n).arg(inv.firstCell)
+            : QStringLiteral("%1 for %2")
+                  .arg(countText(labels.size(), "cell label", "cell labels"),
+                       countText(n, "reading", "readings"));
+        throw ELabelMismatch(QStringLiteral("record: %1; %2").arg(cells, kept()));
+    }
+    for (qsizetype i = 0; i < n; ++i) {
+        cellregister::Measurement &m = arrival.measurements[i];
+        m.label = labels[i];
+        m.at = source.at;
+        m.model = source.model;
+        m.restStart = source.restStart;
+        if (fromAnalyzer)
+            m.source = source.portName();
+    }
+    try {
+        cellregister::addMeasurements(*reg, arrival.measurements);
+    } catch (const ERegisterFault &e) {
+        // A lock waited for too long, a server gone or stopped, a full disk: the readings
+        // are still somewhere, and the message says where.
+        throw ERegisterFault(e.message() + QStringLiteral("; ") + kept());
+    }
+    printMessage(QStringLiteral("battery-analyzer-cli: recorded %1 as %2..%3 in %4")
+                     .arg(countText(n, "reading", "readings"), labels.front(), labels.back(),
+                          reg->location().shown()));
+    return kExitOk;
+}
+
+} // namespace cli

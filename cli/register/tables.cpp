@@ -1,0 +1,105 @@
+#include "cli/register/tables.h"
+
+#include "cellregister/cell_register.h"
+#include "cellregister/local_time.h"
+#include "reading/decimal.h"
+
+namespace cli {
+
+using tables::Kind;
+
+QByteArray exactText(std::int64_t units, int decimals)
+{
+    return reading::decimalText({units, decimals});
+}
+
+namespace {
+
+std::vector<tables::Column> cellColumns(Format format)
+{
+    if (format == Format::Text)
+        return {{"label", Kind::Text, tables::kFitContent},
+                {"mΩ", Kind::Number, tables::kFitContent},
+                {"V", Kind::Number, tables::kFitContent},
+                {"n", Kind::Number, tables::kFitContent},
+                {"latest", Kind::Text, tables::kFitContent},
+                {"mV/day", Kind::Number, tables::kFitContent},
+                {"mAh", Kind::Number, tables::kFitContent},
+                {"pack", Kind::Text, tables::kFitContent},
+                {"verdict", Kind::Text}};
+    return {{"label", Kind::Text},
+            {"resistance_ohm", Kind::Number},
+            {"voltage_v", Kind::Number},
+            {"resistance_text", Kind::Text},
+            {"voltage_text", Kind::Text},
+            {"measurements", Kind::Number},
+            {"first", Kind::Text},
+            {"latest", Kind::Text},
+            {"self_discharge_mv_per_day", Kind::Number},
+            {"capacity_mah", Kind::Number},
+            {"pack", Kind::Text},
+            {"verdict", Kind::Text},
+            {"reasons", Kind::List}};
+}
+
+std::vector<tables::Column> measurementColumns()
+{
+    return {{"label", Kind::Text},        {"measured_at", Kind::Text},
+            {"group", Kind::Number},      {"resistance_ohm", Kind::Number},
+            {"voltage_v", Kind::Number},  {"resistance_text", Kind::Text},
+            {"voltage_text", Kind::Text}, {"model", Kind::Text},
+            {"source", Kind::Text},       {"source_line", Kind::Number},
+            {"rest_start", Kind::Flag}};
+}
+
+} // namespace
+
+CellTable::CellTable(Format format) : format_(format), table_(format, cellColumns(format))
+{ }
+
+void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &rules,
+                    const QStringList &reasons)
+{
+    const auto sd = cellregister::selfDischarge(c, rules.minDays);
+    const QByteArray selfDischarge = sd ? QByteArray::number(*sd, 'f', 2) : QByteArray();
+    const QByteArrayView verdict = reasons.isEmpty() ? "pass" : "fail";
+    tables::Writer &t = table_;
+    if (format_ == Format::Text) {
+        t.text(c.label).number({c.microohms, 3}).number({c.microvolts, 6}).number(c.measurements);
+        t.text(cellregister::localTimeText(c.latest)).number(selfDischarge);
+        c.capacityMicroampHours ? t.number({*c.capacityMicroampHours, 3}) : t.none();
+        t.text(c.retired              ? QStringLiteral("retired")
+                   : c.pack.isEmpty() ? QStringLiteral("-")
+                                      : c.pack);
+        t.textBy([&](QByteArray &b) {
+            b += verdict;
+            if (!reasons.isEmpty())
+                b += ": " + reasons.join(QStringLiteral("; ")).toUtf8();
+        });
+    } else {
+        t.text(c.label).number({c.microohms, 6}).number({c.microvolts, 6});
+        t.text(c.resistanceText).text(c.voltageText).number(c.measurements);
+        t.text(cellregister::localTimeText(c.first)).text(cellregister::localTimeText(c.latest));
+        t.number(selfDischarge);
+        c.capacityMicroampHours ? t.number({*c.capacityMicroampHours, 3}) : t.none();
+        c.pack.isEmpty() ? t.none() : t.text(c.pack);
+        t.text(verdict).list(reasons);
+    }
+    t.endRow();
+}
+
+MeasurementTable::MeasurementTable(Format format, tables::Place place, tables::Writer::Flush flush)
+    : table_(format, measurementColumns(), tables::Shape::Table, place, std::move(flush))
+{ }
+
+void MeasurementTable::add(const cellregister::Measurement &m)
+{
+    tables::Writer &t = table_;
+    t.text(m.label).text(cellregister::localTimeText(m.at)).number(m.group);
+    t.number({m.microohms, 6}).number({m.microvolts, 6});
+    t.text(m.resistanceText).text(m.voltageText).text(m.model).text(m.source);
+    m.sourceLine ? t.number(m.sourceLine) : t.none();
+    t.flag(m.restStart).endRow();
+}
+
+} // namespace cli
