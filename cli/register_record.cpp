@@ -127,8 +127,8 @@ int runRecord(const Invocation &inv)
     const bool fromAnalyzer = files.isEmpty();
     const QString name = QStringLiteral("record");
     QStringList labels;
-    if (inv.has(Opt::Cells))
-        labels = labelRange(inv.cellRange, name);
+    if (inv.namesCells())
+        labels = namedCells(inv.cellRange, inv.cellsFrom, name);
     else
         labelsFrom(inv.firstCell, 1, name);
 
