@@ -27,8 +27,16 @@ QString problemText(const LabelProblem &p, bool file)
     case LabelFault::TooMany:
         return QStringLiteral("%1 makes more than %2 labels or %3 characters of them in all")
             .arg(p.text, QString::number(kMostLabels), QString::number(kMostLabelCharacters));
-    case LabelFault::NotText:
-        return QStringLiteral("'%1' holds a control character or no UTF-8 text").arg(p.text);
+    case LabelFault::NotText: {
+        // A scanner's prefix or suffix byte shows where it is rather than not at all.
+        QString shown;
+        for (const QChar c : p.text)
+            shown += c.category() == QChar::Other_Control || c.category() == QChar::Other_Format
+                ? QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'))
+                : QString(c);
+        return QStringLiteral("'%1' holds a control or invisible character, or is no UTF-8 text")
+            .arg(shown);
+    }
     case LabelFault::NoLabels: return QStringLiteral("no label at all");
     }
     return {};

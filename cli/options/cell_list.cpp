@@ -64,7 +64,9 @@ private:
 bool hasControl(QStringView text)
 {
     return std::any_of(text.begin(), text.end(), [](QChar c) {
-        return c.category() == QChar::Other_Control || c == QChar::ReplacementCharacter;
+        // Invisible format characters too: a label must read as it is written.
+        return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format
+            || c == QChar::ReplacementCharacter;
     });
 }
 
@@ -161,7 +163,11 @@ LabelList parseLabelFile(QByteArrayView bytes)
         ++line;
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString decoded = utf8.decode(raw);
-        const QString label = decoded.trimmed();
+        // Files joined one after another keep each one's byte order mark.
+        const QString label =
+            (decoded.trimmed().startsWith(QChar::ByteOrderMark) ? decoded.trimmed().sliced(1)
+                                                                : decoded)
+                .trimmed();
         if (utf8.hasError() || hasControl(label)) {
             c.problem(LabelFault::NotText, line, label);
             continue;

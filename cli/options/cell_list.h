@@ -23,7 +23,7 @@ enum class LabelFault {
     BadRange, // not one prefix and numbers of one width on both sides of ".."
     Backwards, // A020..A001
     TooMany, // past kMostLabels or kMostLabelCharacters
-    NotText, // a control character, or bytes that are no UTF-8
+    NotText, // a control or invisible format character, or bytes that are no UTF-8
     NoLabels, // nothing named at all
 };
 
@@ -42,8 +42,9 @@ struct LabelList {
 // Comma-separated items, each a label or a range A001..A020, spaces around them ignored.
 LabelList parseLabelList(QStringView text);
 
-// A file of labels, one a line: UTF-8 with or without a byte order mark, lines ending in LF,
-// CR LF or CR, spaces around a label and blank lines ignored.
+// A file of labels, one a line: UTF-8 with or without a byte order mark (at the start of any
+// line: files joined keep theirs), lines ending in LF, CR LF or CR, spaces around a label and
+// blank lines ignored.
 LabelList parseLabelFile(QByteArrayView bytes);
 
 // A label that ends in a number: "A001" is prefix "A", 1, width 3.

@@ -270,6 +270,12 @@ void TestArguments::cellLists_data()
          "A1\n\x02"
          "A2\x03\nA\xff\n",
          "nottext@2 nottext@3");
+    file("files joined, each with its byte order mark",
+         "\xEF\xBB\xBF"
+         "A1\n\xEF\xBB\xBF"
+         "A2\nA\xEF\xBB\xBF"
+         "3\n",
+         "nottext@3");
     file("blank lines only", "\r\n \r\n", "nolabels@0");
 }
 

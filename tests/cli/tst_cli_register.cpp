@@ -455,7 +455,8 @@ private slots:
             row("scanned labels with faults", {"record", readings, "--cells-from", scanned}, 1,
                 "record: the labels of --cells-from cannot be used:\n" + scanned
                     + ":4: A001 again (first on line 1)\n" + scanned
-                    + ":5: 'A\x02' holds a control character or no UTF-8 text\n");
+                    + ":5: 'A\\u0002' holds a control or invisible character, or is no UTF-8 "
+                      "text\n");
             row("label named twice", {"capacity", twice}, 10,
                 twice
                     + ":4: cell A001 is named twice (first on line 2; --repeated last takes the "
