@@ -1,7 +1,6 @@
 #include "cli/options/cell_list.h"
 
 #include <QHash>
-#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -10,8 +9,9 @@ namespace cli {
 
 namespace {
 
-// Collects labels and problems; a repeated label is found by its case-folded text, since
-// the register finds a cell by a label in any case.
+// Collects labels and problems. A repeated label is found by its case-folded text, since the
+// register finds a cell by a label in any case; a range's labels, which differ by their
+// numbers, are compared as a range, so that millions of them take no more than their list.
 class Collector {
 public:
     LabelList list;
@@ -21,30 +21,65 @@ public:
         list.problems.push_back({fault, place, text.toString(), firstPlace});
     }
 
-    // False once the labels grow past the limits: there is no point in reading further.
+    // Whether `count` more labels of at least `length` characters stay within the limits.
+    bool fits(qint64 count, qint64 length) const
+    {
+        return count <= kMostLabels - list.labels.size()
+            && count <= (kMostLabelCharacters - characters_) / std::max<qint64>(length, 1);
+    }
+
+    // A label named on its own; false once the labels would grow past the limits.
     bool add(const QString &label, int place)
     {
-        if (list.labels.size() >= kMostLabels
-            || characters_ + label.size() > kMostLabelCharacters) {
+        if (!fits(1, label.size())) {
             problem(LabelFault::TooMany, place, label);
             return false;
         }
         characters_ += label.size();
         const QString key = label.toCaseFolded();
-        if (const auto at = first_.constFind(key); at != first_.cend())
-            problem(LabelFault::Repeated, place, label, *at);
+        int first = singles_.value(key, 0);
+        if (const auto n = first ? std::nullopt : numberedLabel(key))
+            for (const Range &r : ranges_)
+                if (r.holds(*n)) {
+                    first = r.place;
+                    break;
+                }
+        if (first)
+            problem(LabelFault::Repeated, place, label, first);
         else
-            first_.insert(key, place);
+            singles_.insert(key, place);
         list.labels << label;
         return true;
     }
 
-    // Whether `count` more labels of at least `length` characters stay within the limits;
-    // a range is refused before its labels are made.
-    bool fits(qint64 count, qint64 length) const
+    // The labels of from..to, which fit the limits.
+    void addRange(const NumberedLabel &from, qint64 to, int place)
     {
-        return count <= kMostLabels - list.labels.size()
-            && count <= (kMostLabelCharacters - characters_) / std::max<qint64>(length, 1);
+        const Range range{{from.prefix.toCaseFolded(), from.number, from.width}, to, place};
+        std::vector<std::pair<int, qint64>> earlier; // labels named on their own before
+        for (auto s = singles_.cbegin(); s != singles_.cend(); ++s)
+            if (const auto n = numberedLabel(s.key()); n && range.holds(*n))
+                earlier.emplace_back(s.value(), n->number);
+        std::sort(earlier.begin(), earlier.end());
+        for (const auto &[first, number] : earlier)
+            problem(LabelFault::Repeated, place, numberedLabelText(from, number), first);
+        for (const Range &r : ranges_) {
+            if (r.from.prefix != range.from.prefix || r.from.width != range.from.width)
+                continue;
+            const qint64 low = std::max(r.from.number, from.number);
+            const qint64 high = std::min(r.to, to);
+            if (low <= high)
+                problem(LabelFault::Repeated, place,
+                        low == high ? numberedLabelText(from, low)
+                                    : numberedLabelText(from, low) + QStringLiteral("..")
+                                + numberedLabelText(from, high),
+                        r.place);
+        }
+        ranges_.push_back(range);
+        characters_ += (to - from.number + 1) * (from.prefix.size() + from.width);
+        list.labels.reserve(list.labels.size() + (to - from.number + 1));
+        for (qint64 n = from.number; n <= to; ++n)
+            list.labels << numberedLabelText(from, n);
     }
 
     LabelList finish()
@@ -57,8 +92,19 @@ public:
     }
 
 private:
+    struct Range {
+        NumberedLabel from; // its prefix case-folded
+        qint64 to = 0;
+        int place = 0;
+        bool holds(const NumberedLabel &n) const
+        {
+            return n.prefix == from.prefix && n.width == from.width && n.number >= from.number
+                && n.number <= to;
+        }
+    };
     qint64 characters_ = 0;
-    QHash<QString, int> first_;
+    QHash<QString, int> singles_; // by case-folded label: where it was named
+    std::vector<Range> ranges_;
 };
 
 bool hasControl(QStringView text)
@@ -98,9 +144,7 @@ bool addItem(Collector &c, QStringView item, int place)
         c.problem(LabelFault::TooMany, place, item);
         return false;
     }
-    for (qint64 n = from->number; n <= to->number; ++n)
-        if (!c.add(numberedLabelText(*from, n), place))
-            return false;
+    c.addRange(*from, to->number, place);
     return true;
 }
 

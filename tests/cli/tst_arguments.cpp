@@ -259,6 +259,7 @@ void TestArguments::cellLists_data()
     list("empty items", "A1,,A2,", "empty@2 empty@4");
     list("repeated, also by a range and in another case", "A2,A1..A3,a3",
          "repeated@2/1 repeated@3/2");
+    list("overlapping ranges", "A1..A5,A3..A7,a4,A04", "repeated@2/1 repeated@3/1");
     list("bad ranges", "A1..B2,A01..A003,A3..A1,A1..A2..A3", "range@1 range@2 backwards@3 range@4");
     list("a range past the limit", "A00000001..A99999999,B1..B2", "toomany@1");
     list("nothing", " ", "empty@1");
