@@ -9,7 +9,10 @@ namespace cellregister {
 
 namespace {
 
-std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
+enum class Read { States, Measurements };
+
+std::vector<CellSummary> summarize(CellRegister &r, const QString &label,
+                                   Read read = Read::Measurements)
 {
     const QString where = label.isNull() ? QString() : QStringLiteral(" WHERE c.label = ?");
     const QVariantList values = label.isNull() ? QVariantList() : QVariantList{label};
@@ -19,7 +22,8 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
     // them adds measurements of cells the first did not list.
     const CellRegister::Snapshot snapshot(r);
     RowReader c(r,
-                QStringLiteral("SELECT c.id, c.label, c.capacity_uah, p.name, c.retired_reason "
+                QStringLiteral("SELECT c.id, c.label, c.capacity_uah, p.name, c.retired_reason, "
+                               "c.capacity_source, c.capacity_at, pc.group_index, pc.position "
                                "FROM cells c "
                                "LEFT JOIN pack_cells pc ON pc.cell_id = c.id "
                                "LEFT JOIN packs p ON p.id = pc.pack_id")
@@ -33,9 +37,18 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
         s.pack = c.text(3);
         if (!c.isNull(4))
             s.retired = c.text(4);
+        s.capacitySource = c.text(5);
+        if (const QString at = c.text(6); !at.isEmpty())
+            s.capacityAt = timeFromText(at);
+        if (!s.pack.isEmpty()) {
+            s.packGroup = int(c.integer(7)) + 1;
+            s.packPosition = int(c.integer(8)) + 1;
+        }
         byId.insert(c.integer(0), cells.size());
         cells.push_back(std::move(s));
     }
+    if (read == Read::States)
+        return cells;
     RowReader m(r,
                 QStringLiteral("SELECT m.cell_id, m.measured_at, m.microohms, m.microvolts, "
                                "m.resistance_text, m.voltage_text, m.rest_start "
@@ -85,6 +98,11 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label)
 std::vector<CellSummary> summarizeCells(CellRegister &r)
 {
     return summarize(r, QString());
+}
+
+std::vector<CellSummary> cellStates(CellRegister &r)
+{
+    return summarize(r, QString(), Read::States);
 }
 
 std::optional<CellSummary> summarizeCell(CellRegister &r, const QString &label)

@@ -24,8 +24,12 @@ struct CellSummary {
     // The latest measurement that started a rest period, if any.
     std::optional<QDateTime> restStart;
     std::int64_t restStartMicrovolts = 0;
-    std::optional<std::int64_t> capacityMicroampHours;
+    std::optional<std::int64_t> capacityMicroampHours; // the latest measured
+    QString capacitySource;
+    QDateTime capacityAt; // invalid when not known
     QString pack; // the pack it is built into, if any
+    int packGroup = 0; // in that pack, from 1 at the − end; 0 outside a pack
+    int packPosition = 0; // in that group, from 1
     std::optional<QString> retired; // the reason it was retired; none while in use
 };
 
@@ -37,6 +41,9 @@ inline bool inStock(const CellSummary &c)
 
 // Every cell with at least one measurement, in label order.
 std::vector<CellSummary> summarizeCells(CellRegister &r);
+// Every cell, in label order, with its capacity, pack and status but none of its measurements
+// read (their fields stay empty): for tables that give those beside each measurement.
+std::vector<CellSummary> cellStates(CellRegister &r);
 // One cell, or nullopt when the register has no such label.
 std::optional<CellSummary> summarizeCell(CellRegister &r, const QString &label);
 

@@ -71,6 +71,7 @@ enum class Opt {
     Db,
     LockWait,
     Cells,
+    CellsFrom,
     FirstCell,
     At,
     RestStart,
@@ -102,6 +103,8 @@ struct Invocation {
     bool version = false;
     std::bitset<std::size_t(Opt::Count)> given;
     bool has(Opt o) const { return given[std::size_t(o)]; }
+    // --cells or --cells-from
+    bool namesCells() const { return has(Opt::Cells) || has(Opt::CellsFrom); }
 
     int com = 0;
     QString portPath; // --port, or the DEVICE of `ports assign`; empty: COM com
@@ -124,7 +127,8 @@ struct Invocation {
     bool fromRegister = false; // the cells come from the cell register, not from files
     QString db; // empty: BATTERY_ANALYZER_DB or the default file
     int lockWaitMilliseconds = 10'000;
-    QString cellRange; // --cells A001..A020
+    QString cellRange; // --cells A001..A020,A031
+    QString cellsFrom; // --cells-from FILE: labels one a line
     QString firstCell;
     std::optional<QDateTime> at; // UTC
     bool restStart = false;
@@ -222,6 +226,14 @@ QString helpText(Subcommand s);
 // The words bash may offer after `before` for the word `current`, one a line; "@file" and
 // "@device" ask for file names.
 QStringList completionWords(const QStringList &before, const QString &current);
+
+// The rules on the command line; none when it gives no rule, so that a saved pack's own apply.
+std::optional<analysis::Rules> givenRules(const Invocation &inv);
+
+// The rules a saved pack's cells are judged by: those the user gave, else those the pack was
+// matched under, else the defaults (a pack saved before packs kept their rules).
+analysis::Rules packRules(const std::optional<analysis::Rules> &given,
+                          const std::optional<analysis::Rules> &matchedUnder);
 
 // Raises EUsageError: "NAME: TEXT" and a line pointing at the subcommand's --help.
 [[noreturn]] void refuseUsage(const QString &subcommand, const QString &text);

@@ -141,8 +141,9 @@ Invocation parseSubcommand(const SubcommandRow &sub, const QStringList &argument
     inv.files = parser.positionalArguments();
     if (inv.has(Opt::Com) && inv.has(Opt::Port))
         usage(sub.subcommand, QStringLiteral("give --com N or --port PATH, not both"));
-    if (inv.has(Opt::Cells) && inv.has(Opt::FirstCell))
-        usage(sub.subcommand, QStringLiteral("--cells and --first-cell exclude each other"));
+    if (inv.has(Opt::Cells) + inv.has(Opt::CellsFrom) + inv.has(Opt::FirstCell) > 1)
+        usage(sub.subcommand,
+              QStringLiteral("--cells, --cells-from and --first-cell exclude each other"));
     if (qint64(inv.series) * inv.parallel > kMaxPackCells)
         usage(sub.subcommand,
               QStringLiteral("a pack of more than %1 cells is not supported").arg(kMaxPackCells));

@@ -83,8 +83,9 @@ QString checkRecord(Invocation &inv)
         return fromAnalyzer
             ? QStringLiteral("--com or --port and files do not go together")
             : QStringLiteral("--com N, --port PATH or at least one FILE is required");
-    if (!inv.has(O::Cells) && !inv.has(O::FirstCell))
-        return QStringLiteral("one of --cells A001..A020 and --first-cell A001 is required");
+    if (!inv.namesCells() && !inv.has(O::FirstCell))
+        return QStringLiteral(
+            "one of --cells A001..A020, --cells-from FILE and --first-cell A001 is required");
     // The model sets the resistance scale; a wrong guess stores every reading ten times off.
     if (fromAnalyzer && !inv.has(O::Model))
         return QStringLiteral("--model M is required with --com or --port: the analyzer's model "
@@ -148,15 +149,16 @@ QString checkPicture(Invocation &inv)
     inv.fromRegister = inv.files.isEmpty();
     if (QString fault = wrongSource(inv); !fault.isEmpty())
         return fault;
-    if (labels && !inv.fromRegister && !inv.has(O::Cells) && !inv.has(O::FirstCell))
-        return QStringLiteral("--cells A001..A020 or --first-cell A001 is required: a label's "
-                              "code is its cell's name");
+    if (labels && !inv.fromRegister && !inv.namesCells() && !inv.has(O::FirstCell))
+        return QStringLiteral("--cells A001..A020, --cells-from FILE or --first-cell A001 is "
+                              "required: a label's code is its cell's name");
     if (inv.has(O::Series) != inv.has(O::Parallel))
         return QStringLiteral("--series S and --parallel P go together");
-    if (inv.has(O::Cells) && inv.has(O::Pack))
-        return QStringLiteral("--cells and --pack exclude each other");
-    if (labels && inv.fromRegister && !inv.has(O::Cells) && !inv.has(O::Pack) && !inv.has(O::Only))
-        return QStringLiteral("--cells A001..A020, --pack NAME or --only pass|fail is required");
+    if (inv.namesCells() && inv.has(O::Pack))
+        return QStringLiteral("--cells or --cells-from and --pack exclude each other");
+    if (labels && inv.fromRegister && !inv.namesCells() && !inv.has(O::Pack) && !inv.has(O::Only))
+        return QStringLiteral(
+            "--cells A001..A020, --cells-from FILE, --pack NAME or --only pass|fail is required");
     if (labels && inv.output.isEmpty())
         return QStringLiteral("--output FILE is required");
     if (inv.open && inv.output.isEmpty())
@@ -184,8 +186,9 @@ std::vector<OptionUse> rules(Source rest)
 // The cells of report and labels, from files or from the register.
 const std::vector<OptionUse> kPictureCells{
     {O::Cells,
-     "name the cells in order: one prefix, numbers of one width; from\n"
-     "the register, only these cells"},
+     "name the cells in order, like A001..A020,A031; from the register,\n"
+     "only these cells"},
+    {O::CellsFrom},
     {O::FirstCell, nullptr, Source::Files},
     {O::Series, "match a pack of S groups of P cells from the passing cells, as\nmatch does",
      Source::Files},
@@ -335,7 +338,8 @@ adapter rather than /dev/ttyUSB0.)",
         {S::Record,
          "record",
          "((--com N | --port PATH) --model M | FILE...)\n"
-         "                                   (--cells A001..A020 | --first-cell A001)\n"
+         "                                   (--cells A001..A020 | --cells-from FILE |\n"
+         "                                    --first-cell A001)\n"
          "                                   [--at TIME] [--rest-start] [--db DB] [--lock-wait S]",
          "store readings from the analyzer or files as measurements of labelled cells",
          R"(Stores readings as measurements of labelled cells, in order, in the cell register: from the
@@ -349,7 +353,8 @@ window's Save writes them) into a new file of their own, and the message names t
 The analyzer keeps its readings until clear-memory.)",
          {},
          std::vector<OptionUse>{
-             {O::Cells, "the cells measured, in order: one prefix, numbers of one width"},
+             {O::Cells, "the cells measured, in order, like A001..A020,A031"},
+             {O::CellsFrom},
              {O::FirstCell, "number as many cells as readings arrive, from this label on"},
              {O::At},
              {O::RestStart},
@@ -494,10 +499,12 @@ in stock). Without rules on the command line, the rules the pack was matched und
          ""},
         {S::Export,
          "export",
-         "[--format csv|json]",
+         "[--format csv|json|text]",
          "every measurement in the register, one row each",
-         "Every measurement of the register, one row each, for spreadsheets and scripts.",
-         {"csv", "json"},
+         "Every measurement of the register, one row each, for spreadsheets and scripts, with\n"
+         "its cell's latest capacity (value, source and time) and place in a pack (pack, group\n"
+         "and position, both from 1; group 1 is the pack's − end).",
+         {"csv", "json", "text"},
          std::vector<OptionUse>{{O::Format}, {O::Output}} + kRegister,
          noWords,
          ""},

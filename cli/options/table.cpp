@@ -70,7 +70,8 @@ QString applySize(Inv &inv, const QString &value, std::int64_t)
 constexpr char kNoPort[] = "--port needs a device path";
 constexpr char kNoOutput[] = "--output needs a file name";
 constexpr char kNoDb[] = "--db needs a file or a postgresql:// address";
-constexpr char kNoCells[] = "--cells needs a range like A001..A020";
+constexpr char kNoCells[] = "--cells needs labels like A001..A020 or C0005,C0009";
+constexpr char kNoCellsFrom[] = "--cells-from needs a file of labels";
 constexpr char kNoFirstCell[] = "--first-cell needs a label like A001";
 constexpr char kNoPackName[] = "--save-pack needs a name";
 constexpr char kNoPack[] = "--pack needs a pack's name";
@@ -256,10 +257,19 @@ const std::vector<OptionRow> &optionTable()
         {O::Cells,
          {"cells"},
          "A001..A020",
-         "the cells, in order: one prefix, numbers of one width",
+         "the cells, in order: labels and ranges (one prefix, numbers of one\n"
+         "width) apart by commas, like A001..A020,A031,B7",
          "",
          {},
          text<&Inv::cellRange, kNoCells>},
+        {O::CellsFrom,
+         {"cells-from"},
+         "FILE",
+         "the cells, in order, one label a line, as a barcode scanner types\n"
+         "them (\"-\": standard input)",
+         "@file",
+         {},
+         text<&Inv::cellsFrom, kNoCellsFrom>},
         {O::FirstCell,
          {"first-cell"},
          "A001",
@@ -430,6 +440,22 @@ const std::vector<OptionRow> &optionTable()
          set<&Inv::allowActions>},
     };
     return rows;
+}
+
+std::optional<analysis::Rules> givenRules(const Invocation &inv)
+{
+    // One rule given stands for all: a pack's rules with one of them changed would judge by
+    // rules no one wrote down.
+    if (inv.has(O::MaxResistance) || inv.has(O::MaxSelfDischarge) || inv.has(O::MinCapacity)
+        || inv.has(O::MinDays))
+        return inv.rules;
+    return std::nullopt;
+}
+
+analysis::Rules packRules(const std::optional<analysis::Rules> &given,
+                          const std::optional<analysis::Rules> &matchedUnder)
+{
+    return given ? *given : matchedUnder.value_or(analysis::Rules{});
 }
 
 const OptionRow &optionRow(Opt id)

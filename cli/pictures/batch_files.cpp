@@ -63,13 +63,13 @@ report::Batch batchFromFiles(const BatchFromFiles &from, const char *subcommand)
         throw ENoReadings(QStringLiteral("no readings in %1").arg(from.files.join(", ")));
 
     QStringList labels;
-    if (!from.cellRange.isEmpty()) {
-        labels = labelRange(from.cellRange, QString::fromLatin1(subcommand));
+    if (!from.cellRange.isEmpty() || !from.cellsFrom.isEmpty()) {
+        labels = namedCells(from.cellRange, from.cellsFrom, QString::fromLatin1(subcommand));
         if (std::size_t(labels.size()) != batch.cells.size())
             throw EUsageError(
-                QStringLiteral("%1: --cells %2 names %3 cells, but the files hold %4 readings")
-                    .arg(QLatin1String(subcommand), from.cellRange, QString::number(labels.size()),
-                         QString::number(batch.cells.size())));
+                QStringLiteral("%1: %2 names %3 cells, but the files hold %4 readings")
+                    .arg(QLatin1String(subcommand), namedCellsText(from.cellRange, from.cellsFrom),
+                         QString::number(labels.size()), QString::number(batch.cells.size())));
     } else if (!from.firstCell.isEmpty()) {
         labels = labelsFrom(from.firstCell, qsizetype(batch.cells.size()),
                             QString::fromLatin1(subcommand));

@@ -14,7 +14,8 @@ namespace cli {
 struct BatchFromFiles {
     QStringList files;
     bool strict = false;
-    QString cellRange; // --cells A001..A020
+    QString cellRange; // --cells A001..A020,A031
+    QString cellsFrom; // --cells-from FILE
     QString firstCell; // --first-cell A001
     std::optional<std::int64_t> maxMicroohms;
     int series = 0;

@@ -40,8 +40,8 @@ report::Cell reportCell(const cellregister::CellSummary &c, const analysis::Rule
 report::Batch batchFromRegister(const BatchFromRegister &from, const char *subcommand)
 {
     QStringList wanted;
-    if (!from.cellRange.isEmpty())
-        wanted = labelRange(from.cellRange, QString::fromLatin1(subcommand));
+    if (!from.cellRange.isEmpty() || !from.cellsFrom.isEmpty())
+        wanted = namedCells(from.cellRange, from.cellsFrom, QString::fromLatin1(subcommand));
 
     cellregister::CellRegister reg(cellregister::locate(from.db), from.lockWaitMilliseconds,
                                    cellregister::Opening::MustExist);
@@ -54,13 +54,14 @@ report::Batch batchFromRegister(const BatchFromRegister &from, const char *subco
     if (!from.pack.isEmpty()) {
         // The pack is drawn among the register's cells; its labels are the pack's alone.
         cellregister::Pack pack = cellregister::loadPack(reg, from.pack);
+        batch.rules = packRules(from.givenRules, pack.rules);
         batch.pack = report::Pack{pack.name, std::move(pack.groups)};
     }
 
     std::vector<cellregister::CellSummary> cells = cellregister::summarizeCells(reg);
     if (wanted.isEmpty()) {
         for (const cellregister::CellSummary &c : cells)
-            batch.cells.push_back(reportCell(c, from.rules));
+            batch.cells.push_back(reportCell(c, batch.rules));
     } else {
         QHash<QString, const cellregister::CellSummary *> byLabel;
         for (const cellregister::CellSummary &c : cells)
@@ -68,7 +69,7 @@ report::Batch batchFromRegister(const BatchFromRegister &from, const char *subco
         QStringList unknown;
         for (const QString &label : wanted) {
             if (const cellregister::CellSummary *c = byLabel.value(label))
-                batch.cells.push_back(reportCell(*c, from.rules));
+                batch.cells.push_back(reportCell(*c, batch.rules));
             else
                 unknown << label;
         }

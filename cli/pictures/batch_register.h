@@ -9,13 +9,16 @@
 
 namespace cli {
 
-// A batch taken from the cell register: its cells judged by the register's rules, all of
-// them, the labels of a range, or the cells of a saved pack with the pack's layout.
+// A batch taken from the cell register: all its cells, those named, or the cells of a saved
+// pack with the pack's layout.
 struct BatchFromRegister {
     QString db; // --db; empty: BATTERY_ANALYZER_DB or the default file
     int lockWaitMilliseconds = 10'000;
-    analysis::Rules rules;
-    QString cellRange; // --cells A001..A020
+    analysis::Rules rules; // without a pack
+    // With a pack: the rules the user gave; none: those the pack was matched under.
+    std::optional<analysis::Rules> givenRules;
+    QString cellRange; // --cells A001..A020,A031
+    QString cellsFrom; // --cells-from FILE
     QString pack; // --pack NAME
 };
 

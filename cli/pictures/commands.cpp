@@ -33,9 +33,10 @@ report::Batch batchOf(const Invocation &inv)
 {
     const char *name = subcommandName(inv.subcommand);
     if (inv.fromRegister)
-        return batchFromRegister(
-            {inv.db, inv.lockWaitMilliseconds, inv.rules, inv.cellRange, inv.pack}, name);
-    return batchFromFiles({inv.files, inv.strict, inv.cellRange, inv.firstCell,
+        return batchFromRegister({inv.db, inv.lockWaitMilliseconds, inv.rules, givenRules(inv),
+                                  inv.cellRange, inv.cellsFrom, inv.pack},
+                                 name);
+    return batchFromFiles({inv.files, inv.strict, inv.cellRange, inv.cellsFrom, inv.firstCell,
                            inv.rules.maxMicroohms, inv.series, inv.parallel,
                            inv.maxVoltageSpreadMicrovolts},
                           name);

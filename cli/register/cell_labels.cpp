@@ -1,111 +1,112 @@
 #include "cli/register/cell_labels.h"
 
-#include "cli/options/options.h"
-
-#include <QRegularExpression>
-
-#include <algorithm>
-#include <optional>
+#include "cli/errors.h"
+#include "cli/options/cell_list.h"
+#include "cli/streams.h"
 
 namespace cli {
 
 namespace {
 
-constexpr qsizetype kMostLabels = 10'000'000;
-// The labels' characters all told: 10 million labels of 13 characters, far more than any
-// bench measures. Long labels run out first, and the memory a list of them takes (two bytes a
-// character and a few dozen a label) stays well below what a computer has, whatever the
-// prefix.
-constexpr qint64 kMostLabelCharacters = qint64(128) * 1024 * 1024;
+// Enough to find them; a scanner's file gone wrong would list every line otherwise.
+constexpr std::size_t kProblemsShown = 20;
 
-struct Numbered {
-    QString prefix;
-    qint64 number = 0;
-    qsizetype width = 0;
-};
-
-std::optional<Numbered> numbered(const QString &label)
+QString problemText(const LabelProblem &p, bool file)
 {
-    static const QRegularExpression shape(QStringLiteral("^(.*?)([0-9]{1,15})$"));
-    const QRegularExpressionMatch m = shape.match(label);
-    if (!m.hasMatch() || label.contains(u"..") || label.trimmed() != label)
-        return std::nullopt;
-    return Numbered{m.captured(1), m.captured(2).toLongLong(), m.captured(2).size()};
+    switch (p.fault) {
+    case LabelFault::Empty: return QStringLiteral("an empty label");
+    case LabelFault::Repeated:
+        return QStringLiteral("%1 again (first %2 %3)")
+            .arg(p.text, file ? QStringLiteral("on line") : QStringLiteral("in item"),
+                 QString::number(p.firstPlace));
+    case LabelFault::BadRange:
+        return QStringLiteral("'%1' is no range like A001..A020 (one prefix, numbers of one "
+                              "width)")
+            .arg(p.text);
+    case LabelFault::Backwards: return QStringLiteral("%1 runs backwards").arg(p.text);
+    case LabelFault::TooMany:
+        return QStringLiteral("%1 makes more than %2 labels or %3 characters of them in all")
+            .arg(p.text, QString::number(kMostLabels), QString::number(kMostLabelCharacters));
+    case LabelFault::NotText: {
+        // A scanner's prefix or suffix byte shows where it is rather than not at all.
+        QString shown;
+        for (const QChar c : p.text)
+            shown += c.category() == QChar::Other_Control || c.category() == QChar::Other_Format
+                ? QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'))
+                : QString(c);
+        return QStringLiteral("'%1' holds a control or invisible character, or is no UTF-8 text")
+            .arg(shown);
+    }
+    case LabelFault::NoLabels: return QStringLiteral("no label at all");
+    }
+    return {};
 }
 
-// Refuses `count` labels the first of which is `first`, when together they would be more text
-// than the tool holds.
-void checkTotalSize(const QString &option, const QString &given, qint64 count,
-                    const Numbered &first, const QString &subcommand)
+// One problem a line, each after where it is: "FILE:7: ..." or "item 3: ...".
+QString problemsText(const std::vector<LabelProblem> &problems, const QString &file)
 {
-    const qint64 length = first.prefix.size() + std::max<qint64>(first.width, 1);
-    if (count <= kMostLabelCharacters / length)
-        return;
-    refuseUsage(subcommand,
-                QStringLiteral("%1 %2 is too large a range: %3 labels of %4 characters; the labels "
-                               "may take at most %5 characters in all")
-                    .arg(option, given, QString::number(count), QString::number(length),
-                         QString::number(kMostLabelCharacters)));
-}
-
-// Written in place: a record numbers as many labels as it has readings.
-QString labelOf(const Numbered &n, qint64 number)
-{
-    char digits[20]; // the lowest first
-    int count = 0;
-    do {
-        digits[count++] = char('0' + number % 10);
-        number /= 10;
-    } while (number > 0);
-    const qsizetype width = std::max<qsizetype>(count, n.width);
-    QString text(n.prefix.size() + width, Qt::Uninitialized);
-    QChar *out = std::copy(n.prefix.cbegin(), n.prefix.cend(), text.data());
-    for (qsizetype place = width - 1; place >= 0; --place)
-        *out++ = QLatin1Char(place < count ? digits[place] : '0');
-    return text;
+    QStringList lines;
+    for (std::size_t i = 0; i < std::min(problems.size(), kProblemsShown); ++i) {
+        const LabelProblem &p = problems[i];
+        const QString text = problemText(p, !file.isNull());
+        if (p.place == 0)
+            lines << (file.isNull() ? text : file + QStringLiteral(": ") + text);
+        else if (file.isNull())
+            lines << QStringLiteral("item %1: %2").arg(QString::number(p.place), text);
+        else
+            lines << QStringLiteral("%1:%2: %3").arg(file, QString::number(p.place), text);
+    }
+    if (problems.size() > kProblemsShown)
+        lines << QStringLiteral("and %1 more").arg(problems.size() - kProblemsShown);
+    return lines.join(u'\n');
 }
 
 } // namespace
 
-QStringList labelRange(const QString &range, const QString &subcommand)
+QStringList namedCells(const QString &cells, const QString &cellsFrom, const QString &subcommand)
 {
-    const QStringList ends = range.split(QStringLiteral(".."));
-    const auto from = ends.size() <= 2 ? numbered(ends.front()) : std::nullopt;
-    const auto to = ends.size() <= 2 ? numbered(ends.back()) : std::nullopt;
-    if (!from || !to || from->prefix != to->prefix || from->width != to->width)
-        refuseUsage(subcommand,
-                    QStringLiteral(
-                        "--cells takes labels like A001..A020 (one prefix, numbers of one width), "
-                        "not '%1'")
-                        .arg(range));
-    if (to->number < from->number)
-        refuseUsage(subcommand, QStringLiteral("--cells %1 runs backwards").arg(range));
-    if (to->number - from->number >= kMostLabels)
-        refuseUsage(subcommand,
-                    QStringLiteral("--cells %1 names more than %2 cells")
-                        .arg(range, QString::number(kMostLabels)));
-    checkTotalSize(QStringLiteral("--cells"), range, to->number - from->number + 1, *from,
-                   subcommand);
-    QStringList labels;
-    labels.reserve(to->number - from->number + 1);
-    for (qint64 n = from->number; n <= to->number; ++n)
-        labels << labelOf(*from, n);
-    return labels;
+    if (cellsFrom.isEmpty()) {
+        LabelList list = parseLabelList(cells);
+        if (list.problems.size() == 1 && !cells.contains(u','))
+            refuseUsage(subcommand,
+                        QStringLiteral("--cells: ") + problemText(list.problems.front(), false));
+        if (!list.problems.empty())
+            refuseUsage(subcommand,
+                        QStringLiteral("--cells %1:\n%2")
+                            .arg(cells, problemsText(list.problems, QString())));
+        return std::move(list.labels);
+    }
+    LabelList list = parseLabelFile(inputBytes(cellsFrom));
+    if (!list.problems.empty())
+        throw EInputFile(QStringLiteral("%1: the labels of --cells-from cannot be used:\n%2")
+                             .arg(subcommand, problemsText(list.problems, cellsFrom)));
+    return std::move(list.labels);
+}
+
+QString namedCellsText(const QString &cells, const QString &cellsFrom)
+{
+    return cellsFrom.isEmpty() ? QStringLiteral("--cells ") + cells
+                               : QStringLiteral("--cells-from ") + cellsFrom;
 }
 
 QStringList labelsFrom(const QString &first, qsizetype count, const QString &subcommand)
 {
-    const auto start = numbered(first);
+    const auto start = numberedLabel(first);
     if (!start)
         refuseUsage(
             subcommand,
             QStringLiteral("--first-cell takes a label that ends in a number, like A001, not '%1'")
                 .arg(first));
-    checkTotalSize(QStringLiteral("--first-cell"), first, count, *start, subcommand);
+    const qint64 length = start->prefix.size() + std::max<qint64>(start->width, 1);
+    if (count > kMostLabelCharacters / length)
+        refuseUsage(subcommand,
+                    QStringLiteral("--first-cell %1 for %2 readings is too many labels: at "
+                                   "most %3 characters of them in all")
+                        .arg(first, QString::number(count), QString::number(kMostLabelCharacters)));
     QStringList labels;
     labels.reserve(count);
     for (qsizetype i = 0; i < count; ++i)
-        labels << labelOf(*start, start->number + i);
+        labels << numberedLabelText(*start, start->number + i);
     return labels;
 }
 

@@ -5,10 +5,13 @@
 
 namespace cli {
 
-// "A001..A020": the labels A001, A002, ... A020; "A005" alone is that one label. Both ends
-// have the same prefix and numbers of the same width; the first is not after the last.
-// Raises EUsageError for `subcommand` otherwise.
-QStringList labelRange(const QString &range, const QString &subcommand);
+// The labels --cells ("A001..A020,A031") or --cells-from FILE (one a line; "-": standard
+// input) names, in order. Raises EUsageError listing every fault of --cells, and EInputFile
+// for a file that cannot be read or has faults, every one with its line.
+QStringList namedCells(const QString &cells, const QString &cellsFrom, const QString &subcommand);
+
+// How the labels were named, for messages: "--cells A001..A020" or "--cells-from FILE".
+QString namedCellsText(const QString &cells, const QString &cellsFrom);
 
 // `count` labels numbered on from `first` ("A001" gives A001, A002, ...); a number that
 // outgrows its width simply gets longer (A999, A1000). Raises EUsageError for a label that

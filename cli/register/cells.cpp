@@ -9,6 +9,8 @@
 #include "cli/register/record.h"
 #include "cli/register/tables.h"
 
+#include <QHash>
+
 namespace cli {
 
 using tables::Kind;
@@ -139,12 +141,21 @@ int runCell(const Invocation &inv)
 int runExport(const Invocation &inv)
 {
     const auto reg = openRegister(inv, cellregister::Opening::MustExist);
+    // The cells' states and their measurements as they were at one moment.
+    const cellregister::CellRegister::Snapshot snapshot(*reg);
+    const std::vector<cellregister::CellSummary> cells = cellregister::cellStates(*reg);
+    QHash<QString, const cellregister::CellSummary *> byLabel;
+    byLabel.reserve(qsizetype(cells.size()));
+    for (const cellregister::CellSummary &c : cells)
+        byLabel.insert(c.label, &c);
     Output out(inv.output);
     // Large registers go out in pieces rather than all at once.
-    MeasurementTable table(inv.format, tables::Place::Document,
-                           [&out](QByteArrayView bytes) { out.write(bytes); });
-    cellregister::forEachMeasurement(*reg, QString(),
-                                     [&](const cellregister::Measurement &m) { table.add(m); });
+    MeasurementTable table(
+        inv.format, tables::Place::Document, [&out](QByteArrayView bytes) { out.write(bytes); },
+        MeasurementTable::Columns::WithCellState);
+    cellregister::forEachMeasurement(*reg, QString(), [&](const cellregister::Measurement &m) {
+        table.add(m, byLabel.value(m.label));
+    });
     table.finish();
     out.finish();
     return kExitOk;

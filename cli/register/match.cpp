@@ -344,10 +344,7 @@ int runPackReplace(const Invocation &inv)
     // The pack and its spares as they were at one moment; the swap then writes on its own.
     std::optional<cellregister::CellRegister::Snapshot> snapshot(std::in_place, *reg);
     cellregister::Pack pack = cellregister::loadPack(*reg, name);
-    // The rules the pack was matched under, unless the command line gives its own.
-    const bool rulesGiven = inv.has(Opt::MaxResistance) || inv.has(Opt::MaxSelfDischarge)
-        || inv.has(Opt::MinCapacity) || inv.has(Opt::MinDays);
-    const analysis::Rules rules = rulesGiven ? inv.rules : pack.rules.value_or(inv.rules);
+    const analysis::Rules rules = packRules(givenRules(inv), pack.rules);
     const Summaries all = cellregister::summarizeCells(*reg);
     snapshot.reset();
     const auto byLabel = indexed(all);

@@ -127,8 +127,8 @@ int runRecord(const Invocation &inv)
     const bool fromAnalyzer = files.isEmpty();
     const QString name = QStringLiteral("record");
     QStringList labels;
-    if (inv.has(Opt::Cells))
-        labels = labelRange(inv.cellRange, name);
+    if (inv.namesCells())
+        labels = namedCells(inv.cellRange, inv.cellsFrom, name);
     else
         labelsFrom(inv.firstCell, 1, name);
 
@@ -217,9 +217,12 @@ int runRecord(const Invocation &inv)
         // are still somewhere, and the message says where.
         throw ERegisterFault(e.message() + QStringLiteral("; ") + kept());
     }
-    printMessage(QStringLiteral("battery-analyzer-cli: recorded %1 as %2..%3 in %4")
-                     .arg(countText(n, "reading", "readings"), labels.front(), labels.back(),
-                          reg->location().shown()));
+    // The cells as the user named them: a list read back as a range would name others.
+    const QString named = inv.has(Opt::Cells) ? inv.cellRange
+        : inv.has(Opt::CellsFrom)             ? QStringLiteral("the labels of ") + inv.cellsFrom
+                                  : labels.front() + QStringLiteral("..") + labels.back();
+    printMessage(QStringLiteral("battery-analyzer-cli: recorded %1 as %2 in %3")
+                     .arg(countText(n, "reading", "readings"), named, reg->location().shown()));
     return kExitOk;
 }
 

@@ -42,14 +42,28 @@ std::vector<tables::Column> cellColumns(Format format)
             {"reasons", Kind::List}};
 }
 
-std::vector<tables::Column> measurementColumns()
+// One definition for every format; text sizes each column to its content.
+std::vector<tables::Column> measurementColumns(Format format, MeasurementTable::Columns which)
 {
-    return {{"label", Kind::Text},        {"measured_at", Kind::Text},
-            {"group", Kind::Number},      {"resistance_ohm", Kind::Number},
-            {"voltage_v", Kind::Number},  {"resistance_text", Kind::Text},
-            {"voltage_text", Kind::Text}, {"model", Kind::Text},
-            {"source", Kind::Text},       {"source_line", Kind::Number},
-            {"rest_start", Kind::Flag}};
+    std::vector<tables::Column> columns{
+        {"label", Kind::Text},        {"measured_at", Kind::Text},
+        {"group", Kind::Number},      {"resistance_ohm", Kind::Number},
+        {"voltage_v", Kind::Number},  {"resistance_text", Kind::Text},
+        {"voltage_text", Kind::Text}, {"model", Kind::Text},
+        {"source", Kind::Text},       {"source_line", Kind::Number},
+        {"rest_start", Kind::Flag}};
+    if (which == MeasurementTable::Columns::WithCellState)
+        columns.insert(columns.end(),
+                       {{"capacity_mah", Kind::Number},
+                        {"capacity_source", Kind::Text},
+                        {"capacity_at", Kind::Text},
+                        {"pack", Kind::Text},
+                        {"pack_group", Kind::Number},
+                        {"pack_position", Kind::Number}});
+    if (format == Format::Text)
+        for (std::size_t i = 0; i + 1 < columns.size(); ++i)
+            columns[i].width = tables::kFitContent;
+    return columns;
 }
 
 } // namespace
@@ -88,18 +102,35 @@ void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &r
     t.endRow();
 }
 
-MeasurementTable::MeasurementTable(Format format, tables::Place place, tables::Writer::Flush flush)
-    : table_(format, measurementColumns(), tables::Shape::Table, place, std::move(flush))
+MeasurementTable::MeasurementTable(Format format, tables::Place place, tables::Writer::Flush flush,
+                                   Columns columns)
+    : columns_(columns),
+      table_(format, measurementColumns(format, columns), tables::Shape::Table, place,
+             std::move(flush))
 { }
 
-void MeasurementTable::add(const cellregister::Measurement &m)
+void MeasurementTable::add(const cellregister::Measurement &m,
+                           const cellregister::CellSummary *cell)
 {
     tables::Writer &t = table_;
     t.text(m.label).text(cellregister::localTimeText(m.at)).number(m.group);
     t.number({m.microohms, 6}).number({m.microvolts, 6});
     t.text(m.resistanceText).text(m.voltageText).text(m.model).text(m.source);
     m.sourceLine ? t.number(m.sourceLine) : t.none();
-    t.flag(m.restStart).endRow();
+    t.flag(m.restStart);
+    if (columns_ == Columns::WithCellState) {
+        const bool capacity = cell && cell->capacityMicroampHours;
+        capacity ? t.number({*cell->capacityMicroampHours, 3}) : t.none();
+        capacity && !cell->capacitySource.isEmpty() ? t.text(cell->capacitySource) : t.none();
+        capacity && cell->capacityAt.isValid()
+            ? t.text(cellregister::localTimeText(cell->capacityAt))
+            : t.none();
+        const bool packed = cell && !cell->pack.isEmpty();
+        packed ? t.text(cell->pack) : t.none();
+        packed ? t.number(cell->packGroup) : t.none();
+        packed ? t.number(cell->packPosition) : t.none();
+    }
+    t.endRow();
 }
 
 } // namespace cli

@@ -29,16 +29,21 @@ private:
     tables::Writer table_;
 };
 
-// Measurements, one a row, in CSV or JSON: handed to `flush` as they grow, or all returned
-// by finish().
+// Measurements, one a row: handed to `flush` as they grow, or all returned by finish().
+// With the cell's state, each row also gives the cell's latest capacity (value, source,
+// time) and its place in a pack (pack, group, position), as `export` writes them.
 class MeasurementTable {
 public:
+    enum class Columns { Measurement, WithCellState };
     explicit MeasurementTable(Format format, tables::Place place = tables::Place::Document,
-                              tables::Writer::Flush flush = {});
-    void add(const cellregister::Measurement &m);
+                              tables::Writer::Flush flush = {},
+                              Columns columns = Columns::Measurement);
+    // `cell`: the measured cell's state, with Columns::WithCellState; none when unknown.
+    void add(const cellregister::Measurement &m, const cellregister::CellSummary *cell = nullptr);
     QByteArray finish() { return table_.finish(); }
 
 private:
+    Columns columns_;
     tables::Writer table_;
 };
 

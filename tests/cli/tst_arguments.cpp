@@ -1,4 +1,5 @@
 // The tool's command line read in process: every rule of the parser as one table.
+#include "cli/options/cell_list.h"
 #include "cli/options/options.h"
 
 #include <QtTest>
@@ -29,6 +30,18 @@ QString described(const cli::Invocation &inv)
         .arg(inv.portPath.isEmpty() ? QString() : " port=" + inv.portPath);
 }
 
+// The labels read, "A1 A2", or the problems, "repeated@3/1 empty@2".
+QString described(const cli::LabelList &list)
+{
+    static const char *const kFaults[] = {"empty",   "repeated", "range",   "backwards",
+                                          "toomany", "nottext",  "nolabels"};
+    QStringList problems;
+    for (const cli::LabelProblem &p : list.problems)
+        problems << QStringLiteral("%1@%2").arg(kFaults[int(p.fault)]).arg(p.place)
+                + (p.firstPlace ? QStringLiteral("/%1").arg(p.firstPlace) : QString());
+    return problems.isEmpty() ? list.labels.join(u' ') : problems.join(u' ');
+}
+
 } // namespace
 
 class TestArguments : public QObject {
@@ -41,6 +54,8 @@ private slots:
     void helpListsEveryOption();
     void routes_data();
     void routes();
+    void cellLists_data();
+    void cellLists();
 };
 
 void TestArguments::read_data()
@@ -225,6 +240,53 @@ void TestArguments::routes()
     const QStringList fields{name, inv.fromRegister ? "register" : "files", inv.pack, inv.label,
                              inv.files.join(u'|')};
     QTEST(inv.help ? name + " help" : fields.join(u' '), "route");
+}
+
+void TestArguments::cellLists_data()
+{
+    QTest::addColumn<bool>("file"); // a file of labels, or the value of --cells
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("read");
+    const auto list = [](const char *name, const QByteArray &text, const char *read) {
+        QTest::newRow(name) << false << text << QString::fromUtf8(read);
+    };
+    const auto file = [](const char *name, const QByteArray &text, const char *read) {
+        QTest::newRow(name) << true << text << QString::fromUtf8(read);
+    };
+    list("labels apart", "C0005,C0009", "C0005 C0009");
+    list("ranges and labels, spaces", "A001..A003, B7 ,x-1", "A001 A002 A003 B7 x-1");
+    list("a label that is no numbered one", "EB-2026-000110.01", "EB-2026-000110.01");
+    list("empty items", "A1,,A2,", "empty@2 empty@4");
+    list("repeated, also by a range and in another case", "A2,A1..A3,a3",
+         "repeated@2/1 repeated@3/2");
+    list("overlapping ranges", "A1..A5,A3..A7,a4,A04", "repeated@2/1 repeated@3/1");
+    list("bad ranges", "A1..B2,A01..A003,A3..A1,A1..A2..A3", "range@1 range@2 backwards@3 range@4");
+    list("a range past the limit", "A00000001..A99999999,B1..B2", "toomany@1");
+    list("nothing", " ", "empty@1");
+    file("as a scanner types them", "\xEF\xBB\xBF C0005\r\n\r\nC0009 \r\n\r\n", "C0005 C0009");
+    file("line ends of every kind", "A\rB\nC\r\nD", "A B C D");
+    file("a line is one label, commas and all", "A1..A3\nB,C\n", "A1..A3 B,C");
+    file("repeated, with their lines", "C1\nC2\n\nc1\nC2\n", "repeated@4/1 repeated@5/2");
+    file("control characters and bytes that are no UTF-8",
+         "A1\n\x02"
+         "A2\x03\nA\xff\n",
+         "nottext@2 nottext@3");
+    file("files joined, each with its byte order mark",
+         "\xEF\xBB\xBF"
+         "A1\n\xEF\xBB\xBF"
+         "A2\nA\xEF\xBB\xBF"
+         "3\n",
+         "nottext@3");
+    file("blank lines only", "\r\n \r\n", "nolabels@0");
+}
+
+void TestArguments::cellLists()
+{
+    QFETCH(bool, file);
+    QFETCH(QByteArray, text);
+    QTEST(
+        described(file ? cli::parseLabelFile(text) : cli::parseLabelList(QString::fromUtf8(text))),
+        "read");
 }
 
 QTEST_APPLESS_MAIN(TestArguments)

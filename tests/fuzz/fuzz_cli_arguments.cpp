@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         require(!inv.assignPort || (inv.com >= 1 && inv.com <= 255 && !inv.portPath.isEmpty()));
         break;
     case S::Record:
-        require(byPort == inv.files.isEmpty() && inv.has(O::Cells) != inv.has(O::FirstCell));
+        require(byPort == inv.files.isEmpty());
+        require(inv.has(O::Cells) + inv.has(O::CellsFrom) + inv.has(O::FirstCell) == 1);
         require(!byPort || inv.has(O::Model));
         break;
     case S::Match: require(inv.fromRegister == inv.files.isEmpty() && inv.series >= 1); break;

@@ -202,7 +202,7 @@ void TestReportParts::cellNames()
     QFETCH(QStringList, labels);
     try {
         const QStringList got = range.isEmpty() ? cli::labelsFrom(first, 3, "report")
-                                                : cli::labelRange(range, "report");
+                                                : cli::namedCells(range, {}, "report");
         QCOMPARE(got, labels);
     } catch (const EUsageError &e) {
         QVERIFY2(labels.isEmpty(), qPrintable(e.message()));
@@ -227,10 +227,10 @@ void TestReportParts::badArguments_data()
         << "--min-capacity needs the cell register, not reading files";
     QTest::newRow("a register's labels without a choice")
         << true << QStringList{"--db", "c.sqlite", "--output", "l.pdf"}
-        << "--cells A001..A020, --pack NAME or --only pass|fail is required";
+        << "--cells A001..A020, --cells-from FILE, --pack NAME or --only pass|fail is required";
     QTest::newRow("a range and a pack")
         << true << QStringList{"--cells", "A1..A2", "--pack", "P1", "--output", "l.pdf"}
-        << "--cells and --pack exclude each other";
+        << "--cells or --cells-from and --pack exclude each other";
     QTest::newRow("matching from the register")
         << false << QStringList{"--series", "2", "--parallel", "2"}
         << "--series needs reading files, not the cell register";
@@ -249,10 +249,11 @@ void TestReportParts::badArguments_data()
         << true << QStringList{"f.txt", "--first-cell", "A1"} << "--output FILE is required";
     QTest::newRow("labels without names")
         << true << QStringList{"f.txt", "--output", "l.pdf"}
-        << "--cells A001..A020 or --first-cell A001 is required: a label's code is its cell's name";
+        << "--cells A001..A020, --cells-from FILE or --first-cell A001 is required: a label's "
+           "code is its cell's name";
     QTest::newRow("both ways of naming")
         << false << QStringList{"f.txt", "--cells", "A1..A2", "--first-cell", "A1"}
-        << "--cells and --first-cell exclude each other";
+        << "--cells, --cells-from and --first-cell exclude each other";
     QTest::newRow("short options as everywhere")
         << true << QStringList{"f.txt", "--first-cell", "A1", "-o", "l.pdf"} << "";
     QTest::newRow("size too small")
