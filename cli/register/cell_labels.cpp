@@ -1,8 +1,8 @@
 #include "cli/register/cell_labels.h"
 
-#include "cli/errors.h"
+#include "cli/common/errors.h"
+#include "cli/common/streams.h"
 #include "cli/options/cell_list.h"
-#include "cli/streams.h"
 
 namespace cli {
 
