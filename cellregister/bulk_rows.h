@@ -8,6 +8,7 @@
 #include <QStringEncoder>
 #include <QVariantList>
 
+#include <functional>
 #include <vector>
 
 struct sqlite3;
@@ -22,8 +23,12 @@ namespace cellregister {
 // same statements through Qt.
 class RowInsert {
 public:
-    // head: "INSERT INTO t (a, b) VALUES "; each of the `rows` rows has `columns` values.
-    RowInsert(CellRegister &r, const QString &head, int columns, qsizetype rows);
+    // Each row a statement returns: its first column as an integer, its second as text.
+    using Returned = std::function<void(qint64, const QString &)>;
+    // head: "INSERT INTO t (a, b) VALUES "; each of the `rows` rows has `columns` values;
+    // tail, after the rows: " RETURNING id, name", whose rows go to `returned`.
+    RowInsert(CellRegister &r, const QString &head, int columns, qsizetype rows,
+              const QString &tail = {}, Returned returned = {});
     ~RowInsert();
     RowInsert(const RowInsert &) = delete;
     RowInsert &operator=(const RowInsert &) = delete;
@@ -42,6 +47,8 @@ private:
     CellRegister &r_;
     sqlite3 *db_; // null: through Qt
     QString head_;
+    QString tail_;
+    Returned returned_;
     int columns_;
     qsizetype remaining_; // rows not yet written
     qsizetype statementRows_ = 0; // rows the prepared statement takes

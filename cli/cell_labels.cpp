@@ -67,7 +67,20 @@ QString labelOf(const Numbered &n, qint64 number)
 
 } // namespace
 
-QStringList labelRange(const QString &range, const QString &subcommand)
+QString LabelNumbering::at(qsizetype i) const
+{
+    return labelOf(Numbered{prefix_, 0, width_}, first_ + i);
+}
+
+bool LabelNumbering::keepsWidth(qsizetype i) const
+{
+    qint64 limit = 1; // numbers have at most 15 digits
+    for (qsizetype d = 0; d < width_; ++d)
+        limit *= 10;
+    return first_ + i < limit;
+}
+
+LabelNumbering numberRange(const QString &range, const QString &subcommand)
 {
     const QStringList ends = range.split(QStringLiteral(".."));
     const auto from = ends.size() <= 2 ? numbered(ends.front()) : std::nullopt;
@@ -84,16 +97,10 @@ QStringList labelRange(const QString &range, const QString &subcommand)
         refuseUsage(subcommand,
                     QStringLiteral("--cells %1 names more than %2 cells")
                         .arg(range, QString::number(kMostLabels)));
-    checkTotalSize(QStringLiteral("--cells"), range, to->number - from->number + 1, *from,
-                   subcommand);
-    QStringList labels;
-    labels.reserve(to->number - from->number + 1);
-    for (qint64 n = from->number; n <= to->number; ++n)
-        labels << labelOf(*from, n);
-    return labels;
+    return LabelNumbering(from->prefix, from->number, from->width, to->number - from->number + 1);
 }
 
-QStringList labelsFrom(const QString &first, qsizetype count, const QString &subcommand)
+LabelNumbering numberFrom(const QString &first, const QString &subcommand)
 {
     const auto start = numbered(first);
     if (!start)
@@ -101,12 +108,30 @@ QStringList labelsFrom(const QString &first, qsizetype count, const QString &sub
             subcommand,
             QStringLiteral("--first-cell takes a label that ends in a number, like A001, not '%1'")
                 .arg(first));
-    checkTotalSize(QStringLiteral("--first-cell"), first, count, *start, subcommand);
-    QStringList labels;
-    labels.reserve(count);
+    return LabelNumbering(start->prefix, start->number, start->width, -1);
+}
+
+QStringList labelRange(const QString &range, const QString &subcommand)
+{
+    const LabelNumbering labels = numberRange(range, subcommand);
+    checkTotalSize(QStringLiteral("--cells"), range, labels.count(),
+                   *numbered(range.split(QStringLiteral("..")).front()), subcommand);
+    QStringList list;
+    list.reserve(labels.count());
+    for (qsizetype i = 0; i < labels.count(); ++i)
+        list << labels.at(i);
+    return list;
+}
+
+QStringList labelsFrom(const QString &first, qsizetype count, const QString &subcommand)
+{
+    const LabelNumbering labels = numberFrom(first, subcommand);
+    checkTotalSize(QStringLiteral("--first-cell"), first, count, *numbered(first), subcommand);
+    QStringList list;
+    list.reserve(count);
     for (qsizetype i = 0; i < count; ++i)
-        labels << labelOf(*start, start->number + i);
-    return labels;
+        list << labels.at(i);
+    return list;
 }
 
 } // namespace cli
