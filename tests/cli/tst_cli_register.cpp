@@ -357,6 +357,11 @@ private slots:
             file("cap%1%2.csv", QByteArray("id,capacity_mah\nA001,2000\nA002,21\0\n00\n", 37));
         const QString huge =
             file("huge.csv", "id,capacity_mah\n" + QByteArray(100'000'000, 'A') + ",2000\n");
+        // Readings stored a chunk at a time before the input breaks.
+        const QByteArray many = boardFile(5'000, 1, [](int i) { return 4000 + i % 200; });
+        const QString longer = file("many.txt", many);
+        const QString broken =
+            file("broken.txt", many + "garbage\r\n" + boardFile(3, 1, [](int) { return 4100; }));
         const QString wide(300, u'A');
         const QString range = wide + "0000001.." + wide + "9999999";
         for (const QString &b : RegisterBackends::names()) {
@@ -387,10 +392,15 @@ private slots:
                 huge
                     + ":2: the file goes on past 64 MiB here, more than the tool reads from one "
                       "file; nothing was read from it");
-            row("range of labels too large", {"record", readings, "--cells", range}, 2,
-                "record: --cells " + range
-                    + " is too large a range: 9999999 labels of 307 characters; the labels may "
-                      "take at most 134217728 characters in all");
+            row("more readings than labels", {"record", longer, "--cells", "A0001..A4999"}, 9,
+                "record: 4999 cell labels for 5000 readings; nothing stored; the files read are "
+                "left as they were, and the 5000 readings read are in ");
+            row("no reading after 5000 readings",
+                {"record", broken, "--first-cell", "A0001", "--strict"}, 3,
+                broken + ":5001: not a reading: garbage");
+            // Labels are made as readings come: a range is no list held in memory.
+            row("a range far longer than the readings", {"record", readings, "--cells", range}, 9,
+                "record: 9999999 cell labels for 4 readings; nothing stored");
         }
         QTest::newRow("sqlite/not a register")
             << "sqlite"
@@ -405,7 +415,7 @@ private slots:
         const QString earlier = file("earlier.txt", boardFile(2, 1, [](int) { return 4100; }));
         QCOMPARE(runTool({"record", earlier, "--cells", "A001..A002", "--db", db}).exitCode, 0);
         const QByteArray before = runTool({"export", "--db", db}).out;
-        const QByteArray readingsBefore = readFile(backends_.folder() + "/four.txt");
+        const QByteArray readingsBefore = readFile(args.value(1));
 
         if (!args.contains(QStringLiteral("--db")))
             args << "--db" << db;
@@ -415,7 +425,7 @@ private slots:
         QVERIFY2(run.err.startsWith("battery-analyzer-cli: " + message.toUtf8()),
                  run.err.constData());
         QCOMPARE(runTool({"export", "--db", db}).out, before);
-        QCOMPARE(readFile(backends_.folder() + "/four.txt"), readingsBefore);
+        QCOMPARE(readFile(args.value(1)), readingsBefore);
         if (run.exitCode == 9) {
             // The readings that were not stored, as the window would have saved them.
             const QString kept =
