@@ -82,6 +82,17 @@ void RowInsert::add(qint64 value)
         query_.addBindValue(value);
 }
 
+void RowInsert::addNull()
+{
+    if (bound_ == 0)
+        startStatement();
+    ++bound_;
+    if (db_)
+        check(sqlite3_bind_null(native_, bound_));
+    else
+        query_.addBindValue(QVariant());
+}
+
 void RowInsert::add(const QString &text)
 {
     if (bound_ == 0)
@@ -122,14 +133,14 @@ void RowInsert::endRow()
         for (; code == SQLITE_ROW; code = sqlite3_step(native_)) {
             const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(native_, 1));
             returned_(sqlite3_column_int64(native_, 0),
-                      QString::fromUtf8(text, sqlite3_column_bytes(native_, 1)));
+                      QByteArrayView(text, sqlite3_column_bytes(native_, 1)));
         }
         check(code);
         sqlite3_reset(native_);
     } else {
         r_.exec(query_);
         while (returned_ && r_.next(query_))
-            returned_(query_.value(0).toLongLong(), query_.value(1).toString());
+            returned_(query_.value(0).toLongLong(), query_.value(1).toString().toUtf8());
     }
     remaining_ -= rowsBound_;
     rowsBound_ = 0;

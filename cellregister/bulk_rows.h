@@ -3,6 +3,7 @@
 #include "cellregister/cell_register.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringEncoder>
@@ -23,8 +24,8 @@ namespace cellregister {
 // same statements through Qt.
 class RowInsert {
 public:
-    // Each row a statement returns: its first column as an integer, its second as text.
-    using Returned = std::function<void(qint64, const QString &)>;
+    // Each row a statement returns: its first column as an integer, its second as UTF-8.
+    using Returned = std::function<void(qint64, QByteArrayView)>;
     // head: "INSERT INTO t (a, b) VALUES "; each of the `rows` rows has `columns` values;
     // tail, after the rows: " RETURNING id, name", whose rows go to `returned`.
     RowInsert(CellRegister &r, const QString &head, int columns, qsizetype rows,
@@ -33,9 +34,12 @@ public:
     RowInsert(const RowInsert &) = delete;
     RowInsert &operator=(const RowInsert &) = delete;
 
+    // More rows to come, for a writer that learns its rows as they arrive.
+    void expect(qsizetype rows) { remaining_ += rows; }
     void add(qint64 value);
     // A null text is stored as NULL.
     void add(const QString &text);
+    void addNull();
     // Ends a row; each statement's rows are written as its last row ends.
     void endRow();
 

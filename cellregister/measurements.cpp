@@ -33,59 +33,17 @@ size_t qHash(const LabelKey &key, size_t seed) noexcept
 // Labels per statement when looking up cells the register held already.
 constexpr qsizetype kLabelsPerLookup = 64;
 
-// The cell id of each reading's label, a chunk at a time so that memory holds no more than
-// a chunk's labels. New labels are created by statements that return their ids (the usual
-// record numbers cells never seen); the index finds the others.
-std::vector<qint64> cellIds(CellRegister &r, const QList<Measurement> &measurements)
+// Whether a text equals UTF-8 bytes, for texts of ASCII; false for any other.
+bool sameAscii(const QString &text, QByteArrayView utf8)
 {
-    QHash<LabelKey, qint64> ids;
-    ids.reserve(measurements.size());
-    QStringList distinct;
-    for (const Measurement &m : measurements) {
-        if (!ids.contains(LabelKey{m.label})) {
-            ids.insert(LabelKey{m.label}, 0);
-            distinct << m.label;
-        }
+    if (text.size() != utf8.size())
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80 || c != char16_t(uchar(utf8[i])))
+            return false;
     }
-    qsizetype found = 0;
-    {
-        RowInsert cells(r, QStringLiteral("INSERT INTO cells (label) VALUES "), 1, distinct.size(),
-                        QStringLiteral(" ON CONFLICT (label) DO NOTHING RETURNING id, label"),
-                        [&](qint64 id, const QString &label) {
-                            ids[LabelKey{label}] = id;
-                            ++found;
-                        });
-        for (const QString &label : std::as_const(distinct)) {
-            cells.add(label);
-            cells.endRow();
-        }
-    }
-    if (found < distinct.size()) {
-        QVariantList known;
-        const auto lookUp = [&] {
-            QString sql = QStringLiteral("SELECT id, label FROM cells WHERE label IN (?");
-            for (qsizetype i = 1; i < known.size(); ++i)
-                sql += QStringLiteral(",?");
-            RowReader rows(r, sql + u')', known);
-            while (rows.next())
-                ids[LabelKey{rows.text(1)}] = rows.integer(0);
-            known.clear();
-        };
-        for (const QString &label : std::as_const(distinct)) {
-            if (ids.value(LabelKey{label}) != 0)
-                continue;
-            known << label;
-            if (known.size() == kLabelsPerLookup)
-                lookUp();
-        }
-        if (!known.isEmpty())
-            lookUp();
-    }
-    std::vector<qint64> out;
-    out.reserve(std::size_t(measurements.size()));
-    for (const Measurement &m : measurements)
-        out.push_back(ids.value(LabelKey{m.label}));
-    return out;
+    return true;
 }
 
 } // namespace
@@ -171,12 +129,94 @@ void fillTextShapes(CellRegister &r)
     }
 }
 
+// The labels of one chunk, each once, with the ids of their cells. Memory holds no more than
+// a chunk's labels. New labels are created by statements that return their ids (the usual
+// record numbers cells never seen), in the order given as a rule, which is looked at first;
+// the index finds the cells the register held already.
+struct RunWriter::Labels {
+    QHash<LabelKey, qsizetype> index; // one past the label's place in distinct
+    QStringList distinct;
+    std::vector<qint64> ids; // of distinct's cells; 0 until known
+    std::vector<qsizetype> of; // each reading's label in distinct
+    qsizetype next = 0; // the label the next returned row most likely has
+    qsizetype found = 0;
+
+    void returned(qint64 id, QByteArrayView utf8)
+    {
+        qsizetype at = next < distinct.size() && sameAscii(distinct[next], utf8)
+            ? next
+            : index.value(LabelKey{QString::fromUtf8(utf8)}) - 1;
+        if (at < 0)
+            return;
+        ids[std::size_t(at)] = id;
+        next = at + 1;
+        ++found;
+    }
+};
+
+std::vector<qint64> RunWriter::cellIds()
+{
+    Labels &l = *labels_;
+    l.index.clear();
+    l.distinct.clear();
+    l.of.clear();
+    for (const Measurement &m : std::as_const(pending_)) {
+        qsizetype &at = l.index[LabelKey{m.label}];
+        if (at == 0) {
+            l.distinct << m.label;
+            at = l.distinct.size();
+        }
+        l.of.push_back(at - 1);
+    }
+    l.ids.assign(std::size_t(l.distinct.size()), 0);
+    l.next = 0;
+    l.found = 0;
+    if (!cells_)
+        cells_ = std::make_unique<RowInsert>(
+            r_, QStringLiteral("INSERT INTO cells (label) VALUES "), 1, 0,
+            QStringLiteral(" ON CONFLICT (label) DO NOTHING RETURNING id, label"),
+            [&l](qint64 id, QByteArrayView label) { l.returned(id, label); });
+    cells_->expect(l.distinct.size());
+    for (const QString &label : std::as_const(l.distinct)) {
+        cells_->add(label);
+        cells_->endRow();
+    }
+    if (l.found < l.distinct.size()) {
+        QVariantList known;
+        const auto lookUp = [&] {
+            QString sql = QStringLiteral("SELECT id, label FROM cells WHERE label IN (?");
+            for (qsizetype i = 1; i < known.size(); ++i)
+                sql += QStringLiteral(",?");
+            RowReader rows(r_, sql + u')', known);
+            while (rows.next())
+                if (const qsizetype at = l.index.value(LabelKey{rows.text(1)}); at > 0)
+                    l.ids[std::size_t(at - 1)] = rows.integer(0);
+            known.clear();
+        };
+        for (qsizetype i = 0; i < l.distinct.size(); ++i) {
+            if (l.ids[std::size_t(i)] != 0)
+                continue;
+            known << l.distinct[i];
+            if (known.size() == kLabelsPerLookup)
+                lookUp();
+        }
+        if (!known.isEmpty())
+            lookUp();
+    }
+    std::vector<qint64> out;
+    out.reserve(l.of.size());
+    for (const qsizetype i : l.of)
+        out.push_back(l.ids[std::size_t(i)]);
+    return out;
+}
+
 RunWriter::RunWriter(CellRegister &r, const QDateTime &at, const QString &model,
                      const QString &source, qsizetype chunk)
     : r_(r),
       transaction_(r),
       source_(source.isNull() ? QStringLiteral("") : source),
-      chunk_(std::max<qsizetype>(chunk, 1))
+      chunk_(std::max<qsizetype>(chunk, 1)),
+      labels_(std::make_unique<Labels>())
 {
     // A null text would be bound as NULL.
     const auto text = [](const QString &s) { return s.isNull() ? QStringLiteral("") : s; };
@@ -191,6 +231,7 @@ RunWriter::RunWriter(CellRegister &r, const QDateTime &at, const QString &model,
     pending_.reserve(chunk_);
 }
 
+// The statements go before the transaction is rolled back.
 RunWriter::~RunWriter() = default;
 
 void RunWriter::add(Measurement m)
@@ -233,15 +274,19 @@ void RunWriter::store()
 {
     if (pending_.isEmpty())
         return;
-    const std::vector<qint64> ids = cellIds(r_, pending_);
+    const std::vector<qint64> ids = cellIds();
     pendingFiles_.clear();
     for (const Measurement &m : std::as_const(pending_))
         pendingFiles_.push_back(fileOf(m.source));
-    RowInsert rows(r_,
-                   QStringLiteral("INSERT INTO measurements (cell_id, measured_at, group_number, "
-                                  "microohms, microvolts, text_shape, source_line, rest_start, "
-                                  "run_id, file_id) VALUES "),
-                   10, pending_.size());
+    if (!rows_)
+        rows_ = std::make_unique<RowInsert>(
+            r_,
+            QStringLiteral("INSERT INTO measurements (cell_id, measured_at, group_number, "
+                           "microohms, microvolts, text_shape, source_line, rest_start, run_id, "
+                           "file_id) VALUES "),
+            10, 0);
+    RowInsert &rows = *rows_;
+    rows.expect(pending_.size());
     // The readings of one record share their time.
     QDateTime lastTime;
     QString lastTimeText;
@@ -263,7 +308,7 @@ void RunWriter::store()
         if (const qint64 file = pendingFiles_[std::size_t(i)])
             rows.add(file);
         else
-            rows.add(QString());
+            rows.addNull();
         rows.endRow();
     }
     pending_.clear();

@@ -8,9 +8,12 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace cellregister {
+
+class RowInsert;
 
 // One reading of one cell, as the register keeps it.
 struct Measurement {
@@ -69,6 +72,7 @@ private:
     CellRegister &r_;
     CellRegister::Transaction transaction_;
     qint64 fileOf(const QString &source);
+    std::vector<qint64> cellIds();
 
     qint64 run_ = 0;
     QString source_;
@@ -79,6 +83,11 @@ private:
     qsizetype count_ = 0;
     QList<Measurement> pending_;
     std::vector<qint64> pendingFiles_;
+    // Kept from chunk to chunk: each statement of 64 rows is prepared once.
+    struct Labels;
+    std::unique_ptr<Labels> labels_;
+    std::unique_ptr<RowInsert> cells_;
+    std::unique_ptr<RowInsert> rows_;
 };
 
 // Stores the measurements in order as one record run of the first one's time and model
