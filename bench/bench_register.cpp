@@ -2,6 +2,7 @@
 // tolerance, capacity strictly first and a plain resistance match of the same cells, record of 100
 // 000 readings into SQLite against convert of the same file, and cells over 100 000 cells with
 // history, all in one run.
+#include "callgrind.h"
 #include "harness.h"
 #include "match_reference.h"
 
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -175,17 +177,100 @@ void recordRows(const QTemporaryDir &dir)
                "CPU time / 1 s", "<=1");
 }
 
+// The peak resident memory of the tool for these arguments, in bytes; -1 when it fails.
+// GNU time reports it of its own child, which this process's peak does not inflate.
+double peakOfTool(const QStringList &args)
+{
+    QProcess p;
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(
+        QStringLiteral("/usr/bin/time"),
+        QStringList{QStringLiteral("-f"), QStringLiteral("peak %M"), QStringLiteral(BATTERY_CLI)}
+            + args);
+    if (!p.waitForFinished(1'800'000) || p.exitCode() != 0)
+        return -1;
+    const QByteArray err = p.readAllStandardError();
+    const qsizetype at = err.lastIndexOf("peak ");
+    return at < 0 ? -1 : err.mid(at + 5).trimmed().toDouble() * 1024;
+}
+
+// record streams: its memory stays that of a one-reading run whatever the number of
+// readings, and its instructions are those of a plain C program writing the same rows into
+// the same schema through SQLite's interface, plus a bounded share. The register file's
+// bytes per reading follow from the schema.
+void recordSizeRows(const QTemporaryDir &dir)
+{
+    const auto written = [&](const QString &name, int count) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return QString();
+        // In parts: this process's own memory stays small.
+        for (int done = 0; done < count; done += 10'000)
+            f.write(readingsText(std::min(10'000, count - done), done + 1));
+        return path;
+    };
+    const QString one = written(QStringLiteral("one.txt"), 1);
+    const QString small = written(QStringLiteral("100k.txt"), kReadings);
+    const QString large = written(QStringLiteral("1m.txt"), 10 * kReadings);
+    const auto record = [&](const QString &file, const QString &db) {
+        return QStringList{"record", file, "--first-cell", "C0000001", "--at", "2026-01-01T08:00Z",
+                           "--db",   db};
+    };
+    const double idle = peakOfTool(record(one, dir.filePath(QStringLiteral("one.sqlite"))));
+    for (const auto &[file, count] : {std::pair{small, kReadings}, {large, 10 * kReadings}}) {
+        const QString db = dir.filePath(QStringLiteral("peak%1.sqlite").arg(count));
+        const double peak = peakOfTool(record(file, db));
+        const std::string n = std::to_string(count);
+        bench::row("register record " + n + " readings, peak memory", peak / 1e6, "MB",
+                   (peak - idle) / 1e6,
+                   "MB above a one-reading run (" + std::to_string(int(idle / 1e6)) + " MB)",
+                   "<= 64");
+        if (count == 10 * kReadings)
+            bench::row("register file per reading", double(QFileInfo(db).size()) / count, "bytes",
+                       double(QFileInfo(db).size()) / count / 94,
+                       "x 94 (the same rows normalised; 194 before)", "<= 1");
+    }
+
+    // Both write into copies of one empty register that the tool made: a record of one
+    // reading, taken back.
+    const QString empty = dir.filePath(QStringLiteral("empty.sqlite"));
+    if (timeTool(record(one, empty)).seconds < 0
+        || timeTool({"undo", "1", "--db", empty}).seconds < 0)
+        return;
+    const QString toolDb = dir.filePath(QStringLiteral("tool.sqlite"));
+    const QString plainDb = dir.filePath(QStringLiteral("plain.sqlite"));
+    QFile::copy(empty, toolDb);
+    QFile::copy(empty, plainDb);
+    std::vector<std::string> tool{BATTERY_CLI};
+    for (const QString &a : record(small, toolDb))
+        tool.push_back(a.toStdString());
+    const bench::Instructions t = bench::countInstructions(tool);
+    const bench::Instructions c =
+        bench::countInstructions({PLAIN_SQLITE_WRITER, plainDb.toStdString(), small.toStdString(),
+                                  "C", "1", "7", "2026-01-01T08:00:00.000Z"});
+    if (t.total > 0 && c.total > 0)
+        bench::row("register record 100000 readings, instructions", t.total / 1e6, "M",
+                   t.total / c.total,
+                   "x a plain C writer through SQLite, 64-row statements, same schema ("
+                       + std::to_string(int(c.total / 1e6)) + " M)",
+                   "<= 1.3");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    // Named parts only, when given: match, record.
+    // Named parts only, when given: match, record, record-size.
     const QStringList parts = app.arguments().mid(1);
     if (parts.isEmpty() || parts.contains(QLatin1String("match")))
         matchRows();
     if (parts.isEmpty() || parts.contains(QLatin1String("record")))
         recordRows(dir);
+    if (parts.isEmpty() || parts.contains(QLatin1String("record-size")))
+        recordSizeRows(dir);
     return 0;
 }

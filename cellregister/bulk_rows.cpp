@@ -10,7 +10,7 @@ namespace {
 // below either database's limit on placeholders.
 constexpr qsizetype kRowsPerStatement = 64;
 
-QString valuesSql(const QString &head, qsizetype rows, int columns)
+QString valuesSql(const QString &head, qsizetype rows, int columns, const QString &tail)
 {
     QString row = QStringLiteral("(?");
     for (int c = 1; c < columns; ++c)
@@ -22,13 +22,20 @@ QString valuesSql(const QString &head, qsizetype rows, int columns)
             sql += u',';
         sql += row;
     }
-    return sql;
+    return sql + tail;
 }
 
 } // namespace
 
-RowInsert::RowInsert(CellRegister &r, const QString &head, int columns, qsizetype rows)
-    : r_(r), db_(r.sqliteHandle()), head_(head), columns_(columns), remaining_(rows)
+RowInsert::RowInsert(CellRegister &r, const QString &head, int columns, qsizetype rows,
+                     const QString &tail, Returned returned)
+    : r_(r),
+      db_(r.sqliteHandle()),
+      head_(head),
+      tail_(tail),
+      returned_(std::move(returned)),
+      columns_(columns),
+      remaining_(rows)
 {
     if (db_)
         texts_.resize(std::size_t(kRowsPerStatement * columns));
@@ -53,7 +60,7 @@ void RowInsert::startStatement()
     if (rows == statementRows_)
         return;
     statementRows_ = rows;
-    const QString sql = valuesSql(head_, rows, columns_);
+    const QString sql = valuesSql(head_, rows, columns_, tail_);
     if (db_) {
         sqlite3_finalize(native_);
         native_ = nullptr;
@@ -73,6 +80,17 @@ void RowInsert::add(qint64 value)
         check(sqlite3_bind_int64(native_, bound_, value));
     else
         query_.addBindValue(value);
+}
+
+void RowInsert::addNull()
+{
+    if (bound_ == 0)
+        startStatement();
+    ++bound_;
+    if (db_)
+        check(sqlite3_bind_null(native_, bound_));
+    else
+        query_.addBindValue(QVariant());
 }
 
 void RowInsert::add(const QString &text)
@@ -111,10 +129,18 @@ void RowInsert::endRow()
     if (++rowsBound_ < statementRows_)
         return;
     if (db_) {
-        check(sqlite3_step(native_));
+        int code = sqlite3_step(native_);
+        for (; code == SQLITE_ROW; code = sqlite3_step(native_)) {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(native_, 1));
+            returned_(sqlite3_column_int64(native_, 0),
+                      QByteArrayView(text, sqlite3_column_bytes(native_, 1)));
+        }
+        check(code);
         sqlite3_reset(native_);
     } else {
         r_.exec(query_);
+        while (returned_ && r_.next(query_))
+            returned_(query_.value(0).toLongLong(), query_.value(1).toString().toUtf8());
     }
     remaining_ -= rowsBound_;
     rowsBound_ = 0;

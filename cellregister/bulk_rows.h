@@ -3,11 +3,13 @@
 #include "cellregister/cell_register.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringEncoder>
 #include <QVariantList>
 
+#include <functional>
 #include <vector>
 
 struct sqlite3;
@@ -22,15 +24,22 @@ namespace cellregister {
 // same statements through Qt.
 class RowInsert {
 public:
-    // head: "INSERT INTO t (a, b) VALUES "; each of the `rows` rows has `columns` values.
-    RowInsert(CellRegister &r, const QString &head, int columns, qsizetype rows);
+    // Each row a statement returns: its first column as an integer, its second as UTF-8.
+    using Returned = std::function<void(qint64, QByteArrayView)>;
+    // head: "INSERT INTO t (a, b) VALUES "; each of the `rows` rows has `columns` values;
+    // tail, after the rows: " RETURNING id, name", whose rows go to `returned`.
+    RowInsert(CellRegister &r, const QString &head, int columns, qsizetype rows,
+              const QString &tail = {}, Returned returned = {});
     ~RowInsert();
     RowInsert(const RowInsert &) = delete;
     RowInsert &operator=(const RowInsert &) = delete;
 
+    // More rows to come, for a writer that learns its rows as they arrive.
+    void expect(qsizetype rows) { remaining_ += rows; }
     void add(qint64 value);
     // A null text is stored as NULL.
     void add(const QString &text);
+    void addNull();
     // Ends a row; each statement's rows are written as its last row ends.
     void endRow();
 
@@ -42,6 +51,8 @@ private:
     CellRegister &r_;
     sqlite3 *db_; // null: through Qt
     QString head_;
+    QString tail_;
+    Returned returned_;
     int columns_;
     qsizetype remaining_; // rows not yet written
     qsizetype statementRows_ = 0; // rows the prepared statement takes

@@ -52,6 +52,7 @@ Undone undoRun(CellRegister &r, qint64 run)
     r.run(QStringLiteral("DELETE FROM measurements WHERE run_id = ?"), {run});
     for (const QVariant &id : gone)
         r.run(QStringLiteral("DELETE FROM cells WHERE id = ?"), {id});
+    r.run(QStringLiteral("DELETE FROM run_files WHERE run_id = ?"), {run});
     r.run(QStringLiteral("DELETE FROM record_runs WHERE id = ?"), {run});
     t.commit();
     return undone;

@@ -1,6 +1,7 @@
 #include "cellregister/cell_register.h"
 
 #include "cellregister/errors.h"
+#include "cellregister/measurements.h"
 #include "cellregister/schema.h"
 #include "core/system_error.h"
 
@@ -525,8 +526,12 @@ void CellRegister::bringSchemaUpToDate(Opening opening)
     version = readVersion();
     check(version);
     for (int v = std::max(version, 0); v < kSchemaVersion; ++v)
-        for (const QString &sql : migrationStep(v, location_.postgres))
-            run(sql);
+        for (const QString &sql : migrationStep(v, location_.postgres)) {
+            if (sql == QLatin1String(kFillTextShapes))
+                fillTextShapes(*this);
+            else
+                run(sql);
+        }
     t.commit();
 }
 

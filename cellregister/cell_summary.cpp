@@ -2,6 +2,7 @@
 
 #include "cellregister/bulk_rows.h"
 #include "cellregister/errors.h"
+#include "cellregister/measurements.h"
 
 #include <QHash>
 
@@ -51,17 +52,24 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label,
         return cells;
     RowReader m(r,
                 QStringLiteral("SELECT m.cell_id, m.measured_at, m.microohms, m.microvolts, "
-                               "m.resistance_text, m.voltage_text, m.rest_start "
+                               "m.text_shape, m.rest_start "
                                "FROM measurements m JOIN cells c ON c.id = m.cell_id")
                     + where + QStringLiteral(" ORDER BY m.cell_id, m.measured_at, m.id"),
                 values);
     CellSummary *s = nullptr;
+    int shape = 0; // of the latest measurement of s
+    // Only the latest measurement's texts are shown: they are made once a cell's are read.
+    const auto show = [&] {
+        if (s)
+            showTexts(s->microohms, s->microvolts, shape, s->resistanceText, s->voltageText);
+    };
     qint64 current = -1;
     QString lastTimeText;
     QDateTime at;
     while (m.next()) {
         const qint64 id = m.integer(0);
         if (id != current) {
+            show();
             current = id;
             const auto at = byId.constFind(id);
             if (at == byId.cend())
@@ -82,13 +90,13 @@ std::vector<CellSummary> summarize(CellRegister &r, const QString &label,
         s->latest = at;
         s->microohms = m.integer(2);
         s->microvolts = m.integer(3);
-        s->resistanceText = m.text(4);
-        s->voltageText = m.text(5);
-        if (m.integer(6) != 0) {
+        shape = int(m.integer(4));
+        if (m.integer(5) != 0) {
             s->restStart = at;
             s->restStartMicrovolts = s->microvolts;
         }
     }
+    show();
     std::erase_if(cells, [](const CellSummary &s) { return s.measurements == 0; });
     return cells;
 }

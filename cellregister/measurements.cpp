@@ -1,6 +1,8 @@
 #include "cellregister/measurements.h"
 
 #include "cellregister/bulk_rows.h"
+#include "cellregister/errors.h"
+#include "reading/line_format.h"
 
 #include <QHash>
 
@@ -28,79 +30,191 @@ size_t qHash(const LabelKey &key, size_t seed) noexcept
     return size_t(h);
 }
 
+// Labels per statement when looking up cells the register held already.
+constexpr qsizetype kLabelsPerLookup = 64;
+
+// Whether a text equals UTF-8 bytes, for texts of ASCII; false for any other.
+bool sameAscii(const QString &text, QByteArrayView utf8)
+{
+    if (text.size() != utf8.size())
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80 || c != char16_t(uchar(utf8[i])))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-// The cell id of every label met so far. A run of many new labels would look each up on
-// its own; past a few hundred, one scan of the cells finds them all (and holds every cell's
-// from then on), and the cells it creates are read back by their ids, which follow every
-// id before them.
-struct RunWriter::Labels {
-    QHash<LabelKey, qint64> ids;
-    bool scanned = false;
+int storedShape(const Measurement &m)
+{
+    if (m.shape != 0 && reading::readingOf(m.microohms, m.microvolts, m.shape))
+        return m.shape;
+    const auto shown =
+        reading::parseTexts(m.resistanceText.toUtf8(), m.voltageText.toLatin1(), reading::kOhmUtf8);
+    if (!shown || shown->microohms() != m.microohms || shown->microvolts() != m.microvolts)
+        return 0;
+    return reading::textShape(*shown);
+}
 
-    std::vector<qint64> of(CellRegister &r, const QList<Measurement> &measurements)
+void showTexts(std::int64_t microohms, std::int64_t microvolts, int shape, QString &resistance,
+               QString &voltage)
+{
+    const auto r = reading::readingOf(microohms, microvolts, shape);
+    if (!r) {
+        resistance.clear();
+        voltage.clear();
+        return;
+    }
+    QByteArray text;
+    reading::appendResistanceText(text, *r, reading::kOhmUtf8);
+    resistance = QString::fromUtf8(text);
+    text.truncate(0);
+    reading::appendVoltageText(text, *r);
+    voltage = QString::fromLatin1(text);
+}
+
+void fillTextShapes(CellRegister &r)
+{
+    const auto refuse = [&](qint64 id, const QString &why) {
+        throw ERegisterFault(QStringLiteral("the register %1 cannot be brought up to date and is "
+                                            "left unchanged: measurement %2 %3")
+                                 .arg(r.location().shown())
+                                 .arg(id)
+                                 .arg(why));
+    };
+    std::vector<std::pair<qint64, int>> shapes;
     {
-        // New labels once each, in the order they first appear, so that the new cells'
-        // ids follow the readings.
-        QStringList fresh;
-        for (const Measurement &m : measurements) {
-            qint64 &id = ids[LabelKey{m.label}];
-            if (id == 0) {
-                id = -1;
-                fresh << m.label;
-            }
+        RowReader rows(r,
+                       QStringLiteral("SELECT m.id, c.label, m.microohms, m.microvolts, "
+                                      "m.resistance_text, m.voltage_text, m.model, k.model "
+                                      "FROM measurements m JOIN cells c ON c.id = m.cell_id "
+                                      "LEFT JOIN record_runs k ON k.id = m.run_id "
+                                      "ORDER BY m.id"));
+        Measurement m;
+        QString resistance, voltage;
+        while (rows.next()) {
+            const qint64 id = rows.integer(0);
+            m.label = rows.text(1);
+            m.microohms = rows.integer(2);
+            m.microvolts = rows.integer(3);
+            m.resistanceText = rows.text(4);
+            m.voltageText = rows.text(5);
+            if (rows.isNull(7) || rows.text(6) != rows.text(7))
+                refuse(id,
+                       QStringLiteral("(cell %1) was taken with %2, its record run with %3")
+                           .arg(m.label, rows.text(6),
+                                rows.isNull(7) ? QStringLiteral("none") : rows.text(7)));
+            m.shape = 0;
+            const int shape = storedShape(m);
+            showTexts(m.microohms, m.microvolts, shape, resistance, voltage);
+            if (shape == 0 || resistance != m.resistanceText || voltage != m.voltageText)
+                refuse(id,
+                       QStringLiteral("(cell %1) shows \"%2\" and \"%3\", which its values "
+                                      "(%4 µΩ, %5 µV) do not give back")
+                           .arg(m.label, m.resistanceText, m.voltageText)
+                           .arg(m.microohms)
+                           .arg(m.microvolts));
+            shapes.emplace_back(id, shape);
         }
-        if (!fresh.isEmpty() && !scanned && fresh.size() > 200) {
-            scanned = true;
-            // Every cell, so that later chunks find theirs without asking again.
-            RowReader all(r, QStringLiteral("SELECT id, label FROM cells"));
-            while (all.next())
-                ids.insert(LabelKey{all.text(1)}, all.integer(0));
-        } else if (!fresh.isEmpty() && !scanned) {
-            QSqlQuery one = r.prepare(QStringLiteral("SELECT id FROM cells WHERE label = ?"));
-            for (const QString &label : std::as_const(fresh)) {
-                one.addBindValue(label);
-                r.exec(one);
-                if (r.next(one))
-                    ids[LabelKey{label}] = one.value(0).toLongLong();
-                one.finish();
-            }
-        }
-        // After a scan every label without an id is new; so is one no look-up found.
-        QStringList created;
-        for (const QString &label : std::as_const(fresh))
-            if (ids.value(LabelKey{label}) == -1)
-                created << label;
-        if (!created.isEmpty()) {
-            QSqlQuery top = r.run(QStringLiteral("SELECT COALESCE(MAX(id), 0) FROM cells"));
-            r.next(top);
-            const qint64 before = top.value(0).toLongLong();
-            top.finish();
-            {
-                RowInsert cells(r, QStringLiteral("INSERT INTO cells (label) VALUES "), 1,
-                                created.size());
-                for (const QString &label : std::as_const(created)) {
-                    cells.add(label);
-                    cells.endRow();
-                }
-            }
-            // The caller holds the register's write lock: the cells above `before` are ours.
-            RowReader made(r, QStringLiteral("SELECT id, label FROM cells WHERE id > ?"), {before});
-            while (made.next())
-                ids[LabelKey{made.text(1)}] = made.integer(0);
-        }
-        std::vector<qint64> out;
-        out.reserve(std::size_t(measurements.size()));
-        for (const Measurement &m : measurements)
-            out.push_back(ids.value(LabelKey{m.label}));
-        return out;
+    }
+    QSqlQuery set =
+        r.prepare(QStringLiteral("UPDATE measurements SET text_shape = ? WHERE id = ?"));
+    for (const auto &[id, shape] : shapes) {
+        set.addBindValue(shape);
+        set.addBindValue(id);
+        r.exec(set);
+    }
+}
+
+// The labels of one chunk, each once, with the ids of their cells. Memory holds no more than
+// a chunk's labels. New labels are created by statements that return their ids (the usual
+// record numbers cells never seen), in the order given as a rule, which is looked at first;
+// the index finds the cells the register held already.
+struct RunWriter::Labels {
+    QHash<LabelKey, qsizetype> index; // one past the label's place in distinct
+    QStringList distinct;
+    std::vector<qint64> ids; // of distinct's cells; 0 until known
+    std::vector<qsizetype> of; // each reading's label in distinct
+    qsizetype next = 0; // the label the next returned row most likely has
+    qsizetype found = 0;
+
+    void returned(qint64 id, QByteArrayView utf8)
+    {
+        qsizetype at = next < distinct.size() && sameAscii(distinct[next], utf8)
+            ? next
+            : index.value(LabelKey{QString::fromUtf8(utf8)}) - 1;
+        if (at < 0)
+            return;
+        ids[std::size_t(at)] = id;
+        next = at + 1;
+        ++found;
     }
 };
+
+std::vector<qint64> RunWriter::cellIds()
+{
+    Labels &l = *labels_;
+    l.index.clear();
+    l.distinct.clear();
+    l.of.clear();
+    for (const Measurement &m : std::as_const(pending_)) {
+        qsizetype &at = l.index[LabelKey{m.label}];
+        if (at == 0) {
+            l.distinct << m.label;
+            at = l.distinct.size();
+        }
+        l.of.push_back(at - 1);
+    }
+    l.ids.assign(std::size_t(l.distinct.size()), 0);
+    l.next = 0;
+    l.found = 0;
+    if (!cells_)
+        cells_ = std::make_unique<RowInsert>(
+            r_, QStringLiteral("INSERT INTO cells (label) VALUES "), 1, 0,
+            QStringLiteral(" ON CONFLICT (label) DO NOTHING RETURNING id, label"),
+            [&l](qint64 id, QByteArrayView label) { l.returned(id, label); });
+    cells_->expect(l.distinct.size());
+    for (const QString &label : std::as_const(l.distinct)) {
+        cells_->add(label);
+        cells_->endRow();
+    }
+    if (l.found < l.distinct.size()) {
+        QVariantList known;
+        const auto lookUp = [&] {
+            QString sql = QStringLiteral("SELECT id, label FROM cells WHERE label IN (?");
+            for (qsizetype i = 1; i < known.size(); ++i)
+                sql += QStringLiteral(",?");
+            RowReader rows(r_, sql + u')', known);
+            while (rows.next())
+                if (const qsizetype at = l.index.value(LabelKey{rows.text(1)}); at > 0)
+                    l.ids[std::size_t(at - 1)] = rows.integer(0);
+            known.clear();
+        };
+        for (qsizetype i = 0; i < l.distinct.size(); ++i) {
+            if (l.ids[std::size_t(i)] != 0)
+                continue;
+            known << l.distinct[i];
+            if (known.size() == kLabelsPerLookup)
+                lookUp();
+        }
+        if (!known.isEmpty())
+            lookUp();
+    }
+    std::vector<qint64> out;
+    out.reserve(l.of.size());
+    for (const qsizetype i : l.of)
+        out.push_back(l.ids[std::size_t(i)]);
+    return out;
+}
 
 RunWriter::RunWriter(CellRegister &r, const QDateTime &at, const QString &model,
                      const QString &source, qsizetype chunk)
     : r_(r),
       transaction_(r),
+      source_(source.isNull() ? QStringLiteral("") : source),
       chunk_(std::max<qsizetype>(chunk, 1)),
       labels_(std::make_unique<Labels>())
 {
@@ -109,7 +223,7 @@ RunWriter::RunWriter(CellRegister &r, const QDateTime &at, const QString &model,
     QSqlQuery added =
         r.run(QStringLiteral("INSERT INTO record_runs (recorded_at, measured_at, model, source) "
                              "VALUES (?, ?, ?, ?) RETURNING id"),
-              {timeText(QDateTime::currentDateTimeUtc()), timeText(at), text(model), text(source)});
+              {timeText(QDateTime::currentDateTimeUtc()), timeText(at), text(model), source_});
     r.next(added);
     run_ = added.value(0).toLongLong();
     // SQLite cannot commit while a statement is still stepping.
@@ -117,26 +231,62 @@ RunWriter::RunWriter(CellRegister &r, const QDateTime &at, const QString &model,
     pending_.reserve(chunk_);
 }
 
+// The statements go before the transaction is rolled back.
 RunWriter::~RunWriter() = default;
 
 void RunWriter::add(Measurement m)
 {
+    m.shape = storedShape(m);
+    if (m.shape == 0)
+        throw ERegisterFault(
+            QStringLiteral("a reading of cell %1 shows %2 and %3, which are not its values "
+                           "(%4 µΩ, %5 µV); nothing of the record is stored")
+                .arg(m.label, m.resistanceText, m.voltageText)
+                .arg(m.microohms)
+                .arg(m.microvolts));
     pending_.push_back(std::move(m));
     ++count_;
     if (pending_.size() >= chunk_)
         store();
 }
 
+qint64 RunWriter::fileOf(const QString &source)
+{
+    if (source == source_)
+        return 0;
+    if (source == lastFile_)
+        return lastFileId_;
+    qint64 &id = files_[source];
+    if (id == 0) {
+        QSqlQuery added = r_.run(
+            QStringLiteral("INSERT INTO run_files (run_id, path) VALUES (?, ?) RETURNING id"),
+            {run_, source});
+        r_.next(added);
+        id = added.value(0).toLongLong();
+        added.finish();
+    }
+    lastFile_ = source;
+    lastFileId_ = id;
+    return id;
+}
+
 void RunWriter::store()
 {
     if (pending_.isEmpty())
         return;
-    const std::vector<qint64> ids = labels_->of(r_, pending_);
-    RowInsert rows(r_,
-                   QStringLiteral("INSERT INTO measurements (cell_id, measured_at, group_number, "
-                                  "microohms, microvolts, resistance_text, voltage_text, model, "
-                                  "source, source_line, rest_start, run_id) VALUES "),
-                   12, pending_.size());
+    const std::vector<qint64> ids = cellIds();
+    pendingFiles_.clear();
+    for (const Measurement &m : std::as_const(pending_))
+        pendingFiles_.push_back(fileOf(m.source));
+    if (!rows_)
+        rows_ = std::make_unique<RowInsert>(
+            r_,
+            QStringLiteral("INSERT INTO measurements (cell_id, measured_at, group_number, "
+                           "microohms, microvolts, text_shape, source_line, rest_start, run_id, "
+                           "file_id) VALUES "),
+            10, 0);
+    RowInsert &rows = *rows_;
+    rows.expect(pending_.size());
     // The readings of one record share their time.
     QDateTime lastTime;
     QString lastTimeText;
@@ -151,13 +301,14 @@ void RunWriter::store()
         rows.add(m.group);
         rows.add(m.microohms);
         rows.add(m.microvolts);
-        rows.add(m.resistanceText);
-        rows.add(m.voltageText);
-        rows.add(m.model);
-        rows.add(m.source);
+        rows.add(m.shape);
         rows.add(m.sourceLine);
         rows.add(m.restStart ? 1 : 0);
         rows.add(run_);
+        if (const qint64 file = pendingFiles_[std::size_t(i)])
+            rows.add(file);
+        else
+            rows.addNull();
         rows.endRow();
     }
     pending_.clear();
@@ -189,11 +340,11 @@ qint64 addMeasurements(CellRegister &r, const QList<Measurement> &measurements)
 void forEachMeasurement(CellRegister &r, const QString &label,
                         const std::function<void(const Measurement &)> &f)
 {
-    const QString select =
-        QStringLiteral("SELECT c.label, m.measured_at, m.group_number, m.microohms, m.microvolts, "
-                       "m.resistance_text, "
-                       "m.voltage_text, m.model, m.source, m.source_line, m.rest_start "
-                       "FROM measurements m JOIN cells c ON c.id = m.cell_id ");
+    const QString select = QStringLiteral(
+        "SELECT c.label, m.measured_at, m.group_number, m.microohms, m.microvolts, m.text_shape, "
+        "r.model, COALESCE(f.path, r.source), m.source_line, m.rest_start "
+        "FROM measurements m JOIN cells c ON c.id = m.cell_id "
+        "JOIN record_runs r ON r.id = m.run_id LEFT JOIN run_files f ON f.id = m.file_id ");
     const QString order =
         QStringLiteral(" ORDER BY c.label%1, m.measured_at, m.id").arg(r.labelCollation());
     QSqlQuery q = label.isNull()
@@ -210,12 +361,12 @@ void forEachMeasurement(CellRegister &r, const QString &label,
         m.group = q.value(2).toInt();
         m.microohms = q.value(3).toLongLong();
         m.microvolts = q.value(4).toLongLong();
-        m.resistanceText = q.value(5).toString();
-        m.voltageText = q.value(6).toString();
-        m.model = q.value(7).toString();
-        m.source = q.value(8).toString();
-        m.sourceLine = q.value(9).toInt();
-        m.restStart = q.value(10).toInt() != 0;
+        m.shape = q.value(5).toInt();
+        showTexts(m.microohms, m.microvolts, m.shape, m.resistanceText, m.voltageText);
+        m.model = q.value(6).toString();
+        m.source = q.value(7).toString();
+        m.sourceLine = q.value(8).toInt();
+        m.restStart = q.value(9).toInt() != 0;
         f(m);
     }
 }

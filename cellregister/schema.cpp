@@ -1,10 +1,14 @@
 #include "cellregister/schema.h"
 
+#include <cstring>
 #include <iterator>
 
 namespace cellregister {
 
 namespace {
+
+// Marks a statement that only PostgreSQL runs.
+constexpr char kPostgresOnly[] = "%PG%";
 
 // Times are ISO 8601 UTC texts of one width ("2026-12-07T16:35:06.123Z"), which sort as
 // they are and read alike in both databases. Resistances and voltages are whole micro-ohms
@@ -108,9 +112,47 @@ const char *const kVersion2[] = {
     "UPDATE register_schema SET version = 2",
 };
 
+// Values once: a reading's texts are rebuilt from its values and the shape the board showed
+// them in, and its model and source are its run's. A run of several files keeps which file
+// each reading came from. On PostgreSQL instants become timestamptz; SQLite keeps the UTC
+// texts of one width, which sort as instants do and read the same in any tool.
+const char *const kVersion3[] = {
+    "CREATE TABLE run_files ("
+    " id %KEY%,"
+    " run_id BIGINT NOT NULL REFERENCES record_runs(id),"
+    " path TEXT NOT NULL)",
+    "INSERT INTO run_files (run_id, path)"
+    " SELECT m.run_id, m.source FROM measurements m JOIN record_runs r ON r.id = m.run_id"
+    " WHERE m.source <> r.source GROUP BY m.run_id, m.source ORDER BY MIN(m.id)",
+    "ALTER TABLE measurements ADD COLUMN file_id BIGINT REFERENCES run_files(id)",
+    "UPDATE measurements SET file_id = (SELECT f.id FROM run_files f"
+    " WHERE f.run_id = measurements.run_id AND f.path = measurements.source)",
+    "ALTER TABLE measurements ADD COLUMN text_shape INTEGER NOT NULL DEFAULT 0",
+    kFillTextShapes,
+    "ALTER TABLE measurements DROP COLUMN resistance_text",
+    "ALTER TABLE measurements DROP COLUMN voltage_text",
+    "ALTER TABLE measurements DROP COLUMN model",
+    "ALTER TABLE measurements DROP COLUMN source",
+    "%PG%ALTER TABLE measurements ALTER COLUMN measured_at TYPE timestamptz"
+    " USING measured_at::timestamptz",
+    "%PG%ALTER TABLE cells ALTER COLUMN capacity_at TYPE timestamptz USING "
+    "capacity_at::timestamptz,"
+    " ALTER COLUMN retired_at TYPE timestamptz USING retired_at::timestamptz",
+    "%PG%ALTER TABLE packs ALTER COLUMN created_at TYPE timestamptz USING created_at::timestamptz",
+    "%PG%ALTER TABLE pack_swaps ALTER COLUMN swapped_at TYPE timestamptz"
+    " USING swapped_at::timestamptz",
+    "%PG%ALTER TABLE record_runs ALTER COLUMN recorded_at TYPE timestamptz"
+    " USING recorded_at::timestamptz,"
+    " ALTER COLUMN measured_at TYPE timestamptz USING measured_at::timestamptz",
+    "%PG%ALTER TABLE capacities ALTER COLUMN measured_at TYPE timestamptz"
+    " USING measured_at::timestamptz",
+    "UPDATE register_schema SET version = 3",
+};
+
 const char *const *const kSteps[][2] = {
     {std::begin(kVersion1), std::end(kVersion1)},
     {std::begin(kVersion2), std::end(kVersion2)},
+    {std::begin(kVersion3), std::end(kVersion3)},
 };
 
 } // namespace
@@ -120,8 +162,12 @@ QStringList migrationStep(int from, bool postgres)
     QStringList statements;
     if (from >= 0 && from < int(std::size(kSteps))) {
         for (const char *const *it = kSteps[from][0]; it != kSteps[from][1]; ++it) {
-            const char *s = *it;
-            QString sql = QString::fromLatin1(s);
+            QString sql = QString::fromLatin1(*it);
+            if (sql.startsWith(QLatin1String(kPostgresOnly))) {
+                if (!postgres)
+                    continue;
+                sql.remove(0, qsizetype(std::strlen(kPostgresOnly)));
+            }
             sql.replace(QStringLiteral("%KEY%"),
                         postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
                                  : QStringLiteral("INTEGER PRIMARY KEY"));

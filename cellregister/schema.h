@@ -5,10 +5,15 @@
 namespace cellregister {
 
 // The schema version this program writes. A register of a later version is refused.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
+
+// Stands in a step for what the program itself does between its statements: derive each
+// measurement's text shape from its texts, refusing the step when a text would not come back
+// exactly from its values.
+inline constexpr char kFillTextShapes[] = "%FILL TEXT SHAPES%";
 
 // The statements that take a register from version `from` to `from + 1`, for SQLite or
-// PostgreSQL (whose key columns are spelt differently).
+// PostgreSQL (whose key columns and types are spelt differently).
 QStringList migrationStep(int from, bool postgres);
 
 } // namespace cellregister

@@ -12,6 +12,7 @@ constexpr char kGroupField[] = " Group ";
 constexpr char kAfterGroup[] = "       ";
 constexpr char kAfterResistance[] = "     ";
 constexpr std::int64_t kFiveDigits = 10000;
+constexpr std::int64_t kMostUnits = 99999; // five digits
 
 // Writes units with leading zeros up to four digits and a point before its last `places`
 // digits so that it ends just before `end`; returns where it begins.
@@ -90,7 +91,72 @@ std::optional<int> groupNumber(QByteArrayView s, qsizetype &pos)
     return group;
 }
 
+// Units of a number with `places` decimals from a value in millionths; none when the value
+// has digits beyond the places or the number more digits than a line shows.
+std::optional<std::int64_t> unitsOf(std::int64_t millionths, int places)
+{
+    std::int64_t scale = 1;
+    for (int i = places; i < 6; ++i)
+        scale *= 10;
+    if (millionths < 0 || millionths % scale != 0 || millionths / scale > kMostUnits)
+        return std::nullopt;
+    return millionths / scale;
+}
+
 } // namespace
+
+int textShape(const Reading &r)
+{
+    return (r.resistance.decimals & 3) | (r.unit == ResistanceUnit::Ohm ? 4 : 0)
+        | ((r.voltage.decimals & 3) << 3);
+}
+
+std::optional<Reading> readingOf(std::int64_t microohms, std::int64_t microvolts, int shape)
+{
+    Reading r;
+    r.resistance.decimals = shape & 3;
+    r.unit = (shape & 4) != 0 ? ResistanceUnit::Ohm : ResistanceUnit::Milliohm;
+    r.voltage.decimals = (shape >> 3) & 3;
+    // Exactly the places parseBoardLine accepts, so that every shape stored is one a line has.
+    if ((shape & ~31) != 0 || r.resistance.decimals < 1 || r.voltage.decimals < 2)
+        return std::nullopt;
+    // A resistance in milliohms has three places fewer in micro-ohms.
+    const auto resistance =
+        unitsOf(microohms, r.resistance.decimals + (r.unit == ResistanceUnit::Milliohm ? 3 : 0));
+    const auto voltage = unitsOf(microvolts, r.voltage.decimals);
+    if (!resistance || !voltage)
+        return std::nullopt;
+    r.resistance.units = *resistance;
+    r.voltage.units = *voltage;
+    return r;
+}
+
+std::optional<Reading> parseTexts(QByteArrayView resistance, QByteArrayView voltage,
+                                  const char *ohmSign)
+{
+    Reading r;
+    qsizetype pos = 0;
+    const auto ohms = fixedPoint(resistance, pos, 1, 3);
+    if (!ohms)
+        return std::nullopt;
+    r.resistance = *ohms;
+    const QByteArray milliSign = QByteArray("m") + ohmSign;
+    const QByteArray ohmSignAlone = QByteArray(" ") + ohmSign;
+    if (takes(resistance, pos, milliSign))
+        r.unit = ResistanceUnit::Milliohm;
+    else if (takes(resistance, pos, ohmSignAlone))
+        r.unit = ResistanceUnit::Ohm;
+    else
+        return std::nullopt;
+    if (pos != resistance.size())
+        return std::nullopt;
+    pos = 0;
+    const auto volts = fixedPoint(voltage, pos, 2, 3);
+    if (!volts || !takes(voltage, pos, "V") || pos != voltage.size())
+        return std::nullopt;
+    r.voltage = *volts;
+    return r;
+}
 
 QByteArray fixedPointText(std::uint32_t units, int places)
 {

@@ -36,6 +36,18 @@ void appendVoltageText(QByteArray &out, const Reading &r);
 QByteArray resistanceText(const Reading &r, const char *ohmSign);
 QByteArray voltageText(const Reading &r);
 
+// How a reading's numbers are shown, in one small number: the resistance's places and
+// unit and the voltage's places. With the values in micro-units it gives the texts back
+// exactly, so a store need keep the values only once.
+int textShape(const Reading &r);
+// The reading (group 0, no model) that shows these values in `shape`; none when they do not
+// fit it: a digit beyond its places, more digits than a line holds, a shape no line has.
+std::optional<Reading> readingOf(std::int64_t microohms, std::int64_t microvolts, int shape);
+// The two texts exactly as appendResistanceText (with `ohmSign`) and appendVoltageText write
+// them, read back into a reading (group 0, no model); any other text is none.
+std::optional<Reading> parseTexts(QByteArrayView resistance, QByteArrayView voltage,
+                                  const char *ohmSign);
+
 // units written with leading zeros up to four digits and a point before its last `places`
 // digits (1 to 3): 567 with 1 gives "056.7", 65535 with 3 gives "65.535".
 QByteArray fixedPointText(std::uint32_t units, int places);

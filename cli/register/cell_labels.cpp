@@ -89,7 +89,9 @@ QString namedCellsText(const QString &cells, const QString &cellsFrom)
                                : QStringLiteral("--cells-from ") + cellsFrom;
 }
 
-QStringList labelsFrom(const QString &first, qsizetype count, const QString &subcommand)
+namespace {
+
+NumberedLabel firstNumbered(const QString &first, const QString &subcommand)
 {
     const auto start = numberedLabel(first);
     if (!start)
@@ -97,7 +99,15 @@ QStringList labelsFrom(const QString &first, qsizetype count, const QString &sub
             subcommand,
             QStringLiteral("--first-cell takes a label that ends in a number, like A001, not '%1'")
                 .arg(first));
-    const qint64 length = start->prefix.size() + std::max<qint64>(start->width, 1);
+    return *start;
+}
+
+} // namespace
+
+QStringList labelsFrom(const QString &first, qsizetype count, const QString &subcommand)
+{
+    const NumberedLabel start = firstNumbered(first, subcommand);
+    const qint64 length = start.prefix.size() + std::max<qint64>(start.width, 1);
     if (count > kMostLabelCharacters / length)
         refuseUsage(subcommand,
                     QStringLiteral("--first-cell %1 for %2 readings is too many labels: at "
@@ -106,8 +116,17 @@ QStringList labelsFrom(const QString &first, qsizetype count, const QString &sub
     QStringList labels;
     labels.reserve(count);
     for (qsizetype i = 0; i < count; ++i)
-        labels << numberedLabelText(*start, start->number + i);
+        labels << numberedLabelText(start, start.number + i);
     return labels;
+}
+
+RecordLabels::RecordLabels(const QString &first, const QString &subcommand)
+    : numbered_(firstNumbered(first, subcommand))
+{ }
+
+QString RecordLabels::at(qsizetype i) const
+{
+    return numbered_ ? numberedLabelText(*numbered_, numbered_->number + i) : named_.at(i);
 }
 
 } // namespace cli

@@ -22,8 +22,6 @@
 
 #include <cerrno>
 
-#include <vector>
-
 namespace cli {
 
 namespace {
@@ -49,14 +47,8 @@ cellregister::Measurement measurementOf(const reading::Reading &r)
     m.group = r.group;
     m.microohms = r.microohms();
     m.microvolts = r.microvolts();
-    // One buffer for both texts: a record makes them for every reading.
-    QByteArray text;
-    text.reserve(32);
-    reading::appendResistanceText(text, r, reading::kOhmUtf8);
-    m.resistanceText = QString::fromUtf8(text);
-    text.truncate(0);
-    reading::appendVoltageText(text, r);
-    m.voltageText = QString::fromLatin1(text);
+    // The register rebuilds the texts from the values and this.
+    m.shape = reading::textShape(r);
     return m;
 }
 
@@ -126,11 +118,9 @@ int runRecord(const Invocation &inv)
     const QStringList &files = inv.files;
     const bool fromAnalyzer = files.isEmpty();
     const QString name = QStringLiteral("record");
-    QStringList labels;
-    if (inv.namesCells())
-        labels = namedCells(inv.cellRange, inv.cellsFrom, name);
-    else
-        labelsFrom(inv.firstCell, 1, name);
+    const RecordLabels labels = inv.namesCells()
+        ? RecordLabels(namedCells(inv.cellRange, inv.cellsFrom, name))
+        : RecordLabels(inv.firstCell, name);
 
     RecordSource source;
     source.at = inv.at.value_or(QDateTime::currentDateTimeUtc());
@@ -153,32 +143,19 @@ int runRecord(const Invocation &inv)
         openRegister(inv, cellregister::Opening::MayCreate);
 
     Arrival arrival = fromAnalyzer ? downloadReadings(inv, source) : Arrival{};
-    // Readings from files are made board lines only once they are known.
-    std::vector<reading::Reading> fileReadings;
-    if (!fromAnalyzer) {
-        QStringList sources;
-        for (const QString &f : files)
-            sources << QFileInfo(f).absoluteFilePath();
-        forEachReading(
-            files, inv.strict,
-            [&](int file, int number, const reading::Reading &r) {
-                cellregister::Measurement m = measurementOf(r);
-                m.source = sources[file];
-                m.sourceLine = number;
-                arrival.measurements << std::move(m);
-                fileReadings.push_back(r);
-            },
-            printMessage);
-        if (arrival.measurements.isEmpty())
-            throw ENoReadings(QStringLiteral("record: the files hold no reading"));
-    }
-
-    const qsizetype n = arrival.measurements.size();
-    // Readings from files become board lines only for the file a failed record writes.
+    QStringList sources;
+    for (const QString &f : files)
+        sources << QFileInfo(f).absoluteFilePath();
+    // Where the readings are when nothing is stored. The files are left as they were, so
+    // their readings are read again rather than held all along.
     const auto kept = [&] {
-        for (const reading::Reading &r : fileReadings)
-            arrival.lines << boardLine(r);
-        fileReadings.clear();
+        if (!fromAnalyzer) {
+            arrival.lines.clear();
+            forEachReading(
+                files, inv.strict,
+                [&](int, int, const reading::Reading &r) { arrival.lines << boardLine(r); },
+                [](const QString &) {});
+        }
         return nothingStored(reg->location(), fromAnalyzer, arrival.lines);
     };
     if (arrival.end != Arrival::End::Complete) {
@@ -189,29 +166,49 @@ int runRecord(const Invocation &inv)
         }
         throw EDeviceFault(text);
     }
-    if (inv.has(Opt::FirstCell))
-        labels = labelsFrom(inv.firstCell, n, name);
-    // Labels of one width sort and read as the cells lie; A999 is not followed by A1000.
-    const bool outgrown = !labels.isEmpty() && labels.back().size() != labels.front().size();
-    if (labels.size() != n || outgrown) {
-        const QString cells = outgrown
-            ? QStringLiteral("%1 labels from %2 outgrow their width").arg(n).arg(inv.firstCell)
-            : QStringLiteral("%1 for %2")
-                  .arg(countText(labels.size(), "cell label", "cell labels"),
-                       countText(n, "reading", "readings"));
-        throw ELabelMismatch(QStringLiteral("record: %1; %2").arg(cells, kept()));
-    }
-    for (qsizetype i = 0; i < n; ++i) {
-        cellregister::Measurement &m = arrival.measurements[i];
-        m.label = labels[i];
-        m.at = source.at;
-        m.model = source.model;
-        m.restStart = source.restStart;
-        if (fromAnalyzer)
-            m.source = source.portName();
-    }
+
+    // Each reading is stored as it is read, in the record's one transaction; one that
+    // finds no label is counted for the message, and the transaction is left uncommitted.
+    qsizetype n = 0;
     try {
-        cellregister::addMeasurements(*reg, arrival.measurements);
+        cellregister::RunWriter writer(*reg, source.at, source.model,
+                                       fromAnalyzer ? source.portName()
+                                                    : sources.join(QStringLiteral(", ")));
+        const auto store = [&](cellregister::Measurement &&m) {
+            const qsizetype i = n++;
+            if (labels.count() >= 0 && i >= labels.count())
+                return;
+            m.label = labels.at(i);
+            m.at = source.at;
+            m.restStart = source.restStart;
+            writer.add(std::move(m));
+        };
+        if (fromAnalyzer) {
+            for (cellregister::Measurement &m : arrival.measurements) {
+                m.source = source.portName();
+                store(std::move(m));
+            }
+            arrival.measurements.clear();
+        } else {
+            forEachReading(
+                files, inv.strict,
+                [&](int file, int number, const reading::Reading &r) {
+                    cellregister::Measurement m = measurementOf(r);
+                    m.source = sources[file];
+                    m.sourceLine = number;
+                    store(std::move(m));
+                },
+                printMessage);
+            if (n == 0)
+                throw ENoReadings(QStringLiteral("record: the files hold no reading"));
+        }
+        if (labels.count() >= 0 && n != labels.count()) {
+            const QString cells = QStringLiteral("%1 for %2")
+                                      .arg(countText(labels.count(), "cell label", "cell labels"),
+                                           countText(n, "reading", "readings"));
+            throw ELabelMismatch(QStringLiteral("record: %1; %2").arg(cells, kept()));
+        }
+        writer.commit();
     } catch (const ERegisterFault &e) {
         // A lock waited for too long, a server gone or stopped, a full disk: the readings
         // are still somewhere, and the message says where.
@@ -220,7 +217,7 @@ int runRecord(const Invocation &inv)
     // The cells as the user named them: a list read back as a range would name others.
     const QString named = inv.has(Opt::Cells) ? inv.cellRange
         : inv.has(Opt::CellsFrom)             ? QStringLiteral("the labels of ") + inv.cellsFrom
-                                  : labels.front() + QStringLiteral("..") + labels.back();
+                                  : labels.at(0) + QStringLiteral("..") + labels.at(n - 1);
     printMessage(QStringLiteral("battery-analyzer-cli: recorded %1 as %2 in %3")
                      .arg(countText(n, "reading", "readings"), named, reg->location().shown()));
     return kExitOk;

@@ -433,6 +433,11 @@ private slots:
         const QString scanned = file("scanned.txt",
                                      "\xEF\xBB\xBF"
                                      "A001\r\nA002\r\n\r\nA001\r\nA\x02\r\n");
+        // Readings stored a chunk at a time before the input breaks.
+        const QByteArray many = boardFile(5'000, 1, [](int i) { return 4000 + i % 200; });
+        const QString longer = file("many.txt", many);
+        const QString broken =
+            file("broken.txt", many + "garbage\r\n" + boardFile(3, 1, [](int) { return 4100; }));
         const QString wide(300, u'A');
         const QString range = wide + "0000001.." + wide + "9999999";
         for (const QString &b : RegisterBackends::names()) {
@@ -473,6 +478,12 @@ private slots:
             row("range of labels too large", {"record", readings, "--cells", range}, 2,
                 "record: --cells: " + range
                     + " makes more than 10000000 labels or 134217728 characters of them in all");
+            row("more readings than labels", {"record", longer, "--cells", "A0001..A4999"}, 9,
+                "record: 4999 cell labels for 5000 readings; nothing stored; the files read are "
+                "left as they were, and the 5000 readings read are in ");
+            row("no reading after 5000 readings",
+                {"record", broken, "--first-cell", "A0001", "--strict"}, 3,
+                broken + ":5001: not a reading: garbage");
         }
         QTest::newRow("sqlite/not a register")
             << "sqlite"
@@ -487,7 +498,7 @@ private slots:
         const QString earlier = file("earlier.txt", boardFile(2, 1, [](int) { return 4100; }));
         QCOMPARE(runTool({"record", earlier, "--cells", "A001..A002", "--db", db}).exitCode, 0);
         const QByteArray before = runTool({"export", "--db", db}).out;
-        const QByteArray readingsBefore = readFile(backends_.folder() + "/four.txt");
+        const QByteArray readingsBefore = readFile(args.value(1));
 
         if (!args.contains(QStringLiteral("--db")))
             args << "--db" << db;
@@ -497,7 +508,7 @@ private slots:
         QVERIFY2(run.err.startsWith("battery-analyzer-cli: " + message.toUtf8()),
                  run.err.constData());
         QCOMPARE(runTool({"export", "--db", db}).out, before);
-        QCOMPARE(readFile(backends_.folder() + "/four.txt"), readingsBefore);
+        QCOMPARE(readFile(args.value(1)), readingsBefore);
         if (run.exitCode == 9) {
             // The readings that were not stored, as the window would have saved them.
             const QString kept =

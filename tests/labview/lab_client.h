@@ -75,9 +75,10 @@ inline void record(cellregister::CellRegister &r, const QStringList &labels, qin
         m.label = label;
         m.at = at;
         m.group = ++group;
-        m.microohms = microohms + group * 1'000;
+        // Whole milliohms under 1 Ω, as the analyzer shows them, however many cells.
+        m.microohms = microohms + (group % 100) * 1'000;
         m.microvolts = microvolts;
-        m.resistanceText = QStringLiteral("%1m\u03A9").arg(m.microohms / 1000.0, 0, 'f', 1);
+        m.resistanceText = QStringLiteral("%1m\u03A9").arg(m.microohms / 1000.0, 5, 'f', 1, u'0');
         m.voltageText = QStringLiteral("%1V").arg(microvolts / 1e6, 0, 'f', 3);
         m.model = QStringLiteral("RM-40A");
         m.source = QStringLiteral("test");

@@ -26,7 +26,23 @@ private slots:
     void decimalTexts();
     void fixedPoint_data();
     void fixedPoint();
+    void textsComeBackFromValues();
+    void valuesOutsideTheirShape_data();
+    void valuesOutsideTheirShape();
 };
+
+namespace {
+
+int shapeOf(int places, reading::ResistanceUnit unit, int voltagePlaces)
+{
+    reading::Reading r;
+    r.resistance.decimals = places;
+    r.unit = unit;
+    r.voltage.decimals = voltagePlaces;
+    return reading::textShape(r);
+}
+
+} // namespace
 
 void TestReading::roundTrip_data()
 {
@@ -210,6 +226,72 @@ void TestReading::fixedPoint()
     QFETCH(int, decimals);
     QFETCH(QByteArray, text);
     QCOMPARE(reading::fixedPointText(std::uint32_t(value), decimals), text);
+}
+
+// A store keeps a reading's values and shape: they give its texts back exactly, for readings
+// of every model and range, and the texts read back give the same shape.
+void TestReading::textsComeBackFromValues()
+{
+    QRandomGenerator random(27);
+    for (int i = 0; i < 20'000; ++i) {
+        const analyzer::AnalyzerRecord record{
+            std::uint8_t(random.bounded(256)), std::uint8_t(random.bounded(8)),
+            std::uint16_t(random.bounded(65536)), std::uint16_t(random.bounded(65536))};
+        const auto model = Model(random.bounded(3));
+        const reading::Reading r =
+            analyzer::decodeRecord(analyzer::encodeRecord(record), model).reading;
+        const QByteArray line = reading::boardLine(r);
+        const int shape = reading::textShape(r);
+        const auto back = reading::readingOf(r.microohms(), r.microvolts(), shape);
+        QVERIFY2(back, line.constData());
+        QCOMPARE(reading::resistanceText(*back, reading::kOhmUtf8),
+                 reading::resistanceText(r, reading::kOhmUtf8));
+        QCOMPARE(reading::voltageText(*back), reading::voltageText(r));
+        const auto parsed = reading::parseTexts(reading::resistanceText(r, reading::kOhmUtf8),
+                                                reading::voltageText(r), reading::kOhmUtf8);
+        QVERIFY2(parsed, line.constData());
+        QCOMPARE(reading::textShape(*parsed), shape);
+        QCOMPARE(parsed->microohms(), r.microohms());
+    }
+}
+
+void TestReading::valuesOutsideTheirShape_data()
+{
+    QTest::addColumn<qint64>("microohms");
+    QTest::addColumn<qint64>("microvolts");
+    QTest::addColumn<int>("shape");
+    QTest::addColumn<QByteArray>("texts"); // none: ""
+    using enum reading::ResistanceUnit;
+    const struct {
+        const char *name;
+        qint64 microohms, microvolts;
+        int shape;
+        const char *texts;
+    } rows[] = {
+        {"fits", 56'700, 4'123'000, shapeOf(1, Milliohm, 3), "056.7m\xCE\xA9 4.123V"},
+        {"ohms, five digits", 12'345'000, 12'340'000, shapeOf(3, Ohm, 2), "12.345 \xCE\xA9 12.34V"},
+        {"a resistance digit beyond the places", 56'701, 4'123'000, shapeOf(1, Milliohm, 3), ""},
+        {"a voltage digit beyond the places", 56'700, 4'123'400, shapeOf(1, Milliohm, 3), ""},
+        {"six digits", 100'000'000, 4'123'000, shapeOf(3, Milliohm, 3), ""},
+        {"negative", -56'700, 4'123'000, shapeOf(1, Milliohm, 3), ""},
+        {"no resistance places", 56'000, 4'123'000, shapeOf(0, Milliohm, 3), ""},
+        {"one voltage place", 56'700, 4'100'000, shapeOf(1, Milliohm, 1), ""},
+        {"beyond every shape", 56'700, 4'123'000, shapeOf(1, Milliohm, 3) | 64, ""},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << r.microohms << r.microvolts << r.shape << QByteArray(r.texts);
+}
+
+void TestReading::valuesOutsideTheirShape()
+{
+    QFETCH(qint64, microohms);
+    QFETCH(qint64, microvolts);
+    QFETCH(int, shape);
+    QFETCH(QByteArray, texts);
+    const auto r = reading::readingOf(microohms, microvolts, shape);
+    QCOMPARE(r ? reading::resistanceText(*r, reading::kOhmUtf8) + ' ' + reading::voltageText(*r)
+               : QByteArray(),
+             texts);
 }
 
 QTEST_APPLESS_MAIN(TestReading)
