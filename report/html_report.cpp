@@ -101,17 +101,27 @@ public:
                     "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
                     "style-src 'unsafe-inline'\">"
                     "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-                    "<title>%2</title><style>%3</style></head>\n<body>\n")
-                    .arg(c_.language, escaped(c_.title), QString::fromUtf8(kReportStyle));
+                    "<title>%2</title><style>%3%4</style></head>\n<body>\n")
+                    .arg(c_.language, escaped(c_.title), QString::fromUtf8(kReportStyle),
+                         QString::fromUtf8(kChartStyle));
         out_ += QStringLiteral("<h1>%1</h1>\n<p class=\"source\">%2: %3</p>\n")
                     .arg(escaped(c_.title), escaped(c_.cellsFrom), escaped(batch_.source));
         summary();
+        histograms();
         charts();
         if (batch_.pack)
             pack(*batch_.pack);
         // Last, as it can be long: the pictures come first.
         failures(failing_);
         out_ += QStringLiteral("</body></html>\n");
+        return out_;
+    }
+
+    // The report's opening: its summary and the two histograms, for a page of another's.
+    QString opening()
+    {
+        summary();
+        histograms();
         return out_;
     }
 
@@ -230,7 +240,7 @@ private:
             + svg + QStringLiteral("</figure>\n");
     }
 
-    void charts()
+    void histograms()
     {
         if (batch_.cells.empty())
             return;
@@ -253,6 +263,13 @@ private:
                               {QStringLiteral("voltage-histogram"), c_.voltageAxis,
                                QStringLiteral("V"), 1'000'000, std::nullopt, QString()},
                               c_));
+    }
+
+    void charts()
+    {
+        if (batch_.cells.empty())
+            return;
+        const analysis::Rules &r = batch_.rules;
         figure(QStringLiteral("figure-resistance-voltage"), c_.scatterChart,
                scatterChart(batch_.cells, r, c_));
         const QString discharge = dischargeChart(batch_.cells, r, c_);
@@ -359,6 +376,11 @@ private:
 QByteArray reportHtml(const Batch &batch, Language language)
 {
     return Writer(batch, captions(language)).html().toUtf8();
+}
+
+QString openingHtml(const Batch &batch, Language language)
+{
+    return Writer(batch, captions(language)).opening();
 }
 
 } // namespace report

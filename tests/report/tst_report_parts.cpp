@@ -1,12 +1,12 @@
 // The report's parts that carry numbers: round axes, bins that hold every cell once,
 // verdicts from the rules, and the cell names given on the command line.
-#include "cli/batch_register.h"
 #include "cli/cell_labels.h"
 #include "cli/errors.h"
 #include "cli/options/options.h"
 #include "report/axis.h"
 #include "report/batch.h"
 #include "report/captions.h"
+#include "report/register/register_batch.h"
 
 #include <QtTest>
 
@@ -329,7 +329,7 @@ void TestReportParts::registerVerdicts()
     r.maxMicroohms = 60'000;
     r.maxSelfDischargeMvPerDay = 1;
     r.minCapacityMicroampHours = 2'200'000;
-    const report::Cell cell = cli::reportCell(c, r);
+    const report::Cell cell = report::reportCell(c, r);
     QStringList got, worded;
     for (const analysis::Failure &f : cell.failures) {
         got << report::captions(report::Language::English).ruleName(f.rule);
