@@ -424,7 +424,8 @@ const std::vector<OptionRow> &optionTable()
         {O::AllowActions,
          {"allow-actions"},
          "",
-         "let the pages retire and restore cells (always with the access token)",
+         "let the pages retire and restore cells and replace a pack's failed cell (always with the "
+         "access token)",
          "",
          {},
          set<&Inv::allowActions>},
