@@ -36,8 +36,8 @@ bool get(int port, const char *path)
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     std::string got;
     if (::connect(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0) {
-        const std::string request = std::string("GET ") + path
-            + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\nConnection: close\r\n\r\n";
+        const std::string request = std::string("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1:"
+            + std::to_string(port) + "\r\nConnection: close\r\n\r\n";
         if (::write(s, request.data(), request.size()) == ssize_t(request.size())) {
             char buffer[65536];
             for (ssize_t n; (n = ::read(s, buffer, sizeof buffer)) > 0;)
@@ -77,8 +77,7 @@ int main(int argc, char **argv)
 
     QProcess server;
     server.setProcessChannelMode(QProcess::SeparateChannels);
-    server.start(QStringLiteral(BATTERY_CLI),
-                 {"serve", "--db", db, "--listen", "127.0.0.1:0"});
+    server.start(QStringLiteral(BATTERY_CLI), {"serve", "--db", db, "--listen", "127.0.0.1:0"});
     const QRegularExpression address(QStringLiteral("http://127\\.0\\.0\\.1:(\\d+)/"));
     int port = 0;
     for (QByteArray said; port == 0 && server.waitForReadyRead(30'000);) {
@@ -114,8 +113,8 @@ int main(int argc, char **argv)
         const double paint =
             b.eval("performance.getEntriesByName('first-contentful-paint')[0].startTime")
                 .toDouble();
-        bench::row("lab view: cells page over 100 000 cells, first paint in Chromium", paint,
-                   "ms", paint / 1000, "x goal", "<= 1 s");
+        bench::row("lab view: cells page over 100 000 cells, first paint in Chromium", paint, "ms",
+                   paint / 1000, "x goal", "<= 1 s");
 
         // A reading recorded by another process, shown in the open page of its cell.
         b.open(base + QStringLiteral("/cell?label=C000042"));
@@ -126,21 +125,26 @@ int main(int argc, char **argv)
             f.write(" Group 1       052.5m\xA6\xB8     4.080V\r\n");
         f.close();
         QProcess record;
-        record.start(QStringLiteral(BATTERY_CLI), {"record", reading, "--first-cell", "C000042",
-                                                   "--at", "2026-03-10T08:00Z", "--db", db});
+        record.start(QStringLiteral(BATTERY_CLI),
+                     {"record", reading, "--first-cell", "C000042", "--at", "2026-03-10T08:00Z",
+                      "--db", db});
         record.waitForFinished(60'000);
         const qint64 shown =
             b.until("document.querySelectorAll('#chart circle.v').length === 2", 10'000);
-        bench::row("lab view: a recorded reading shown live after record ends", double(shown),
-                   "ms", double(shown) / 2000, "x goal", "<= 2 s (-1: not shown in 10 s)");
+        bench::row("lab view: a recorded reading shown live after record ends", double(shown), "ms",
+                   double(shown) / 2000, "x goal", "<= 2 s (-1: not shown in 10 s)");
     }
 
     // Fifty clients asking one after another for the run's length.
     std::atomic<int> answers{0}, errors{0};
     std::vector<std::thread> clients;
     const auto end = bench::Clock::now() + std::chrono::seconds(kLoadSeconds);
-    const char *paths[] = {"/", "/api/cells?sort=-voltage", "/api/cell?label=C000007",
-                           "/static/lab.js", "/api/packs", "/api/summary"};
+    const char *paths[] = {"/",
+                           "/api/cells?sort=-voltage",
+                           "/api/cell?label=C000007",
+                           "/static/lab.js",
+                           "/api/packs",
+                           "/api/summary"};
     for (int c = 0; c < kClients; ++c)
         clients.emplace_back([&, c] {
             for (int n = c; bench::Clock::now() < end; ++n)
@@ -149,8 +153,7 @@ int main(int argc, char **argv)
     for (std::thread &t : clients)
         t.join();
     const double megabytes = peakMegabytes(server.processId());
-    bench::row("lab view: 50 clients for 30 s, errors", errors, "errors", answers,
-               "answers", "0");
+    bench::row("lab view: 50 clients for 30 s, errors", errors, "errors", answers, "answers", "0");
     bench::row("lab view: 50 clients for 30 s, the server's peak memory", megabytes, "MB",
                megabytes / 64, "x goal", "<= 64 MB");
 
