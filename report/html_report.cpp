@@ -136,9 +136,11 @@ private:
             for (const analysis::Failure &f : cell.failures)
                 ++byRule.try_emplace(ruleId(f.rule), f.rule, 0).first->second.second;
         }
-        out_ += QStringLiteral("<section id=\"summary\"><h2>%1</h2>\n<table "
-                               "id=\"counts\"><tr><th>%2</th><th></th></tr>")
-                    .arg(escaped(c_.summary), escaped(c_.counts));
+        out_ +=
+            QStringLiteral(
+                "<section id=\"summary\"><h2>%1</h2>\n<table "
+                "id=\"counts\"><caption class=\"unseen\">%2</caption><tr><th>%2</th><th></th></tr>")
+                .arg(escaped(c_.summary), escaped(c_.counts));
         const auto countRow = [&](const QString &id, const QString &name, std::size_t n) {
             out_ += QStringLiteral("<tr><td class=\"text\">%1</td>").arg(escaped(name))
                 + cellText(id, QString::number(n)) + QStringLiteral("</tr>");
@@ -151,12 +153,16 @@ private:
                      c_.fail + QStringLiteral(": ") + c_.ruleName(counted.first), counted.second);
         out_ += QStringLiteral("</table>\n");
 
+        // Named for a screen reader by what it holds; sighted readers see the header row.
+        const QString statistics =
+            QStringList{c_.minimum, c_.maximum, c_.mean, c_.median, c_.standardDeviation}.join(
+                QStringLiteral(", "));
         out_ += QStringLiteral(
-                    "<table "
-                    "id=\"statistics\"><tr><th>%1</th><th>%2</th><th>%3</th><th>%4</th><th>%5</th>"
-                    "<th>%6</th></tr>\n")
+                    "<table id=\"statistics\"><caption class=\"unseen\">%7</caption><tr><th>%1</th>"
+                    "<th>%2</th><th>%3</th><th>%4</th><th>%5</th><th>%6</th></tr>\n")
                     .arg(escaped(c_.quantity), escaped(c_.minimum), escaped(c_.maximum),
-                         escaped(c_.mean), escaped(c_.median), escaped(c_.standardDeviation));
+                         escaped(c_.mean), escaped(c_.median), escaped(c_.standardDeviation),
+                         escaped(statistics));
         std::vector<std::int64_t> microohms, microvolts, capacities;
         std::vector<double> discharges;
         for (const Cell &cell : batch_.cells) {

@@ -19,7 +19,7 @@ th:first-child, td:first-child, td.text { text-align: left; }
 @media print { body { padding: 0; } }
 )css";
 
-// The charts and their figures, wherever they are shown.
+// The charts with their figures, and captions kept for screen readers, wherever they are shown.
 inline constexpr char kChartStyle[] = R"css(
 figure { margin: 14px 0; break-inside: avoid; page-break-inside: avoid; }
 figcaption { font-weight: bold; margin-bottom: 4px; }
@@ -38,6 +38,8 @@ path.fail { stroke: #D55E00; stroke-width: 2; fill: none; }
 .cell rect { fill: #fff; stroke: #0072B2; stroke-width: 1.5; }
 .cell.fail rect { fill: #fbe3d6; stroke: #D55E00; stroke-width: 2.5; stroke-dasharray: 5 3; }
 .cell-label, .group-name { font-weight: bold; }
+caption.unseen { position: absolute; width: 1px; height: 1px; overflow: hidden;
+                 clip-path: inset(50%); white-space: nowrap; }
 )css";
 
 } // namespace report

@@ -223,7 +223,7 @@ private slots:
         // In Chinese, reached by the language link, every page renders and passes the check.
         b.eval("document.getElementById('other-language').focus()");
         b.press("Enter", 13);
-        QVERIFY(b.until("document.documentElement.lang === 'zh' && document.querySelector("
+        QVERIFY(b.until("document.documentElement?.lang === 'zh' && document.querySelector("
                         "'.pack-layout') !== null")
                 >= 0);
         QCOMPARE(b.eval("document.querySelector('h1').textContent").toString(),
