@@ -562,8 +562,10 @@ void Server::Impl::answer(const httplib::Request &req, httplib::Response &res, c
         else
             setJson(res, 200, json);
     } else if (t.page == Page::PacksData) {
-        setJson(res, 200,
-                onRegister([&](cellregister::CellRegister &r) { return packsJson(r, q.rules); }));
+        const auto now = cells();
+        setJson(res, 200, onRegister([&](cellregister::CellRegister &r) {
+                    return packsJson(r, *now, q.rules);
+                }));
     } else if (t.page == Page::SummaryData) {
         send(summaryHtml(*cells(), q, lang), "text/html; charset=utf-8");
     } else if (t.page == Page::ProposalData) {

@@ -266,25 +266,29 @@ QByteArray summaryHtml(const CellsSnapshot &snapshot, const CellQuery &q, report
                                     opt(r.minCapacityMicroampHours), QString::number(r.minDays),
                                     QString::number(int(language))}
                             .join(u' ');
-    {
-        std::lock_guard lock(snapshot.memoMutex);
-        if (snapshot.summaryKey == key)
-            return snapshot.summary;
+    std::lock_guard lock(snapshot.summaryMutex);
+    if (snapshot.summaryKey != key) {
+        snapshot.summary =
+            report::openingHtml(report::batchOf(snapshot.cells, r, QString()), language).toUtf8();
+        snapshot.summaryKey = key;
     }
-    const QByteArray html =
-        report::openingHtml(report::batchOf(snapshot.cells, r, QString()), language).toUtf8();
-    std::lock_guard lock(snapshot.memoMutex);
-    snapshot.summaryKey = key;
-    snapshot.summary = html;
-    return html;
+    return snapshot.summary;
 }
 
-QByteArray packsJson(cellregister::CellRegister &r, const analysis::Rules &rules)
+const CellSummary *CellsSnapshot::find(const QString &label) const
+{
+    std::call_once(indexed_, [this] {
+        index_.reserve(qsizetype(cells.size()));
+        for (const CellSummary &c : cells)
+            index_.insert(c.label, &c);
+    });
+    return index_.value(label);
+}
+
+QByteArray packsJson(cellregister::CellRegister &r, const CellsSnapshot &cellsNow,
+                     const analysis::Rules &rules)
 {
     cellregister::CellRegister::Snapshot snapshot(r);
-    QHash<QString, CellSummary> byLabel;
-    for (CellSummary &c : cellregister::summarizeCells(r))
-        byLabel.insert(c.label, std::move(c));
     QJsonArray packs;
     // The list holds each pack's name and shape; its cells come with the pack itself.
     for (const cellregister::Pack &listed : cellregister::listPacks(r)) {
@@ -296,7 +300,8 @@ QByteArray packsJson(cellregister::CellRegister &r, const analysis::Rules &rules
             auto &group = cells.emplace_back();
             QJsonArray members;
             for (const QString &label : g) {
-                const CellSummary c = byLabel.value(label);
+                const CellSummary *found = cellsNow.find(label);
+                const CellSummary c = found ? *found : CellSummary{};
                 group.push_back({c.microohms, c.microvolts, c.capacityMicroampHours});
                 members.append(QJsonObject{
                     {"label", label},
