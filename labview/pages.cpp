@@ -463,13 +463,14 @@ QByteArray script()
     watch(load);
   }
 
+  let proposals = 0;
   async function propose(pack, label, out) {
     const q = new URLSearchParams({pack, label, lang});
     const d = await getJson('/api/proposal?' + q.toString());
     out.replaceChildren(el('p', {}, fmt(T.proposal, d.failed, d.group, d.position, d.spare, d.spreadBefore, d.spreadAfter)));
     if (body.dataset.actions !== '1') return;
     const form = el('form', {class: 'replace'});
-    const keepId = 'keep-' + pack + '-' + label;
+    const keepId = 'keep-' + (++proposals);
     const keep = el('input', {type: 'checkbox', id: keepId, name: 'keep'});
     form.append(keep, el('label', {for: keepId}, fmt(T.keepRemoved, d.failed)), document.createTextNode(' '),
       el('button', {type: 'submit'}, fmt(T.replaceBy, d.failed, d.spare)));

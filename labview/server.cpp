@@ -53,6 +53,8 @@ constexpr int kMaxStreams = 64;
 // A stream ends after this long and the browser reconnects, so that none lives forever.
 constexpr auto kStreamLifetime = 10min;
 constexpr auto kPoll = 250ms;
+// A sheet of labels holds a worker and its pages in memory while it is drawn.
+constexpr std::size_t kMaxLabels = 2'000;
 
 const char kPolicy[] = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
                        "connect-src 'self'; base-uri 'none'; form-action 'self'; "
@@ -608,6 +610,14 @@ void Server::Impl::download(httplib::Response &res, const Target &t, const CellQ
     QByteArray body;
     if (labels) {
         const auto texts = report::batchLabels(batch, report::kDefaultLabelFields);
+        if (texts.size() > kMaxLabels) {
+            setError(res, 413,
+                     QStringLiteral("%1 labels at once are more than this server draws (%2); "
+                                    "choose a pack, or use the labels command")
+                         .arg(texts.size())
+                         .arg(kMaxLabels));
+            return;
+        }
         static std::mutex drawing; // one painter on the fonts at a time
         std::lock_guard lock(drawing);
         body = report::labelsPdf(texts, report::LabelSize{});

@@ -260,6 +260,18 @@ private slots:
         QVERIFY(labels.body.startsWith("%PDF"));
         const Reply summary = request(net_, "GET", base + "/api/summary?mohm=47.5");
         QVERIFY(summary.body.contains("id=\"count-fail\">3<"));
+
+        // A sheet of labels for more cells than a request may hold a worker for is refused.
+        const QString many = backends_.fresh(QStringLiteral("sqlite"));
+        {
+            cellregister::CellRegister r(cellregister::locate(many));
+            QStringList labels;
+            for (int i = 0; i <= 2'000; ++i)
+                labels << QStringLiteral("M%1").arg(i, 4, 10, QLatin1Char('0'));
+            record(r, labels, 4'100'000, kLabAt);
+        }
+        Server large(options(many, false));
+        QCOMPARE(request(net_, "GET", labBase(large) + "/download/labels").status, 413);
     }
 
     // Off loopback every request needs the token: from the address once, then as a cookie
