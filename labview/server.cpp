@@ -211,9 +211,9 @@ public:
     std::atomic<int> streams{0};
 
     // The register has one connection, on a thread of its own, that every request's reads and
-    // writes go through: a connection belongs to the thread that opened it, and a SQLite file
-    // opened many times in one process loses its locks whenever any of them checks the file
-    // aside. The same thread polls for changes between jobs.
+    // writes go through: a connection belongs to the thread that opened it, and one
+    // connection keeps a PostgreSQL server's count of them to one per view. The same thread
+    // polls for changes between jobs.
     std::mutex jobsMutex;
     std::condition_variable jobsReady;
     std::deque<std::function<void(cellregister::CellRegister *)>> jobs;
