@@ -34,8 +34,6 @@ namespace {
 
 QAtomicInt connectionCount;
 
-constexpr char kSqliteHeader[] = "SQLite format 3";
-
 bool isBusy(const QString &nativeCode)
 {
     // SQLITE_BUSY and SQLITE_LOCKED; PostgreSQL's lock_not_available.
@@ -277,12 +275,22 @@ void CellRegister::checkFile(Opening opening)
         fail(QStringLiteral("not a register file"), {});
     if (::access(QFile::encodeName(location_.path).constData(), R_OK | W_OK) != 0)
         fail(QStringLiteral("cannot be written"), core::systemErrorText(errno));
-    QFile file(location_.path);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("cannot be read"), file.errorString());
-    const QByteArray head = file.read(16);
-    if (!head.isEmpty() && head != QByteArray(kSqliteHeader, 16))
+    // Its header is read by SQLite itself once it is open (checkHeader): a descriptor of our
+    // own on the file, closed again, would drop every lock that this process's other
+    // connections hold on it, and other programs could then check the journal away under them.
+}
+
+// The first read of a file looks at its header: SQLite answers a file of another kind with
+// "not a database" (26) and has written nothing to it.
+void CellRegister::checkHeader()
+{
+    QSqlQuery probe(db_);
+    if (probe.exec(QStringLiteral("PRAGMA schema_version")))
+        return;
+    const QString code = probe.lastError().nativeErrorCode();
+    if (code == u"26")
         fail(QStringLiteral("not a cell register (not a SQLite file)"), {});
+    fail(QStringLiteral("cannot be read"), probe.lastError().databaseText(), code);
 }
 
 void CellRegister::open()
@@ -317,6 +325,7 @@ void CellRegister::open()
         // PostgreSQL's 0 is no limit at all; a wait of nothing is its shortest one.
         run(QStringLiteral("SET lock_timeout = %1").arg(std::max(1, lockWaitMilliseconds_)));
     } else {
+        checkHeader();
         run(QStringLiteral("PRAGMA foreign_keys = ON"));
     }
 }

@@ -104,6 +104,7 @@ public:
 
 private:
     void checkFile(Opening opening);
+    void checkHeader();
     // What opening a register that is not there raises.
     ERegisterFault noRegister() const;
     void rollBack();

@@ -1,6 +1,7 @@
 #include "labview/pages.h"
 
 #include "report/captions.h"
+#include "report/report_style.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,9 +12,9 @@ namespace {
 
 // The lab view's own words; the report's captions supply the rest.
 const char kEnglish[] = R"json(
-{"cells": "Cells", "packs": "Packs", "skip": "Skip to the content", "siteNav": "Lab view", "otherLanguage": "中文", "filters": "Filter and rules", "labelContains": "Label contains", "verdict": "Verdict", "status": "Status", "any": "any", "stock": "in stock", "inPack": "in a pack", "retired": "retired", "pack": "Pack", "apply": "Apply", "matching": "%1 of %2 cells match; %3 pass, %4 fail under these rules.", "measurementsCol": "readings", "latestCol": "latest", "previous": "Previous page", "next": "Next page", "pageOf": "Page %1 of %2", "pages": "Pages", "sortBy": "Sort by %1", "live": "Updated %1", "liveLost": "Live updates paused; retrying", "history": "Voltage and resistance over time; rests marked", "readings": "Readings", "time": "time", "rest": "rest begins", "yes": "yes", "capacities": "Capacities", "source": "source", "swaps": "Pack changes", "removedCell": "taken out", "addedCell": "put in", "noSuchCell": "The register has no cell of this label.", "actions": "Actions", "reason": "Reason", "retire": "Retire", "restore": "Restore", "done": "Done.", "refused": "Refused: %1", "groupMinus": "group %1 (− end)", "groupPlus": "group %1 (+ end)", "groupN": "group %1", "totals": "%1 V nominal, %2 measured, %3, %4 Wh, %5 mΩ", "noPacks": "The register holds no pack.", "layout": "Layout of pack %1", "position": "position %1", "error": "The register cannot be read: %1", "passes": "passes", "fails": "fails"})json";
+{"cells": "Cells", "packs": "Packs", "skip": "Skip to the content", "siteNav": "Lab view", "otherLanguage": "中文", "filters": "Filter and rules", "labelContains": "Label contains", "verdict": "Verdict", "status": "Status", "any": "any", "stock": "in stock", "inPack": "in a pack", "retired": "retired", "pack": "Pack", "apply": "Apply", "matching": "%1 of %2 cells match; %3 pass, %4 fail under these rules.", "measurementsCol": "readings", "latestCol": "latest", "previous": "Previous page", "next": "Next page", "pageOf": "Page %1 of %2", "pages": "Pages", "sortBy": "Sort by %1", "live": "Updated %1", "liveLost": "Live updates paused; retrying", "history": "Voltage and resistance over time; rests marked", "readings": "Readings", "time": "time", "rest": "rest begins", "yes": "yes", "capacities": "Capacities", "source": "source", "swaps": "Pack changes", "removedCell": "taken out", "addedCell": "put in", "noSuchCell": "The register has no cell of this label.", "actions": "Actions", "reason": "Reason", "retire": "Retire", "restore": "Restore", "done": "Done.", "refused": "Refused: %1", "groupMinus": "group %1 (− end)", "groupPlus": "group %1 (+ end)", "groupN": "group %1", "totals": "%1 V nominal, %2 measured, %3, %4 Wh, %5 mΩ", "noPacks": "The register holds no pack.", "layout": "Layout of pack %1", "position": "position %1", "error": "The register cannot be read: %1", "passes": "passes", "fails": "fails", "propose": "Propose a spare for %1", "proposal": "Replace %1 (group %2, position %3) by %4: resistance spread %5 before, %6 after.", "replaceBy": "Replace %1 by %2", "keepRemoved": "Put %1 back in stock rather than retire it", "downloads": "Downloads", "reportFile": "Batch report (HTML)", "labelsFile": "Labels (PDF)", "reportOf": "Batch report of pack %1 (HTML)", "labelsOf": "Labels of pack %1 (PDF)", "summaryOf": "Report summary"})json";
 const char kChinese[] = R"json(
-{"cells": "电芯", "packs": "电池组", "skip": "跳到内容", "siteNav": "实验室视图", "otherLanguage": "English", "filters": "筛选与规则", "labelContains": "标签包含", "verdict": "判定", "status": "状态", "any": "全部", "stock": "库存", "inPack": "在电池组中", "retired": "已退役", "pack": "电池组", "apply": "应用", "matching": "%2 个电芯中 %1 个符合；按这些规则 %3 个合格，%4 个不合格。", "measurementsCol": "读数", "latestCol": "最近", "previous": "上一页", "next": "下一页", "pageOf": "第 %1 页，共 %2 页", "pages": "分页", "sortBy": "按%1排序", "live": "已更新 %1", "liveLost": "实时更新暂停，正在重试", "history": "电压与内阻随时间变化，标出静置起点", "readings": "读数", "time": "时间", "rest": "静置开始", "yes": "是", "capacities": "容量", "source": "来源", "swaps": "电池组更换", "removedCell": "取出", "addedCell": "放入", "noSuchCell": "登记册中没有此标签的电芯。", "actions": "操作", "reason": "原因", "retire": "退役", "restore": "恢复", "done": "完成。", "refused": "被拒绝：%1", "groupMinus": "第 %1 组（− 端）", "groupPlus": "第 %1 组（+ 端）", "groupN": "第 %1 组", "totals": "标称 %1 V，实测 %2，%3，%4 Wh，%5 mΩ", "noPacks": "登记册中没有电池组。", "layout": "电池组 %1 的排列", "position": "位置 %1", "error": "无法读取登记册：%1", "passes": "合格", "fails": "不合格"})json";
+{"cells": "电芯", "packs": "电池组", "skip": "跳到内容", "siteNav": "实验室视图", "otherLanguage": "English", "filters": "筛选与规则", "labelContains": "标签包含", "verdict": "判定", "status": "状态", "any": "全部", "stock": "库存", "inPack": "在电池组中", "retired": "已退役", "pack": "电池组", "apply": "应用", "matching": "%2 个电芯中 %1 个符合；按这些规则 %3 个合格，%4 个不合格。", "measurementsCol": "读数", "latestCol": "最近", "previous": "上一页", "next": "下一页", "pageOf": "第 %1 页，共 %2 页", "pages": "分页", "sortBy": "按%1排序", "live": "已更新 %1", "liveLost": "实时更新暂停，正在重试", "history": "电压与内阻随时间变化，标出静置起点", "readings": "读数", "time": "时间", "rest": "静置开始", "yes": "是", "capacities": "容量", "source": "来源", "swaps": "电池组更换", "removedCell": "取出", "addedCell": "放入", "noSuchCell": "登记册中没有此标签的电芯。", "actions": "操作", "reason": "原因", "retire": "退役", "restore": "恢复", "done": "完成。", "refused": "被拒绝：%1", "groupMinus": "第 %1 组（− 端）", "groupPlus": "第 %1 组（+ 端）", "groupN": "第 %1 组", "totals": "标称 %1 V，实测 %2，%3，%4 Wh，%5 mΩ", "noPacks": "登记册中没有电池组。", "layout": "电池组 %1 的排列", "position": "位置 %1", "error": "无法读取登记册：%1", "passes": "合格", "fails": "不合格", "propose": "为 %1 推荐备用电芯", "proposal": "用 %4 替换 %1（第 %2 组，位置 %3）：内阻差 替换前 %5，替换后 %6。", "replaceBy": "用 %2 替换 %1", "keepRemoved": "将 %1 放回库存而不退役", "downloads": "下载", "reportFile": "批次报告（HTML）", "labelsFile": "标签（PDF）", "reportOf": "电池组 %1 的批次报告（HTML）", "labelsOf": "电池组 %1 的标签（PDF）", "summaryOf": "报告摘要"})json";
 
 QJsonObject texts(report::Language language)
 {
@@ -92,11 +93,13 @@ QString cellsMain(const QJsonObject &t)
     html += input("days", s("minDays") + QStringLiteral(" (d)"), number);
     html +=
         QStringLiteral("</fieldset><button type=\"submit\">%1</button></form>").arg(e(s("apply")));
-    html += QStringLiteral("<section aria-labelledby=\"counts-h\"><h2 id=\"counts-h\">%1</h2>"
-                           "<p id=\"counts\"></p><svg id=\"counts-chart\" class=\"counts\" "
-                           "role=\"img\" aria-labelledby=\"counts-h counts\"></svg></section>")
-                .arg(e(s("counts")));
-    html += QStringLiteral("<table id=\"cells\" aria-describedby=\"counts\"><caption>%1</caption>"
+    // The report's own opening, fetched under the rules in force.
+    html += QStringLiteral("<p id=\"matching\"></p><div id=\"opening\" aria-label=\"%1\" "
+                           "role=\"region\"></div><nav aria-label=\"%2\" class=\"downloads\">"
+                           "<a id=\"report-file\" href=\"/download/report\" download>%3</a> "
+                           "<a id=\"labels-file\" href=\"/download/labels\" download>%4</a></nav>")
+                .arg(e(s("summaryOf")), e(s("downloads")), e(s("reportFile")), e(s("labelsFile")));
+    html += QStringLiteral("<table id=\"cells\" aria-describedby=\"matching\"><caption>%1</caption>"
                            "<thead><tr>")
                 .arg(e(s("cells")));
     const std::pair<const char *, const char *> columns[] = {
@@ -244,7 +247,11 @@ svg text { font-size: 11px; fill: #111; }
 .bar-fail { fill: #b34700; }
 .axis { stroke: #333; }
 .pack-layout td { text-align: center; min-width: 6em; }
-)css");
+.pack-layout td.fail { background: #fbe3d6; }
+.downloads a { margin-right: 14px; }
+.proposal { border-left: 4px solid #0a3d91; padding: 2px 8px; }
+#opening svg.chart { max-width: 900px; }
+)css") + QByteArray(report::kChartStyle);
 }
 
 QByteArray icon()
@@ -318,23 +325,24 @@ QByteArray script()
       q.set('sort', sort); q.set('page', page); q.set('lang', lang);
       return q;
     }
-    function drawCounts(d) {
-      document.getElementById('counts').textContent = fmt(T.matching, d.matching, d.total, d.pass, d.fail);
-      const chart = document.getElementById('counts-chart');
-      chart.replaceChildren();
-      const all = Math.max(1, d.pass + d.fail);
-      const w = Math.round(300 * d.pass / all);
-      chart.append(svg('rect', {x: 0, y: 4, width: w, height: 16, class: 'bar-pass'}),
-                   svg('rect', {x: w, y: 4, width: 300 - w, height: 16, class: 'bar-fail'}));
-      const legend = svg('text', {x: 0, y: 34});
-      legend.textContent = T.pass + ' ' + d.pass + ' \u00b7 ' + T.fail + ' ' + d.fail;
-      chart.append(legend);
+    let openingKey = null;
+    async function loadOpening(q, force) {
+      const rules = rulesQuery(q); rules.set('lang', lang);
+      document.getElementById('report-file').href = '/download/report?' + rules.toString();
+      document.getElementById('labels-file').href = '/download/labels?' + rules.toString();
+      if (!force && openingKey === rules.toString()) return;
+      openingKey = rules.toString();
+      const r = await fetch('/api/summary?' + rules.toString(), {credentials: 'same-origin'});
+      if (!r.ok) throw new Error(String(r.status));
+      // The report layer's own markup, every value escaped there; scripts in it would not run.
+      const doc = new DOMParser().parseFromString(await r.text(), 'text/html');
+      document.getElementById('opening').replaceChildren(...Array.from(doc.body.childNodes, (n) => document.adoptNode(n)));
     }
-    async function load() {
+    async function load(live) {
       const q = query();
       history.replaceState(null, '', '?' + q.toString());
       const d = await getJson('/api/cells?' + q.toString());
-      drawCounts(d);
+      document.getElementById('matching').textContent = fmt(T.matching, d.matching, d.total, d.pass, d.fail);
       pages = Math.max(1, Math.ceil(d.matching / d.pageSize));
       document.getElementById('pageinfo').textContent = fmt(T.pageOf, d.page + 1, pages);
       document.getElementById('prev').disabled = page <= 0;
@@ -359,6 +367,8 @@ QByteArray script()
         b.parentElement.setAttribute('aria-sort', sort === col ? 'ascending' : sort === '-' + col ? 'descending' : 'none');
         b.setAttribute('aria-label', fmt(T.sortBy, b.textContent));
       }
+      // After the rows, which are what a user waits for.
+      await loadOpening(q, live);
     }
     form.addEventListener('submit', (e) => { e.preventDefault(); page = 0; load().catch(showError); });
     for (const b of document.querySelectorAll('th button[data-sort]'))
@@ -369,7 +379,7 @@ QByteArray script()
     document.getElementById('prev').addEventListener('click', () => { if (page > 0) { page--; load().catch(showError); } });
     document.getElementById('next').addEventListener('click', () => { if (page + 1 < pages) { page++; load().catch(showError); } });
     load().catch(showError);
-    watch(load);
+    watch(() => load(true));
   }
 
   function drawHistory(chart, readings) {
@@ -453,6 +463,30 @@ QByteArray script()
     watch(load);
   }
 
+  let proposals = 0;
+  async function propose(pack, label, out) {
+    const q = new URLSearchParams({pack, label, lang});
+    const d = await getJson('/api/proposal?' + q.toString());
+    out.replaceChildren(el('p', {}, fmt(T.proposal, d.failed, d.group, d.position, d.spare, d.spreadBefore, d.spreadAfter)));
+    if (body.dataset.actions !== '1') return;
+    const form = el('form', {class: 'replace'});
+    const keepId = 'keep-' + (++proposals);
+    const keep = el('input', {type: 'checkbox', id: keepId, name: 'keep'});
+    form.append(keep, el('label', {for: keepId}, fmt(T.keepRemoved, d.failed)), document.createTextNode(' '),
+      el('button', {type: 'submit'}, fmt(T.replaceBy, d.failed, d.spare)));
+    const result = el('p', {role: 'status'});
+    form.addEventListener('submit', (e) => {
+      e.preventDefault();
+      fetch('/api/replace', {method: 'POST', credentials: 'same-origin', headers: {'Content-Type': 'application/json'},
+        body: JSON.stringify({pack, label: d.failed, spare: d.spare, keep: keep.checked})})
+        .then(async (r) => {
+          const j = await r.json().catch(() => ({}));
+          result.textContent = r.ok ? T.done : fmt(T.refused, j.error || r.status);
+        }, showError);
+    });
+    out.append(form, result);
+  }
+
   function packsPage() {
     const root = document.getElementById('packs');
     async function load() {
@@ -473,14 +507,24 @@ QByteArray script()
           const name = g === n - 1 ? fmt(T.groupPlus, g + 1) : g === 0 ? fmt(T.groupMinus, g + 1) : fmt(T.groupN, g + 1);
           tr.append(el('th', {scope: 'row'}, name));
           for (const c of p.groups[g]) {
-            const td = el('td');
+            const td = el('td', c.pass ? {} : {class: 'fail'});
             td.append(el('a', {href: '/cell?lang=' + lang + '&label=' + encodeURIComponent(c.label)}, c.label),
               el('br'), document.createTextNode(c.voltage + ' \u00b7 ' + c.resistance));
+            if (!c.pass) {
+              const b = el('button', {type: 'button', 'data-propose': c.label}, fmt(T.propose, c.label));
+              b.addEventListener('click', () => propose(p.name, c.label, out).catch((e) => { out.textContent = fmt(T.refused, e.message); }));
+              td.append(el('br'), document.createTextNode(T.fails + ' '), b);
+            }
             tr.append(td);
           }
           table.append(tr);
         }
-        section.append(table);
+        const out = el('div', {class: 'proposal', role: 'status'});
+        const q = new URLSearchParams({pack: p.name, lang});
+        const files = el('nav', {'aria-label': T.downloads, class: 'downloads'});
+        files.append(el('a', {href: '/download/report?' + q.toString(), download: ''}, fmt(T.reportOf, p.name)),
+          el('a', {href: '/download/labels?' + q.toString(), download: ''}, fmt(T.labelsOf, p.name)));
+        section.append(table, out, files);
         return section;
       }));
     }

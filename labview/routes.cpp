@@ -24,8 +24,13 @@ constexpr Entry kEntries[] = {
     {"/api/cell", Page::CellData, false},
     {"/api/packs", Page::PacksData, false},
     {"/events", Page::Events, false},
+    {"/api/summary", Page::SummaryData, false},
+    {"/api/proposal", Page::ProposalData, false},
+    {"/download/report", Page::ReportFile, false},
+    {"/download/labels", Page::LabelsFile, false},
     {"/api/retire", Page::Retire, true},
     {"/api/restore", Page::Restore, true},
+    {"/api/replace", Page::Replace, true},
 };
 
 // A query component decoded, or nullopt when it is not UTF-8 or too long.

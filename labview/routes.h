@@ -25,9 +25,14 @@ enum class Page {
     CellsData,
     CellData,
     PacksData,
+    SummaryData, // the report's counts and histograms under the query's rules
+    ProposalData, // a spare for a failed cell: ?pack=&label=
+    ReportFile, // the batch report of every cell, or of ?pack=
+    LabelsFile, // the labels PDF of every cell, or of ?pack=
     Events, // server-sent events: the register changed
     Retire, // POST
     Restore, // POST
+    Replace, // POST: a failed cell of a pack by the spare proposed
     NotFound,
     WrongMethod,
     BadQuery, // a query that is too long, not UTF-8, or has too many parameters

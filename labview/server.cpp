@@ -1,5 +1,6 @@
 #include "labview/serve.h"
 
+#include "analysis/errors.h"
 #include "cellregister/cell_life.h"
 #include "cellregister/cell_summary.h"
 #include "cellregister/errors.h"
@@ -7,10 +8,14 @@
 #include "labview/errors.h"
 #include "labview/pages.h"
 #include "labview/views.h"
+#include "report/html_report.h"
+#include "report/labels.h"
+#include "report/register/register_batch.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
@@ -48,6 +53,8 @@ constexpr int kMaxStreams = 64;
 // A stream ends after this long and the browser reconnects, so that none lives forever.
 constexpr auto kStreamLifetime = 10min;
 constexpr auto kPoll = 250ms;
+// A sheet of labels holds a worker and its pages in memory while it is drawn.
+constexpr std::size_t kMaxLabels = 2'000;
 
 const char kPolicy[] = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
                        "connect-src 'self'; base-uri 'none'; form-action 'self'; "
@@ -204,9 +211,9 @@ public:
     std::atomic<int> streams{0};
 
     // The register has one connection, on a thread of its own, that every request's reads and
-    // writes go through: a connection belongs to the thread that opened it, and a SQLite file
-    // opened many times in one process loses its locks whenever any of them checks the file
-    // aside. The same thread polls for changes between jobs.
+    // writes go through: a connection belongs to the thread that opened it, and one
+    // connection keeps a PostgreSQL server's count of them to one per view. The same thread
+    // polls for changes between jobs.
     std::mutex jobsMutex;
     std::condition_variable jobsReady;
     std::deque<std::function<void(cellregister::CellRegister *)>> jobs;
@@ -224,6 +231,8 @@ public:
     bool admitted(const httplib::Request &req, httplib::Response &res, const Target &t);
     void answer(const httplib::Request &req, httplib::Response &res, const Target &t);
     void act(const httplib::Request &req, httplib::Response &res);
+    void download(httplib::Response &res, const Target &t, const CellQuery &q,
+                  report::Language lang);
     void stream(httplib::Response &res);
 };
 
@@ -238,6 +247,10 @@ auto Server::Impl::onRegister(F f) -> decltype(f(std::declval<cellregister::Cell
             try {
                 return f(*r);
             } catch (const EUnknownEntry &) {
+                throw;
+            } catch (const ENotEnoughCells &) {
+                throw;
+            } catch (const EProposalChanged &) {
                 throw;
             } catch (const core::Error &) {
                 suspect = true; // perhaps a server gone: the next job opens afresh
@@ -325,6 +338,7 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
     };
     http.Post("/api/retire", action);
     http.Post("/api/restore", action);
+    http.Post("/api/replace", action);
     http.set_exception_handler(
         [](const httplib::Request &, httplib::Response &res, std::exception_ptr) {
             setError(res, 500, QStringLiteral("internal error"));
@@ -453,12 +467,14 @@ httplib::Server::HandlerResponse Server::Impl::handle(const httplib::Request &re
     const Target t = route(req.method, req.target);
     if (!admitted(req, res, t))
         return httplib::Server::HandlerResponse::Handled;
-    if (t.page == Page::Retire || t.page == Page::Restore)
+    if (t.page == Page::Retire || t.page == Page::Restore || t.page == Page::Replace)
         return httplib::Server::HandlerResponse::Unhandled; // its body is read first
     try {
         answer(req, res, t);
     } catch (const EUnknownEntry &e) {
         setError(res, 404, e.message());
+    } catch (const ENotEnoughCells &e) {
+        setError(res, 409, e.message());
     } catch (const core::Error &e) {
         setError(res, 503, e.message());
     }
@@ -548,8 +564,72 @@ void Server::Impl::answer(const httplib::Request &req, httplib::Response &res, c
         else
             setJson(res, 200, json);
     } else if (t.page == Page::PacksData) {
-        setJson(res, 200, onRegister([](cellregister::CellRegister &r) { return packsJson(r); }));
+        const auto now = cells();
+        setJson(res, 200, onRegister([&](cellregister::CellRegister &r) {
+                    return packsJson(r, *now, q.rules);
+                }));
+    } else if (t.page == Page::SummaryData) {
+        send(summaryHtml(*cells(), q, lang), "text/html; charset=utf-8");
+    } else if (t.page == Page::ProposalData) {
+        const QString pack = param(t.params, QStringLiteral("pack"));
+        const QString label = param(t.params, QStringLiteral("label"));
+        setJson(res, 200, onRegister([&](cellregister::CellRegister &r) {
+                    return proposalJson(r, pack, label, q.rules);
+                }));
+    } else if (t.page == Page::ReportFile || t.page == Page::LabelsFile) {
+        download(res, t, q, lang);
     }
+}
+
+// The batch report and the labels as the tool makes them, saved rather than shown: the
+// report's own policy would not survive being served under the pages' stricter one.
+void Server::Impl::download(httplib::Response &res, const Target &t, const CellQuery &q,
+                            report::Language lang)
+{
+    const bool labels = t.page == Page::LabelsFile;
+    // Labels are drawn with the system's fonts, which only a GUI application has.
+    if (labels && !qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        setError(res, 503, QStringLiteral("This server was started without fonts for labels"));
+        return;
+    }
+    const QString pack = param(t.params, QStringLiteral("pack"));
+    const report::Batch batch = onRegister([&](cellregister::CellRegister &r) {
+        return report::registerBatch(r, {q.rules, std::nullopt, {}, pack}).batch;
+    });
+    if (batch.cells.empty()) {
+        setError(res, 404, QStringLiteral("The register holds no cell"));
+        return;
+    }
+    QString name = labels ? QStringLiteral("labels") : QStringLiteral("report");
+    if (!pack.isEmpty()) {
+        // The pack's name, as far as it is safe in a header and a file name.
+        name += u'-';
+        for (const QChar c : pack)
+            name += c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'-') ? c : QChar(u'_');
+    }
+    QByteArray body;
+    if (labels) {
+        const auto texts = report::batchLabels(batch, report::kDefaultLabelFields);
+        if (texts.size() > kMaxLabels) {
+            setError(res, 413,
+                     QStringLiteral("%1 labels at once are more than this server draws (%2); "
+                                    "choose a pack, or use the labels command")
+                         .arg(texts.size())
+                         .arg(kMaxLabels));
+            return;
+        }
+        static std::mutex drawing; // one painter on the fonts at a time
+        std::lock_guard lock(drawing);
+        body = report::labelsPdf(texts, report::LabelSize{});
+    } else {
+        body = report::reportHtml(batch, lang);
+    }
+    res.status = 200;
+    res.set_header(
+        "Content-Disposition",
+        ("attachment; filename=\"" + name + (labels ? ".pdf" : ".html") + "\"").toStdString());
+    res.set_content(body.constData(), std::size_t(body.size()),
+                    labels ? "application/pdf" : "text/html; charset=utf-8");
 }
 
 void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
@@ -581,11 +661,22 @@ void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
         setError(res, 400, QStringLiteral("An action needs a JSON body naming the cell's label"));
         return;
     }
+    const QString pack = body.value("pack").toString();
+    const QString spare = body.value("spare").toString();
+    const bool replace = req.path == "/api/replace";
+    if (replace && (pack.isEmpty() || spare.isEmpty())) {
+        setError(res, 400,
+                 QStringLiteral("A replacement needs the pack and the spare that was proposed"));
+        return;
+    }
     try {
         const bool retire = req.path == "/api/retire";
         const QString reason = body.value("reason").toString();
         onRegister([&](cellregister::CellRegister &r) {
-            if (retire)
+            if (replace)
+                applyReplacement(r, pack, label, spare, body.value("keep").toBool(),
+                                 analysis::Rules{});
+            else if (retire)
                 cellregister::retireCell(r, label, reason);
             else
                 cellregister::restoreCell(r, label);
@@ -596,6 +687,10 @@ void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
                 QJsonDocument(QJsonObject{{"label", label}}).toJson(QJsonDocument::Compact));
     } catch (const EUnknownEntry &e) {
         setError(res, 404, e.message());
+    } catch (const ENotEnoughCells &e) {
+        setError(res, 409, e.message());
+    } catch (const EProposalChanged &e) {
+        setError(res, 409, e.message());
     } catch (const core::Error &e) {
         setError(res, 503, e.message());
     }

@@ -4,7 +4,11 @@
 #include "cellregister/cell_life.h"
 #include "cellregister/measurements.h"
 #include "cellregister/packs.h"
+#include "cellregister/replacement.h"
+#include "labview/errors.h"
 #include "report/captions.h"
+#include "report/html_report.h"
+#include "report/register/register_batch.h"
 #include "report/units.h"
 
 #include <QHash>
@@ -12,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <cmath>
 
 namespace labview {
 
@@ -253,21 +258,50 @@ QByteArray cellJson(cellregister::CellRegister &r, const QString &label,
     return QJsonDocument(out).toJson(QJsonDocument::Compact);
 }
 
-QByteArray packsJson(cellregister::CellRegister &r)
+QByteArray summaryHtml(const CellsSnapshot &snapshot, const CellQuery &q, report::Language language)
+{
+    const analysis::Rules &r = q.rules;
+    const auto opt = [](const auto &v) { return v ? QString::number(*v) : QStringLiteral("-"); };
+    const QString key = QStringList{opt(r.maxMicroohms), opt(r.maxSelfDischargeMvPerDay),
+                                    opt(r.minCapacityMicroampHours), QString::number(r.minDays),
+                                    QString::number(int(language))}
+                            .join(u' ');
+    std::lock_guard lock(snapshot.summaryMutex);
+    if (snapshot.summaryKey != key) {
+        snapshot.summary =
+            report::openingHtml(report::batchOf(snapshot.cells, r, QString()), language).toUtf8();
+        snapshot.summaryKey = key;
+    }
+    return snapshot.summary;
+}
+
+const CellSummary *CellsSnapshot::find(const QString &label) const
+{
+    std::call_once(indexed_, [this] {
+        index_.reserve(qsizetype(cells.size()));
+        for (const CellSummary &c : cells)
+            index_.insert(c.label, &c);
+    });
+    return index_.value(label);
+}
+
+QByteArray packsJson(cellregister::CellRegister &r, const CellsSnapshot &cellsNow,
+                     const analysis::Rules &rules)
 {
     cellregister::CellRegister::Snapshot snapshot(r);
-    QHash<QString, CellSummary> byLabel;
-    for (CellSummary &c : cellregister::summarizeCells(r))
-        byLabel.insert(c.label, std::move(c));
     QJsonArray packs;
-    for (const cellregister::Pack &p : cellregister::listPacks(r)) {
+    // The list holds each pack's name and shape; its cells come with the pack itself.
+    for (const cellregister::Pack &listed : cellregister::listPacks(r)) {
+        const cellregister::Pack p = cellregister::loadPack(r, listed.name);
+        const analysis::Rules judged = cellregister::packRules(p, std::nullopt, rules);
         std::vector<std::vector<analysis::PackCell>> cells;
         QJsonArray groups;
         for (const QStringList &g : p.groups) {
             auto &group = cells.emplace_back();
             QJsonArray members;
             for (const QString &label : g) {
-                const CellSummary c = byLabel.value(label);
+                const CellSummary *found = cellsNow.find(label);
+                const CellSummary c = found ? *found : CellSummary{};
                 group.push_back({c.microohms, c.microvolts, c.capacityMicroampHours});
                 members.append(QJsonObject{
                     {"label", label},
@@ -277,6 +311,7 @@ QByteArray packsJson(cellregister::CellRegister &r)
                      c.capacityMicroampHours
                          ? QJsonValue(report::milliampHourText(*c.capacityMicroampHours))
                          : QJsonValue()},
+                    {"pass", cellregister::failures(c, judged).empty()},
                 });
             }
             groups.append(members);
@@ -298,6 +333,55 @@ QByteArray packsJson(cellregister::CellRegister &r)
         });
     }
     return QJsonDocument(packs).toJson(QJsonDocument::Compact);
+}
+
+namespace {
+
+// The pack and every cell at one moment, and the spare chosen among them.
+cellregister::Replacement proposal(cellregister::CellRegister &r, const QString &pack,
+                                   const QString &failed, const analysis::Rules &rules)
+{
+    cellregister::CellRegister::Snapshot snapshot(r);
+    const cellregister::Pack p = cellregister::loadPack(r, pack);
+    return cellregister::proposeReplacement(p, failed, cellregister::summarizeCells(r),
+                                            cellregister::packRules(p, std::nullopt, rules));
+}
+
+} // namespace
+
+QByteArray proposalJson(cellregister::CellRegister &r, const QString &pack, const QString &failed,
+                        const analysis::Rules &rules)
+{
+    const cellregister::Replacement p = proposal(r, pack, failed, rules);
+    QJsonArray groups;
+    for (const QStringList &g : p.groups)
+        groups.append(QJsonArray::fromStringList(g));
+    return QJsonDocument(QJsonObject{
+                             {"pack", pack},
+                             {"failed", p.failed},
+                             {"spare", p.spare},
+                             {"group", p.group + 1},
+                             {"position", qint64(p.position + 1)},
+                             {"spreadBefore",
+                              report::milliohmText(std::llround(p.before.resistanceSpread * 1e6))},
+                             {"spreadAfter",
+                              report::milliohmText(std::llround(p.after.resistanceSpread * 1e6))},
+                             {"groups", groups},
+                         })
+        .toJson(QJsonDocument::Compact);
+}
+
+void applyReplacement(cellregister::CellRegister &r, const QString &pack, const QString &failed,
+                      const QString &expected, bool keep, const analysis::Rules &rules)
+{
+    const QString spare = proposal(r, pack, failed, rules).spare;
+    if (spare != expected)
+        throw EProposalChanged(
+            QStringLiteral("the register changed: the spare for %1 is now %2, not %3")
+                .arg(failed, spare, expected));
+    cellregister::swapCell(r, pack, failed, spare,
+                           keep ? cellregister::Removed::BackInStock
+                                : cellregister::Removed::Retire);
 }
 
 } // namespace labview

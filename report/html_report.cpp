@@ -101,17 +101,27 @@ public:
                     "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
                     "style-src 'unsafe-inline'\">"
                     "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-                    "<title>%2</title><style>%3</style></head>\n<body>\n")
-                    .arg(c_.language, escaped(c_.title), QString::fromUtf8(kReportStyle));
+                    "<title>%2</title><style>%3%4</style></head>\n<body>\n")
+                    .arg(c_.language, escaped(c_.title), QString::fromUtf8(kReportStyle),
+                         QString::fromUtf8(kChartStyle));
         out_ += QStringLiteral("<h1>%1</h1>\n<p class=\"source\">%2: %3</p>\n")
                     .arg(escaped(c_.title), escaped(c_.cellsFrom), escaped(batch_.source));
         summary();
+        histograms();
         charts();
         if (batch_.pack)
             pack(*batch_.pack);
         // Last, as it can be long: the pictures come first.
         failures(failing_);
         out_ += QStringLiteral("</body></html>\n");
+        return out_;
+    }
+
+    // The report's opening: its summary and the two histograms, for a page of another's.
+    QString opening()
+    {
+        summary();
+        histograms();
         return out_;
     }
 
@@ -126,9 +136,11 @@ private:
             for (const analysis::Failure &f : cell.failures)
                 ++byRule.try_emplace(ruleId(f.rule), f.rule, 0).first->second.second;
         }
-        out_ += QStringLiteral("<section id=\"summary\"><h2>%1</h2>\n<table "
-                               "id=\"counts\"><tr><th>%2</th><th></th></tr>")
-                    .arg(escaped(c_.summary), escaped(c_.counts));
+        out_ +=
+            QStringLiteral(
+                "<section id=\"summary\"><h2>%1</h2>\n<table "
+                "id=\"counts\"><caption class=\"unseen\">%2</caption><tr><th>%2</th><th></th></tr>")
+                .arg(escaped(c_.summary), escaped(c_.counts));
         const auto countRow = [&](const QString &id, const QString &name, std::size_t n) {
             out_ += QStringLiteral("<tr><td class=\"text\">%1</td>").arg(escaped(name))
                 + cellText(id, QString::number(n)) + QStringLiteral("</tr>");
@@ -141,12 +153,16 @@ private:
                      c_.fail + QStringLiteral(": ") + c_.ruleName(counted.first), counted.second);
         out_ += QStringLiteral("</table>\n");
 
+        // Named for a screen reader by what it holds; sighted readers see the header row.
+        const QString statistics =
+            QStringList{c_.minimum, c_.maximum, c_.mean, c_.median, c_.standardDeviation}.join(
+                QStringLiteral(", "));
         out_ += QStringLiteral(
-                    "<table "
-                    "id=\"statistics\"><tr><th>%1</th><th>%2</th><th>%3</th><th>%4</th><th>%5</th>"
-                    "<th>%6</th></tr>\n")
+                    "<table id=\"statistics\"><caption class=\"unseen\">%7</caption><tr><th>%1</th>"
+                    "<th>%2</th><th>%3</th><th>%4</th><th>%5</th><th>%6</th></tr>\n")
                     .arg(escaped(c_.quantity), escaped(c_.minimum), escaped(c_.maximum),
-                         escaped(c_.mean), escaped(c_.median), escaped(c_.standardDeviation));
+                         escaped(c_.mean), escaped(c_.median), escaped(c_.standardDeviation),
+                         escaped(statistics));
         std::vector<std::int64_t> microohms, microvolts, capacities;
         std::vector<double> discharges;
         for (const Cell &cell : batch_.cells) {
@@ -230,7 +246,7 @@ private:
             + svg + QStringLiteral("</figure>\n");
     }
 
-    void charts()
+    void histograms()
     {
         if (batch_.cells.empty())
             return;
@@ -253,6 +269,13 @@ private:
                               {QStringLiteral("voltage-histogram"), c_.voltageAxis,
                                QStringLiteral("V"), 1'000'000, std::nullopt, QString()},
                               c_));
+    }
+
+    void charts()
+    {
+        if (batch_.cells.empty())
+            return;
+        const analysis::Rules &r = batch_.rules;
         figure(QStringLiteral("figure-resistance-voltage"), c_.scatterChart,
                scatterChart(batch_.cells, r, c_));
         const QString discharge = dischargeChart(batch_.cells, r, c_);
@@ -359,6 +382,11 @@ private:
 QByteArray reportHtml(const Batch &batch, Language language)
 {
     return Writer(batch, captions(language)).html().toUtf8();
+}
+
+QString openingHtml(const Batch &batch, Language language)
+{
+    return Writer(batch, captions(language)).opening();
 }
 
 } // namespace report

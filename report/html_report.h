@@ -3,6 +3,7 @@
 #include "report/batch.h"
 
 #include <QByteArray>
+#include <QString>
 
 namespace report {
 
@@ -11,5 +12,9 @@ namespace report {
 // reads the same from a mail attachment, a USB stick or a printer. Raises EUnknownPackCell
 // when the pack names a cell the batch does not hold.
 QByteArray reportHtml(const Batch &batch, Language language);
+
+// The report's opening as an HTML fragment for a page of another's: its summary (counts,
+// statistics, rules) and the resistance and voltage histograms, styled by kChartStyle.
+QString openingHtml(const Batch &batch, Language language);
 
 } // namespace report

@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -196,6 +197,30 @@ QByteArray labelsPdf(const std::vector<LabelText> &labels, LabelSize size, Dropp
         painter.end();
     buffer.close();
     return buffer.data();
+}
+
+std::vector<LabelText> batchLabels(const Batch &batch, const std::vector<LabelField> &fields,
+                                   std::optional<bool> verdict)
+{
+    std::vector<LabelText> labels;
+    const auto wanted = [&](const Cell &cell) { return !verdict || cell.pass == *verdict; };
+    if (!batch.pack) {
+        for (const Cell &cell : batch.cells)
+            if (wanted(cell))
+                labels.push_back(labelText(cell, std::nullopt, fields));
+        return labels;
+    }
+    QHash<QString, const Cell *> byLabel;
+    for (const Cell &cell : batch.cells)
+        byLabel.insert(cell.label, &cell);
+    for (std::size_t g = 0; g < batch.pack->groups.size(); ++g)
+        for (qsizetype p = 0; p < batch.pack->groups[g].size(); ++p) {
+            const Cell *cell = byLabel.value(batch.pack->groups[g][p]);
+            if (cell && wanted(*cell))
+                labels.push_back(
+                    labelText(*cell, PackPlace{batch.pack->name, int(g + 1), int(p + 1)}, fields));
+        }
+    return labels;
 }
 
 } // namespace report

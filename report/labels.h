@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace report {
@@ -41,6 +42,12 @@ struct LabelText {
 
 LabelText labelText(const Cell &cell, const std::optional<PackPlace> &place,
                     const std::vector<LabelField> &fields = kDefaultLabelFields);
+
+// The labels of a batch: with a pack, its cells in building order (group 1, the − end,
+// first), each with its place; otherwise every cell in the batch's order. `verdict`: only
+// the cells that pass (true) or fail (false).
+std::vector<LabelText> batchLabels(const Batch &batch, const std::vector<LabelField> &fields,
+                                   std::optional<bool> verdict = std::nullopt);
 
 // How many labels lost each field to fit their size, by LabelField.
 using DroppedFields = std::vector<int>;

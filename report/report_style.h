@@ -5,6 +5,7 @@
 // greyscale print keeps them apart. Charts never break across a printed page.
 namespace report {
 
+// The page around the charts: a printed A4 report.
 inline constexpr char kReportStyle[] = R"css(
 @page { size: A4; margin: 14mm; }
 body { font-family: "Liberation Sans", "WenQuanYi Micro Hei", sans-serif; color: #111;
@@ -15,6 +16,11 @@ p.source { color: #444; margin: 0 0 12px; }
 table { border-collapse: collapse; margin: 4px 0 10px; }
 th, td { border: 1px solid #999; padding: 2px 8px; text-align: right; }
 th:first-child, td:first-child, td.text { text-align: left; }
+@media print { body { padding: 0; } }
+)css";
+
+// The charts with their figures, and captions kept for screen readers, wherever they are shown.
+inline constexpr char kChartStyle[] = R"css(
 figure { margin: 14px 0; break-inside: avoid; page-break-inside: avoid; }
 figcaption { font-weight: bold; margin-bottom: 4px; }
 svg.chart { display: block; width: 100%; height: auto; max-height: 225mm; }
@@ -32,7 +38,8 @@ path.fail { stroke: #D55E00; stroke-width: 2; fill: none; }
 .cell rect { fill: #fff; stroke: #0072B2; stroke-width: 1.5; }
 .cell.fail rect { fill: #fbe3d6; stroke: #D55E00; stroke-width: 2.5; stroke-dasharray: 5 3; }
 .cell-label, .group-name { font-weight: bold; }
-@media print { body { padding: 0; } }
+caption.unseen { position: absolute; width: 1px; height: 1px; overflow: hidden;
+                 clip-path: inset(50%); white-space: nowrap; }
 )css";
 
 } // namespace report

@@ -26,12 +26,14 @@ QString coordinate(double v)
 
 Plot::Plot(const QString &id, const QString &description, Axis x, Axis y) : x_(x), y_(y)
 {
-    svg_ = QStringLiteral("<svg id=\"%1\" class=\"chart\" viewBox=\"0 0 %2 %3\" role=\"img\" "
-                          "xmlns=\"http://www.w3.org/2000/svg\"><desc>%4</desc>\n")
-               .arg(id)
-               .arg(kWidth)
-               .arg(kHeight)
-               .arg(escaped(description));
+    // The description names the picture for a screen reader as well as describing it.
+    svg_ =
+        QStringLiteral("<svg id=\"%1\" class=\"chart\" viewBox=\"0 0 %2 %3\" role=\"img\" "
+                       "aria-label=\"%4\" xmlns=\"http://www.w3.org/2000/svg\"><desc>%4</desc>\n")
+            .arg(id)
+            .arg(kWidth)
+            .arg(kHeight)
+            .arg(escaped(description));
 }
 
 void Plot::axes(const QString &xTitle, const QString &yTitle)

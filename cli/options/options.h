@@ -230,11 +230,6 @@ QStringList completionWords(const QStringList &before, const QString &current);
 // The rules on the command line; none when it gives no rule, so that a saved pack's own apply.
 std::optional<analysis::Rules> givenRules(const Invocation &inv);
 
-// The rules a saved pack's cells are judged by: those the user gave, else those the pack was
-// matched under, else the defaults (a pack saved before packs kept their rules).
-analysis::Rules packRules(const std::optional<analysis::Rules> &given,
-                          const std::optional<analysis::Rules> &matchedUnder);
-
 // Raises EUsageError: "NAME: TEXT" and a line pointing at the subcommand's --help.
 [[noreturn]] void refuseUsage(const QString &subcommand, const QString &text);
 

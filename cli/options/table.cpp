@@ -434,7 +434,8 @@ const std::vector<OptionRow> &optionTable()
         {O::AllowActions,
          {"allow-actions"},
          "",
-         "let the pages retire and restore cells (always with the access token)",
+         "let the pages retire and restore cells and replace a pack's failed cell (always with the "
+         "access token)",
          "",
          {},
          set<&Inv::allowActions>},
@@ -450,12 +451,6 @@ std::optional<analysis::Rules> givenRules(const Invocation &inv)
         || inv.has(O::MinDays))
         return inv.rules;
     return std::nullopt;
-}
-
-analysis::Rules packRules(const std::optional<analysis::Rules> &given,
-                          const std::optional<analysis::Rules> &matchedUnder)
-{
-    return given ? *given : matchedUnder.value_or(analysis::Rules{});
 }
 
 const OptionRow &optionRow(Opt id)

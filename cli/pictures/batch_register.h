@@ -1,6 +1,5 @@
 #pragma once
 
-#include "cellregister/cell_summary.h"
 #include "report/batch.h"
 
 #include <QString>
@@ -25,8 +24,5 @@ struct BatchFromRegister {
 // Raises ERegisterFault when the register cannot be read, EUnknownEntry for a label or pack
 // it lacks, and ENoReadings when it holds no cell.
 report::Batch batchFromRegister(const BatchFromRegister &from, const char *subcommand);
-
-// A register cell as the report draws it, judged as `cells` judges it.
-report::Cell reportCell(const cellregister::CellSummary &c, const analysis::Rules &rules);
 
 } // namespace cli

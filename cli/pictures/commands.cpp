@@ -10,7 +10,6 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHash>
 #include <QUrl>
 
 namespace cli {
@@ -80,26 +79,8 @@ int runLabels(const Invocation &inv)
         }
     }
     const report::Batch batch = batchOf(inv);
-    std::vector<report::LabelText> labels;
-    const auto wanted = [&](const report::Cell &cell) {
-        return !inv.onlyPassing || cell.pass == *inv.onlyPassing;
-    };
-    if (batch.pack) {
-        QHash<QString, const report::Cell *> byLabel;
-        for (const report::Cell &cell : batch.cells)
-            byLabel.insert(cell.label, &cell);
-        for (std::size_t g = 0; g < batch.pack->groups.size(); ++g)
-            for (qsizetype p = 0; p < batch.pack->groups[g].size(); ++p) {
-                const report::Cell &cell = *byLabel.value(batch.pack->groups[g][p]);
-                if (wanted(cell))
-                    labels.push_back(report::labelText(
-                        cell, report::PackPlace{batch.pack->name, int(g + 1), int(p + 1)}, fields));
-            }
-    } else {
-        for (const report::Cell &cell : batch.cells)
-            if (wanted(cell))
-                labels.push_back(report::labelText(cell, std::nullopt, fields));
-    }
+    const std::vector<report::LabelText> labels =
+        report::batchLabels(batch, fields, inv.onlyPassing);
     if (labels.empty())
         throw ENoReadings(QStringLiteral("labels: no cell to label"));
     report::DroppedFields dropped;
@@ -122,7 +103,9 @@ int runLabels(const Invocation &inv)
 
 std::unique_ptr<QCoreApplication> makeApplication(int &argc, char **argv, const Invocation &inv)
 {
-    if (inv.subcommand == Subcommand::Labels && !inv.help && !inv.version) {
+    // serve draws labels for download too.
+    if ((inv.subcommand == Subcommand::Labels || inv.subcommand == Subcommand::Serve) && !inv.help
+        && !inv.version) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qInstallMessageHandler(dropQtNotes);
         return std::make_unique<QGuiApplication>(argc, argv);

@@ -6,6 +6,7 @@
 #include "cellregister/errors.h"
 #include "cellregister/local_time.h"
 #include "cellregister/packs.h"
+#include "cellregister/replacement.h"
 #include "cli/common/exit_codes.h"
 #include "cli/common/output.h"
 #include "cli/register/commands.h"
@@ -32,12 +33,7 @@ QString percent(double part, double whole)
     return QString::number(whole > 0 ? 100 * part / whole : 0, 'f', 3);
 }
 
-// A pack's groups as the objective scores them; resistance only when a capacity is missing.
-struct PackValues {
-    std::vector<analysis::CapacityCell> cells;
-    std::vector<std::vector<std::size_t>> groups;
-    bool allCapacities = true;
-};
+using cellregister::PackValues;
 
 // What a builder reads off the pack, and which end is which.
 QByteArray totalsText(const PackValues &v)
@@ -61,23 +57,6 @@ QByteArray totalsText(const PackValues &v)
         out += "ends: group 1 is the − end, group " + QByteArray::number(qsizetype(v.groups.size()))
             + " the + end\n";
     return out;
-}
-
-PackValues valuesOf(const std::vector<QStringList> &groups,
-                    const QHash<QString, const cellregister::CellSummary *> &byLabel)
-{
-    PackValues v;
-    for (const QStringList &g : groups) {
-        v.groups.emplace_back();
-        for (const QString &label : g) {
-            const cellregister::CellSummary *c = byLabel.value(label);
-            v.groups.back().push_back(v.cells.size());
-            v.cells.push_back({c ? c->microohms : 1, c ? c->microvolts : 0,
-                               c && c->capacityMicroampHours ? *c->capacityMicroampHours : 0});
-            v.allCapacities = v.allCapacities && c && c->capacityMicroampHours;
-        }
-    }
-    return v;
 }
 
 // The groups of a pack, one row each: cells, parallel resistance and, when every cell has
@@ -212,7 +191,7 @@ int runRegisterMatch(const Invocation &inv)
                 labels.back() << candidates[i]->label;
         }
     }
-    const PackValues values = valuesOf(labels, indexed(all));
+    const PackValues values = cellregister::packValues(labels, indexed(all));
     const qsizetype leftOut = qsizetype(candidates.size() - shape.cells());
     if (inv.format == Format::Json) {
         tables::Writer object(Format::Json,
@@ -275,7 +254,7 @@ int runPackShow(const Invocation &inv)
     const auto swaps = cellregister::swapsOf(*reg, name);
     snapshot.reset();
     const auto byLabel = indexed(all);
-    const PackValues values = valuesOf(pack.groups, byLabel);
+    const PackValues values = cellregister::packValues(pack.groups, byLabel);
     if (inv.format == Format::Csv) {
         // One row a cell, in building order: group 1 (the − end) first.
         tables::Writer t(Format::Csv,
@@ -344,58 +323,20 @@ int runPackReplace(const Invocation &inv)
     // The pack and its spares as they were at one moment; the swap then writes on its own.
     std::optional<cellregister::CellRegister::Snapshot> snapshot(std::in_place, *reg);
     cellregister::Pack pack = cellregister::loadPack(*reg, name);
-    const analysis::Rules rules = packRules(givenRules(inv), pack.rules);
+    const analysis::Rules rules = cellregister::packRules(pack, givenRules(inv), inv.rules);
     const Summaries all = cellregister::summarizeCells(*reg);
     snapshot.reset();
-    const auto byLabel = indexed(all);
-    std::size_t group = SIZE_MAX;
-    qsizetype position = -1;
-    for (std::size_t g = 0; g < pack.groups.size() && position < 0; ++g)
-        if ((position = pack.groups[g].indexOf(failed)) >= 0)
-            group = g;
-    if (position < 0)
-        throw EUnknownEntry(QStringLiteral("cell %1 is not in pack '%2'").arg(failed, name));
-
-    // The window the pack was built to, around the cells that stay.
-    std::int64_t lo = INT64_MAX, hi = INT64_MIN;
-    for (const QStringList &g : pack.groups)
-        for (const QString &l : g)
-            if (l != failed && byLabel.value(l))
-                lo = std::min(lo, byLabel.value(l)->microvolts),
-                hi = std::max(hi, byLabel.value(l)->microvolts);
-
-    const PackValues before = valuesOf(pack.groups, byLabel);
-    const analysis::CapacityScore was = analysis::scoreOf(before.cells, before.groups);
-    QString best;
-    analysis::CapacityScore bestScore;
-    for (const auto &c : all) {
-        if (!cellregister::inStock(c) || !cellregister::failures(c, rules).empty())
-            continue;
-        if (lo <= hi
-            && (c.microvolts < hi - pack.maxVoltageSpreadMicrovolts
-                || c.microvolts > lo + pack.maxVoltageSpreadMicrovolts))
-            continue;
-        pack.groups[group][position] = c.label;
-        const PackValues v = valuesOf(pack.groups, byLabel);
-        analysis::CapacityScore s = analysis::scoreOf(v.cells, v.groups);
-        if (!v.allCapacities || !pack.capacityFirst)
-            s.capacitySpread = 0;
-        if (best.isEmpty() || s.betterThan(bestScore))
-            best = c.label, bestScore = s;
-    }
-    pack.groups[group][position] = failed;
-    if (best.isEmpty())
-        throw ENotEnoughCells(
-            QStringLiteral("no spare cell passes the rules within the voltage window of pack '%1'")
-                .arg(name));
-    pack.groups[group][position] = best;
-    const PackValues after = valuesOf(pack.groups, byLabel);
-    writeWhole(inv.output,
-               "replace " + failed.toUtf8() + " in group " + QByteArray::number(group + 1)
-                   + " of pack " + name.toUtf8() + " by " + best.toUtf8() + "\nresistance spread: "
-                   + QByteArray::number(was.resistanceSpread * 1e3, 'f', 3) + " mΩ before, "
-                   + QByteArray::number(bestScore.resistanceSpread * 1e3, 'f', 3) + " mΩ after\n"
-                   + groupsTable(Format::Text, after, pack.groups) + spreadText(after));
+    const cellregister::Replacement proposed =
+        cellregister::proposeReplacement(pack, failed, all, rules);
+    const QString &best = proposed.spare;
+    const PackValues after = cellregister::packValues(proposed.groups, indexed(all));
+    writeWhole(
+        inv.output,
+        "replace " + failed.toUtf8() + " in group " + QByteArray::number(proposed.group + 1)
+            + " of pack " + name.toUtf8() + " by " + best.toUtf8() + "\nresistance spread: "
+            + QByteArray::number(proposed.before.resistanceSpread * 1e3, 'f', 3) + " mΩ before, "
+            + QByteArray::number(proposed.after.resistanceSpread * 1e3, 'f', 3) + " mΩ after\n"
+            + groupsTable(Format::Text, after, proposed.groups) + spreadText(after));
     if (inv.apply) {
         cellregister::swapCell(*reg, name, failed, best,
                                inv.keepRemoved ? cellregister::Removed::BackInStock

@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -884,6 +885,40 @@ private slots:
         QCOMPARE(loadPack(r, QStringLiteral("P1")).groups[1], QStringList({"A5", "A4"}));
         QCOMPARE(swapsOf(r, QStringLiteral("P1")).front().removed, QStringLiteral("A3"));
         QCOMPARE(cellsInPacks(r).size(), 4);
+    }
+
+    // A process's connections to one file share its locks: opening another one must leave
+    // the first one's read lock in place, or another program could check the journal away
+    // under it. The lock is seen through an open file description of the test's own, which
+    // conflicts with this process's locks as another program's would.
+    void connectionsOfOneProcessKeepTheirLocks()
+    {
+        const QString path = backends_.fresh(QStringLiteral("sqlite"));
+        CellRegister first(locate(path));
+        addMeasurements(first, {measurement("A1", "2026-01-01T10:00:00Z", 41'000, 4'101'000)});
+        // Held to the end: closing it would drop the locks it is there to see.
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(fd >= 0);
+        const auto readLockHeld = [fd] {
+            struct flock l { };
+            l.l_type = F_WRLCK;
+            l.l_whence = SEEK_SET;
+            l.l_start = 0x40000002; // SQLite's shared-lock bytes
+            l.l_len = 510;
+            return ::fcntl(fd, F_OFD_GETLK, &l) == 0 && l.l_type == F_RDLCK;
+        };
+        QVERIFY(readLockHeld());
+        {
+            CellRegister second(locate(path));
+            QVERIFY(readLockHeld());
+            addMeasurements(second, {measurement("A2", "2026-01-01T10:01:00Z", 42'000, 4'102'000)});
+            addMeasurements(first, {measurement("A3", "2026-01-01T10:02:00Z", 43'000, 4'103'000)});
+            QCOMPARE(stored(second).size(), 3);
+        }
+        QVERIFY(readLockHeld());
+        addMeasurements(first, {measurement("A4", "2026-01-01T10:03:00Z", 44'000, 4'104'000)});
+        QCOMPARE(stored(first).size(), 4);
+        ::close(fd);
     }
 };
 

@@ -2,10 +2,9 @@
 // protocol: sort, filter, open a cell and read its chart back, see readings that other
 // processes record appear, and an action without the token refused; no page errors, and
 // the pages pass an accessibility check of their own.
-#include "cellregister/location.h"
+#include "cellregister/packs.h"
 #include "devtools.h"
 #include "lab_client.h"
-#include "labview/serve.h"
 #include "register_backends.h"
 #include "tool_process.h"
 
@@ -14,8 +13,6 @@
 using namespace labview;
 
 namespace {
-
-const QDateTime kAt = QDateTime::fromString(QStringLiteral("2026-03-01T08:00:00Z"), Qt::ISODate);
 
 // Labels for every control, names for every button and link, captions and scoped headers for
 // every table, a label for every chart, and text that keeps 4.5:1 against its background.
@@ -32,8 +29,11 @@ const char kAudit[] = R"js((() => {
   }
   for (const s of document.querySelectorAll('svg[role=img]')) {
     const ids = (s.getAttribute('aria-labelledby') || '').split(' ').filter(Boolean);
-    if (!ids.length || !ids.every((id) => document.getElementById(id))) problems.push('unlabelled chart ' + s.id);
+    const named = ids.length ? ids.every((id) => document.getElementById(id)) : !!(s.getAttribute('aria-label') || '').trim();
+    if (!named) problems.push('unlabelled chart ' + s.id);
   }
+  const ids = [...document.querySelectorAll('[id]')].map((e) => e.id);
+  for (const id of new Set(ids.filter((id, i) => ids.indexOf(id) !== i))) problems.push('id twice ' + id);
   const lum = (colour) => {
     const [r, g, b] = colour.match(/[\d.]+/g).slice(0, 3).map(Number).map((v) => {
       v /= 255; return v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4; });
@@ -71,17 +71,8 @@ class LabviewBrowser : public QObject {
     Q_OBJECT
 
     RegisterBackends backends_;
-    int tokens_ = 0;
 
-    ServeOptions options(const QString &address)
-    {
-        ServeOptions o;
-        o.location = cellregister::locate(address);
-        o.port = 0;
-        o.allowActions = true;
-        o.tokenFile = backends_.folder() + QStringLiteral("/token-%1").arg(++tokens_);
-        return o;
-    }
+    ServeOptions options(const QString &address) { return labOptions(backends_.folder(), address); }
     // A board's download of one reading, as `record` reads it.
     QString readingFile(const QString &name, int millivolts)
     {
@@ -111,16 +102,25 @@ private slots:
             QStringList labels;
             for (int i = 1; i <= 30; ++i)
                 labels << QStringLiteral("A%1").arg(i, 3, 10, QLatin1Char('0'));
-            record(r, labels, 4'150'000, kAt, true);
-            record(r, labels, 4'120'000, kAt.addDays(8));
+            record(r, labels, 4'150'000, kLabAt, true);
+            record(r, labels, 4'120'000, kLabAt.addDays(8));
+            // A pack whose second cell fails its rules (48 mΩ over 47.5), and A001 the spare.
+            cellregister::Pack pack{
+                QStringLiteral("P1"), 2, 1, 50'000, false, kLabAt.addDays(9), {{"A002"}, {"A003"}},
+                analysis::Rules{}};
+            pack.rules->maxMicroohms = 47'500;
+            cellregister::savePack(r, pack);
         }
         Server server(options(address));
-        const QString base = QStringLiteral("http://127.0.0.1:%1").arg(server.started().port);
+        const QString base = labBase(server);
         DevTools b(backends_.folder());
         QVERIFY2(b.error().isEmpty(), qPrintable(b.error()));
 
         b.open(base + "/?lang=en");
         QVERIFY(b.until("document.querySelectorAll('#cells tbody tr').length === 30") >= 0);
+        // The report's counts and histograms above the table.
+        QVERIFY(b.until("document.querySelector('#opening #resistance-histogram') !== null") >= 0);
+        QCOMPARE(b.eval("document.getElementById('count-all').textContent").toString(), "30");
         QCOMPARE(b.eval(kAudit), QJsonValue(QString()));
 
         // Sorted by keyboard: Enter on the column's button, twice for the highest first.
@@ -142,7 +142,7 @@ private slots:
         QVERIFY(b.until("document.querySelectorAll('#cells tbody tr').length === 10") >= 0);
         QCOMPARE(b.eval(rowLabels()).toString(),
                  "A019 A018 A017 A016 A015 A014 A013 A012 A011 A010");
-        QVERIFY(b.eval("document.getElementById('counts').textContent")
+        QVERIFY(b.eval("document.getElementById('matching').textContent")
                     .toString()
                     .startsWith("10 of 30"));
 
@@ -204,6 +204,43 @@ private slots:
         QVERIFY(b.until("document.getElementById('action-result').textContent === 'Done.'") >= 0);
         QCOMPARE(status(), "retired");
 
+        // The packs page: the failed cell's spare proposed, and put in with the token.
+        b.open(base + "/packs?lang=en");
+        QVERIFY(b.until("document.querySelector('button[data-propose=A003]') !== null") >= 0);
+        QCOMPARE(b.eval(kAudit), QJsonValue(QString()));
+        b.eval("document.querySelector('button[data-propose=A003]').focus()");
+        b.press("Enter", 13);
+        QVERIFY(b.until("document.querySelector('.proposal').textContent.startsWith("
+                        "'Replace A003 (group 2, position 1) by A001')")
+                >= 0);
+        QCOMPARE(b.eval(kAudit), QJsonValue(QString()));
+        b.eval("document.querySelector('form.replace button').focus()");
+        b.press("Enter", 13);
+        QVERIFY(b.until("[...document.querySelectorAll('.pack-layout a')].map((a) => "
+                        "a.textContent).join(' ') === 'A001 A002'")
+                >= 0);
+
+        // In Chinese, reached by the language link, every page renders and passes the check.
+        b.eval("document.getElementById('other-language').focus()");
+        b.press("Enter", 13);
+        QVERIFY(b.until("document.documentElement?.lang === 'zh' && document.querySelector("
+                        "'.pack-layout') !== null")
+                >= 0);
+        QCOMPARE(b.eval("document.querySelector('h1').textContent").toString(),
+                 QStringLiteral("电池组"));
+        QCOMPARE(b.eval(kAudit), QJsonValue(QString()));
+        b.open(base + "/?lang=zh");
+        QVERIFY(b.until("document.querySelectorAll('#cells tbody tr').length === 31 && "
+                        "document.querySelector('#opening #count-all') !== null")
+                >= 0);
+        QVERIFY(b.eval("document.getElementById('matching').textContent")
+                    .toString()
+                    .contains(QStringLiteral("个电芯中")));
+        QCOMPARE(b.eval(kAudit), QJsonValue(QString()));
+        b.open(base + "/cell?lang=zh&label=A019");
+        QVERIFY(b.until("document.querySelectorAll('#chart circle.v').length === 3") >= 0);
+        QCOMPARE(b.eval(kAudit), QJsonValue(QString()));
+
         QStringList errors;
         for (const QString &e : b.pageErrors())
             if (!(e.contains("401") && e.contains("/api/retire"))) // the refusal just asked for
@@ -220,7 +257,7 @@ private slots:
             QStringList labels;
             for (int i = 0; i < 100'000; ++i)
                 labels << QStringLiteral("C%1").arg(i, 6, 10, QLatin1Char('0'));
-            record(r, labels, 4'100'000, kAt);
+            record(r, labels, 4'100'000, kLabAt);
         }
         Server server(options(address));
         DevTools b(backends_.folder());

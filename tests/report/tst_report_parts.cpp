@@ -7,6 +7,7 @@
 #include "report/axis.h"
 #include "report/batch.h"
 #include "report/captions.h"
+#include "report/register/register_batch.h"
 
 #include <QtTest>
 
@@ -330,7 +331,7 @@ void TestReportParts::registerVerdicts()
     r.maxMicroohms = 60'000;
     r.maxSelfDischargeMvPerDay = 1;
     r.minCapacityMicroampHours = 2'200'000;
-    const report::Cell cell = cli::reportCell(c, r);
+    const report::Cell cell = report::reportCell(c, r);
     QStringList got, worded;
     for (const analysis::Failure &f : cell.failures) {
         got << report::captions(report::Language::English).ruleName(f.rule);

@@ -14,22 +14,27 @@ struct BrowserRun {
     QByteArray log;
 };
 
-inline BrowserRun runBrowser(const QString &htmlPath, const QStringList &job)
+// The flags every headless run here needs: no GPU, no first-run or background traffic, a
+// profile of its own; and no sandbox for root, inside which Chromium refuses to run.
+inline QStringList headlessChromiumArgs(const QString &profile)
 {
-    QTemporaryDir profile;
     QStringList args{"--headless",
                      "--disable-gpu",
                      "--no-first-run",
                      "--disable-background-networking",
                      "--disable-component-update",
                      "--disable-sync",
-                     "--hide-scrollbars",
-                     "--enable-logging=stderr",
-                     "--v=0",
-                     "--user-data-dir=" + profile.path()};
-    // Chromium refuses to run as root inside its own sandbox.
+                     "--user-data-dir=" + profile};
     if (geteuid() == 0)
         args << "--no-sandbox";
+    return args;
+}
+
+inline BrowserRun runBrowser(const QString &htmlPath, const QStringList &job)
+{
+    QTemporaryDir profile;
+    const QStringList args = headlessChromiumArgs(profile.path())
+        + QStringList{"--hide-scrollbars", "--enable-logging=stderr", "--v=0"};
     QProcess p;
     p.setStandardInputFile(QProcess::nullDevice());
     p.start(QStringLiteral("chromium"), args + job + QStringList{"file://" + htmlPath});

@@ -2,6 +2,8 @@
 
 // Headless Chromium driven over its DevTools protocol through a WebSocket: pages opened,
 // scripts evaluated, keys pressed, and whatever the page logs as an error collected.
+#include "browser.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -15,7 +17,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebSocket>
-#include <unistd.h>
 
 class DevTools {
 public:
@@ -24,20 +25,9 @@ public:
     explicit DevTools(const QString &folder)
         : profile_(folder + QStringLiteral("/chromium-%1").arg(++runs()))
     {
-        QStringList args{"--headless",
-                         "--disable-gpu",
-                         "--no-first-run",
-                         "--disable-background-networking",
-                         "--disable-component-update",
-                         "--disable-sync",
-                         "--remote-debugging-port=0",
-                         "--remote-allow-origins=*",
-                         "--user-data-dir=" + profile_,
-                         "--window-size=1280,900",
-                         "about:blank"};
-        // Chromium refuses to run as root inside its own sandbox.
-        if (geteuid() == 0)
-            args << "--no-sandbox";
+        const QStringList args = headlessChromiumArgs(profile_)
+            + QStringList{"--remote-debugging-port=0", "--remote-allow-origins=*",
+                          "--window-size=1280,900", "about:blank"};
         browser_.setProcessChannelMode(QProcess::MergedChannels);
         browser_.start(QStringLiteral("chromium"), args);
         QFile active(profile_ + QStringLiteral("/DevToolsActivePort"));

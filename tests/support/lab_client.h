@@ -1,9 +1,12 @@
 #pragma once
 
-// Plain HTTP to a lab view on loopback, for its suites: whole exchanges through Qt's client,
-// and raw bytes through a socket where a request must be malformed on purpose.
+// Plain HTTP to a lab view on loopback, for its suites: a server of the test's own, whole
+// exchanges through Qt's client, and raw bytes through a socket where a request must be
+// malformed on purpose.
 #include "cellregister/cell_register.h"
+#include "cellregister/location.h"
 #include "cellregister/measurements.h"
+#include "labview/serve.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -11,6 +14,28 @@
 #include <QNetworkReply>
 #include <QTcpSocket>
 #include <QTimer>
+
+inline const QDateTime kLabAt =
+    QDateTime::fromString(QStringLiteral("2026-03-01T08:00:00Z"), Qt::ISODate);
+
+// A server on any free loopback port over the register at address, its token kept in a
+// file of its own in folder.
+inline labview::ServeOptions labOptions(const QString &folder, const QString &address,
+                                        bool actions = true)
+{
+    static int tokens = 0;
+    labview::ServeOptions o;
+    o.location = cellregister::locate(address);
+    o.port = 0;
+    o.allowActions = actions;
+    o.tokenFile = folder + QStringLiteral("/token-%1").arg(++tokens);
+    return o;
+}
+
+inline QString labBase(const labview::Server &server)
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(server.started().port);
+}
 
 struct Reply {
     int status = 0;
