@@ -54,7 +54,10 @@ std::vector<tables::Column> measurementColumns()
 
 } // namespace
 
-CellTable::CellTable(Format format) : format_(format), table_(format, cellColumns(format))
+CellTable::CellTable(Format format, tables::Writer::Flush flush)
+    : format_(format),
+      table_(format, cellColumns(format), tables::Shape::Table, tables::Place::Document,
+             std::move(flush))
 { }
 
 void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &rules,

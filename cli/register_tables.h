@@ -16,10 +16,10 @@ namespace cli {
 QByteArray exactText(std::int64_t units, int decimals);
 
 // A table of cells, one row per cell; the text form shows milliohms and the reasons after
-// the verdict.
+// the verdict. Handed to `flush` as it grows, or all returned by finish().
 class CellTable {
 public:
-    explicit CellTable(Format format);
+    explicit CellTable(Format format, tables::Writer::Flush flush = {});
     void add(const cellregister::CellSummary &c, const analysis::Rules &rules,
              const QStringList &reasons);
     QByteArray finish() { return table_.finish(); }
