@@ -27,6 +27,7 @@ public:
 private:
     Format format_;
     tables::Writer table_;
+    QByteArray time_; // a time's text: one buffer for every row
 };
 
 // Measurements, one a row, in CSV or JSON: handed to `flush` as they grow, or all returned
