@@ -112,8 +112,8 @@ int main(int argc, char *argv[])
     const bench::Instructions instructions = bench::countInstructions(counted);
     if (instructions.total > 0)
         bench::row("report, 10000 cells 20S10P: instructions", instructions.total / 1e6, "M",
-                   instructions.shareUnder(
-                       QRegularExpression(QStringLiteral(R"(:analysis::matchCells\()"))),
+                   instructions.shareUnder(QRegularExpression(
+                       QStringLiteral(R"(:analysis::matchCells\([^()]*\)( \[|$))"))),
                    "of them in the pack search", "follows from match");
 
     const double bytes = double(QFileInfo(html).size());
