@@ -1,7 +1,7 @@
 // battery-analyzer-cli measured: convert of a million-line board file against a plain read
 // of it and a plain streaming converter in C (instructions and time), its peak memory and
 // that of stats from 100 k to 10 M lines, and cell matching against the two naive
-// arrangements of the same cells, all in one run.
+// arrangements of the same cells, and cells over a register of a million, all in one run.
 #include "callgrind.h"
 #include "harness.h"
 #include "match_reference.h"
@@ -376,6 +376,57 @@ void benchMatchQuality()
                "x the previous algorithm's spread", "< 1 s");
 }
 
+// cells over a register of a million cells, one reading each: its peak memory against the
+// same listing of a register of one cell, and the share of its instructions that SQLite's
+// own code runs (the rest builds the rows). The register is written by `record`, whose
+// figures are bench_register's.
+void benchCells(const QTemporaryDir &dir)
+{
+    const int cells = qEnvironmentVariableIntValue("BENCH_CLI_CELLS") > 0
+        ? qEnvironmentVariableIntValue("BENCH_CLI_CELLS")
+        : kConvertLines;
+    const auto makeRegister = [&](const std::string &name, int count) {
+        const std::string readings =
+            dir.filePath(QString::fromStdString(name + ".txt")).toStdString();
+        const std::string db = dir.filePath(QString::fromStdString(name + ".sqlite")).toStdString();
+        writeBoardFile(readings, count);
+        const Run r = spawnAndWait({BATTERY_CLI, "record", readings, "--first-cell", "C0000001",
+                                    "--at", "2026-01-01T08:00Z", "--db", db},
+                                   "/dev/null");
+        if (r.status != 0) {
+            std::fprintf(stderr, "bench_cli: record of %d readings failed\n", count);
+            std::exit(1);
+        }
+        return db;
+    };
+    const std::string one = makeRegister("one-cell", 1), many = makeRegister("cells", cells);
+    const std::string n = lineCount(cells);
+    for (const char *format : {"csv", "text"}) {
+        const Run idle =
+            runProcess({BATTERY_CLI, "cells", "--format", format, "--db", one}, "/dev/null");
+        const Run run =
+            runProcess({BATTERY_CLI, "cells", "--format", format, "--db", many}, "/dev/null");
+        if (idle.status != 0 || run.status != 0) {
+            std::fprintf(stderr, "bench_cli: cells --format %s failed\n", format);
+            std::exit(1);
+        }
+        bench::row("cli cells over " + n + " cells --format " + format + ", peak memory",
+                   run.peakBytes / 1e6, "MB", (run.peakBytes - idle.peakBytes) / 1e6,
+                   "MB above one cell (" + std::to_string(int(idle.peakBytes / 1e6)) + " MB)",
+                   "<= 64");
+    }
+    // Under callgrind a tenth of the cells: a million take minutes there, and the share
+    // changes little with the count (the fixed start weighs more in the smaller run).
+    const int counted = std::max(cells / 10, 1);
+    const bench::Instructions instructions = bench::countInstructions(
+        {BATTERY_CLI, "cells", "--format", "csv", "--db", makeRegister("tenth", counted)});
+    if (instructions.total > 0)
+        bench::row("cli cells over " + lineCount(counted) + " cells, instructions",
+                   instructions.total / 1e6, "M",
+                   instructions.shareInObject(QStringLiteral("libsqlite3")),
+                   "of them inside SQLite", ">= 0.5");
+}
+
 // 100000 records from the simulated analyzer at full speed, through the tool into a file.
 void benchDownload(const QTemporaryDir &dir)
 {
@@ -427,7 +478,7 @@ int main(int argc, char *argv[])
     }
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    // Named parts only, when given: convert, match, quality, download.
+    // Named parts only, when given: convert, match, quality, cells, download.
     const QStringList parts = app.arguments().mid(1);
     const auto wanted = [&](const char *part) {
         return parts.isEmpty() || parts.contains(QLatin1String(part));
@@ -438,6 +489,8 @@ int main(int argc, char *argv[])
         benchMatch(dir);
     if (wanted("quality"))
         benchMatchQuality();
+    if (wanted("cells"))
+        benchCells(dir);
     if (wanted("download"))
         benchDownload(dir);
     return 0;

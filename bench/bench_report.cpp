@@ -1,6 +1,8 @@
 // The report of 10 000 cells: the time to write it against `stats` over the same file, its
-// size against the reading file's, and the time a headless browser takes to draw it
-// against a report of 20 cells, all in one run.
+// instructions and the share of them the pack search takes, its size against the reading
+// file's, and the time a headless browser takes to draw it against a report of 20 cells, all
+// in one run.
+#include "callgrind.h"
 #include "harness.h"
 
 #include "browser.h"
@@ -101,6 +103,18 @@ int main(int argc, char *argv[])
     const double stats = best([&] { return secondsToRun(cli, {"stats", big}); });
     bench::row("report, 10000 cells: write", write, "s", write / stats, "stats of the same file",
                "<= 1 s");
+
+    // Instructions, which the machine's load does not move, and the share the pack search
+    // takes: what is left beyond it is the report's own.
+    std::vector<std::string> counted{BATTERY_CLI};
+    for (const QString &a : reportArgs)
+        counted.push_back(a.toStdString());
+    const bench::Instructions instructions = bench::countInstructions(counted);
+    if (instructions.total > 0)
+        bench::row("report, 10000 cells 20S10P: instructions", instructions.total / 1e6, "M",
+                   instructions.shareUnder(QRegularExpression(
+                       QStringLiteral(R"(:analysis::matchCells\([^()]*\)( \[|$))"))),
+                   "of them in the pack search", "follows from match");
 
     const double bytes = double(QFileInfo(html).size());
     bench::row("report, 10000 cells: size", bytes / 1e6, "MB",

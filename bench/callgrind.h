@@ -15,8 +15,16 @@ namespace bench {
 struct Instructions {
     double total = 0; // 0: valgrind is not installed, or the run failed
     double allocation = 0; // inside the allocator: malloc, free and their C++ entry points
+    // callgrind_annotate's listings, per function: inclusive and self counts.
+    QString inclusive, self;
 
     double allocationShare() const { return total > 0 ? allocation / total : 0; }
+    // The share of the instructions that a library's own code ran: the functions callgrind
+    // names with that object ("[/usr/lib/.../libsqlite3.so.0]"), each counted for itself.
+    double shareInObject(const QString &object) const;
+    // The share under the functions whose names match, counted with what they call (a
+    // function that calls itself would count twice: name the outermost).
+    double shareUnder(const QRegularExpression &name) const;
 };
 
 namespace detail {
@@ -66,16 +74,31 @@ inline Instructions countInstructions(const std::vector<std::string> &args)
     if (!p.waitForFinished(1'800'000) || p.exitStatus() != QProcess::NormalExit
         || p.exitCode() != 0)
         return {};
-    const QString inclusive = detail::annotate(out, true), self = detail::annotate(out, false);
     Instructions r;
-    r.total = detail::countOf(inclusive, QRegularExpression(QStringLiteral("PROGRAM TOTALS")));
+    r.inclusive = detail::annotate(out, true);
+    r.self = detail::annotate(out, false);
+    r.total = detail::countOf(r.inclusive, QRegularExpression(QStringLiteral("PROGRAM TOTALS")));
     r.allocation =
         detail::countOf(
-            inclusive,
+            r.inclusive,
             QRegularExpression(QStringLiteral(R"(^\S*:(malloc|free|realloc|calloc|cfree) )")))
-        + detail::countOf(self,
+        + detail::countOf(r.self,
                           QRegularExpression(QStringLiteral(R"(^\S*:operator (new|delete)\b)")));
     return r;
+}
+
+inline double Instructions::shareInObject(const QString &object) const
+{
+    if (total <= 0)
+        return 0;
+    const QRegularExpression inObject(
+        QStringLiteral(R"(\[\S*/%1[^/\]]*\]$)").arg(QRegularExpression::escape(object)));
+    return detail::countOf(self, inObject) / total;
+}
+
+inline double Instructions::shareUnder(const QRegularExpression &name) const
+{
+    return total > 0 ? detail::countOf(inclusive, name) / total : 0;
 }
 
 } // namespace bench

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -39,7 +40,10 @@ inline bool inStock(const CellSummary &c)
     return c.pack.isEmpty() && !c.retired;
 }
 
-// Every cell with at least one measurement, in label order.
+// Every cell with at least one measurement, in label order, one at a time: the memory taken
+// does not grow with the register, and the cells are of one moment of it.
+void forEachCellSummary(CellRegister &r, const std::function<void(const CellSummary &)> &f);
+// The same, all held.
 std::vector<CellSummary> summarizeCells(CellRegister &r);
 // Every cell, in label order, with its capacity, pack and status but none of its measurements
 // read (their fields stay empty): for tables that give those beside each measurement.

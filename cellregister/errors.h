@@ -12,13 +12,3 @@ CORE_DECLARE_ERROR(EUnknownEntry);
 // A pack name or cell label that is taken, a cell already built into a pack or named twice,
 // or a retired cell put into a pack.
 CORE_DECLARE_ERROR(EDuplicateEntry);
-
-// Within one read the register's rows contradict each other: a measurement of a cell that
-// the same read did not list. Whatever shows it would file one cell's values under another.
-class EInconsistentRegister : public ERegisterFault {
-public:
-    EInconsistentRegister(const QString &message, qint64 cellId)
-        : ERegisterFault(message), cellId(cellId)
-    { }
-    qint64 cellId;
-};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -10,5 +11,7 @@ namespace cellregister {
 // instant. Fast enough for a listing of a million cells: the zone is asked once for each
 // quarter of an hour in which instants fall, not once per instant.
 QString localTimeText(const QDateTime &t);
+// The same text appended to out (it is ASCII), for writers of many rows.
+void appendLocalTimeText(QByteArray &out, const QDateTime &t);
 
 } // namespace cellregister

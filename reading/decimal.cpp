@@ -1,6 +1,7 @@
 #include "reading/decimal.h"
 
 #include "core/append.h"
+#include "reading/digits.h"
 
 #include <algorithm>
 #include <array>
@@ -30,48 +31,8 @@ std::int64_t Decimal::at(int places) const
 
 namespace {
 
-constexpr auto kDigitPairs = [] {
-    std::array<char, 200> pairs{};
-    for (int i = 0; i < 100; ++i) {
-        pairs[std::size_t(2 * i)] = char('0' + i / 10);
-        pairs[std::size_t(2 * i + 1)] = char('0' + i % 10);
-    }
-    return pairs;
-}();
-
-constexpr std::uint64_t kPowersOfTen[] = {1,
-                                          10,
-                                          100,
-                                          1000,
-                                          10000,
-                                          100000,
-                                          1000000,
-                                          10000000,
-                                          100000000,
-                                          1000000000,
-                                          10000000000,
-                                          100000000000,
-                                          1000000000000,
-                                          10000000000000,
-                                          100000000000000,
-                                          1000000000000000,
-                                          10000000000000000,
-                                          100000000000000000,
-                                          1000000000000000000,
-                                          10000000000000000000u};
-
-// Writes the last n digits of value (with leading zeros) so that they end at end, two at a
-// time.
-template <typename Unsigned>
-void writeDigits(char *end, Unsigned value, int n)
-{
-    for (; n >= 2; n -= 2, value /= 100) {
-        end -= 2;
-        std::memcpy(end, kDigitPairs.data() + 2 * (value % 100), 2);
-    }
-    if (n > 0)
-        *--end = char('0' + value % 10);
-}
+using digits::kPowersOfTen;
+using digits::writeBefore;
 
 int digitCount(std::uint32_t value)
 {
@@ -109,12 +70,12 @@ void appendMagnitude(QByteArray &out, bool negative, Unsigned magnitude, int dec
     char *p = core::roomAtEnd(out, length);
     char *end = p + length;
     if (decimals > 0) {
-        writeDigits(end, magnitude, decimals);
+        writeBefore(end, magnitude, decimals);
         end -= decimals + 1;
         *end = '.';
         magnitude = decimals < 20 ? Unsigned(magnitude / kPowersOfTen[decimals]) : 0;
     }
-    writeDigits(end, magnitude, whole);
+    writeBefore(end, magnitude, whole);
     if (negative)
         *p = '-';
     core::appended(out, length);

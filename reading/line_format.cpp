@@ -1,7 +1,9 @@
 #include "reading/line_format.h"
 
 #include "core/append.h"
+#include "reading/digits.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace reading {
@@ -18,16 +20,20 @@ constexpr std::int64_t kMostUnits = 99999; // five digits
 // digits so that it ends just before `end`; returns where it begins.
 char *fixedPointBefore(char *end, std::uint32_t units, int places)
 {
-    // Units, tens, hundreds, then the thousands field of one or two digits, so that inner
-    // and leading zeros stay.
+    // The places, then the whole part: the thousands field of one or two digits keeps inner
+    // and leading zeros.
     char *p = end;
-    for (int digit = 0; digit < places; ++digit, units /= 10)
-        *--p = char('0' + units % 10);
-    if (places > 0)
+    if (places > 0) {
+        digits::writeBefore(p, units % std::uint32_t(digits::kPowersOfTen[places]), places);
+        p -= places;
         *--p = '.';
-    for (int digit = places; digit < 4 || units != 0; ++digit, units /= 10)
-        *--p = char('0' + units % 10);
-    return p;
+        units /= std::uint32_t(digits::kPowersOfTen[places]);
+    }
+    int whole = std::max(4 - places, 1);
+    while (whole < 10 && units >= digits::kPowersOfTen[whole])
+        ++whole;
+    digits::writeBefore(p, units, whole);
+    return p - whole;
 }
 
 void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
@@ -42,31 +48,26 @@ void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
 // at pos; moves pos past it.
 std::optional<Decimal> fixedPoint(QByteArrayView s, qsizetype &pos, int minPlaces, int maxPlaces)
 {
-    std::int64_t units = 0;
-    int digits = 0;
+    // Digits, one point, digits: five digits at most, so that no more than six are read.
     const char *const begin = s.data() + pos, *const end = s.data() + s.size();
-    const char *point = nullptr;
+    std::int64_t units = 0;
     const char *p = begin;
-    for (; p < end && digits <= 5; ++p) {
-        const unsigned digit = unsigned(*p - '0');
-        if (digit < 10) {
-            units = units * 10 + digit;
-            ++digits;
-        } else if (*p == '.' && !point && digits > 0) {
-            point = p;
-        } else {
-            break;
-        }
-    }
-    // Digits after the point, once there is one.
-    const int places = point ? int(p - point - 1) : -1;
-    const qsizetype i = pos + (p - begin);
+    for (; p < end && unsigned(*p - '0') < 10 && p - begin < 6; ++p)
+        units = units * 10 + (*p - '0');
+    const auto whole = int(p - begin);
+    if (whole == 0 || p == end || *p != '.')
+        return std::nullopt;
+    const char *const point = p++;
+    for (; p < end && unsigned(*p - '0') < 10 && p - begin < 7; ++p)
+        units = units * 10 + (*p - '0');
+    const auto places = int(p - point - 1);
+    const int digits = whole + places;
     // Four digits, or five when they make 10000 or more: a leading zero only fills the
     // first four.
     const bool width = digits == 4 || (digits == 5 && units >= kFiveDigits);
     if (!width || places < minPlaces || places > maxPlaces)
         return std::nullopt;
-    pos = i;
+    pos += p - begin;
     return Decimal{units, places};
 }
 
@@ -169,12 +170,14 @@ void appendResistanceText(QByteArray &out, const Reading &r, const char *ohmSign
 {
     // In one piece: the number before its unit and sign.
     char text[32];
-    const std::size_t sign = std::strlen(ohmSign);
-    char *end = text + sizeof text - sign - 1;
+    char *end = text + 16;
     const char *p = fixedPointBefore(end, std::uint32_t(r.resistance.units), r.resistance.decimals);
     *end = r.unit == ResistanceUnit::Milliohm ? 'm' : ' ';
-    std::memcpy(end + 1, ohmSign, sign);
-    core::appendBytes(out, p, text + sizeof text - p);
+    // The sign is a character or two: copied here rather than measured and copied by calls.
+    char *q = end + 1;
+    for (const char *s = ohmSign; *s != '\0' && q < text + sizeof text; ++s)
+        *q++ = *s;
+    core::appendBytes(out, p, q - p);
 }
 
 void appendVoltageText(QByteArray &out, const Reading &r)

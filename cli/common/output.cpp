@@ -42,7 +42,7 @@ void Output::setBoardText()
 
 void Output::write(QByteArrayView bytes)
 {
-    if (bytes.size() >= kChunk) {
+    if (bytes.size() >= kPassOn) {
         // Large enough to go as it is, without a copy.
         flush();
         send(bytes);

@@ -25,6 +25,8 @@ public:
     ~Output();
     // Holds at most about this much before writing it.
     static constexpr qsizetype kChunk = qsizetype(1) << 20;
+    // A piece of at least this much (a table writer's) goes as it is rather than copied.
+    static constexpr qsizetype kPassOn = qsizetype(1) << 16;
     Output(const Output &) = delete;
     Output &operator=(const Output &) = delete;
 

@@ -49,7 +49,9 @@ void ReadingTable::add(const reading::Reading &r, const QString &file, int line)
     }
     tables::Writer &t = *table_;
     if (context_.withSource) {
-        if (file != lastFile_ || rows_ == 1) {
+        // The same file comes as the same shared text, row after row: no comparison of
+        // its characters for each.
+        if (rows_ == 1 || file.constData() != lastFile_.constData()) {
             lastFile_ = file;
             fileUtf8_ = file.toUtf8();
         }

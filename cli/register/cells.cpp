@@ -54,13 +54,16 @@ int runCells(const Invocation &inv)
 {
     const analysis::Rules &rules = inv.rules;
     const auto reg = openRegister(inv, cellregister::Opening::MustExist);
-    CellTable table(inv.format);
-    for (const cellregister::CellSummary &c : cellregister::summarizeCells(*reg)) {
+    // Rows go out as the cells come: a register of any size takes the same memory.
+    Output out(inv.output);
+    CellTable table(inv.format, [&out](QByteArrayView bytes) { out.write(bytes); });
+    cellregister::forEachCellSummary(*reg, [&](const cellregister::CellSummary &c) {
         const QStringList reasons = reasonTexts(cellregister::failures(c, rules), rules);
         if (!inv.onlyPassing || *inv.onlyPassing == reasons.isEmpty())
             table.add(c, rules, reasons);
-    }
-    writeWhole(inv.output, table.finish());
+    });
+    table.finish();
+    out.finish();
     return kExitOk;
 }
 

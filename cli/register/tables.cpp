@@ -33,8 +33,8 @@ std::vector<tables::Column> cellColumns(Format format)
             {"resistance_text", Kind::Text},
             {"voltage_text", Kind::Text},
             {"measurements", Kind::Number},
-            {"first", Kind::Text},
-            {"latest", Kind::Text},
+            {"first", Kind::Plain},
+            {"latest", Kind::Plain},
             {"self_discharge_mv_per_day", Kind::Number},
             {"capacity_mah", Kind::Number},
             {"pack", Kind::Text},
@@ -68,7 +68,10 @@ std::vector<tables::Column> measurementColumns(Format format, MeasurementTable::
 
 } // namespace
 
-CellTable::CellTable(Format format) : format_(format), table_(format, cellColumns(format))
+CellTable::CellTable(Format format, tables::Writer::Flush flush)
+    : format_(format),
+      table_(format, cellColumns(format), tables::Shape::Table, tables::Place::Document,
+             std::move(flush))
 { }
 
 void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &rules,
@@ -80,7 +83,8 @@ void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &r
     tables::Writer &t = table_;
     if (format_ == Format::Text) {
         t.text(c.label).number({c.microohms, 3}).number({c.microvolts, 6}).number(c.measurements);
-        t.text(cellregister::localTimeText(c.latest)).number(selfDischarge);
+        t.textBy([&](QByteArray &b) { cellregister::appendLocalTimeText(b, c.latest); });
+        t.number(selfDischarge);
         c.capacityMicroampHours ? t.number({*c.capacityMicroampHours, 3}) : t.none();
         t.text(c.retired              ? QStringLiteral("retired")
                    : c.pack.isEmpty() ? QStringLiteral("-")
@@ -93,7 +97,15 @@ void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &r
     } else {
         t.text(c.label).number({c.microohms, 6}).number({c.microvolts, 6});
         t.text(c.resistanceText).text(c.voltageText).number(c.measurements);
-        t.text(cellregister::localTimeText(c.first)).text(cellregister::localTimeText(c.latest));
+        // Most cells were measured once: their first time is their latest.
+        time_.resize(0);
+        cellregister::appendLocalTimeText(time_, c.first);
+        t.text(time_);
+        if (c.latest != c.first) {
+            time_.resize(0);
+            cellregister::appendLocalTimeText(time_, c.latest);
+        }
+        t.text(time_);
         t.number(selfDischarge);
         c.capacityMicroampHours ? t.number({*c.capacityMicroampHours, 3}) : t.none();
         c.pack.isEmpty() ? t.none() : t.text(c.pack);

@@ -16,10 +16,10 @@ namespace cli {
 QByteArray exactText(std::int64_t units, int decimals);
 
 // A table of cells, one row per cell; the text form shows milliohms and the reasons after
-// the verdict.
+// the verdict. Handed to `flush` as it grows, or all returned by finish().
 class CellTable {
 public:
-    explicit CellTable(Format format);
+    explicit CellTable(Format format, tables::Writer::Flush flush = {});
     void add(const cellregister::CellSummary &c, const analysis::Rules &rules,
              const QStringList &reasons);
     QByteArray finish() { return table_.finish(); }
@@ -27,6 +27,7 @@ public:
 private:
     Format format_;
     tables::Writer table_;
+    QByteArray time_; // a time's text: one buffer for every row
 };
 
 // Measurements, one a row: handed to `flush` as they grow, or all returned by finish().

@@ -195,7 +195,7 @@ const char *Writer::indent() const
     return place_ == Place::ValueInRow ? "    " : "  ";
 }
 
-inline void Writer::separate()
+[[gnu::always_inline]] inline void Writer::separate()
 {
     Q_ASSERT_X(column_ < columns_.size(), "tables::Writer", "more fields than columns");
     if (format_ == Format::Json) {
@@ -206,7 +206,7 @@ inline void Writer::separate()
     }
 }
 
-inline qsizetype Writer::beginField(Kind kind)
+[[gnu::always_inline]] inline qsizetype Writer::beginField(Kind kind)
 {
     Q_ASSERT_X(column_ < columns_.size()
                    && (kind == columns_[column_].kind
@@ -218,7 +218,7 @@ inline qsizetype Writer::beginField(Kind kind)
     return out_.size();
 }
 
-inline Writer &Writer::endField(qsizetype valueStart)
+[[gnu::always_inline]] inline Writer &Writer::endField(qsizetype valueStart)
 {
     const Kind kind = columns_[column_].kind;
     Q_ASSERT_X(kind != Kind::Plain || !any(QByteArrayView(out_).sliced(valueStart), kPlainBreakers),
