@@ -251,8 +251,8 @@ terminal first and refuses when there is no terminal to ask.)",
          "convert",
          "FILE... [OPTIONS]",
          "turn reading files into CSV or JSON",
-         R"(Reads files as the window opens them (GBK text, any line breaks; a file holding a NUL
-byte or more than 64 MiB is refused) and turns every reading line into a row with its
+         R"(Reads files as the window opens them (GBK text, any line breaks, any size; a file
+holding a NUL byte is refused) and turns every reading line into a row with its
 resistance in ohms and voltage in volts, exact as shown (056.7mΩ gives 0.0567). A line
 that is not a reading is reported on standard error as FILE:LINE: not a reading: ... and
 skipped; empty lines are skipped silently.)",

@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <functional>
 #include <set>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -78,6 +79,7 @@ private slots:
     void streamsAndNames();
     void largeFileInBoundedMemory_data();
     void largeFileInBoundedMemory();
+    void recordInBoundedMemory();
     void interruptWritesWhatCame();
     void matchProperties();
 
@@ -447,17 +449,23 @@ ToolRun runLimited(const QStringList &args, const QString &folder, rlim_t limit)
             p.readAllStandardError()};
 }
 
-// The least address space (to 1 MiB) in which the tool converts a one-line file.
-rlim_t oneLineNeed(const QString &folder)
+// The least address space (to 1 MiB) in which the command `args(i)` gives for its i-th try
+// succeeds: the tool's own need for a one-line input.
+rlim_t leastNeed(const QString &folder, const std::function<QStringList(int)> &args)
 {
     rlim_t fails = 0, passes = rlim_t(4) << 30;
-    while (passes - fails > (1 << 20)) {
+    for (int i = 0; passes - fails > (1 << 20); ++i) {
         const rlim_t mid = (fails + passes) / 2;
-        (runLimited({"convert", "one.txt", "-o", "one.csv"}, folder, mid).exitCode == 0 ? passes
-                                                                                        : fails) =
-            mid;
+        (runLimited(args(i), folder, mid).exitCode == 0 ? passes : fails) = mid;
     }
     return passes;
+}
+
+rlim_t oneLineNeed(const QString &folder)
+{
+    return leastNeed(folder, [](int) {
+        return QStringList{"convert", "one.txt", "-o", "one.csv"};
+    });
 }
 
 QStringList entriesOf(const QString &folder)
@@ -528,6 +536,36 @@ void TestCliFiles::largeFileInBoundedMemory()
     QTEST(run.exitCode, "exitCode");
     QCOMPARE(readFile(dir.filePath("out.csv")), run.exitCode == 0 ? expected : "old");
     QCOMPARE(entriesOf(dir.path()), before);
+}
+
+// A record of a million readings fits in the room one of a single reading takes and 64 MiB
+// (holding the readings, it took 490 MB), and stores every one of them in its one run.
+void TestCliFiles::recordInBoundedMemory()
+{
+#ifdef __SANITIZE_ADDRESS__
+    QSKIP("an address-space limit means nothing under AddressSanitizer");
+#endif
+    constexpr int kLines = 1'000'000;
+    QByteArray big;
+    for (int i = 0; i < kLines; ++i)
+        big += sampleLine(kSamples[i % std::size(kSamples)]) + "\r\n";
+    QVERIFY(writeFile(dir.filePath("big.txt"), big));
+    big.clear();
+    QVERIFY(writeFile(dir.filePath("one.txt"), sampleLine(kSamples[0])));
+    const rlim_t limit =
+        leastNeed(dir.path(),
+                  [](int i) {
+                      return QStringList{"record",       "one.txt",
+                                         "--first-cell", "C1",
+                                         "--db",         QStringLiteral("one%1.sqlite").arg(i)};
+                  })
+        + (rlim_t(64) << 20);
+    const ToolRun run = runLimited(
+        {"record", "big.txt", "--first-cell", "C0000001", "--db", "big.sqlite"}, dir.path(), limit);
+    QCOMPARE(run.exitCode, 0);
+    const ToolRun runs = runTool({"runs", "--db", "big.sqlite", "--format", "csv"}, dir.path());
+    QCOMPARE(runs.exitCode, 0);
+    QCOMPARE(runs.out.split('\n').value(1).split(',').value(4), QByteArray("1000000"));
 }
 
 // Ctrl+C while the readings still come through a pipe: those that came are written, whole,
