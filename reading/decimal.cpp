@@ -55,10 +55,10 @@ int digitCount(std::uint64_t value)
     return n;
 }
 
-// The text of magnitude * 10^-decimals (no trailing zeros after the point), written into
-// out's own buffer.
+// The text of magnitude * 10^-decimals (no trailing zeros after the point), written at p;
+// returns its end.
 template <typename Unsigned>
-void appendMagnitude(QByteArray &out, bool negative, Unsigned magnitude, int decimals)
+char *writeMagnitude(char *p, bool negative, Unsigned magnitude, int decimals)
 {
     while (decimals > 0 && magnitude % 10 == 0) {
         magnitude /= 10;
@@ -66,32 +66,36 @@ void appendMagnitude(QByteArray &out, bool negative, Unsigned magnitude, int dec
     }
     const int digits = digitCount(magnitude);
     const int whole = std::max(digits - std::max(decimals, 0), 1);
-    const qsizetype length = (negative ? 1 : 0) + whole + (decimals > 0 ? 1 + decimals : 0);
-    char *p = core::roomAtEnd(out, length);
-    char *end = p + length;
+    if (negative)
+        *p++ = '-';
+    char *const end = p + whole + (decimals > 0 ? 1 + decimals : 0);
+    char *q = end;
     if (decimals > 0) {
-        writeBefore(end, magnitude, decimals);
-        end -= decimals + 1;
-        *end = '.';
+        writeBefore(q, magnitude, decimals);
+        q -= decimals + 1;
+        *q = '.';
         magnitude = decimals < 20 ? Unsigned(magnitude / kPowersOfTen[decimals]) : 0;
     }
-    writeBefore(end, magnitude, whole);
-    if (negative)
-        *p = '-';
-    core::appended(out, length);
+    writeBefore(q, magnitude, whole);
+    return end;
 }
 
 } // namespace
 
-void appendDecimalText(QByteArray &out, Decimal d)
+char *writeDecimalText(char *at, Decimal d)
 {
     const std::uint64_t magnitude =
         d.units < 0 ? 0 - std::uint64_t(d.units) : std::uint64_t(d.units);
     // Most values fit 32 bits, whose divisions cost less.
     if (magnitude <= std::numeric_limits<std::uint32_t>::max())
-        appendMagnitude(out, d.units < 0, std::uint32_t(magnitude), d.decimals);
-    else
-        appendMagnitude(out, d.units < 0, magnitude, d.decimals);
+        return writeMagnitude(at, d.units < 0, std::uint32_t(magnitude), d.decimals);
+    return writeMagnitude(at, d.units < 0, magnitude, d.decimals);
+}
+
+void appendDecimalText(QByteArray &out, Decimal d)
+{
+    char *p = core::roomAtEnd(out, decimalTextRoom(d));
+    core::appended(out, writeDecimalText(p, d) - p);
 }
 
 QByteArray decimalText(Decimal d)

@@ -30,6 +30,14 @@ constexpr bool sameDigits(Decimal a, Decimal b)
 QByteArray decimalText(Decimal d);
 // The same text appended to out, for writers of millions of rows.
 void appendDecimalText(QByteArray &out, Decimal d);
+// The bytes that text can take at most: a sign, twenty whole digits, a point and the places.
+constexpr qsizetype decimalTextRoom(Decimal d)
+{
+    return 22 + (d.decimals > 0 ? d.decimals : 0);
+}
+// The same text written at `at`, which has room for decimalTextRoom(d) bytes; returns its
+// end. For writers that fill one reserved buffer through a pointer.
+char *writeDecimalText(char *at, Decimal d);
 
 // value rounded to `places` decimals (half away from zero), written as decimalText writes it.
 QByteArray roundedText(double value, int places);
