@@ -73,6 +73,7 @@ private slots:
     void awkwardValues();
     void objectAroundTable();
     void textsReadBack();
+    void specialByteAnywhere();
     void fittedColumnsLineUp();
 };
 
@@ -188,6 +189,32 @@ void TestTableWriter::textsReadBack()
                 back << QStringList{v["one"].toString(), v["two"].toString()};
         }
         QCOMPARE(back, rows);
+    }
+}
+
+// Every byte, at each place of a text that is checked a word at a time and at the tail that
+// is not: quoted (CSV) or escaped (JSON) exactly when that byte asks for it, whatever its
+// neighbours in the word.
+void TestTableWriter::specialByteAnywhere()
+{
+    for (const Format format : {Format::Csv, Format::Json}) {
+        for (int c = 1; c < 256; ++c) {
+            const bool special = format == Format::Csv
+                ? c == ',' || c == '"' || c == '\n' || c == '\r'
+                : c == '"' || c == '\\' || c < 0x20;
+            for (const int at : {0, 3, 7, 8, 15, 16}) {
+                // Around a special byte plain letters; a plain byte fills every lane itself.
+                QByteArray text(17, special ? 'a' : char(c));
+                text[at] = char(c);
+                tables::Writer t(format, {{"v", Kind::Text}}, tables::Shape::Object);
+                t.text(text).endRow();
+                const QByteArray written = t.finish();
+                const bool marked =
+                    format == Format::Csv ? written.contains("\r\n\"") : written.contains('\\');
+                if (marked != special)
+                    QFAIL(qPrintable(QStringLiteral("byte %1 at %2").arg(c).arg(at)));
+            }
+        }
     }
 }
 
