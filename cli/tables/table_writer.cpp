@@ -318,6 +318,28 @@ Writer &Writer::text(QByteArrayView utf8)
     return endField(at);
 }
 
+Writer::Prepared Writer::prepare(QByteArrayView utf8) const
+{
+    Prepared p{utf8.toByteArray()};
+    if (format_ == Format::Csv)
+        quoteCsv(p.field, 0);
+    else if (format_ == Format::Json)
+        escapeJson(p.field, 0);
+    return p;
+}
+
+Writer &Writer::text(const Prepared &text)
+{
+    const qsizetype at = beginField(Kind::Text);
+    core::appendBytes(out_, text.field.constData(), text.field.size());
+    if (format_ == Format::Text)
+        return endField(at); // padded as it comes
+    if (format_ == Format::Json)
+        core::appendByte(out_, '"');
+    ++column_;
+    return *this;
+}
+
 Writer &Writer::text(QStringView text)
 {
     const qsizetype at = beginField(Kind::Text);

@@ -62,6 +62,13 @@ public:
 
     Writer &text(QByteArrayView utf8);
     Writer &text(QStringView text);
+    // A text that many rows repeat (the file a row came from), quoted or escaped once for
+    // this writer's format by prepare() rather than looked through again in every row.
+    struct Prepared {
+        QByteArray field;
+    };
+    Prepared prepare(QByteArrayView utf8) const;
+    Writer &text(const Prepared &text);
     // A text that `append` appends to the QByteArray it is given, as UTF-8.
     template <typename Append>
     Writer &textBy(Append &&append)
