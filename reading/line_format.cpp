@@ -18,7 +18,7 @@ constexpr std::int64_t kMostUnits = 99999; // five digits
 
 // Writes units with leading zeros up to four digits and a point before its last `places`
 // digits so that it ends just before `end`; returns where it begins.
-char *fixedPointBefore(char *end, std::uint32_t units, int places)
+[[gnu::always_inline]] inline char *fixedPointBefore(char *end, std::uint32_t units, int places)
 {
     // The places, then the whole part: the thousands field of one or two digits keeps inner
     // and leading zeros.
@@ -38,7 +38,7 @@ char *fixedPointBefore(char *end, std::uint32_t units, int places)
 
 void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
 {
-    char text[16];
+    char text[32]; // room to spare, so that the compiler sees that the copy below fits
     char *end = text + sizeof text;
     const char *p = fixedPointBefore(end, units, places);
     core::appendBytes(out, p, end - p);
@@ -194,7 +194,7 @@ void appendResistanceText(QByteArray &out, const Reading &r, const char *ohmSign
 
 void appendVoltageText(QByteArray &out, const Reading &r)
 {
-    char text[16];
+    char text[32]; // room to spare, so that the compiler sees that the copy below fits
     char *end = text + sizeof text - 1;
     const char *p = fixedPointBefore(end, std::uint32_t(r.voltage.units), r.voltage.decimals);
     *end = 'V';
