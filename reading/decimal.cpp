@@ -1,13 +1,9 @@
 #include "reading/decimal.h"
 
 #include "core/append.h"
-#include "reading/digits.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstring>
-#include <limits>
 
 namespace reading {
 
@@ -29,69 +25,10 @@ std::int64_t Decimal::at(int places) const
                               : units / powerOfTen(decimals - places);
 }
 
-namespace {
-
-using digits::kPowersOfTen;
-using digits::writeBefore;
-
-int digitCount(std::uint32_t value)
-{
-    return value < 10        ? 1
-        : value < 100        ? 2
-        : value < 1000       ? 3
-        : value < 10000      ? 4
-        : value < 100000     ? 5
-        : value < 1000000    ? 6
-        : value < 10000000   ? 7
-        : value < 100000000  ? 8
-        : value < 1000000000 ? 9
-                             : 10;
-}
-
-int digitCount(std::uint64_t value)
-{
-    int n = 1;
-    for (; n < 20 && value >= kPowersOfTen[n]; ++n) { }
-    return n;
-}
-
-// The text of magnitude * 10^-decimals (no trailing zeros after the point), written into
-// out's own buffer.
-template <typename Unsigned>
-void appendMagnitude(QByteArray &out, bool negative, Unsigned magnitude, int decimals)
-{
-    while (decimals > 0 && magnitude % 10 == 0) {
-        magnitude /= 10;
-        --decimals;
-    }
-    const int digits = digitCount(magnitude);
-    const int whole = std::max(digits - std::max(decimals, 0), 1);
-    const qsizetype length = (negative ? 1 : 0) + whole + (decimals > 0 ? 1 + decimals : 0);
-    char *p = core::roomAtEnd(out, length);
-    char *end = p + length;
-    if (decimals > 0) {
-        writeBefore(end, magnitude, decimals);
-        end -= decimals + 1;
-        *end = '.';
-        magnitude = decimals < 20 ? Unsigned(magnitude / kPowersOfTen[decimals]) : 0;
-    }
-    writeBefore(end, magnitude, whole);
-    if (negative)
-        *p = '-';
-    core::appended(out, length);
-}
-
-} // namespace
-
 void appendDecimalText(QByteArray &out, Decimal d)
 {
-    const std::uint64_t magnitude =
-        d.units < 0 ? 0 - std::uint64_t(d.units) : std::uint64_t(d.units);
-    // Most values fit 32 bits, whose divisions cost less.
-    if (magnitude <= std::numeric_limits<std::uint32_t>::max())
-        appendMagnitude(out, d.units < 0, std::uint32_t(magnitude), d.decimals);
-    else
-        appendMagnitude(out, d.units < 0, magnitude, d.decimals);
+    char *p = core::roomAtEnd(out, decimalTextRoom(d));
+    core::appended(out, writeDecimalText(p, d) - p);
 }
 
 QByteArray decimalText(Decimal d)

@@ -18,7 +18,7 @@ constexpr std::int64_t kMostUnits = 99999; // five digits
 
 // Writes units with leading zeros up to four digits and a point before its last `places`
 // digits so that it ends just before `end`; returns where it begins.
-char *fixedPointBefore(char *end, std::uint32_t units, int places)
+[[gnu::always_inline]] inline char *fixedPointBefore(char *end, std::uint32_t units, int places)
 {
     // The places, then the whole part: the thousands field of one or two digits keeps inner
     // and leading zeros.
@@ -38,27 +38,29 @@ char *fixedPointBefore(char *end, std::uint32_t units, int places)
 
 void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
 {
-    char text[16];
+    char text[32]; // room to spare, so that the compiler sees that the copy below fits
     char *end = text + sizeof text;
     const char *p = fixedPointBefore(end, units, places);
     core::appendBytes(out, p, end - p);
 }
 
 // Reads a number in the shape appendFixedPoint writes, with minPlaces to maxPlaces places,
-// at pos; moves pos past it.
-std::optional<Decimal> fixedPoint(QByteArrayView s, qsizetype &pos, int minPlaces, int maxPlaces)
+// at p; returns the end of it, or null. Pointers rather than a view and an index: every
+// line of every file read comes through here twice.
+const char *fixedPoint(const char *p, const char *end, int minPlaces, int maxPlaces, Decimal &out)
 {
     // Digits, one point, digits: five digits at most, so that no more than six are read.
-    const char *const begin = s.data() + pos, *const end = s.data() + s.size();
+    const char *const begin = p;
     std::int64_t units = 0;
-    const char *p = begin;
-    for (; p < end && unsigned(*p - '0') < 10 && p - begin < 6; ++p)
+    for (const char *stop = begin + std::min<qsizetype>(end - begin, 6);
+         p < stop && unsigned(*p - '0') < 10; ++p)
         units = units * 10 + (*p - '0');
     const auto whole = int(p - begin);
     if (whole == 0 || p == end || *p != '.')
-        return std::nullopt;
+        return nullptr;
     const char *const point = p++;
-    for (; p < end && unsigned(*p - '0') < 10 && p - begin < 7; ++p)
+    for (const char *stop = begin + std::min<qsizetype>(end - begin, 7);
+         p < stop && unsigned(*p - '0') < 10; ++p)
         units = units * 10 + (*p - '0');
     const auto places = int(p - point - 1);
     const int digits = whole + places;
@@ -66,9 +68,20 @@ std::optional<Decimal> fixedPoint(QByteArrayView s, qsizetype &pos, int minPlace
     // first four.
     const bool width = digits == 4 || (digits == 5 && units >= kFiveDigits);
     if (!width || places < minPlaces || places > maxPlaces)
+        return nullptr;
+    out = Decimal{units, places};
+    return p;
+}
+
+std::optional<Decimal> fixedPoint(QByteArrayView s, qsizetype &pos, int minPlaces, int maxPlaces)
+{
+    Decimal d;
+    const char *const end = s.data() + s.size();
+    const char *p = fixedPoint(s.data() + pos, end, minPlaces, maxPlaces, d);
+    if (!p)
         return std::nullopt;
-    pos += p - begin;
-    return Decimal{units, places};
+    pos = p - s.data();
+    return d;
 }
 
 bool takes(QByteArrayView s, qsizetype &pos, QByteArrayView expected)
@@ -80,16 +93,15 @@ bool takes(QByteArrayView s, qsizetype &pos, QByteArrayView expected)
     return true;
 }
 
-std::optional<int> groupNumber(QByteArrayView s, qsizetype &pos)
+// Whether the N - 1 bytes of `expected` stand at p (before end); moves p past them. Of a
+// size known here, so that the comparison is a move or two rather than a call.
+template <std::size_t N>
+bool takes(const char *&p, const char *end, const char (&expected)[N])
 {
-    const qsizetype start = pos;
-    int group = 0;
-    while (pos < s.size() && pos - start < 4 && s[pos] >= '0' && s[pos] <= '9')
-        group = group * 10 + (s[pos++] - '0');
-    const qsizetype digits = pos - start;
-    if (digits == 0 || digits > 3 || group > 255 || (digits > 1 && s[start] == '0'))
-        return std::nullopt;
-    return group;
+    if (end - p < qsizetype(N - 1) || std::memcmp(p, expected, N - 1) != 0)
+        return false;
+    p += N - 1;
+    return true;
 }
 
 // Units of a number with `places` decimals from a value in millionths; none when the value
@@ -182,7 +194,7 @@ void appendResistanceText(QByteArray &out, const Reading &r, const char *ohmSign
 
 void appendVoltageText(QByteArray &out, const Reading &r)
 {
-    char text[16];
+    char text[32]; // room to spare, so that the compiler sees that the copy below fits
     char *end = text + sizeof text - 1;
     const char *p = fixedPointBefore(end, std::uint32_t(r.voltage.units), r.voltage.decimals);
     *end = 'V';
@@ -219,33 +231,39 @@ BoardLine boardLine(const Reading &r)
 std::optional<Reading> parseBoardLine(QByteArrayView line)
 {
     Reading r;
-    qsizetype pos = 0;
-    if (!takes(line, pos, kGroupField))
+    const char *p = line.data(), *const end = p + line.size();
+    if (!takes(p, end, kGroupField))
         return std::nullopt;
-    const auto group = groupNumber(line, pos);
-    if (!group || !takes(line, pos, kAfterGroup))
+    // Up to three digits, no leading zero, 255 at most.
+    const char *const groupStart = p;
+    int group = 0;
+    for (const char *stop = p + std::min<qsizetype>(end - p, 4);
+         p < stop && unsigned(*p - '0') < 10; ++p)
+        group = group * 10 + (*p - '0');
+    const qsizetype digits = p - groupStart;
+    if (digits == 0 || digits > 3 || group > 255 || (digits > 1 && *groupStart == '0'))
         return std::nullopt;
-    r.group = *group;
+    r.group = group;
+    if (!takes(p, end, kAfterGroup))
+        return std::nullopt;
 
-    const auto resistance = fixedPoint(line, pos, 1, 3);
-    if (!resistance)
+    p = fixedPoint(p, end, 1, 3, r.resistance);
+    if (!p)
         return std::nullopt;
-    r.resistance = *resistance;
-    static const QByteArray milliohms = QByteArray("m") + kOhmGbk;
-    static const QByteArray ohms = QByteArray(" ") + kOhmGbk;
-    if (takes(line, pos, milliohms))
+    static constexpr char kMilliohms[] = {'m', kOhmGbk[0], kOhmGbk[1], '\0'};
+    static constexpr char kOhms[] = {' ', kOhmGbk[0], kOhmGbk[1], '\0'};
+    if (takes(p, end, kMilliohms))
         r.unit = ResistanceUnit::Milliohm;
-    else if (takes(line, pos, ohms))
+    else if (takes(p, end, kOhms))
         r.unit = ResistanceUnit::Ohm;
     else
         return std::nullopt;
 
-    if (!takes(line, pos, kAfterResistance))
+    if (!takes(p, end, kAfterResistance))
         return std::nullopt;
-    const auto voltage = fixedPoint(line, pos, 2, 3);
-    if (!voltage || !takes(line, pos, "V") || pos != line.size())
+    p = fixedPoint(p, end, 2, 3, r.voltage);
+    if (!p || end - p != 1 || *p != 'V')
         return std::nullopt;
-    r.voltage = *voltage;
     return r;
 }
 

@@ -53,9 +53,9 @@ void ReadingTable::add(const reading::Reading &r, const QString &file, int line)
         // its characters for each.
         if (rows_ == 1 || file.constData() != lastFile_.constData()) {
             lastFile_ = file;
-            fileUtf8_ = file.toUtf8();
+            file_ = t.prepare(file.toUtf8());
         }
-        t.text(fileUtf8_).number(line);
+        t.text(file_).number(line);
     } else if (!context_.model.isEmpty()) {
         t.number(rows_);
     }

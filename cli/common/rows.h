@@ -38,7 +38,7 @@ private:
     Output &out_;
     std::optional<tables::Writer> table_; // none: board text
     QString lastFile_;
-    QByteArray fileUtf8_;
+    tables::Writer::Prepared file_;
     qsizetype rows_ = 0;
 };
 

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace tables {
 
@@ -37,6 +39,52 @@ inline bool any(QByteArrayView value, const std::array<bool, 256> &special)
         if (special[static_cast<unsigned char>(c)])
             return true;
     return false;
+}
+
+// The same questions eight bytes at a time: a text repeated in every row (a file name) is
+// checked as often as the row is written. A word holds a zero byte exactly when
+// (w - ones) & ~w has a high bit set, and a byte below n (n <= 0x80) when (w - n * ones) & ~w
+// has.
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = kOnes * 0x80;
+
+inline bool hasZero(std::uint64_t w)
+{
+    return ((w - kOnes) & ~w & kHighBits) != 0;
+}
+
+inline bool hasByte(std::uint64_t w, unsigned char c)
+{
+    return hasZero(w ^ (kOnes * c));
+}
+
+inline std::uint64_t word(const char *p)
+{
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+inline bool needsCsvQuotes(QByteArrayView value)
+{
+    const char *p = value.data(), *const end = p + value.size();
+    for (; end - p >= 8; p += 8) {
+        const std::uint64_t w = word(p);
+        if (hasByte(w, ',') || hasByte(w, '"') || hasByte(w, '\n') || hasByte(w, '\r'))
+            return true;
+    }
+    return any(QByteArrayView(p, end), kCsvSpecial);
+}
+
+inline bool needsJsonEscapes(QByteArrayView value)
+{
+    const char *p = value.data(), *const end = p + value.size();
+    for (; end - p >= 8; p += 8) {
+        const std::uint64_t w = word(p);
+        if (((w - kOnes * 0x20) & ~w & kHighBits) != 0 || hasByte(w, '"') || hasByte(w, '\\'))
+            return true;
+    }
+    return any(QByteArrayView(p, end), kJsonSpecial);
 }
 
 // Values are written straight into the buffer and mended there: the copy below is made only
@@ -86,13 +134,13 @@ inline bool any(QByteArrayView value, const std::array<bool, 256> &special)
 
 inline void quoteCsv(QByteArray &out, qsizetype at)
 {
-    if (any(QByteArrayView(out).sliced(at), kCsvSpecial))
+    if (needsCsvQuotes(QByteArrayView(out).sliced(at)))
         quote(out, at);
 }
 
 inline void escapeJson(QByteArray &out, qsizetype at)
 {
-    if (any(QByteArrayView(out).sliced(at), kJsonSpecial))
+    if (needsJsonEscapes(QByteArrayView(out).sliced(at)))
         escape(out, at);
 }
 
@@ -221,8 +269,8 @@ const char *Writer::indent() const
 [[gnu::always_inline]] inline Writer &Writer::endField(qsizetype valueStart)
 {
     const Kind kind = columns_[column_].kind;
-    Q_ASSERT_X(kind != Kind::Plain || !any(QByteArrayView(out_).sliced(valueStart), kPlainBreakers),
-               "tables::Writer", "a plain text that needs quotes or escapes");
+    Q_ASSERT_X(kind != Kind::Plain || plain(valueStart), "tables::Writer",
+               "a plain text that needs quotes or escapes");
     if (format_ == Format::Json) {
         if (kind == Kind::Text)
             escapeJson(out_, valueStart);
@@ -238,6 +286,11 @@ const char *Writer::indent() const
     }
     ++column_;
     return *this;
+}
+
+bool Writer::plain(qsizetype at) const
+{
+    return !any(QByteArrayView(out_).sliced(at), kPlainBreakers);
 }
 
 qsizetype Writer::beginText()
@@ -265,6 +318,28 @@ Writer &Writer::text(QByteArrayView utf8)
     return endField(at);
 }
 
+Writer::Prepared Writer::prepare(QByteArrayView utf8) const
+{
+    Prepared p{utf8.toByteArray()};
+    if (format_ == Format::Csv)
+        quoteCsv(p.field, 0);
+    else if (format_ == Format::Json)
+        escapeJson(p.field, 0);
+    return p;
+}
+
+Writer &Writer::text(const Prepared &text)
+{
+    const qsizetype at = beginField(Kind::Text);
+    core::appendBytes(out_, text.field.constData(), text.field.size());
+    if (format_ == Format::Text)
+        return endField(at); // padded as it comes
+    if (format_ == Format::Json)
+        core::appendByte(out_, '"');
+    ++column_;
+    return *this;
+}
+
 Writer &Writer::text(QStringView text)
 {
     const qsizetype at = beginField(Kind::Text);
@@ -279,9 +354,21 @@ Writer &Writer::number(std::int64_t value)
 
 Writer &Writer::number(reading::Decimal value)
 {
-    const qsizetype at = beginField(Kind::Number);
-    reading::appendDecimalText(out_, value);
-    return endField(at);
+    if (format_ != Format::Csv) {
+        const qsizetype at = beginField(Kind::Number);
+        reading::appendDecimalText(out_, value);
+        return endField(at);
+    }
+    // The separator and the digits in one reserved piece: a number is never quoted.
+    Q_ASSERT_X(column_ < columns_.size() && columns_[column_].kind == Kind::Number,
+               "tables::Writer", "a value of another kind");
+    char *const start = core::roomAtEnd(out_, 1 + reading::decimalTextRoom(value));
+    char *p = start;
+    if (column_ > 0)
+        *p++ = ',';
+    core::appended(out_, reading::writeDecimalText(p, value) - start);
+    ++column_;
+    return *this;
 }
 
 Writer &Writer::number(QByteArrayView literal)

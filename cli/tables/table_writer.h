@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/append.h"
 #include "reading/decimal.h"
 
 #include <QByteArray>
@@ -61,10 +62,27 @@ public:
 
     Writer &text(QByteArrayView utf8);
     Writer &text(QStringView text);
+    // A text that many rows repeat (the file a row came from), quoted or escaped once for
+    // this writer's format by prepare() rather than looked through again in every row.
+    struct Prepared {
+        QByteArray field;
+    };
+    Prepared prepare(QByteArrayView utf8) const;
+    Writer &text(const Prepared &text);
     // A text that `append` appends to the QByteArray it is given, as UTF-8.
     template <typename Append>
     Writer &textBy(Append &&append)
     {
+        if (format_ == Format::Csv && columns_[column_].kind == Kind::Plain) {
+            // Nothing to quote or pad: the separator and the text, with no calls around it.
+            if (column_ > 0)
+                core::appendByte(out_, ',');
+            [[maybe_unused]] const qsizetype at = out_.size();
+            append(out_);
+            Q_ASSERT_X(plain(at), "tables::Writer", "a plain text that needs quotes or escapes");
+            ++column_;
+            return *this;
+        }
         const qsizetype at = beginText();
         append(out_);
         return endText(at);
@@ -85,6 +103,7 @@ public:
 
 private:
     const char *indent() const;
+    bool plain(qsizetype at) const; // whether what stands after `at` needs no quotes or escapes
     void separate();
     qsizetype beginField(Kind kind);
     qsizetype beginText();

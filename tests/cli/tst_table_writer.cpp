@@ -54,9 +54,14 @@ QByteArray awkwardTable(Format format)
                       {"mΩ", Kind::Number, 6},
                       {"ok", Kind::Flag, 4},
                       {"tags", Kind::List}});
-    t.text("a,b").number(reading::Decimal{567, 5}).flag(true).list({"x", "y"}).endRow();
+    // Prepared texts come out as the same texts written in place.
+    t.text(t.prepare("a,b")).number(reading::Decimal{567, 5}).flag(true).list({"x", "y"});
+    t.endRow();
     t.text(QStringLiteral("say \"hi\"")).none().flag(false).list({}).endRow();
-    t.text("two\nlines\t\x01").number(reading::Decimal{-1250, 3}).flag(true).list({"q\"t"});
+    t.text(t.prepare("two\nlines\t\x01"))
+        .number(reading::Decimal{-1250, 3})
+        .flag(true)
+        .list({"q\"t"});
     t.endRow();
     t.text(QStringLiteral("Ωµü")).number(QByteArrayView("1e-3")).flag(false);
     t.list({"a,b", QStringLiteral("ü")}).endRow();
@@ -73,6 +78,7 @@ private slots:
     void awkwardValues();
     void objectAroundTable();
     void textsReadBack();
+    void specialByteAnywhere();
     void fittedColumnsLineUp();
 };
 
@@ -188,6 +194,32 @@ void TestTableWriter::textsReadBack()
                 back << QStringList{v["one"].toString(), v["two"].toString()};
         }
         QCOMPARE(back, rows);
+    }
+}
+
+// Every byte, at each place of a text that is checked a word at a time and at the tail that
+// is not: quoted (CSV) or escaped (JSON) exactly when that byte asks for it, whatever its
+// neighbours in the word.
+void TestTableWriter::specialByteAnywhere()
+{
+    for (const Format format : {Format::Csv, Format::Json}) {
+        for (int c = 1; c < 256; ++c) {
+            const bool special = format == Format::Csv
+                ? c == ',' || c == '"' || c == '\n' || c == '\r'
+                : c == '"' || c == '\\' || c < 0x20;
+            for (const int at : {0, 3, 7, 8, 15, 16}) {
+                // Around a special byte plain letters; a plain byte fills every lane itself.
+                QByteArray text(17, special ? 'a' : char(c));
+                text[at] = char(c);
+                tables::Writer t(format, {{"v", Kind::Text}}, tables::Shape::Object);
+                t.text(text).endRow();
+                const QByteArray written = t.finish();
+                const bool marked =
+                    format == Format::Csv ? written.contains("\r\n\"") : written.contains('\\');
+                if (marked != special)
+                    QFAIL(qPrintable(QStringLiteral("byte %1 at %2").arg(c).arg(at)));
+            }
+        }
     }
 }
 
