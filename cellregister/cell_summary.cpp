@@ -1,6 +1,7 @@
 #include "cellregister/cell_summary.h"
 
 #include "cellregister/bulk_rows.h"
+#include "cellregister/local_time.h"
 #include "cellregister/measurements.h"
 
 #include <functional>
@@ -127,11 +128,8 @@ bool restLasted(const QDateTime &start, const QDateTime &end, double minDays)
 {
     if (start.msecsTo(end) <= 0)
         return false;
-    const QDateTime from = start.toLocalTime();
-    const QDateTime to = end.toLocalTime();
-    const double calendarDays = double(from.date().daysTo(to.date()))
-        + double(to.time().msecsSinceStartOfDay() - from.time().msecsSinceStartOfDay())
-            / 86'400'000.0;
+    // Days on the wall clock: a rest across a change of summer time still lasts its days.
+    const double calendarDays = double(localMsecs(end) - localMsecs(start)) / 86'400'000.0;
     return calendarDays >= minDays - kRestToleranceHours / 24.0;
 }
 

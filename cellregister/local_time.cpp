@@ -1,5 +1,7 @@
 #include "cellregister/local_time.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,27 +12,40 @@ namespace cellregister {
 
 namespace {
 
-// The offset of local time at an instant. Zones change their offset at whole quarters of an
-// hour of UTC, so one answer holds for its whole quarter.
-int offsetSeconds(qint64 msecs)
+// The offset of local time at an instant, in seconds. Zones change their offset at whole
+// quarters of an hour of UTC, so one answer holds for its whole quarter; the answers of recent
+// quarters are kept, since a listing alternates between a few (a cell's first and latest
+// reading) and each question to the zone costs the C library a look at the zone file.
+int rawOffsetSeconds(qint64 msecs)
 {
     constexpr qint64 kQuarter = 15 * 60 * 1000;
-    thread_local qint64 quarter = std::numeric_limits<qint64>::min();
-    thread_local int offset = 0;
+    constexpr int kKept = 64; // the top six bits of a mixed quarter
+    struct Answer {
+        qint64 quarter = std::numeric_limits<qint64>::min();
+        int offset = 0;
+    };
+    thread_local Answer answers[kKept];
     thread_local std::string zone;
     const qint64 q = msecs >= 0 ? msecs / kQuarter : (msecs - kQuarter + 1) / kQuarter;
     // A program (or a test) that sets TZ meanwhile gets its new zone.
     const char *tz = std::getenv("TZ");
-    if (q != quarter || zone != (tz ? tz : "")) {
-        quarter = q;
+    if (zone != (tz ? tz : "")) {
         zone = tz ? tz : "";
-        offset = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toLocalTime().offsetFromUtc();
-        // The local mean time of old dates is offset by seconds, which no ISO 8601 offset can
-        // say: such an instant is shown in UTC, exact rather than local.
-        if (offset % 60 != 0)
-            offset = 0;
+        std::fill(std::begin(answers), std::end(answers), Answer{});
     }
-    return offset;
+    // Mixed, so that quarters a whole number of days apart do not share a place.
+    Answer &a = answers[(std::uint64_t(q) * 0x9E37'79B9'7F4A'7C15u) >> 58];
+    if (a.quarter != q)
+        a = {q, QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toLocalTime().offsetFromUtc()};
+    return a.offset;
+}
+
+// The offset shown beside an instant. The local mean time of old dates is offset by seconds,
+// which no ISO 8601 offset can say: such an instant is shown in UTC, exact rather than local.
+int offsetSeconds(qint64 msecs)
+{
+    const int offset = rawOffsetSeconds(msecs);
+    return offset % 60 != 0 ? 0 : offset;
 }
 
 // Year, month and day of a count of days since 1970-01-01 (proleptic Gregorian).
@@ -95,6 +110,12 @@ int writeLocalTime(char *text, const QDateTime &t)
 }
 
 } // namespace
+
+qint64 localMsecs(const QDateTime &t)
+{
+    const qint64 utc = t.toMSecsSinceEpoch();
+    return utc + qint64(rawOffsetSeconds(utc)) * 1000;
+}
 
 QString localTimeText(const QDateTime &t)
 {

@@ -13,5 +13,8 @@ namespace cellregister {
 QString localTimeText(const QDateTime &t);
 // The same text appended to out (it is ASCII), for writers of many rows.
 void appendLocalTimeText(QByteArray &out, const QDateTime &t);
+// The milliseconds since 1970-01-01T00:00 of local time at t: its wall clock, for counting
+// calendar days. Asks the zone as seldom as the texts above do.
+qint64 localMsecs(const QDateTime &t);
 
 } // namespace cellregister
