@@ -1,10 +1,11 @@
 // Time from process start to the first painted window, and resident memory once idle, of
-// the program against a bare Qt window, both started alternately on the same X server.
+// the program against a bare Qt window and a plain Qt program with the same controls, all
+// started in turn on the same X server.
 //
 // "Painted" is measured with the X DAMAGE extension: the first time the server reports
 // drawing into a window the new process mapped. This needs no hook in the program itself.
 //
-//   bench_startup PROGRAM BARE_WINDOW BARE_WINDOW_WITH_TEXT   (DISPLAY names an X server)
+//   bench_startup PROGRAM BARE_WINDOW PLAIN_WINDOW   (DISPLAY names an X server)
 #include "harness.h"
 
 #include <xcb/damage.h>
@@ -140,7 +141,7 @@ double median(std::vector<double> v)
 int main(int argc, char *argv[])
 {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: bench_startup PROGRAM BARE_WINDOW BARE_WINDOW_WITH_TEXT\n");
+        std::fprintf(stderr, "usage: bench_startup PROGRAM BARE_WINDOW PLAIN_WINDOW\n");
         return 2;
     }
     try {
@@ -160,7 +161,7 @@ int main(int argc, char *argv[])
         }
         const double app = median(paint[0]);
         const char *baselines[] = {nullptr, "a bare Qt window",
-                                   "a bare Qt window with one caption and label"};
+                                   "a plain Qt window with the same controls and texts"};
         for (int p = 1; p < kPrograms; ++p) {
             const double base = median(paint[p]);
             bench::row("start to first paint", app * 1000, "ms", app / base,
