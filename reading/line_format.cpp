@@ -36,12 +36,37 @@ constexpr std::int64_t kMostUnits = 99999; // five digits
     return p - whole;
 }
 
+// The bytes writeFixedPoint may touch past p: it writes whole words.
+constexpr qsizetype kFixedPointRoom = 24;
+
+// The same text written at p, which has kFixedPointRoom bytes; returns its end. The numbers
+// of readings take the word of their eight digits, which shows where their leading zeros
+// end without a loop.
+[[gnu::always_inline]] inline char *writeFixedPoint(char *p, std::uint32_t units, int places)
+{
+    if (digits::kEightDigitWords && units < 100'000'000 && places >= 1 && places <= 3) {
+        const std::uint64_t digitWord = digits::eightDigits(units);
+        const std::uint64_t text = digitWord | digits::kAsciiZeros;
+        const int point = 8 - places;
+        // Four digits shown at least: the first four of the word may be left out.
+        const int first = std::min(digits::leadingZeroDigits(digitWord), 4);
+        digits::store(p, text >> (8 * first));
+        p += point - first;
+        *p = '.';
+        digits::store(p + 1, text >> (8 * point));
+        return p + 1 + places;
+    }
+    char text[kFixedPointRoom];
+    char *const end = text + sizeof text;
+    const char *begin = fixedPointBefore(end, units, places);
+    std::memcpy(p, begin, size_t(end - begin));
+    return p + (end - begin);
+}
+
 void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
 {
-    char text[32]; // room to spare, so that the compiler sees that the copy below fits
-    char *end = text + sizeof text;
-    const char *p = fixedPointBefore(end, units, places);
-    core::appendBytes(out, p, end - p);
+    char *const p = core::roomAtEnd(out, kFixedPointRoom);
+    core::appended(out, writeFixedPoint(p, units, places) - p);
 }
 
 // Reads a number in the shape appendFixedPoint writes, with minPlaces to maxPlaces places,
@@ -180,25 +205,22 @@ QByteArray fixedPointText(std::uint32_t units, int places)
 
 void appendResistanceText(QByteArray &out, const Reading &r, const char *ohmSign)
 {
-    // In one piece: the number before its unit and sign.
-    char text[32];
-    char *end = text + 16;
-    const char *p = fixedPointBefore(end, std::uint32_t(r.resistance.units), r.resistance.decimals);
-    *end = r.unit == ResistanceUnit::Milliohm ? 'm' : ' ';
-    // The sign is a character or two: copied here rather than measured and copied by calls.
-    char *q = end + 1;
-    for (const char *s = ohmSign; *s != '\0' && q < text + sizeof text; ++s)
-        *q++ = *s;
-    core::appendBytes(out, p, q - p);
+    // In place: the number, then its unit and sign, the sign a character or two copied here
+    // rather than measured and copied by calls.
+    char *const start = core::roomAtEnd(out, kFixedPointRoom + 8);
+    char *p = writeFixedPoint(start, std::uint32_t(r.resistance.units), r.resistance.decimals);
+    *p++ = r.unit == ResistanceUnit::Milliohm ? 'm' : ' ';
+    for (const char *s = ohmSign; *s != '\0' && s < ohmSign + 6; ++s)
+        *p++ = *s;
+    core::appended(out, p - start);
 }
 
 void appendVoltageText(QByteArray &out, const Reading &r)
 {
-    char text[32]; // room to spare, so that the compiler sees that the copy below fits
-    char *end = text + sizeof text - 1;
-    const char *p = fixedPointBefore(end, std::uint32_t(r.voltage.units), r.voltage.decimals);
-    *end = 'V';
-    core::appendBytes(out, p, text + sizeof text - p);
+    char *const start = core::roomAtEnd(out, kFixedPointRoom + 1);
+    char *p = writeFixedPoint(start, std::uint32_t(r.voltage.units), r.voltage.decimals);
+    *p++ = 'V';
+    core::appended(out, p - start);
 }
 
 QByteArray resistanceText(const Reading &r, const char *ohmSign)

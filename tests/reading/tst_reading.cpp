@@ -26,6 +26,7 @@ private slots:
     void decimalTexts();
     void fixedPoint_data();
     void fixedPoint();
+    void numbersOfEveryLength();
     void textsComeBackFromValues();
     void valuesOutsideTheirShape_data();
     void valuesOutsideTheirShape();
@@ -226,6 +227,38 @@ void TestReading::fixedPoint()
     QFETCH(int, decimals);
     QFETCH(QByteArray, text);
     QCOMPARE(reading::fixedPointText(std::uint32_t(value), decimals), text);
+}
+
+// The writers take a number's digits a word at a time; written digit by digit instead,
+// every length of number, with zeros inside, at either end or none, gives the same text.
+void TestReading::numbersOfEveryLength()
+{
+    QList<qint64> values;
+    for (qint64 power = 1; power <= 100'000'000'000; power *= 10)
+        values << power - 1 << power << power + 1 << power * 7 / 5 << power * 123 / 100;
+    values << 0 << 4'294'967'295 << 4'294'967'296 << 10'203'000 << 99'990'000;
+    for (const qint64 value : values) {
+        const QByteArray digits = QByteArray::number(value);
+        for (int decimals = 0; decimals <= 9; ++decimals) {
+            QByteArray text = digits.rightJustified(decimals + 1, '0');
+            if (decimals > 0) {
+                text.insert(text.size() - decimals, '.');
+                while (text.endsWith('0'))
+                    text.chop(1);
+                if (text.endsWith('.'))
+                    text.chop(1);
+            }
+            QCOMPARE(decimalText({value, decimals}), text);
+            QCOMPARE(decimalText({-value, decimals}), value == 0 ? text : '-' + text);
+        }
+        if (value > 0xFFFF'FFFF)
+            continue;
+        for (int places = 1; places <= 3; ++places) {
+            QByteArray text = digits.rightJustified(4, '0');
+            text.insert(text.size() - places, '.');
+            QCOMPARE(reading::fixedPointText(std::uint32_t(value), places), text);
+        }
+    }
 }
 
 // A store keeps a reading's values and shape: they give its texts back exactly, for readings
