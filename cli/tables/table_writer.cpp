@@ -328,7 +328,7 @@ Writer::Prepared Writer::prepare(QByteArrayView utf8) const
     return p;
 }
 
-Writer &Writer::text(const Prepared &text)
+Writer &Writer::preparedField(const Prepared &text)
 {
     const qsizetype at = beginField(Kind::Text);
     core::appendBytes(out_, text.field.constData(), text.field.size());
@@ -347,28 +347,11 @@ Writer &Writer::text(QStringView text)
     return endField(at);
 }
 
-Writer &Writer::number(std::int64_t value)
+Writer &Writer::numberField(reading::Decimal value)
 {
-    return number(reading::Decimal{value, 0});
-}
-
-Writer &Writer::number(reading::Decimal value)
-{
-    if (format_ != Format::Csv) {
-        const qsizetype at = beginField(Kind::Number);
-        reading::appendDecimalText(out_, value);
-        return endField(at);
-    }
-    // The separator and the digits in one reserved piece: a number is never quoted.
-    Q_ASSERT_X(column_ < columns_.size() && columns_[column_].kind == Kind::Number,
-               "tables::Writer", "a value of another kind");
-    char *const start = core::roomAtEnd(out_, 1 + reading::decimalTextRoom(value));
-    char *p = start;
-    if (column_ > 0)
-        *p++ = ',';
-    core::appended(out_, reading::writeDecimalText(p, value) - start);
-    ++column_;
-    return *this;
+    const qsizetype at = beginField(Kind::Number);
+    reading::appendDecimalText(out_, value);
+    return endField(at);
 }
 
 Writer &Writer::number(QByteArrayView literal)

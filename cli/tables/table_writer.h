@@ -68,7 +68,22 @@ public:
         QByteArray field;
     };
     Prepared prepare(QByteArrayView utf8) const;
-    Writer &text(const Prepared &text);
+    Writer &text(const Prepared &text)
+    {
+        if (format_ != Format::Csv)
+            return preparedField(text);
+        Q_ASSERT_X(
+            column_ < columns_.size()
+                && (columns_[column_].kind == Kind::Text || columns_[column_].kind == Kind::Plain),
+            "tables::Writer", "a value of another kind");
+        char *const start = core::roomAtEnd(out_, 1 + text.field.size());
+        *start = ',';
+        char *const p = start + (column_ > 0 ? 1 : 0);
+        core::detail::copySmall(p, text.field.constData(), text.field.size());
+        core::appended(out_, p + text.field.size() - start);
+        ++column_;
+        return *this;
+    }
     // A text that `append` appends to the QByteArray it is given, as UTF-8.
     template <typename Append>
     Writer &textBy(Append &&append)
@@ -87,8 +102,22 @@ public:
         append(out_);
         return endText(at);
     }
-    Writer &number(std::int64_t value);
-    Writer &number(reading::Decimal value);
+    Writer &number(std::int64_t value) { return number(reading::Decimal{value, 0}); }
+    Writer &number(reading::Decimal value)
+    {
+        if (format_ != Format::Csv)
+            return numberField(value);
+        // The separator and the digits in one reserved piece, written where the row is
+        // written: a number is never quoted.
+        Q_ASSERT_X(column_ < columns_.size() && columns_[column_].kind == Kind::Number,
+                   "tables::Writer", "a value of another kind");
+        char *const start = core::roomAtEnd(out_, 1 + reading::decimalTextRoom(value));
+        *start = ',';
+        char *const p = start + (column_ > 0 ? 1 : 0);
+        core::appended(out_, reading::writeDecimalText(p, value) - start);
+        ++column_;
+        return *this;
+    }
     Writer &number(QByteArrayView literal); // a number already written; empty: none
     Writer &real(double value); // the shortest text that reads back as value; none if not finite
     Writer &none(); // no value in a Number or Text column
@@ -102,6 +131,8 @@ public:
     qsizetype rows() const { return rows_; }
 
 private:
+    Writer &numberField(reading::Decimal value); // JSON, aligned text
+    Writer &preparedField(const Prepared &text);
     const char *indent() const;
     bool plain(qsizetype at) const; // whether what stands after `at` needs no quotes or escapes
     void separate();
