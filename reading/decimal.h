@@ -112,19 +112,31 @@ inline char *writeEightDigits(char *p, bool negative, std::uint32_t magnitude, i
 
 } // namespace detail
 
+namespace detail {
+
+// The values writeEightDigits leaves, digit pair by digit pair.
+[[gnu::noinline]] inline char *writeDecimalTextByDivision(char *at, Decimal d)
+{
+    const std::uint64_t magnitude =
+        d.units < 0 ? 0 - std::uint64_t(d.units) : std::uint64_t(d.units);
+    // Most of them fit 32 bits, whose divisions cost less.
+    if (magnitude <= 0xFFFFFFFFu)
+        return writeMagnitude(at, d.units < 0, std::uint32_t(magnitude), d.decimals);
+    return writeMagnitude(at, d.units < 0, magnitude, d.decimals);
+}
+
+} // namespace detail
+
 // The same text written at `at`, which has room for decimalTextRoom(d) bytes; returns its
 // end. For writers that fill one reserved buffer through a pointer; inline, since a table of
 // a million rows writes several in each.
-inline char *writeDecimalText(char *at, Decimal d)
+[[gnu::always_inline]] inline char *writeDecimalText(char *at, Decimal d)
 {
     const std::uint64_t magnitude =
         d.units < 0 ? 0 - std::uint64_t(d.units) : std::uint64_t(d.units);
     if (digits::kEightDigitWords && magnitude < 100'000'000 && d.decimals >= 0 && d.decimals < 8)
         return detail::writeEightDigits(at, d.units < 0, std::uint32_t(magnitude), d.decimals);
-    // Most other values fit 32 bits, whose divisions cost less.
-    if (magnitude <= 0xFFFFFFFFu)
-        return detail::writeMagnitude(at, d.units < 0, std::uint32_t(magnitude), d.decimals);
-    return detail::writeMagnitude(at, d.units < 0, magnitude, d.decimals);
+    return detail::writeDecimalTextByDivision(at, d);
 }
 
 // value rounded to `places` decimals (half away from zero), written as decimalText writes it.

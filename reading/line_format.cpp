@@ -36,26 +36,12 @@ constexpr std::int64_t kMostUnits = 99999; // five digits
     return p - whole;
 }
 
-// The bytes writeFixedPoint may touch past p: it writes whole words.
-constexpr qsizetype kFixedPointRoom = 24;
+} // namespace
 
-// The same text written at p, which has kFixedPointRoom bytes; returns its end. The numbers
-// of readings take the word of their eight digits, which shows where their leading zeros
-// end without a loop.
-[[gnu::always_inline]] inline char *writeFixedPoint(char *p, std::uint32_t units, int places)
+namespace detail {
+
+char *writeFixedPointByDivision(char *p, std::uint32_t units, int places)
 {
-    if (digits::kEightDigitWords && units < 100'000'000 && places >= 1 && places <= 3) {
-        const std::uint64_t digitWord = digits::eightDigits(units);
-        const std::uint64_t text = digitWord | digits::kAsciiZeros;
-        const int point = 8 - places;
-        // Four digits shown at least: the first four of the word may be left out.
-        const int first = std::min(digits::leadingZeroDigits(digitWord), 4);
-        digits::store(p, text >> (8 * first));
-        p += point - first;
-        *p = '.';
-        digits::store(p + 1, text >> (8 * point));
-        return p + 1 + places;
-    }
     char text[kFixedPointRoom];
     char *const end = text + sizeof text;
     const char *begin = fixedPointBefore(end, units, places);
@@ -63,10 +49,14 @@ constexpr qsizetype kFixedPointRoom = 24;
     return p + (end - begin);
 }
 
+} // namespace detail
+
+namespace {
+
 void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
 {
-    char *const p = core::roomAtEnd(out, kFixedPointRoom);
-    core::appended(out, writeFixedPoint(p, units, places) - p);
+    char *const p = core::roomAtEnd(out, detail::kFixedPointRoom);
+    core::appended(out, detail::writeFixedPoint(p, units, places) - p);
 }
 
 // Reads a number in the shape appendFixedPoint writes, with minPlaces to maxPlaces places,
@@ -249,22 +239,14 @@ QByteArray fixedPointText(std::uint32_t units, int places)
 
 void appendResistanceText(QByteArray &out, const Reading &r, const char *ohmSign)
 {
-    // In place: the number, then its unit and sign, the sign a character or two copied here
-    // rather than measured and copied by calls.
-    char *const start = core::roomAtEnd(out, kFixedPointRoom + 8);
-    char *p = writeFixedPoint(start, std::uint32_t(r.resistance.units), r.resistance.decimals);
-    *p++ = r.unit == ResistanceUnit::Milliohm ? 'm' : ' ';
-    for (const char *s = ohmSign; *s != '\0' && s < ohmSign + 6; ++s)
-        *p++ = *s;
-    core::appended(out, p - start);
+    char *const p = core::roomAtEnd(out, kTextRoom);
+    core::appended(out, writeResistanceText(p, r, ohmSign) - p);
 }
 
 void appendVoltageText(QByteArray &out, const Reading &r)
 {
-    char *const start = core::roomAtEnd(out, kFixedPointRoom + 1);
-    char *p = writeFixedPoint(start, std::uint32_t(r.voltage.units), r.voltage.decimals);
-    *p++ = 'V';
-    core::appended(out, p - start);
+    char *const p = core::roomAtEnd(out, kTextRoom);
+    core::appended(out, writeVoltageText(p, r) - p);
 }
 
 QByteArray resistanceText(const Reading &r, const char *ohmSign)

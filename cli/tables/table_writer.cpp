@@ -14,9 +14,6 @@ namespace tables {
 
 namespace {
 
-// Rows are handed on in pieces of this size: large writes, little memory.
-constexpr qsizetype kChunk = 1 << 16;
-
 // The bytes that make a CSV field quoted, and those JSON escapes; looked up, since every
 // text of every row is checked.
 template <typename Special>
@@ -423,16 +420,8 @@ Writer &Writer::json(QByteArrayView value)
     return endField(at);
 }
 
-void Writer::endRow()
+void Writer::afterRows()
 {
-    Q_ASSERT_X(column_ == columns_.size(), "tables::Writer", "fewer fields than columns");
-    Q_ASSERT_X(shape_ == Shape::Table || rows_ == 0, "tables::Writer", "an object of two rows");
-    if (format_ == Format::Csv)
-        core::appendBytes(out_, "\r\n", 2);
-    else
-        core::appendByte(out_, format_ == Format::Json ? '}' : '\n');
-    column_ = 0;
-    ++rows_;
     if (sizing_ && rows_ >= kSizingRows)
         writeSized();
     if (flush_ && !sizing_ && out_.size() >= kChunk) {

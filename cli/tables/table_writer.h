@@ -68,7 +68,7 @@ public:
         QByteArray field;
     };
     Prepared prepare(QByteArrayView utf8) const;
-    Writer &text(const Prepared &text)
+    [[gnu::always_inline]] Writer &text(const Prepared &text)
     {
         if (format_ != Format::Csv)
             return preparedField(text);
@@ -102,8 +102,29 @@ public:
         append(out_);
         return endText(at);
     }
+    // A text of at most `room` bytes that write(char *at) writes at `at`, returning its end:
+    // in a plain CSV column, written where the row is written.
+    template <typename Write>
+    [[gnu::always_inline]] Writer &textAt(qsizetype room, Write &&write)
+    {
+        if (format_ == Format::Csv && columns_[column_].kind == Kind::Plain) {
+            char *const start = core::roomAtEnd(out_, 1 + room);
+            *start = ',';
+            char *const p = start + (column_ > 0 ? 1 : 0);
+            char *const end = write(p);
+            core::appended(out_, end - start);
+            Q_ASSERT_X(plain(out_.size() - (end - p)), "tables::Writer",
+                       "a plain text that needs quotes or escapes");
+            ++column_;
+            return *this;
+        }
+        const qsizetype at = beginText();
+        char *const p = core::roomAtEnd(out_, room);
+        core::appended(out_, write(p) - p);
+        return endText(at);
+    }
     Writer &number(std::int64_t value) { return number(reading::Decimal{value, 0}); }
-    Writer &number(reading::Decimal value)
+    [[gnu::always_inline]] Writer &number(reading::Decimal value)
     {
         if (format_ != Format::Csv)
             return numberField(value);
@@ -124,7 +145,19 @@ public:
     Writer &flag(bool value);
     Writer &list(const QStringList &texts);
     Writer &json(QByteArrayView value);
-    void endRow();
+    [[gnu::always_inline]] void endRow()
+    {
+        Q_ASSERT_X(column_ == columns_.size(), "tables::Writer", "fewer fields than columns");
+        Q_ASSERT_X(shape_ == Shape::Table || rows_ == 0, "tables::Writer", "an object of two rows");
+        if (format_ == Format::Csv)
+            core::appendBytes(out_, "\r\n", 2);
+        else
+            core::appendByte(out_, format_ == Format::Json ? '}' : '\n');
+        column_ = 0;
+        ++rows_;
+        if (sizing_ || out_.size() >= kChunk) [[unlikely]]
+            afterRows();
+    }
 
     // Ends the table; returns what was not handed to `flush`.
     QByteArray finish();
@@ -133,6 +166,9 @@ public:
 private:
     Writer &numberField(reading::Decimal value); // JSON, aligned text
     Writer &preparedField(const Prepared &text);
+    // Rows are handed on in pieces of this size: large writes, little memory.
+    static constexpr qsizetype kChunk = 1 << 16;
+    void afterRows(); // sizes the waiting rows, or hands a piece on
     const char *indent() const;
     bool plain(qsizetype at) const; // whether what stands after `at` needs no quotes or escapes
     void separate();
