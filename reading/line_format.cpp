@@ -62,7 +62,8 @@ void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
 // Reads a number in the shape appendFixedPoint writes, with minPlaces to maxPlaces places,
 // at p; returns the end of it, or null. Pointers rather than a view and an index: every
 // line of every file read comes through here twice.
-const char *fixedPoint(const char *p, const char *end, int minPlaces, int maxPlaces, Decimal &out)
+[[gnu::always_inline]] inline const char *fixedPoint(const char *p, const char *end, int minPlaces,
+                                                     int maxPlaces, Decimal &out)
 {
     if (digits::kEightDigitWords && end - p >= 4) {
         // The number is six bytes at most: its first eight (or all there are, zeros after
