@@ -123,7 +123,10 @@ public:
         core::appended(out_, write(p) - p);
         return endText(at);
     }
-    Writer &number(std::int64_t value) { return number(reading::Decimal{value, 0}); }
+    [[gnu::always_inline]] Writer &number(std::int64_t value)
+    {
+        return number(reading::Decimal{value, 0});
+    }
     [[gnu::always_inline]] Writer &number(reading::Decimal value)
     {
         if (format_ != Format::Csv)
