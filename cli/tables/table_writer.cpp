@@ -204,6 +204,7 @@ Writer::Writer(Format format, std::vector<Column> columns, Shape shape, Place pl
 // padded as they come, a longer value still set off by a space.
 void Writer::writeSized()
 {
+    spare_ = 0; // the rows move to a buffer of their own
     sizing_ = false;
     const std::size_t n = columns_.size();
     std::vector<qsizetype> widest(n, 0);
@@ -240,8 +241,16 @@ const char *Writer::indent() const
     return place_ == Place::ValueInRow ? "    " : "  ";
 }
 
+char *Writer::makeRoom(qsizetype n)
+{
+    char *const p = core::roomAtEnd(out_, n);
+    spare_ = out_.data_ptr().freeSpaceAtEnd();
+    return p;
+}
+
 [[gnu::always_inline]] inline void Writer::separate()
 {
+    spare_ = 0; // appended to below
     Q_ASSERT_X(column_ < columns_.size(), "tables::Writer", "more fields than columns");
     if (format_ == Format::Json) {
         const QByteArray &prefix = column_ == 0 && rows_ == 0 ? firstPrefix_ : prefixes_[column_];
@@ -427,11 +436,13 @@ void Writer::afterRows()
     if (flush_ && !sizing_ && out_.size() >= kChunk) {
         flush_(out_);
         out_.resize(0); // keeps the allocation
+        spare_ = 0;
     }
 }
 
 QByteArray Writer::finish()
 {
+    spare_ = 0;
     if (sizing_)
         writeSized();
     if (format_ == Format::Json) {

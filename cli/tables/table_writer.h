@@ -10,6 +10,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -76,11 +77,11 @@ public:
             column_ < columns_.size()
                 && (columns_[column_].kind == Kind::Text || columns_[column_].kind == Kind::Plain),
             "tables::Writer", "a value of another kind");
-        char *const start = core::roomAtEnd(out_, 1 + text.field.size());
+        char *const start = roomFor(1 + text.field.size());
         *start = ',';
         char *const p = start + (column_ > 0 ? 1 : 0);
         core::detail::copySmall(p, text.field.constData(), text.field.size());
-        core::appended(out_, p + text.field.size() - start);
+        wrote(p + text.field.size() - start);
         ++column_;
         return *this;
     }
@@ -90,6 +91,7 @@ public:
     {
         if (format_ == Format::Csv && columns_[column_].kind == Kind::Plain) {
             // Nothing to quote or pad: the separator and the text, with no calls around it.
+            spare_ = 0; // appended to the rows' own buffer
             if (column_ > 0)
                 core::appendByte(out_, ',');
             [[maybe_unused]] const qsizetype at = out_.size();
@@ -108,11 +110,11 @@ public:
     [[gnu::always_inline]] Writer &textAt(qsizetype room, Write &&write)
     {
         if (format_ == Format::Csv && columns_[column_].kind == Kind::Plain) {
-            char *const start = core::roomAtEnd(out_, 1 + room);
+            char *const start = roomFor(1 + room);
             *start = ',';
             char *const p = start + (column_ > 0 ? 1 : 0);
             char *const end = write(p);
-            core::appended(out_, end - start);
+            wrote(end - start);
             Q_ASSERT_X(plain(out_.size() - (end - p)), "tables::Writer",
                        "a plain text that needs quotes or escapes");
             ++column_;
@@ -135,10 +137,10 @@ public:
         // written: a number is never quoted.
         Q_ASSERT_X(column_ < columns_.size() && columns_[column_].kind == Kind::Number,
                    "tables::Writer", "a value of another kind");
-        char *const start = core::roomAtEnd(out_, 1 + reading::decimalTextRoom(value));
+        char *const start = roomFor(1 + reading::decimalTextRoom(value));
         *start = ',';
         char *const p = start + (column_ > 0 ? 1 : 0);
-        core::appended(out_, reading::writeDecimalText(p, value) - start);
+        wrote(reading::writeDecimalText(p, value) - start);
         ++column_;
         return *this;
     }
@@ -152,10 +154,13 @@ public:
     {
         Q_ASSERT_X(column_ == columns_.size(), "tables::Writer", "fewer fields than columns");
         Q_ASSERT_X(shape_ == Shape::Table || rows_ == 0, "tables::Writer", "an object of two rows");
-        if (format_ == Format::Csv)
-            core::appendBytes(out_, "\r\n", 2);
-        else
+        if (format_ == Format::Csv) {
+            std::memcpy(roomFor(2), "\r\n", 2);
+            wrote(2);
+        } else {
+            spare_ = 0;
             core::appendByte(out_, format_ == Format::Json ? '}' : '\n');
+        }
         column_ = 0;
         ++rows_;
         if (sizing_ || out_.size() >= kChunk) [[unlikely]]
@@ -169,6 +174,24 @@ public:
 private:
     Writer &numberField(reading::Decimal value); // JSON, aligned text
     Writer &preparedField(const Prepared &text);
+    // Room for n bytes at the end of the rows, to be written in place and counted with
+    // wrote(). The room known to be free is kept, so that the fields of a row written one
+    // after another are checked against one number rather than the buffer's state each;
+    // whatever appends to out_ otherwise sets it to none first.
+    [[gnu::always_inline]] char *roomFor(qsizetype n)
+    {
+        if (n > spare_) [[unlikely]]
+            return makeRoom(n);
+        QByteArray::DataPointer &d = out_.data_ptr();
+        return d.data() + d.size;
+    }
+    [[gnu::always_inline]] void wrote(qsizetype n)
+    {
+        core::appended(out_, n);
+        spare_ -= n;
+    }
+    char *makeRoom(qsizetype n);
+    qsizetype spare_ = 0;
     // Rows are handed on in pieces of this size: large writes, little memory.
     static constexpr qsizetype kChunk = 1 << 16;
     void afterRows(); // sizes the waiting rows, or hands a piece on
