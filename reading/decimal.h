@@ -110,10 +110,6 @@ inline char *writeEightDigits(char *p, bool negative, std::uint32_t magnitude, i
     return p;
 }
 
-} // namespace detail
-
-namespace detail {
-
 // The values writeEightDigits leaves, digit pair by digit pair.
 [[gnu::noinline]] inline char *writeDecimalTextByDivision(char *at, Decimal d)
 {

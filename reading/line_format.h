@@ -36,6 +36,7 @@ std::optional<Reading> parseBoardLine(QByteArrayView line);
 void appendResistanceText(QByteArray &out, const Reading &r, const char *ohmSign);
 void appendVoltageText(QByteArray &out, const Reading &r);
 QByteArray resistanceText(const Reading &r, const char *ohmSign);
+QByteArray voltageText(const Reading &r);
 
 namespace detail {
 
@@ -87,7 +88,6 @@ inline constexpr qsizetype kTextRoom = 40;
     *p++ = 'V';
     return p;
 }
-QByteArray voltageText(const Reading &r);
 
 // How a reading's numbers are shown, in one small number: the resistance's places and
 // unit and the voltage's places. With the values in micro-units it gives the texts back
