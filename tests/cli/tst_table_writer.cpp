@@ -149,9 +149,10 @@ void TestTableWriter::objectAroundTable()
 }
 
 // Random texts of the characters formats treat specially, enough rows to be handed on in
-// several pieces, a number written in place between them and now and then a text longer
-// than all the rows before it: CSV and JSON give back every text, and the pieces join to
-// what the writer gives when it keeps everything.
+// several pieces, a number written in place between them and now and then a plain text
+// longer than all the rows before it, which leaves the buffer full (a field written past
+// its end shows under the address sanitizer): CSV and JSON give back every text, and the pieces
+// join to what the writer gives when it keeps everything.
 void TestTableWriter::textsReadBack()
 {
     QRandomGenerator random(7);
@@ -160,8 +161,8 @@ void TestTableWriter::textsReadBack()
     for (int i = 0; i < 3000; ++i) {
         QStringList row;
         for (int c = 0; c < 2; ++c) {
-            QString text;
-            for (int n = i % 700 == 1 ? 40'000 : random.bounded(30); n > 0; --n)
+            QString text(i % 700 == 1 ? 40'000 : 0, u'a');
+            for (int n = text.isEmpty() ? random.bounded(30) : 0; n > 0; --n)
                 text += alphabet[random.bounded(int(alphabet.size()))];
             row << text;
         }
@@ -172,7 +173,7 @@ void TestTableWriter::textsReadBack()
         int flushes = 0;
         const auto write = [&](tables::Writer &t) {
             for (qsizetype i = 0; i < rows.size(); ++i)
-                t.text(rows[i][0]).number(i).text(rows[i][1]).endRow();
+                t.text(rows[i][0].toUtf8()).number(i).text(rows[i][1]).endRow();
             return t.finish();
         };
         const std::vector<tables::Column> columns{
