@@ -4,6 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace board {
 
 namespace {
@@ -84,7 +88,11 @@ qsizetype nextCandidate(const char *p, qsizetype pos, qsizetype n)
     return pos;
 }
 
-LineEnd findLineEnd(const char *p, qsizetype pos, qsizetype n, bool more)
+namespace {
+
+// The end of the line found by walking its characters, a lead byte and the byte after it
+// at a time.
+LineEnd walkToLineEnd(const char *p, qsizetype pos, qsizetype n, bool more)
 {
     for (;;) {
         pos = nextCandidate(p, pos, n);
@@ -109,6 +117,65 @@ LineEnd findLineEnd(const char *p, qsizetype pos, qsizetype n, bool more)
             continue;
         }
         ++pos;
+    }
+}
+
+// The first position from pos on (n when none) of a control up to CR, zero, LF and CR among
+// them: sixteen bytes at a time where the processor compares them at once, then eight.
+qsizetype nextControl(const char *p, qsizetype pos, qsizetype n)
+{
+#if defined(__SSE2__)
+    const __m128i highestControl = _mm_set1_epi8(0x0D);
+    while (pos + 16 <= n) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + pos));
+        // The bytes that are their own minimum with 0x0D, unsigned, are those up to it.
+        const int marked = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, highestControl), v));
+        if (marked != 0)
+            return pos + std::countr_zero(unsigned(marked));
+        pos += 16;
+    }
+#endif
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 highBits = ones * 0x80;
+    while (pos + 8 <= n) {
+        const quint64 w = qFromLittleEndian<quint64>(p + pos);
+        // A byte below 0x0E wraps round; a byte with its own high bit set is left out. The
+        // borrow can only mark bytes above a true one, so the lowest marked byte is one.
+        const quint64 marked = (w - ones * 0x0E) & ~w & highBits;
+        if (marked)
+            return pos + std::countr_zero(marked) / 8;
+        pos += 8;
+    }
+    while (pos<n &&static_cast<unsigned char>(p[pos])> 0x0D)
+        ++pos;
+    return pos;
+}
+
+} // namespace
+
+LineEnd findLineEnd(const char *p, qsizetype pos, qsizetype n, bool more)
+{
+    // A line of readings holds lead bytes inside it and no control but its break: the first
+    // control ends it, in one scan, unless the byte before that control may be a lead byte
+    // that takes it in. Only then (and for a lead byte last) are the characters walked.
+    const qsizetype start = pos;
+    for (qsizetype at = pos;;) {
+        at = nextControl(p, at, n);
+        if (at > start && isLeadByte(static_cast<unsigned char>(p[at - 1])))
+            return walkToLineEnd(p, start, n, more);
+        if (at == n)
+            return {LineEnd::None, n, n};
+        const char c = p[at];
+        if (c == 0)
+            return {LineEnd::Zero, at, at};
+        if (c == kLF)
+            return {LineEnd::Break, at, at + 1};
+        if (c == kCR) {
+            if (at + 1 < n)
+                return {LineEnd::Break, at, p[at + 1] == kLF ? at + 2 : at + 1};
+            return more ? LineEnd{LineEnd::Undecided, at, at} : LineEnd{LineEnd::Break, at, n};
+        }
+        ++at; // another control, part of the line
     }
 }
 

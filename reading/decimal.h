@@ -88,19 +88,51 @@ inline char *writeMagnitude(char *p, bool negative, Unsigned magnitude, int deci
     return end;
 }
 
+// The same for a magnitude below 10^8 with 0 to 7 places, the numbers of readings and line
+// numbers: its digits in one word, the zeros to drop counted rather than divided off.
+inline char *writeEightDigits(char *p, bool negative, std::uint32_t magnitude, int decimals)
+{
+    const std::uint64_t digitWord = digits::eightDigits(magnitude);
+    const std::uint64_t text = digitWord | digits::kAsciiZeros;
+    const int point = 8 - decimals; // where the places begin in the word
+    // One whole digit at least, a zero when the value is below one.
+    const int first = std::min(digits::leadingZeroDigits(digitWord), point - 1);
+    const int places = decimals - std::min(decimals, digits::trailingZeroDigits(digitWord));
+    *p = '-';
+    p += negative ? 1 : 0;
+    digits::store(p, text >> (8 * first));
+    p += point - first;
+    if (places > 0) {
+        *p = '.';
+        digits::store(p + 1, text >> (8 * point));
+        p += 1 + places;
+    }
+    return p;
+}
+
+// The values writeEightDigits leaves, digit pair by digit pair.
+[[gnu::noinline]] inline char *writeDecimalTextByDivision(char *at, Decimal d)
+{
+    const std::uint64_t magnitude =
+        d.units < 0 ? 0 - std::uint64_t(d.units) : std::uint64_t(d.units);
+    // Most of them fit 32 bits, whose divisions cost less.
+    if (magnitude <= 0xFFFFFFFFu)
+        return writeMagnitude(at, d.units < 0, std::uint32_t(magnitude), d.decimals);
+    return writeMagnitude(at, d.units < 0, magnitude, d.decimals);
+}
+
 } // namespace detail
 
 // The same text written at `at`, which has room for decimalTextRoom(d) bytes; returns its
 // end. For writers that fill one reserved buffer through a pointer; inline, since a table of
 // a million rows writes several in each.
-inline char *writeDecimalText(char *at, Decimal d)
+[[gnu::always_inline]] inline char *writeDecimalText(char *at, Decimal d)
 {
     const std::uint64_t magnitude =
         d.units < 0 ? 0 - std::uint64_t(d.units) : std::uint64_t(d.units);
-    // Most values fit 32 bits, whose divisions cost less.
-    if (magnitude <= 0xFFFFFFFFu)
-        return detail::writeMagnitude(at, d.units < 0, std::uint32_t(magnitude), d.decimals);
-    return detail::writeMagnitude(at, d.units < 0, magnitude, d.decimals);
+    if (digits::kEightDigitWords && magnitude < 100'000'000 && d.decimals >= 0 && d.decimals < 8)
+        return detail::writeEightDigits(at, d.units < 0, std::uint32_t(magnitude), d.decimals);
+    return detail::writeDecimalTextByDivision(at, d);
 }
 
 // value rounded to `places` decimals (half away from zero), written as decimalText writes it.

@@ -36,19 +36,79 @@ constexpr std::int64_t kMostUnits = 99999; // five digits
     return p - whole;
 }
 
+} // namespace
+
+namespace detail {
+
+char *writeFixedPointByDivision(char *p, std::uint32_t units, int places)
+{
+    char text[kFixedPointRoom];
+    char *const end = text + sizeof text;
+    const char *begin = fixedPointBefore(end, units, places);
+    std::memcpy(p, begin, size_t(end - begin));
+    return p + (end - begin);
+}
+
+} // namespace detail
+
+namespace {
+
 void appendFixedPoint(QByteArray &out, std::uint32_t units, int places)
 {
-    char text[32]; // room to spare, so that the compiler sees that the copy below fits
-    char *end = text + sizeof text;
-    const char *p = fixedPointBefore(end, units, places);
-    core::appendBytes(out, p, end - p);
+    char *const p = core::roomAtEnd(out, detail::kFixedPointRoom);
+    core::appended(out, detail::writeFixedPoint(p, units, places) - p);
 }
 
 // Reads a number in the shape appendFixedPoint writes, with minPlaces to maxPlaces places,
 // at p; returns the end of it, or null. Pointers rather than a view and an index: every
 // line of every file read comes through here twice.
-const char *fixedPoint(const char *p, const char *end, int minPlaces, int maxPlaces, Decimal &out)
+[[gnu::always_inline]] inline const char *fixedPoint(const char *p, const char *end, int minPlaces,
+                                                     int maxPlaces, Decimal &out)
 {
+    if (digits::kEightDigitWords && end - p >= 4) {
+        // The number is six bytes at most: its first eight (or all there are, zeros after
+        // them) in one word, where the digits, the point and the end are told apart at once.
+        const qsizetype n = end - p;
+        std::uint64_t w = 0;
+        if (n >= 8) {
+            std::memcpy(&w, p, 8);
+        } else {
+            // Two loads of four that overlap in the middle.
+            std::uint32_t first = 0, last = 0;
+            std::memcpy(&first, p, 4);
+            std::memcpy(&last, end - 4, 4);
+            w = first | (std::uint64_t(last) << (8 * (n - 4)));
+        }
+        constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+        // A digit's byte becomes its value; any other byte is 10 or more, marked in its high bit.
+        const std::uint64_t values = w ^ digits::kAsciiZeros;
+        const std::uint64_t others =
+            (((values & ~kHighBits) + 0x7676767676767676ULL) | values) & kHighBits;
+        const std::uint64_t afterWhole = others & (others - 1);
+        if (others == 0 || afterWhole == 0)
+            return nullptr; // more digits than a number has
+        const int whole = std::countr_zero(others) / 8;
+        const int stop = std::countr_zero(afterWhole) / 8;
+        const int places = stop - whole - 1;
+        const int count = whole + places;
+        if (whole == 0 || ((w >> (8 * whole)) & 0xFF) != '.' || places < minPlaces
+            || places > maxPlaces || count < 4 || count > 5)
+            return nullptr;
+        // The digits side by side and to the right of a word of eight, then added up in pairs,
+        // fours and eights.
+        const std::uint64_t wholeDigits = values & ((std::uint64_t(1) << (8 * whole)) - 1);
+        const std::uint64_t placeDigits =
+            (values >> (8 * (whole + 1))) & ((std::uint64_t(1) << (8 * places)) - 1);
+        std::uint64_t x = (wholeDigits | (placeDigits << (8 * whole))) << (8 * (8 - count));
+        x = (x * 10 + (x >> 8)) & 0x00FF00FF00FF00FFULL;
+        x = (x * 100 + (x >> 16)) & 0x0000FFFF0000FFFFULL;
+        x = (x * 10000 + (x >> 32)) & 0xFFFFFFFFULL;
+        // Five digits only when they make 10000 or more: a leading zero fills the first four.
+        if (count == 5 && x < std::uint64_t(kFiveDigits))
+            return nullptr;
+        out = Decimal{std::int64_t(x), places};
+        return p + stop;
+    }
     // Digits, one point, digits: five digits at most, so that no more than six are read.
     const char *const begin = p;
     std::int64_t units = 0;
@@ -180,25 +240,14 @@ QByteArray fixedPointText(std::uint32_t units, int places)
 
 void appendResistanceText(QByteArray &out, const Reading &r, const char *ohmSign)
 {
-    // In one piece: the number before its unit and sign.
-    char text[32];
-    char *end = text + 16;
-    const char *p = fixedPointBefore(end, std::uint32_t(r.resistance.units), r.resistance.decimals);
-    *end = r.unit == ResistanceUnit::Milliohm ? 'm' : ' ';
-    // The sign is a character or two: copied here rather than measured and copied by calls.
-    char *q = end + 1;
-    for (const char *s = ohmSign; *s != '\0' && q < text + sizeof text; ++s)
-        *q++ = *s;
-    core::appendBytes(out, p, q - p);
+    char *const p = core::roomAtEnd(out, kTextRoom);
+    core::appended(out, writeResistanceText(p, r, ohmSign) - p);
 }
 
 void appendVoltageText(QByteArray &out, const Reading &r)
 {
-    char text[32]; // room to spare, so that the compiler sees that the copy below fits
-    char *end = text + sizeof text - 1;
-    const char *p = fixedPointBefore(end, std::uint32_t(r.voltage.units), r.voltage.decimals);
-    *end = 'V';
-    core::appendBytes(out, p, text + sizeof text - p);
+    char *const p = core::roomAtEnd(out, kTextRoom);
+    core::appended(out, writeVoltageText(p, r) - p);
 }
 
 QByteArray resistanceText(const Reading &r, const char *ohmSign)

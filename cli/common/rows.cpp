@@ -60,8 +60,9 @@ void ReadingTable::add(const reading::Reading &r, const QString &file, int line)
         t.number(rows_);
     }
     t.number(r.group).number(r.ohms()).number(r.volts());
-    t.textBy([&](QByteArray &b) { reading::appendResistanceText(b, r, reading::kOhmUtf8); });
-    t.textBy([&](QByteArray &b) { reading::appendVoltageText(b, r); });
+    t.textAt(reading::kTextRoom,
+             [&](char *at) { return reading::writeResistanceText(at, r, reading::kOhmUtf8); });
+    t.textAt(reading::kTextRoom, [&](char *at) { return reading::writeVoltageText(at, r); });
     if (!context_.model.isEmpty())
         t.text(context_.model).text(context_.downloadedAt);
     t.endRow();

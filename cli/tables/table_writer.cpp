@@ -14,9 +14,6 @@ namespace tables {
 
 namespace {
 
-// Rows are handed on in pieces of this size: large writes, little memory.
-constexpr qsizetype kChunk = 1 << 16;
-
 // The bytes that make a CSV field quoted, and those JSON escapes; looked up, since every
 // text of every row is checked.
 template <typename Special>
@@ -207,6 +204,7 @@ Writer::Writer(Format format, std::vector<Column> columns, Shape shape, Place pl
 // padded as they come, a longer value still set off by a space.
 void Writer::writeSized()
 {
+    spare_ = 0; // the rows move to a buffer of their own
     sizing_ = false;
     const std::size_t n = columns_.size();
     std::vector<qsizetype> widest(n, 0);
@@ -243,8 +241,16 @@ const char *Writer::indent() const
     return place_ == Place::ValueInRow ? "    " : "  ";
 }
 
+char *Writer::makeRoom(qsizetype n)
+{
+    char *const p = core::roomAtEnd(out_, n);
+    spare_ = out_.data_ptr().freeSpaceAtEnd();
+    return p;
+}
+
 [[gnu::always_inline]] inline void Writer::separate()
 {
+    spare_ = 0; // appended to below
     Q_ASSERT_X(column_ < columns_.size(), "tables::Writer", "more fields than columns");
     if (format_ == Format::Json) {
         const QByteArray &prefix = column_ == 0 && rows_ == 0 ? firstPrefix_ : prefixes_[column_];
@@ -328,7 +334,7 @@ Writer::Prepared Writer::prepare(QByteArrayView utf8) const
     return p;
 }
 
-Writer &Writer::text(const Prepared &text)
+Writer &Writer::preparedField(const Prepared &text)
 {
     const qsizetype at = beginField(Kind::Text);
     core::appendBytes(out_, text.field.constData(), text.field.size());
@@ -347,28 +353,11 @@ Writer &Writer::text(QStringView text)
     return endField(at);
 }
 
-Writer &Writer::number(std::int64_t value)
+Writer &Writer::numberField(reading::Decimal value)
 {
-    return number(reading::Decimal{value, 0});
-}
-
-Writer &Writer::number(reading::Decimal value)
-{
-    if (format_ != Format::Csv) {
-        const qsizetype at = beginField(Kind::Number);
-        reading::appendDecimalText(out_, value);
-        return endField(at);
-    }
-    // The separator and the digits in one reserved piece: a number is never quoted.
-    Q_ASSERT_X(column_ < columns_.size() && columns_[column_].kind == Kind::Number,
-               "tables::Writer", "a value of another kind");
-    char *const start = core::roomAtEnd(out_, 1 + reading::decimalTextRoom(value));
-    char *p = start;
-    if (column_ > 0)
-        *p++ = ',';
-    core::appended(out_, reading::writeDecimalText(p, value) - start);
-    ++column_;
-    return *this;
+    const qsizetype at = beginField(Kind::Number);
+    reading::appendDecimalText(out_, value);
+    return endField(at);
 }
 
 Writer &Writer::number(QByteArrayView literal)
@@ -440,26 +429,20 @@ Writer &Writer::json(QByteArrayView value)
     return endField(at);
 }
 
-void Writer::endRow()
+void Writer::afterRows()
 {
-    Q_ASSERT_X(column_ == columns_.size(), "tables::Writer", "fewer fields than columns");
-    Q_ASSERT_X(shape_ == Shape::Table || rows_ == 0, "tables::Writer", "an object of two rows");
-    if (format_ == Format::Csv)
-        core::appendBytes(out_, "\r\n", 2);
-    else
-        core::appendByte(out_, format_ == Format::Json ? '}' : '\n');
-    column_ = 0;
-    ++rows_;
     if (sizing_ && rows_ >= kSizingRows)
         writeSized();
     if (flush_ && !sizing_ && out_.size() >= kChunk) {
         flush_(out_);
         out_.resize(0); // keeps the allocation
+        spare_ = 0;
     }
 }
 
 QByteArray Writer::finish()
 {
+    spare_ = 0;
     if (sizing_)
         writeSized();
     if (format_ == Format::Json) {

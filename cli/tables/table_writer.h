@@ -10,6 +10,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -68,13 +69,29 @@ public:
         QByteArray field;
     };
     Prepared prepare(QByteArrayView utf8) const;
-    Writer &text(const Prepared &text);
+    [[gnu::always_inline]] Writer &text(const Prepared &text)
+    {
+        if (format_ != Format::Csv)
+            return preparedField(text);
+        Q_ASSERT_X(
+            column_ < columns_.size()
+                && (columns_[column_].kind == Kind::Text || columns_[column_].kind == Kind::Plain),
+            "tables::Writer", "a value of another kind");
+        char *const start = roomFor(1 + text.field.size());
+        *start = ',';
+        char *const p = start + (column_ > 0 ? 1 : 0);
+        core::detail::copySmall(p, text.field.constData(), text.field.size());
+        wrote(p + text.field.size() - start);
+        ++column_;
+        return *this;
+    }
     // A text that `append` appends to the QByteArray it is given, as UTF-8.
     template <typename Append>
     Writer &textBy(Append &&append)
     {
         if (format_ == Format::Csv && columns_[column_].kind == Kind::Plain) {
             // Nothing to quote or pad: the separator and the text, with no calls around it.
+            spare_ = 0; // appended to the rows' own buffer
             if (column_ > 0)
                 core::appendByte(out_, ',');
             [[maybe_unused]] const qsizetype at = out_.size();
@@ -87,21 +104,97 @@ public:
         append(out_);
         return endText(at);
     }
-    Writer &number(std::int64_t value);
-    Writer &number(reading::Decimal value);
+    // A text of at most `room` bytes that write(char *at) writes at `at`, returning its end:
+    // in a plain CSV column, written where the row is written.
+    template <typename Write>
+    [[gnu::always_inline]] Writer &textAt(qsizetype room, Write &&write)
+    {
+        if (format_ == Format::Csv && columns_[column_].kind == Kind::Plain) {
+            char *const start = roomFor(1 + room);
+            *start = ',';
+            char *const p = start + (column_ > 0 ? 1 : 0);
+            char *const end = write(p);
+            wrote(end - start);
+            Q_ASSERT_X(plain(out_.size() - (end - p)), "tables::Writer",
+                       "a plain text that needs quotes or escapes");
+            ++column_;
+            return *this;
+        }
+        const qsizetype at = beginText();
+        char *const p = core::roomAtEnd(out_, room);
+        core::appended(out_, write(p) - p);
+        return endText(at);
+    }
+    [[gnu::always_inline]] Writer &number(std::int64_t value)
+    {
+        return number(reading::Decimal{value, 0});
+    }
+    [[gnu::always_inline]] Writer &number(reading::Decimal value)
+    {
+        if (format_ != Format::Csv)
+            return numberField(value);
+        // The separator and the digits in one reserved piece, written where the row is
+        // written: a number is never quoted.
+        Q_ASSERT_X(column_ < columns_.size() && columns_[column_].kind == Kind::Number,
+                   "tables::Writer", "a value of another kind");
+        char *const start = roomFor(1 + reading::decimalTextRoom(value));
+        *start = ',';
+        char *const p = start + (column_ > 0 ? 1 : 0);
+        wrote(reading::writeDecimalText(p, value) - start);
+        ++column_;
+        return *this;
+    }
     Writer &number(QByteArrayView literal); // a number already written; empty: none
     Writer &real(double value); // the shortest text that reads back as value; none if not finite
     Writer &none(); // no value in a Number or Text column
     Writer &flag(bool value);
     Writer &list(const QStringList &texts);
     Writer &json(QByteArrayView value);
-    void endRow();
+    [[gnu::always_inline]] void endRow()
+    {
+        Q_ASSERT_X(column_ == columns_.size(), "tables::Writer", "fewer fields than columns");
+        Q_ASSERT_X(shape_ == Shape::Table || rows_ == 0, "tables::Writer", "an object of two rows");
+        if (format_ == Format::Csv) {
+            std::memcpy(roomFor(2), "\r\n", 2);
+            wrote(2);
+        } else {
+            spare_ = 0;
+            core::appendByte(out_, format_ == Format::Json ? '}' : '\n');
+        }
+        column_ = 0;
+        ++rows_;
+        if (sizing_ || out_.size() >= kChunk) [[unlikely]]
+            afterRows();
+    }
 
     // Ends the table; returns what was not handed to `flush`.
     QByteArray finish();
     qsizetype rows() const { return rows_; }
 
 private:
+    Writer &numberField(reading::Decimal value); // JSON, aligned text
+    Writer &preparedField(const Prepared &text);
+    // Room for n bytes at the end of the rows, to be written in place and counted with
+    // wrote(). The room known to be free is kept, so that the fields of a row written one
+    // after another are checked against one number rather than the buffer's state each;
+    // whatever appends to out_ otherwise sets it to none first.
+    [[gnu::always_inline]] char *roomFor(qsizetype n)
+    {
+        if (n > spare_) [[unlikely]]
+            return makeRoom(n);
+        QByteArray::DataPointer &d = out_.data_ptr();
+        return d.data() + d.size;
+    }
+    [[gnu::always_inline]] void wrote(qsizetype n)
+    {
+        core::appended(out_, n);
+        spare_ -= n;
+    }
+    char *makeRoom(qsizetype n);
+    qsizetype spare_ = 0;
+    // Rows are handed on in pieces of this size: large writes, little memory.
+    static constexpr qsizetype kChunk = 1 << 16;
+    void afterRows(); // sizes the waiting rows, or hands a piece on
     const char *indent() const;
     bool plain(qsizetype at) const; // whether what stands after `at` needs no quotes or escapes
     void separate();

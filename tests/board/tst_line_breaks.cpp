@@ -88,6 +88,18 @@ void TestLineBreaks::agreesWithByteByByteReading()
 {
     const char alphabet[] = {'a',    'a',    'a',    'a',    '\r',   '\n',   '\0',   '\x81', '\xA6',
                              '\xB8', '\xFE', '\x80', '\xFF', '\x0D', '\x0E', '\x7F', '\x01'};
+    // Every two special bytes side by side, at every place in the words of a line of plain
+    // text, with a lead byte or none before them.
+    for (const char lead : {'a', '\xA6'})
+        for (const char first : alphabet)
+            for (const char second : alphabet)
+                for (qsizetype at = 0; at < 20; ++at) {
+                    QByteArray in(22, 'a');
+                    in[at] = lead;
+                    in[at + 1] = first;
+                    in[at + 2] = second;
+                    QCOMPARE(normalizeLineBreaks(in), readByteByByte(in));
+                }
     QRandomGenerator rng(20240611);
     for (int round = 0; round < 20000; ++round) {
         QByteArray in(rng.bounded(70), Qt::Uninitialized);

@@ -26,6 +26,8 @@ private slots:
     void decimalTexts();
     void fixedPoint_data();
     void fixedPoint();
+    void numbersOfEveryLength();
+    void numberFieldsOfEveryShape();
     void textsComeBackFromValues();
     void valuesOutsideTheirShape_data();
     void valuesOutsideTheirShape();
@@ -226,6 +228,76 @@ void TestReading::fixedPoint()
     QFETCH(int, decimals);
     QFETCH(QByteArray, text);
     QCOMPARE(reading::fixedPointText(std::uint32_t(value), decimals), text);
+}
+
+// The writers take a number's digits a word at a time; written digit by digit instead,
+// every length of number, with zeros inside, at either end or none, gives the same text.
+void TestReading::numbersOfEveryLength()
+{
+    QList<qint64> values;
+    for (qint64 power = 1; power <= 100'000'000'000; power *= 10)
+        values << power - 1 << power << power + 1 << power * 7 / 5 << power * 123 / 100;
+    values << 0 << 4'294'967'295 << 4'294'967'296 << 10'203'000 << 99'990'000;
+    for (const qint64 value : values) {
+        const QByteArray digits = QByteArray::number(value);
+        for (int decimals = 0; decimals <= 9; ++decimals) {
+            QByteArray text = digits.rightJustified(decimals + 1, '0');
+            if (decimals > 0) {
+                text.insert(text.size() - decimals, '.');
+                while (text.endsWith('0'))
+                    text.chop(1);
+                if (text.endsWith('.'))
+                    text.chop(1);
+            }
+            QCOMPARE(decimalText({value, decimals}), text);
+            QCOMPARE(decimalText({-value, decimals}), value == 0 ? text : '-' + text);
+        }
+        if (value > 0xFFFF'FFFF)
+            continue;
+        for (int places = 1; places <= 3; ++places) {
+            QByteArray text = digits.rightJustified(4, '0');
+            text.insert(text.size() - places, '.');
+            QCOMPARE(reading::fixedPointText(std::uint32_t(value), places), text);
+        }
+    }
+}
+
+// The reader takes a field's bytes a word at a time; every short run of digits, points and
+// other bytes, in the middle of a line and at its end, is read as the rule says: digits, a
+// point, one to three places (two or three for volts), four digits in all, or five from
+// 10000 on.
+void TestReading::numberFieldsOfEveryShape()
+{
+    const auto expected = [](const QByteArray &text, int minPlaces) -> std::optional<qint64> {
+        const qsizetype point = text.indexOf('.');
+        const QByteArray digits = QByteArray(text).remove(point, 1);
+        const qsizetype places = text.size() - point - 1;
+        if (point < 1 || places < minPlaces || places > 3 || digits.size() < 4 || digits.size() > 5
+            || !std::all_of(digits.begin(), digits.end(),
+                            [](char c) { return c >= '0' && c <= '9'; }))
+            return std::nullopt;
+        const qint64 units = digits.toLongLong();
+        return digits.size() == 5 && units < 10000 ? std::nullopt : std::optional(units);
+    };
+    const char alphabet[] = {'0', '7', '.', 'x'};
+    QByteArray text;
+    for (int length = 0; length <= 7; ++length) {
+        for (int code = 0; code < 1 << (2 * length); ++code) {
+            text.resize(length);
+            for (int i = 0; i < length; ++i)
+                text[i] = alphabet[(code >> (2 * i)) & 3];
+            const auto ohms = parseBoardLine(" Group 1       " + text + "m\xA6\xB8     3.600V");
+            const auto ohmsExpected = expected(text, 1);
+            QVERIFY2(bool(ohms) == bool(ohmsExpected), text.constData());
+            if (ohms)
+                QCOMPARE(ohms->resistance.units, *ohmsExpected);
+            const auto volts = parseBoardLine(" Group 1       040.0m\xA6\xB8     " + text + "V");
+            const auto voltsExpected = expected(text, 2);
+            QVERIFY2(bool(volts) == bool(voltsExpected), text.constData());
+            if (volts)
+                QCOMPARE(volts->voltage.units, *voltsExpected);
+        }
+    }
 }
 
 // A store keeps a reading's values and shape: they give its texts back exactly, for readings
