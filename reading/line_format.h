@@ -77,8 +77,8 @@ inline constexpr qsizetype kTextRoom = 40;
 {
     char *p = detail::writeFixedPoint(at, std::uint32_t(r.resistance.units), r.resistance.decimals);
     *p++ = r.unit == ResistanceUnit::Milliohm ? 'm' : ' ';
-    for (const char *s = ohmSign; *s != '\0' && s < ohmSign + 8; ++s)
-        *p++ = *s;
+    while (*ohmSign != '\0') // a sign of one or two characters, far within the room
+        *p++ = *ohmSign++;
     return p;
 }
 

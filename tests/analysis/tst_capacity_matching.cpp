@@ -159,8 +159,14 @@ private slots:
         const PackShape shape{series, parallel, 1'000'000};
         for (quint32 seed = 1; seed <= 5; ++seed) {
             const auto input = randomCells(seed, cells, 40'000);
-            BruteForce exact{input, shape, tolerance, std::vector<int>(std::size_t(series)),
-                             std::vector<GroupTotals>(std::size_t(series))};
+            BruteForce exact{input,
+                             shape,
+                             tolerance,
+                             std::vector<int>(std::size_t(series)),
+                             std::vector<GroupTotals>(std::size_t(series)),
+                             0,
+                             false,
+                             {}};
             exact.go(0);
             const CapacityMatch m = matchByCapacity(input, shape, {tolerance});
             const double got = excess(m.score, totalsOf(input, m.groups), tolerance);

@@ -872,8 +872,14 @@ private slots:
         for (const char *label : {"A1", "A2", "A3", "A4", "A5"})
             cells << measurement(label, "2026-01-01T10:00:00Z", 50'000, 4'100'000);
         addMeasurements(r, cells);
-        Pack p{QStringLiteral("P1"),        2, 2, 50'000, false, QDateTime::currentDateTimeUtc(),
-               {{"A1", "A2"}, {"A3", "A4"}}};
+        Pack p{QStringLiteral("P1"),
+               2,
+               2,
+               50'000,
+               false,
+               QDateTime::currentDateTimeUtc(),
+               {{"A1", "A2"}, {"A3", "A4"}},
+               std::nullopt};
         savePack(r, p);
         Pack again = p;
         again.name = QStringLiteral("P2");
