@@ -127,3 +127,6 @@ bool TFileDialog::Execute()
 }
 
 } // namespace app
+
+// Compiled with this file rather than on its own: Qt's headers are read once.
+#include "moc_file_dialog.cpp"

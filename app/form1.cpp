@@ -239,3 +239,6 @@ void TForm1::applyLanguage(app::Language language)
             qobject_cast<QAbstractButton *>(control)->setText(text);
     }
 }
+
+// Compiled with this file rather than on its own: Qt's headers are read once.
+#include "moc_form1.cpp"

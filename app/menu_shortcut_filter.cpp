@@ -30,3 +30,6 @@ bool MenuShortcutFilter::eventFilter(QObject *watched, QEvent *event)
 }
 
 } // namespace app
+
+// Compiled with this file rather than on its own: Qt's headers are read once.
+#include "moc_menu_shortcut_filter.cpp"

@@ -81,3 +81,6 @@ void WrappingButton::paintEvent(QPaintEvent *)
 }
 
 } // namespace app
+
+// Compiled with this file rather than on its own: Qt's headers are read once.
+#include "moc_wrapping_button.cpp"

@@ -55,3 +55,6 @@ void DataBoard::LoadBoard(const QString &path)
 }
 
 } // namespace board
+
+// Compiled with this file rather than on its own: Qt's headers are read once.
+#include "moc_data_board.cpp"

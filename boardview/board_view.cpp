@@ -231,3 +231,6 @@ void BoardView::changeEvent(QEvent *event)
 }
 
 } // namespace boardview
+
+// Compiled with this file rather than on its own: Qt's headers are read once.
+#include "moc_board_view.cpp"

@@ -197,3 +197,6 @@ void Session::onComm()
 }
 
 } // namespace analyzer
+
+// Compiled with this file rather than on its own: Qt's headers are read once.
+#include "moc_session.cpp"

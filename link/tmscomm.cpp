@@ -221,3 +221,6 @@ short TMSComm::CommEvent() const
 {
     return d->commEvent;
 }
+
+// Compiled with this file rather than on its own: Qt's headers are read once.
+#include "moc_tmscomm.cpp"
