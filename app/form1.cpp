@@ -15,7 +15,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDateTime>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -218,26 +217,12 @@ void TForm1::Timer2Timer()
 
 void TForm1::N1Click()
 {
-    applyLanguage(app::Language::Chinese);
+    app::applyLanguage(*this, app::Language::Chinese);
 }
 
 void TForm1::English1Click()
 {
-    applyLanguage(app::Language::English);
-}
-
-void TForm1::applyLanguage(app::Language language)
-{
-    for (const app::LanguageRow &row : app::kLanguageRows) {
-        QWidget *control = findChild<QWidget *>(QLatin1StringView(row.control));
-        const QString text = row.text(language);
-        if (row.property == app::TextProperty::Hint)
-            control->setToolTip(text);
-        else if (auto *box = qobject_cast<QGroupBox *>(control))
-            box->setTitle(text);
-        else
-            qobject_cast<QAbstractButton *>(control)->setText(text);
-    }
+    app::applyLanguage(*this, app::Language::English);
 }
 
 // Compiled with this file rather than on its own: Qt's headers are read once.

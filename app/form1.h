@@ -106,7 +106,6 @@ private:
     void setSizeLimits();
     void setTabOrderAndFocus();
     void connectHandlers();
-    void applyLanguage(app::Language language);
     // Connected: Disconnect, Download Data and Clear Memory enabled, Connect disabled.
     void setLinkButtons(bool connected);
     void sendCommand(void (analyzer::Session::*command)());

@@ -1,5 +1,8 @@
 #include "app/languages.h"
 
+#include <QAbstractButton>
+#include <QGroupBox>
+
 namespace app {
 
 // The spacing inside " Download    Data" and "     清空       存储器" is part of the texts:
@@ -24,5 +27,19 @@ const std::array<LanguageRow, 15> kLanguageRows{{
     {"Button16", TextProperty::Hint, u"打开电脑上已存储的数据文件", u"Open the data saved in PC"},
     {"Button7", TextProperty::Hint, u"清空数据面板", u"Clear the data board"},
 }};
+
+void applyLanguage(QWidget &root, Language language)
+{
+    for (const LanguageRow &row : kLanguageRows) {
+        QWidget *control = root.findChild<QWidget *>(QLatin1StringView(row.control));
+        const QString text = row.text(language);
+        if (row.property == TextProperty::Hint)
+            control->setToolTip(text);
+        else if (auto *box = qobject_cast<QGroupBox *>(control))
+            box->setTitle(text);
+        else
+            qobject_cast<QAbstractButton *>(control)->setText(text);
+    }
+}
 
 } // namespace app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QWidget>
 #include <array>
 
 namespace app {
@@ -26,5 +27,8 @@ struct LanguageRow {
 // Both languages in one table, in the order in which a switch applies them: the ten
 // captions, then the five hints.
 extern const std::array<LanguageRow, 15> kLanguageRows;
+
+// Sets the table's texts in `language` on the controls of that name below `root`.
+void applyLanguage(QWidget &root, Language language);
 
 } // namespace app

@@ -87,16 +87,7 @@ int main(int argc, char *argv[])
         button->setEnabled(b.enabled);
     }
     // The captions and hints in English, from the program's own table.
-    for (const app::LanguageRow &row : app::kLanguageRows) {
-        auto *control = client->findChild<QWidget *>(QLatin1StringView(row.control));
-        const QString text = row.text(app::Language::English);
-        if (row.property == app::TextProperty::Hint)
-            control->setToolTip(text);
-        else if (auto *box = qobject_cast<QGroupBox *>(control))
-            box->setTitle(text);
-        else
-            static_cast<QPushButton *>(control)->setText(text);
-    }
+    app::applyLanguage(*client, app::Language::English);
     client->setFont(arial(19, false));
 
     window.statusBar()->setFixedHeight(28);

@@ -3,6 +3,7 @@
 #include <QtEndian>
 #include <bit>
 #include <cstring>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -90,6 +91,20 @@ qsizetype nextCandidate(const char *p, qsizetype pos, qsizetype n)
 
 namespace {
 
+// The end that a zero, LF or CR at `at` makes of the line; none for another byte.
+std::optional<LineEnd> endAtControl(const char *p, qsizetype at, qsizetype n, bool more)
+{
+    switch (p[at]) {
+    case 0: return LineEnd{LineEnd::Zero, at, at};
+    case kLF: return LineEnd{LineEnd::Break, at, at + 1};
+    case kCR:
+        if (at + 1 < n)
+            return LineEnd{LineEnd::Break, at, p[at + 1] == kLF ? at + 2 : at + 1};
+        return more ? LineEnd{LineEnd::Undecided, at, at} : LineEnd{LineEnd::Break, at, n};
+    default: return std::nullopt;
+    }
+}
+
 // The end of the line found by walking its characters, a lead byte and the byte after it
 // at a time.
 LineEnd walkToLineEnd(const char *p, qsizetype pos, qsizetype n, bool more)
@@ -98,16 +113,9 @@ LineEnd walkToLineEnd(const char *p, qsizetype pos, qsizetype n, bool more)
         pos = nextCandidate(p, pos, n);
         if (pos == n)
             return {LineEnd::None, n, n};
+        if (const auto end = endAtControl(p, pos, n, more))
+            return *end;
         const auto c = static_cast<unsigned char>(p[pos]);
-        if (c == 0)
-            return {LineEnd::Zero, pos, pos};
-        if (c == kLF)
-            return {LineEnd::Break, pos, pos + 1};
-        if (c == kCR) {
-            if (pos + 1 < n)
-                return {LineEnd::Break, pos, p[pos + 1] == kLF ? pos + 2 : pos + 1};
-            return more ? LineEnd{LineEnd::Undecided, pos, pos} : LineEnd{LineEnd::Break, pos, n};
-        }
         if (isLeadByte(c)) {
             if (pos + 1 == n)
                 return more ? LineEnd{LineEnd::Undecided, pos, pos} : LineEnd{LineEnd::None, n, n};
@@ -146,8 +154,9 @@ qsizetype nextControl(const char *p, qsizetype pos, qsizetype n)
             return pos + std::countr_zero(marked) / 8;
         pos += 8;
     }
-    while (pos<n &&static_cast<unsigned char>(p[pos])> 0x0D)
-        ++pos;
+    for (; pos < n; ++pos)
+        if (static_cast<unsigned char>(p[pos]) <= 0x0D)
+            break;
     return pos;
 }
 
@@ -165,16 +174,8 @@ LineEnd findLineEnd(const char *p, qsizetype pos, qsizetype n, bool more)
             return walkToLineEnd(p, start, n, more);
         if (at == n)
             return {LineEnd::None, n, n};
-        const char c = p[at];
-        if (c == 0)
-            return {LineEnd::Zero, at, at};
-        if (c == kLF)
-            return {LineEnd::Break, at, at + 1};
-        if (c == kCR) {
-            if (at + 1 < n)
-                return {LineEnd::Break, at, p[at + 1] == kLF ? at + 2 : at + 1};
-            return more ? LineEnd{LineEnd::Undecided, at, at} : LineEnd{LineEnd::Break, at, n};
-        }
+        if (const auto end = endAtControl(p, at, n, more))
+            return *end;
         ++at; // another control, part of the line
     }
 }
