@@ -84,6 +84,11 @@ int runCapacity(const Invocation &inv)
                                 "'%3')")
                      .arg(capacities.size() - std::size_t(skipped.size()))
                      .arg(file.labelColumn, file.capacityColumn));
+    for (const auto &[line, word] : file.summaryLines)
+        printMessage(QStringLiteral("battery-analyzer-cli: %1:%2: skipped the summary line '%3'")
+                         .arg(path)
+                         .arg(line)
+                         .arg(word));
     if (file.blankValues > 0)
         printMessage(QStringLiteral("battery-analyzer-cli: skipped %1 lines without a capacity")
                          .arg(file.blankValues));
