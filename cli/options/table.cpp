@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <string_view>
 #include <type_traits>
 
 namespace cli {
@@ -67,6 +68,21 @@ QString applySize(Inv &inv, const QString &value, std::int64_t)
     return {};
 }
 
+// The words of --model are the analyzer's models, in their order: checked when built.
+constexpr char kModelWords[] = "RM-40A RM-40B RM-40C";
+constexpr bool wordsAreModels(std::string_view words)
+{
+    for (const std::string_view name : reading::kModelNames) {
+        if (!words.starts_with(name))
+            return false;
+        words.remove_prefix(name.size());
+        if (!words.empty() && words.front() == ' ')
+            words.remove_prefix(1);
+    }
+    return words.empty();
+}
+static_assert(wordsAreModels(kModelWords));
+
 constexpr char kNoPort[] = "--port needs a device path";
 constexpr char kNoOutput[] = "--output needs a file name";
 constexpr char kNoDb[] = "--db needs a file or a postgresql:// address";
@@ -117,10 +133,14 @@ const std::vector<OptionRow> &optionTable()
          "M",
          "the analyzer model, which sets the resistance scale: RM-40A (default),\n"
          "RM-40B or RM-40C",
-         "RM-40A RM-40B RM-40C",
+         kModelWords,
          {},
          [](Inv &inv, const QString &v, std::int64_t) {
-             inv.model = *modelNamed(v);
+             const auto model = modelNamed(v);
+             if (!model)
+                 return QStringLiteral("--model takes %1, not '%2'")
+                     .arg(QLatin1String(kModelWords), v);
+             inv.model = *model;
              return QString();
          }},
         // The words are the subcommand's formats.
