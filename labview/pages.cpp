@@ -37,6 +37,8 @@ QJsonObject texts(report::Language language)
         {"maxSelfDischarge", &c.maxSelfDischarge},
         {"minCapacity", &c.minCapacity},
         {"minDays", &c.minDays},
+        {"minVoltage", &c.minVoltage},
+        {"maxVoltage", &c.maxVoltage},
         {"counts", &c.counts},
         {"unknown", &c.unknown},
         {"group", &c.group},
@@ -91,6 +93,8 @@ QString cellsMain(const QJsonObject &t)
     html += input("sd", s("maxSelfDischarge") + QStringLiteral(" (mV/d)"), number);
     html += input("mah", s("minCapacity") + QStringLiteral(" (mAh)"), number);
     html += input("days", s("minDays") + QStringLiteral(" (d)"), number);
+    html += input("vmin", s("minVoltage") + QStringLiteral(" (V)"), number);
+    html += input("vmax", s("maxVoltage") + QStringLiteral(" (V)"), number);
     html +=
         QStringLiteral("</fieldset><button type=\"submit\">%1</button></form>").arg(e(s("apply")));
     // The report's own opening, fetched under the rules in force.
@@ -303,7 +307,7 @@ QByteArray script()
   }
   function rulesQuery(params) {
     const out = new URLSearchParams();
-    for (const k of ['mohm', 'sd', 'mah', 'days']) if (params.get(k)) out.set(k, params.get(k));
+    for (const k of ['mohm', 'sd', 'mah', 'days', 'vmin', 'vmax']) if (params.get(k)) out.set(k, params.get(k));
     return out;
   }
   const statusText = (c) => c.status === 'retired' ? T.retired + (c.retired ? ': ' + c.retired : '')
@@ -313,14 +317,14 @@ QByteArray script()
     const form = document.getElementById('filters');
     const tbody = document.querySelector('#cells tbody');
     const params = new URLSearchParams(location.search);
-    for (const k of ['label', 'verdict', 'status', 'pack', 'mohm', 'sd', 'mah', 'days'])
+    for (const k of ['label', 'verdict', 'status', 'pack', 'mohm', 'sd', 'mah', 'days', 'vmin', 'vmax'])
       if (params.get(k) && form.elements[k]) form.elements[k].value = params.get(k);
     let sort = params.get('sort') || 'label';
     let page = Number(params.get('page') || 0);
     let pages = 1;
     function query() {
       const q = new URLSearchParams();
-      for (const k of ['label', 'verdict', 'status', 'pack', 'mohm', 'sd', 'mah', 'days'])
+      for (const k of ['label', 'verdict', 'status', 'pack', 'mohm', 'sd', 'mah', 'days', 'vmin', 'vmax'])
         if (form.elements[k].value) q.set(k, form.elements[k].value);
       q.set('sort', sort); q.set('page', page); q.set('lang', lang);
       return q;
@@ -356,7 +360,7 @@ QByteArray script()
         tr.append(th, el('td', {}, c.resistance), el('td', {}, c.voltage),
           el('td', {}, c.capacity === null ? T.unknown : c.capacity),
           el('td', {}, c.selfDischarge === null ? '\u2013' : c.selfDischarge.toFixed(2) + ' mV/d'),
-          el('td', {}, c.measurements), el('td', {class: 'text'}, c.latest.replace('T', ' ').slice(0, 19)),
+          el('td', {}, c.measurements), el('td', {class: 'text'}, c.latest),
           el('td', {class: 'text'}, c.pack), el('td', {class: 'text'}, statusText(c)),
           el('td', {class: c.pass ? 'text' : 'text fail'}, c.pass ? T.passes : T.fails + ': ' + c.reasons.join('; ')));
         return tr;
