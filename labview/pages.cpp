@@ -410,10 +410,12 @@ QByteArray script()
     label(readings[readings.length - 1].at.slice(0, 10), {x: W - R - 70, y: H - B + 16});
     readings.forEach((m, i) => {
       const cx = x(times[i]);
-      if (m.rest) chart.append(svg('line', {x1: cx, y1: TOP, x2: cx, y2: H - B, class: 'rest', 'data-at': m.at}));
-      const v = svg('circle', {cx, cy: y(m.microvolts, v0, v1), r: 4, class: 'v', 'data-at': m.at, 'data-value': m.microvolts});
+      // The instant for scripts, in UTC; people read the local time in the title.
+      const at = new Date(times[i]).toISOString();
+      if (m.rest) chart.append(svg('line', {x1: cx, y1: TOP, x2: cx, y2: H - B, class: 'rest', 'data-at': at}));
+      const v = svg('circle', {cx, cy: y(m.microvolts, v0, v1), r: 4, class: 'v', 'data-at': at, 'data-value': m.microvolts});
       const vt = svg('title'); vt.textContent = m.at + ' ' + m.voltage; v.append(vt);
-      const r = svg('rect', {x: cx - 3.5, y: y(m.microohms, r0, r1) - 3.5, width: 7, height: 7, class: 'r', 'data-at': m.at, 'data-value': m.microohms});
+      const r = svg('rect', {x: cx - 3.5, y: y(m.microohms, r0, r1) - 3.5, width: 7, height: 7, class: 'r', 'data-at': at, 'data-value': m.microohms});
       const rt = svg('title'); rt.textContent = m.at + ' ' + m.resistance; r.append(rt);
       chart.append(v, r);
     });

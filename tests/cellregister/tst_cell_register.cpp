@@ -644,7 +644,9 @@ private slots:
             // The same register as the file, written through the earlier versions' statements.
             QStringList sql;
             for (int v = 0; v < version; ++v)
-                sql << migrationStep(v, true);
+                for (const QString &statement : migrationStep(v, true))
+                    if (statement != QLatin1String(kFillTextShapes)) // the rows bring theirs
+                        sql << statement;
             for (const char *table : {"cells", "record_runs", "run_files", "measurements",
                                       "capacities", "packs", "pack_cells", "pack_swaps"}) {
                 if (version == 1
