@@ -318,7 +318,9 @@ const std::vector<OptionRow> &optionTable()
          {"at"},
          "TIME",
          "when the readings were taken (ISO 8601, local time unless it says\n"
-         "otherwise; default: now), for readings from old files",
+         "otherwise; default: now), for readings from old files; a local time\n"
+         "the clocks skipped is refused, and one they showed twice needs its\n"
+         "offset (+01:00)",
          "",
          {},
          applyAt},
