@@ -8,15 +8,14 @@ namespace {
 // "resistance 60001>60000", "capacity ?<2000000": a failure as the table states it.
 QString shown(const analysis::Failure &f)
 {
-    static const char *const names[] = {"resistance", "self-discharge", "capacity",
-                                        "min-voltage", "max-voltage"};
+    static const char *const names[] = {"resistance", "self-discharge", "capacity", "min-voltage",
+                                        "max-voltage"};
     const auto number = [](const analysis::Quantity &q) {
         return std::visit([](auto v) { return QString::number(v); }, q);
     };
     return QString::fromLatin1(names[int(f.rule)]) + u' '
         + (f.known() ? number(*f.value) : QStringLiteral("?"))
-        + (f.rule == analysis::Rule::Capacity || f.rule == analysis::Rule::MinVoltage ? u'<'
-                                                                                        : u'>')
+        + (f.rule == analysis::Rule::Capacity || f.rule == analysis::Rule::MinVoltage ? u'<' : u'>')
         + number(f.limit);
 }
 
