@@ -180,7 +180,9 @@ std::vector<OptionUse> rules(Source rest)
     return {{O::MaxResistance},
             {O::MaxSelfDischarge, nullptr, rest},
             {O::MinCapacity, nullptr, rest},
-            {O::MinDays, nullptr, rest}};
+            {O::MinDays, nullptr, rest},
+            {O::MinVoltage, nullptr, rest},
+            {O::MaxVoltage, nullptr, rest}};
 }
 
 // The cells of report and labels, from files or from the register.

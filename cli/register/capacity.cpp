@@ -1,5 +1,6 @@
 // capacity: capacities measured by a charger, from its or a spreadsheet's CSV.
 #include "cellregister/capacity_file.h"
+#include "cellregister/local_time.h"
 #include "cellregister/packs.h"
 #include "cli/common/errors.h"
 #include "cli/common/exit_codes.h"
@@ -56,7 +57,7 @@ int runCapacity(const Invocation &inv)
     if (inv.at && *inv.at > QDateTime::currentDateTimeUtc().addSecs(kAheadOfClockSeconds))
         refuseUsage(QStringLiteral("capacity"),
                     QStringLiteral("--at %1 is ahead of this computer's clock")
-                        .arg(inv.at->toLocalTime().toString(Qt::ISODate)));
+                        .arg(cellregister::localTimeText(*inv.at)));
     const cellregister::CapacityFile file =
         cellregister::readCapacityFile(QString::fromUtf8(inputBytes(path)),
                                        {inv.labelColumn, inv.capacityColumn,
