@@ -8,10 +8,12 @@
 #include "register_model.h"
 #include "tool_process.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -23,13 +25,17 @@ using regmodel::Step;
 
 namespace {
 
-qint64 micro(const QJsonValue &v) { return qRound64(v.toDouble() * 1e6); }
+qint64 micro(const QJsonValue &v)
+{
+    return qRound64(v.toDouble() * 1e6);
+}
 
 // One register and the model beside it: runs steps through the tool and reads it back.
 class Bench {
 public:
     Bench(QString db, QString folder, const regmodel::Rules &rules)
-        : db_(std::move(db)), folder_(std::move(folder)),
+        : db_(std::move(db)),
+          folder_(std::move(folder)),
           model_(QDateTime::currentDateTimeUtc(), rules)
     { }
 
@@ -39,7 +45,8 @@ public:
         const ToolRun run = runTool(arguments(s), folder_);
         if (s.kind == Step::Kind::Match || s.kind == Step::Kind::Replace) {
             const QString wrong = model_.adopt(s, run.exitCode, layout(s.pack));
-            return wrong.isEmpty() ? wrong : wrong + QStringLiteral("; ") + QString::fromUtf8(run.err);
+            return wrong.isEmpty() ? wrong
+                                   : wrong + QStringLiteral("; ") + QString::fromUtf8(run.err);
         }
         const int expected = model_.apply(s);
         if (run.exitCode == expected)
@@ -50,8 +57,15 @@ public:
             .arg(QString::fromUtf8(run.err + run.out).left(400));
     }
 
-    // Every difference between the readers and the model.
-    QStringList check() { return model_.differences(observe()); }
+    // Every difference between the readers and the model; with the report and the labels
+    // when `pictures` asks for them.
+    QStringList check(bool pictures = false)
+    {
+        Observed seen = observe();
+        if (pictures)
+            drawPictures(seen);
+        return model_.differences(seen);
+    }
 
     const QString &db() const { return db_; }
     // The same bench on a copy of its register.
@@ -92,8 +106,9 @@ private:
                 r.voltage = {s.millivolts, 3};
                 board += reading::boardLine(r) + "\r\n";
             }
-            QStringList args{"record", file(QStringLiteral("readings.txt"), board), "--cells",
-                             s.labels.join(u','), "--at", s.at};
+            QStringList args{"record",  file(QStringLiteral("readings.txt"), board),
+                             "--cells", s.labels.join(u','),
+                             "--at",    s.at};
             if (s.restStart)
                 args << "--rest-start";
             return args + db;
@@ -104,15 +119,14 @@ private:
         }
         case K::Retire:
             return QStringList{"cell", "retire", s.labels.value(0), "--reason", "dented"} + db;
-        case K::Restore:
-            return QStringList{"cell", "restore", s.labels.value(0)} + db;
+        case K::Restore: return QStringList{"cell", "restore", s.labels.value(0)} + db;
         case K::Relabel:
             return QStringList{"cell", "relabel", s.labels.value(0), s.labels.value(1)} + db;
         case K::Capacity: {
             QByteArray csv = "Cell ID;Capacity (mAh)\r\n";
             for (int i = 0; i < s.labels.size(); ++i)
-                csv += s.labels[i].toUtf8() + ';'
-                    + QByteArray::number(regmodel::milliampHoursAt(i)) + "\r\n";
+                csv += s.labels[i].toUtf8() + ';' + QByteArray::number(regmodel::milliampHoursAt(i))
+                    + "\r\n";
             return QStringList{"capacity", file(QStringLiteral("charger.csv"), csv)} + db;
         }
         case K::Match:
@@ -120,8 +134,7 @@ private:
             + rules() + db;
         case K::Replace:
             return QStringList{"pack", "replace", s.pack, s.labels.value(0), "--apply"} + db;
-        case K::DeletePack:
-            return QStringList{"pack", "delete", s.pack} + db;
+        case K::DeletePack: return QStringList{"pack", "delete", s.pack} + db;
         }
         return {};
     }
@@ -153,6 +166,34 @@ private:
     {
         return QJsonDocument::fromJson(runTool(args + QStringList{"--db", db_}, folder_).out)
             .array();
+    }
+
+    void drawPictures(Observed &seen)
+    {
+        const QString report = folder_ + QStringLiteral("/report.html");
+        if (runTool(QStringList{"report", "--output", report, "--db", db_} + rules()).exitCode
+            == 0) {
+            const QByteArray page = readFile(report);
+            const auto count = [&](const QByteArray &id) {
+                const qsizetype at = page.indexOf("id=\"" + id + "\">");
+                return at < 0 ? -1 : page.mid(at + id.size() + 6, 8).split('<').value(0).toInt();
+            };
+            seen.reportCounts = std::pair{count("count-pass"), count("count-fail")};
+        }
+        // The labels' text, one page a label, its name first.
+        const QString pdf = folder_ + QStringLiteral("/labels.pdf");
+        QFile::remove(pdf);
+        const ToolRun labels = runTool(
+            QStringList{"labels", "--only", "pass", "--output", pdf, "--db", db_} + rules());
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        text.waitForFinished(30000);
+        QStringList printed;
+        if (labels.exitCode == 0)
+            for (const QByteArray &page : text.readAllStandardOutput().split('\f'))
+                if (!page.trimmed().isEmpty())
+                    printed << QString::fromUtf8(page.trimmed().split('\n').value(0));
+        seen.passLabels = printed;
     }
 
     Observed observe()
@@ -194,10 +235,10 @@ private:
             if (c.retired && !retired.contains(c.label))
                 retired << c.label;
         for (const QString &label : retired) {
-            const QJsonObject cell = QJsonDocument::fromJson(
-                                         runTool({"cell", label, "--format", "json", "--db", db_})
-                                             .out)
-                                         .object();
+            const QJsonObject cell =
+                QJsonDocument::fromJson(
+                    runTool({"cell", label, "--format", "json", "--db", db_}).out)
+                    .object();
             if (cell["retired"].isString())
                 seen.retiredReasons[label] = cell["retired"].toString();
         }
@@ -228,12 +269,12 @@ class TestRegisterModel : public QObject {
     // Runs the steps on the bench, comparing the readers after the last step, or after
     // each; the first step where the tool and the model part, or nothing.
     static QString failure(Bench &bench, const std::vector<Step> &steps, bool checkEach,
-                           const std::vector<Step> &before = {})
+                           const std::vector<Step> &before = {}, bool pictures = false)
     {
         for (std::size_t i = 0; i < steps.size(); ++i) {
             QString wrong = bench.step(steps[i]);
             if (wrong.isEmpty() && (checkEach || i + 1 == steps.size()))
-                wrong = bench.check().join(QStringLiteral("; "));
+                wrong = bench.check(pictures).join(QStringLiteral("; "));
             if (!wrong.isEmpty()) {
                 std::vector<Step> done = before;
                 done.insert(done.end(), steps.begin(), steps.begin() + qsizetype(i) + 1);
@@ -246,7 +287,7 @@ class TestRegisterModel : public QObject {
     QString failure(const QString &backend, const std::vector<Step> &steps, bool checkEach)
     {
         Bench bench(backends_.fresh(backend), backends_.folder(), rules_);
-        return failure(bench, steps, checkEach);
+        return failure(bench, steps, checkEach, {}, true);
     }
 
 private slots:
@@ -282,10 +323,14 @@ private slots:
             if (first.db().isEmpty())
                 QFAIL(qPrintable(QStringLiteral("could not copy ") + ground.db()));
             std::vector<Step> before; // after the common start
-            if (const QString f = failure(first, {steps[a]}, true, before); !f.isEmpty()) {
+            // The report and the labels after each single step: drawing them is slow.
+            if (const QString f = failure(first, {steps[a]}, true, before, true); !f.isEmpty()) {
                 failures << f;
                 continue;
             }
+#ifdef REGISTER_MODEL_SINGLE_STEPS
+            continue; // a sanitized tool is slow: the pairs run in the normal build
+#endif
             if (a % stride != 0)
                 continue;
             before.push_back(steps[a]);
@@ -310,36 +355,41 @@ private slots:
                  qPrintable(QString::number(failures.size()) + QStringLiteral(" sequences fail")));
     }
 
-    // Long random sequences, as many as REGISTER_MODEL_SEQUENCES asks (none by default), from
-    // the seed REGISTER_MODEL_SEED; a failing one is shrunk step by step while it still fails.
+    // Long random sequences from the seed REGISTER_MODEL_SEED, for REGISTER_MODEL_SECONDS (none
+    // by default); a failing one is shrunk step by step while it still fails.
     void randomSequences()
     {
-        const int count = qEnvironmentVariableIntValue("REGISTER_MODEL_SEQUENCES");
-        if (count == 0)
-            QSKIP("REGISTER_MODEL_SEQUENCES not set");
+        const int seconds = qEnvironmentVariableIntValue("REGISTER_MODEL_SECONDS");
+        if (seconds == 0)
+            QSKIP("REGISTER_MODEL_SECONDS not set");
         const quint32 seed = quint32(qEnvironmentVariableIntValue("REGISTER_MODEL_SEED"));
         QRandomGenerator random(seed);
         const int n = int(regmodel::alphabet().size());
-        for (int k = 0; k < count; ++k) {
-            const QString backend = RegisterBackends::names().at(k % 2);
+        QElapsedTimer clock;
+        clock.start();
+        int tried = 0, steps = 0;
+        for (; clock.elapsed() < seconds * 1000LL; ++tried) {
+            const QString backend = RegisterBackends::names().at(tried % 2);
             std::vector<int> picks(std::size_t(8 + random.bounded(17)));
             for (int &p : picks)
                 p = random.bounded(n);
-            if (failure(backend, regmodel::sequence(picks), false).isEmpty())
+            steps += int(picks.size());
+            if (failure(backend, regmodel::sequence(picks), true).isEmpty())
                 continue;
             // Shrink: drop each step that the failure does not need.
             for (std::size_t i = picks.size(); i-- > 0;) {
                 std::vector<int> shorter = picks;
                 shorter.erase(shorter.begin() + qsizetype(i));
-                if (!failure(backend, regmodel::sequence(shorter), false).isEmpty())
+                if (!failure(backend, regmodel::sequence(shorter), true).isEmpty())
                     picks = shorter;
             }
-            QFAIL(qPrintable(QStringLiteral("sequence %1 of seed %2 on %3, shrunk:\n")
-                                 .arg(k)
+            qWarning().noquote() << failure(backend, regmodel::sequence(picks), true);
+            QFAIL(qPrintable(QStringLiteral("sequence %1 of seed %2 on %3 fails; shrunk above")
+                                 .arg(tried)
                                  .arg(seed)
-                                 .arg(backend)
-                             + failure(backend, regmodel::sequence(picks), true)));
+                                 .arg(backend)));
         }
+        qInfo("%d sequences of %d steps in all, seed %u: the model holds", tried, steps, seed);
     }
 };
 

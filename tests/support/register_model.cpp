@@ -14,13 +14,22 @@ constexpr int kOk = 0;
 constexpr int kUsage = 2;
 constexpr int kUnknownOrRepeated = 10;
 
-QString cellList(const QStringList &labels) { return labels.join(u','); }
+QString cellList(const QStringList &labels)
+{
+    return labels.join(u',');
+}
 
 } // namespace
 
-qint64 microohmsAt(int place) { return place == 3 ? 80'000 : 30'000 + 1'000 * place; }
+qint64 microohmsAt(int place)
+{
+    return place == 3 ? 80'000 : 30'000 + 1'000 * place;
+}
 
-int milliampHoursAt(int place) { return 2500 - 50 * place; }
+int milliampHoursAt(int place)
+{
+    return 2500 - 50 * place;
+}
 
 QString Step::describe() const
 {
@@ -31,20 +40,16 @@ QString Step::describe() const
             .arg(millivolts);
     case Kind::Undo:
         return run ? QStringLiteral("undo %1").arg(run) : QStringLiteral("undo LATEST");
-    case Kind::Retire:
-        return QStringLiteral("cell retire %1").arg(labels.value(0));
-    case Kind::Restore:
-        return QStringLiteral("cell restore %1").arg(labels.value(0));
+    case Kind::Retire: return QStringLiteral("cell retire %1").arg(labels.value(0));
+    case Kind::Restore: return QStringLiteral("cell restore %1").arg(labels.value(0));
     case Kind::Relabel:
         return QStringLiteral("cell relabel %1 %2").arg(labels.value(0), labels.value(1));
-    case Kind::Capacity:
-        return QStringLiteral("capacity %1").arg(cellList(labels));
+    case Kind::Capacity: return QStringLiteral("capacity %1").arg(cellList(labels));
     case Kind::Match:
         return QStringLiteral("match --series 1 --parallel 2 --save-pack %1").arg(pack);
     case Kind::Replace:
         return QStringLiteral("pack replace %1 %2 --apply").arg(pack, labels.value(0));
-    case Kind::DeletePack:
-        return QStringLiteral("pack delete %1").arg(pack);
+    case Kind::DeletePack: return QStringLiteral("pack delete %1").arg(pack);
     }
     return {};
 }
@@ -153,13 +158,12 @@ int Model::apply(const Step &step)
         run->undone = true;
         for (auto it = cells_.begin(); it != cells_.end();) {
             Cell &c = it->second;
-            const bool hadIt =
-                std::any_of(c.measurements.begin(), c.measurements.end(),
-                            [&](const Measurement &m) { return m.run == number; });
+            const bool hadIt = std::any_of(c.measurements.begin(), c.measurements.end(),
+                                           [&](const Measurement &m) { return m.run == number; });
             std::erase_if(c.measurements, [&](const Measurement &m) { return m.run == number; });
             // The cells only this run brought, holding nothing else, go with it.
-            const bool alone = hadIt && c.measurements.empty() && !c.milliampHours
-                && !c.retired && c.pack.isEmpty() && !c.swapped;
+            const bool alone = hadIt && c.measurements.empty() && !c.milliampHours && !c.retired
+                && c.pack.isEmpty() && !c.swapped;
             it = alone ? cells_.erase(it) : std::next(it);
         }
         return kOk;
@@ -208,8 +212,7 @@ int Model::apply(const Step &step)
         return kOk;
     }
     case K::Match:
-    case K::Replace:
-        break;
+    case K::Replace: break;
     }
     return -1;
 }
@@ -314,10 +317,8 @@ QStringList Model::differences(const Observed &seen) const
         };
         differ("measurements", QString::number(c.measurements.size()),
                QString::number(row.measurements));
-        differ("resistance", QString::number(m ? m->microohms : 0),
-               QString::number(row.microohms));
-        differ("voltage", QString::number(m ? m->microvolts : 0),
-               QString::number(row.microvolts));
+        differ("resistance", QString::number(m ? m->microohms : 0), QString::number(row.microohms));
+        differ("voltage", QString::number(m ? m->microvolts : 0), QString::number(row.microvolts));
         differ("capacity", c.milliampHours ? QString::number(*c.milliampHours) : QString(),
                row.milliampHours ? QString::number(*row.milliampHours) : QString());
         differ("pack", c.pack, row.pack);
@@ -356,8 +357,28 @@ QStringList Model::differences(const Observed &seen) const
         if (shownPack == seen.packs.end() || shownPack->second != groups)
             d << QStringLiteral("pack %1 does not hold its cells").arg(name);
     }
+    // Retired cells are counted apart from those that pass or fail, and get no pass label.
+    int passes = 0, fails = 0;
+    QStringList passing;
+    for (const Cell *c : expected) {
+        passes += status(*c) == u"pass" ? 1 : 0;
+        fails += status(*c) == u"fail" ? 1 : 0;
+        if (status(*c) == u"pass")
+            passing << c->label;
+    }
+    if (seen.reportCounts && *seen.reportCounts != std::pair{passes, fails})
+        d << QStringLiteral("report: %1 pass, %2 fail; expected %3 and %4")
+                 .arg(seen.reportCounts->first)
+                 .arg(seen.reportCounts->second)
+                 .arg(passes)
+                 .arg(fails);
+    if (seen.passLabels && *seen.passLabels != passing)
+        d << QStringLiteral("pass labels for %1; expected %2")
+                 .arg(seen.passLabels->join(u' '), passing.join(u' '));
     if (seen.packs.size() != packs_.size())
-        d << QStringLiteral("%1 packs shown, %2 expected").arg(seen.packs.size()).arg(packs_.size());
+        d << QStringLiteral("%1 packs shown, %2 expected")
+                 .arg(seen.packs.size())
+                 .arg(packs_.size());
     return d;
 }
 

@@ -17,7 +17,17 @@ namespace regmodel {
 
 // One command as a user types it.
 struct Step {
-    enum class Kind { Record, Undo, Retire, Restore, Relabel, Capacity, Match, Replace, DeletePack };
+    enum class Kind {
+        Record,
+        Undo,
+        Retire,
+        Restore,
+        Relabel,
+        Capacity,
+        Match,
+        Replace,
+        DeletePack
+    };
     Kind kind = Kind::Record;
     // Record: the cells in order; Capacity: the cells given a capacity; Retire, Restore,
     // Replace: one cell; Relabel: from, to.
@@ -84,11 +94,15 @@ struct Observed {
         QString pack;
         QString status; // pass, fail or retired
     };
-    std::vector<CellRow> cells;                      // as listed
-    std::vector<std::pair<qint64, int>> runs;        // number, readings, of runs not undone
-    std::map<QString, int> exported;                 // rows of each label
+    std::vector<CellRow> cells; // as listed
+    std::vector<std::pair<qint64, int>> runs; // number, readings, of runs not undone
+    std::map<QString, int> exported; // rows of each label
     std::map<QString, std::vector<QStringList>> packs; // groups of labels, − end first
-    std::map<QString, QString> retiredReasons;       // of each cell `cell` calls retired
+    std::map<QString, QString> retiredReasons; // of each cell `cell` calls retired
+    // The pictures, where they were drawn: the report's counts of cells that pass and fail,
+    // and the cells a sheet of pass labels is printed for, in its order.
+    std::optional<std::pair<int, int>> reportCounts;
+    std::optional<QStringList> passLabels;
 };
 
 class Model {
