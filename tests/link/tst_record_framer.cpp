@@ -97,6 +97,7 @@ private slots:
     void trueLinesOrAnEarlyReport();
     void firstBytesAndUnaskedBytes_data();
     void firstBytesAndUnaskedBytes();
+    void pieceAfterTheAnswerIsDropped();
     void noDataReplies_data();
     void noDataReplies();
     void echoIsTakenOut_data();
@@ -186,6 +187,19 @@ void TestRecordFramer::firstBytesAndUnaskedBytes()
         }
     QVERIFY2(checker.failure.isEmpty(), qPrintable(checker.failure));
     QVERIFY(checker.runs > 2'000);
+}
+
+// Half a record long after the answer, then two records after two seconds of silence: the
+// piece is reported and dropped, never joined to the records after it.
+void TestRecordFramer::pieceAfterTheAnswerIsDropped()
+{
+    const QByteArray r7 = batchRecord(7), r12 = batchRecord(12);
+    Delivery d;
+    d.steps << Step{0, r7 + r12} << Step{3000, batchRecord(1).left(3)} << Step{2000, r7 + r12};
+    const Outcome o = frame(d);
+    const auto line = [](const QByteArray &r) { return analyzer::decodeRecord(r, true).line; };
+    QCOMPARE(o.lines, (QList<QByteArray>{line(r7), line(r12), line(r7), line(r12)}));
+    QCOMPARE(o.certain.value_or(-1), 0);
 }
 
 void TestRecordFramer::noDataReplies_data()
