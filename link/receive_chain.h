@@ -35,7 +35,8 @@ public:
     // The next block; empty when none is waiting.
     QByteArray take();
 
-    void beginTransfer() { framer_.beginTransfer(); }
+    // Download goes out next: what came before it decides whether the line echoes.
+    void beginTransfer();
     void endTransfer();
     bool transferPending() const { return framer_.nextDecision().has_value(); }
     std::optional<qsizetype> transferDisturbance() const { return framer_.disturbance(); }
