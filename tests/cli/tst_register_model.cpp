@@ -3,6 +3,7 @@
 // a common start, on SQLite and PostgreSQL, and at random over long sequences when
 // REGISTER_MODEL_SEQUENCES asks for them (the failing sequence is shrunk to a short one).
 #include "files.h"
+#include "lab_client.h"
 #include "reading/line_format.h"
 #include "register_backends.h"
 #include "register_model.h"
@@ -62,8 +63,10 @@ public:
     QStringList check(bool pictures = false)
     {
         Observed seen = observe();
-        if (pictures)
+        if (pictures) {
             drawPictures(seen);
+            readLabView(seen);
+        }
         return model_.differences(seen);
     }
 
@@ -166,6 +169,34 @@ private:
     {
         return QJsonDocument::fromJson(runTool(args + QStringList{"--db", db_}, folder_).out)
             .array();
+    }
+
+    // The lab view's cells table, served from the register as `serve` serves it.
+    void readLabView(Observed &seen)
+    {
+        labview::Server server(labOptions(folder_, db_, false));
+        QNetworkAccessManager net;
+        QString query = QStringLiteral("/api/cells?size=500&mohm=%1")
+                            .arg(double(model_.rules().maxMicroohms) / 1000);
+        if (model_.rules().withVoltage)
+            query += QStringLiteral("&vmin=%1").arg(double(model_.rules().minMicrovolts) / 1e6);
+        const Reply reply = request(net, "GET", labBase(server) + query);
+        std::vector<Observed::CellRow> rows;
+        for (const QJsonValue &r : QJsonDocument::fromJson(reply.body)["rows"].toArray()) {
+            Observed::CellRow row;
+            row.label = r["label"].toString();
+            row.measurements = r["measurements"].toInt();
+            row.microohms = r["microohms"].toInteger();
+            row.microvolts = r["microvolts"].toInteger();
+            if (!r["microampHours"].isNull())
+                row.milliampHours = int(r["microampHours"].toInteger() / 1000);
+            row.pack = r["pack"].toString();
+            row.status = r["status"].toString() == u"retired" ? QStringLiteral("retired")
+                : r["pass"].toBool()                          ? QStringLiteral("pass")
+                                                              : QStringLiteral("fail");
+            rows.push_back(row);
+        }
+        seen.labCells = rows;
     }
 
     void drawPictures(Observed &seen)

@@ -299,30 +299,51 @@ QStringList Model::differences(const Observed &seen) const
         expected.push_back(&c);
     std::sort(expected.begin(), expected.end(),
               [](const Cell *a, const Cell *b) { return a->label.toUtf8() < b->label.toUtf8(); });
-    QStringList wanted, shown;
-    for (const Cell *c : expected)
-        wanted << c->label;
-    for (const auto &row : seen.cells)
-        shown << row.label;
-    if (wanted != shown)
-        return {QStringLiteral("cells: expected %1, shown %2")
-                    .arg(wanted.join(u' '), shown.join(u' '))};
+    // Both listings of the cells, the tool's and the lab view's, hold the same truth.
+    const auto compareListing = [&](const char *reader,
+                                    const std::vector<Observed::CellRow> &rows) {
+        QStringList wanted, shown;
+        for (const Cell *c : expected)
+            wanted << c->label;
+        for (const auto &row : rows)
+            shown << row.label;
+        if (wanted != shown) {
+            d << QStringLiteral("%1: expected %2, shown %3")
+                     .arg(QLatin1String(reader), wanted.join(u' '), shown.join(u' '));
+            return;
+        }
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const Cell &c = *expected[i];
+            const Observed::CellRow &row = rows[i];
+            const Measurement *m = latest(c);
+            const auto differ = [&](const char *what, const QString &want, const QString &got) {
+                if (want != got)
+                    d << QStringLiteral("%1: cell %2: %3 %4, expected %5")
+                             .arg(QLatin1String(reader), c.label, QLatin1String(what), got, want);
+            };
+            differ("measurements", QString::number(c.measurements.size()),
+                   QString::number(row.measurements));
+            differ("resistance", QString::number(m ? m->microohms : 0),
+                   QString::number(row.microohms));
+            differ("voltage", QString::number(m ? m->microvolts : 0),
+                   QString::number(row.microvolts));
+            differ("capacity", c.milliampHours ? QString::number(*c.milliampHours) : QString(),
+                   row.milliampHours ? QString::number(*row.milliampHours) : QString());
+            differ("pack", c.pack, row.pack);
+            differ("status", status(c), row.status);
+        }
+    };
+    compareListing("cells", seen.cells);
+    if (seen.labCells)
+        compareListing("lab view", *seen.labCells);
+    if (!d.isEmpty())
+        return d;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         const Cell &c = *expected[i];
-        const Observed::CellRow &row = seen.cells[i];
-        const Measurement *m = latest(c);
         const auto differ = [&](const char *what, const QString &want, const QString &got) {
             if (want != got)
                 d << QStringLiteral("cell %1: %2 %3, expected %4").arg(c.label, what, got, want);
         };
-        differ("measurements", QString::number(c.measurements.size()),
-               QString::number(row.measurements));
-        differ("resistance", QString::number(m ? m->microohms : 0), QString::number(row.microohms));
-        differ("voltage", QString::number(m ? m->microvolts : 0), QString::number(row.microvolts));
-        differ("capacity", c.milliampHours ? QString::number(*c.milliampHours) : QString(),
-               row.milliampHours ? QString::number(*row.milliampHours) : QString());
-        differ("pack", c.pack, row.pack);
-        differ("status", status(c), row.status);
         const auto exported = seen.exported.find(c.label);
         differ("exported rows", QString::number(c.measurements.size()),
                QString::number(exported == seen.exported.end() ? 0 : exported->second));

@@ -103,6 +103,8 @@ struct Observed {
     // and the cells a sheet of pass labels is printed for, in its order.
     std::optional<std::pair<int, int>> reportCounts;
     std::optional<QStringList> passLabels;
+    // The lab view's cells table, where it was read: each row as `cells` shows it.
+    std::optional<std::vector<CellRow>> labCells;
 };
 
 class Model {
