@@ -1,5 +1,7 @@
 #include "analysis/verdict.h"
 
+#include <cmath>
+
 namespace analysis {
 
 std::vector<Failure> failures(const CellValues &cell, const Rules &rules)
@@ -10,14 +12,21 @@ std::vector<Failure> failures(const CellValues &cell, const Rules &rules)
     if (rules.maxSelfDischargeMvPerDay
         && !(cell.selfDischargeMvPerDay
              && *cell.selfDischargeMvPerDay <= *rules.maxSelfDischargeMvPerDay))
-        out.push_back(
-            {Rule::SelfDischarge, cell.selfDischargeMvPerDay, *rules.maxSelfDischargeMvPerDay});
+        out.push_back({Rule::SelfDischarge, cell.selfDischargeMvPerDay,
+                       *rules.maxSelfDischargeMvPerDay,
+                       cell.selfDischargeMvPerDay ? std::nullopt : cell.restedDays});
     if (rules.minCapacityMicroampHours
         && !(cell.capacityMicroampHours
              && *cell.capacityMicroampHours >= *rules.minCapacityMicroampHours))
         out.push_back(
             {Rule::Capacity, cell.capacityMicroampHours, *rules.minCapacityMicroampHours});
     return out;
+}
+
+std::string restLengthText(double days)
+{
+    const long long hours = days > 0 ? static_cast<long long>(std::floor(days * 24.0)) : 0;
+    return std::to_string(hours / 24) + " d " + std::to_string(hours % 24) + " h";
 }
 
 } // namespace analysis

@@ -26,6 +26,7 @@ std::vector<tables::Column> cellColumns(Format format)
                 {"mV/day", Kind::Number, tables::kFitContent},
                 {"mAh", Kind::Number, tables::kFitContent},
                 {"pack", Kind::Text, tables::kFitContent},
+                {"status", Kind::Text, tables::kFitContent},
                 {"verdict", Kind::Text}};
     return {{"label", Kind::Text},
             {"resistance_ohm", Kind::Number},
@@ -38,6 +39,7 @@ std::vector<tables::Column> cellColumns(Format format)
             {"self_discharge_mv_per_day", Kind::Number},
             {"capacity_mah", Kind::Number},
             {"pack", Kind::Text},
+            {"status", Kind::Text},
             {"verdict", Kind::Text},
             {"reasons", Kind::List}};
 }
@@ -59,7 +61,8 @@ std::vector<tables::Column> measurementColumns(Format format, MeasurementTable::
                         {"capacity_at", Kind::Text},
                         {"pack", Kind::Text},
                         {"pack_group", Kind::Number},
-                        {"pack_position", Kind::Number}});
+                        {"pack_position", Kind::Number},
+                        {"status", Kind::Text}});
     if (format == Format::Text)
         for (std::size_t i = 0; i + 1 < columns.size(); ++i)
             columns[i].width = tables::kFitContent;
@@ -79,16 +82,15 @@ void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &r
 {
     const auto sd = cellregister::selfDischarge(c, rules.minDays);
     const QByteArray selfDischarge = sd ? QByteArray::number(*sd, 'f', 2) : QByteArray();
-    const QByteArrayView verdict = reasons.isEmpty() ? "pass" : "fail";
+    const QByteArrayView verdict = c.retired ? "retired" : reasons.isEmpty() ? "pass" : "fail";
     tables::Writer &t = table_;
     if (format_ == Format::Text) {
         t.text(c.label).number({c.microohms, 3}).number({c.microvolts, 6}).number(c.measurements);
         t.textBy([&](QByteArray &b) { cellregister::appendLocalTimeText(b, c.latest); });
         t.number(selfDischarge);
         c.capacityMicroampHours ? t.number({*c.capacityMicroampHours, 3}) : t.none();
-        t.text(c.retired              ? QStringLiteral("retired")
-                   : c.pack.isEmpty() ? QStringLiteral("-")
-                                      : c.pack);
+        t.text(c.pack.isEmpty() ? QStringLiteral("-") : c.pack);
+        t.text(cellregister::statusText(c));
         t.textBy([&](QByteArray &b) {
             b += verdict;
             if (!reasons.isEmpty())
@@ -109,6 +111,7 @@ void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &r
         t.number(selfDischarge);
         c.capacityMicroampHours ? t.number({*c.capacityMicroampHours, 3}) : t.none();
         c.pack.isEmpty() ? t.none() : t.text(c.pack);
+        t.text(cellregister::statusText(c));
         t.text(verdict).list(reasons);
     }
     t.endRow();
@@ -141,6 +144,7 @@ void MeasurementTable::add(const cellregister::Measurement &m,
         packed ? t.text(cell->pack) : t.none();
         packed ? t.number(cell->packGroup) : t.none();
         packed ? t.number(cell->packPosition) : t.none();
+        cell ? t.text(cellregister::statusText(*cell)) : t.none();
     }
     t.endRow();
 }
