@@ -12,9 +12,12 @@ std::vector<Failure> failures(const CellValues &cell, const Rules &rules)
     if (rules.maxSelfDischargeMvPerDay
         && !(cell.selfDischargeMvPerDay
              && *cell.selfDischargeMvPerDay <= *rules.maxSelfDischargeMvPerDay))
-        out.push_back({Rule::SelfDischarge, cell.selfDischargeMvPerDay,
-                       *rules.maxSelfDischargeMvPerDay,
-                       cell.selfDischargeMvPerDay ? std::nullopt : cell.restedDays});
+    {
+        Failure f{Rule::SelfDischarge, cell.selfDischargeMvPerDay, *rules.maxSelfDischargeMvPerDay};
+        if (!cell.selfDischargeMvPerDay)
+            f.restedDays = cell.restedDays;
+        out.push_back(f);
+    }
     if (rules.minCapacityMicroampHours
         && !(cell.capacityMicroampHours
              && *cell.capacityMicroampHours >= *rules.minCapacityMicroampHours))

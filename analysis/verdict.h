@@ -31,13 +31,16 @@ struct CellValues {
     std::optional<double> selfDischargeMvPerDay;
     std::optional<std::int64_t> capacityMicroampHours;
     // How long the latest rest has lasted, in calendar days; none: no rest began.
-    std::optional<double> restedDays;
+    std::optional<double> restedDays = std::nullopt;
 };
 
 struct Failure {
     Rule rule;
     std::optional<Quantity> value; // none: the cell cannot show this rule yet
     Quantity limit;
+    // Of a self-discharge not known yet: the rest reached, in calendar days; none when no
+    // rest began.
+    std::optional<double> restedDays = std::nullopt;
 
     bool known() const { return value.has_value(); }
     bool operator==(const Failure &) const = default;

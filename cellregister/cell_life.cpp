@@ -15,7 +15,8 @@ std::vector<RecordRun> recordRuns(CellRegister &r)
     QSqlQuery q = r.run(QStringLiteral(
         "SELECT r.id, r.recorded_at, r.measured_at, r.model, r.source, COUNT(m.id) "
         "FROM record_runs r LEFT JOIN measurements m ON m.run_id = r.id "
-        "WHERE r.undone_at IS NULL GROUP BY r.id, r.recorded_at, r.measured_at, r.model, r.source ORDER BY r.id"));
+        "WHERE r.undone_at IS NULL "
+        "GROUP BY r.id, r.recorded_at, r.measured_at, r.model, r.source ORDER BY r.id"));
     while (r.next(q))
         runs.push_back({q.value(0).toLongLong(), timeFromText(q.value(1).toString()),
                         timeFromText(q.value(2).toString()), q.value(3).toString(),
@@ -41,11 +42,11 @@ Undone undoRun(CellRegister &r, qint64 run)
         QSqlQuery q = r.run(QStringLiteral("SELECT DISTINCT p.name FROM packs p "
                                            "JOIN pack_cells pc ON pc.pack_id = p.id "
                                            "JOIN measurements m ON m.cell_id = pc.cell_id "
-                                           "WHERE m.run_id = ? ORDER BY p.name")
-                                + r.labelCollation(),
+                                           "WHERE m.run_id = ?"),
                             {run});
         while (r.next(q))
             packs << q.value(0).toString();
+        packs.sort();
     }
     QSqlQuery count =
         r.run(QStringLiteral("SELECT COUNT(*) FROM measurements WHERE run_id = ?"), {run});
@@ -132,13 +133,16 @@ void relabelCell(CellRegister &r, const QString &from, const QString &to)
                 : QStringLiteral("a cell labelled '%1' exists already, which '%2' names in "
                                  "another case")
                       .arg(q.value(0).toString(), to));
-    const bool keyed = [&] {
-        QSqlQuery q = r.run(QStringLiteral("SELECT 1 FROM cells WHERE label_key = ?"), {labelKey(to)});
-        return r.next(q);
+    const QString oldKey = [&] {
+        QSqlQuery q = r.run(QStringLiteral("SELECT label_key FROM cells WHERE id = ?"), {id});
+        r.next(q);
+        return q.value(0).toString();
     }();
-    // A twin of an earlier version relabelled apart from its twin takes its own key.
     r.run(QStringLiteral("UPDATE cells SET label = ?, label_key = ? WHERE id = ?"),
-          {to, keyed ? QVariant() : QVariant(labelKey(to)), id});
+          {to, labelKey(to), id});
+    // A twin an earlier version let in is named by the key its first-written twin leaves.
+    if (!oldKey.isEmpty() && oldKey != labelKey(to))
+        passOnKey(r, oldKey);
     t.commit();
 }
 

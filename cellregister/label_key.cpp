@@ -49,6 +49,25 @@ std::vector<std::pair<QString, QString>> caseTwins(CellRegister &r)
     return twins;
 }
 
+void passOnKey(CellRegister &r, const QString &key)
+{
+    if (QSqlQuery held = r.run(QStringLiteral("SELECT 1 FROM cells WHERE label_key = ?"), {key});
+        r.next(held))
+        return;
+    QVariant heir;
+    {
+        QSqlQuery q =
+            r.run(QStringLiteral("SELECT id, label FROM cells WHERE label_key IS NULL ORDER BY id"));
+        while (r.next(q))
+            if (labelKey(q.value(1).toString()) == key) {
+                heir = q.value(0);
+                break;
+            }
+    }
+    if (heir.isValid())
+        r.run(QStringLiteral("UPDATE cells SET label_key = ? WHERE id = ?"), {key, heir});
+}
+
 void fillLabelKeys(CellRegister &r)
 {
     std::vector<std::pair<qint64, QString>> keys;

@@ -23,6 +23,10 @@ std::optional<QString> storedLabel(CellRegister &r, const QString &label);
 // each pair the cell first written and a later one, in label order. `cell merge` joins them.
 std::vector<std::pair<QString, QString>> caseTwins(CellRegister &r);
 
+// Gives a key no cell holds any more to the first written cell of that label without a key,
+// if any: a twin whose first-written cell took another label.
+void passOnKey(CellRegister &r, const QString &key);
+
 // The migration's part that SQL cannot do: each cell's key, given to the first written cell
 // of each label alone.
 void fillLabelKeys(CellRegister &r);
