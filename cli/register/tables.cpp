@@ -56,13 +56,13 @@ std::vector<tables::Column> measurementColumns(Format format, MeasurementTable::
         {"rest_start", Kind::Flag}};
     if (which == MeasurementTable::Columns::WithCellState)
         columns.insert(columns.end(),
-                       {{"capacity_mah", Kind::Number},
+                       {{"status", Kind::Text},
+                        {"capacity_mah", Kind::Number},
                         {"capacity_source", Kind::Text},
                         {"capacity_at", Kind::Text},
                         {"pack", Kind::Text},
                         {"pack_group", Kind::Number},
-                        {"pack_position", Kind::Number},
-                        {"status", Kind::Text}});
+                        {"pack_position", Kind::Number}});
     if (format == Format::Text)
         for (std::size_t i = 0; i + 1 < columns.size(); ++i)
             columns[i].width = tables::kFitContent;
@@ -134,6 +134,7 @@ void MeasurementTable::add(const cellregister::Measurement &m,
     m.sourceLine ? t.number(m.sourceLine) : t.none();
     t.flag(m.restStart);
     if (columns_ == Columns::WithCellState) {
+        cell ? t.text(cellregister::statusText(*cell)) : t.none();
         const bool capacity = cell && cell->capacityMicroampHours;
         capacity ? t.number({*cell->capacityMicroampHours, 3}) : t.none();
         capacity && !cell->capacitySource.isEmpty() ? t.text(cell->capacitySource) : t.none();
@@ -144,7 +145,6 @@ void MeasurementTable::add(const cellregister::Measurement &m,
         packed ? t.text(cell->pack) : t.none();
         packed ? t.number(cell->packGroup) : t.none();
         packed ? t.number(cell->packPosition) : t.none();
-        cell ? t.text(cellregister::statusText(*cell)) : t.none();
     }
     t.endRow();
 }

@@ -32,8 +32,9 @@ private:
 };
 
 // Measurements, one a row: handed to `flush` as they grow, or all returned by finish().
-// With the cell's state, each row also gives the cell's latest capacity (value, source,
-// time), its place in a pack (pack, group, position) and its status, as `export` writes them.
+// With the cell's state, each row also gives the cell's status (stock, pack, retired), its
+// latest capacity (value, source, time) and its place in a pack (pack, group, position), as
+// `export` writes them.
 class MeasurementTable {
 public:
     enum class Columns { Measurement, WithCellState };

@@ -406,7 +406,8 @@ private slots:
         const QString db = backends_.fresh(backend);
         const QString three = file("three.txt", boardFile(3, 1, [](int) { return 4100; }));
         const QString twice = file("twice.txt", "B1\nb1\n");
-        const QString charger = file("charger.csv", "id,capacity_mah\nA1,2000\nZ9,2100\nZ8,1\n");
+        const QString charger =
+            file("charger.csv", "id,capacity_mah\nA1,2000\nZ9,2100\nA2,2000\nZ8,1\n");
         const struct {
             QStringList args;
             int exitCode;
@@ -422,7 +423,7 @@ private slots:
             {{"cell", "relabel", "A2", "a3"}, 10, "a cell labelled 'A3' exists already"},
             {{"cell", "retire", "a3", "--reason", "dented"}, 0, "retired (dented)"},
             {{"cells", "--format", "csv"}, 0, ",,retired,retired,"},
-            {{"export", "--format", "csv"}, 0, ",pack_position,status\r\n"},
+            {{"export", "--format", "csv"}, 0, ",rest_start,status,capacity_mah,"},
             {{"record", three, "--cells", "A5,a5,A6"}, 10, "item 2: a5 again (first in item 1)"},
             {{"record", three, "--cells-from", twice}, 10, ":2: b1 again (first on line 1)"},
             {{"capacity", charger, "--skip-unknown"}, 0,

@@ -211,6 +211,9 @@ private slots:
             {"mah=1000&verdict=pass", "A1 A2", 2}, // an unknown capacity fails
             {"status=stock", "A1 B2", 2},
             {"status=retired", "B1", 1},
+            // A retired cell is neither a pass nor a failure.
+            {"verdict=pass", "A1 A2 B2", 3},
+            {"verdict=fail", "", 0},
             {"pack=P", "A2", 1},
             {"size=3&page=1", "B2", 4},
             {"size=3&page=9", "", 4},
