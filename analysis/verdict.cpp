@@ -11,8 +11,7 @@ std::vector<Failure> failures(const CellValues &cell, const Rules &rules)
         out.push_back({Rule::Resistance, cell.microohms, *rules.maxMicroohms});
     if (rules.maxSelfDischargeMvPerDay
         && !(cell.selfDischargeMvPerDay
-             && *cell.selfDischargeMvPerDay <= *rules.maxSelfDischargeMvPerDay))
-    {
+             && *cell.selfDischargeMvPerDay <= *rules.maxSelfDischargeMvPerDay)) {
         Failure f{Rule::SelfDischarge, cell.selfDischargeMvPerDay, *rules.maxSelfDischargeMvPerDay};
         if (!cell.selfDischargeMvPerDay)
             f.restedDays = cell.restedDays;

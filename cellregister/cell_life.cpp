@@ -83,7 +83,8 @@ Undone undoRun(CellRegister &r, qint64 run)
         QStringList failing;
         for (const QStringList &group : pack.groups)
             for (const QString &label : group)
-                if (const auto cell = summarizeCell(r, label); !cell || !failures(*cell, rules).empty())
+                if (const auto cell = summarizeCell(r, label);
+                    !cell || !failures(*cell, rules).empty())
                     failing << label;
         if (!failing.isEmpty())
             undone.packsFailing.emplace_back(name, failing);
@@ -96,10 +97,11 @@ void retireCell(CellRegister &r, const QString &label, const QString &reason)
 {
     CellRegister::Transaction t(r);
     const qint64 id = cellId(r, label);
-    if (QSqlQuery q = r.run(QStringLiteral("SELECT p.name, c.label FROM pack_cells pc "
-                                           "JOIN packs p ON p.id = pc.pack_id "
-                                           "JOIN cells c ON c.id = pc.cell_id WHERE pc.cell_id = ?"),
-                            {id});
+    if (QSqlQuery q =
+            r.run(QStringLiteral("SELECT p.name, c.label FROM pack_cells pc "
+                                 "JOIN packs p ON p.id = pc.pack_id "
+                                 "JOIN cells c ON c.id = pc.cell_id WHERE pc.cell_id = ?"),
+                  {id});
         r.next(q))
         throw EDuplicateEntry(QStringLiteral("cell %1 is in pack '%2'; pack replace %2 %1 "
                                              "--apply takes it out and retires it")
@@ -161,8 +163,9 @@ void mergeCells(CellRegister &r, const QString &keep, const QString &other)
         throw EDuplicateEntry(QStringLiteral("cells '%1' and '%2' are not two labels of one cell "
                                              "in different case; only such twins are merged")
                                   .arg(keptLabel, goneLabel));
-    if (QSqlQuery q = r.run(QStringLiteral("SELECT COUNT(*) FROM pack_cells WHERE cell_id IN (?, ?)"),
-                            {kept, gone});
+    if (QSqlQuery q =
+            r.run(QStringLiteral("SELECT COUNT(*) FROM pack_cells WHERE cell_id IN (?, ?)"),
+                  {kept, gone});
         r.next(q) && q.value(0).toInt() > 1)
         throw EDuplicateEntry(QStringLiteral("cells '%1' and '%2' are both in packs; pack replace "
                                              "takes one out first")
@@ -175,14 +178,16 @@ void mergeCells(CellRegister &r, const QString &keep, const QString &other)
         r.run(QString::fromLatin1(sql), {kept, gone});
     // The latest capacity of the two, and the kept cell's status unless only the other's
     // was retired.
-    r.run(QStringLiteral(
-              "UPDATE cells SET capacity_uah = o.capacity_uah, capacity_source = o.capacity_source, "
-              "capacity_at = o.capacity_at FROM (SELECT capacity_uah, capacity_source, capacity_at "
-              "FROM cells WHERE id = ?) o WHERE cells.id = ? AND o.capacity_uah IS NOT NULL AND "
-              "(cells.capacity_at IS NULL OR cells.capacity_at < o.capacity_at)"),
-          {gone, kept});
+    r.run(
+        QStringLiteral(
+            "UPDATE cells SET capacity_uah = o.capacity_uah, capacity_source = o.capacity_source, "
+            "capacity_at = o.capacity_at FROM (SELECT capacity_uah, capacity_source, capacity_at "
+            "FROM cells WHERE id = ?) o WHERE cells.id = ? AND o.capacity_uah IS NOT NULL AND "
+            "(cells.capacity_at IS NULL OR cells.capacity_at < o.capacity_at)"),
+        {gone, kept});
     r.run(QStringLiteral("DELETE FROM cells WHERE id = ?"), {gone});
-    r.run(QStringLiteral("UPDATE cells SET label_key = ? WHERE id = ?"), {labelKey(keptLabel), kept});
+    r.run(QStringLiteral("UPDATE cells SET label_key = ? WHERE id = ?"),
+          {labelKey(keptLabel), kept});
     t.commit();
 }
 

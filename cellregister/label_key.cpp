@@ -56,8 +56,8 @@ void passOnKey(CellRegister &r, const QString &key)
         return;
     QVariant heir;
     {
-        QSqlQuery q =
-            r.run(QStringLiteral("SELECT id, label FROM cells WHERE label_key IS NULL ORDER BY id"));
+        QSqlQuery q = r.run(
+            QStringLiteral("SELECT id, label FROM cells WHERE label_key IS NULL ORDER BY id"));
         while (r.next(q))
             if (labelKey(q.value(1).toString()) == key) {
                 heir = q.value(0);

@@ -92,7 +92,8 @@ LabelText labelText(const Cell &cell, const std::optional<PackPlace> &place,
                 add(f, milliampHourText(*cell.capacityMicroampHours));
             break;
         case LabelField::Verdict:
-            add(f, cell.retired ? QStringLiteral("RETIRED")
+            add(f,
+                cell.retired    ? QStringLiteral("RETIRED")
                     : cell.pass ? QStringLiteral("PASS")
                                 : QStringLiteral("FAIL"));
             break;

@@ -36,11 +36,12 @@ QStringList reasonTexts(const std::vector<analysis::Failure> &failures,
             texts << (f.known() ? QStringLiteral("self-discharge %1 mV/day > %2 mV/day")
                                       .arg(QString::number(std::get<double>(*f.value), 'f', 2))
                                       .arg(std::get<double>(f.limit))
-                : f.restedDays
-                ? QStringLiteral("self-discharge unknown (rested %1 of %2 d)")
-                      .arg(QString::fromStdString(analysis::restLengthText(*f.restedDays)))
-                      .arg(rules.minDays)
-                : QStringLiteral("self-discharge unknown (no rest start)"));
+                          : f.restedDays
+                          ? QStringLiteral("self-discharge unknown (rested %1 of %2 d)")
+                                .arg(
+                                    QString::fromStdString(analysis::restLengthText(*f.restedDays)))
+                                .arg(rules.minDays)
+                          : QStringLiteral("self-discharge unknown (no rest start)"));
             break;
         case analysis::Rule::Capacity:
             texts << (f.known() ? QStringLiteral("capacity %1 mAh < %2 mAh")

@@ -767,8 +767,9 @@ private slots:
         const std::vector<RecordRun> runs = recordRuns(r);
         QCOMPARE(runs.size(), std::size_t(4));
         undoRun(r, runs.back().id);
-        QCOMPARE(addMeasurements(r, {measurement("C001", "2026-04-02T09:00:00Z", 50'000, 4'000'000)}),
-                 runs.back().id + 1);
+        QCOMPARE(
+            addMeasurements(r, {measurement("C001", "2026-04-02T09:00:00Z", 50'000, 4'000'000)}),
+            runs.back().id + 1);
         mergeCells(r, QStringLiteral("C001"), QStringLiteral("c001"));
         QVERIFY(caseTwins(r).empty());
         QCOMPARE(summarizeCell(r, QStringLiteral("c001"))->measurements, measured + 1);
@@ -874,14 +875,14 @@ private slots:
         CellRegister r(locate(address));
         QList<Measurement> day0;
         for (const char *label : {"A0289", "A2", "A3", "Ä7"})
-            day0 << measurement(QString::fromUtf8(label), "2026-01-01T10:00:00Z", 50'000,
-                                4'100'000, true);
+            day0 << measurement(QString::fromUtf8(label), "2026-01-01T10:00:00Z", 50'000, 4'100'000,
+                                true);
         addMeasurements(r, day0);
         RunWriter day7(r, QDateTime::fromString("2026-01-08T10:00:00Z", Qt::ISODate),
                        QStringLiteral("RM-40A"), QStringLiteral("/day7.txt"), 2);
         for (const char *label : {"a0289", "ä7", "B1", "a2"})
-            day7.add(measurement(QString::fromUtf8(label), "2026-01-08T10:00:00Z", 51'000,
-                                 4'090'000));
+            day7.add(
+                measurement(QString::fromUtf8(label), "2026-01-08T10:00:00Z", 51'000, 4'090'000));
         day7.commit();
         QVERIFY(day7.measuredKnownCells());
         QCOMPARE(day7.newLabels(), QStringList{"B1"});
@@ -899,7 +900,8 @@ private slots:
         QCOMPARE(summarizeCell(r, QStringLiteral("A2"))->label, QStringLiteral("a2"));
 
         // A twin as an earlier version made it: a cell of its own, without the key.
-        QVERIFY(rowsOf(address, QStringLiteral("INSERT INTO cells (label) VALUES ('b1')")).isEmpty());
+        QVERIFY(
+            rowsOf(address, QStringLiteral("INSERT INTO cells (label) VALUES ('b1')")).isEmpty());
         QCOMPARE(storedLabel(r, QStringLiteral("b1")), QStringLiteral("b1"));
         QCOMPARE(caseTwins(r), (std::vector<std::pair<QString, QString>>{{"B1", "b1"}}));
         QVERIFY_THROWS_EXCEPTION(EDuplicateEntry,
@@ -933,8 +935,15 @@ private slots:
         const qint64 day7 = record("2026-01-08T10:00:00Z", {"A1", "A2"}, false);
         analysis::Rules rules;
         rules.maxSelfDischargeMvPerDay = 2;
-        savePack(r, {QStringLiteral("P1"), 2, 1, 50'000, false, QDateTime::currentDateTimeUtc(),
-                     {{"A1"}, {"A2"}}, rules});
+        savePack(r,
+                 {QStringLiteral("P1"),
+                  2,
+                  1,
+                  50'000,
+                  false,
+                  QDateTime::currentDateTimeUtc(),
+                  {{"A1"}, {"A2"}},
+                  rules});
         QVERIFY_THROWS_EXCEPTION(EDuplicateEntry,
                                  retireCell(r, QStringLiteral("a1"), QStringLiteral("dented")));
         const qint64 last = record("2026-01-09T10:00:00Z", {"B1"}, false);

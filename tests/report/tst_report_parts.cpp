@@ -308,7 +308,10 @@ void TestReportParts::registerVerdicts_data()
                                          << QStringList{"容量 2199.999 mAh < 2200 mAh"};
     QTest::newRow("rest too short, resistance too high")
         << qint64(2'300'000) << 3.0 << QStringList{"resistance", "self-discharge"}
-        << QStringList{"内阻 61 mΩ > 60 mΩ", "自放电 未知（静置不足 7 天）"};
+        << QStringList{"内阻 61 mΩ > 60 mΩ", "自放电 未知（已静置 3 d 0 h，需 7 d）"};
+    QTest::newRow("no rest start, resistance too high")
+        << qint64(2'300'000) << -1.0 << QStringList{"resistance", "self-discharge"}
+        << QStringList{"内阻 61 mΩ > 60 mΩ", "自放电 未知（没有静置起点）"};
 }
 
 // A register cell keeps the register's verdict, its reasons under the report's rule names.
@@ -323,7 +326,8 @@ void TestReportParts::registerVerdicts()
     c.microohms = restDays < 7 ? 61'000 : 40'000;
     c.microvolts = 4'100'000;
     c.latest = QDateTime(QDate(2026, 12, 9), QTime(9, 0), Qt::UTC);
-    c.restStart = c.latest.addSecs(qint64(-restDays * 86400));
+    if (restDays >= 0)
+        c.restStart = c.latest.addSecs(qint64(-restDays * 86400));
     c.restStartMicrovolts = 4'105'000;
     if (capacityMicroampHours >= 0)
         c.capacityMicroampHours = capacityMicroampHours;
