@@ -542,7 +542,8 @@ in stock). Without rules on the command line, the rules the pack was matched und
          "RUN",
          "take back one record run: its readings, and the cells only it brought",
          "Removes the readings of one record run (its number as runs lists it), and the cells it\n"
-         "brought in that hold nothing else, in one transaction.",
+         "brought in that hold nothing else, in one transaction, and names the packs whose\n"
+         "cells fail without them. The run's number is never given to another run.",
          {},
          kRegister,
          checkUndo,
