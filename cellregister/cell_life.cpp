@@ -170,14 +170,22 @@ void mergeCells(CellRegister &r, const QString &keep, const QString &other)
         throw EDuplicateEntry(QStringLiteral("cells '%1' and '%2' are both in packs; pack replace "
                                              "takes one out first")
                                   .arg(keptLabel, goneLabel));
+    // A retired cell takes no place in a pack.
+    if (QSqlQuery q = r.run(QStringLiteral("SELECT 1 FROM cells c JOIN pack_cells pc ON "
+                                           "pc.cell_id = ? WHERE c.id = ? AND "
+                                           "c.retired_reason IS NOT NULL"),
+                            {gone, kept});
+        r.next(q))
+        throw EDuplicateEntry(QStringLiteral("cell '%1' is retired and '%2' sits in a pack; "
+                                             "cell restore %1 first")
+                                  .arg(keptLabel, goneLabel));
     for (const char *sql : {"UPDATE measurements SET cell_id = ? WHERE cell_id = ?",
                             "UPDATE capacities SET cell_id = ? WHERE cell_id = ?",
                             "UPDATE pack_cells SET cell_id = ? WHERE cell_id = ?",
                             "UPDATE pack_swaps SET removed_cell_id = ? WHERE removed_cell_id = ?",
                             "UPDATE pack_swaps SET added_cell_id = ? WHERE added_cell_id = ?"})
         r.run(QString::fromLatin1(sql), {kept, gone});
-    // The latest capacity of the two, and the kept cell's status unless only the other's
-    // was retired.
+    // The latest capacity of the two; the kept cell's status stays.
     r.run(
         QStringLiteral(
             "UPDATE cells SET capacity_uah = o.capacity_uah, capacity_source = o.capacity_source, "
