@@ -163,7 +163,7 @@ std::vector<analysis::Failure> failures(const CellSummary &c, const analysis::Ru
     const auto sd = selfDischarge(c, rules.minDays);
     // How long it rested is only worked out for a rule that waits on it.
     return analysis::failures(
-        {c.microohms, sd, c.capacityMicroampHours,
+        {c.microohms, c.microvolts, sd, c.capacityMicroampHours,
          !sd && rules.maxSelfDischargeMvPerDay ? restedDays(c) : std::nullopt},
         rules);
 }

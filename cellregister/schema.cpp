@@ -149,17 +149,33 @@ const char *const kVersion3[] = {
     "UPDATE register_schema SET version = 3",
 };
 
+// The voltage rules a pack was matched under, in microvolts; NULL: not set (and so in every
+// pack saved before them).
+const char *const kPackVoltageRules[] = {
+    "ALTER TABLE packs ADD COLUMN min_voltage_uv BIGINT",
+    "ALTER TABLE packs ADD COLUMN max_voltage_uv BIGINT",
+};
+
 // A cell's identity and a run's number for good. A label names one cell in any case: each
 // cell keeps its label's case fold as its key, unique, so that a label differing only in
 // case finds the cell first written. Cells that an earlier version let in as twins keep no
 // key but the first written one's, so that nothing is merged without the user's word. A run
 // taken back keeps its row with the time it was taken back, so that its number is never
 // given to another.
-const char *const kVersion4[] = {
+const char *const kIdentity[] = {
     "ALTER TABLE cells ADD COLUMN label_key TEXT",
     kFillLabelKeys,
     "CREATE UNIQUE INDEX cells_by_key ON cells (label_key)",
     "ALTER TABLE record_runs ADD COLUMN undone_at %TIME%",
+};
+
+const char *const kVersion4[] = {
+    kPackVoltageRules[0],
+    kPackVoltageRules[1],
+    kIdentity[0],
+    kIdentity[1],
+    kIdentity[2],
+    kIdentity[3],
     "UPDATE register_schema SET version = 4",
 };
 

@@ -61,6 +61,8 @@ const Captions kEnglish{
     "%1 more far above, up to %2 %3",
     "unknown (rested %1 of %2 d)",
     "unknown (no rest start)",
+    "minimum voltage",
+    "maximum voltage",
     "retired",
     "Retired cells",
     "why retired",
@@ -121,6 +123,8 @@ const Captions kChinese{
     "另有 %1 个远高于此，最高 %2 %3",
     "未知（已静置 %1，需 %2 d）",
     "未知（没有静置起点）",
+    "最低电压",
+    "最高电压",
     "已退役",
     "已退役电芯",
     "退役原因",
@@ -133,6 +137,8 @@ QString Captions::ruleName(analysis::Rule rule) const
     switch (rule) {
     case analysis::Rule::Resistance: return resistance;
     case analysis::Rule::SelfDischarge: return selfDischarge;
+    case analysis::Rule::MinVoltage:
+    case analysis::Rule::MaxVoltage: return voltage;
     case analysis::Rule::Capacity: break;
     }
     return capacity;
@@ -159,6 +165,12 @@ QString Captions::failureText(const analysis::Failure &f, const analysis::Rules 
         detail = f.known() ? milliampHourText(std::get<std::int64_t>(*f.value))
                 + QStringLiteral(" < ") + milliampHourText(std::get<std::int64_t>(f.limit))
                            : unknown;
+        break;
+    case analysis::Rule::MinVoltage:
+    case analysis::Rule::MaxVoltage:
+        detail = voltText(std::get<std::int64_t>(*f.value))
+            + (f.rule == analysis::Rule::MinVoltage ? QStringLiteral(" < ") : QStringLiteral(" > "))
+            + voltText(std::get<std::int64_t>(f.limit));
         break;
     }
     return ruleName(f.rule) + u' ' + detail;

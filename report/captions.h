@@ -64,6 +64,8 @@ struct Captions {
     // or no rest began at all.
     QString restTooShort;
     QString noRestStart;
+    QString minVoltage;
+    QString maxVoltage;
     QString retired; // the count of retired cells
     QString retiredCells; // the heading of their list
     QString retiredWhy; // its column of reasons

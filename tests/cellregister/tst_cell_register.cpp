@@ -665,6 +665,7 @@ private slots:
             {"v2, a model not its run's", 2,
              "UPDATE measurements SET model = 'RM-40C' WHERE id = 14",
              "was taken with RM-40C, its record run with unknown"},
+            {"v3", 3, "", ""},
         };
         for (const QString &b : RegisterBackends::names())
             for (const auto &r : rows)
@@ -677,16 +678,18 @@ private slots:
         QFETCH(int, version);
         QFETCH(QString, spoil);
         QFETCH(QString, fault);
-        const QString fixture =
-            version == 1 ? QStringLiteral(VERSION1_REGISTER) : QStringLiteral(VERSION2_REGISTER);
+        const QString fixture = version == 1 ? QStringLiteral(VERSION1_REGISTER)
+            : version == 2                   ? QStringLiteral(VERSION2_REGISTER)
+                                             : QStringLiteral(VERSION3_REGISTER);
         const QString address = backends_.fresh(backend);
         const Location l = locate(address);
         QVERIFY(copyRegister(fixture, version, address));
         if (!spoil.isEmpty())
             QVERIFY2(rowsOf(address, spoil).isEmpty(), qPrintable(spoil));
-        // Every reading as the earlier version showed it.
+        // Every reading as the earlier version showed it; version 3 keeps values alone, and
+        // its register is that of version 2 brought up to date.
         const QStringList before = rowsOf(
-            address,
+            version == 3 ? QStringLiteral(VERSION2_REGISTER) : address,
             QStringLiteral("SELECT c.label, m.measured_at, m.group_number, m.microohms, "
                            "m.microvolts, m.resistance_text, m.voltage_text, m.model, m.source, "
                            "m.source_line, m.rest_start FROM measurements m "
@@ -741,6 +744,14 @@ private slots:
         QCOMPARE(summarizeCell(r, swaps[0].removed)->retired.value_or(QString()),
                  QStringLiteral("taken out of pack 'P1'"));
         QVERIFY(!summarizeCell(r, swaps[0].added)->retired);
+        // A pack saved before voltage rules has none, and keeps the rules it had.
+        const Pack p1 = loadPack(r, QStringLiteral("P1"));
+        QCOMPARE(bool(p1.rules), version > 1); // version 1 kept no rules
+        if (p1.rules) {
+            QCOMPARE(p1.rules->minDays, 7.0);
+            QCOMPARE(p1.rules->minMicrovolts, std::nullopt);
+            QCOMPARE(p1.rules->maxMicrovolts, std::nullopt);
+        }
     }
 
     // From version 3: each cell's label gets its key, the first written of two labels that
@@ -755,7 +766,7 @@ private slots:
     {
         QFETCH(QString, backend);
         const QString address = backends_.fresh(backend);
-        QVERIFY(copyRegister(QStringLiteral(VERSION3_REGISTER), 3, address));
+        QVERIFY(copyRegister(QStringLiteral(VERSION3_TWINS_REGISTER), 3, address));
         CellRegister r(locate(address));
         QCOMPARE(rowsOf(address, QStringLiteral("SELECT version FROM register_schema")),
                  QStringList{QString::number(kSchemaVersion)});
@@ -813,6 +824,7 @@ private slots:
         rules.maxMicroohms = 60'000;
         rules.maxSelfDischargeMvPerDay = 1.25;
         rules.minDays = 6.5;
+        rules.maxMicrovolts = 4'250'000;
         Pack p{QStringLiteral("P1"), 2,    1, 50'000, true, QDateTime::currentDateTimeUtc(),
                {{"A1"}, {"A5"}},     rules};
         savePack(r, p);
@@ -822,6 +834,8 @@ private slots:
         QCOMPARE(loaded.rules->maxSelfDischargeMvPerDay, rules.maxSelfDischargeMvPerDay);
         QCOMPARE(loaded.rules->minCapacityMicroampHours, std::nullopt);
         QCOMPARE(loaded.rules->minDays, 6.5);
+        QCOMPARE(loaded.rules->minMicrovolts, std::nullopt);
+        QCOMPARE(loaded.rules->maxMicrovolts, rules.maxMicrovolts);
 
         // A cell taken out has failed: retired, and not put back by the next swap.
         swapCell(r, QStringLiteral("P1"), QStringLiteral("A1"), QStringLiteral("A2"));
@@ -1043,6 +1057,8 @@ private slots:
         swapCell(r, QStringLiteral("P1"), QStringLiteral("A3"), QStringLiteral("A5"));
         QCOMPARE(loadPack(r, QStringLiteral("P1")).groups[1], QStringList({"A5", "A4"}));
         QCOMPARE(swapsOf(r, QStringLiteral("P1")).front().removed, QStringLiteral("A3"));
+        // Numbered as every front end shows it: group 1 is the − end, so A3 sat in group 2.
+        QCOMPARE(swapsOf(r, QStringLiteral("P1")).front().group, 2);
         QCOMPARE(cellsInPacks(r).size(), 4);
     }
 
