@@ -131,6 +131,16 @@ std::optional<CellSummary> summarizeCell(CellRegister &r, const QString &label)
     if (!stored)
         return cell;
     summarize(r, *stored, [&](const CellSummary &c) { cell = c; });
+    if (!cell) {
+        // A cell whose every reading was taken back is still the register's, with its
+        // capacities, pack and status.
+        RowReader c(r,
+                    QStringLiteral("SELECT ") + kCellColumns + QStringLiteral(" FROM cells c")
+                        + kPackJoin + QStringLiteral(" WHERE c.label = ?"),
+                    {*stored});
+        if (c.next())
+            cell = cellOf(c);
+    }
     return cell;
 }
 

@@ -239,10 +239,8 @@ private:
             if (!r["capacity_mah"].isNull())
                 row.milliampHours = qRound(r["capacity_mah"].toDouble());
             row.pack = r["pack"].toString();
-            row.status = r["status"].isString() && r["status"].toString() != u"in stock"
-                    && r["status"].toString() != u"in pack"
-                ? r["status"].toString()
-                : r["verdict"].toString();
+            // pass, fail or retired
+            row.status = r["verdict"].toString();
             seen.cells.push_back(row);
         }
         for (const QJsonValue &r : rows({"runs", "--format", "json"}))
@@ -257,6 +255,11 @@ private:
                 const QString name = QString::fromUtf8(line.left(line.indexOf("  ")));
                 seen.packs[name] = layout(name);
             }
+        // `cell` for every cell that holds no reading, which the listings leave out.
+        for (const auto &[key, c] : model_.cells())
+            if (c.measurements.empty()
+                && runTool({"cell", c.label, "--format", "json", "--db", db_}).exitCode == 0)
+                seen.shownByCell << c.label;
         // `cell` for every cell that is, or should be, retired.
         QStringList retired;
         for (const auto &row : seen.cells)

@@ -294,9 +294,15 @@ QStringList Model::differences(const Observed &seen) const
 {
     QStringList d;
     // Cells are listed in the bytes' order of their labels.
+    // The listings show the cells that hold a reading; one whose every reading was taken
+    // back, kept for its capacity or its pack, is still the register's: `cell` shows it.
     std::vector<const Cell *> expected;
-    for (const auto &[k, c] : cells_)
-        expected.push_back(&c);
+    for (const auto &[k, c] : cells_) {
+        if (!c.measurements.empty())
+            expected.push_back(&c);
+        else if (!seen.shownByCell.contains(c.label))
+            d << QStringLiteral("cell %1 is lost: `cell` does not show it").arg(c.label);
+    }
     std::sort(expected.begin(), expected.end(),
               [](const Cell *a, const Cell *b) { return a->label.toUtf8() < b->label.toUtf8(); });
     // Both listings of the cells, the tool's and the lab view's, hold the same truth.

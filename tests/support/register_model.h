@@ -99,6 +99,7 @@ struct Observed {
     std::map<QString, int> exported; // rows of each label
     std::map<QString, std::vector<QStringList>> packs; // groups of labels, − end first
     std::map<QString, QString> retiredReasons; // of each cell `cell` calls retired
+    QStringList shownByCell; // the cells asked of `cell` that it shows
     // The pictures, where they were drawn: the report's counts of cells that pass and fail,
     // and the cells a sheet of pass labels is printed for, in its order.
     std::optional<std::pair<int, int>> reportCounts;
