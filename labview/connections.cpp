@@ -5,8 +5,8 @@
 #include <arpa/inet.h>
 #include <condition_variable>
 #include <cstring>
-#include <fcntl.h>
 #include <deque>
+#include <fcntl.h>
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -167,7 +167,8 @@ bool ClientStream::flush(int waitMs)
             failed_ = true;
             return false;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
         if (out_.size() - sent_ <= kUnsentMax && waitMs == 0)
             return true; // the reader's thread sends the rest
         if (left <= 0ms) {
@@ -219,13 +220,17 @@ public:
 
     Impl(int listenFd, const ConnectionLimits &limits, LaneSize pages, LaneSize heavy,
          LaneSize streams, Handlers handlers)
-        : listen_(listenFd), limits_(limits), handlers_(std::move(handlers)),
+        : listen_(listenFd),
+          limits_(limits),
+          handlers_(std::move(handlers)),
           pages_(std::make_unique<Lanes>(pages.workers, pages.queued)),
           heavy_(std::make_unique<Lanes>(heavy.workers, heavy.queued)),
           streams_(std::make_unique<Lanes>(streams.workers, streams.queued))
     {
-        // Accepted until none is left, never waited for.
+        // Accepted until none is left, never waited for; a crowd waits in the kernel's queue
+        // for its turn to be refused, rather than its connections being dropped unseen.
         ::fcntl(listen_, F_SETFL, ::fcntl(listen_, F_GETFL) | O_NONBLOCK);
+        ::listen(listen_, SOMAXCONN);
         epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
         wake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         epoll_event e{};
@@ -364,7 +369,8 @@ public:
         }
         // Looked at again only when a line has ended or a bound may be passed: a client that
         // sends a byte at a time costs no scan of everything it sent before for each byte.
-        if (newLine || c.in.size() > limits_.request.line || c.in.find("\r\n\r\n") != std::string::npos)
+        if (newLine || c.in.size() > limits_.request.line
+            || c.in.find("\r\n\r\n") != std::string::npos)
             look(fd, c);
     }
 
@@ -403,8 +409,7 @@ public:
         if (!taken) {
             c.busy = false;
             watch(fd, EPOLLIN | EPOLLRDHUP, EPOLL_CTL_ADD);
-            refuse(fd, c,
-                   503, lane == Lane::Heavy ? "busy drawing other downloads" : "busy");
+            refuse(fd, c, 503, lane == Lane::Heavy ? "busy drawing other downloads" : "busy");
         }
     }
 

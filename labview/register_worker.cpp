@@ -81,6 +81,7 @@ void RegisterWorker::remember()
         && ::stat(QFile::encodeName(options_.location.path).constData(), &st) == 0) {
         device_ = st.st_dev;
         inode_ = st.st_ino;
+        written_ = {st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_size};
     }
 }
 
@@ -94,17 +95,21 @@ void RegisterWorker::drop(std::chrono::steady_clock::time_point retryAt)
 }
 
 // Cheap looks between jobs. A SQLite file put back in the register's place is another file:
-// the connection would go on reading the removed one for ever. Then a number that moves with
-// every write: SQLite's data version of this connection moves when any other connection
-// commits (this one's own writes are told by the actions); PostgreSQL's next transaction id
-// moves only when a transaction writes (reads take none). Neither scans the register.
+// the connection would go on reading the removed one for ever. A file written by anything
+// but SQLite's own commits (which move the data version, not the file) may have been
+// overwritten, and the connection would go on answering from its cache: opened afresh, the
+// file is read from its header on (SQLite's own checkpoints cost a reopen too, rarely). Then a
+// number that moves with every write: SQLite's data version of this connection moves when any other
+// connection commits (this one's own writes are told by the actions); PostgreSQL's next transaction
+// id moves only when a transaction writes (reads take none). Neither scans the register.
 void RegisterWorker::poll()
 {
     const auto now = std::chrono::steady_clock::now();
     if (!options_.location.postgres) {
         struct stat st { };
         if (::stat(QFile::encodeName(options_.location.path).constData(), &st) != 0
-            || st.st_ino != inode_ || st.st_dev != device_) {
+            || st.st_ino != inode_ || st.st_dev != device_
+            || written_ != Written{st.st_mtim.tv_sec, st.st_mtim.tv_nsec, st.st_size}) {
             drop(now);
             return;
         }

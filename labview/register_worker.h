@@ -82,6 +82,10 @@ private:
     int failures_ = 0;
     std::chrono::steady_clock::time_point nextOpen_, nextPoll_;
     unsigned long long device_ = 0, inode_ = 0;
+    struct Written {
+        long long seconds = 0, nanoseconds = 0, size = 0;
+        bool operator==(const Written &) const = default;
+    } written_;
     QString lastVersion_;
     std::atomic<int> opens_{0};
 };

@@ -49,7 +49,9 @@ const std::string kHost = "Host: 127.0.0.1\r\n";
 
 HostileClients::HostileClients(int port, Attack attack, int clients,
                                std::chrono::milliseconds duration)
-    : port_(port), attack_(attack), clients_(std::min(clients, 1'000)),
+    : port_(port),
+      attack_(attack),
+      clients_(std::min(clients, 1'000)),
       until_(Clock::now() + std::min(duration, std::chrono::milliseconds(20'000)))
 {
     thread_ = std::thread([this] { run(); });
@@ -88,9 +90,7 @@ void HostileClients::run()
             if (c.total > 200'000'000)
                 return {};
             return "10000\r\n" + std::string(0x10000, '{') + "\r\n";
-        case Attack::Drip:
-            c.next = now + 1500ms;
-            return "X";
+        case Attack::Drip: c.next = now + 1500ms; return "X";
         case Attack::IdleKeepAlive:
         case Attack::Crowd: c.next = Clock::time_point::max(); return {};
         }
@@ -103,6 +103,10 @@ void HostileClients::run()
         polls.clear();
         for (Client &c : clients) {
             if (c.fd < 0) {
+                // Connections again as fast as they are closed, up to a bound: the machine's
+                // ports stay for the other tests.
+                if (connections_ >= std::max(clients_ * 8, 2'000) || now < c.next)
+                    continue;
                 c.fd = connectFrom(port_);
                 if (c.fd < 0)
                     continue;
@@ -148,6 +152,7 @@ void HostileClients::run()
             if (closed) {
                 ::close(c.fd);
                 c.fd = -1; // connects again: the pressure stays
+                c.next = Clock::now() + 20ms;
             }
         }
     }
