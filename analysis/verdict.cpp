@@ -17,6 +17,10 @@ std::vector<Failure> failures(const CellValues &cell, const Rules &rules)
              && *cell.capacityMicroampHours >= *rules.minCapacityMicroampHours))
         out.push_back(
             {Rule::Capacity, cell.capacityMicroampHours, *rules.minCapacityMicroampHours});
+    if (rules.minMicrovolts && cell.microvolts < *rules.minMicrovolts)
+        out.push_back({Rule::MinVoltage, cell.microvolts, *rules.minMicrovolts});
+    if (rules.maxMicrovolts && cell.microvolts > *rules.maxMicrovolts)
+        out.push_back({Rule::MaxVoltage, cell.microvolts, *rules.maxMicrovolts});
     return out;
 }
 

@@ -177,6 +177,24 @@ void benchConvert(const QTemporaryDir &dir)
     const Run plain = bestOfThree({PLAIN_CONVERT, file}, "/dev/null");
     const Run idle = bestOfThree({BATTERY_CLI, "convert", single, "--output", out}, "/dev/null");
 
+    // What every call pays: a one-line convert against a plain Qt Core program that reads
+    // and writes the same file, in instructions and in peak memory.
+    const std::string copied = dir.filePath("copied.txt").toStdString();
+    const Run qtIdle = bestOfThree({PLAIN_QT_COPY, single, copied}, "/dev/null");
+    const bench::Instructions oneLine =
+        bench::countInstructions({BATTERY_CLI, "convert", single, "--output", out});
+    const bench::Instructions qtCopy = bench::countInstructions({PLAIN_QT_COPY, single, copied});
+    if (oneLine.total > 0 && qtCopy.total > 0)
+        bench::row("cli convert of one line, instructions", oneLine.total / 1e6, "M",
+                   oneLine.total / qtCopy.total,
+                   "x a plain Qt Core program that reads and writes the file ("
+                       + QString::number(qtCopy.total / 1e6, 'f', 1).toStdString() + " M)",
+                   "<= 1.5");
+    bench::row("cli convert of one line, peak memory", idle.peakBytes / 1e6, "MB",
+               (idle.peakBytes - qtIdle.peakBytes) / 1e6,
+               "MB above that program (" + std::to_string(int(qtIdle.peakBytes / 1e6)) + " MB)",
+               "<= +4");
+
     bench::row("cli convert 1M lines to CSV", csv.seconds, "s", csv.seconds / read,
                "x a plain read() of the file (" + std::to_string(int(read * 1000)) + " ms)",
                "< 2 s");

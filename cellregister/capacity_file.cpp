@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 #include <optional>
 #include <variant>
 
@@ -90,8 +92,44 @@ bool isThousandsSpace(QChar c)
     return c == u' ' || c == QChar(0x00A0) || c == QChar(0x202F) || c == u'\'';
 }
 
-// A capacity in µAh, or the kind of problem it is.
-std::variant<std::int64_t, CapacityProblem::Kind> capacityOf(QStringView field, Unit columnUnit)
+// The words a charger's or spreadsheet's summary row starts with, squeezed.
+bool namesSummary(const QString &field)
+{
+    static const QStringList words = {"average", "avg",  "mean",   "total", "sum",
+                                      "totals",  "平均", "平均值", "合计",  "总计"};
+    return words.contains(squeezed(field));
+}
+
+// The mark that starts the decimals of a value written as a number, where the value alone
+// shows it: both marks ("1.522,4": the last), one mark followed by other than three digits
+// ("2480,5", "2.45"), or after more than three digits or a lone zero ("2480.123", "0,522").
+// Null where the value does not tell ("1.522", "2480").
+QChar decimalMarkShown(QStringView field)
+{
+    qsizetype dots = 0, commas = 0, last = -1;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] == u'.' || field[i] == u',') {
+            (field[i] == u'.' ? dots : commas) += 1;
+            last = i;
+        }
+    }
+    if (dots > 0 && commas > 0)
+        return field[last];
+    if (dots + commas != 1)
+        return {};
+    qsizetype after = 0, before = 0;
+    for (qsizetype i = last + 1; i < field.size() && field[i].isDigit(); ++i)
+        ++after;
+    for (qsizetype i = last; i > 0 && field[i - 1].isDigit(); --i)
+        ++before;
+    const bool loneZero = before == 1 && field[last - 1] == u'0';
+    return after != 3 || before > 3 || loneZero ? field[last] : QChar();
+}
+
+// A capacity in µAh, or the kind of problem it is. `fileDecimal` is the mark the file's other
+// values start their decimals with, or null where they do not agree or do not tell.
+std::variant<std::int64_t, CapacityProblem::Kind> capacityOf(QStringView field, Unit columnUnit,
+                                                             QChar fileDecimal)
 {
     QString text = field.trimmed().toString();
     Unit unit = columnUnit;
@@ -157,10 +195,17 @@ std::variant<std::int64_t, CapacityProblem::Kind> capacityOf(QStringView field, 
     for (const QChar c : fraction)
         if (!c.isDigit())
             return CapacityProblem::NotACapacity;
-    // "1,522" or "1.522" of mAh: a thousands mark or the start of decimals?
+    // "1,522" or "1.522" of mAh: a thousands mark or the start of decimals? The file's other
+    // values decide; alone it is refused.
     if (!grouped && dots + commas == 1 && fraction.size() == 3 && whole.size() <= 3 && whole != u"0"
-        && unit == Unit::MilliampHours)
-        return CapacityProblem::Ambiguous;
+        && unit == Unit::MilliampHours) {
+        if (fileDecimal.isNull())
+            return CapacityProblem::Ambiguous;
+        if (fileDecimal != decimalMark) {
+            whole += fraction;
+            fraction.clear();
+        }
+    }
     const int places = unit == Unit::AmpHours ? 6 : 3;
     while (fraction.size() > places && fraction.endsWith(u'0'))
         fraction.chop(1);
@@ -218,12 +263,38 @@ CapacityFile readCapacityFile(QStringView text, const CapacityFileOptions &optio
     file.capacityColumn = header[capacityColumn];
     const Unit columnUnit = unitAtEnd(squeezed(header[capacityColumn]));
 
+    // Every line's fields; the decimal mark the values agree on; where the cells end.
+    std::vector<QStringList> split(lines.size());
+    bool commaDecimals = false, dotDecimals = false;
+    std::size_t lastCell = headerAt;
+    for (std::size_t i = headerAt + 1; i < lines.size(); ++i) {
+        if (lines[i].trimmed().isEmpty())
+            continue;
+        split[i] = fields(lines[i], separator);
+        const QChar mark = decimalMarkShown(split[i].value(capacityColumn));
+        commaDecimals = commaDecimals || mark == u',';
+        dotDecimals = dotDecimals || mark == u'.';
+        const QString label = split[i].value(labelColumn);
+        const bool summary = (label.isEmpty() || namesSummary(label))
+            && std::any_of(split[i].begin(), split[i].end(), namesSummary);
+        if (!summary)
+            lastCell = i;
+    }
+    const QChar fileDecimal = commaDecimals == dotDecimals ? QChar()
+        : commaDecimals                                    ? QChar(u',')
+                                                           : QChar(u'.');
+
     QHash<QString, std::size_t> rowOf; // by the label without case
     for (std::size_t i = headerAt + 1; i < lines.size(); ++i) {
         const int number = int(i + 1);
         if (lines[i].trimmed().isEmpty())
             continue;
-        const QStringList f = fields(lines[i], separator);
+        const QStringList &f = split[i];
+        if (i > lastCell) {
+            const auto word = std::find_if(f.begin(), f.end(), namesSummary);
+            file.summaryLines.emplace_back(number, *word);
+            continue;
+        }
         // A decimal comma of a comma-separated file, unquoted, splits its value in two.
         if (f.size() > header.size()) {
             file.problems.push_back({CapacityProblem::TooManyFields, number, lines[i].toString()});
@@ -240,7 +311,7 @@ CapacityFile readCapacityFile(QStringView text, const CapacityFileOptions &optio
             file.problems.push_back({CapacityProblem::NoLabel, number, {}, 0});
             continue;
         }
-        const auto capacity = capacityOf(value, columnUnit);
+        const auto capacity = capacityOf(value, columnUnit, fileDecimal);
         if (const auto *kind = std::get_if<CapacityProblem::Kind>(&capacity)) {
             file.problems.push_back({*kind, number, value});
             continue;

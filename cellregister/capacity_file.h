@@ -58,12 +58,17 @@ struct CapacityFile {
     std::vector<CapacityRow> rows; // in the order of the file, one per label
     std::vector<CapacityProblem> problems; // every problem of the file, by line
     int blankValues = 0; // labelled lines without a capacity, skipped
+    // The summary lines a charger writes after its cells ("Average", "Total", "Sum"), skipped:
+    // their numbers and the word that names each.
+    std::vector<std::pair<int, QString>> summaryLines;
     QString labelColumn, capacityColumn; // as the header names them
 };
 
 // The separator is the header's: a semicolon, else a tab, else a comma; a field in quotes
 // keeps separators. A value may carry its unit (mAh, Ah) or take the header's, else mAh;
-// thousands marks are read where they cannot be decimals ("1.522,4", "1,522.4", "1 522").
+// thousands marks are read where they cannot be decimals ("1.522,4", "1,522.4", "1 522"), and
+// where the file's other values show which mark starts decimals ("1.522" beside "2.480,5").
+// Lines after the last cell that name a summary ("Average", "Total" ...) are skipped.
 CapacityFile readCapacityFile(QStringView text, const CapacityFileOptions &options);
 
 } // namespace cellregister

@@ -144,7 +144,8 @@ std::optional<double> selfDischarge(const CellSummary &c, double minDays)
 std::vector<analysis::Failure> failures(const CellSummary &c, const analysis::Rules &rules)
 {
     return analysis::failures(
-        {c.microohms, selfDischarge(c, rules.minDays), c.capacityMicroampHours}, rules);
+        {c.microohms, c.microvolts, selfDischarge(c, rules.minDays), c.capacityMicroampHours},
+        rules);
 }
 
 } // namespace cellregister

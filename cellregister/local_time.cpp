@@ -1,5 +1,7 @@
 #include "cellregister/local_time.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -7,6 +9,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace cellregister {
 
@@ -128,6 +131,104 @@ void appendLocalTimeText(QByteArray &out, const QDateTime &t)
 {
     char text[40];
     out.append(text, writeLocalTime(text, t));
+}
+
+namespace {
+
+// "+01:00"
+QString offsetText(int seconds)
+{
+    const int magnitude = seconds < 0 ? -seconds : seconds;
+    return QStringLiteral("%1%2:%3")
+        .arg(QChar(seconds < 0 ? u'-' : u'+'))
+        .arg(magnitude / 3600, 2, 10, QChar(u'0'))
+        .arg(magnitude / 60 % 60, 2, 10, QChar(u'0'));
+}
+
+// The wall clock of local milliseconds, "02:00", and its day, "2026-03-29".
+QString clockText(qint64 local)
+{
+    return QDateTime::fromMSecsSinceEpoch(local, Qt::UTC).toString(QStringLiteral("HH:mm"));
+}
+QString dayText(qint64 local)
+{
+    return QDateTime::fromMSecsSinceEpoch(local, Qt::UTC).toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+// The first instant after `from`, up to `to`, whose offset differs from that of `from`.
+qint64 changeAfter(qint64 from, qint64 to)
+{
+    const int offset = rawOffsetSeconds(from);
+    while (to - from > 1) {
+        const qint64 mid = from + (to - from) / 2;
+        (rawOffsetSeconds(mid) == offset ? from : to) = mid;
+    }
+    return to;
+}
+
+LocalTimeFault faultAt(LocalTimeFault::Kind kind, qint64 change)
+{
+    LocalTimeFault f;
+    f.kind = kind;
+    const int before = rawOffsetSeconds(change - 1), after = rawOffsetSeconds(change);
+    f.day = dayText(change + qint64(before) * 1000);
+    f.clockBefore = clockText(change + qint64(before) * 1000);
+    f.clockAfter = clockText(change + qint64(after) * 1000);
+    f.offsetBefore = offsetText(before);
+    f.offsetAfter = offsetText(after);
+    return f;
+}
+
+} // namespace
+
+std::variant<QDateTime, LocalTimeFault> parseUserTime(const QString &value)
+{
+    QString text = value;
+    text.replace(u' ', u'T');
+    static const QRegularExpression zoned(QStringLiteral("T.*(Z|[+-][0-9]{2}(:?[0-9]{2})?)$"));
+    if (zoned.match(text).hasMatch()) {
+        const QDateTime t = QDateTime::fromString(text, Qt::ISODateWithMs);
+        if (t.isValid())
+            return t.toUTC();
+        return LocalTimeFault{};
+    }
+    // The wall clock's fields, read as if in UTC, so that no zone rule moves them.
+    const QDateTime wall = text.contains(u'T')
+        ? QDateTime::fromString(text + u'Z', Qt::ISODateWithMs)
+        : QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0), Qt::UTC);
+    if (!wall.isValid())
+        return LocalTimeFault{};
+    const qint64 w = wall.toMSecsSinceEpoch();
+    // Every offset near it, each tried: an instant that shows this wall clock under its own
+    // offset is one the user may mean. Zones change at most once within two days.
+    constexpr qint64 kTwoDays = 2 * 86'400'000;
+    std::vector<qint64> instants;
+    for (const qint64 probe : {w - kTwoDays, w, w + kTwoDays}) {
+        const int offset = rawOffsetSeconds(probe);
+        const qint64 u = w - qint64(offset) * 1000;
+        if (rawOffsetSeconds(u) == offset
+            && std::find(instants.begin(), instants.end(), u) == instants.end())
+            instants.push_back(u);
+    }
+    std::sort(instants.begin(), instants.end());
+    if (instants.size() == 1)
+        return QDateTime::fromMSecsSinceEpoch(instants.front(), Qt::UTC);
+    if (instants.size() > 1) {
+        LocalTimeFault f =
+            faultAt(LocalTimeFault::Kind::Repeated, changeAfter(instants.front(), instants.back()));
+        f.earlier = localTimeText(QDateTime::fromMSecsSinceEpoch(instants.front(), Qt::UTC));
+        f.later = localTimeText(QDateTime::fromMSecsSinceEpoch(instants.back(), Qt::UTC));
+        return f;
+    }
+    // In a gap: read under the offsets before and after it, the wall clock falls on both
+    // sides of the change.
+    const qint64 a = w - qint64(rawOffsetSeconds(w - kTwoDays)) * 1000;
+    const qint64 b = w - qint64(rawOffsetSeconds(w + kTwoDays)) * 1000;
+    const qint64 change = changeAfter(std::min(a, b), std::max(a, b));
+    LocalTimeFault f = faultAt(LocalTimeFault::Kind::Skipped, change);
+    f.earlier = localTimeText(QDateTime::fromMSecsSinceEpoch(change - 1, Qt::UTC));
+    f.later = localTimeText(QDateTime::fromMSecsSinceEpoch(change, Qt::UTC));
+    return f;
 }
 
 } // namespace cellregister

@@ -53,6 +53,10 @@ Pack packFromRow(const QSqlQuery &q)
         if (!q.isNull(9))
             rules.minCapacityMicroampHours = q.value(9).toLongLong();
         rules.minDays = double(q.value(10).toLongLong()) / 1000.0;
+        if (!q.isNull(12))
+            rules.minMicrovolts = q.value(12).toLongLong();
+        if (!q.isNull(13))
+            rules.maxMicrovolts = q.value(13).toLongLong();
         p.rules = rules;
     }
     return p;
@@ -61,7 +65,8 @@ Pack packFromRow(const QSqlQuery &q)
 const QString kPackColumns =
     QStringLiteral("SELECT id, name, series, parallel, max_voltage_spread_uv, capacity_first, "
                    "created_at, max_resistance_uohm, max_self_discharge_uv_per_day, "
-                   "min_capacity_uah, min_rest_millidays, rules_stored FROM packs");
+                   "min_capacity_uah, min_rest_millidays, rules_stored, min_voltage_uv, "
+                   "max_voltage_uv FROM packs");
 
 template <typename T, typename F>
 QVariant orNull(const std::optional<T> &v, F f)
@@ -90,12 +95,14 @@ void savePack(CellRegister &r, const Pack &pack)
         r.run(QStringLiteral("INSERT INTO packs (name, series, parallel, max_voltage_spread_uv, "
                              "capacity_first, created_at, max_resistance_uohm, "
                              "max_self_discharge_uv_per_day, min_capacity_uah, min_rest_millidays, "
-                             "rules_stored) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
+                             "rules_stored, min_voltage_uv, max_voltage_uv) VALUES (?, ?, ?, ?, "
+                             "?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
               {pack.name, pack.series, pack.parallel, qint64(pack.maxVoltageSpreadMicrovolts),
                pack.capacityFirst ? 1 : 0, timeText(pack.created),
                orNull(rules.maxMicroohms, whole), orNull(rules.maxSelfDischargeMvPerDay, micro),
                orNull(rules.minCapacityMicroampHours, whole),
-               qint64(std::llround(rules.minDays * 1000.0)), pack.rules ? 1 : 0});
+               qint64(std::llround(rules.minDays * 1000.0)), pack.rules ? 1 : 0,
+               orNull(rules.minMicrovolts, whole), orNull(rules.maxMicrovolts, whole)});
     r.next(add);
     const qint64 id = add.value(0).toLongLong();
     // SQLite cannot commit while a statement is still stepping.
@@ -157,7 +164,7 @@ std::vector<Swap> swapsOf(CellRegister &r, const QString &name)
                        "JOIN cells b ON b.id = s.added_cell_id WHERE s.pack_id = ? ORDER BY s.id"),
         {id});
     while (r.next(q))
-        swaps.push_back({q.value(0).toInt(), q.value(1).toString(), q.value(2).toString(),
+        swaps.push_back({q.value(0).toInt() + 1, q.value(1).toString(), q.value(2).toString(),
                          timeFromText(q.value(3).toString())});
     return swaps;
 }
@@ -175,8 +182,8 @@ std::vector<std::pair<QString, Swap>> swapsOfCell(CellRegister &r, const QString
               {label, label});
     while (r.next(q))
         swaps.emplace_back(q.value(0).toString(),
-                           Swap{q.value(1).toInt(), q.value(2).toString(), q.value(3).toString(),
-                                timeFromText(q.value(4).toString())});
+                           Swap{q.value(1).toInt() + 1, q.value(2).toString(),
+                                q.value(3).toString(), timeFromText(q.value(4).toString())});
     return swaps;
 }
 

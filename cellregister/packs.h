@@ -27,7 +27,7 @@ struct Pack {
 
 // A failed cell swapped for a spare.
 struct Swap {
-    int group = 0;
+    int group = 0; // from 1 at the − end, as every front end shows it
     QString removed;
     QString added;
     QDateTime at;

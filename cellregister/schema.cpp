@@ -149,10 +149,24 @@ const char *const kVersion3[] = {
     "UPDATE register_schema SET version = 3",
 };
 
+// The voltage rules a pack was matched under, in microvolts; NULL: not set (and so in every
+// pack saved before them).
+const char *const kPackVoltageRules[] = {
+    "ALTER TABLE packs ADD COLUMN min_voltage_uv BIGINT",
+    "ALTER TABLE packs ADD COLUMN max_voltage_uv BIGINT",
+};
+
+const char *const kVersion4[] = {
+    kPackVoltageRules[0],
+    kPackVoltageRules[1],
+    "UPDATE register_schema SET version = 4",
+};
+
 const char *const *const kSteps[][2] = {
     {std::begin(kVersion1), std::end(kVersion1)},
     {std::begin(kVersion2), std::end(kVersion2)},
     {std::begin(kVersion3), std::end(kVersion3)},
+    {std::begin(kVersion4), std::end(kVersion4)},
 };
 
 } // namespace

@@ -5,7 +5,7 @@
 namespace cellregister {
 
 // The schema version this program writes. A register of a later version is refused.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 // Stands in a step for what the program itself does between its statements: derive each
 // measurement's text shape from its texts, refusing the step when a text would not come back

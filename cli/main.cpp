@@ -7,13 +7,20 @@
 #include "cli/common/streams.h"
 #include "cli/files/commands.h"
 #include "cli/line/commands.h"
-#include "cli/pictures/commands.h"
-#include "cli/register/commands.h"
 #include "labview/errors.h"
 #include "link/errors.h"
 #include "report/errors.h"
+#ifndef BATTERY_CLI_LINE_AND_FILES
+#include "cli/pictures/commands.h"
+#include "cli/register/commands.h"
+#endif
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -84,16 +91,56 @@ QString exitCodesText()
     return text;
 }
 
-int run(const Invocation &inv)
+// The subcommands of the line and of reading files: Qt Core and Serial Port are all they
+// need.
+using Runner = int (*)(const Invocation &);
+Runner lineOrFiles(const Invocation &inv)
 {
     using S = Subcommand;
     switch (inv.subcommand) {
-    case S::Download: return runDownload(inv);
-    case S::ClearMemory: return runClearMemory(inv);
-    case S::Convert: return runConvert(inv);
-    case S::Stats: return runStats(inv);
-    case S::Match: return inv.fromRegister ? runRegisterMatch(inv) : runMatch(inv);
-    case S::Ports: return runPorts(inv);
+    case S::Download: return runDownload;
+    case S::ClearMemory: return runClearMemory;
+    case S::Convert: return runConvert;
+    case S::Stats: return runStats;
+    case S::Match: return inv.fromRegister ? nullptr : runMatch;
+    case S::Ports: return runPorts;
+    default: return nullptr;
+    }
+}
+
+#ifdef BATTERY_CLI_LINE_AND_FILES
+// The tool a user runs holds the line's and the files' subcommands alone, so that a script
+// converting many files, or a completion, does not load the register's, the pictures' and the
+// lab view's libraries at every start. For their subcommands it becomes the program that holds
+// everything: the same arguments, the same process.
+constexpr char kWholeTool[] = "battery-analyzer-cli-register";
+
+[[noreturn]] void becomeTheWholeTool(char *argv[])
+{
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString dir = QFileInfo(self).absolutePath();
+    // Beside it in the build; in libexec when installed.
+    for (const QString &candidate :
+         {dir + u'/' + QLatin1String(kWholeTool),
+          dir + QStringLiteral("/../libexec/battery-analyzer/") + QLatin1String(kWholeTool)})
+        ::execv(QFile::encodeName(candidate).constData(), argv);
+    throw EUsageError(
+        QStringLiteral("%1 is missing beside %2: install the tool again").arg(kWholeTool, self));
+}
+
+int run(const Invocation &inv)
+{
+    const Runner runner = lineOrFiles(inv);
+    return runner ? runner(inv) : kExitUsage;
+}
+#else
+int run(const Invocation &inv)
+{
+    if (const Runner runner = lineOrFiles(inv))
+        return runner(inv);
+    using S = Subcommand;
+    switch (inv.subcommand) {
+    case S::Match: return runRegisterMatch(inv);
     case S::Record: return runRecord(inv);
     case S::Capacity: return runCapacity(inv);
     case S::Cells: return runCells(inv);
@@ -111,11 +158,10 @@ int run(const Invocation &inv)
     case S::Export: return runExport(inv);
     case S::Report: return runReport(inv);
     case S::Labels: return runLabels(inv);
-    case S::Pack: // refused by its check
-    case S::None: break;
+    default: return kExitUsage; // Pack alone is refused by its check
     }
-    return kExitUsage;
 }
+#endif
 
 QtMessageHandler qtMessages = nullptr;
 
@@ -150,7 +196,14 @@ int main(int argc, char *argv[])
             return kExitOk;
         }
         const Invocation inv = parseArguments(arguments);
+#ifdef BATTERY_CLI_LINE_AND_FILES
+        if (!inv.help && !inv.version && inv.subcommand != Subcommand::None
+            && inv.subcommand != Subcommand::Pack && !lineOrFiles(inv))
+            becomeTheWholeTool(argv);
+        app = std::make_unique<QCoreApplication>(argc, argv);
+#else
         app = makeApplication(argc, argv, inv);
+#endif
         qtMessages = qInstallMessageHandler(dropSqlDriverNotes);
         if (inv.version) {
             writeWhole({}, "battery-analyzer-cli " + QByteArray(BATTERY_VERSION) + '\n');

@@ -4,6 +4,9 @@
 include(GNUInstallDirs)
 
 install(TARGETS battery-analyzer battery-analyzer-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The whole tool, which battery-analyzer-cli becomes for the register, pictures and serve.
+install(TARGETS battery-analyzer-cli-register
+  RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/battery-analyzer)
 install(FILES app/desktop/battery-analyzer.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
 # The PNG icons are the window's own drawing of the icon, written by the icon-export tool

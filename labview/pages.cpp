@@ -37,6 +37,8 @@ QJsonObject texts(report::Language language)
         {"maxSelfDischarge", &c.maxSelfDischarge},
         {"minCapacity", &c.minCapacity},
         {"minDays", &c.minDays},
+        {"minVoltage", &c.minVoltage},
+        {"maxVoltage", &c.maxVoltage},
         {"counts", &c.counts},
         {"unknown", &c.unknown},
         {"group", &c.group},
@@ -91,6 +93,8 @@ QString cellsMain(const QJsonObject &t)
     html += input("sd", s("maxSelfDischarge") + QStringLiteral(" (mV/d)"), number);
     html += input("mah", s("minCapacity") + QStringLiteral(" (mAh)"), number);
     html += input("days", s("minDays") + QStringLiteral(" (d)"), number);
+    html += input("vmin", s("minVoltage") + QStringLiteral(" (V)"), number);
+    html += input("vmax", s("maxVoltage") + QStringLiteral(" (V)"), number);
     html +=
         QStringLiteral("</fieldset><button type=\"submit\">%1</button></form>").arg(e(s("apply")));
     // The report's own opening, fetched under the rules in force.
@@ -303,7 +307,7 @@ QByteArray script()
   }
   function rulesQuery(params) {
     const out = new URLSearchParams();
-    for (const k of ['mohm', 'sd', 'mah', 'days']) if (params.get(k)) out.set(k, params.get(k));
+    for (const k of ['mohm', 'sd', 'mah', 'days', 'vmin', 'vmax']) if (params.get(k)) out.set(k, params.get(k));
     return out;
   }
   const statusText = (c) => c.status === 'retired' ? T.retired + (c.retired ? ': ' + c.retired : '')
@@ -313,14 +317,14 @@ QByteArray script()
     const form = document.getElementById('filters');
     const tbody = document.querySelector('#cells tbody');
     const params = new URLSearchParams(location.search);
-    for (const k of ['label', 'verdict', 'status', 'pack', 'mohm', 'sd', 'mah', 'days'])
+    for (const k of ['label', 'verdict', 'status', 'pack', 'mohm', 'sd', 'mah', 'days', 'vmin', 'vmax'])
       if (params.get(k) && form.elements[k]) form.elements[k].value = params.get(k);
     let sort = params.get('sort') || 'label';
     let page = Number(params.get('page') || 0);
     let pages = 1;
     function query() {
       const q = new URLSearchParams();
-      for (const k of ['label', 'verdict', 'status', 'pack', 'mohm', 'sd', 'mah', 'days'])
+      for (const k of ['label', 'verdict', 'status', 'pack', 'mohm', 'sd', 'mah', 'days', 'vmin', 'vmax'])
         if (form.elements[k].value) q.set(k, form.elements[k].value);
       q.set('sort', sort); q.set('page', page); q.set('lang', lang);
       return q;
@@ -356,7 +360,7 @@ QByteArray script()
         tr.append(th, el('td', {}, c.resistance), el('td', {}, c.voltage),
           el('td', {}, c.capacity === null ? T.unknown : c.capacity),
           el('td', {}, c.selfDischarge === null ? '\u2013' : c.selfDischarge.toFixed(2) + ' mV/d'),
-          el('td', {}, c.measurements), el('td', {class: 'text'}, c.latest.replace('T', ' ').slice(0, 19)),
+          el('td', {}, c.measurements), el('td', {class: 'text'}, c.latest),
           el('td', {class: 'text'}, c.pack), el('td', {class: 'text'}, statusText(c)),
           el('td', {class: c.pass ? 'text' : 'text fail'}, c.pass ? T.passes : T.fails + ': ' + c.reasons.join('; ')));
         return tr;
@@ -406,10 +410,12 @@ QByteArray script()
     label(readings[readings.length - 1].at.slice(0, 10), {x: W - R - 70, y: H - B + 16});
     readings.forEach((m, i) => {
       const cx = x(times[i]);
-      if (m.rest) chart.append(svg('line', {x1: cx, y1: TOP, x2: cx, y2: H - B, class: 'rest', 'data-at': m.at}));
-      const v = svg('circle', {cx, cy: y(m.microvolts, v0, v1), r: 4, class: 'v', 'data-at': m.at, 'data-value': m.microvolts});
+      // The instant for scripts, in UTC; people read the local time in the title.
+      const at = new Date(times[i]).toISOString();
+      if (m.rest) chart.append(svg('line', {x1: cx, y1: TOP, x2: cx, y2: H - B, class: 'rest', 'data-at': at}));
+      const v = svg('circle', {cx, cy: y(m.microvolts, v0, v1), r: 4, class: 'v', 'data-at': at, 'data-value': m.microvolts});
       const vt = svg('title'); vt.textContent = m.at + ' ' + m.voltage; v.append(vt);
-      const r = svg('rect', {x: cx - 3.5, y: y(m.microohms, r0, r1) - 3.5, width: 7, height: 7, class: 'r', 'data-at': m.at, 'data-value': m.microohms});
+      const r = svg('rect', {x: cx - 3.5, y: y(m.microohms, r0, r1) - 3.5, width: 7, height: 7, class: 'r', 'data-at': at, 'data-value': m.microohms});
       const rt = svg('title'); rt.textContent = m.at + ' ' + m.resistance; r.append(rt);
       chart.append(v, r);
     });

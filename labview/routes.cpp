@@ -1,5 +1,7 @@
 #include "labview/routes.h"
 
+#include "reading/decimal.h"
+
 #include <QByteArray>
 #include <cmath>
 
@@ -84,6 +86,18 @@ std::optional<std::optional<double>> limit(const QString &text, double max)
     if (!ok || !std::isfinite(v) || v < 0 || v > max)
         return std::nullopt;
     return std::optional<double>(v);
+}
+
+// Volts a person typed, as microvolts within the voltage rules' range; empty is "no limit".
+std::optional<std::optional<std::int64_t>> volts(const QString &text)
+{
+    using analysis::kVoltageRuleRange;
+    if (text.isEmpty())
+        return std::optional<std::int64_t>();
+    const auto units = reading::decimalUnits(text, kVoltageRuleRange.places);
+    if (!units || *units < kVoltageRuleRange.min || *units > kVoltageRuleRange.max)
+        return std::nullopt;
+    return std::optional<std::int64_t>(*units);
 }
 
 } // namespace
@@ -187,6 +201,12 @@ std::variant<CellQuery, BadParam> parseCellQuery(const Params &params)
                 return bad();
             if (*v)
                 q.rules.minCapacityMicroampHours = std::llround(**v * 1000);
+        } else if (key == u"vmin" || key == u"vmax") {
+            // Volts as typed, read exactly, within the range every front end takes.
+            const auto v = volts(value);
+            if (!v)
+                return bad();
+            (key == u"vmin" ? q.rules.minMicrovolts : q.rules.maxMicrovolts) = *v;
         } else if (key == u"days") {
             const auto v = limit(value, 3650);
             if (!v)

@@ -2,6 +2,7 @@
 
 #include "analysis/pack_totals.h"
 #include "cellregister/cell_life.h"
+#include "cellregister/local_time.h"
 #include "cellregister/measurements.h"
 #include "cellregister/packs.h"
 #include "cellregister/replacement.h"
@@ -74,7 +75,7 @@ QJsonObject row(const CellSummary &c, const analysis::Rules &rules, report::Lang
         {"microampHours", orNull(c.capacityMicroampHours)},
         {"selfDischarge", orNull(sd)},
         {"measurements", c.measurements},
-        {"latest", cellregister::timeText(c.latest)},
+        {"latest", cellregister::localTimeText(c.latest)},
         {"pack", c.pack},
         {"status", statusOf(c)},
         {"retired", c.retired ? QJsonValue(*c.retired) : QJsonValue()},
@@ -113,6 +114,8 @@ QString selectionKey(const CellQuery &q)
                        opt(q.rules.maxMicroohms),
                        opt(q.rules.maxSelfDischargeMvPerDay),
                        opt(q.rules.minCapacityMicroampHours),
+                       opt(q.rules.minMicrovolts),
+                       opt(q.rules.maxMicrovolts),
                        QString::number(q.rules.minDays)}
         .join(QChar(0));
 }
@@ -128,9 +131,9 @@ std::shared_ptr<const CellsSnapshot::Selection> select(const CellsSnapshot &snap
         Judged j{&c, std::nullopt, true};
         if (needsSelfDischarge)
             j.selfDischarge = cellregister::selfDischarge(c, q.rules.minDays);
-        j.pass =
-            analysis::failures({c.microohms, j.selfDischarge, c.capacityMicroampHours}, q.rules)
-                .empty();
+        j.pass = analysis::failures(
+                     {c.microohms, c.microvolts, j.selfDischarge, c.capacityMicroampHours}, q.rules)
+                     .empty();
         ++(j.pass ? out->pass : out->fail);
         if ((q.verdict == Verdict::Pass && !j.pass) || (q.verdict == Verdict::Fail && j.pass))
             continue;
@@ -226,7 +229,7 @@ QByteArray cellJson(cellregister::CellRegister &r, const QString &label,
     QJsonArray readings;
     cellregister::forEachMeasurement(r, label, [&](const cellregister::Measurement &m) {
         readings.append(QJsonObject{
-            {"at", cellregister::timeText(m.at)},
+            {"at", cellregister::localTimeText(m.at)},
             {"microohms", qint64(m.microohms)},
             {"microvolts", qint64(m.microvolts)},
             {"resistance", m.resistanceText},
@@ -240,7 +243,7 @@ QByteArray cellJson(cellregister::CellRegister &r, const QString &label,
         capacities.append(QJsonObject{
             {"capacity", report::milliampHourText(c.microampHours)},
             {"source", c.source},
-            {"at", c.at.isValid() ? cellregister::timeText(c.at) : QString()},
+            {"at", c.at.isValid() ? cellregister::localTimeText(c.at) : QString()},
         });
     QJsonArray swaps;
     for (const auto &[pack, s] : cellregister::swapsOfCell(r, label))
@@ -249,7 +252,7 @@ QByteArray cellJson(cellregister::CellRegister &r, const QString &label,
             {"group", s.group},
             {"removed", s.removed},
             {"added", s.added},
-            {"at", cellregister::timeText(s.at)},
+            {"at", cellregister::localTimeText(s.at)},
         });
     QJsonObject out = row(*summary, rules, language);
     out.insert("readings", readings);
@@ -262,8 +265,12 @@ QByteArray summaryHtml(const CellsSnapshot &snapshot, const CellQuery &q, report
 {
     const analysis::Rules &r = q.rules;
     const auto opt = [](const auto &v) { return v ? QString::number(*v) : QStringLiteral("-"); };
-    const QString key = QStringList{opt(r.maxMicroohms), opt(r.maxSelfDischargeMvPerDay),
-                                    opt(r.minCapacityMicroampHours), QString::number(r.minDays),
+    const QString key = QStringList{opt(r.maxMicroohms),
+                                    opt(r.maxSelfDischargeMvPerDay),
+                                    opt(r.minCapacityMicroampHours),
+                                    opt(r.minMicrovolts),
+                                    opt(r.maxMicrovolts),
+                                    QString::number(r.minDays),
                                     QString::number(int(language))}
                             .join(u' ');
     std::lock_guard lock(snapshot.summaryMutex);
@@ -321,7 +328,7 @@ QByteArray packsJson(cellregister::CellRegister &r, const CellsSnapshot &cellsNo
             {"name", p.name},
             {"series", p.series},
             {"parallel", p.parallel},
-            {"created", cellregister::timeText(p.created)},
+            {"created", cellregister::localTimeText(p.created)},
             {"groups", groups}, // the first is the − end, the last the + end
             {"nominalVoltage", report::voltText(t.nominalMillivolts * 1000)},
             {"measuredVoltage", report::voltText(t.measuredMicrovolts)},

@@ -3,9 +3,11 @@
 #include "reading/digits.h"
 
 #include <QByteArray>
+#include <QStringView>
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 
 namespace reading {
 
@@ -137,5 +139,10 @@ inline char *writeEightDigits(char *p, bool negative, std::uint32_t magnitude, i
 
 // value rounded to `places` decimals (half away from zero), written as decimalText writes it.
 QByteArray roundedText(double value, int places);
+
+// A non-negative decimal as a person types it (digits with at most one point, "5", "0.25",
+// ".5") with at most `places` decimals, as a whole number of 10^-places; none for any other
+// text. What the tool's options and the lab view's inputs both read limits with.
+std::optional<std::int64_t> decimalUnits(QStringView text, int places);
 
 } // namespace reading

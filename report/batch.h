@@ -50,8 +50,9 @@ enum class Language { English, Chinese };
 // Sets the cell's verdict from the values it holds, by the one rule of analysis::failures.
 inline void judge(Cell &cell, const analysis::Rules &rules)
 {
-    cell.failures = analysis::failures(
-        {cell.microohms(), cell.selfDischargeMvPerDay, cell.capacityMicroampHours}, rules);
+    cell.failures = analysis::failures({cell.microohms(), cell.microvolts(),
+                                        cell.selfDischargeMvPerDay, cell.capacityMicroampHours},
+                                       rules);
     cell.pass = cell.failures.empty();
 }
 

@@ -60,6 +60,8 @@ const Captions kEnglish{
     "%1 more far below, down to %2 %3",
     "%1 more far above, up to %2 %3",
     "unknown (rested under %1 days)",
+    "minimum voltage",
+    "maximum voltage",
 };
 
 const Captions kChinese{
@@ -116,6 +118,8 @@ const Captions kChinese{
     "另有 %1 个远低于此，最低 %2 %3",
     "另有 %1 个远高于此，最高 %2 %3",
     "未知（静置不足 %1 天）",
+    "最低电压",
+    "最高电压",
 };
 
 } // namespace
@@ -125,6 +129,8 @@ QString Captions::ruleName(analysis::Rule rule) const
     switch (rule) {
     case analysis::Rule::Resistance: return resistance;
     case analysis::Rule::SelfDischarge: return selfDischarge;
+    case analysis::Rule::MinVoltage:
+    case analysis::Rule::MaxVoltage: return voltage;
     case analysis::Rule::Capacity: break;
     }
     return capacity;
@@ -148,6 +154,12 @@ QString Captions::failureText(const analysis::Failure &f, const analysis::Rules 
         detail = f.known() ? milliampHourText(std::get<std::int64_t>(*f.value))
                 + QStringLiteral(" < ") + milliampHourText(std::get<std::int64_t>(f.limit))
                            : unknown;
+        break;
+    case analysis::Rule::MinVoltage:
+    case analysis::Rule::MaxVoltage:
+        detail = voltText(std::get<std::int64_t>(*f.value))
+            + (f.rule == analysis::Rule::MinVoltage ? QStringLiteral(" < ") : QStringLiteral(" > "))
+            + voltText(std::get<std::int64_t>(f.limit));
         break;
     }
     return ruleName(f.rule) + u' ' + detail;

@@ -61,6 +61,8 @@ struct Captions {
     QString belowChart; // cells far below the bars: %1 count, %2 the lowest value, %3 unit
     QString aboveChart; // cells far above the bars: %1 count, %2 the highest value, %3 unit
     QString restTooShort; // a self-discharge not known yet; %1: the days it needs
+    QString minVoltage;
+    QString maxVoltage;
 
     // A failing rule's short name in this language.
     QString ruleName(analysis::Rule rule) const;

@@ -84,6 +84,8 @@ QString ruleId(analysis::Rule rule)
     switch (rule) {
     case analysis::Rule::Resistance: return QStringLiteral("resistance");
     case analysis::Rule::SelfDischarge: return QStringLiteral("self-discharge");
+    case analysis::Rule::MinVoltage:
+    case analysis::Rule::MaxVoltage: return QStringLiteral("voltage");
     case analysis::Rule::Capacity: break;
     }
     return QStringLiteral("capacity");
@@ -205,6 +207,10 @@ private:
         if (r.minCapacityMicroampHours)
             items << c_.minCapacity + QStringLiteral(": ")
                     + milliampHourText(*r.minCapacityMicroampHours);
+        if (r.minMicrovolts)
+            items << c_.minVoltage + QStringLiteral(": ") + voltText(*r.minMicrovolts);
+        if (r.maxMicrovolts)
+            items << c_.maxVoltage + QStringLiteral(": ") + voltText(*r.maxMicrovolts);
         if (batch_.rested)
             items << c_.minDays + QStringLiteral(": %1 d").arg(roundedNumber(r.minDays, 3));
         out_ += QStringLiteral("<h2>%1</h2>\n<ul id=\"rules\">").arg(escaped(c_.rules));

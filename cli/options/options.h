@@ -68,6 +68,8 @@ enum class Opt {
     MaxSelfDischarge,
     MinCapacity,
     MinDays,
+    MinVoltage,
+    MaxVoltage,
     Db,
     LockWait,
     Cells,
@@ -232,10 +234,6 @@ std::optional<analysis::Rules> givenRules(const Invocation &inv);
 
 // Raises EUsageError: "NAME: TEXT" and a line pointing at the subcommand's --help.
 [[noreturn]] void refuseUsage(const QString &subcommand, const QString &text);
-
-// A non-negative decimal (digits with at most one point, "5", "0.25", ".5") with at most
-// `places` decimals, as a whole number of 10^-places; none for any other text.
-std::optional<std::int64_t> decimalUnits(const QString &text, int places);
 
 // A COM number as the window's field reads it, or written "COM3" / "com 3"; none when it
 // is no port number in range.

@@ -87,7 +87,7 @@ QString applyValue(Invocation &inv, const SubcommandRow &sub, const OptionRow &o
     const QString name = o.names.back();
     std::int64_t units = 0;
     if (const Range &r = o.range; r.unit) {
-        const auto u = decimalUnits(value, r.places);
+        const auto u = reading::decimalUnits(value, r.places);
         if (!u || *u < r.min || *u > r.max)
             return QStringLiteral("--%1 takes %2 from %3 to %4, not '%5'")
                 .arg(name, QLatin1String(r.unit),
@@ -144,6 +144,11 @@ Invocation parseSubcommand(const SubcommandRow &sub, const QStringList &argument
     if (inv.has(Opt::Cells) + inv.has(Opt::CellsFrom) + inv.has(Opt::FirstCell) > 1)
         usage(sub.subcommand,
               QStringLiteral("--cells, --cells-from and --first-cell exclude each other"));
+    if (inv.rules.minMicrovolts && inv.rules.maxMicrovolts
+        && *inv.rules.minMicrovolts > *inv.rules.maxMicrovolts)
+        usage(sub.subcommand,
+              QStringLiteral("--min-voltage is above --max-voltage: no cell "
+                             "could pass"));
     if (qint64(inv.series) * inv.parallel > kMaxPackCells)
         usage(sub.subcommand,
               QStringLiteral("a pack of more than %1 cells is not supported").arg(kMaxPackCells));
@@ -236,30 +241,6 @@ void refuseUsage(const QString &subcommand, const QString &text)
 {
     throw EUsageError(
         QStringLiteral("%1: %2\nTry 'battery-analyzer-cli %1 --help'.").arg(subcommand, text));
-}
-
-std::optional<std::int64_t> decimalUnits(const QString &text, int places)
-{
-    std::int64_t units = 0;
-    int decimals = -1;
-    int digits = 0;
-    for (QChar c : text) {
-        if (c == u'.' && decimals < 0) {
-            decimals = 0;
-        } else if (c >= u'0' && c <= u'9') {
-            // Beyond 18 digits in all, 10^-places units would overflow; no option takes such.
-            if (++digits + std::max(places - std::max(decimals, 0), 0) > 18)
-                return std::nullopt;
-            units = units * 10 + (c.unicode() - '0');
-            if (decimals >= 0 && ++decimals > places)
-                return std::nullopt;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (digits == 0)
-        return std::nullopt;
-    return reading::Decimal{units, std::max(decimals, 0)}.at(places);
 }
 
 const char *subcommandName(Subcommand s)

@@ -180,7 +180,9 @@ std::vector<OptionUse> rules(Source rest)
     return {{O::MaxResistance},
             {O::MaxSelfDischarge, nullptr, rest},
             {O::MinCapacity, nullptr, rest},
-            {O::MinDays, nullptr, rest}};
+            {O::MinDays, nullptr, rest},
+            {O::MinVoltage, nullptr, rest},
+            {O::MaxVoltage, nullptr, rest}};
 }
 
 // The cells of report and labels, from files or from the register.
@@ -378,9 +380,11 @@ The analyzer keeps its readings until clear-memory.)",
 and capacity columns (found by their usual names, or as --label-column and
 --capacity-column say), separated by semicolons, tabs or commas. Values may carry their unit
 (2450 mAh, 2.45 Ah) or take the header's; thousands marks are read where they cannot be
-decimals (1.522,4 or 1,522.4), and a number that could be either is refused. Blank values
-are skipped and counted. Every problem of the file is listed at once and then nothing is
-imported; so is every label the register lacks. A label finds its cell in any case. Every
+decimals (1.522,4 or 1,522.4), and a number that could be either (1.522) is read as the
+file's other values use its mark, or refused when they do not tell. Blank values are
+skipped and counted, and so are the summary lines after the cells (Average, Total, Sum).
+Every problem of the file is listed at once and then nothing is imported; so is every
+label the register lacks. A label finds its cell in any case. Every
 capacity is kept with its source and time; the latest measured counts.)",
          {},
          std::vector<OptionUse>{{O::SkipUnknown},

@@ -1,6 +1,8 @@
 // The tool's options and subcommands: one row each, shared by every subcommand that takes it.
 #include "cli/options/options.h"
 
+#include "cellregister/local_time.h"
+
 #include "link/errors.h"
 #include "link/port_text.h"
 #include "reading/decimal.h"
@@ -9,6 +11,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <string_view>
 #include <type_traits>
 
 namespace cli {
@@ -40,16 +43,28 @@ QString text(Inv &inv, const QString &value, std::int64_t)
 
 QString applyAt(Inv &inv, const QString &value, std::int64_t)
 {
-    QString text = value;
-    text.replace(u' ', u'T');
-    QDateTime t = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!t.isValid())
-        t = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0));
-    if (!t.isValid())
-        return QStringLiteral("--at takes a time like 2026-12-01T09:30 or 2026-12-01, not '%1'")
-            .arg(value);
-    inv.at = t.toUTC();
-    return {};
+    using Kind = cellregister::LocalTimeFault::Kind;
+    const auto t = cellregister::parseUserTime(value);
+    if (const QDateTime *at = std::get_if<QDateTime>(&t)) {
+        inv.at = *at;
+        return {};
+    }
+    const auto &f = std::get<cellregister::LocalTimeFault>(t);
+    switch (f.kind) {
+    case Kind::Skipped:
+        return QStringLiteral("--at %1 never happened here: on %2 the clocks went forward from "
+                              "%3 (%4) to %5 (%6); the nearest valid times are %7 and %8")
+            .arg(value, f.day, f.clockBefore, f.offsetBefore, f.clockAfter, f.offsetAfter,
+                 f.earlier, f.later);
+    case Kind::Repeated:
+        return QStringLiteral("--at %1 happened twice here: on %2 the clocks went back from %3 "
+                              "(%4) to %5 (%6); give its offset: %7 or %8")
+            .arg(value, f.day, f.clockBefore, f.offsetBefore, f.clockAfter, f.offsetAfter,
+                 f.earlier, f.later);
+    case Kind::Shape: break;
+    }
+    return QStringLiteral("--at takes a time like 2026-12-01T09:30 or 2026-12-01, not '%1'")
+        .arg(value);
 }
 
 QString applySize(Inv &inv, const QString &value, std::int64_t)
@@ -66,6 +81,21 @@ QString applySize(Inv &inv, const QString &value, std::int64_t)
             .arg(value);
     return {};
 }
+
+// The words of --model are the analyzer's models, in their order: checked when built.
+constexpr char kModelWords[] = "RM-40A RM-40B RM-40C";
+constexpr bool wordsAreModels(std::string_view words)
+{
+    for (const std::string_view name : reading::kModelNames) {
+        if (!words.starts_with(name))
+            return false;
+        words.remove_prefix(name.size());
+        if (!words.empty() && words.front() == ' ')
+            words.remove_prefix(1);
+    }
+    return words.empty();
+}
+static_assert(wordsAreModels(kModelWords));
 
 constexpr char kNoPort[] = "--port needs a device path";
 constexpr char kNoOutput[] = "--output needs a file name";
@@ -117,10 +147,14 @@ const std::vector<OptionRow> &optionTable()
          "M",
          "the analyzer model, which sets the resistance scale: RM-40A (default),\n"
          "RM-40B or RM-40C",
-         "RM-40A RM-40B RM-40C",
+         kModelWords,
          {},
          [](Inv &inv, const QString &v, std::int64_t) {
-             inv.model = *modelNamed(v);
+             const auto model = modelNamed(v);
+             if (!model)
+                 return QStringLiteral("--model takes %1, not '%2'")
+                     .arg(QLatin1String(kModelWords), v);
+             inv.model = *model;
              return QString();
          }},
         // The words are the subcommand's formats.
@@ -235,6 +269,29 @@ const std::vector<OptionRow> &optionTable()
              inv.rules.minDays = double(u) / 1000.0;
              return QString();
          }},
+        {O::MinVoltage,
+         {"min-voltage"},
+         "V",
+         "cells of a lower latest voltage fail (no default: set it for the\n"
+         "chemistry, e.g. 3.0 for Li-ion)",
+         "",
+         {"volts", analysis::kVoltageRuleRange.places, analysis::kVoltageRuleRange.min,
+          analysis::kVoltageRuleRange.max},
+         [](Inv &inv, const QString &, std::int64_t u) {
+             inv.rules.minMicrovolts = u;
+             return QString();
+         }},
+        {O::MaxVoltage,
+         {"max-voltage"},
+         "V",
+         "cells of a higher latest voltage fail (no default; e.g. 4.25 for Li-ion)",
+         "",
+         {"volts", analysis::kVoltageRuleRange.places, analysis::kVoltageRuleRange.min,
+          analysis::kVoltageRuleRange.max},
+         [](Inv &inv, const QString &, std::int64_t u) {
+             inv.rules.maxMicrovolts = u;
+             return QString();
+         }},
         {O::Db,
          {"db"},
          "DB",
@@ -281,7 +338,9 @@ const std::vector<OptionRow> &optionTable()
          {"at"},
          "TIME",
          "when the readings were taken (ISO 8601, local time unless it says\n"
-         "otherwise; default: now), for readings from old files",
+         "otherwise; default: now), for readings from old files; a local time\n"
+         "the clocks skipped is refused, and one they showed twice needs its\n"
+         "offset (+01:00)",
          "",
          {},
          applyAt},
@@ -448,7 +507,7 @@ std::optional<analysis::Rules> givenRules(const Invocation &inv)
     // One rule given stands for all: a pack's rules with one of them changed would judge by
     // rules no one wrote down.
     if (inv.has(O::MaxResistance) || inv.has(O::MaxSelfDischarge) || inv.has(O::MinCapacity)
-        || inv.has(O::MinDays))
+        || inv.has(O::MinDays) || inv.has(O::MinVoltage) || inv.has(O::MaxVoltage))
         return inv.rules;
     return std::nullopt;
 }

@@ -1,5 +1,6 @@
 // capacity: capacities measured by a charger, from its or a spreadsheet's CSV.
 #include "cellregister/capacity_file.h"
+#include "cellregister/local_time.h"
 #include "cellregister/packs.h"
 #include "cli/common/errors.h"
 #include "cli/common/exit_codes.h"
@@ -56,7 +57,7 @@ int runCapacity(const Invocation &inv)
     if (inv.at && *inv.at > QDateTime::currentDateTimeUtc().addSecs(kAheadOfClockSeconds))
         refuseUsage(QStringLiteral("capacity"),
                     QStringLiteral("--at %1 is ahead of this computer's clock")
-                        .arg(inv.at->toLocalTime().toString(Qt::ISODate)));
+                        .arg(cellregister::localTimeText(*inv.at)));
     const cellregister::CapacityFile file =
         cellregister::readCapacityFile(QString::fromUtf8(inputBytes(path)),
                                        {inv.labelColumn, inv.capacityColumn,
@@ -84,6 +85,11 @@ int runCapacity(const Invocation &inv)
                                 "'%3')")
                      .arg(capacities.size() - std::size_t(skipped.size()))
                      .arg(file.labelColumn, file.capacityColumn));
+    for (const auto &[line, word] : file.summaryLines)
+        printMessage(QStringLiteral("battery-analyzer-cli: %1:%2: skipped the summary line '%3'")
+                         .arg(path)
+                         .arg(line)
+                         .arg(word));
     if (file.blankValues > 0)
         printMessage(QStringLiteral("battery-analyzer-cli: skipped %1 lines without a capacity")
                          .arg(file.blankValues));

@@ -43,6 +43,14 @@ QStringList reasonTexts(const std::vector<analysis::Failure> &failures,
                                       .arg(exact(*f.value, 3), exact(f.limit, 3))
                                 : QStringLiteral("capacity unknown"));
             break;
+        case analysis::Rule::MinVoltage:
+            texts
+                << QStringLiteral("voltage %1 V < %2 V").arg(exact(*f.value, 6), exact(f.limit, 6));
+            break;
+        case analysis::Rule::MaxVoltage:
+            texts
+                << QStringLiteral("voltage %1 V > %2 V").arg(exact(*f.value, 6), exact(f.limit, 6));
+            break;
         }
     }
     return texts;
@@ -96,9 +104,9 @@ int runCell(const Invocation &inv)
     for (const auto &[pack, s] : cellregister::swapsOfCell(*reg, label)) {
         const QByteArray way = s.removed == label ? "out of" : "into";
         swapsText += "swapped " + way + " pack " + pack.toUtf8() + " (group "
-            + QByteArray::number(s.group + 1) + ") at " + cellregister::localTimeText(s.at).toUtf8()
+            + QByteArray::number(s.group) + ") at " + cellregister::localTimeText(s.at).toUtf8()
             + '\n';
-        swapsJson.text(pack).number(s.group + 1).text(way).text(cellregister::localTimeText(s.at));
+        swapsJson.text(pack).number(s.group).text(way).text(cellregister::localTimeText(s.at));
         swapsJson.endRow();
     }
     // Every capacity measured, the last one counting.

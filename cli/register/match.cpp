@@ -286,7 +286,7 @@ int runPackShow(const Invocation &inv)
                                   {"at", Kind::Text}},
                                  tables::Shape::Table, tables::Place::Value);
         for (const auto &s : swaps) {
-            swapTable.number(s.group + 1).text(s.removed).text(s.added);
+            swapTable.number(s.group).text(s.removed).text(s.added);
             swapTable.text(cellregister::localTimeText(s.at)).endRow();
         }
         tables::Writer object(Format::Json,
@@ -307,7 +307,7 @@ int runPackShow(const Invocation &inv)
             + groupsTable(Format::Text, values, pack.groups) + spreadText(values)
             + totalsText(values);
         for (const auto &s : swaps)
-            out += "swap in group " + QByteArray::number(s.group + 1) + ": " + s.removed.toUtf8()
+            out += "swap in group " + QByteArray::number(s.group) + ": " + s.removed.toUtf8()
                 + " -> " + s.added.toUtf8() + " at " + cellregister::localTimeText(s.at).toUtf8()
                 + '\n';
         writeWhole(inv.output, out);

@@ -4,6 +4,7 @@
 #include "board/data_board.h"
 #include "board/errors.h"
 #include "cellregister/errors.h"
+#include "cellregister/local_time.h"
 #include "cellregister/location.h"
 #include "cellregister/measurements.h"
 #include "cli/common/errors.h"
@@ -129,7 +130,7 @@ int runRecord(const Invocation &inv)
         refuseUsage(QStringLiteral("record"),
                     QStringLiteral("--at %1 is ahead of this computer's clock; readings cannot "
                                    "have been taken then")
-                        .arg(source.at.toLocalTime().toString(Qt::ISODate)));
+                        .arg(cellregister::localTimeText(source.at)));
     source.restStart = inv.restStart;
     source.model = inv.has(Opt::Model) || fromAnalyzer
         ? QString::fromLatin1(reading::modelName(inv.model))

@@ -8,13 +8,15 @@ namespace {
 // "resistance 60001>60000", "capacity ?<2000000": a failure as the table states it.
 QString shown(const analysis::Failure &f)
 {
-    static const char *const names[] = {"resistance", "self-discharge", "capacity"};
+    static const char *const names[] = {"resistance", "self-discharge", "capacity", "min-voltage",
+                                        "max-voltage"};
     const auto number = [](const analysis::Quantity &q) {
         return std::visit([](auto v) { return QString::number(v); }, q);
     };
     return QString::fromLatin1(names[int(f.rule)]) + u' '
         + (f.known() ? number(*f.value) : QStringLiteral("?"))
-        + (f.rule == analysis::Rule::Capacity ? u'<' : u'>') + number(f.limit);
+        + (f.rule == analysis::Rule::Capacity || f.rule == analysis::Rule::MinVoltage ? u'<' : u'>')
+        + number(f.limit);
 }
 
 } // namespace
@@ -24,6 +26,8 @@ class TestVerdict : public QObject {
 private slots:
     void failures_data();
     void failures();
+    void voltage_data();
+    void voltage();
 };
 
 void TestVerdict::failures_data()
@@ -70,6 +74,42 @@ void TestVerdict::failures()
         cell.selfDischargeMvPerDay = discharge;
     if (capacity >= 0)
         cell.capacityMicroampHours = capacity;
+    QStringList got;
+    for (const analysis::Failure &f : analysis::failures(cell, rules))
+        got << shown(f);
+    QCOMPARE(got, failed);
+}
+
+// The voltage rules: no default, each limit inclusive, listed after the other rules.
+void TestVerdict::voltage_data()
+{
+    QTest::addColumn<bool>("limits"); // false: no voltage rule
+    QTest::addColumn<qint64>("microvolts");
+    QTest::addColumn<QStringList>("failed");
+    QTest::newRow("no voltage rule: 1 V passes") << false << qint64(1'000'000) << QStringList{};
+    QTest::newRow("on the minimum") << true << qint64(3'000'000) << QStringList{};
+    QTest::newRow("below the minimum")
+        << true << qint64(2'999'999) << QStringList{"min-voltage 2999999<3000000"};
+    QTest::newRow("on the maximum") << true << qint64(4'250'000) << QStringList{};
+    QTest::newRow("above the maximum, after resistance")
+        << true << qint64(4'250'001)
+        << QStringList{"resistance 90000>60000", "max-voltage 4250001>4250000"};
+}
+
+void TestVerdict::voltage()
+{
+    QFETCH(bool, limits);
+    QFETCH(qint64, microvolts);
+    QFETCH(QStringList, failed);
+    analysis::Rules rules;
+    rules.maxMicroohms = microvolts == 4'250'001 ? 60'000 : 100'000;
+    if (limits) {
+        rules.minMicrovolts = 3'000'000;
+        rules.maxMicrovolts = 4'250'000;
+    }
+    analysis::CellValues cell;
+    cell.microohms = 90'000;
+    cell.microvolts = microvolts;
     QStringList got;
     for (const analysis::Failure &f : analysis::failures(cell, rules))
         got << shown(f);

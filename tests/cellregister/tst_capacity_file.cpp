@@ -175,6 +175,70 @@ private slots:
         }
     }
 
+    // What a charger writes around its values: the file's other values decide a mark that one
+    // value alone leaves open, and the summary lines after the cells are skipped.
+    void readsTheFileAsAWhole_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QList<qint64>>("microampHours"); // empty: refused
+        QTest::addColumn<QList<int>>("summaryLines");
+        const struct {
+            const char *name, *file;
+            QList<qint64> uah;
+            QList<int> summary;
+        } rows[] = {
+            {"decimal commas make a dot thousands",
+             "id;mah\nA1;2.480,5\nA2;1.522\n",
+             {2'480'500, 1'522'000},
+             {}},
+            {"decimal commas alone", "id;mah\nA1;2480,5\nA2;1.522\n", {2'480'500, 1'522'000}, {}},
+            {"decimal points make a comma thousands",
+             "id;mah\nA1;2480.25\nA2;1,522\n",
+             {2'480'250, 1'522'000},
+             {}},
+            {"decimal points make a dot decimals",
+             "id;mah\nA1;2480.25\nA2;1.522\n",
+             {2'480'250, 1'522},
+             {}},
+            {"marks that disagree decide nothing",
+             "id;mah\nA1;2480.25\nA2;2480,5\nA3;1.522\n",
+             {},
+             {}},
+            {"a summary after the cells",
+             "slot;id;mah\n1;A1;2480\n2;A2;2500\n\nAverage;;2490\nSum;;4980\n",
+             {2'480'000, 2'500'000},
+             {5, 6}},
+            {"a summary in the label column", "id;mah\nA1;2480\nTotal;2480\n", {2'480'000}, {3}},
+            {"a cell after a summary word is a cell",
+             "id;mah\nTotal;2480\nA1;2500\n",
+             {2'480'000, 2'500'000},
+             {}},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r.name) << QString::fromUtf8(r.file) << r.uah << r.summary;
+    }
+    void readsTheFileAsAWhole()
+    {
+        QFETCH(QString, file);
+        QFETCH(QList<qint64>, microampHours);
+        QFETCH(QList<int>, summaryLines);
+        const CapacityFile f = readCapacityFile(file, {});
+        QList<qint64> read;
+        for (const CapacityRow &row : f.rows)
+            read << row.microampHours;
+        QList<int> skipped;
+        for (const auto &[line, word] : f.summaryLines)
+            skipped << line;
+        QCOMPARE(skipped, summaryLines);
+        if (microampHours.isEmpty()) {
+            QCOMPARE(f.problems.size(), std::size_t(1));
+            QCOMPARE(f.problems.front().kind, CapacityProblem::Ambiguous);
+        } else {
+            QVERIFY(f.problems.empty());
+            QCOMPARE(read, microampHours);
+        }
+    }
+
     // Every problem of a file in one read, with its line; the columns found by name.
     void namesEveryProblem()
     {
@@ -190,7 +254,7 @@ private slots:
         QCOMPARE(f.labelColumn, QStringLiteral("Serial"));
         QCOMPARE(f.capacityColumn, QStringLiteral("mAh"));
         const std::vector<P> expected = {
-            {P::Repeated, 3, "a1", 2}, {P::NoLabel, 4}, {P::NotACapacity, 5, "lots"}};
+            {P::Repeated, 3, "a1", 2}, {P::NoLabel, 4, {}, 0}, {P::NotACapacity, 5, "lots"}};
         QCOMPARE(f.problems, expected);
         QCOMPARE(f.blankValues, 1);
         // The last one wins when the user says so; labels match without case.
@@ -204,9 +268,9 @@ private slots:
                      .rows.front()
                      .label,
                  QStringLiteral("4.1"));
-        const std::vector<P> noHeader = {{P::NoHeader, 1}};
+        const std::vector<P> noHeader = {{P::NoHeader, 1, {}, 0}};
         QCOMPARE(readCapacityFile(u"\r\n\n", {}).problems, noHeader);
-        const std::vector<P> noLabel = {{P::NoLabelColumn, 1}};
+        const std::vector<P> noLabel = {{P::NoLabelColumn, 1, {}, 0}};
         QCOMPARE(readCapacityFile(u"what,capacity\nA1,2\n", {}).problems, noLabel);
     }
 };

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <ctime>
+
 namespace {
 
 // The fields a row cares about, as one comparable text.
@@ -56,6 +58,8 @@ private slots:
     void routes();
     void cellLists_data();
     void cellLists();
+    void localTimes_data();
+    void localTimes();
 };
 
 void TestArguments::read_data()
@@ -179,6 +183,8 @@ void TestArguments::faults_data()
         "--max-voltage-spread takes volts from 0 to 100, not '0.0000001'");
     row("stats has no xml", {"stats", "a.txt", "--format", "xml"},
         "--format takes text, csv or json, not 'xml'");
+    row("voltage rules crossed", {"cells", "--min-voltage", "4.2", "--max-voltage", "3"},
+        "--min-voltage is above --max-voltage: no cell could pass");
 }
 
 void TestArguments::faults()
@@ -287,6 +293,63 @@ void TestArguments::cellLists()
     QTEST(
         described(file ? cli::parseLabelFile(text) : cli::parseLabelList(QString::fromUtf8(text))),
         "read");
+}
+
+// A local --at names one instant or is refused: in Europe/Berlin, 02:30 on 2026-03-29 never
+// happened and 02:30 on 2026-10-25 happened twice. An offset or Z is taken as written.
+void TestArguments::localTimes_data()
+{
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<QString>("taken"); // in UTC, or the fault
+    const auto row = [](const char *at, const char *taken) {
+        QTest::newRow(at) << QString::fromLatin1(at) << QString::fromUtf8(taken);
+    };
+    row("2026-03-29T02:30",
+        "--at 2026-03-29T02:30 never happened here: on 2026-03-29 the clocks went forward from "
+        "02:00 (+01:00) to 03:00 (+02:00); the nearest valid times are "
+        "2026-03-29T01:59:59.999+01:00 and 2026-03-29T03:00:00.000+02:00");
+    row("2026-03-29 02:00:00",
+        "--at 2026-03-29 02:00:00 never happened here: on 2026-03-29 the clocks went forward "
+        "from 02:00 (+01:00) to 03:00 (+02:00); the nearest valid times are "
+        "2026-03-29T01:59:59.999+01:00 and 2026-03-29T03:00:00.000+02:00");
+    row("2026-10-25T02:30",
+        "--at 2026-10-25T02:30 happened twice here: on 2026-10-25 the clocks went back from "
+        "03:00 (+02:00) to 02:00 (+01:00); give its offset: 2026-10-25T02:30:00.000+02:00 or "
+        "2026-10-25T02:30:00.000+01:00");
+    row("2026-10-25T02:30+02:00", "2026-10-25T00:30:00.000Z");
+    row("2026-10-25T02:30+01:00", "2026-10-25T01:30:00.000Z");
+    row("2026-03-29T02:30Z", "2026-03-29T02:30:00.000Z");
+    row("2026-03-29T01:59:59.999", "2026-03-29T00:59:59.999Z");
+    row("2026-03-29T03:00", "2026-03-29T01:00:00.000Z");
+    row("2026-10-25T01:59", "2026-10-24T23:59:00.000Z");
+    row("2026-10-25T03:00", "2026-10-25T02:00:00.000Z");
+    row("2026-04-01 09:00", "2026-04-01T07:00:00.000Z");
+    row("2026-12-01", "2026-11-30T23:00:00.000Z");
+    row("2026-12-01T25:00",
+        "--at takes a time like 2026-12-01T09:30 or 2026-12-01, not '2026-12-01T25:00'");
+}
+
+void TestArguments::localTimes()
+{
+    QFETCH(QString, at);
+    QFETCH(QString, taken);
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    QString got;
+    try {
+        const cli::Invocation inv =
+            cli::parseArguments({"record", "a.txt", "--first-cell", "A1", "--at", at});
+        got = inv.at->toUTC().toString(Qt::ISODateWithMs);
+    } catch (const EUsageError &e) {
+        got = e.message().section(u'\n', 0, 0).mid(QStringLiteral("record: ").size());
+    }
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
+    tzset();
+    QCOMPARE(got, taken);
 }
 
 QTEST_APPLESS_MAIN(TestArguments)

@@ -391,6 +391,36 @@ private slots:
         QCOMPARE(runTool({"export", "--db", db}).out.count('\n'), 25);
     }
 
+    // A voltage rule set for the chemistry fails a cell outside it in every reader: cells,
+    // match --db, and the rules a pack keeps, which its report then judges by.
+    void voltageRules_data() { benchWorkflow_data(); }
+    void voltageRules()
+    {
+        QFETCH(QString, backend);
+        const QString db = backends_.fresh(backend);
+        const QString readings = file("volts.txt", boardFile(8, 1, [](int i) {
+                                          return i == 2 ? 1000 : i == 5 ? 4300 : 4100;
+                                      }));
+        QCOMPARE(runTool({"record", readings, "--cells", "A001..A008", "--db", db}).exitCode, 0);
+        const QStringList liIon{"--min-voltage", "3", "--max-voltage", "4.25", "--db", db};
+        QStringList failing;
+        for (const QJsonValue &r : json(runTool(QStringList{"cells", "--format", "json"} + liIon)))
+            if (r["verdict"].toString() == u"fail")
+                failing << r["label"].toString() + ": " + r["reasons"][0].toString();
+        QCOMPARE(failing, QStringList({"A003: voltage 1 V < 3 V", "A006: voltage 4.3 V > 4.25 V"}));
+        const ToolRun match = runTool(QStringList{"match", "--series", "2", "--parallel", "3",
+                                                  "--save-pack", "P1", "--format", "json"}
+                                      + liIon);
+        QCOMPARE(match.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(match.out).object()["candidates"].toInt(), 6);
+        const QString html = backends_.folder() + QStringLiteral("/p1.html");
+        QCOMPARE(runTool({"report", "--pack", "P1", "--db", db, "--output", html}).exitCode, 0);
+        QFile report(html);
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QVERIFY(report.readAll().contains(
+            "<li>minimum voltage: 3 V</li><li>maximum voltage: 4.25 V</li>"));
+    }
+
     // Cells without a capacity stay out of a capacity-first pack, and the output says so.
     void matchLeavesOutCellsWithoutACapacity()
     {

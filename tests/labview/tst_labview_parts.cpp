@@ -92,6 +92,9 @@ private slots:
             {"mah=inf", "bad mah=inf"},
             {"verdict=maybe", "bad verdict=maybe"},
             {"status=lost", "bad status=lost"},
+            {"vmin=100.000001", "bad vmin=100.000001"},
+            {"vmax=4.1234567", "bad vmax=4.1234567"},
+            {"vmax=-1", "bad vmax=-1"},
         };
         const auto opt = [](const auto &v) {
             return v ? QString::number(*v) : QStringLiteral("-");
@@ -200,7 +203,7 @@ private slots:
         cell("A1", 40'000, 2'000'000);
         cell("A2", 70'000, 2'500'000)->pack = QStringLiteral("P");
         cell("B1", 30'000, std::nullopt)->retired = QStringLiteral("swollen");
-        cell("B2", 50'000, std::nullopt);
+        cell("B2", 50'000, std::nullopt)->microvolts = 1'000'000;
         struct Case {
             const char *query, *labels;
             int matching;
@@ -219,6 +222,9 @@ private slots:
             {"pack=P", "A2", 1},
             {"size=3&page=1", "B2", 4},
             {"size=3&page=9", "", 4},
+            {"vmin=3&verdict=fail", "B2", 1},
+            {"vmin=3&vmax=4.1&verdict=pass", "A1 A2 B1", 3}, // on the limit passes
+            {"vmax=4.099999&verdict=fail", "A1 A2 B1", 3},
         };
         for (const Case &c : cases) {
             const auto q = std::get<CellQuery>(parseCellQuery(paramsOf(c.query)));

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <ctime>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -90,7 +91,13 @@ class LabviewServer : public QObject {
     }
 
 private slots:
-    void initTestCase() { QCOMPARE(backends_.start(), QString()); }
+    void initTestCase()
+    {
+        // Times are shown in local time: a zone with summer time, whatever the machine's.
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        QCOMPARE(backends_.start(), QString());
+    }
 
     void backends_data()
     {
@@ -279,9 +286,13 @@ private slots:
                     groups << cell.toObject().value("label").toString();
             QVERIFY2(groups.join(u' ') == QLatin1String(c.groups), c.name);
         }
-        // Taken out as `--apply` takes it: retired.
-        QCOMPARE(object(request(net_, "GET", base + "/api/cell?label=A003")).value("status"),
-                 "retired");
+        // Taken out as `--apply` takes it: retired. Its swap in the group the proposal, `pack
+        // show` and `cell` give, and its times local with their offset, as the tool shows them.
+        const QJsonObject a003 = object(request(net_, "GET", base + "/api/cell?label=A003"));
+        QCOMPARE(a003.value("status"), "retired");
+        QCOMPARE(a003.value("swaps")[0]["group"].toInt(), 2);
+        QCOMPARE(a003.value("readings")[0]["at"].toString(), "2026-03-01T09:00:00.000+01:00");
+        QCOMPARE(a003.value("latest").toString(), "2026-03-09T09:00:00.000+01:00");
 
         const Reply report = request(net_, "GET", base + "/download/report?pack=P1&lang=zh");
         QCOMPARE(report.status, 200);

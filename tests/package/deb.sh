@@ -17,7 +17,8 @@ for f in ./usr/bin/battery-analyzer ./usr/bin/battery-analyzer-cli ./usr/share/a
          ./usr/share/icons/hicolor/32x32/apps/battery-analyzer.png \
          ./usr/share/icons/hicolor/48x48/apps/battery-analyzer.png \
          ./usr/share/man/man1/battery-analyzer-cli.1 \
-         ./usr/share/bash-completion/completions/battery-analyzer-cli; do
+         ./usr/share/bash-completion/completions/battery-analyzer-cli \
+         ./usr/libexec/battery-analyzer/battery-analyzer-cli-register; do
   grep -qx "$f" <<<"$contents" || fail "the package lacks $f"
 done
 
@@ -39,6 +40,19 @@ done
 options=$(PATH="$work/root/usr/bin:$PATH" bash -c 'source "$1"; COMP_WORDS=(battery-analyzer-cli match --); COMP_CWORD=2
   _battery_analyzer_cli; echo "${COMPREPLY[*]}"' _ "$work/root/usr/share/bash-completion/completions/battery-analyzer-cli")
 grep -q -- --max-resistance <<<"$options" || fail "the completion does not offer match's options ($options)"
+# Every family of subcommands runs from the package: the line's and the files' in the tool,
+# the register's and the pictures' in the whole tool it becomes.
+tool="$work/root/usr/bin/battery-analyzer-cli"
+db="$work/cells.sqlite"
+printf ' Group 1       030.0m\xa6\xb8     4.150V\r\n Group 2       031.0m\xa6\xb8     4.149V\r\n' >"$work/r.txt"
+for args in "convert $work/r.txt -o $work/r.csv" "stats $work/r.txt" \
+            "record $work/r.txt --cells A1,A2 --db $db" "cells --db $db" "cell A1 --db $db" \
+            "runs --db $db" "export --db $db" "match --db $db --series 1 --parallel 2" \
+            "report --db $db --output $work/r.html" "labels --db $db --only pass --output $work/l.pdf" \
+            "undo 1 --db $db"; do
+  # shellcheck disable=SC2086
+  "$tool" $args >"$work/out.txt" 2>&1 || { cat "$work/out.txt" >&2; fail "battery-analyzer-cli $args"; }
+done
 "$work/root/usr/bin/battery-analyzer" &
 pid=$!
 sleep 2

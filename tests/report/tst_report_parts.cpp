@@ -298,17 +298,26 @@ void TestReportParts::registerVerdicts_data()
 {
     QTest::addColumn<qint64>("capacityMicroampHours"); // negative: unknown
     QTest::addColumn<double>("restDays");
+    QTest::addColumn<qint64>("microvolts");
     QTest::addColumn<QStringList>("rules"); // the reasons' rules, in order
     QTest::addColumn<QStringList>("inChinese"); // the reasons as the Chinese report words them
     QTest::newRow("passes everything")
-        << qint64(2'200'500) << 8.0 << QStringList{} << QStringList{};
-    QTest::newRow("no capacity known")
-        << qint64(-1) << 8.0 << QStringList{"capacity"} << QStringList{"容量 未知"};
-    QTest::newRow("too little capacity") << qint64(2'199'999) << 8.0 << QStringList{"capacity"}
-                                         << QStringList{"容量 2199.999 mAh < 2200 mAh"};
+        << qint64(2'200'500) << 8.0 << qint64(4'100'000) << QStringList{} << QStringList{};
+    QTest::newRow("no capacity known") << qint64(-1) << 8.0 << qint64(4'100'000)
+                                       << QStringList{"capacity"} << QStringList{"容量 未知"};
+    QTest::newRow("too little capacity")
+        << qint64(2'199'999) << 8.0 << qint64(4'100'000) << QStringList{"capacity"}
+        << QStringList{"容量 2199.999 mAh < 2200 mAh"};
     QTest::newRow("rest too short, resistance too high")
-        << qint64(2'300'000) << 3.0 << QStringList{"resistance", "self-discharge"}
+        << qint64(2'300'000) << 3.0 << qint64(4'100'000)
+        << QStringList{"resistance", "self-discharge"}
         << QStringList{"内阻 61 mΩ > 60 mΩ", "自放电 未知（静置不足 7 天）"};
+    QTest::newRow("voltage too low")
+        << qint64(2'300'000) << 8.0 << qint64(2'999'999) << QStringList{"voltage"}
+        << QStringList{"电压 2.999999 V < 3 V"};
+    QTest::newRow("voltage too high")
+        << qint64(2'300'000) << 8.0 << qint64(4'300'000) << QStringList{"voltage"}
+        << QStringList{"电压 4.3 V > 4.25 V"};
 }
 
 // A register cell keeps the register's verdict, its reasons under the report's rule names.
@@ -316,21 +325,24 @@ void TestReportParts::registerVerdicts()
 {
     QFETCH(qint64, capacityMicroampHours);
     QFETCH(double, restDays);
+    QFETCH(qint64, microvolts);
     QFETCH(QStringList, rules);
     QFETCH(QStringList, inChinese);
     cellregister::CellSummary c;
     c.label = QStringLiteral("A001");
     c.microohms = restDays < 7 ? 61'000 : 40'000;
-    c.microvolts = 4'100'000;
+    c.microvolts = microvolts;
     c.latest = QDateTime(QDate(2026, 12, 9), QTime(9, 0), Qt::UTC);
     c.restStart = c.latest.addSecs(qint64(-restDays * 86400));
-    c.restStartMicrovolts = 4'105'000;
+    c.restStartMicrovolts = microvolts + 5'000;
     if (capacityMicroampHours >= 0)
         c.capacityMicroampHours = capacityMicroampHours;
     analysis::Rules r;
     r.maxMicroohms = 60'000;
     r.maxSelfDischargeMvPerDay = 1;
     r.minCapacityMicroampHours = 2'200'000;
+    r.minMicrovolts = 3'000'000;
+    r.maxMicrovolts = 4'250'000;
     const report::Cell cell = report::reportCell(c, r);
     QStringList got, worded;
     for (const analysis::Failure &f : cell.failures) {
