@@ -542,8 +542,9 @@ private slots:
     }
 
     // Hostile clients, each kind for a few seconds from one address of their own, against a
-    // server that needs its token: a request with it is still answered within 2 s, and the
-    // server grows by at most 32 MB.
+    // server that needs its token (and one on loopback without it, where a body would be read
+    // before the refusal): a request on a connection of its own is still answered within
+    // 2 s, and the server grows by at most 32 MB.
     void attacks_data()
     {
         QTest::addColumn<int>("attack");
@@ -559,7 +560,8 @@ private slots:
         QFETCH(int, attack);
         QFETCH(int, clients);
         ServeOptions o = options(filled(QStringLiteral("sqlite")), false);
-        o.host = QStringLiteral("0.0.0.0");
+        if (Attack(attack) != Attack::ChunkedFlood)
+            o.host = QStringLiteral("0.0.0.0");
         Server server(o);
         const QString url = labBase(server) + QStringLiteral("/api/cells");
         const Headers auth{{"Authorization", "Bearer " + server.started().token.toLatin1()}};
@@ -573,7 +575,8 @@ private slots:
                 QTest::qWait(800);
                 QElapsedTimer t;
                 t.start();
-                const Reply r = request(net_, "GET", url, auth);
+                QNetworkAccessManager fresh; // no connection kept from before
+                const Reply r = request(fresh, "GET", url, auth);
                 worst = std::max(worst, t.elapsed());
                 QCOMPARE(r.status, 200);
                 peak = std::max(peak, residentKb());

@@ -92,6 +92,9 @@ void HostileClients::run()
             return "10000\r\n" + std::string(0x10000, '{') + "\r\n";
         case Attack::Drip: c.next = now + 1500ms; return "X";
         case Attack::IdleKeepAlive:
+            // Another small request before any keep-alive time runs out.
+            c.next = now + 1500ms;
+            return opening();
         case Attack::Crowd: c.next = Clock::time_point::max(); return {};
         }
         return {};

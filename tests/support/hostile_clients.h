@@ -14,7 +14,7 @@ enum class Attack {
     HeaderFlood, // header lines of 8 000 bytes, one after another, up to 100 MB a client
     ChunkedFlood, // a POST whose chunked body runs to 200 MB a client
     Drip, // a request line, then a header byte every 1.5 s
-    IdleKeepAlive, // one small request each, then silence on the open connection
+    IdleKeepAlive, // a small request each every 1.5 s on a connection kept alive
     Crowd, // connections from one address that send nothing
 };
 
