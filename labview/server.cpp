@@ -595,6 +595,8 @@ void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
         setError(res, 409, e.message());
     } catch (const EProposalChanged &e) {
         setError(res, 409, e.message());
+    } catch (const EDuplicateEntry &e) {
+        setError(res, 409, e.message());
     } catch (const core::Error &) {
         registerDown(res);
     }

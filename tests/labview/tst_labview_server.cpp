@@ -6,6 +6,8 @@
 #include "cellregister/packs.h"
 #include "hostile_clients.h"
 #include "lab_client.h"
+#include "labview/client_stream.h"
+#include "labview/connections.h"
 #include "labview/errors.h"
 #include "register_backends.h"
 
@@ -19,7 +21,9 @@
 #include <QFileInfo>
 
 #include <ctime>
+#include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 using namespace labview;
@@ -449,6 +453,68 @@ private slots:
         QCOMPARE(ok.status, 200);
         qInfo("answered behind 100 slow connections after %lld ms", t.elapsed());
         QVERIFY(t.elapsed() < 15'000);
+    }
+
+    // The connections' own clocks, shortened: a request's time runs from its first byte to
+    // its last however the bytes are spread (a byte every 100 ms is cut at the bound, not
+    // kept alive by each read), and a connection with nothing under way is closed when idle.
+    void connectionTimes()
+    {
+        const int listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof at;
+        QCOMPARE(::bind(listening, reinterpret_cast<sockaddr *>(&at), len), 0);
+        QCOMPARE(::listen(listening, 16), 0);
+        ::getsockname(listening, reinterpret_cast<sockaddr *>(&at), &len);
+        const int port = ntohs(at.sin_port);
+        ConnectionLimits limits;
+        limits.requestTime = std::chrono::milliseconds(600);
+        limits.idle = std::chrono::milliseconds(300);
+        Connections::Handlers h;
+        h.lane = [](std::string_view) { return Lane::Pages; };
+        h.serve = [](ClientStream &s, bool) {
+            const char ok[] = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
+            return s.write(ok, sizeof ok - 1) > 0;
+        };
+        h.refusal = [](int status, std::string_view) {
+            return "HTTP/1.1 " + std::to_string(status) + " No\r\nContent-Length: 0\r\n\r\n";
+        };
+        {
+            Connections connections(listening, limits, {2, 2}, {1, 0}, {1, 0}, h);
+            QTcpSocket drip, idle;
+            for (QTcpSocket *s : {&drip, &idle}) {
+                s->connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+                QVERIFY(s->waitForConnected(2'000));
+            }
+            QElapsedTimer t;
+            t.start();
+            drip.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+            QByteArray got;
+            while (t.elapsed() < 3'000 && got.isEmpty()) {
+                drip.write("X");
+                drip.waitForReadyRead(100);
+                got += drip.readAll();
+            }
+            qInfo("a request sent a byte every 100 ms: %s after %lld ms", got.left(12).constData(),
+                  t.elapsed());
+            QVERIFY(got.startsWith("HTTP/1.1 408"));
+            QVERIFY(t.elapsed() >= 550 && t.elapsed() < 1'500);
+            // The idle one is long gone; a kept-alive one goes the same way after its answer.
+            QTRY_VERIFY_WITH_TIMEOUT(idle.state() == QAbstractSocket::UnconnectedState, 500);
+            QTcpSocket kept;
+            kept.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+            QVERIFY(kept.waitForConnected(2'000));
+            kept.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+            QVERIFY(kept.waitForReadyRead(2'000));
+            QVERIFY(kept.readAll().startsWith("HTTP/1.1 200"));
+            t.restart();
+            QTRY_VERIFY_WITH_TIMEOUT(kept.state() == QAbstractSocket::UnconnectedState, 3'000);
+            qInfo("a kept-alive connection closed %lld ms after its answer", t.elapsed());
+            QVERIFY(t.elapsed() >= 200);
+        }
+        ::close(listening);
     }
 
     // A register that goes bad while served is waited on, never spun on: every request is
