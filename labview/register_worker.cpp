@@ -55,7 +55,6 @@ void RegisterWorker::jobFailed()
 
 bool RegisterWorker::tryOpen()
 {
-    ++opens_;
     try {
         register_ = std::make_unique<cellregister::CellRegister>(
             options_.location, options_.lockWaitMilliseconds, cellregister::Opening::MustExist);
@@ -136,7 +135,6 @@ void RegisterWorker::loop(std::promise<void> &opened)
     try {
         register_ = std::make_unique<cellregister::CellRegister>(
             options_.location, options_.lockWaitMilliseconds, cellregister::Opening::MustExist);
-        ++opens_;
         remember();
         opened.set_value();
     } catch (...) {

@@ -55,8 +55,17 @@ public:
     template <typename F>
     auto run(F f) -> decltype(f(std::declval<cellregister::CellRegister &>()));
 
-    // Open attempts so far, the first included: for tests that watch the backoff.
-    int opens() const { return opens_.load(); }
+    // Looks for other connections' writes now rather than at the next poll, and returns once
+    // changed() has been called for them: a write of this program's own through another
+    // worker is then told once, at once, and not again by the next poll.
+    void lookNow()
+    {
+        run([this](cellregister::CellRegister &) {
+            if (options_.changed)
+                poll();
+            return 0;
+        });
+    }
 
 private:
     using Job = std::function<void(cellregister::CellRegister *)>;
@@ -87,7 +96,6 @@ private:
         bool operator==(const Written &) const = default;
     } written_;
     QString lastVersion_;
-    std::atomic<int> opens_{0};
 };
 
 template <typename F>

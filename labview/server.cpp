@@ -586,7 +586,12 @@ void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
                 cellregister::restoreCell(r, label);
             return 0;
         });
-        changedNow();
+        // Told once, when the pages' own connection sees the write.
+        try {
+            reader->lookNow();
+        } catch (const core::Error &) {
+            changedNow();
+        }
         setJson(res, 200,
                 QJsonDocument(QJsonObject{{"label", label}}).toJson(QJsonDocument::Compact));
     } catch (const EUnknownEntry &e) {
