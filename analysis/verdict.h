@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -43,12 +44,17 @@ struct CellValues {
     // None: no rest began, or it has not lasted Rules::minDays.
     std::optional<double> selfDischargeMvPerDay;
     std::optional<std::int64_t> capacityMicroampHours;
+    // How long the latest rest has lasted, in calendar days; none: no rest began.
+    std::optional<double> restedDays = std::nullopt;
 };
 
 struct Failure {
     Rule rule;
     std::optional<Quantity> value; // none: the cell cannot show this rule yet
     Quantity limit;
+    // Of a self-discharge not known yet: the rest reached, in calendar days; none when no
+    // rest began.
+    std::optional<double> restedDays = std::nullopt;
 
     bool known() const { return value.has_value(); }
     bool operator==(const Failure &) const = default;
@@ -58,5 +64,8 @@ struct Failure {
 // shown: a limit set for a value it lacks (no capacity, a rest too short) fails it, so that
 // a cell is never let through on values nobody measured.
 std::vector<Failure> failures(const CellValues &cell, const Rules &rules);
+
+// A rest's length in whole days and hours, rounded down: "6 d 21 h", "0 d 3 h".
+std::string restLengthText(double days);
 
 } // namespace analysis

@@ -117,17 +117,22 @@ static void flush(sqlite3 *db, const struct reading *pending, int count, long lo
     if (count < kRows) {
         sqlite3_finalize(*cells);
         sqlite3_finalize(*rows);
-        *cells = prepare(db, "INSERT INTO cells (label) VALUES ", 1, count);
+        *cells = prepare(db, "INSERT INTO cells (label, label_key) VALUES ", 2, count);
         *rows = prepare(db,
                         "INSERT INTO measurements (cell_id, measured_at, group_number, "
                         "microohms, microvolts, text_shape, source_line, rest_start, run_id, "
                         "file_id) VALUES ",
                         kColumns, count);
     }
-    char labels[kRows][64];
+    /* Each cell with its label's key, the label in lower case (ASCII labels). */
+    char labels[kRows][64], keys[kRows][64];
     for (int i = 0; i < count; ++i) {
         const int n = snprintf(labels[i], sizeof labels[i], "%s%0*lld", prefix, width, *next + i);
-        sqlite3_bind_text(*cells, i + 1, labels[i], n, SQLITE_STATIC);
+        for (int k = 0; k <= n; ++k)
+            keys[i][k] = labels[i][k] >= 'A' && labels[i][k] <= 'Z' ? (char)(labels[i][k] + 32)
+                                                                   : labels[i][k];
+        sqlite3_bind_text(*cells, 2 * i + 1, labels[i], n, SQLITE_STATIC);
+        sqlite3_bind_text(*cells, 2 * i + 2, keys[i], n, SQLITE_STATIC);
     }
     step(db, *cells);
     /* One statement's rows take ids one after the other, the last one returned. */
@@ -183,7 +188,7 @@ int main(int argc, char **argv)
     const long long run = sqlite3_column_int64(added, 0);
     sqlite3_finalize(added);
 
-    sqlite3_stmt *cells = prepare(db, "INSERT INTO cells (label) VALUES ", 1, kRows);
+    sqlite3_stmt *cells = prepare(db, "INSERT INTO cells (label, label_key) VALUES ", 2, kRows);
     sqlite3_stmt *rows = prepare(db,
                                  "INSERT INTO measurements (cell_id, measured_at, group_number, "
                                  "microohms, microvolts, text_shape, source_line, rest_start, "

@@ -1,6 +1,7 @@
 #include "cellregister/cell_register.h"
 
 #include "cellregister/errors.h"
+#include "cellregister/label_key.h"
 #include "cellregister/measurements.h"
 #include "cellregister/schema.h"
 #include "core/system_error.h"
@@ -552,6 +553,8 @@ void CellRegister::bringSchemaUpToDate(Opening opening)
         for (const QString &sql : migrationStep(v, location_.postgres)) {
             if (sql == QLatin1String(kFillTextShapes))
                 fillTextShapes(*this);
+            else if (sql == QLatin1String(kFillLabelKeys))
+                fillLabelKeys(*this);
             else
                 run(sql);
         }

@@ -1,6 +1,7 @@
 #include "cellregister/cell_summary.h"
 
 #include "cellregister/bulk_rows.h"
+#include "cellregister/label_key.h"
 #include "cellregister/local_time.h"
 #include "cellregister/measurements.h"
 
@@ -93,6 +94,13 @@ void summarize(CellRegister &r, const QString &label,
 
 } // namespace
 
+QString statusText(const CellSummary &c)
+{
+    if (c.retired)
+        return QStringLiteral("retired");
+    return c.pack.isEmpty() ? QStringLiteral("stock") : QStringLiteral("pack");
+}
+
 void forEachCellSummary(CellRegister &r, const std::function<void(const CellSummary &)> &f)
 {
     summarize(r, QString(), f);
@@ -119,8 +127,10 @@ std::vector<CellSummary> cellStates(CellRegister &r)
 std::optional<CellSummary> summarizeCell(CellRegister &r, const QString &label)
 {
     std::optional<CellSummary> cell;
-    summarize(r, label.isNull() ? QStringLiteral("") : label,
-              [&](const CellSummary &c) { cell = c; });
+    const std::optional<QString> stored = storedLabel(r, label);
+    if (!stored)
+        return cell;
+    summarize(r, *stored, [&](const CellSummary &c) { cell = c; });
     return cell;
 }
 
@@ -141,10 +151,20 @@ std::optional<double> selfDischarge(const CellSummary &c, double minDays)
     return double(c.restStartMicrovolts - c.microvolts) / 1000.0 / days;
 }
 
+std::optional<double> restedDays(const CellSummary &c)
+{
+    if (!c.restStart)
+        return std::nullopt;
+    return std::max(0.0, double(localMsecs(c.latest) - localMsecs(*c.restStart)) / 86'400'000.0);
+}
+
 std::vector<analysis::Failure> failures(const CellSummary &c, const analysis::Rules &rules)
 {
+    const auto sd = selfDischarge(c, rules.minDays);
+    // How long it rested is only worked out for a rule that waits on it.
     return analysis::failures(
-        {c.microohms, c.microvolts, selfDischarge(c, rules.minDays), c.capacityMicroampHours},
+        {c.microohms, c.microvolts, sd, c.capacityMicroampHours,
+         !sd && rules.maxSelfDischargeMvPerDay ? restedDays(c) : std::nullopt},
         rules);
 }
 

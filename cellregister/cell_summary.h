@@ -40,6 +40,10 @@ inline bool inStock(const CellSummary &c)
     return c.pack.isEmpty() && !c.retired;
 }
 
+// A cell's status as every table and page words it: "stock", "pack" or "retired". A retired
+// cell is neither passed nor failed: it is listed apart from both.
+QString statusText(const CellSummary &c);
+
 // Every cell with at least one measurement, in label order, one at a time: the memory taken
 // does not grow with the register, and the cells are of one moment of it.
 void forEachCellSummary(CellRegister &r, const std::function<void(const CellSummary &)> &f);
@@ -48,7 +52,7 @@ std::vector<CellSummary> summarizeCells(CellRegister &r);
 // Every cell, in label order, with its capacity, pack and status but none of its measurements
 // read (their fields stay empty): for tables that give those beside each measurement.
 std::vector<CellSummary> cellStates(CellRegister &r);
-// One cell, or nullopt when the register has no such label.
+// The cell a label names in any case (see storedLabel), or nullopt when there is none.
 std::optional<CellSummary> summarizeCell(CellRegister &r, const QString &label);
 
 // How long a rest has lasted as people count it: in calendar days of local time, so that
@@ -61,7 +65,12 @@ bool restLasted(const QDateTime &start, const QDateTime &end, double minDays);
 // the rest has lasted minDays (see restLasted).
 std::optional<double> selfDischarge(const CellSummary &c, double minDays);
 
-// The rules the cell fails as the register knows it now (see analysis::failures).
+// How long the latest rest has lasted by the latest measurement, in calendar days of local
+// time (see restLasted); none when no rest began.
+std::optional<double> restedDays(const CellSummary &c);
+
+// The rules the cell fails as the register knows it now (see analysis::failures); an
+// unknown self-discharge carries the rest reached.
 std::vector<analysis::Failure> failures(const CellSummary &c, const analysis::Rules &rules);
 
 } // namespace cellregister

@@ -2,6 +2,7 @@
 
 #include "cellregister/bulk_rows.h"
 #include "cellregister/errors.h"
+#include "cellregister/label_key.h"
 #include "reading/line_format.h"
 
 #include <QHash>
@@ -129,21 +130,27 @@ void fillTextShapes(CellRegister &r)
     }
 }
 
-// The labels of one chunk, each once, with the ids of their cells. Memory holds no more than
-// a chunk's labels. New labels are created by statements that return their ids (the usual
-// record numbers cells never seen), in the order given as a rule, which is looked at first;
-// the index finds the cells the register held already.
+// The labels of one chunk, each once (by key: see labelKey), with the ids of their cells.
+// Memory holds no more than a chunk's labels. New labels are created by statements that
+// return their ids (the usual record numbers cells never seen), in the order given as a rule,
+// which is looked at first; the index finds the cells the register held already.
 struct RunWriter::Labels {
-    QHash<LabelKey, qsizetype> index; // one past the label's place in distinct
-    QStringList distinct;
+    QHash<LabelKey, qsizetype> index; // by key: one past the label's place in distinct
+    QStringList distinct; // as first written in the chunk
+    QStringList keys; // of distinct
     std::vector<qint64> ids; // of distinct's cells; 0 until known
     std::vector<qsizetype> of; // each reading's label in distinct
     qsizetype next = 0; // the label the next returned row most likely has
     qsizetype found = 0;
+    // The cells this run made, and whether it measured any the register held before it.
+    qint64 lastIdBefore = 0;
+    qsizetype made = 0;
+    QStringList madeShown;
+    bool measuredKnown = false;
 
     void returned(qint64 id, QByteArrayView utf8)
     {
-        qsizetype at = next < distinct.size() && sameAscii(distinct[next], utf8)
+        qsizetype at = next < keys.size() && sameAscii(keys[next], utf8)
             ? next
             : index.value(LabelKey{QString::fromUtf8(utf8)}) - 1;
         if (at < 0)
@@ -151,6 +158,8 @@ struct RunWriter::Labels {
         ids[std::size_t(at)] = id;
         next = at + 1;
         ++found;
+        if (made++ < RunWriter::kNewLabelsShown)
+            madeShown << distinct[at];
     }
 };
 
@@ -159,11 +168,14 @@ std::vector<qint64> RunWriter::cellIds()
     Labels &l = *labels_;
     l.index.clear();
     l.distinct.clear();
+    l.keys.clear();
     l.of.clear();
     for (const Measurement &m : std::as_const(pending_)) {
-        qsizetype &at = l.index[LabelKey{m.label}];
+        QString key = labelKey(m.label);
+        qsizetype &at = l.index[LabelKey{key}];
         if (at == 0) {
             l.distinct << m.label;
+            l.keys << std::move(key);
             at = l.distinct.size();
         }
         l.of.push_back(at - 1);
@@ -173,30 +185,34 @@ std::vector<qint64> RunWriter::cellIds()
     l.found = 0;
     if (!cells_)
         cells_ = std::make_unique<RowInsert>(
-            r_, QStringLiteral("INSERT INTO cells (label) VALUES "), 1, 0,
-            QStringLiteral(" ON CONFLICT (label) DO NOTHING RETURNING id, label"),
-            [&l](qint64 id, QByteArrayView label) { l.returned(id, label); });
+            r_, QStringLiteral("INSERT INTO cells (label, label_key) VALUES "), 2, 0,
+            QStringLiteral(" ON CONFLICT DO NOTHING RETURNING id, label_key"),
+            [&l](qint64 id, QByteArrayView key) { l.returned(id, key); });
     cells_->expect(l.distinct.size());
-    for (const QString &label : std::as_const(l.distinct)) {
-        cells_->add(label);
+    for (qsizetype i = 0; i < l.distinct.size(); ++i) {
+        cells_->add(l.distinct[i]);
+        cells_->add(l.keys[i]);
         cells_->endRow();
     }
     if (l.found < l.distinct.size()) {
         QVariantList known;
         const auto lookUp = [&] {
-            QString sql = QStringLiteral("SELECT id, label FROM cells WHERE label IN (?");
+            QString sql = QStringLiteral("SELECT id, label_key FROM cells WHERE label_key IN (?");
             for (qsizetype i = 1; i < known.size(); ++i)
                 sql += QStringLiteral(",?");
             RowReader rows(r_, sql + u')', known);
             while (rows.next())
-                if (const qsizetype at = l.index.value(LabelKey{rows.text(1)}); at > 0)
-                    l.ids[std::size_t(at - 1)] = rows.integer(0);
+                if (const qsizetype at = l.index.value(LabelKey{rows.text(1)}); at > 0) {
+                    const qint64 id = rows.integer(0);
+                    l.ids[std::size_t(at - 1)] = id;
+                    l.measuredKnown = l.measuredKnown || id <= l.lastIdBefore;
+                }
             known.clear();
         };
         for (qsizetype i = 0; i < l.distinct.size(); ++i) {
             if (l.ids[std::size_t(i)] != 0)
                 continue;
-            known << l.distinct[i];
+            known << l.keys[i];
             if (known.size() == kLabelsPerLookup)
                 lookUp();
         }
@@ -208,6 +224,21 @@ std::vector<qint64> RunWriter::cellIds()
     for (const qsizetype i : l.of)
         out.push_back(l.ids[std::size_t(i)]);
     return out;
+}
+
+qsizetype RunWriter::newCells() const
+{
+    return labels_->made;
+}
+
+QStringList RunWriter::newLabels() const
+{
+    return labels_->madeShown;
+}
+
+bool RunWriter::measuredKnownCells() const
+{
+    return labels_->measuredKnown;
 }
 
 RunWriter::RunWriter(CellRegister &r, const QDateTime &at, const QString &model,
@@ -228,6 +259,12 @@ RunWriter::RunWriter(CellRegister &r, const QDateTime &at, const QString &model,
     run_ = added.value(0).toLongLong();
     // SQLite cannot commit while a statement is still stepping.
     added.finish();
+    // The cells that are there before the run: the transaction holds the write lock, so
+    // every cell made until it commits is this run's.
+    QSqlQuery last = r.run(QStringLiteral("SELECT MAX(id) FROM cells"));
+    if (r.next(last))
+        labels_->lastIdBefore = last.value(0).toLongLong();
+    last.finish();
     pending_.reserve(chunk_);
 }
 
@@ -347,9 +384,12 @@ void forEachMeasurement(CellRegister &r, const QString &label,
         "JOIN record_runs r ON r.id = m.run_id LEFT JOIN run_files f ON f.id = m.file_id ");
     const QString order =
         QStringLiteral(" ORDER BY c.label%1, m.measured_at, m.id").arg(r.labelCollation());
+    std::optional<QString> stored;
+    if (!label.isNull() && !(stored = storedLabel(r, label)))
+        return;
     QSqlQuery q = label.isNull()
         ? r.run(select + order)
-        : r.run(select + QStringLiteral("WHERE c.label = ?") + order, {label});
+        : r.run(select + QStringLiteral("WHERE c.label = ?") + order, {*stored});
     Measurement m;
     QString lastTimeText;
     while (r.next(q)) {
@@ -373,8 +413,7 @@ void forEachMeasurement(CellRegister &r, const QString &label,
 
 bool hasCell(CellRegister &r, const QString &label)
 {
-    QSqlQuery q = r.run(QStringLiteral("SELECT 1 FROM cells WHERE label = ?"), {label});
-    return r.next(q);
+    return storedLabel(r, label).has_value();
 }
 
 } // namespace cellregister

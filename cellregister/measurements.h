@@ -63,6 +63,12 @@ public:
     // Raises ERegisterFault for a measurement whose texts and values disagree.
     void add(Measurement m);
     qsizetype count() const { return count_; }
+    // The cells this run made so far, the first kNewLabelsShown of their labels, and whether
+    // it measured cells the register held before: new labels among known ones may be typos.
+    static constexpr qsizetype kNewLabelsShown = 20;
+    qsizetype newCells() const;
+    QStringList newLabels() const;
+    bool measuredKnownCells() const;
     // Stores what is left and commits; returns the run's id. Without it nothing is stored.
     qint64 commit();
 
@@ -98,7 +104,7 @@ qint64 addMeasurements(CellRegister &r, const QList<Measurement> &measurements);
 void forEachMeasurement(CellRegister &r, const QString &label,
                         const std::function<void(const Measurement &)> &f);
 
-// Whether the register holds a cell of this label.
+// Whether the register holds a cell of this label, in any case.
 bool hasCell(CellRegister &r, const QString &label);
 
 } // namespace cellregister

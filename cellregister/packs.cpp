@@ -1,6 +1,7 @@
 #include "cellregister/packs.h"
 
 #include "cellregister/errors.h"
+#include "cellregister/label_key.h"
 
 #include <QHash>
 
@@ -10,7 +11,11 @@ namespace cellregister {
 
 qint64 cellId(CellRegister &r, const QString &label)
 {
-    QSqlQuery q = r.run(QStringLiteral("SELECT id FROM cells WHERE label = ?"), {label});
+    if (QSqlQuery q = r.run(QStringLiteral("SELECT id FROM cells WHERE label = ?"), {label});
+        r.next(q))
+        return q.value(0).toLongLong();
+    QSqlQuery q =
+        r.run(QStringLiteral("SELECT id FROM cells WHERE label_key = ?"), {labelKey(label)});
     if (!r.next(q))
         throw EUnknownEntry(QStringLiteral("the register holds no cell '%1'").arg(label));
     return q.value(0).toLongLong();
@@ -169,9 +174,13 @@ std::vector<Swap> swapsOf(CellRegister &r, const QString &name)
     return swaps;
 }
 
-std::vector<std::pair<QString, Swap>> swapsOfCell(CellRegister &r, const QString &label)
+std::vector<std::pair<QString, Swap>> swapsOfCell(CellRegister &r, const QString &given)
 {
     std::vector<std::pair<QString, Swap>> swaps;
+    const std::optional<QString> stored = storedLabel(r, given);
+    if (!stored)
+        return swaps;
+    const QString &label = *stored;
     QSqlQuery q =
         r.run(QStringLiteral(
                   "SELECT p.name, s.group_index, a.label, b.label, s.swapped_at FROM pack_swaps s "
@@ -248,19 +257,19 @@ QStringList setCapacities(CellRegister &r,
 {
     CellRegister::Transaction t(r);
     QHash<QString, qint64> ids;
-    QHash<QString, qint64> folded; // 0: more than one cell
-    QSqlQuery all = r.run(QStringLiteral("SELECT id, label FROM cells"));
+    QHash<QString, qint64> keyed; // the cell each key names
+    QSqlQuery all = r.run(QStringLiteral("SELECT id, label, label_key FROM cells"));
     while (r.next(all)) {
-        const QString label = all.value(1).toString();
         const qint64 id = all.value(0).toLongLong();
-        ids.insert(label, id);
-        const QString key = label.toCaseFolded();
-        folded.insert(key, folded.contains(key) ? 0 : id);
+        ids.insert(all.value(1).toString(), id);
+        if (!all.isNull(2))
+            keyed.insert(all.value(2).toString(), id);
     }
+    // As storedLabel finds a cell.
     const auto idOf = [&](const QString &label) -> qint64 {
         if (const auto it = ids.constFind(label); it != ids.constEnd())
             return *it;
-        return folded.value(label.toCaseFolded(), 0);
+        return keyed.value(labelKey(label), 0);
     };
     QStringList unknown;
     for (const auto &[label, uah] : capacities)

@@ -33,7 +33,8 @@ struct Swap {
     QDateTime at;
 };
 
-// The id of the cell of this label; raises EUnknownEntry when the register has none.
+// The id of the cell this label names (see storedLabel); raises EUnknownEntry when the
+// register has none.
 qint64 cellId(CellRegister &r, const QString &label);
 
 // Raises EDuplicateEntry when the name is taken or a cell is already in a pack, and
@@ -61,8 +62,8 @@ void deletePack(CellRegister &r, const QString &name);
 // Labels of every cell built into any pack.
 QStringList cellsInPacks(CellRegister &r);
 
-// Capacities by label, in µAh, measured at `at` (invalid: now). A label matches its cell
-// without regard to case when no cell has it exactly and one cell has it so. Raises
+// Capacities by label, in µAh, measured at `at` (invalid: now). A label names its cell in
+// any case, as storedLabel finds it. Raises
 // EUnknownEntry naming every label the register lacks (and stores nothing) unless
 // skipUnknown; returns the labels skipped.
 QStringList setCapacities(CellRegister &r,

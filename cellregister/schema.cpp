@@ -156,9 +156,26 @@ const char *const kPackVoltageRules[] = {
     "ALTER TABLE packs ADD COLUMN max_voltage_uv BIGINT",
 };
 
+// A cell's identity and a run's number for good. A label names one cell in any case: each
+// cell keeps its label's case fold as its key, unique, so that a label differing only in
+// case finds the cell first written. Cells that an earlier version let in as twins keep no
+// key but the first written one's, so that nothing is merged without the user's word. A run
+// taken back keeps its row with the time it was taken back, so that its number is never
+// given to another.
+const char *const kIdentity[] = {
+    "ALTER TABLE cells ADD COLUMN label_key TEXT",
+    kFillLabelKeys,
+    "CREATE UNIQUE INDEX cells_by_key ON cells (label_key)",
+    "ALTER TABLE record_runs ADD COLUMN undone_at %TIME%",
+};
+
 const char *const kVersion4[] = {
     kPackVoltageRules[0],
     kPackVoltageRules[1],
+    kIdentity[0],
+    kIdentity[1],
+    kIdentity[2],
+    kIdentity[3],
     "UPDATE register_schema SET version = 4",
 };
 
@@ -185,6 +202,8 @@ QStringList migrationStep(int from, bool postgres)
             sql.replace(QStringLiteral("%KEY%"),
                         postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
                                  : QStringLiteral("INTEGER PRIMARY KEY"));
+            sql.replace(QStringLiteral("%TIME%"),
+                        postgres ? QStringLiteral("timestamptz") : QStringLiteral("TEXT"));
             statements << sql;
         }
     }

@@ -12,6 +12,10 @@ inline constexpr int kSchemaVersion = 4;
 // exactly from its values.
 inline constexpr char kFillTextShapes[] = "%FILL TEXT SHAPES%";
 
+// Stands in a step for giving each cell its label's key (see labelKey), the first written of
+// cells whose labels differ only in case alone.
+inline constexpr char kFillLabelKeys[] = "%FILL LABEL KEYS%";
+
 // The statements that take a register from version `from` to `from + 1`, for SQLite or
 // PostgreSQL (whose key columns and types are spelt differently).
 QStringList migrationStep(int from, bool postgres);

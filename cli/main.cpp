@@ -68,7 +68,8 @@ const ExitRow kExitRows[] = {
     {kExitLabelMismatch, "readings and cell labels differ in number; nothing stored (record)",
      raisedAs<ELabelMismatch>},
     {kExitUnknownEntry,
-     "an unknown or repeated cell label, pack name or record run, a retired cell,\n"
+     "an unknown or repeated cell label, pack name or record run (or one taken back\n"
+     "already), a retired cell or one in a pack, a label another cell has in any case,\n"
      "or a capacity file that cannot be imported as it is",
      raisedAs<EUnknownEntry, EDuplicateEntry, ECapacityFile>},
     {kExitInterrupted, "interrupted by Ctrl+C; what had arrived is still written", nullptr},
@@ -152,6 +153,7 @@ int run(const Invocation &inv)
     case S::CellRetire: return runCellRetire(inv);
     case S::CellRestore: return runCellRestore(inv);
     case S::CellRelabel: return runCellRelabel(inv);
+    case S::CellMerge: return runCellMerge(inv);
     case S::Runs: return runRuns(inv);
     case S::Undo: return runUndo(inv);
     case S::Serve: return runServe(inv);

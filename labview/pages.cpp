@@ -310,6 +310,10 @@ QByteArray script()
     for (const k of ['mohm', 'sd', 'mah', 'days', 'vmin', 'vmax']) if (params.get(k)) out.set(k, params.get(k));
     return out;
   }
+  // A retired cell is neither a pass nor a failure.
+  const retired = (c) => c.status === 'retired';
+  const verdictText = (c, reasons) => retired(c) ? T.retired : c.pass ? T.passes
+    : reasons ? T.fails + ': ' + c.reasons.join('; ') : T.fails;
   const statusText = (c) => c.status === 'retired' ? T.retired + (c.retired ? ': ' + c.retired : '')
     : c.status === 'pack' ? T.inPack + ': ' + c.pack : T.stock;
 
@@ -362,7 +366,7 @@ QByteArray script()
           el('td', {}, c.selfDischarge === null ? '\u2013' : c.selfDischarge.toFixed(2) + ' mV/d'),
           el('td', {}, c.measurements), el('td', {class: 'text'}, c.latest),
           el('td', {class: 'text'}, c.pack), el('td', {class: 'text'}, statusText(c)),
-          el('td', {class: c.pass ? 'text' : 'text fail'}, c.pass ? T.passes : T.fails + ': ' + c.reasons.join('; ')));
+          el('td', {class: c.pass || retired(c) ? 'text' : 'text fail'}, verdictText(c, true)));
         return tr;
       });
       tbody.replaceChildren(...rows);
@@ -442,10 +446,10 @@ QByteArray script()
       document.getElementById('title').textContent = T.cell + ' ' + c.label;
       document.title = c.label + ' \u2014 ' + T.siteNav;
       const facts = document.getElementById('facts');
-      const pairs = [[T.status, statusText(c)], [T.verdict, c.pass ? T.passes : T.fails],
+      const pairs = [[T.status, statusText(c)], [T.verdict, verdictText(c, false)],
         [T.voltage, c.voltage], [T.resistance, c.resistance],
         [T.capacity, c.capacity === null ? T.unknown : c.capacity]];
-      if (!c.pass) pairs.push([T.reasons, c.reasons.join('; ')]);
+      if (!c.pass && !retired(c)) pairs.push([T.reasons, c.reasons.join('; ')]);
       facts.replaceChildren(...pairs.flatMap(([k, v]) => [el('dt', {}, k), el('dd', {}, v)]));
       drawHistory(document.getElementById('chart'), c.readings);
       fillTable('readings', c.readings.map((m) => [m.at, m.voltage, m.resistance, m.rest ? T.yes : '', m.source]));

@@ -35,13 +35,6 @@ QJsonValue orNull(const std::optional<std::int64_t> &v)
     return v ? QJsonValue(qint64(*v)) : QJsonValue();
 }
 
-QString statusOf(const CellSummary &c)
-{
-    if (c.retired)
-        return QStringLiteral("retired");
-    return c.pack.isEmpty() ? QStringLiteral("stock") : QStringLiteral("pack");
-}
-
 // A self-discharge only where something needs it: the local-time arithmetic of a rest is
 // the costliest part of judging a hundred thousand cells.
 struct Judged {
@@ -77,9 +70,9 @@ QJsonObject row(const CellSummary &c, const analysis::Rules &rules, report::Lang
         {"measurements", c.measurements},
         {"latest", cellregister::localTimeText(c.latest)},
         {"pack", c.pack},
-        {"status", statusOf(c)},
+        {"status", cellregister::statusText(c)},
         {"retired", c.retired ? QJsonValue(*c.retired) : QJsonValue()},
-        {"pass", failures.empty()},
+        {"pass", failures.empty() && !c.retired},
         {"reasons", reasons(failures, rules, language)},
     };
 }
@@ -131,11 +124,15 @@ std::shared_ptr<const CellsSnapshot::Selection> select(const CellsSnapshot &snap
         Judged j{&c, std::nullopt, true};
         if (needsSelfDischarge)
             j.selfDischarge = cellregister::selfDischarge(c, q.rules.minDays);
-        j.pass = analysis::failures(
-                     {c.microohms, c.microvolts, j.selfDischarge, c.capacityMicroampHours}, q.rules)
-                     .empty();
-        ++(j.pass ? out->pass : out->fail);
-        if ((q.verdict == Verdict::Pass && !j.pass) || (q.verdict == Verdict::Fail && j.pass))
+        // A retired cell is counted neither among the passes nor the failures.
+        j.pass = !c.retired
+            && analysis::failures(
+                   {c.microohms, c.microvolts, j.selfDischarge, c.capacityMicroampHours}, q.rules)
+                   .empty();
+        if (!c.retired)
+            ++(j.pass ? out->pass : out->fail);
+        if ((q.verdict == Verdict::Pass && !j.pass)
+            || (q.verdict == Verdict::Fail && (j.pass || c.retired)))
             continue;
         if ((q.status == Status::InStock && !cellregister::inStock(c))
             || (q.status == Status::InPack && c.pack.isEmpty())

@@ -22,6 +22,15 @@ void CommandEcho::sent(QByteArrayView bytes)
         expected_.append(bytes);
 }
 
+void CommandEcho::decideBeforeAnswer()
+{
+    if (state_ != State::Unknown)
+        return;
+    state_ = State::Plain;
+    expected_.clear();
+    probe_.clear();
+}
+
 QByteArray CommandEcho::received(QByteArrayView bytes)
 {
     QByteArray kept;

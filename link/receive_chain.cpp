@@ -82,6 +82,14 @@ void ReceiveChain::post(short event)
         Qt::QueuedConnection);
 }
 
+void ReceiveChain::beginTransfer()
+{
+    echo_.decideBeforeAnswer();
+    framer_.beginTransfer();
+    // A no-data reply of the transfer before, given now, comes ahead of the answer.
+    afterFraming();
+}
+
 void ReceiveChain::endTransfer()
 {
     if (discarding_)

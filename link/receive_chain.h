@@ -35,9 +35,12 @@ public:
     // The next block; empty when none is waiting.
     QByteArray take();
 
-    void beginTransfer() { framer_.beginTransfer(); }
+    // Download goes out next: what came before it decides whether the line echoes.
+    void beginTransfer();
     void endTransfer();
-    bool transferPending() const { return framer_.nextDecision().has_value(); }
+    // Something of the transfer is still to come out: a decision the line's quiet waits for,
+    // or blocks cut and not yet handed out (their events are queued).
+    bool transferPending() const { return framer_.nextDecision().has_value() || !blocks_.empty(); }
     std::optional<qsizetype> transferDisturbance() const { return framer_.disturbance(); }
     qsizetype disturbedAfter() const { return disturbedAfter_; }
     void setDiscarding(bool on);

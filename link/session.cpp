@@ -2,7 +2,6 @@
 
 #include "core/error.h"
 #include "link/errors.h"
-#include "link/port_path.h"
 #include "link/tmscomm.h"
 
 #include <QFileInfo>
@@ -156,8 +155,7 @@ void Session::send(Command command)
         // A device that went away (its entry or node is gone, or its line hung up) never
         // takes a command: the port is closed here, as after any loss, and the failed write
         // is the one message. One still there (a stalled line) keeps it open.
-        if (comm_.PortOpen()
-            && (!QFileInfo::exists(portDevicePath(comm_.CommPort())) || comm_.lineDead()))
+        if (comm_.PortOpen() && (!QFileInfo::exists(comm_.openDevice()) || comm_.lineDead()))
             comm_.setPortOpen(false);
         throw;
     }

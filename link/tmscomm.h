@@ -14,7 +14,7 @@ class QSerialPort;
 // Line settings are fixed: 2400 baud, 8 data bits, no parity, 1 stop bit, no flow control,
 // DTR raised and RTS lowered after opening. OnComm is raised with CommEvent 2 once for every
 // received block: six bytes of a record, or a no-data reply once the line has been quiet for
-// 0.2 s after it. Each read of Input takes one block. Records are cut and transfers judged as
+// 1.15 s after it. Each read of Input takes one block. Records are cut and transfers judged as
 // analyzer::RecordFramer describes, and the echo of commands from an adapter that hands them
 // back is taken out (analyzer::CommandEcho). OnComm is always delivered from
 // the event loop (queued), never from inside the serial library's signal, so a handler may

@@ -22,8 +22,9 @@ struct Cell {
     QString voltageText;
     std::optional<std::int64_t> capacityMicroampHours; // exact, as imported
     std::optional<double> selfDischargeMvPerDay;
-    bool pass = true;
+    bool pass = true; // false for a retired cell, which is neither a pass nor a failure
     std::vector<analysis::Failure> failures; // each front end words them
+    std::optional<QString> retired; // why a register's cell was retired
 
     std::int64_t microohms() const { return ohms.at(6); }
     std::int64_t microvolts() const { return volts.at(6); }
@@ -53,7 +54,7 @@ inline void judge(Cell &cell, const analysis::Rules &rules)
     cell.failures = analysis::failures({cell.microohms(), cell.microvolts(),
                                         cell.selfDischargeMvPerDay, cell.capacityMicroampHours},
                                        rules);
-    cell.pass = cell.failures.empty();
+    cell.pass = cell.failures.empty() && !cell.retired;
 }
 
 } // namespace report

@@ -59,9 +59,13 @@ const Captions kEnglish{
     "%1 to %2 %3: %4 cells",
     "%1 more far below, down to %2 %3",
     "%1 more far above, up to %2 %3",
-    "unknown (rested under %1 days)",
+    "unknown (rested %1 of %2 d)",
+    "unknown (no rest start)",
     "minimum voltage",
     "maximum voltage",
+    "retired",
+    "Retired cells",
+    "why retired",
 };
 
 const Captions kChinese{
@@ -117,9 +121,13 @@ const Captions kChinese{
     "%1 至 %2 %3：%4 个电芯",
     "另有 %1 个远低于此，最低 %2 %3",
     "另有 %1 个远高于此，最高 %2 %3",
-    "未知（静置不足 %1 天）",
+    "未知（已静置 %1，需 %2 d）",
+    "未知（没有静置起点）",
     "最低电压",
     "最高电压",
+    "已退役",
+    "已退役电芯",
+    "退役原因",
 };
 
 } // namespace
@@ -148,7 +156,10 @@ QString Captions::failureText(const analysis::Failure &f, const analysis::Rules 
         detail = f.known() ? QStringLiteral("%1 > %2 mV/day")
                                  .arg(roundedNumber(std::get<double>(*f.value), 2),
                                       roundedNumber(std::get<double>(f.limit), 2))
-                           : restTooShort.arg(roundedNumber(rules.minDays, 3));
+            : f.restedDays
+            ? restTooShort.arg(QString::fromStdString(analysis::restLengthText(*f.restedDays)),
+                               roundedNumber(rules.minDays, 3))
+            : noRestStart;
         break;
     case analysis::Rule::Capacity:
         detail = f.known() ? milliampHourText(std::get<std::int64_t>(*f.value))

@@ -60,9 +60,15 @@ struct Captions {
     QString binTitle; // %1 from, %2 to, %3 unit, %4 count
     QString belowChart; // cells far below the bars: %1 count, %2 the lowest value, %3 unit
     QString aboveChart; // cells far above the bars: %1 count, %2 the highest value, %3 unit
-    QString restTooShort; // a self-discharge not known yet; %1: the days it needs
+    // A self-discharge not known yet: %1 the rest reached ("6 d 21 h"), %2 the days it needs;
+    // or no rest began at all.
+    QString restTooShort;
+    QString noRestStart;
     QString minVoltage;
     QString maxVoltage;
+    QString retired; // the count of retired cells
+    QString retiredCells; // the heading of their list
+    QString retiredWhy; // its column of reasons
 
     // A failing rule's short name in this language.
     QString ruleName(analysis::Rule rule) const;

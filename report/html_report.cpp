@@ -115,6 +115,7 @@ public:
             pack(*batch_.pack);
         // Last, as it can be long: the pictures come first.
         failures(failing_);
+        retiredCells();
         out_ += QStringLiteral("</body></html>\n");
         return out_;
     }
@@ -130,11 +131,16 @@ public:
 private:
     void summary()
     {
-        std::size_t passing = 0;
+        std::size_t passing = 0, retired = 0;
         // By the rule's id, so that the rows keep one order whatever the language.
         std::map<QString, std::pair<analysis::Rule, std::size_t>> byRule;
         for (const Cell &cell : batch_.cells) {
             passing += cell.pass ? 1 : 0;
+            // A retired cell is counted apart, neither a pass nor a failure.
+            if (cell.retired) {
+                ++retired;
+                continue;
+            }
             for (const analysis::Failure &f : cell.failures)
                 ++byRule.try_emplace(ruleId(f.rule), f.rule, 0).first->second.second;
         }
@@ -149,10 +155,12 @@ private:
         };
         countRow(QStringLiteral("count-all"), c_.all, batch_.cells.size());
         countRow(QStringLiteral("count-pass"), c_.pass, passing);
-        countRow(QStringLiteral("count-fail"), c_.fail, batch_.cells.size() - passing);
+        countRow(QStringLiteral("count-fail"), c_.fail, batch_.cells.size() - passing - retired);
         for (const auto &[id, counted] : byRule)
             countRow(QStringLiteral("count-fail-") + id,
                      c_.fail + QStringLiteral(": ") + c_.ruleName(counted.first), counted.second);
+        if (retired > 0)
+            countRow(QStringLiteral("count-retired"), c_.retired, retired);
         out_ += QStringLiteral("</table>\n");
 
         // Named for a screen reader by what it holds; sighted readers see the header row.
@@ -192,7 +200,8 @@ private:
         out_ += QStringLiteral("</table>\n");
         rules();
         out_ += QStringLiteral("</section>\n");
-        failing_ = batch_.cells.size() - passing;
+        failing_ = batch_.cells.size() - passing - retired;
+        retired_ = retired;
     }
 
     void rules()
@@ -229,7 +238,7 @@ private:
                     .arg(escaped(c_.failingCells), escaped(c_.cell), escaped(c_.reasons));
         std::size_t listed = 0;
         for (const Cell &cell : batch_.cells) {
-            if (cell.pass)
+            if (cell.pass || cell.retired)
                 continue;
             if (listed++ == kListedFailures)
                 break;
@@ -243,6 +252,28 @@ private:
         if (failing > kListedFailures)
             out_ += QStringLiteral("<p>%1</p>\n")
                         .arg(escaped(c_.andMore.arg(failing - kListedFailures)));
+    }
+
+    // The retired cells apart from the failing ones, each with why it was retired.
+    void retiredCells()
+    {
+        if (retired_ == 0)
+            return;
+        out_ += QStringLiteral("<h2>%1</h2>\n<table id=\"retired\"><tr><th>%2</th><th>%3</th></tr>")
+                    .arg(escaped(c_.retiredCells), escaped(c_.cell), escaped(c_.retiredWhy));
+        std::size_t listed = 0;
+        for (const Cell &cell : batch_.cells) {
+            if (!cell.retired)
+                continue;
+            if (listed++ == kListedFailures)
+                break;
+            out_ += QStringLiteral("<tr><td class=\"text\">%1</td><td class=\"text\">%2</td></tr>")
+                        .arg(escaped(cell.label), escaped(*cell.retired));
+        }
+        out_ += QStringLiteral("</table>\n");
+        if (retired_ > kListedFailures)
+            out_ += QStringLiteral("<p>%1</p>\n")
+                        .arg(escaped(c_.andMore.arg(retired_ - kListedFailures)));
     }
 
     void figure(const QString &id, const QString &caption, const QString &svg)
@@ -381,6 +412,7 @@ private:
     const Captions &c_;
     QString out_;
     std::size_t failing_ = 0;
+    std::size_t retired_ = 0;
 };
 
 } // namespace

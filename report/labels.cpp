@@ -92,7 +92,10 @@ LabelText labelText(const Cell &cell, const std::optional<PackPlace> &place,
                 add(f, milliampHourText(*cell.capacityMicroampHours));
             break;
         case LabelField::Verdict:
-            add(f, cell.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
+            add(f,
+                cell.retired    ? QStringLiteral("RETIRED")
+                    : cell.pass ? QStringLiteral("PASS")
+                                : QStringLiteral("FAIL"));
             break;
         case LabelField::Place:
             if (place)
@@ -203,7 +206,10 @@ std::vector<LabelText> batchLabels(const Batch &batch, const std::vector<LabelFi
                                    std::optional<bool> verdict)
 {
     std::vector<LabelText> labels;
-    const auto wanted = [&](const Cell &cell) { return !verdict || cell.pass == *verdict; };
+    // A retired cell is neither a pass nor a failure.
+    const auto wanted = [&](const Cell &cell) {
+        return !verdict || (!cell.retired && cell.pass == *verdict);
+    };
     if (!batch.pack) {
         for (const Cell &cell : batch.cells)
             if (wanted(cell))

@@ -39,6 +39,9 @@ public:
                          [this] { end(Transfer::End::Interrupted); });
         QObject::connect(&session_, &analyzer::Session::reading,
                          [this](const reading::Reading &value, const QByteArray &line) {
+                             // A no-data reply followed by readings was readings itself.
+                             if (t_.end == Transfer::End::NoData)
+                                 disturbed();
                              t_.values.push_back(value);
                              t_.lines << line;
                              count_.update(t_.readings());
@@ -46,9 +49,8 @@ public:
                          });
         QObject::connect(&session_, &analyzer::Session::noData, [this] {
             // After readings, a no-data reply can only be a record that lost its place.
-            if (t_.readings() > 0 && t_.disturbed.isEmpty())
-                t_.disturbed = linktext::describe({analyzer::LinkFault::Kind::TransferDisturbed,
-                                                   comm_.CommPort(), comm_.openDevice()});
+            if (t_.readings() > 0)
+                disturbed();
             end(Transfer::End::NoData);
         });
         QObject::connect(&session_, &analyzer::Session::downloadSent, [this](int waitedMs) {
@@ -122,6 +124,14 @@ public:
     }
 
 private:
+    // The transfer lost or gained bytes, as the link would have reported it.
+    void disturbed()
+    {
+        if (t_.disturbed.isEmpty())
+            t_.disturbed = linktext::describe({analyzer::LinkFault::Kind::TransferDisturbed,
+                                               comm_.CommPort(), comm_.openDevice()});
+    }
+
     void restartIdle()
     {
         if (!ended_)

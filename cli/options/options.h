@@ -42,6 +42,7 @@ enum class Subcommand {
     CellRetire,
     CellRestore,
     CellRelabel,
+    CellMerge,
     Runs,
     Undo,
     Serve,
@@ -146,7 +147,7 @@ struct Invocation {
     double labelHeightMm = 29;
     QStringList labelFields; // --fields, in the user's order; empty: the default
     QString reason; // why a cell is retired
-    QString newLabel; // of `cell relabel`
+    QString newLabel; // of `cell relabel`; the cell joined into LABEL by `cell merge`
     bool keepRemoved = false; // a cell taken out of a pack goes back in stock
     QString labelColumn, capacityColumn; // of a capacity file; empty: the usual names
     bool lastWins = false; // a label repeated in a capacity file: the last one counts

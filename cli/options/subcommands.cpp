@@ -118,6 +118,13 @@ QString checkRelabel(Invocation &inv)
         : QStringLiteral("LABEL and NEW_LABEL are required");
 }
 
+QString checkMerge(Invocation &inv)
+{
+    inv.label = inv.files.value(0);
+    inv.newLabel = inv.files.value(1);
+    return inv.files.size() == 2 ? QString() : QStringLiteral("LABEL and TWIN are required");
+}
+
 QString checkUndo(Invocation &inv)
 {
     bool ok = false;
@@ -363,8 +370,8 @@ The analyzer keeps its readings until clear-memory.)",
              {O::Com},
              {O::Port},
              {O::Model,
-              "the analyzer's model: RM-40A (the default from the analyzer), RM-40B\n"
-              "or RM-40C; readings from files keep \"unknown\" without it"},
+              "the analyzer's model, RM-40A, RM-40B or RM-40C: required with --com or\n"
+              "--port; readings from files keep \"unknown\" without it"},
              {O::Idle,
               "from the analyzer: the download ends after S seconds without a reading (2)"},
              {O::Strict, "a line of a file that is no reading stops the record"}}
@@ -443,10 +450,22 @@ was swapped into or out of.)",
          "cell relabel",
          "LABEL NEW_LABEL",
          "give a cell another label, keeping its history",
-         "Gives a cell another label; its measurements, capacities and packs follow it.",
+         "Gives a cell another label; its measurements, capacities and packs follow it. A label\n"
+         "another cell has in any case is refused.",
          {},
          kRegister,
          checkRelabel,
+         ""},
+        {S::CellMerge,
+         "cell merge",
+         "LABEL TWIN",
+         "join two cells whose labels differ only in case",
+         "Joins into LABEL a cell whose label differs from it only in case, which an earlier\n"
+         "version let in (cells lists such twins): TWIN's measurements, capacities, place in a\n"
+         "pack and swaps become LABEL's, and LABEL keeps its status.",
+         {},
+         kRegister,
+         checkMerge,
          ""},
         {S::Pack,
          "pack",
@@ -527,7 +546,8 @@ in stock). Without rules on the command line, the rules the pack was matched und
          "RUN",
          "take back one record run: its readings, and the cells only it brought",
          "Removes the readings of one record run (its number as runs lists it), and the cells it\n"
-         "brought in that hold nothing else, in one transaction.",
+         "brought in that hold nothing else, in one transaction, and names the packs whose\n"
+         "cells fail without them. The run's number is never given to another run.",
          {},
          kRegister,
          checkUndo,

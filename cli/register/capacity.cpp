@@ -81,10 +81,14 @@ int runCapacity(const Invocation &inv)
     const QStringList skipped =
         cellregister::setCapacities(*reg, capacities, QFileInfo(path).absoluteFilePath(),
                                     inv.skipUnknown, inv.at.value_or(QDateTime()));
+    // Counts of cells; the labels and column names go in whole, never read as markers.
+    const auto cells = [](qsizetype n) {
+        return n == 1 ? QStringLiteral("1 cell") : QStringLiteral("%1 cells").arg(n);
+    };
     printMessage(QStringLiteral("battery-analyzer-cli: imported %1 capacities (columns '%2' and "
                                 "'%3')")
-                     .arg(capacities.size() - std::size_t(skipped.size()))
-                     .arg(file.labelColumn, file.capacityColumn));
+                     .arg(QString::number(qsizetype(capacities.size()) - skipped.size()),
+                          file.labelColumn, file.capacityColumn));
     for (const auto &[line, word] : file.summaryLines)
         printMessage(QStringLiteral("battery-analyzer-cli: %1:%2: skipped the summary line '%3'")
                          .arg(path)
@@ -94,8 +98,8 @@ int runCapacity(const Invocation &inv)
         printMessage(QStringLiteral("battery-analyzer-cli: skipped %1 lines without a capacity")
                          .arg(file.blankValues));
     if (!skipped.isEmpty())
-        printMessage(QStringLiteral("battery-analyzer-cli: skipped, not in the register: %1")
-                         .arg(skipped.join(QStringLiteral(", "))));
+        printMessage(QStringLiteral("battery-analyzer-cli: skipped %1 not in the register: %2")
+                         .arg(cells(skipped.size()), skipped.join(QStringLiteral(", "))));
     return kExitOk;
 }
 

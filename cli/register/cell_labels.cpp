@@ -1,8 +1,12 @@
 #include "cli/register/cell_labels.h"
 
+#include "cellregister/errors.h"
+
 #include "cli/common/errors.h"
 #include "cli/common/streams.h"
 #include "cli/options/cell_list.h"
+
+#include <algorithm>
 
 namespace cli {
 
@@ -65,8 +69,18 @@ QString problemsText(const std::vector<LabelProblem> &problems, const QString &f
 
 QStringList namedCells(const QString &cells, const QString &cellsFrom, const QString &subcommand)
 {
+    // A label named twice (in any case) is a repeated label, exit 10, when nothing else is
+    // wrong with the list.
+    const auto onlyRepeats = [](const LabelList &list) {
+        return std::all_of(list.problems.begin(), list.problems.end(),
+                           [](const LabelProblem &p) { return p.fault == LabelFault::Repeated; });
+    };
     if (cellsFrom.isEmpty()) {
         LabelList list = parseLabelList(cells);
+        if (!list.problems.empty() && onlyRepeats(list))
+            throw EDuplicateEntry(
+                QStringLiteral("%1: --cells %2:\n%3")
+                    .arg(subcommand, cells, problemsText(list.problems, QString())));
         if (list.problems.size() == 1 && !cells.contains(u','))
             refuseUsage(subcommand,
                         QStringLiteral("--cells: ") + problemText(list.problems.front(), false));
@@ -77,6 +91,9 @@ QStringList namedCells(const QString &cells, const QString &cellsFrom, const QSt
         return std::move(list.labels);
     }
     LabelList list = parseLabelFile(inputBytes(cellsFrom));
+    if (!list.problems.empty() && onlyRepeats(list))
+        throw EDuplicateEntry(QStringLiteral("%1: the labels of --cells-from cannot be used:\n%2")
+                                  .arg(subcommand, problemsText(list.problems, cellsFrom)));
     if (!list.problems.empty())
         throw EInputFile(QStringLiteral("%1: the labels of --cells-from cannot be used:\n%2")
                              .arg(subcommand, problemsText(list.problems, cellsFrom)));

@@ -1,6 +1,7 @@
 // cells, cell and export: what the register holds, as tables.
 #include "cellregister/cell_life.h"
 #include "cellregister/errors.h"
+#include "cellregister/label_key.h"
 #include "cellregister/local_time.h"
 #include "cellregister/packs.h"
 #include "cli/common/exit_codes.h"
@@ -35,8 +36,12 @@ QStringList reasonTexts(const std::vector<analysis::Failure> &failures,
             texts << (f.known() ? QStringLiteral("self-discharge %1 mV/day > %2 mV/day")
                                       .arg(QString::number(std::get<double>(*f.value), 'f', 2))
                                       .arg(std::get<double>(f.limit))
-                                : QStringLiteral("self-discharge unknown (rested under %1 days)")
-                                      .arg(rules.minDays));
+                          : f.restedDays
+                          ? QStringLiteral("self-discharge unknown (rested %1 of %2 d)")
+                                .arg(
+                                    QString::fromStdString(analysis::restLengthText(*f.restedDays)))
+                                .arg(rules.minDays)
+                          : QStringLiteral("self-discharge unknown (no rest start)"));
             break;
         case analysis::Rule::Capacity:
             texts << (f.known() ? QStringLiteral("capacity %1 mAh < %2 mAh")
@@ -67,23 +72,30 @@ int runCells(const Invocation &inv)
     CellTable table(inv.format, [&out](QByteArrayView bytes) { out.write(bytes); });
     cellregister::forEachCellSummary(*reg, [&](const cellregister::CellSummary &c) {
         const QStringList reasons = reasonTexts(cellregister::failures(c, rules), rules);
-        if (!inv.onlyPassing || *inv.onlyPassing == reasons.isEmpty())
+        // A retired cell is neither a pass nor a failure.
+        if (!inv.onlyPassing || (!c.retired && *inv.onlyPassing == reasons.isEmpty()))
             table.add(c, rules, reasons);
     });
     table.finish();
     out.finish();
+    // Twins an earlier version let in stay flagged until the user joins them.
+    for (const auto &[first, later] : cellregister::caseTwins(*reg))
+        printMessage(QStringLiteral("battery-analyzer-cli: cells %1 and %2 differ only in case; "
+                                    "cell merge %1 %2 joins them")
+                         .arg(first, later));
     return kExitOk;
 }
 
 int runCell(const Invocation &inv)
 {
-    const QString &label = inv.label;
     const auto reg = openRegister(inv, cellregister::Opening::MustExist);
     // Its summary, history and swaps all from one moment of the register.
     const cellregister::CellRegister::Snapshot snapshot(*reg);
+    // The label as the register holds it: the one typed may differ in case.
+    const QString label = cellregister::storedLabel(*reg, inv.label).value_or(inv.label);
     const auto cell = cellregister::summarizeCell(*reg, label);
     if (!cell)
-        throw EUnknownEntry(QStringLiteral("the register holds no cell '%1'").arg(label));
+        throw EUnknownEntry(QStringLiteral("the register holds no cell '%1'").arg(inv.label));
     MeasurementTable history(Format::Json, tables::Place::Value);
     QByteArray text;
     cellregister::forEachMeasurement(*reg, label, [&](const cellregister::Measurement &m) {

@@ -19,6 +19,7 @@ int runPackDelete(const Invocation &inv);
 int runCellRetire(const Invocation &inv);
 int runCellRestore(const Invocation &inv);
 int runCellRelabel(const Invocation &inv);
+int runCellMerge(const Invocation &inv);
 int runRuns(const Invocation &inv);
 int runUndo(const Invocation &inv);
 int runServe(const Invocation &inv);

@@ -45,6 +45,14 @@ int runCellRelabel(const Invocation &inv)
     return kExitOk;
 }
 
+int runCellMerge(const Invocation &inv)
+{
+    const auto reg = openRegister(inv, cellregister::Opening::MustExist);
+    cellregister::mergeCells(*reg, inv.label, inv.newLabel);
+    say(QStringLiteral("cells %1 and %2 are one cell now, %1").arg(inv.label, inv.newLabel));
+    return kExitOk;
+}
+
 int runPackDelete(const Invocation &inv)
 {
     const auto reg = openRegister(inv, cellregister::Opening::MustExist);
@@ -84,6 +92,10 @@ int runUndo(const Invocation &inv)
                ? QString()
                : QStringLiteral(", and the cells only it brought: %1")
                      .arg(undone.cellsRemoved.join(QStringLiteral(", ")))));
+    for (const auto &[pack, cells] : undone.packsFailing)
+        say(QStringLiteral("pack '%1' now holds failing cells: %2 (pack replace %1 LABEL finds "
+                           "a spare)")
+                .arg(pack, cells.join(QStringLiteral(", "))));
     return kExitOk;
 }
 

@@ -4,6 +4,7 @@
 #include "analysis/matching.h"
 #include "analysis/pack_totals.h"
 #include "cellregister/errors.h"
+#include "cellregister/label_key.h"
 #include "cellregister/local_time.h"
 #include "cellregister/packs.h"
 #include "cellregister/replacement.h"
@@ -318,10 +319,11 @@ int runPackShow(const Invocation &inv)
 int runPackReplace(const Invocation &inv)
 {
     const QString &name = inv.pack;
-    const QString &failed = inv.label;
     const auto reg = openRegister(inv, cellregister::Opening::MustExist);
     // The pack and its spares as they were at one moment; the swap then writes on its own.
     std::optional<cellregister::CellRegister::Snapshot> snapshot(std::in_place, *reg);
+    // The failed cell as the register labels it: it may be typed in another case.
+    const QString failed = cellregister::storedLabel(*reg, inv.label).value_or(inv.label);
     cellregister::Pack pack = cellregister::loadPack(*reg, name);
     const analysis::Rules rules = cellregister::packRules(pack, givenRules(inv), inv.rules);
     const Summaries all = cellregister::summarizeCells(*reg);
@@ -345,6 +347,9 @@ int runPackReplace(const Invocation &inv)
                          .arg(name, failed, best,
                               inv.keepRemoved ? QStringLiteral("is back in stock")
                                               : QStringLiteral("is retired")));
+    } else {
+        printMessage(QStringLiteral("battery-analyzer-cli: a proposal only: nothing changed "
+                                    "(--apply makes the swap)"));
     }
     return kExitOk;
 }

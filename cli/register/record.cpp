@@ -171,6 +171,9 @@ int runRecord(const Invocation &inv)
     // Each reading is stored as it is read, in the record's one transaction; one that
     // finds no label is counted for the message, and the transaction is left uncommitted.
     qsizetype n = 0;
+    // Labels new to the register among cells it knew: a typo shows at once.
+    QStringList newLabels;
+    qsizetype newCells = 0;
     try {
         cellregister::RunWriter writer(*reg, source.at, source.model,
                                        fromAnalyzer ? source.portName()
@@ -210,6 +213,10 @@ int runRecord(const Invocation &inv)
             throw ELabelMismatch(QStringLiteral("record: %1; %2").arg(cells, kept()));
         }
         writer.commit();
+        if (writer.measuredKnownCells()) {
+            newCells = writer.newCells();
+            newLabels = writer.newLabels();
+        }
     } catch (const ERegisterFault &e) {
         // A lock waited for too long, a server gone or stopped, a full disk: the readings
         // are still somewhere, and the message says where.
@@ -221,6 +228,14 @@ int runRecord(const Invocation &inv)
                                   : labels.at(0) + QStringLiteral("..") + labels.at(n - 1);
     printMessage(QStringLiteral("battery-analyzer-cli: recorded %1 as %2 in %3")
                      .arg(countText(n, "reading", "readings"), named, reg->location().shown()));
+    if (newCells > 0)
+        printMessage(
+            QStringLiteral("battery-analyzer-cli: %1 new to the register among cells it held: "
+                           "%2%3")
+                .arg(countText(newCells, "cell", "cells"), newLabels.join(QStringLiteral(", ")),
+                     newCells > newLabels.size()
+                         ? QStringLiteral(" and %1 more").arg(newCells - newLabels.size())
+                         : QString()));
     return kExitOk;
 }
 

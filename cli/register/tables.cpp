@@ -26,6 +26,7 @@ std::vector<tables::Column> cellColumns(Format format)
                 {"mV/day", Kind::Number, tables::kFitContent},
                 {"mAh", Kind::Number, tables::kFitContent},
                 {"pack", Kind::Text, tables::kFitContent},
+                {"status", Kind::Text, tables::kFitContent},
                 {"verdict", Kind::Text}};
     return {{"label", Kind::Text},
             {"resistance_ohm", Kind::Number},
@@ -38,6 +39,7 @@ std::vector<tables::Column> cellColumns(Format format)
             {"self_discharge_mv_per_day", Kind::Number},
             {"capacity_mah", Kind::Number},
             {"pack", Kind::Text},
+            {"status", Kind::Text},
             {"verdict", Kind::Text},
             {"reasons", Kind::List}};
 }
@@ -54,7 +56,8 @@ std::vector<tables::Column> measurementColumns(Format format, MeasurementTable::
         {"rest_start", Kind::Flag}};
     if (which == MeasurementTable::Columns::WithCellState)
         columns.insert(columns.end(),
-                       {{"capacity_mah", Kind::Number},
+                       {{"status", Kind::Text},
+                        {"capacity_mah", Kind::Number},
                         {"capacity_source", Kind::Text},
                         {"capacity_at", Kind::Text},
                         {"pack", Kind::Text},
@@ -79,16 +82,15 @@ void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &r
 {
     const auto sd = cellregister::selfDischarge(c, rules.minDays);
     const QByteArray selfDischarge = sd ? QByteArray::number(*sd, 'f', 2) : QByteArray();
-    const QByteArrayView verdict = reasons.isEmpty() ? "pass" : "fail";
+    const QByteArrayView verdict = c.retired ? "retired" : reasons.isEmpty() ? "pass" : "fail";
     tables::Writer &t = table_;
     if (format_ == Format::Text) {
         t.text(c.label).number({c.microohms, 3}).number({c.microvolts, 6}).number(c.measurements);
         t.textBy([&](QByteArray &b) { cellregister::appendLocalTimeText(b, c.latest); });
         t.number(selfDischarge);
         c.capacityMicroampHours ? t.number({*c.capacityMicroampHours, 3}) : t.none();
-        t.text(c.retired              ? QStringLiteral("retired")
-                   : c.pack.isEmpty() ? QStringLiteral("-")
-                                      : c.pack);
+        t.text(c.pack.isEmpty() ? QStringLiteral("-") : c.pack);
+        t.text(cellregister::statusText(c));
         t.textBy([&](QByteArray &b) {
             b += verdict;
             if (!reasons.isEmpty())
@@ -109,6 +111,7 @@ void CellTable::add(const cellregister::CellSummary &c, const analysis::Rules &r
         t.number(selfDischarge);
         c.capacityMicroampHours ? t.number({*c.capacityMicroampHours, 3}) : t.none();
         c.pack.isEmpty() ? t.none() : t.text(c.pack);
+        t.text(cellregister::statusText(c));
         t.text(verdict).list(reasons);
     }
     t.endRow();
@@ -131,6 +134,7 @@ void MeasurementTable::add(const cellregister::Measurement &m,
     m.sourceLine ? t.number(m.sourceLine) : t.none();
     t.flag(m.restStart);
     if (columns_ == Columns::WithCellState) {
+        cell ? t.text(cellregister::statusText(*cell)) : t.none();
         const bool capacity = cell && cell->capacityMicroampHours;
         capacity ? t.number({*cell->capacityMicroampHours, 3}) : t.none();
         capacity && !cell->capacitySource.isEmpty() ? t.text(cell->capacitySource) : t.none();

@@ -15,8 +15,9 @@ namespace cli {
 // An exact decimal of units / 10^decimals, shortest form: 56700 and 6 give "0.0567".
 QByteArray exactText(std::int64_t units, int decimals);
 
-// A table of cells, one row per cell; the text form shows milliohms and the reasons after
-// the verdict. Handed to `flush` as it grows, or all returned by finish().
+// A table of cells, one row per cell, with its status (stock, pack, retired) and verdict
+// (pass, fail, or retired: a retired cell is neither); the text form shows milliohms and the
+// reasons after the verdict. Handed to `flush` as it grows, or all returned by finish().
 class CellTable {
 public:
     explicit CellTable(Format format, tables::Writer::Flush flush = {});
@@ -31,8 +32,9 @@ private:
 };
 
 // Measurements, one a row: handed to `flush` as they grow, or all returned by finish().
-// With the cell's state, each row also gives the cell's latest capacity (value, source,
-// time) and its place in a pack (pack, group, position), as `export` writes them.
+// With the cell's state, each row also gives the cell's status (stock, pack, retired), its
+// latest capacity (value, source, time) and its place in a pack (pack, group, position), as
+// `export` writes them.
 class MeasurementTable {
 public:
     enum class Columns { Measurement, WithCellState };

@@ -1,5 +1,6 @@
 #include "report/register/register_batch.h"
 
+#include "cellregister/label_key.h"
 #include "cellregister/location.h"
 #include "cellregister/packs.h"
 #include "cellregister/replacement.h"
@@ -18,7 +19,10 @@ Cell reportCell(const cellregister::CellSummary &c, const analysis::Rules &rules
     cell.voltageText = c.voltageText;
     cell.capacityMicroampHours = c.capacityMicroampHours;
     cell.selfDischargeMvPerDay = cellregister::selfDischarge(c, rules.minDays);
-    judge(cell, rules);
+    cell.retired = c.retired;
+    // The failures as the register words them, with the rest a self-discharge waits for.
+    cell.failures = cellregister::failures(c, rules);
+    cell.pass = cell.failures.empty() && !cell.retired;
     return cell;
 }
 
@@ -61,7 +65,12 @@ RegisterBatch registerBatch(cellregister::CellRegister &r, const RegisterSelecti
     for (const cellregister::CellSummary &c : cells)
         byLabel.insert(c.label, &c);
     for (const QString &label : selection.labels) {
-        if (const cellregister::CellSummary *c = byLabel.value(label))
+        const cellregister::CellSummary *c = byLabel.value(label);
+        // A label in another case names its cell too.
+        if (!c)
+            if (const auto stored = cellregister::storedLabel(r, label))
+                c = byLabel.value(*stored);
+        if (c)
             batch.cells.push_back(reportCell(*c, batch.rules));
         else
             out.unknown << label;

@@ -346,9 +346,13 @@ void TestCliDownload::lineFaults_data()
     QTest::addColumn<linefault::Delivery>("delivery");
     QTest::addColumn<bool>("echo");
     const QList<linefault::Delivery> sample = linefault::sample();
+    // Bytes before Download cannot be placed: the tool sends it as soon as the line is quiet.
     for (const linefault::Delivery &d : sample)
-        QTest::newRow(qPrintable(d.name)) << d << false;
+        if (d.before.isEmpty())
+            QTest::newRow(qPrintable(d.name)) << d << false;
     QTest::newRow("echoing adapter") << sample.first() << true;
+    QTest::newRow("echoing adapter, " + sample[sample.size() - 5].name.toUtf8())
+        << sample[sample.size() - 5] << true;
 }
 
 // The lines written are the true readings, or the tool exits 5 naming no later reading than
@@ -376,7 +380,7 @@ void TestCliDownload::lineFaults()
     const QString err = QString::fromUtf8(run.err);
     QCOMPARE(run.exitCode, err.isEmpty() ? 0 : 5);
     const QString broken =
-        linefault::violation(delivery, linefault::shown(readFile(out), err, false));
+        linefault::violation(delivery, linefault::shown(readFile(out), err, run.exitCode == 4));
     QVERIFY2(broken.isEmpty(), qPrintable(broken + "\n" + err));
 }
 

@@ -146,7 +146,8 @@ void TestWindowFaults::saveWritesTheBoardAsConfirmed_data()
     QTest::addColumn<bool>("noDataToo");
     QTest::newRow("new file") << false << false;
     QTest::newRow("replacing a file, a reading during the question") << true << false;
-    QTest::newRow("new file, a no-data reply over the dialog") << false << true;
+    // A no-data reply with a reading behind it: the answer lost its place, and says so.
+    QTest::newRow("new file, a no-data reply and a reading over the dialog") << false << true;
 }
 
 void TestWindowFaults::saveWritesTheBoardAsConfirmed()
@@ -195,7 +196,7 @@ void TestWindowFaults::saveWritesTheBoardAsConfirmed()
     QCOMPARE(user.seen.size(), steps.size() + (noDataToo ? 1 : 0));
     QCOMPARE(user.seen.first().kind, QStringLiteral("QFileDialog"));
     for (const ModalBoxUser::Box &box : user.seen)
-        QVERIFY(box.step < 0 ? box.text == kNoDataText : box.settled);
+        QVERIFY(box.step < 0 ? box.text.contains("bytes were lost or added") : box.settled);
     const QByteArray confirmed =
         replacing ? boardText({kLine7, kLine12, kLine1}) : boardText({kLine7, kLine12});
     // The board when the last question was answered is the one in the file.

@@ -1,9 +1,10 @@
-// The record framer against the truth. The input chooses a batch (shape, size, values), what
-// the line does to it (bytes lost or added, anywhere) and its pauses; every line the framer and
-// decoder give must be the true reading at its place, or the transfer reported disturbed no
-// later than the first line that is not. Inputs with the high bit of the first byte clear
-// drive the framer with arbitrary bytes and calls instead: every block it gives is a whole
-// record or a short no-data reply, made of bytes it received.
+// The record framer against the truth. The input chooses a batch (shape, size, values, a first
+// reading that a fault turns into an echo or a no-data reply), what came before Download and
+// whether the adapter echoes, what the line does to the answer (bytes lost or added, anywhere)
+// and its pauses; every line the framer and decoder give must be the true reading at its
+// place, or the transfer reported disturbed no later than the first line that is not. Inputs with
+// the high bit of the first byte clear drive the framer with arbitrary bytes and calls instead:
+// every block it gives is a whole record or a short no-data reply, made of bytes it received.
 #include "line_faults.h"
 #include "link/protocol.h"
 #include "link/record_framer.h"
@@ -40,7 +41,14 @@ void againstTheTruth(Input in)
     quint32 seed = 0;
     for (int i = 0; i < 4; ++i)
         seed = seed << 8 | in.byte();
-    const QList<QByteArray> truth = batch(Shape((shape >> 5) % 3), count, seed);
+    QList<QByteArray> truth = batch(Shape((shape >> 5) % 3), count, seed);
+    // Which look-alike comes first (none past their number), what came unasked, and an echo.
+    const std::uint8_t setting = in.byte();
+    const QList<QByteArray> firsts = lookAlikes();
+    if (setting % 8 < firsts.size())
+        truth[0] = firsts[setting % 8];
+    const QList<Delivery> before = unasked();
+    const Delivery &unaskedBytes = before[(setting >> 3 & 0x0F) % before.size()];
     const int size = count * analyzer::kRecordSize;
 
     QList<Edit> edits;
@@ -59,9 +67,13 @@ void againstTheTruth(Input in)
         pauses << Pause{int((when << 8 | in.byte()) % (size + 8)),
                         kPausesMs[in.byte() % std::size(kPausesMs)]};
     }
-    const Delivery d = deliver(truth, edits, pauses);
+    Delivery d = deliver(truth, edits, pauses);
     if (!judgeable(d))
         return;
+    d.before = unaskedBytes.before;
+    d.beforeTruth = unaskedBytes.beforeTruth;
+    d.askMs = unaskedBytes.askMs;
+    d.echo = setting & 0x80;
     const Outcome o = frame(d);
     const QString broken = violation(d, o);
     require(broken.isEmpty(), broken + QStringLiteral("\n") + described(d, o));

@@ -219,12 +219,16 @@ private slots:
             {"mah=1000&verdict=pass", "A1 A2", 2}, // an unknown capacity fails
             {"status=stock", "A1 B2", 2},
             {"status=retired", "B1", 1},
+            // A retired cell is neither a pass nor a failure.
+            {"verdict=pass", "A1 A2 B2", 3},
+            {"verdict=fail", "", 0},
             {"pack=P", "A2", 1},
             {"size=3&page=1", "B2", 4},
             {"size=3&page=9", "", 4},
             {"vmin=3&verdict=fail", "B2", 1},
-            {"vmin=3&vmax=4.1&verdict=pass", "A1 A2 B1", 3}, // on the limit passes
-            {"vmax=4.099999&verdict=fail", "A1 A2 B1", 3},
+            // On the limit passes; the retired B1 is neither a pass nor a failure.
+            {"vmin=3&vmax=4.1&verdict=pass", "A1 A2", 2},
+            {"vmax=4.099999&verdict=fail", "A1 A2", 2},
         };
         for (const Case &c : cases) {
             const auto q = std::get<CellQuery>(parseCellQuery(paramsOf(c.query)));

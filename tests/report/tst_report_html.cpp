@@ -57,6 +57,7 @@ private slots:
     void failingList();
     void userTextVerbatim_data();
     void userTextVerbatim();
+    void retiredApart();
 };
 
 void TestReportHtml::packAndDischarge_data()
@@ -179,6 +180,29 @@ void TestReportHtml::userTextVerbatim()
         QCOMPARE(text.lines, expected.replaceInStrings(plain, name));
         QCOMPARE(text.lines.back(), name + QStringLiteral(" G12 #3"));
     }
+}
+
+// A retired cell is neither a pass nor a failure: counted and listed apart, never a PASS.
+void TestReportHtml::retiredApart()
+{
+    report::Batch batch =
+        batchOf({{"A1", 40000, 0, 1.0}, {"A2", 40000, 0, 9.0}, {"A3", 40000, 0, 1.0}}, {});
+    batch.pack.reset();
+    batch.cells[2].retired = QStringLiteral("dented");
+    report::judge(batch.cells[2], batch.rules);
+    const QString html = QString::fromUtf8(report::reportHtml(batch, report::Language::English));
+    for (const char *count : {"count-pass\">1<", "count-fail\">1<", "count-retired\">1<"})
+        QVERIFY2(html.contains(QLatin1String(count)), count);
+    const qsizetype retired = html.indexOf(QStringLiteral("<table id=\"retired\">"));
+    QVERIFY(html.indexOf(QStringLiteral("<td class=\"text\">dented</td>"), retired) > retired);
+    QVERIFY(!html.contains(QStringLiteral("<td class=\"text\">A3</td><td class=\"text\">self")));
+    QStringList passing;
+    for (const report::LabelText &l :
+         report::batchLabels(batch, {report::LabelField::Label, report::LabelField::Verdict}, true))
+        passing << l.lines.join(u' ');
+    QCOMPARE(passing, QStringList{"A1 PASS"});
+    QCOMPARE(report::batchLabels(batch, {report::LabelField::Verdict}).back().lines,
+             QStringList{"RETIRED"});
 }
 
 QTEST_GUILESS_MAIN(TestReportHtml)

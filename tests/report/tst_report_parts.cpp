@@ -311,7 +311,11 @@ void TestReportParts::registerVerdicts_data()
     QTest::newRow("rest too short, resistance too high")
         << qint64(2'300'000) << 3.0 << qint64(4'100'000)
         << QStringList{"resistance", "self-discharge"}
-        << QStringList{"内阻 61 mΩ > 60 mΩ", "自放电 未知（静置不足 7 天）"};
+        << QStringList{"内阻 61 mΩ > 60 mΩ", "自放电 未知（已静置 3 d 0 h，需 7 d）"};
+    QTest::newRow("no rest start, resistance too high")
+        << qint64(2'300'000) << -1.0 << qint64(4'100'000)
+        << QStringList{"resistance", "self-discharge"}
+        << QStringList{"内阻 61 mΩ > 60 mΩ", "自放电 未知（没有静置起点）"};
     QTest::newRow("voltage too low")
         << qint64(2'300'000) << 8.0 << qint64(2'999'999) << QStringList{"voltage"}
         << QStringList{"电压 2.999999 V < 3 V"};
@@ -333,7 +337,8 @@ void TestReportParts::registerVerdicts()
     c.microohms = restDays < 7 ? 61'000 : 40'000;
     c.microvolts = microvolts;
     c.latest = QDateTime(QDate(2026, 12, 9), QTime(9, 0), Qt::UTC);
-    c.restStart = c.latest.addSecs(qint64(-restDays * 86400));
+    if (restDays >= 0)
+        c.restStart = c.latest.addSecs(qint64(-restDays * 86400));
     c.restStartMicrovolts = microvolts + 5'000;
     if (capacityMicroampHours >= 0)
         c.capacityMicroampHours = capacityMicroampHours;

@@ -1,5 +1,6 @@
 #include "line_faults.h"
 
+#include "link/command_echo.h"
 #include "link/protocol.h"
 #include "link/record_framer.h"
 
@@ -52,6 +53,47 @@ QList<QByteArray> batch(Shape shape, int count, quint32 seed)
         records << analyzer::encodeRecord(r);
     }
     return records;
+}
+
+QList<QByteArray> lookAlikes()
+{
+    const auto hex = [](const char *h) { return QByteArray::fromHex(h); };
+    return {
+        hex("53050145534B"), // S . . E S K
+        hex("530501024553"), // S . . . E S
+        hex("5345012C0E74"), // S E: flags 0x45
+        hex("534B012C0E74"), // S K: flags 0x4B
+        hex("8805012C0E74"), // group 136
+        hex("070588020E74"), // resistance 0x8802
+    };
+}
+
+QList<Delivery> unasked()
+{
+    const QByteArray a = batchRecord(3), b = batchRecord(4), c = batchRecord(5);
+    const auto row = [](const char *name, QList<Step> before, QList<QByteArray> truth, int askMs) {
+        Delivery d;
+        d.name = QString::fromLatin1(name);
+        d.before = before;
+        d.beforeTruth = truth;
+        d.askMs = askMs;
+        return d;
+    };
+    return {
+        row("nothing before Download", {}, {}, 300),
+        row("Download clicked at once", {}, {}, 0),
+        row("half a record, then Download", {{300, a.left(3)}}, {}, 300),
+        row("half a record, Download clicked at once", {{300, a.left(3)}}, {}, 20),
+        row("half a record, Download after 1.2 s", {{300, a.left(3)}}, {}, 1200),
+        row("five bytes, 2 s of silence, two records, then Download",
+            {{300, a.left(5)}, {2000, b + c}}, {b, c}, 300),
+        row("half a record, 2 s of silence, two records and a half, Download at once",
+            {{300, a.left(3)}, {2000, b + c + a.left(3)}}, {b, c}, 20),
+        row("two records unasked, then Download", {{300, b + c}}, {b, c}, 300),
+        row("a stream flowing when the port opened", {{0, a.mid(2) + b + c}}, {b, c}, 300),
+        row("a stream flowing when the port opened, Download clicked at once",
+            {{0, a.mid(2) + b}, {40, c}}, {b, c}, 10),
+    };
 }
 
 Delivery deliver(const QList<QByteArray> &truth, const QList<Edit> &edits,
@@ -110,6 +152,16 @@ QString violation(const Delivery &d, const Outcome &o)
            && o.lines[firstWrong] == truth[firstWrong])
         ++firstWrong;
     const bool faulted = d.edits > 0 && d.netBytes % analyzer::kRecordSize != 0;
+    QList<QByteArray> sentBefore;
+    for (const QByteArray &r : d.beforeTruth)
+        sentBefore << analyzer::decodeRecord(r, analyzer::AnalyzerModel::RM40A).line;
+    for (qsizetype i = 0; i < o.earlier.size(); ++i)
+        if (!sentBefore.contains(o.earlier[i]))
+            return QStringLiteral("line %1 given before Download is no record sent whole")
+                .arg(i + 1);
+    // A pause longer than a second ends a transfer: what came after it is a stream of its own.
+    if (o.noData && o.certain && d.longestPauseMs <= kSecondMs)
+        return QStringLiteral("no readings said and a disturbance reported: two messages");
     if (!o.certain) {
         // Fewer bytes than a record, with the no-data marker in the flags' place, are the
         // analyzer's no-data reply: what the line did to them cannot be told.
@@ -154,19 +206,30 @@ QString described(const Delivery &d, const Outcome &o)
 
 Outcome frame(const Delivery &d)
 {
+    analyzer::CommandEcho echo;
     analyzer::RecordFramer framer;
-    framer.beginTransfer();
+    framer.reset(0);
     Outcome o;
+    bool asked = false; // Download went out
+    quint64 reported = 0; // the transfer whose disturbance was reported last
+    qint64 now = 0, lastByte = 0;
     const auto take = [&] {
         while (framer.hasBlock()) {
             const analyzer::DecodeResult r =
                 analyzer::decodeRecord(framer.takeBlock(), analyzer::AnalyzerModel::RM40A);
+            QList<QByteArray> &lines = asked ? o.lines : o.earlier;
             if (!r.isNoData())
-                o.lines << r.line;
-            else if (o.lines.isEmpty())
+                lines << r.line;
+            else if (asked && o.lines.isEmpty())
                 o.noData = true;
             else
-                o.lines << QByteArrayLiteral("<no data>");
+                lines << QByteArrayLiteral("<no data>");
+        }
+        // Once per transfer, behind its blocks, as the control raises it.
+        if (framer.disturbance() && framer.transferNumber() != reported) {
+            reported = framer.transferNumber();
+            if (asked && !o.certain)
+                o.certain = framer.disturbance();
         }
     };
     // The control's timer: it fires when the framer's decision falls due before more bytes.
@@ -179,15 +242,36 @@ Outcome frame(const Delivery &d)
             take();
         }
     };
-    qint64 now = 0;
-    for (const Step &s : d.steps) {
-        quietUntil(now + s.pauseMs);
-        now += s.pauseMs;
-        framer.receive(s.bytes, now);
+    const auto arrive = [&](qint64 pauseMs, const QByteArray &bytes) {
+        quietUntil(now + pauseMs);
+        now += pauseMs;
+        lastByte = now;
+        framer.receive(echo.received(bytes), now);
         take();
+    };
+    echo.sent("SE");
+    if (d.echo)
+        arrive(0, "SE");
+    for (const Step &s : d.before)
+        arrive(s.pauseMs, s.bytes);
+    quietUntil(now + d.askMs);
+    now += d.askMs;
+    // Download waits for a quiet line, dropping what arrives meanwhile; nothing does here.
+    if (now - lastByte < analyzer::RecordFramer::kStreamQuietMs) {
+        framer.abandonTransfer();
+        quietUntil(lastByte + analyzer::RecordFramer::kStreamQuietMs);
+        now = lastByte + analyzer::RecordFramer::kStreamQuietMs;
     }
+    echo.decideBeforeAnswer();
+    framer.beginTransfer();
+    take();
+    asked = true;
+    echo.sent("SK");
+    if (d.echo)
+        arrive(0, "SK");
+    for (const Step &s : d.steps)
+        arrive(s.pauseMs, s.bytes);
     quietUntil(std::numeric_limits<qint64>::max());
-    o.certain = framer.disturbance();
     return o;
 }
 
@@ -201,13 +285,16 @@ std::optional<qsizetype> certainIn(const QString &message)
     return std::nullopt;
 }
 
-Outcome shown(const QByteArray &boardText, const QString &report, bool noData)
+Outcome shown(const QByteArray &boardText, const QString &report, bool noData,
+              const QByteArray &before)
 {
     Outcome o;
     o.lines = boardText.split('\n');
     o.lines.removeLast();
     for (QByteArray &l : o.lines)
         l.chop(1);
+    o.earlier = o.lines.mid(0, before.count('\n'));
+    o.lines.remove(0, o.earlier.size());
     if (!report.isEmpty())
         o.certain = certainIn(report).value_or(-1);
     o.noData = noData;
@@ -243,6 +330,16 @@ QList<Delivery> sample()
         d.name = QString::fromLatin1(name);
         return d;
     };
+    const QList<QByteArray> firsts = lookAlikes();
+    const auto first = [&](int which, const char *name, QList<Edit> edits) {
+        Delivery d = deliver(QList<QByteArray>{firsts[which]} + cells.mid(1), edits);
+        d.name = QString::fromLatin1(name);
+        return d;
+    };
+    Delivery unaskedPiece = row("five bytes unasked, 2 s of silence, two records unasked", {});
+    const Delivery before = unasked()[5];
+    unaskedPiece.before = before.before;
+    unaskedPiece.beforeTruth = before.beforeTruth;
     QList<Pause> everyByte;
     for (int at = 1; at < 120; ++at)
         everyByte << Pause{at, 40};
@@ -261,6 +358,14 @@ QList<Delivery> sample()
         row("a byte lost in reading 4, two added in reading 14",
             {{K::Lose, 20, 1}, {K::Add, 80, 2, '\xFF'}}),
         row("a slow steady line: every byte 40 ms after the last", {}, everyByte),
+        first(0, "a first reading in group 83 lost its second and third bytes: S E S K",
+              {{K::Lose, 1, 2}}),
+        first(1, "a first reading in group 83 lost its second to fourth bytes: S E S",
+              {{K::Lose, 1, 3}}),
+        first(4, "a byte added before a first reading in group 136", {{K::Add, 0, 1, '\x05'}}),
+        first(5, "the group byte lost of a first reading whose resistance starts with 136",
+              {{K::Lose, 0, 1}}),
+        unaskedPiece,
     };
 }
 

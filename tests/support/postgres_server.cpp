@@ -110,6 +110,14 @@ QString PostgresServer::newDatabase()
     return url(name);
 }
 
+QString PostgresServer::copyOf(const QString &database)
+{
+    const QString name = QStringLiteral("register%1").arg(++databases_);
+    run({bin_ + QStringLiteral("/createdb"), QStringLiteral("-h"), dir_.path(),
+         QStringLiteral("-U"), user(), QStringLiteral("-T"), database, name});
+    return url(name);
+}
+
 QString PostgresServer::url(const QString &database, const QString &user) const
 {
     return QStringLiteral("postgresql:///%1?host=%2&user=%3")

@@ -22,6 +22,9 @@ public:
     QString user() const { return QStringLiteral("tester"); }
     // Makes a new empty database and returns its register address.
     QString newDatabase();
+    // Makes a new database as a copy of the one named (no connection may be open to it)
+    // and returns its register address.
+    QString copyOf(const QString &database);
     // The address of a database on this server (which need not exist).
     QString url(const QString &database, const QString &user = QString()) const;
     // Sends the signal to every process of the server: SIGSTOP freezes it as a hung host

@@ -3,6 +3,7 @@
 // Fresh registers on both kinds of storage, so that one test table runs on each.
 #include "postgres_server.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,6 +28,19 @@ public:
         if (backend == u"postgresql")
             return server_->newDatabase();
         return dir_.filePath(QStringLiteral("cells%1.sqlite").arg(++files_));
+    }
+
+    // The address of a new register holding what the one at `address` holds now (no
+    // program may have it open).
+    QString copy(const QString &backend, const QString &address)
+    {
+        if (backend == u"postgresql")
+            return server_->copyOf(address.section(u'/', 3).section(u'?', 0, 0));
+        const QString to = dir_.filePath(QStringLiteral("cells%1.sqlite").arg(++files_));
+        if (QFile::exists(address + QStringLiteral("-wal"))
+            && !QFile::copy(address + QStringLiteral("-wal"), to + QStringLiteral("-wal")))
+            return {};
+        return QFile::copy(address, to) ? to : QString();
     }
 
 private:
