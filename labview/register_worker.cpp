@@ -64,9 +64,12 @@ bool RegisterWorker::tryOpen()
         nextOpen_ = std::chrono::steady_clock::now() + options_.backoff.after(failures_);
         return false;
     }
-    failures_ = 0;
     lastVersion_.clear();
     remember();
+    poll(); // where writes are counted from
+    if (!register_)
+        return false; // opened but not readable: still on the backoff's schedule
+    failures_ = 0;
     // What was read before may be another register's now.
     if (options_.changed)
         options_.changed();
@@ -126,7 +129,9 @@ void RegisterWorker::poll()
             options_.changed();
         lastVersion_ = version;
     } catch (const core::Error &) {
-        drop(now);
+        // Opens but cannot be read: waited on like one that cannot be opened.
+        ++failures_;
+        drop(now + options_.backoff.after(failures_));
     }
 }
 
@@ -136,6 +141,7 @@ void RegisterWorker::loop(std::promise<void> &opened)
         register_ = std::make_unique<cellregister::CellRegister>(
             options_.location, options_.lockWaitMilliseconds, cellregister::Opening::MustExist);
         remember();
+        poll(); // where writes are counted from: a write before the first poll is one too
         opened.set_value();
     } catch (...) {
         opened.set_exception(std::current_exception());
