@@ -190,21 +190,35 @@ CellRegister::CellRegister(const Location &location, int lockWaitMilliseconds, O
     : location_(location), lockWaitMilliseconds_(lockWaitMilliseconds)
 {
     connection_ = QStringLiteral("cellregister-%1").arg(connectionCount.fetchAndAddOrdered(1));
-    if (!location_.postgres)
-        checkFile(opening);
-    open();
-    bringSchemaUpToDate(opening);
+    try {
+        if (!location_.postgres)
+            checkFile(opening);
+        open();
+        bringSchemaUpToDate(opening);
+    } catch (...) {
+        // No destructor runs for a register that was never made: what the attempt took (the
+        // connection, its file or socket, the driver's memory) is given back here, so that a
+        // program that tries again and again holds no more than one attempt's worth.
+        close();
+        throw;
+    }
 }
 
 CellRegister::~CellRegister()
 {
-    {
+    close();
+}
+
+void CellRegister::close()
+{
+    if (db_.isValid()) {
         const Call call(*this);
         db_.close();
     }
     watch_.reset();
     db_ = QSqlDatabase();
-    QSqlDatabase::removeDatabase(connection_);
+    if (QSqlDatabase::contains(connection_))
+        QSqlDatabase::removeDatabase(connection_);
 }
 
 void CellRegister::fail(const QString &what, const QString &driverText,

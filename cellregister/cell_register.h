@@ -110,6 +110,7 @@ private:
     void rollBack();
     void watchServer();
     void open();
+    void close();
     int readVersion();
     void enableWal();
     void bringSchemaUpToDate(Opening opening);

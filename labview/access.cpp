@@ -2,6 +2,9 @@
 
 #include <QHostAddress>
 
+#include <cctype>
+#include <cmath>
+
 namespace labview {
 
 std::optional<ListenAddress> parseListenAddress(const QString &text)
@@ -52,10 +55,34 @@ std::string_view presentedToken(const Credentials &c)
         const std::string_view pair = trimmed(rest.substr(0, semi));
         rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
         const std::size_t eq = pair.find('=');
-        if (eq != std::string_view::npos && pair.substr(0, eq) == kTokenCookie)
+        if (eq != std::string_view::npos && pair.substr(0, eq) == c.cookieName)
             return pair.substr(eq + 1);
     }
     return {};
+}
+
+std::string tokenCookieName(int port)
+{
+    return "lab_token_" + std::to_string(port);
+}
+
+double tokenBits(std::string_view token)
+{
+    int counts[256] = {};
+    for (char ch : token) {
+        const auto u = static_cast<unsigned char>(ch);
+        // Only what a cookie and a header carry as it is.
+        if (!(std::isalnum(u) || u == '-' || u == '_' || u == '.' || u == '~'))
+            return 0;
+        ++counts[u];
+    }
+    double perChar = 0;
+    for (int n : counts)
+        if (n > 0) {
+            const double p = double(n) / double(token.size());
+            perChar -= p * std::log2(p);
+        }
+    return perChar * double(token.size());
 }
 
 bool sameToken(std::string_view a, std::string_view b)

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // Who may do what, decided from a request's headers alone.
@@ -24,6 +25,7 @@ struct Credentials {
     std::string_view origin;
     std::string_view fetchSite; // Sec-Fetch-Site
     std::string_view contentType;
+    std::string_view cookieName = "lab_token"; // tokenCookieName(port)
 };
 
 // The token a request carries in its cookie or its Authorization header, if any.
@@ -37,6 +39,15 @@ bool sameOrigin(const Credentials &c);
 // cannot rename its own host to ours and read the register through the browser.
 bool hostAllowed(std::string_view host, const QString &listenHost, int port);
 
-inline constexpr char kTokenCookie[] = "lab_token";
+// Browsers send a cookie to every port of its host: each server's has its port in its name,
+// so that two servers on one host keep their tokens apart.
+std::string tokenCookieName(int port);
+// How long a browser keeps the token: the README promises it stays.
+inline constexpr int kTokenCookieSeconds = 400 * 24 * 3600;
+
+// The bits a token shows by its characters' spread (their Shannon entropy times its
+// length): a token file must hold at least kMinTokenBits of random-looking text.
+double tokenBits(std::string_view token);
+inline constexpr double kMinTokenBits = 128;
 
 } // namespace labview

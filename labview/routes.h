@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/verdict.h"
+#include "labview/request_scan.h"
 #include "report/batch.h"
 
 #include <QString>
@@ -47,7 +48,9 @@ struct Target {
 };
 
 inline constexpr int kMaxParams = 24;
-inline constexpr int kMaxParamBytes = 512;
+// A parameter may be as long as a request line is (a label of the register has no bound of its
+// own): the connections refuse a longer line before it is routed.
+inline constexpr int kMaxParamBytes = int(RequestLimits{}.line);
 
 Target route(std::string_view method, std::string_view target);
 

@@ -26,6 +26,9 @@ struct ServeOptions {
     // when first needed: for another address than loopback, or for actions.
     QString tokenFile;
     bool allowActions = false; // retire and restore, with the token
+    // How long an action waits for another program writing the register. Pages never wait
+    // for it: they read through a connection of their own.
+    int lockWaitMilliseconds = 10'000;
     std::function<void(const Started &)> started;
     // Asked about ten times a second; true ends serving.
     std::function<bool()> stop;

@@ -5,8 +5,11 @@
 #include "cellregister/cell_summary.h"
 #include "cellregister/errors.h"
 #include "labview/access.h"
+#include "labview/client_stream.h"
+#include "labview/connections.h"
 #include "labview/errors.h"
 #include "labview/pages.h"
+#include "labview/register_worker.h"
 #include "labview/views.h"
 #include "report/html_report.h"
 #include "report/labels.h"
@@ -42,14 +45,14 @@ namespace {
 using namespace std::chrono_literals;
 
 // Bounds that keep a crowd of clients, slow or hostile, from holding more than this much:
-// the worker threads each serve one connection at a time, the accepted connections beyond
-// them wait in a short queue, and beyond that the kernel's backlog; a request line and its
-// headers are held to the library's 8 KiB each, a body to kMaxBody.
-constexpr std::size_t kWorkers = 96;
-constexpr std::size_t kQueued = 256;
-constexpr std::size_t kMaxBody = 16 * 1024;
-// Live streams each hold a worker; the rest are left for pages and data.
+// every request is read whole by one thread within the connections' limits before a worker
+// sees it; pages and data have a pool of workers, the heavy downloads a small one, and the
+// live streams, which hold a worker each for as long as they live, one of their own.
+constexpr LaneSize kPageWorkers{32, 256};
+constexpr LaneSize kHeavyWorkers{2, 6};
 constexpr int kMaxStreams = 64;
+constexpr LaneSize kStreamWorkers{kMaxStreams, 0};
+constexpr std::size_t kMaxBody = 16 * 1024;
 // A stream ends after this long and the browser reconnects, so that none lives forever.
 constexpr auto kStreamLifetime = 10min;
 constexpr auto kPoll = 250ms;
@@ -59,60 +62,37 @@ constexpr std::size_t kMaxLabels = 2'000;
 const char kPolicy[] = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
                        "connect-src 'self'; base-uri 'none'; form-action 'self'; "
                        "frame-ancestors 'none'";
-
-// The worker threads: a fixed number, each serving one connection at a time.
-class Workers : public httplib::TaskQueue {
-public:
-    Workers(std::size_t threads, std::size_t queued) : queued_(queued)
-    {
-        for (std::size_t i = 0; i < threads; ++i)
-            threads_.emplace_back([this] { work(); });
-    }
-    void enqueue(std::function<void()> fn) override
-    {
-        std::unique_lock lock(mutex_);
-        // Holding the accepting thread here leaves further connections in the kernel's backlog.
-        notFull_.wait(lock, [&] { return jobs_.size() < queued_ || shutdown_; });
-        jobs_.push_back(std::move(fn));
-        notEmpty_.notify_one();
-    }
-    void shutdown() override
-    {
-        {
-            std::lock_guard lock(mutex_);
-            shutdown_ = true;
-        }
-        notEmpty_.notify_all();
-        notFull_.notify_all();
-        for (std::thread &t : threads_)
-            t.join();
-    }
-
-private:
-    void work()
-    {
-        for (;;) {
-            std::function<void()> job;
-            {
-                std::unique_lock lock(mutex_);
-                notEmpty_.wait(lock, [&] { return !jobs_.empty() || shutdown_; });
-                if (jobs_.empty())
-                    break;
-                job = std::move(jobs_.front());
-                jobs_.pop_front();
-                notFull_.notify_one();
-            }
-            job();
-        }
-    }
-
-    std::size_t queued_;
-    std::mutex mutex_;
-    std::condition_variable notEmpty_, notFull_;
-    std::deque<std::function<void()>> jobs_;
-    std::vector<std::thread> threads_;
-    bool shutdown_ = false;
+const std::pair<const char *, const char *> kDefaultHeaders[] = {
+    {"Content-Security-Policy", kPolicy},
+    {"X-Content-Type-Options", "nosniff"},
+    {"Referrer-Policy", "no-referrer"},
+    {"X-Frame-Options", "DENY"},
+    {"Cross-Origin-Opener-Policy", "same-origin"},
+    {"Cross-Origin-Resource-Policy", "same-origin"},
+    {"Cache-Control", "no-store"},
 };
+
+// The library's parser and router, fed with requests that the connections have read whole.
+class Http : public httplib::Server {
+public:
+    using httplib::Server::process_request;
+    socket_t listening() const { return svr_sock_; }
+    // Ends the live streams' loops, which ask the library whether it is shutting down.
+    void forget() { svr_sock_ = INVALID_SOCKET; }
+};
+
+// Which workers serve a request, from its request line alone.
+Lane laneOf(std::string_view line)
+{
+    const std::size_t space = line.find(' ');
+    const std::string_view target = space == std::string_view::npos ? line : line.substr(space + 1);
+    if (target.substr(0, 10) == "/download/")
+        return Lane::Heavy;
+    if (target.substr(0, 7) == "/events"
+        && (target.size() == 7 || target[7] == '?' || target[7] == ' '))
+        return Lane::Stream;
+    return Lane::Pages;
+}
 
 QByteArray errorJson(const QString &message)
 {
@@ -128,6 +108,36 @@ void setJson(httplib::Response &res, int status, const QByteArray &json)
 void setError(httplib::Response &res, int status, const QString &message)
 {
     setJson(res, status, errorJson(message));
+}
+
+const char *statusText(int status)
+{
+    switch (status) {
+    case 400: return "Bad Request";
+    case 408: return "Request Timeout";
+    case 413: return "Payload Too Large";
+    case 414: return "URI Too Long";
+    case 431: return "Request Header Fields Too Large";
+    case 501: return "Not Implemented";
+    default: return "Service Unavailable";
+    }
+}
+
+// A whole answer for a request refused before it reached a worker, with the headers every
+// answer carries, and the connection closed after it.
+std::string refusal(int status, std::string_view reason)
+{
+    const QByteArray json =
+        errorJson(QStringLiteral("The request is refused: %1")
+                      .arg(QString::fromUtf8(reason.data(), qsizetype(reason.size()))));
+    std::string text = "HTTP/1.1 " + std::to_string(status) + " " + statusText(status)
+        + "\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: "
+        + std::to_string(json.size()) + "\r\nConnection: close\r\n";
+    if (status == 503)
+        text += "Retry-After: 2\r\n";
+    for (const auto &[name, value] : kDefaultHeaders)
+        text += std::string(name) + ": " + value + "\r\n";
+    return text + "\r\n" + json.toStdString();
 }
 
 // The token kept in file, made when there is none: 32 random bytes in hexadecimal, in a
@@ -147,10 +157,13 @@ QString tokenFrom(const QString &file, bool *made)
             throw EServeFault(QStringLiteral("Cannot read the access token file %1: %2")
                                   .arg(file, f.errorString()));
         const QString token = QString::fromLatin1(f.readAll()).trimmed();
-        if (token.size() < 32 || token.contains(u' ') || token.contains(u';'))
-            throw EServeFault(QStringLiteral("The access token file %1 holds no token; remove it "
-                                             "and a new one is made")
-                                  .arg(file));
+        if (tokenBits(token.toStdString()) < kMinTokenBits)
+            throw EServeFault(QStringLiteral("The access token file %1 holds no token that is "
+                                             "hard enough to guess (at least %2 random bits in "
+                                             "letters and digits); remove it and a new one is "
+                                             "made")
+                                  .arg(file)
+                                  .arg(kMinTokenBits));
         return token;
     }
     QDir().mkpath(QFileInfo(file).absolutePath());
@@ -174,6 +187,16 @@ QString tokenFrom(const QString &file, bool *made)
     return token;
 }
 
+// The register's own messages name its file, or its server's user and socket: not for
+// anyone who can reach the pages. Said the same whatever went wrong.
+void registerDown(httplib::Response &res)
+{
+    res.set_header("Retry-After", "2");
+    setError(res, 503,
+             QStringLiteral("The register cannot be read just now (damaged, moved, locked, or "
+                            "its server away); this server tries again by itself"));
+}
+
 std::string header(const httplib::Request &req, const char *name)
 {
     return req.get_header_value(name);
@@ -195,10 +218,9 @@ public:
     ServeOptions options;
     Started started;
     std::string token; // empty when none is kept
-    httplib::Server http;
-    std::thread listener, registerThread;
+    Http http;
+    std::unique_ptr<Connections> connections;
     std::atomic<bool> stopping{false};
-    std::atomic<bool> listenEnded{false};
 
     // Counts the register's changes as seen by the watcher.
     std::atomic<quint64> generation{1};
@@ -210,21 +232,17 @@ public:
     quint64 cacheGeneration = 0;
     std::atomic<int> streams{0};
 
-    // The register has one connection, on a thread of its own, that every request's reads and
-    // writes go through: a connection belongs to the thread that opened it, and one
-    // connection keeps a PostgreSQL server's count of them to one per view. The same thread
-    // polls for changes between jobs.
-    std::mutex jobsMutex;
-    std::condition_variable jobsReady;
-    std::deque<std::function<void(cellregister::CellRegister *)>> jobs;
-    bool registerStop = false;
-    QString openFault;
-    bool suspect = false;
+    // Pages read the register through one connection on a thread of its own, which also
+    // polls for changes; actions write through another, so that a read never waits behind a
+    // write that waits for another program's lock. A connection belongs to the thread that
+    // opened it.
+    std::unique_ptr<RegisterWorker> reader, writer;
     template <typename F>
-    auto onRegister(F f) -> decltype(f(std::declval<cellregister::CellRegister &>()));
-    void registerLoop(std::promise<void> &opened);
+    auto onRegister(F f) -> decltype(f(std::declval<cellregister::CellRegister &>()))
+    {
+        return reader->run(std::move(f));
+    }
     void changedNow();
-    void stopRegister();
 
     std::shared_ptr<const CellsSnapshot> cells();
     httplib::Server::HandlerResponse handle(const httplib::Request &req, httplib::Response &res);
@@ -235,36 +253,6 @@ public:
                   report::Language lang);
     void stream(httplib::Response &res);
 };
-
-template <typename F>
-auto Server::Impl::onRegister(F f) -> decltype(f(std::declval<cellregister::CellRegister &>()))
-{
-    using Result = decltype(f(std::declval<cellregister::CellRegister &>()));
-    auto task = std::make_shared<std::packaged_task<Result(cellregister::CellRegister *)>>(
-        [this, f = std::move(f)](cellregister::CellRegister *r) -> Result {
-            if (!r)
-                throw ERegisterFault(openFault);
-            try {
-                return f(*r);
-            } catch (const EUnknownEntry &) {
-                throw;
-            } catch (const ENotEnoughCells &) {
-                throw;
-            } catch (const EProposalChanged &) {
-                throw;
-            } catch (const core::Error &) {
-                suspect = true; // perhaps a server gone: the next job opens afresh
-                throw;
-            }
-        });
-    auto result = task->get_future();
-    {
-        std::lock_guard lock(jobsMutex);
-        jobs.push_back([task](cellregister::CellRegister *r) { (*task)(r); });
-    }
-    jobsReady.notify_one();
-    return result.get();
-}
 
 void Server::Impl::changedNow()
 {
@@ -300,16 +288,12 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
             started.token = t;
     }
     // Refuses a register that is not there before anything listens.
-    std::promise<void> opened;
-    registerThread = std::thread([this, &opened] { registerLoop(opened); });
-    try {
-        opened.get_future().get();
-    } catch (...) {
-        registerThread.join();
-        throw;
-    }
+    RegisterWorker::Options readOptions{o.location, 2'000, [this] { changedNow(); }, {}, kPoll};
+    reader = std::make_unique<RegisterWorker>(readOptions);
+    if (o.allowActions)
+        writer = std::make_unique<RegisterWorker>(
+            RegisterWorker::Options{o.location, o.lockWaitMilliseconds, {}, {}, kPoll});
 
-    http.new_task_queue = [] { return new Workers(kWorkers, kQueued); };
     http.set_payload_max_length(kMaxBody);
     // The library would also share the port with any other socket of the same user
     // (SO_REUSEPORT), so that a second server would take half of the first one's clients;
@@ -318,19 +302,12 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
         int yes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
-    http.set_read_timeout(2, 0);
-    http.set_write_timeout(5, 0);
-    http.set_keep_alive_timeout(2);
-    http.set_keep_alive_max_count(100);
-    http.set_default_headers({
-        {"Content-Security-Policy", kPolicy},
-        {"X-Content-Type-Options", "nosniff"},
-        {"Referrer-Policy", "no-referrer"},
-        {"X-Frame-Options", "DENY"},
-        {"Cross-Origin-Opener-Policy", "same-origin"},
-        {"Cross-Origin-Resource-Policy", "same-origin"},
-        {"Cache-Control", "no-store"},
-    });
+    http.set_keep_alive_timeout(
+        std::chrono::duration_cast<std::chrono::seconds>(ConnectionLimits{}.idle).count());
+    httplib::Headers defaults;
+    for (const auto &[name, value] : kDefaultHeaders)
+        defaults.emplace(name, value);
+    http.set_default_headers(defaults);
     http.set_pre_routing_handler(
         [this](const httplib::Request &req, httplib::Response &res) { return handle(req, res); });
     const auto action = [this](const httplib::Request &req, httplib::Response &res) {
@@ -352,7 +329,6 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
         port = -1;
     if (port <= 0) {
         const QString reason = QString::fromLocal8Bit(strerror(errno));
-        stopRegister();
         throw EServeFault(
             QStringLiteral("Cannot listen on %1:%2: %3").arg(o.host).arg(o.port).arg(reason));
     }
@@ -362,103 +338,29 @@ Server::Impl::Impl(const ServeOptions &o) : options(o)
     if (!started.token.isEmpty())
         started.url += QStringLiteral("?token=") + started.token;
 
-    listener = std::thread([this] {
-        http.listen_after_bind();
-        listenEnded = true;
-    });
-    // The library's stop() does nothing before the accept loop runs: a server stopped as soon
-    // as it was made would otherwise serve on with nobody to stop it.
-    while (!http.is_running() && !listenEnded)
-        std::this_thread::sleep_for(1ms);
+    ConnectionLimits limits;
+    limits.request.body = kMaxBody;
+    Connections::Handlers handlers;
+    handlers.lane = laneOf;
+    handlers.serve = [this](ClientStream &stream, bool closeConnection) {
+        bool closed = false;
+        const bool written = http.process_request(stream, closeConnection, closed, nullptr);
+        return written && !closed;
+    };
+    handlers.refusal = [](int status, std::string_view reason) { return refusal(status, reason); };
+    connections = std::make_unique<Connections>(http.listening(), limits, kPageWorkers,
+                                                kHeavyWorkers, kStreamWorkers, handlers);
 }
 
 Server::Impl::~Impl()
 {
     stopping = true;
     changed.notify_all();
-    // The server's stop does nothing until its loop has begun: a server stopped right after
-    // it started would listen for good. Stop it until its loop has ended.
-    while (listener.joinable() && !listenEnded) {
-        http.stop();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (listener.joinable())
-        listener.join();
-    stopRegister();
-}
-
-void Server::Impl::stopRegister()
-{
-    {
-        std::lock_guard lock(jobsMutex);
-        registerStop = true;
-    }
-    jobsReady.notify_all();
-    if (registerThread.joinable())
-        registerThread.join();
-}
-
-// Between jobs, cheap polls of a number that moves with every write: SQLite's data version
-// of this connection moves when any other connection commits (this one's own writes are
-// told by the actions); PostgreSQL's next transaction id moves only when a transaction
-// writes (reads take none). Neither scans the register.
-void Server::Impl::registerLoop(std::promise<void> &opened)
-{
-    std::unique_ptr<cellregister::CellRegister> r;
-    const auto open = [&] {
-        r = std::make_unique<cellregister::CellRegister>(options.location, 2'000,
-                                                         cellregister::Opening::MustExist);
-    };
-    try {
-        open();
-        opened.set_value();
-    } catch (...) {
-        opened.set_exception(std::current_exception());
-        return;
-    }
-    QString last;
-    auto nextPoll = std::chrono::steady_clock::now();
-    for (;;) {
-        std::function<void(cellregister::CellRegister *)> job;
-        {
-            std::unique_lock lock(jobsMutex);
-            jobsReady.wait_until(lock, nextPoll, [&] { return registerStop || !jobs.empty(); });
-            if (!jobs.empty()) {
-                job = std::move(jobs.front());
-                jobs.pop_front();
-            } else if (registerStop) {
-                return;
-            }
-        }
-        if (suspect || !r) {
-            suspect = false;
-            try {
-                r.reset();
-                open();
-            } catch (const core::Error &e) {
-                r.reset();
-                openFault = e.message();
-            }
-        }
-        if (job)
-            job(r.get());
-        if (std::chrono::steady_clock::now() < nextPoll || !r)
-            continue;
-        nextPoll = std::chrono::steady_clock::now() + kPoll;
-        try {
-            QSqlQuery q =
-                r->run(r->isPostgres()
-                           ? QStringLiteral("SELECT pg_snapshot_xmax(pg_current_snapshot())::text")
-                           : QStringLiteral("PRAGMA data_version"));
-            const QString now = r->next(q) ? q.value(0).toString() : QString();
-            q.finish();
-            if (!last.isNull() && now != last)
-                changedNow();
-            last = now;
-        } catch (const core::Error &) {
-            suspect = true;
-        }
-    }
+    const socket_t listening = http.listening();
+    http.forget();
+    connections.reset();
+    if (listening != INVALID_SOCKET)
+        ::close(listening);
 }
 
 httplib::Server::HandlerResponse Server::Impl::handle(const httplib::Request &req,
@@ -475,8 +377,8 @@ httplib::Server::HandlerResponse Server::Impl::handle(const httplib::Request &re
         setError(res, 404, e.message());
     } catch (const ENotEnoughCells &e) {
         setError(res, 409, e.message());
-    } catch (const core::Error &e) {
-        setError(res, 503, e.message());
+    } catch (const core::Error &) {
+        registerDown(res);
     }
     return httplib::Server::HandlerResponse::Handled;
 }
@@ -512,15 +414,16 @@ bool Server::Impl::admitted(const httplib::Request &req, httplib::Response &res,
         res.status = 303;
         res.set_header("Location", (location + query).toStdString());
         res.set_header("Set-Cookie",
-                       std::string(kTokenCookie) + "=" + token
-                           + "; Path=/; HttpOnly; SameSite=Strict");
+                       tokenCookieName(started.port) + "=" + token + "; Path=/; Max-Age="
+                           + std::to_string(kTokenCookieSeconds) + "; HttpOnly; SameSite=Strict");
         return false;
     }
     if (!started.tokenRequired)
         return true;
     const std::string cookie = header(req, "Cookie");
     const std::string authorization = header(req, "Authorization");
-    if (sameToken(presentedToken({cookie, authorization, {}, {}, {}, {}}), token))
+    const std::string cookieName = tokenCookieName(started.port);
+    if (sameToken(presentedToken({cookie, authorization, {}, {}, {}, {}, cookieName}), token))
         return true;
     setError(res, 401, QStringLiteral("This server needs its access token"));
     return false;
@@ -644,7 +547,8 @@ void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
     const std::string origin = header(req, "Origin");
     const std::string site = header(req, "Sec-Fetch-Site");
     const std::string type = header(req, "Content-Type");
-    const Credentials c{cookie, authorization, host, origin, site, type};
+    const std::string cookieName = tokenCookieName(started.port);
+    const Credentials c{cookie, authorization, host, origin, site, type, cookieName};
     if (!sameToken(presentedToken(c), token)) {
         setError(res, 401, QStringLiteral("Actions need the access token"));
         return;
@@ -672,7 +576,7 @@ void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
     try {
         const bool retire = req.path == "/api/retire";
         const QString reason = body.value("reason").toString();
-        onRegister([&](cellregister::CellRegister &r) {
+        writer->run([&](cellregister::CellRegister &r) {
             if (replace)
                 applyReplacement(r, pack, label, spare, body.value("keep").toBool(),
                                  analysis::Rules{});
@@ -682,7 +586,12 @@ void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
                 cellregister::restoreCell(r, label);
             return 0;
         });
-        changedNow();
+        // Told once, when the pages' own connection sees the write.
+        try {
+            reader->lookNow();
+        } catch (const core::Error &) {
+            changedNow();
+        }
         setJson(res, 200,
                 QJsonDocument(QJsonObject{{"label", label}}).toJson(QJsonDocument::Compact));
     } catch (const EUnknownEntry &e) {
@@ -691,8 +600,10 @@ void Server::Impl::act(const httplib::Request &req, httplib::Response &res)
         setError(res, 409, e.message());
     } catch (const EProposalChanged &e) {
         setError(res, 409, e.message());
-    } catch (const core::Error &e) {
-        setError(res, 503, e.message());
+    } catch (const EDuplicateEntry &e) {
+        setError(res, 409, e.message());
+    } catch (const core::Error &) {
+        registerDown(res);
     }
 }
 

@@ -51,6 +51,7 @@ int runServe(const Invocation &inv)
         o.port = at->port;
     }
     o.allowActions = inv.allowActions;
+    o.lockWaitMilliseconds = inv.lockWaitMilliseconds;
     o.started = [](const labview::Started &s) {
         printMessage(QStringLiteral("battery-analyzer-cli: serve: %1").arg(s.url));
         if (!s.token.isEmpty())

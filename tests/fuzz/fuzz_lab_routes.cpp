@@ -1,8 +1,11 @@
 // The lab view's routing and parameters on arbitrary request targets: a target names a page
 // of the fixed table exactly or nothing, decoded parameters stay within their bounds, and a
 // table query either reads or names the parameter it refused. The rest of the input goes
-// through the header readers and the listen address parser, which must hold their own.
+// through the header readers, the listen address parser and the connections' request scan,
+// which must hold their own: a whole request is whole again on its own bytes, and a refusal
+// is one of the few answers the reader gives.
 #include "labview/access.h"
+#include "labview/request_scan.h"
 #include "labview/routes.h"
 
 #include <cmath>
@@ -75,5 +78,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             + QString::number(a->port);
         require(labview::parseListenAddress(again) == a);
     }
+    const labview::RequestLimits small{64, 256, 8, 64};
+    const labview::RequestScan scan = labview::scanRequest(other, small);
+    using Outcome = labview::RequestScan::Outcome;
+    if (scan.outcome == Outcome::Whole) {
+        require(scan.length >= 4 && scan.length <= other.size());
+        const labview::RequestScan again =
+            labview::scanRequest(other.substr(0, scan.length), small);
+        require(again.outcome == Outcome::Whole && again.length == scan.length);
+    } else if (scan.outcome == Outcome::Refused) {
+        require(scan.status == 400 || scan.status == 413 || scan.status == 414 || scan.status == 431
+                || scan.status == 501);
+    }
+    require(labview::tokenBits(other) >= 0);
     return 0;
 }

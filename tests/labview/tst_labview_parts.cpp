@@ -1,6 +1,8 @@
 // The lab view's pure parts: routing and parameters, access decisions, and the cells table's
 // filters and order.
 #include "labview/access.h"
+#include "labview/register_worker.h"
+#include "labview/request_scan.h"
 #include "labview/routes.h"
 #include "labview/views.h"
 
@@ -34,6 +36,8 @@ private slots:
         };
         const QByteArray many = "/api/cells?" + QByteArray("k=1&").repeated(kMaxParams + 1);
         const QByteArray long_ = "/cell?label=" + QByteArray(kMaxParamBytes + 1, 'x');
+        const QByteArray longLabel =
+            "/api/cell?label=" + QByteArray(3'000, 'L'); // as registers take
         const Case cases[] = {
             {"GET", "/", Page::Cells, nullptr},
             {"HEAD", "/static/lab.css", Page::Style, nullptr},
@@ -56,6 +60,7 @@ private slots:
             {"GET", "/download/labels?label=A&pack=P", Page::LabelsFile, "A"},
             {"POST", "/download/report", Page::WrongMethod, nullptr},
             {"GET", "/cell?label=%FF", Page::BadQuery, nullptr},
+            {"GET", longLabel.constData(), Page::CellData, longLabel.constData() + 16},
             {"GET", "/cell?label=a%0Ab", Page::BadQuery, nullptr},
             {"GET", "/cell?=a", Page::BadQuery, nullptr},
             {"GET", long_.constData(), Page::BadQuery, nullptr},
@@ -235,6 +240,76 @@ private slots:
             QVERIFY2(got.join(u' ') == QLatin1String(c.labels), c.query);
             QVERIFY2(out.value("matching").toInt() == c.matching, c.query);
         }
+    }
+    // What a connection has sent: a whole request and its length, more to wait for, or a
+    // refusal as soon as a bound is passed, whatever the transfer coding.
+    void requestScan()
+    {
+        using O = RequestScan::Outcome;
+        const RequestLimits small{64, 128, 3, 10};
+        const std::string get = "GET / HTTP/1.1\r\nHost: h\r\n";
+        struct Case {
+            const char *name;
+            std::string bytes;
+            O outcome;
+            int statusOrLength;
+        };
+        const Case cases[] = {
+            {"whole", get + "\r\n", O::Whole, int(get.size() + 2)},
+            {"pipelined", get + "\r\n" + get, O::Whole, int(get.size() + 2)},
+            {"head unfinished", get, O::NeedMore, 0},
+            {"body counted", "POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc", O::Whole, 41},
+            {"body to come", "POST / HTTP/1.1\r\nContent-Length: 3\r\n\r\nab", O::NeedMore, 0},
+            {"body too long", "POST / HTTP/1.1\r\nContent-Length: 11\r\n\r\n", O::Refused, 413},
+            {"chunked whole",
+             "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", O::Whole,
+             60},
+            {"chunked to come", "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nab",
+             O::NeedMore, 0},
+            {"chunks too long together",
+             "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n6\r\nabcdef\r\n6\r\n",
+             O::Refused, 413},
+            {"chunk size unreadable", "POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n",
+             O::Refused, 400},
+            {"other coding", "POST / HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n", O::Refused, 501},
+            {"length and coding",
+             "POST / HTTP/1.1\r\nContent-Length: 1\r\nTransfer-Encoding: chunked\r\n\r\n",
+             O::Refused, 400},
+            {"two lengths", "POST / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n",
+             O::Refused, 400},
+            {"two hosts", get + "host: g\r\n\r\n", O::Refused, 400},
+            {"too many headers", get + "A: 1\r\nB: 2\r\nC: 3\r\n", O::Refused, 431},
+            {"head too long, unfinished",
+             get + "A: " + std::string(60, 'a') + "\r\nB: " + std::string(50, 'b'), O::Refused,
+             431},
+            {"line too long, unfinished", get + "A: " + std::string(70, 'a'), O::Refused, 400},
+            {"request line too long", "GET /" + std::string(70, 'a'), O::Refused, 414},
+            {"not a request", std::string("\x01\x02", 2), O::Refused, 400},
+        };
+        for (const Case &c : cases) {
+            const RequestScan got = scanRequest(c.bytes, small);
+            QVERIFY2(got.outcome == c.outcome, c.name);
+            if (c.outcome == O::Whole)
+                QVERIFY2(int(got.length) == c.statusOrLength, c.name);
+            if (c.outcome == O::Refused)
+                QVERIFY2(got.status == c.statusOrLength, c.name);
+        }
+    }
+
+    // A token file is trusted only with at least 128 bits of random-looking text; the waits
+    // between reopening a register grow to their bound.
+    void tokenStrengthAndBackoff()
+    {
+        QVERIFY(tokenBits(std::string(40, 'a')) < kMinTokenBits);
+        QVERIFY(tokenBits("0123456789abcdef") < kMinTokenBits); // too short
+        QVERIFY(tokenBits("4f1c9a02b7e35d86c0a1f2e4b6d8903c7e5a1b2c3d4f6e8a9b0c1d2e3f4a5b6c")
+                >= kMinTokenBits);
+        QCOMPARE(tokenBits("4f1c9a02b7e35d86c0a1f2e4b6d8903c 7e5a1b2c3d4f6e8a9b0c1d2e3f4a5b6c"),
+                 0.0);
+        const Backoff b;
+        QCOMPARE(b.after(1), b.first);
+        QCOMPARE(b.after(2), 2 * b.first);
+        QCOMPARE(b.after(50), b.longest);
     }
 };
 

@@ -4,7 +4,10 @@
 #include "cellregister/errors.h"
 #include "cellregister/location.h"
 #include "cellregister/packs.h"
+#include "hostile_clients.h"
 #include "lab_client.h"
+#include "labview/client_stream.h"
+#include "labview/connections.h"
 #include "labview/errors.h"
 #include "register_backends.h"
 
@@ -14,7 +17,13 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <ctime>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 using namespace labview;
@@ -24,6 +33,33 @@ namespace {
 QJsonObject object(const Reply &r)
 {
     return QJsonDocument::fromJson(r.body).object();
+}
+
+// What this process holds: resident kilobytes, open descriptors, and CPU time in ms.
+qint64 residentKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &l : f.readAll().split('\n'))
+        if (l.startsWith("VmRSS:"))
+            return l.mid(6).trimmed().split(' ').first().toLongLong();
+    return 0;
+}
+
+qsizetype openDescriptors()
+{
+    return QDir(QStringLiteral("/proc/self/fd"))
+        .entryList(QDir::NoDotAndDotDot | QDir::System)
+        .size();
+}
+
+qint64 cpuMs()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000
+        + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
 }
 
 } // namespace
@@ -161,7 +197,9 @@ private slots:
              "retired"},
             {"restore by cookie",
              "/api/restore",
-             {{"Cookie", "lab_token=" + token}, {"Content-Type", json}, {"Origin", origin}},
+             {{"Cookie", "lab_token_" + QByteArray::number(server.started().port) + "=" + token},
+              {"Content-Type", json},
+              {"Origin", origin}},
              R"({"label":"A001"})",
              200,
              "stock"},
@@ -318,7 +356,12 @@ private slots:
                  {},
                  401},
                 {"bearer", "/api/cells", {{"Authorization", "Bearer " + token.toLatin1()}}, 200},
-                {"cookie", "/api/cells", {{"Cookie", "lab_token=" + token.toLatin1()}}, 200},
+                {"cookie",
+                 "/api/cells",
+                 {{"Cookie",
+                   "lab_token_" + QByteArray::number(server.started().port) + "="
+                       + token.toLatin1()}},
+                 200},
                 {"from the address", "/cell?label=A%261&token=" + token, {}, 303},
             };
             for (const Case &c : cases) {
@@ -328,8 +371,9 @@ private slots:
                 if (r.status == 303) {
                     QCOMPARE(r.header("location"), QByteArray("/cell?label=A%261"));
                     QCOMPARE(r.header("set-cookie"),
-                             "lab_token=" + token.toLatin1()
-                                 + "; Path=/; HttpOnly; SameSite=Strict");
+                             "lab_token_" + QByteArray::number(server.started().port) + "="
+                                 + token.toLatin1()
+                                 + "; Path=/; Max-Age=34560000; HttpOnly; SameSite=Strict");
                 }
             }
         }
@@ -340,6 +384,12 @@ private slots:
         QCOMPARE(f.readAll().trimmed(), token.toLatin1());
         f.close();
         QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        QVERIFY_THROWS_EXCEPTION(EServeFault, Server{o});
+        // A token anyone could guess is no token.
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(QByteArray(40, 'a') + '\n');
+        f.close();
         QVERIFY_THROWS_EXCEPTION(EServeFault, Server{o});
     }
 
@@ -373,6 +423,14 @@ private slots:
                  + QByteArray(100'000, '{'),
              "HTTP/1.1 413"},
             {"bad query", "GET /api/cells?size=x HTTP/1.1\r\n" + host + "\r\n", "HTTP/1.1 400"},
+            {"two hosts", "GET / HTTP/1.1\r\n" + host + host + "\r\n", "HTTP/1.1 400"},
+            {"many headers",
+             "GET / HTTP/1.1\r\n" + host + QByteArray("X-A: 1\r\n").repeated(100) + "\r\n",
+             "HTTP/1.1 431"},
+            {"huge chunked body",
+             "POST /api/retire HTTP/1.1\r\n" + host + "Transfer-Encoding: chunked\r\n\r\n"
+                 + QByteArray("4000\r\n" + QByteArray(0x4000, '{') + "\r\n").repeated(2),
+             "HTTP/1.1 413"},
         };
         for (const Case &c : cases) {
             const QByteArray got = exchange(port, c.bytes);
@@ -398,6 +456,295 @@ private slots:
         QCOMPARE(ok.status, 200);
         qInfo("answered behind 100 slow connections after %lld ms", t.elapsed());
         QVERIFY(t.elapsed() < 15'000);
+    }
+
+    // The connections' own clocks, shortened: a request's time runs from its first byte to
+    // its last however the bytes are spread (a byte every 100 ms is cut at the bound, not
+    // kept alive by each read), and a connection with nothing under way is closed when idle.
+    void connectionTimes()
+    {
+        const int listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof at;
+        QCOMPARE(::bind(listening, reinterpret_cast<sockaddr *>(&at), len), 0);
+        QCOMPARE(::listen(listening, 16), 0);
+        ::getsockname(listening, reinterpret_cast<sockaddr *>(&at), &len);
+        const int port = ntohs(at.sin_port);
+        ConnectionLimits limits;
+        limits.requestTime = std::chrono::milliseconds(600);
+        limits.idle = std::chrono::milliseconds(300);
+        Connections::Handlers h;
+        h.lane = [](std::string_view) { return Lane::Pages; };
+        h.serve = [](ClientStream &s, bool) {
+            const char ok[] = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n";
+            return s.write(ok, sizeof ok - 1) > 0;
+        };
+        h.refusal = [](int status, std::string_view) {
+            return "HTTP/1.1 " + std::to_string(status) + " No\r\nContent-Length: 0\r\n\r\n";
+        };
+        {
+            Connections connections(listening, limits, {2, 2}, {1, 0}, {1, 0}, h);
+            QTcpSocket drip, idle;
+            for (QTcpSocket *s : {&drip, &idle}) {
+                s->connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+                QVERIFY(s->waitForConnected(2'000));
+            }
+            QElapsedTimer t;
+            t.start();
+            drip.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+            QByteArray got;
+            while (t.elapsed() < 3'000 && got.isEmpty()) {
+                drip.write("X");
+                drip.waitForReadyRead(100);
+                got += drip.readAll();
+            }
+            qInfo("a request sent a byte every 100 ms: %s after %lld ms", got.left(12).constData(),
+                  t.elapsed());
+            QVERIFY(got.startsWith("HTTP/1.1 408"));
+            QVERIFY(t.elapsed() >= 550 && t.elapsed() < 1'500);
+            // The idle one is long gone; a kept-alive one goes the same way after its answer.
+            QTRY_VERIFY_WITH_TIMEOUT(idle.state() == QAbstractSocket::UnconnectedState, 500);
+            QTcpSocket kept;
+            kept.connectToHost(QStringLiteral("127.0.0.1"), quint16(port));
+            QVERIFY(kept.waitForConnected(2'000));
+            kept.write("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+            QVERIFY(kept.waitForReadyRead(2'000));
+            QVERIFY(kept.readAll().startsWith("HTTP/1.1 200"));
+            t.restart();
+            QTRY_VERIFY_WITH_TIMEOUT(kept.state() == QAbstractSocket::UnconnectedState, 3'000);
+            qInfo("a kept-alive connection closed %lld ms after its answer", t.elapsed());
+            QVERIFY(t.elapsed() >= 200);
+        }
+        ::close(listening);
+    }
+
+    // A register that goes bad while served is waited on, never spun on: every request is
+    // answered at once with a plain 503 (no file, user or socket named), the server takes
+    // next to no CPU and no descriptors meanwhile, and it serves again within 5 s of the
+    // register coming back; a file removed and put back (a restore) is the new file.
+    void registerGoesBad_data()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("sqlite overwritten") << "sqlite"
+                                            << "garbage";
+        QTest::newRow("sqlite removed and put back") << "sqlite"
+                                                     << "restore";
+        QTest::newRow("postgresql stopped") << "postgresql"
+                                            << "stop";
+    }
+    void registerGoesBad()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QString, fault);
+        const QString address = filled(backend);
+        Server server(options(address, false));
+        const QString base = labBase(server);
+        QCOMPARE(request(net_, "GET", base + "/api/cells").status, 200);
+        const QString path = cellregister::locate(address).path;
+        QByteArray saved;
+        if (fault == u"stop") {
+            QVERIFY(backends_.server().stop());
+        } else {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            saved = f.readAll();
+            if (fault == u"garbage") {
+                f.seek(0);
+                f.write(QByteArray(saved.size(), 'x'));
+            } else {
+                QVERIFY(f.remove());
+            }
+        }
+        const qsizetype fds = openDescriptors();
+        const qint64 cpu = cpuMs();
+        QElapsedTimer t;
+        t.start();
+        int down = 0;
+        while (t.elapsed() < 3'000) {
+            QElapsedTimer one;
+            one.start();
+            const Reply r =
+                request(net_, "GET", base + (down % 2 ? "/api/cells" : "/api/cell?label=A001"));
+            QVERIFY2(one.elapsed() < 2'000, qPrintable(QString::number(one.elapsed())));
+            if (r.status == 503) {
+                ++down;
+                QCOMPARE(r.header("retry-after"), QByteArray("2"));
+                for (const QString &secret :
+                     {QFileInfo(path).fileName(), backends_.folder(),
+                      backends_.server().socketFolder(), backends_.server().user()})
+                    QVERIFY2(secret.isEmpty() || !r.body.contains(secret.toUtf8()),
+                             r.body.constData());
+            }
+            QTest::qWait(200);
+        }
+        const double share = double(cpuMs() - cpu) / double(t.elapsed());
+        qInfo("register bad (%s): %d answers 503 in 3 s, CPU %.1f %% of a core, %lld more fds",
+              qPrintable(fault), down, share * 100, qlonglong(openDescriptors() - fds));
+        QVERIFY(down > 5);
+        QVERIFY(share < 0.2);
+        QVERIFY(openDescriptors() - fds < 8);
+
+        // Back: the register as it was, and on SQLite a cell recorded after the restore.
+        if (fault == u"stop") {
+            QVERIFY(backends_.server().start());
+        } else {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(saved);
+            f.close();
+            cellregister::CellRegister r(cellregister::locate(address));
+            record(r, {QStringLiteral("N001")}, 4'100'000, kLabAt.addDays(20));
+        }
+        t.restart();
+        const QString probe = base
+            + (fault == u"stop" ? QStringLiteral("/api/cells")
+                                : QStringLiteral("/api/cell?label=N001"));
+        int status = 0;
+        while (t.elapsed() < 8'000 && (status = request(net_, "GET", probe).status) != 200)
+            QTest::qWait(100);
+        qInfo("served again %lld ms after the register came back", t.elapsed());
+        QCOMPARE(status, 200);
+        QVERIFY(t.elapsed() < 5'000);
+    }
+
+    // Hostile clients, each kind for a few seconds from one address of their own, against a
+    // server that needs its token (and one on loopback without it, where a body would be read
+    // before the refusal): a request on a connection of its own is still answered within
+    // 2 s, and the server grows by at most 32 MB.
+    void attacks_data()
+    {
+        QTest::addColumn<int>("attack");
+        QTest::addColumn<int>("clients");
+        QTest::newRow("100 MB of header lines") << int(Attack::HeaderFlood) << 4;
+        QTest::newRow("200 MB chunked body") << int(Attack::ChunkedFlood) << 4;
+        QTest::newRow("a header byte every 1.5 s") << int(Attack::Drip) << 200;
+        QTest::newRow("idle kept alive") << int(Attack::IdleKeepAlive) << 120;
+        QTest::newRow("crowd from one address") << int(Attack::Crowd) << 600;
+    }
+    void attacks()
+    {
+        QFETCH(int, attack);
+        QFETCH(int, clients);
+        ServeOptions o = options(filled(QStringLiteral("sqlite")), false);
+        if (Attack(attack) != Attack::ChunkedFlood)
+            o.host = QStringLiteral("0.0.0.0");
+        Server server(o);
+        const QString url = labBase(server) + QStringLiteral("/api/cells");
+        const Headers auth{{"Authorization", "Bearer " + server.started().token.toLatin1()}};
+        QCOMPARE(request(net_, "GET", url, auth).status, 200);
+        const qint64 before = residentKb();
+        qint64 worst = 0, peak = before;
+        {
+            HostileClients hostile(server.started().port, Attack(attack), clients,
+                                   std::chrono::milliseconds(3'500));
+            for (int i = 0; i < 3; ++i) {
+                QTest::qWait(800);
+                QElapsedTimer t;
+                t.start();
+                QNetworkAccessManager fresh; // no connection kept from before
+                const Reply r = request(fresh, "GET", url, auth);
+                worst = std::max(worst, t.elapsed());
+                QCOMPARE(r.status, 200);
+                peak = std::max(peak, residentKb());
+            }
+            qInfo("%d clients: %zu bytes sent in %d connections, %d answered", clients,
+                  hostile.bytesSent(), hostile.connections(), hostile.answers());
+        }
+        qInfo("slowest answer %lld ms; server grew %lld kB at most", worst, peak - before);
+        QVERIFY(worst < 2'000);
+        QVERIFY(peak - before < 32 * 1024);
+    }
+
+    // Labels for many clients at once: drawn a few at a time, the rest told to come back,
+    // and the pages answered meanwhile.
+    void heavyDownloads()
+    {
+        const QString address = backends_.fresh(QStringLiteral("sqlite"));
+        {
+            cellregister::CellRegister r(cellregister::locate(address));
+            QStringList labels;
+            for (int i = 0; i < 600; ++i)
+                labels << QStringLiteral("H%1").arg(i, 4, 10, QLatin1Char('0'));
+            record(r, labels, 4'100'000, kLabAt);
+        }
+        Server server(options(address, false));
+        const QString base = labBase(server);
+        std::vector<std::unique_ptr<QNetworkAccessManager>> nets;
+        std::vector<QNetworkReply *> replies;
+        for (int i = 0; i < 16; ++i) {
+            nets.push_back(std::make_unique<QNetworkAccessManager>());
+            replies.push_back(nets.back()->get(QNetworkRequest(QUrl(base + "/download/labels"))));
+        }
+        QTest::qWait(300);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(request(net_, "GET", base + "/api/cells").status, 200);
+        const qint64 page = t.elapsed();
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(replies.begin(), replies.end(),
+                                             [](QNetworkReply *r) { return r->isFinished(); }),
+                                 60'000);
+        int drawn = 0, later = 0;
+        for (QNetworkReply *r : replies) {
+            const int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            drawn += status == 200;
+            later += status == 503 && r->rawHeader("Retry-After") == "2";
+        }
+        qInfo("16 label downloads at once: %d drawn, %d told to retry; a page took %lld ms", drawn,
+              later, page);
+        QCOMPARE(drawn + later, 16);
+        QVERIFY(later > 0 && drawn >= 2);
+        QVERIFY(page < 2'000);
+    }
+
+    // Another program holds the register's write lock: an action waits as long as
+    // --lock-wait says and then gives up; pages are read meanwhile without waiting.
+    void lockWait()
+    {
+        const QString address = filled(QStringLiteral("sqlite"));
+        ServeOptions o = options(address);
+        o.lockWaitMilliseconds = 1'500;
+        Server server(o);
+        const QString base = labBase(server);
+        cellregister::CellRegister other(cellregister::locate(address));
+        cellregister::CellRegister::Transaction holding(other);
+        QNetworkAccessManager actions;
+        QNetworkRequest post{QUrl(base + "/api/retire")};
+        post.setRawHeader("Authorization", "Bearer " + server.started().token.toLatin1());
+        post.setRawHeader("Content-Type", "application/json");
+        post.setRawHeader("Origin", base.toLatin1());
+        QElapsedTimer t;
+        t.start();
+        QNetworkReply *action = actions.post(post, QByteArray(R"({"label":"A001"})"));
+        QTest::qWait(300);
+        QElapsedTimer read;
+        read.start();
+        QCOMPARE(request(net_, "GET", base + "/api/cell?label=A001").status, 200);
+        const qint64 readMs = read.elapsed();
+        QTRY_VERIFY_WITH_TIMEOUT(action->isFinished(), 10'000);
+        const qint64 actionMs = t.elapsed();
+        qInfo("a read took %lld ms behind an action that gave up after %lld ms", readMs, actionMs);
+        QCOMPARE(action->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 503);
+        QVERIFY(readMs < 1'000);
+        QVERIFY(actionMs >= 1'400 && actionMs < 4'000);
+        action->deleteLater();
+    }
+
+    // A label as long as the register takes opens in the pages' data.
+    void longLabel()
+    {
+        const QString address = backends_.fresh(QStringLiteral("sqlite"));
+        const QString label = QString(3'000, u'L');
+        {
+            cellregister::CellRegister r(cellregister::locate(address));
+            record(r, {label}, 4'100'000, kLabAt);
+        }
+        Server server(options(address, false));
+        const Reply r = request(net_, "GET", labBase(server) + "/api/cell?label=" + label);
+        QVERIFY2(r.status == 200, r.body.constData());
+        QCOMPARE(object(r).value("label").toString(), label);
     }
 
     // Fifty clients asking one after another for as long as the run lasts: every answer

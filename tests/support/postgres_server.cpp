@@ -46,15 +46,30 @@ PostgresServer::PostgresServer() : dir_(QStringLiteral("/tmp/pg-XXXXXX"))
               user(), QStringLiteral("--auth=trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
               QStringLiteral("--locale=C.UTF-8"), QStringLiteral("--no-sync")}))
         return;
+    start();
+}
+
+bool PostgresServer::start()
+{
     const QString options =
         QStringLiteral("-k %1 -c listen_addresses= -c fsync=off -c max_connections=40")
             .arg(dir_.path());
-    if (!run({bin_ + QStringLiteral("/pg_ctl"), QStringLiteral("-D"), data, QStringLiteral("-o"),
-              options, QStringLiteral("-l"), dir_.path() + QStringLiteral("/log"),
-              QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("120"),
-              QStringLiteral("start")}))
-        return;
-    started_ = true;
+    started_ =
+        run({bin_ + QStringLiteral("/pg_ctl"), QStringLiteral("-D"),
+             dir_.path() + QStringLiteral("/data"), QStringLiteral("-o"), options,
+             QStringLiteral("-l"), dir_.path() + QStringLiteral("/log"), QStringLiteral("-w"),
+             QStringLiteral("-t"), QStringLiteral("120"), QStringLiteral("start")});
+    return started_;
+}
+
+bool PostgresServer::stop()
+{
+    const bool stopped =
+        run({bin_ + QStringLiteral("/pg_ctl"), QStringLiteral("-D"),
+             dir_.path() + QStringLiteral("/data"), QStringLiteral("-m"), QStringLiteral("fast"),
+             QStringLiteral("-w"), QStringLiteral("stop")});
+    started_ = started_ && !stopped;
+    return stopped;
 }
 
 PostgresServer::~PostgresServer()

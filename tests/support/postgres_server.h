@@ -31,6 +31,10 @@ public:
     // would (nothing closes, nothing answers), SIGCONT lets it go on. False when no process
     // was found.
     bool signalAll(int signal) const;
+    // Stops the server as its administrator would (every connection ended), and starts it
+    // again on the same socket with every database kept.
+    bool stop();
+    bool start();
 
 private:
     bool run(const QStringList &command, QString *output = nullptr);
