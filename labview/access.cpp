@@ -1,4 +1,5 @@
 #include "labview/access.h"
+#include "labview/request_scan.h"
 
 #include <QHostAddress>
 
@@ -31,28 +32,15 @@ bool isLoopback(const QString &host)
     return host == u"localhost" || QHostAddress(host).isLoopback();
 }
 
-namespace {
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
-} // namespace
-
 std::string_view presentedToken(const Credentials &c)
 {
     constexpr std::string_view bearer = "Bearer ";
     if (c.authorization.substr(0, bearer.size()) == bearer)
-        return trimmed(c.authorization.substr(bearer.size()));
+        return withoutBlanks(c.authorization.substr(bearer.size()));
     std::string_view rest = c.cookie;
     while (!rest.empty()) {
         const std::size_t semi = rest.find(';');
-        const std::string_view pair = trimmed(rest.substr(0, semi));
+        const std::string_view pair = withoutBlanks(rest.substr(0, semi));
         rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
         const std::size_t eq = pair.find('=');
         if (eq != std::string_view::npos && pair.substr(0, eq) == c.cookieName)

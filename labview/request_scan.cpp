@@ -29,15 +29,6 @@ bool equalsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 std::optional<std::size_t> number(std::string_view text, int base)
 {
     std::size_t value = 0;
@@ -59,7 +50,7 @@ RequestScan scanChunked(std::string_view bytes, std::size_t start, const Request
             return bytes.size() - at > 64 ? refused(400, "a chunk size line too long")
                                           : RequestScan{};
         std::string_view sizeText = bytes.substr(at, eol - at);
-        sizeText = trimmed(sizeText.substr(0, sizeText.find(';')));
+        sizeText = withoutBlanks(sizeText.substr(0, sizeText.find(';')));
         const auto size = number(sizeText, 16);
         if (!size)
             return refused(400, "a chunk size that cannot be read");
@@ -121,7 +112,7 @@ RequestScan scanRequest(std::string_view bytes, const RequestLimits &limits)
             if (colon == std::string_view::npos || colon == 0)
                 return refused(400, "a header line that cannot be read");
             const std::string_view name = line.substr(0, colon);
-            const std::string_view value = trimmed(line.substr(colon + 1));
+            const std::string_view value = withoutBlanks(line.substr(colon + 1));
             if (equalsNoCase(name, "host"))
                 ++hosts;
             else if (equalsNoCase(name, "content-length")) {
@@ -161,6 +152,15 @@ RequestScan scanRequest(std::string_view bytes, const RequestLimits &limits)
     RequestScan s;
     s.outcome = RequestScan::Outcome::Whole;
     s.length = bodyStart + length;
+    return s;
+}
+
+std::string_view withoutBlanks(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     return s;
 }
 

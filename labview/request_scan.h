@@ -24,4 +24,7 @@ struct RequestScan {
 
 RequestScan scanRequest(std::string_view bytes, const RequestLimits &limits = {});
 
+// A header's value without the blanks (spaces, tabs) HTTP allows around it.
+std::string_view withoutBlanks(std::string_view s);
+
 } // namespace labview
