@@ -655,7 +655,13 @@ private slots:
         }
         qInfo("slowest answer %lld ms; server grew %lld kB at most", worst, peak - before);
         QVERIFY(worst < 2'000);
+#ifndef __SANITIZE_ADDRESS__
         QVERIFY(peak - before < 32 * 1024);
+#else
+        // AddressSanitizer keeps freed memory in its quarantine: the growth is its own, and
+        // the bound holds in the normal build.
+        Q_UNUSED(peak);
+#endif
     }
 
     // Labels for many clients at once: drawn a few at a time, the rest told to come back,
