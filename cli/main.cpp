@@ -125,7 +125,8 @@ constexpr char kWholeTool[] = "battery-analyzer-cli-register";
          {dir + u'/' + QLatin1String(kWholeTool),
           dir + QStringLiteral("/../libexec/battery-analyzer/") + QLatin1String(kWholeTool)})
         ::execv(QFile::encodeName(candidate).constData(), argv);
-    throw EUsageError(
+    // A file of the installation that is gone: a file's fault, not the arguments'.
+    throw EInputFile(
         QStringLiteral("%1 is missing beside %2: install the tool again").arg(kWholeTool, self));
 }
 

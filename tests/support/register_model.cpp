@@ -12,6 +12,7 @@ namespace {
 // The exit codes the tool documents.
 constexpr int kOk = 0;
 constexpr int kUsage = 2;
+constexpr int kNotEnoughCells = 6;
 constexpr int kUnknownOrRepeated = 10;
 
 QString cellList(const QStringList &labels)
@@ -225,16 +226,14 @@ QString Model::adopt(const Step &step, int exitCode, const std::vector<QStringLi
         for (const auto &[k, c] : cells_)
             offered += offerable(c) ? 1 : 0;
         if (exitCode != kOk) {
-            if (packs_.count(step.pack) || offered < series * parallel)
-                return {};
-            // Capacity-first leaves out cells without a capacity; the model does not follow
-            // the search's other choices, so a refusal with enough cells is only reported
-            // when no capacity is known at all.
-            return exitCode == kUnknownOrRepeated || exitCode == 1 || exitCode == 3
-                ? QString()
-                : QStringLiteral("match failed with exit %1 though %2 cells were offerable")
-                      .arg(exitCode)
-                      .arg(offered);
+            // The search's voltage window and capacity-first choice are the tool's: a refusal
+            // is either too few cells (6) or a pack name taken (10), never another fault.
+            const bool known = exitCode == kNotEnoughCells
+                || (exitCode == kUnknownOrRepeated && packs_.count(step.pack));
+            return known ? QString()
+                         : QStringLiteral("match failed with exit %1 (%2 cells offerable)")
+                               .arg(exitCode)
+                               .arg(offered);
         }
         if (packs_.count(step.pack))
             return QStringLiteral("match saved over the existing pack %1").arg(step.pack);
