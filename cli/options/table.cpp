@@ -97,6 +97,10 @@ constexpr bool wordsAreModels(std::string_view words)
 }
 static_assert(wordsAreModels(kModelWords));
 
+// Both voltage rules take the range the rule itself defines.
+constexpr Range kVoltageOption{"volts", analysis::kVoltageRuleRange.places,
+                               analysis::kVoltageRuleRange.min, analysis::kVoltageRuleRange.max};
+
 constexpr char kNoPort[] = "--port needs a device path";
 constexpr char kNoOutput[] = "--output needs a file name";
 constexpr char kNoDb[] = "--db needs a file or a postgresql:// address";
@@ -275,8 +279,7 @@ const std::vector<OptionRow> &optionTable()
          "cells of a lower latest voltage fail (no default: set it for the\n"
          "chemistry, e.g. 3.0 for Li-ion)",
          "",
-         {"volts", analysis::kVoltageRuleRange.places, analysis::kVoltageRuleRange.min,
-          analysis::kVoltageRuleRange.max},
+         kVoltageOption,
          [](Inv &inv, const QString &, std::int64_t u) {
              inv.rules.minMicrovolts = u;
              return QString();
@@ -286,8 +289,7 @@ const std::vector<OptionRow> &optionTable()
          "V",
          "cells of a higher latest voltage fail (no default; e.g. 4.25 for Li-ion)",
          "",
-         {"volts", analysis::kVoltageRuleRange.places, analysis::kVoltageRuleRange.min,
-          analysis::kVoltageRuleRange.max},
+         kVoltageOption,
          [](Inv &inv, const QString &, std::int64_t u) {
              inv.rules.maxMicrovolts = u;
              return QString();
